@@ -1,0 +1,36 @@
+#pragma once
+// What callers of the engine catch: which file failed, what kind of fault, and why in plain words.
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace sbx {
+
+enum class WorkbookErrorKind {
+    FileNotFound,        // the path names no file
+    Unreadable,          // the operating system refused to read or write it
+    NotCompoundFile,     // not an Excel 97-2003 container at all (and no known other format)
+    WrongFormat,         // a known other format: .xlsx, HTML, XML spreadsheet, text
+    UnsupportedVersion,  // BIFF2-BIFF4 and other formats older than Excel 95
+    Truncated,           // the file ends before the data it declares
+    Corrupt,             // broken structure: chains, records, sizes
+    Encrypted,           // encrypted with a password of its own, or an unknown encryption
+    SheetNotFound,       // a worksheet name or position that the workbook lacks
+    CellOutOfRange,      // a row or column outside the sheet
+};
+
+class WorkbookError : public std::runtime_error {
+public:
+    WorkbookError(WorkbookErrorKind kind, std::filesystem::path file, std::string reason);
+
+    WorkbookErrorKind kind() const noexcept { return kind_; }
+    const std::filesystem::path& file() const noexcept { return file_; }
+    const std::string& reason() const noexcept { return reason_; }
+
+private:
+    WorkbookErrorKind kind_;
+    std::filesystem::path file_;
+    std::string reason_;
+};
+
+}  // namespace sbx
