@@ -1,1 +1,92 @@
-int main() { return 0; }
+// shubuxing-cli: the engine from the command line, for people and scripts.
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/cell_address.h"
+#include "cli/dump_format.h"
+#include "spreadsheet/spreadsheet_host.h"
+#include "spreadsheet/workbook_error.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 2;
+
+const char* const kUsage =
+    "Usage:\n"
+    "  shubuxing-cli sheets FILE\n"
+    "      Lists the worksheets of FILE (.xls), one name per line, in workbook order.\n"
+    "  shubuxing-cli dump FILE SHEET [FIRST:LAST]\n"
+    "      Writes the cells of worksheet SHEET as tab-separated lines, one per row, from\n"
+    "      row 1 to the last row with a value and from column 1 to the last column with a\n"
+    "      value, or over the cells FIRST to LAST (such as a3:h20). Numbers are written in\n"
+    "      their shortest exact form, dates as 2024-01-31 or 2024-01-31T08:30:00, booleans\n"
+    "      as TRUE and FALSE, error values as #DIV/0! and so on; in texts a tab, CR, LF and\n"
+    "      backslash are written as \\t \\r \\n \\\\.\n"
+    "  shubuxing-cli --help\n"
+    "Exit status: 0 on success, 2 for a bad file, a missing worksheet or bad arguments.\n";
+
+int usageError(const std::string& message) {
+    std::cerr << "shubuxing-cli: " << message << "\n\n" << kUsage;
+    return kExitFailure;
+}
+
+int listSheets(const std::string& file) {
+    auto host = sbx::makeNativeHost();
+    auto& book = host->open(file);
+    for (int i = 1; i <= book.worksheetCount(); ++i) std::cout << book.worksheet(i).name() << '\n';
+    return kExitOk;
+}
+
+int dump(const std::string& file, const std::string& sheetName, const std::string& range) {
+    sbx::CellArea area;
+    bool openEnded = true;
+    if (!range.empty()) {
+        const size_t colon = range.find(':');
+        const auto first = sbx::cli::parseCellAddress(std::string_view(range).substr(0, colon));
+        const auto last = colon == std::string::npos
+                              ? std::nullopt
+                              : sbx::cli::parseCellAddress(std::string_view(range).substr(colon + 1));
+        if (!first || !last || last->row < first->row || last->column < first->column) {
+            return usageError("\"" + range + "\" is not a cell range such as a3:h20");
+        }
+        area = {first->row, first->column, last->row, last->column};
+        openEnded = false;
+    }
+    auto host = sbx::makeNativeHost();
+    auto& book = host->open(file);
+    const auto& sheet = book.worksheet(sheetName);
+    sbx::cli::dumpArea(sheet, area, openEnded, std::cout);
+    return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) return usageError("no command given");
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        std::cout << kUsage;
+        return kExitOk;
+    }
+    try {
+        if (args[0] == "sheets") {
+            if (args.size() != 2) return usageError("sheets takes one FILE");
+            return listSheets(args[1]);
+        }
+        if (args[0] == "dump") {
+            if (args.size() != 3 && args.size() != 4) return usageError("dump takes FILE SHEET [FIRST:LAST]");
+            return dump(args[1], args[2], args.size() == 4 ? args[3] : std::string());
+        }
+        return usageError("unknown command \"" + args[0] + "\"");
+    } catch (const sbx::WorkbookError& e) {
+        std::cerr << "shubuxing-cli: " << e.what() << '\n';
+        return kExitFailure;
+    } catch (const std::exception& e) {
+        std::cerr << "shubuxing-cli: " << e.what() << '\n';
+        return kExitFailure;
+    }
+}

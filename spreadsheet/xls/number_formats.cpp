@@ -1,1 +1,66 @@
-// Being written.
+#include "spreadsheet/xls/number_formats.h"
+
+namespace sbx::xls {
+
+bool isBuiltInDateFormat(uint16_t id) {
+    return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) ||
+           (id >= 50 && id <= 58) || (id >= 71 && id <= 81);
+}
+
+namespace {
+bool startsWithGeneral(std::string_view rest) {
+    if (rest.size() < 7) return false;
+    static constexpr std::string_view word = "general";
+    for (size_t i = 0; i < word.size(); ++i) {
+        const char c = rest[i] >= 'A' && rest[i] <= 'Z' ? static_cast<char>(rest[i] + 32) : rest[i];
+        if (c != word[i]) return false;
+    }
+    return true;
+}
+
+size_t closing(std::string_view code, char c, size_t from) {
+    const size_t at = code.find(c, from);
+    return at == std::string_view::npos ? code.size() : at;
+}
+}  // namespace
+
+bool isDateFormatCode(std::string_view code) {
+    int dateChars = 0;
+    int numberChars = 0;
+    for (size_t i = 0; i < code.size(); ++i) {
+        switch (code[i]) {
+            case '"':  // quoted literal text
+                i = closing(code, '"', i + 1);
+                break;
+            case '\\':  // escaped character
+            case '_':   // a space as wide as the next character
+            case '*':   // fill with the next character
+                ++i;
+                break;
+            case '[': {  // colours, conditions, locales; [h] [mm] [ss] are elapsed times
+                const size_t close = closing(code, ']', i + 1);
+                const auto inside = code.substr(i + 1, close - i - 1);
+                if (!inside.empty() && inside.find_first_not_of("hHmMsS") == std::string_view::npos) {
+                    ++dateChars;
+                }
+                i = close;
+                break;
+            }
+            case 'G': case 'g':
+                if (startsWithGeneral(code.substr(i))) i += 6;
+                break;
+            case 'd': case 'D': case 'm': case 'M': case 'y': case 'Y':
+            case 'h': case 'H': case 's': case 'S':
+                ++dateChars;
+                break;
+            case '0': case '#': case '?':
+                ++numberChars;
+                break;
+            default:
+                break;
+        }
+    }
+    return dateChars > numberChars;
+}
+
+}  // namespace sbx::xls

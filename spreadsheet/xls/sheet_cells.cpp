@@ -1,1 +1,81 @@
-// Being written.
+#include "spreadsheet/xls/sheet_cells.h"
+
+#include <algorithm>
+
+namespace sbx::xls {
+
+void SheetCells::add(uint32_t row0, uint32_t col0, uint16_t xf, StoredKind kind, double number) {
+    StoredCell c;
+    c.key = cellKey(row0, col0);
+    c.kind = kind;
+    c.xf = xf;
+    c.number = number;
+    if (!cells_.empty() && cells_.back().key >= c.key) sorted_ = false;
+    cells_.push_back(c);
+}
+
+void SheetCells::addNumber(uint32_t row0, uint32_t col0, uint16_t xf, double value, bool isDate) {
+    add(row0, col0, xf, isDate ? StoredKind::Date : StoredKind::Number, value);
+}
+
+void SheetCells::addSharedText(uint32_t row0, uint32_t col0, uint16_t xf, uint32_t index) {
+    add(row0, col0, xf, StoredKind::SharedText, 0.0);
+    cells_.back().index = index;
+}
+
+void SheetCells::addLocalText(uint32_t row0, uint32_t col0, uint16_t xf, std::string text) {
+    add(row0, col0, xf, StoredKind::LocalText, 0.0);
+    cells_.back().index = static_cast<uint32_t>(localTexts_.size());
+    localTexts_.push_back(std::move(text));
+}
+
+void SheetCells::addBoolean(uint32_t row0, uint32_t col0, uint16_t xf, bool value) {
+    add(row0, col0, xf, StoredKind::Boolean, value ? 1.0 : 0.0);
+}
+
+void SheetCells::addError(uint32_t row0, uint32_t col0, uint16_t xf, uint8_t code) {
+    add(row0, col0, xf, StoredKind::Error, code);
+}
+
+void SheetCells::addBlank(uint32_t row0, uint32_t col0, uint16_t xf) {
+    add(row0, col0, xf, StoredKind::Blank, 0.0);
+}
+
+void SheetCells::finish() {
+    if (sorted_) return;
+    std::stable_sort(cells_.begin(), cells_.end(),
+                     [](const StoredCell& a, const StoredCell& b) { return a.key < b.key; });
+    // Keep the last record of each position.
+    auto out = cells_.begin();
+    for (auto it = cells_.begin(); it != cells_.end(); ++it) {
+        if (std::next(it) != cells_.end() && std::next(it)->key == it->key) continue;
+        *out++ = *it;
+    }
+    cells_.erase(out, cells_.end());
+    sorted_ = true;
+}
+
+const StoredCell* SheetCells::find(uint32_t row0, uint32_t col0) const {
+    const uint32_t key = cellKey(row0, col0);
+    if (lastHit_ + 1 < cells_.size() && cells_[lastHit_ + 1].key == key) {
+        return &cells_[++lastHit_];
+    }
+    auto it = std::lower_bound(cells_.begin(), cells_.end(), key,
+                               [](const StoredCell& c, uint32_t k) { return c.key < k; });
+    if (it == cells_.end() || it->key != key) return nullptr;
+    lastHit_ = static_cast<size_t>(it - cells_.begin());
+    return &*it;
+}
+
+uint16_t SheetCells::formatAt(uint32_t row0, uint32_t col0) const {
+    if (const StoredCell* c = find(row0, col0)) return c->xf;
+    for (auto it = rowFormats_.rbegin(); it != rowFormats_.rend(); ++it) {
+        if (row0 >= it->first && row0 <= it->last) return it->xf;
+    }
+    for (auto it = columnFormats_.rbegin(); it != columnFormats_.rend(); ++it) {
+        if (col0 >= it->first && col0 <= it->last) return it->xf;
+    }
+    return 15;
+}
+
+}  // namespace sbx::xls

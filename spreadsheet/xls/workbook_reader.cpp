@@ -1,1 +1,442 @@
-// Being written.
+#include "spreadsheet/xls/workbook_reader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <unordered_map>
+
+#include "spreadsheet/workbook_error.h"
+#include "spreadsheet/xls/biff_records.h"
+#include "spreadsheet/xls/byte_reader.h"
+#include "spreadsheet/xls/continued_reader.h"
+#include "spreadsheet/xls/file_sniffer.h"
+#include "spreadsheet/xls/number_formats.h"
+#include "spreadsheet/xls/record_stream.h"
+#include "spreadsheet/xls/shared_strings.h"
+#include "spreadsheet/xls/text_encoding.h"
+
+namespace sbx::xls {
+
+namespace {
+
+constexpr uint32_t kMaxColumns = 256;
+
+std::vector<uint8_t> readWholeFile(const std::filesystem::path& file) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(file, ec);
+    if (ec || !std::filesystem::exists(status)) {
+        throw WorkbookError(WorkbookErrorKind::FileNotFound, file, "the file does not exist");
+    }
+    if (std::filesystem::is_directory(status)) {
+        throw WorkbookError(WorkbookErrorKind::Unreadable, file, "this is a folder, not a file");
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        throw WorkbookError(WorkbookErrorKind::Unreadable, file,
+                            std::string("the file cannot be opened: ") + std::strerror(errno));
+    }
+    std::vector<uint8_t> bytes;
+    const auto size = std::filesystem::file_size(file, ec);
+    if (!ec) bytes.reserve(static_cast<size_t>(size));
+    char buffer[1 << 16];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + in.gcount());
+    }
+    if (in.bad()) {
+        throw WorkbookError(WorkbookErrorKind::Unreadable, file,
+                            std::string("the file cannot be read: ") + std::strerror(errno));
+    }
+    return bytes;
+}
+
+double decodeRk(uint32_t rk) {
+    double value;
+    if (rk & 0x02) {
+        value = static_cast<double>(static_cast<int32_t>(rk) >> 2);
+    } else {
+        value = std::bit_cast<double>(static_cast<uint64_t>(rk & 0xFFFFFFFCu) << 32);
+    }
+    return (rk & 0x01) ? value / 100.0 : value;
+}
+
+std::string hex4(uint16_t v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%04X", v);
+    return buf;
+}
+
+// Chooses the workbook stream of the container and explains what else it might be.
+CfbNode& workbookStreamNode(CompoundFile& container) {
+    CfbNode& root = container.root();
+    if (CfbNode* n = root.child(u"Workbook"); n && n->isStream()) return *n;
+    if (CfbNode* n = root.child(u"Book"); n && n->isStream()) return *n;
+    if (root.child(u"EncryptedPackage")) {
+        throw FormatError(WorkbookErrorKind::Encrypted,
+                          "an .xlsx file encrypted with a password, not an .xls workbook");
+    }
+    if (root.child(u"WordDocument")) {
+        throw FormatError(WorkbookErrorKind::WrongFormat, "a Word document, not an .xls workbook");
+    }
+    if (root.child(u"PowerPoint Document")) {
+        throw FormatError(WorkbookErrorKind::WrongFormat, "a PowerPoint presentation, not an .xls workbook");
+    }
+    throw FormatError(WorkbookErrorKind::NotCompoundFile,
+                      "the file is an Office container but holds no workbook stream");
+}
+
+}  // namespace
+
+WorkbookReader WorkbookReader::open(const std::filesystem::path& file) {
+    return fromBytes(readWholeFile(file), file);
+}
+
+WorkbookReader WorkbookReader::fromBytes(std::vector<uint8_t> bytes, const std::filesystem::path& file) {
+    WorkbookReader book;
+    book.file_ = file;
+    try {
+        if (!CompoundFile::hasSignature(bytes)) throw describeForeignFile(bytes);
+        book.container_ = CompoundFile::parse(bytes);
+        bytes.clear();
+        bytes.shrink_to_fit();
+        CfbNode& node = workbookStreamNode(book.container_);
+        // The reader works on its own copy: decryption changes it in place, and the
+        // container keeps the stream as stored for a later save.
+        book.stream_ = node.data;
+        book.readGlobals();
+    } catch (const FormatError& e) {
+        throw WorkbookError(e.kind(), file, e.what());
+    }
+    book.sheetCache_.resize(book.worksheets_.size());
+    return book;
+}
+
+std::string WorkbookReader::biff5Text(std::span<const uint8_t> bytes, size_t count) const {
+    std::string text;
+    text.reserve(count);
+    appendCodePage(text, bytes.data(), count, codePage_);
+    return text;
+}
+
+void WorkbookReader::readGlobals() {
+    RecordStream records(stream_);
+    Record r;
+    if (!records.next(r)) throwTruncated("the workbook stream is empty");
+    if (r.type == rec::Bof2 || r.type == rec::Bof3 || r.type == rec::Bof4) {
+        throw FormatError(WorkbookErrorKind::UnsupportedVersion,
+                          "a workbook older than Excel 95; only Excel 95 and Excel 97-2003 "
+                          "workbooks can be read");
+    }
+    if (r.type != rec::Bof || r.body.size() < 4) {
+        throwCorrupt("the workbook stream does not start with a BOF record");
+    }
+    const uint16_t biffVersion = loadU16(r.body.data());
+    if (biffVersion == rec::VersionBiff8) {
+        version_ = BiffVersion::Biff8;
+    } else if (biffVersion == rec::VersionBiff5) {
+        version_ = BiffVersion::Biff5;
+    } else {
+        throw FormatError(WorkbookErrorKind::UnsupportedVersion,
+                          "unknown workbook version 0x" + hex4(biffVersion) +
+                              "; only Excel 95 and Excel 97-2003 workbooks can be read");
+    }
+    if (loadU16(r.body.data() + 2) != rec::BofGlobals) {
+        throwCorrupt("the workbook stream does not start with the workbook globals");
+    }
+    if (version_ == BiffVersion::Biff8) codePage_ = 1200;
+
+    std::unordered_map<uint16_t, bool> customFormatIsDate;
+    struct RawXf {
+        uint16_t formatId;
+        bool locked;
+    };
+    std::vector<RawXf> xfs;
+    bool sawEof = false;
+
+    while (records.next(r)) {
+        ByteReader in(r.body, "a workbook globals record");
+        switch (r.type) {
+            case rec::FilePass: {
+                if (!decryptWorkbookStream(stream_, r.offset, version_, kDefaultWritePassword)) {
+                    throw FormatError(WorkbookErrorKind::Encrypted,
+                                      "the workbook is encrypted with a password (a password to "
+                                      "open); remove the password in the spreadsheet application "
+                                      "and save it again");
+                }
+                encrypted_ = true;
+                break;
+            }
+            case rec::CodePage:
+                codePage_ = in.u16();
+                break;
+            case rec::DateMode:
+                date1904_ = in.u16() == 1;
+                break;
+            case rec::Format: {
+                const uint16_t id = in.u16();
+                std::string code;
+                if (version_ == BiffVersion::Biff8) {
+                    code = readBiff8String(r.body.subspan(2), 2);
+                } else {
+                    const size_t count = in.u8();
+                    code = biff5Text(in.bytes(count), count);
+                }
+                customFormatIsDate[id] = isDateFormatCode(code);
+                break;
+            }
+            case rec::Xf: {
+                in.skip(2);  // font
+                const uint16_t formatId = in.u16();
+                const uint16_t protection = in.u16();
+                xfs.push_back({formatId, (protection & 0x0001) != 0});
+                break;
+            }
+            case rec::BoundSheet: {
+                const uint32_t offset = in.u32();
+                const uint8_t visibility = in.u8() & 0x03;
+                const uint8_t type = in.u8();
+                std::string name;
+                if (version_ == BiffVersion::Biff8) {
+                    name = readBiff8String(r.body.subspan(6), 1);
+                } else {
+                    const size_t count = in.u8();
+                    name = biff5Text(in.bytes(count), count);
+                }
+                if (type != 0) break;  // chart, macro sheet or module
+                if (offset >= stream_.size()) {
+                    throwCorrupt("worksheet \"" + name + "\" starts at byte " + std::to_string(offset) +
+                                 ", beyond the end of the workbook stream");
+                }
+                worksheets_.push_back({std::move(name), offset,
+                                       static_cast<SheetVisibility>(visibility > 2 ? 1 : visibility)});
+                break;
+            }
+            case rec::Sst: {
+                std::vector<std::span<const uint8_t>> segments{r.body};
+                for (auto part : records.takeContinues()) segments.push_back(part);
+                sharedStrings_ = readSharedStrings(std::move(segments));
+                break;
+            }
+            case rec::Eof:
+                sawEof = true;
+                break;
+            default:
+                break;
+        }
+        if (sawEof) break;
+    }
+    if (!sawEof) throwTruncated("the workbook globals end without an EOF record");
+
+    formats_.reserve(xfs.size());
+    for (const RawXf& xf : xfs) {
+        auto custom = customFormatIsDate.find(xf.formatId);
+        const bool isDate = custom != customFormatIsDate.end() ? custom->second
+                                                               : isBuiltInDateFormat(xf.formatId);
+        formats_.push_back({xf.formatId, xf.locked, isDate});
+    }
+}
+
+const CellFormat& WorkbookReader::format(uint16_t xf) const {
+    static const CellFormat general{};
+    return xf < formats_.size() ? formats_[xf] : general;
+}
+
+const SheetCells& WorkbookReader::cells(size_t sheetIndex) const {
+    if (sheetIndex >= worksheets_.size()) {
+        throw WorkbookError(WorkbookErrorKind::SheetNotFound, file_,
+                            "the workbook has no worksheet number " + std::to_string(sheetIndex + 1));
+    }
+    auto& cached = sheetCache_[sheetIndex];
+    if (!cached) {
+        try {
+            cached = readSheet(worksheets_[sheetIndex]);
+        } catch (const FormatError& e) {
+            throw WorkbookError(e.kind(), file_,
+                                "worksheet \"" + worksheets_[sheetIndex].name + "\": " + e.what());
+        }
+    }
+    return *cached;
+}
+
+std::unique_ptr<SheetCells> WorkbookReader::readSheet(const WorksheetEntry& entry) const {
+    auto sheet = std::make_unique<SheetCells>();
+    RecordStream records(stream_, entry.streamOffset);
+    Record r;
+    if (!records.next(r) || r.type != rec::Bof) {
+        throwCorrupt("the worksheet does not start with a BOF record at byte " +
+                     std::to_string(entry.streamOffset));
+    }
+    const bool biff8 = version_ == BiffVersion::Biff8;
+    const uint32_t maxRows = biff8 ? 65536 : 16384;
+    auto isDate = [this](uint16_t xf) { return xf < formats_.size() && formats_[xf].isDate; };
+    auto inSheet = [&](uint32_t row, uint32_t col) { return row < maxRows && col < kMaxColumns; };
+
+    struct Pending {
+        uint16_t row, col, xf;
+    };
+    std::optional<Pending> pendingString;  // a formula whose text result follows in STRING
+    int depth = 1;  // embedded charts bring BOF/EOF pairs of their own
+
+    while (depth > 0 && records.next(r)) {
+        if (r.type == rec::Bof) {
+            ++depth;
+            continue;
+        }
+        if (r.type == rec::Eof) {
+            --depth;
+            continue;
+        }
+        if (depth != 1) continue;
+        ByteReader in(r.body, "a cell record");
+        switch (r.type) {
+            case rec::Number: {
+                const uint16_t row = in.u16(), col = in.u16(), xf = in.u16();
+                const double v = in.f64();
+                if (inSheet(row, col)) sheet->addNumber(row, col, xf, v, isDate(xf));
+                break;
+            }
+            case rec::Rk: {
+                const uint16_t row = in.u16(), col = in.u16(), xf = in.u16();
+                const double v = decodeRk(in.u32());
+                if (inSheet(row, col)) sheet->addNumber(row, col, xf, v, isDate(xf));
+                break;
+            }
+            case rec::MulRk: {
+                const uint16_t row = in.u16(), first = in.u16();
+                const size_t count = r.body.size() >= 6 ? (r.body.size() - 6) / 6 : 0;
+                for (size_t i = 0; i < count; ++i) {
+                    const uint16_t xf = in.u16();
+                    const double v = decodeRk(in.u32());
+                    const uint32_t col = first + static_cast<uint32_t>(i);
+                    if (inSheet(row, col)) sheet->addNumber(row, col, xf, v, isDate(xf));
+                }
+                break;
+            }
+            case rec::LabelSst: {
+                const uint16_t row = in.u16(), col = in.u16(), xf = in.u16();
+                const uint32_t index = in.u32();
+                if (!inSheet(row, col)) break;
+                if (index < sharedStrings_.size()) {
+                    sheet->addSharedText(row, col, xf, index);
+                } else {
+                    sheet->addBlank(row, col, xf);  // the table lacks the string
+                }
+                break;
+            }
+            case rec::Label:
+            case rec::RString: {
+                const uint16_t row = in.u16(), col = in.u16(), xf = in.u16();
+                std::string text;
+                if (biff8) {
+                    text = readBiff8String(r.body.subspan(6), 2);
+                } else {
+                    const size_t count = in.u16();
+                    text = biff5Text(in.bytes(std::min(count, in.remaining())), std::min(count, in.remaining()));
+                }
+                if (inSheet(row, col)) sheet->addLocalText(row, col, xf, std::move(text));
+                break;
+            }
+            case rec::BoolErr: {
+                const uint16_t row = in.u16(), col = in.u16(), xf = in.u16();
+                const uint8_t value = in.u8();
+                const bool isError = in.u8() != 0;
+                if (!inSheet(row, col)) break;
+                if (isError) {
+                    sheet->addError(row, col, xf, value);
+                } else {
+                    sheet->addBoolean(row, col, xf, value != 0);
+                }
+                break;
+            }
+            case rec::Formula: {
+                const uint16_t row = in.u16(), col = in.u16(), xf = in.u16();
+                const auto result = in.bytes(8);
+                pendingString.reset();
+                if (!inSheet(row, col)) break;
+                if (result[6] == 0xFF && result[7] == 0xFF) {
+                    switch (result[0]) {
+                        case 0: pendingString = Pending{row, col, xf}; break;
+                        case 1: sheet->addBoolean(row, col, xf, result[2] != 0); break;
+                        case 2: sheet->addError(row, col, xf, result[2]); break;
+                        case 3: sheet->addLocalText(row, col, xf, std::string()); break;
+                        default: sheet->addBlank(row, col, xf); break;
+                    }
+                } else {
+                    sheet->addNumber(row, col, xf, loadF64(result.data()), isDate(xf));
+                }
+                break;
+            }
+            case rec::String: {
+                std::vector<std::span<const uint8_t>> parts{r.body};
+                for (auto part : records.takeContinues()) parts.push_back(part);
+                if (!pendingString) break;
+                std::string text;
+                if (biff8) {
+                    ContinuedReader cr(std::move(parts));
+                    const size_t count = cr.u16();
+                    const uint8_t options = cr.u8();
+                    cr.appendChars(text, count, (options & 0x01) != 0);
+                } else {
+                    const size_t count = in.u16();
+                    text = biff5Text(in.bytes(std::min(count, in.remaining())), std::min(count, in.remaining()));
+                }
+                sheet->addLocalText(pendingString->row, pendingString->col, pendingString->xf, std::move(text));
+                pendingString.reset();
+                break;
+            }
+            case rec::Blank: {
+                const uint16_t row = in.u16(), col = in.u16(), xf = in.u16();
+                if (inSheet(row, col)) sheet->addBlank(row, col, xf);
+                break;
+            }
+            case rec::MulBlank: {
+                const uint16_t row = in.u16(), first = in.u16();
+                const size_t count = r.body.size() >= 6 ? (r.body.size() - 6) / 2 : 0;
+                for (size_t i = 0; i < count; ++i) {
+                    const uint16_t xf = in.u16();
+                    const uint32_t col = first + static_cast<uint32_t>(i);
+                    if (inSheet(row, col)) sheet->addBlank(row, col, xf);
+                }
+                break;
+            }
+            case rec::Row: {
+                const uint16_t row = in.u16();
+                in.skip(10);
+                const uint16_t flags = in.u16();
+                const uint16_t xf = in.u16() & 0x0FFF;
+                if ((flags & 0x0080) && row < maxRows) sheet->setRowFormat(row, xf);
+                break;
+            }
+            case rec::ColInfo: {
+                const uint16_t first = in.u16(), last = in.u16();
+                in.skip(2);
+                const uint16_t xf = in.u16();
+                if (first <= last) sheet->setColumnFormat(first, std::min<uint32_t>(last, kMaxColumns - 1), xf);
+                break;
+            }
+            case rec::Protect:
+                sheet->setProtected(in.u16() != 0);
+                break;
+            default:
+                break;
+        }
+    }
+    sheet->finish();
+    return sheet;
+}
+
+CellValue WorkbookReader::valueOf(const SheetCells& sheet, const StoredCell& cell) const {
+    switch (cell.kind) {
+        case StoredKind::Blank: return CellValue();
+        case StoredKind::Number: return CellValue::number(cell.number);
+        case StoredKind::Date:
+            return CellValue::date(date1904_ ? cell.number + kDate1904Offset : cell.number);
+        case StoredKind::SharedText: return CellValue::text(sharedStrings_[cell.index]);
+        case StoredKind::LocalText: return CellValue::text(sheet.localText(cell.index));
+        case StoredKind::Boolean: return CellValue::boolean(cell.number != 0.0);
+        case StoredKind::Error: return CellValue::error(static_cast<uint8_t>(cell.number));
+    }
+    return CellValue();
+}
+
+}  // namespace sbx::xls

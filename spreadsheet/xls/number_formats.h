@@ -1,0 +1,17 @@
+#pragma once
+// Which number formats show a number as a date or time.
+#include <cstdint>
+#include <string_view>
+
+namespace sbx::xls {
+
+// The built-in formats (no FORMAT record needed) that are dates or times, including the
+// East Asian ones (27-36, 50-58) and the ones Excel adds in some locales (71-81).
+bool isBuiltInDateFormat(uint16_t formatId);
+
+// A format code is a date or time format when, outside quoted text, escaped characters and
+// [bracketed] parts, it has more date/time letters (d m y h s, and the East Asian e g b)
+// than digit placeholders (0 # ?). "General" and "@" are never dates.
+bool isDateFormatCode(std::string_view code);
+
+}  // namespace sbx::xls

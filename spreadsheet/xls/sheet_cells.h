@@ -1,0 +1,81 @@
+#pragma once
+// The cells of one worksheet as read from its records: a compact list sorted by position,
+// so memory follows the cells that exist, not the area they span.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace sbx::xls {
+
+enum class StoredKind : uint8_t {
+    Blank,       // formatted, no value
+    Number,
+    Date,        // a number whose format is a date or time format
+    SharedText,  // payload: index into the shared string table
+    LocalText,   // payload: index into SheetCells::localTexts
+    Boolean,
+    Error,
+};
+
+struct StoredCell {
+    uint32_t key;  // zero-based row << 8 | zero-based column
+    StoredKind kind;
+    uint16_t xf;
+    union {
+        double number;  // Number, Date (as stored), Boolean (0/1), Error (code)
+        uint32_t index;  // SharedText, LocalText
+    };
+
+    uint32_t row() const { return key >> 8; }
+    uint32_t column() const { return key & 0xFF; }
+};
+
+inline uint32_t cellKey(uint32_t row0, uint32_t column0) { return (row0 << 8) | column0; }
+
+class SheetCells {
+public:
+    void addNumber(uint32_t row0, uint32_t col0, uint16_t xf, double value, bool isDate);
+    void addSharedText(uint32_t row0, uint32_t col0, uint16_t xf, uint32_t index);
+    void addLocalText(uint32_t row0, uint32_t col0, uint16_t xf, std::string text);
+    void addBoolean(uint32_t row0, uint32_t col0, uint16_t xf, bool value);
+    void addError(uint32_t row0, uint32_t col0, uint16_t xf, uint8_t code);
+    void addBlank(uint32_t row0, uint32_t col0, uint16_t xf);
+
+    // Formats that rows and columns give to cells without a record of their own.
+    void setRowFormat(uint32_t row0, uint16_t xf) { rowFormats_.push_back({row0, row0, xf}); }
+    void setColumnFormat(uint32_t first0, uint32_t last0, uint16_t xf) {
+        columnFormats_.push_back({first0, last0, xf});
+    }
+    void setProtected(bool on) { protected_ = on; }
+
+    // Sorts by position; of two records for one cell the later one counts.
+    void finish();
+
+    const StoredCell* find(uint32_t row0, uint32_t col0) const;
+    std::span<const StoredCell> cells() const { return cells_; }
+    const std::string& localText(uint32_t index) const { return localTexts_[index]; }
+    bool isProtected() const { return protected_; }
+
+    // The format of a position: the cell's own, else its row's, else its column's, else
+    // the default cell format (15).
+    uint16_t formatAt(uint32_t row0, uint32_t col0) const;
+
+private:
+    struct FormatSpan {
+        uint32_t first;
+        uint32_t last;
+        uint16_t xf;
+    };
+    void add(uint32_t row0, uint32_t col0, uint16_t xf, StoredKind kind, double number);
+
+    std::vector<StoredCell> cells_;
+    std::vector<std::string> localTexts_;
+    std::vector<FormatSpan> rowFormats_;
+    std::vector<FormatSpan> columnFormats_;
+    bool protected_ = false;
+    bool sorted_ = true;
+    mutable size_t lastHit_ = 0;  // reading is mostly row by row: try the next cell first
+};
+
+}  // namespace sbx::xls
