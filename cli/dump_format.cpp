@@ -65,13 +65,12 @@ std::string formatDate(double serial) {
     // Serials below 60 count from 1899-12-31; from 61 on, from 1899-12-30, stepping over the
     // 29 February 1900 that the 1900 date system counts.
     constexpr long long kDays1899_12_30 = -25569;  // relative to 1970-01-01
-    long long days = static_cast<long long>(serial);  // truncation, as the serial's day
-    const double fraction = serial - static_cast<double>(days);
-    long long seconds = static_cast<long long>(std::floor(fraction * 86400.0 + 0.5));
-    if (seconds >= 86400) {
-        days += 1;
-        seconds -= 86400;
-    }
+    const auto wholeDays = static_cast<long long>(serial);  // truncation, as the serial's day
+    const double fraction = serial - static_cast<double>(wholeDays);
+    // The time of day may be negative for serials below zero: normalise with floor division.
+    const long long total = wholeDays * 86400 + static_cast<long long>(std::floor(fraction * 86400.0 + 0.5));
+    const long long days = total >= 0 ? total / 86400 : -((-total + 86399) / 86400);
+    const long long seconds = total - days * 86400;
     const long long epoch = serial < 60 ? kDays1899_12_30 + 1 : kDays1899_12_30;
     int y;
     unsigned m, d;
