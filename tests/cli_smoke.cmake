@@ -1,1 +1,32 @@
-message(STATUS "pending")
+# shubuxing-cli end to end: output, exit status and the reason on stderr.
+# Called with -DCLI=<tool> -DDATA=<shared fixtures> -DEXAMPLES=<examples folder>.
+
+function(expect_run expected_exit stdout_regex stderr_regex)
+  execute_process(COMMAND ${CLI} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL expected_exit)
+    message(FATAL_ERROR "shubuxing-cli ${ARGN}: exit ${rc}, expected ${expected_exit}\nstdout: ${out}\nstderr: ${err}")
+  endif()
+  if(NOT out MATCHES "${stdout_regex}")
+    message(FATAL_ERROR "shubuxing-cli ${ARGN}: stdout does not match '${stdout_regex}':\n${out}")
+  endif()
+  if(NOT err MATCHES "${stderr_regex}")
+    message(FATAL_ERROR "shubuxing-cli ${ARGN}: stderr does not match '${stderr_regex}':\n${err}")
+  endif()
+endfunction()
+
+set(sample ${EXAMPLES}/sample_report.xls)
+expect_run(0 "^资产负债表\n利润表\n$" "^$" sheets ${sample})
+expect_run(0 "^项目\t期初数\t期末数\n货币资金\t1200.5\t1350\n" "^$" dump ${sample} 资产负债表)
+expect_run(0 "^1350\n760.25\n$" "^$" dump ${sample} 资产负债表 c2:c3)
+# Worksheet names ignore letter case, as in the spreadsheet application.
+expect_run(0 "^Sheet1\n" "^$" sheets ${DATA}/family_dpi_a_macexcel2016.xls)
+expect_run(0 "." "^$" dump ${DATA}/family_dpi_a_macexcel2016.xls SHEET2)
+
+expect_run(0 "Usage" "^$" --help)
+expect_run(2 "^$" "no worksheet named \"没有\"" dump ${sample} 没有)
+expect_run(2 "^$" "an .xlsx file" sheets ${DATA}/fake_xlsx_renamed.xls)
+expect_run(2 "^$" "encrypted with a password" sheets ${DATA}/encrypted_rc4_password_password.xls)
+expect_run(2 "^$" "does not exist" sheets ${DATA}/no_such_file.xls)
+expect_run(2 "^$" "not a cell range" dump ${sample} 利润表 b2:a1)
+expect_run(2 "^$" "unknown command" merge ${sample})
+expect_run(2 "^$" "Usage")
