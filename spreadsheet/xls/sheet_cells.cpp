@@ -57,13 +57,19 @@ void SheetCells::finish() {
 
 const StoredCell* SheetCells::find(uint32_t row0, uint32_t col0) const {
     const uint32_t key = cellKey(row0, col0);
-    if (lastHit_ + 1 < cells_.size() && cells_[lastHit_ + 1].key == key) {
-        return &cells_[++lastHit_];
+    // Reading goes mostly row by row: look next to the last hit before searching.
+    if (lastHit_ < cells_.size() && cells_[lastHit_].key < key) {
+        if (lastHit_ + 1 == cells_.size() || cells_[lastHit_ + 1].key > key) return nullptr;
+        if (cells_[lastHit_ + 1].key == key) return &cells_[++lastHit_];
     }
     auto it = std::lower_bound(cells_.begin(), cells_.end(), key,
                                [](const StoredCell& c, uint32_t k) { return c.key < k; });
-    if (it == cells_.end() || it->key != key) return nullptr;
-    lastHit_ = static_cast<size_t>(it - cells_.begin());
+    const auto at = static_cast<size_t>(it - cells_.begin());
+    if (it == cells_.end() || it->key != key) {
+        if (at > 0) lastHit_ = at - 1;  // the next position asked for is likely further on
+        return nullptr;
+    }
+    lastHit_ = at;
     return &*it;
 }
 

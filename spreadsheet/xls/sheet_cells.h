@@ -49,6 +49,7 @@ public:
     }
     void setProtected(bool on) { protected_ = on; }
 
+    void reserve(size_t cells) { cells_.reserve(cells); }
     // Sorts by position; of two records for one cell the later one counts.
     void finish();
 
@@ -75,7 +76,7 @@ private:
     std::vector<FormatSpan> columnFormats_;
     bool protected_ = false;
     bool sorted_ = true;
-    mutable size_t lastHit_ = 0;  // reading is mostly row by row: try the next cell first
+    mutable size_t lastHit_ = 0;  // where the last look-up ended
 };
 
 }  // namespace sbx::xls

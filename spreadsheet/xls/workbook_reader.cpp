@@ -2,8 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <fstream>
-#include <optional>
 #include <unordered_map>
 
 #include "spreadsheet/workbook_error.h"
@@ -31,19 +31,15 @@ std::vector<uint8_t> readWholeFile(const std::filesystem::path& file) {
     if (std::filesystem::is_directory(status)) {
         throw WorkbookError(WorkbookErrorKind::Unreadable, file, "this is a folder, not a file");
     }
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
     if (!in) {
         throw WorkbookError(WorkbookErrorKind::Unreadable, file,
                             std::string("the file cannot be opened: ") + std::strerror(errno));
     }
-    std::vector<uint8_t> bytes;
-    const auto size = std::filesystem::file_size(file, ec);
-    if (!ec) bytes.reserve(static_cast<size_t>(size));
-    char buffer[1 << 16];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + in.gcount());
-    }
-    if (in.bad()) {
+    const std::streamoff size = in.tellg();
+    std::vector<uint8_t> bytes(size > 0 ? static_cast<size_t>(size) : 0);
+    in.seekg(0);
+    if (!bytes.empty() && !in.read(reinterpret_cast<char*>(bytes.data()), size)) {
         throw WorkbookError(WorkbookErrorKind::Unreadable, file,
                             std::string("the file cannot be read: ") + std::strerror(errno));
     }
@@ -100,9 +96,10 @@ WorkbookReader WorkbookReader::fromBytes(std::vector<uint8_t> bytes, const std::
         bytes.clear();
         bytes.shrink_to_fit();
         CfbNode& node = workbookStreamNode(book.container_);
-        // The reader works on its own copy: decryption changes it in place, and the
-        // container keeps the stream as stored for a later save.
-        book.stream_ = node.data;
+        // The reader takes the workbook stream over (decryption changes it in place); the
+        // container keeps every other stream and storage for a later save.
+        book.stream_ = std::move(node.data);
+        node.data.clear();
         book.readGlobals();
     } catch (const FormatError& e) {
         throw WorkbookError(e.kind(), file, e.what());
@@ -207,8 +204,11 @@ void WorkbookReader::readGlobals() {
                     throwCorrupt("worksheet \"" + name + "\" starts at byte " + std::to_string(offset) +
                                  ", beyond the end of the workbook stream");
                 }
-                worksheets_.push_back({std::move(name), offset,
-                                       static_cast<SheetVisibility>(visibility > 2 ? 1 : visibility)});
+                WorksheetEntry entry;
+                entry.name = std::move(name);
+                entry.streamOffset = offset;
+                entry.visibility = static_cast<SheetVisibility>(visibility > 2 ? 1 : visibility);
+                worksheets_.push_back(std::move(entry));
                 break;
             }
             case rec::Sst: {
@@ -226,6 +226,17 @@ void WorkbookReader::readGlobals() {
         if (sawEof) break;
     }
     if (!sawEof) throwTruncated("the workbook globals end without an EOF record");
+
+    // A worksheet's records run to the start of the next substream: a fair guess at how
+    // many cells to make room for.
+    std::vector<size_t> starts;
+    for (const auto& w : worksheets_) starts.push_back(w.streamOffset);
+    starts.push_back(stream_.size());
+    std::sort(starts.begin(), starts.end());
+    for (auto& w : worksheets_) {
+        const auto next = std::upper_bound(starts.begin(), starts.end(), w.streamOffset);
+        w.byteLength = (next == starts.end() ? stream_.size() : *next) - w.streamOffset;
+    }
 
     formats_.reserve(xfs.size());
     for (const RawXf& xf : xfs) {
@@ -260,6 +271,7 @@ const SheetCells& WorkbookReader::cells(size_t sheetIndex) const {
 
 std::unique_ptr<SheetCells> WorkbookReader::readSheet(const WorksheetEntry& entry) const {
     auto sheet = std::make_unique<SheetCells>();
+    sheet->reserve(entry.byteLength / 14);  // a cell record takes 14 to 18 bytes
     RecordStream records(stream_, entry.streamOffset);
     Record r;
     if (!records.next(r) || r.type != rec::Bof) {
@@ -271,10 +283,11 @@ std::unique_ptr<SheetCells> WorkbookReader::readSheet(const WorksheetEntry& entr
     auto isDate = [this](uint16_t xf) { return xf < formats_.size() && formats_[xf].isDate; };
     auto inSheet = [&](uint32_t row, uint32_t col) { return row < maxRows && col < kMaxColumns; };
 
-    struct Pending {
-        uint16_t row, col, xf;
-    };
-    std::optional<Pending> pendingString;  // a formula whose text result follows in STRING
+    // A formula whose text result follows in a STRING record.
+    struct PendingString {
+        bool waiting = false;
+        uint16_t row = 0, col = 0, xf = 0;
+    } pendingString;
     int depth = 1;  // embedded charts bring BOF/EOF pairs of their own
 
     while (depth > 0 && records.next(r)) {
@@ -351,11 +364,11 @@ std::unique_ptr<SheetCells> WorkbookReader::readSheet(const WorksheetEntry& entr
             case rec::Formula: {
                 const uint16_t row = in.u16(), col = in.u16(), xf = in.u16();
                 const auto result = in.bytes(8);
-                pendingString.reset();
+                pendingString.waiting = false;
                 if (!inSheet(row, col)) break;
                 if (result[6] == 0xFF && result[7] == 0xFF) {
                     switch (result[0]) {
-                        case 0: pendingString = Pending{row, col, xf}; break;
+                        case 0: pendingString = {true, row, col, xf}; break;
                         case 1: sheet->addBoolean(row, col, xf, result[2] != 0); break;
                         case 2: sheet->addError(row, col, xf, result[2]); break;
                         case 3: sheet->addLocalText(row, col, xf, std::string()); break;
@@ -369,7 +382,7 @@ std::unique_ptr<SheetCells> WorkbookReader::readSheet(const WorksheetEntry& entr
             case rec::String: {
                 std::vector<std::span<const uint8_t>> parts{r.body};
                 for (auto part : records.takeContinues()) parts.push_back(part);
-                if (!pendingString) break;
+                if (!pendingString.waiting) break;
                 std::string text;
                 if (biff8) {
                     ContinuedReader cr(std::move(parts));
@@ -380,8 +393,8 @@ std::unique_ptr<SheetCells> WorkbookReader::readSheet(const WorksheetEntry& entr
                     const size_t count = in.u16();
                     text = biff5Text(in.bytes(std::min(count, in.remaining())), std::min(count, in.remaining()));
                 }
-                sheet->addLocalText(pendingString->row, pendingString->col, pendingString->xf, std::move(text));
-                pendingString.reset();
+                sheet->addLocalText(pendingString.row, pendingString.col, pendingString.xf, std::move(text));
+                pendingString.waiting = false;
                 break;
             }
             case rec::Blank: {

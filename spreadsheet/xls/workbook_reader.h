@@ -20,6 +20,7 @@ enum class SheetVisibility : uint8_t { Visible = 0, Hidden = 1, VeryHidden = 2 }
 struct WorksheetEntry {
     std::string name;
     size_t streamOffset = 0;  // of the worksheet's BOF record
+    size_t byteLength = 0;    // up to the next substream, for sizing
     SheetVisibility visibility = SheetVisibility::Visible;
 };
 
@@ -33,7 +34,8 @@ class WorkbookReader {
 public:
     // Reads a workbook from a file. Throws WorkbookError naming the file.
     static WorkbookReader open(const std::filesystem::path& file);
-    // Reads a workbook held in memory; `file` only names it in errors.
+    // Reads a workbook held in memory; `file` only names it in errors. The container keeps
+    // every stream but the workbook stream, which the reader holds (decrypted if it was).
     static WorkbookReader fromBytes(std::vector<uint8_t> bytes, const std::filesystem::path& file);
 
     BiffVersion version() const { return version_; }
