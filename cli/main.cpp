@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/cell_address.h"
+#include "spreadsheet/cell_address.h"
 #include "cli/dump_format.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "spreadsheet/workbook_error.h"
@@ -44,15 +44,11 @@ int dump(const std::string& file, const std::string& sheetName, const std::strin
     sbx::CellArea area;
     bool openEnded = true;
     if (!range.empty()) {
-        const size_t colon = range.find(':');
-        const auto first = sbx::cli::parseCellAddress(std::string_view(range).substr(0, colon));
-        const auto last = colon == std::string::npos
-                              ? std::nullopt
-                              : sbx::cli::parseCellAddress(std::string_view(range).substr(colon + 1));
-        if (!first || !last || last->row < first->row || last->column < first->column) {
+        const auto parsed = sbx::parseCellRange(range);
+        if (!parsed || range.find(':') == std::string::npos) {
             return usageError("\"" + range + "\" is not a cell range such as a3:h20");
         }
-        area = {first->row, first->column, last->row, last->column};
+        area = *parsed;
         openEnded = false;
     }
     auto host = sbx::makeNativeHost();

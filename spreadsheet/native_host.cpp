@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "spreadsheet/consolidate_by_position.h"
 #include "spreadsheet/workbook_error.h"
 
 namespace sbx {
@@ -20,6 +21,14 @@ bool sameSheetName(std::string_view a, std::string_view b) {
 }
 }  // namespace
 
+NativeWorksheet::NativeWorksheet(NativeWorkbook& owner, size_t index)
+    : owner_(owner), book_(owner.reader()), index_(index) {}
+
+const xls::SheetEdits* NativeWorksheet::edits() const {
+    const auto it = owner_.edits().find(index_);
+    return it == owner_.edits().end() ? nullptr : &it->second;
+}
+
 std::string NativeWorksheet::name() const { return book_.worksheets()[index_].name; }
 
 void NativeWorksheet::checkPosition(int row, int column) const {
@@ -32,6 +41,10 @@ void NativeWorksheet::checkPosition(int row, int column) const {
 
 CellValue NativeWorksheet::cell(int row, int column) const {
     checkPosition(row, column);
+    if (const auto* written = edits()) {
+        const auto it = written->find(xls::cellKey(static_cast<uint32_t>(row - 1), static_cast<uint32_t>(column - 1)));
+        if (it != written->end()) return it->second;
+    }
     const auto& sheet = cells();
     const auto* stored = sheet.find(static_cast<uint32_t>(row - 1), static_cast<uint32_t>(column - 1));
     return stored ? book_.valueOf(sheet, *stored) : CellValue();
@@ -39,28 +52,44 @@ CellValue NativeWorksheet::cell(int row, int column) const {
 
 void NativeWorksheet::forEachValue(const CellArea& area,
                                    const std::function<void(int, int, const CellValue&)>& visit) const {
+    // Stored cells and written cells, merged in position order; a written cell wins.
     const auto& sheet = cells();
     const auto all = sheet.cells();
+    static const xls::SheetEdits none;
+    const xls::SheetEdits& written = edits() ? *edits() : none;
     const uint32_t firstKey = xls::cellKey(static_cast<uint32_t>(std::max(area.firstRow, 1) - 1), 0);
-    auto it = std::lower_bound(all.begin(), all.end(), firstKey,
-                               [](const xls::StoredCell& c, uint32_t k) { return c.key < k; });
-    for (; it != all.end(); ++it) {
-        const int row = static_cast<int>(it->row()) + 1;
-        const int column = static_cast<int>(it->column()) + 1;
-        if (row > area.lastRow) break;
-        if (column < area.firstColumn || column > area.lastColumn || it->kind == xls::StoredKind::Blank) continue;
-        visit(row, column, book_.valueOf(sheet, *it));
+    auto stored = std::lower_bound(all.begin(), all.end(), firstKey,
+                                   [](const xls::StoredCell& c, uint32_t k) { return c.key < k; });
+    auto edit = written.lower_bound(firstKey);
+    const uint32_t endKey = xls::cellKey(static_cast<uint32_t>(std::min(area.lastRow, 65536)), 0);
+    auto offer = [&](uint32_t key, const CellValue& v) {
+        const int row = static_cast<int>(key >> 8) + 1;
+        const int column = static_cast<int>(key & 0xFF) + 1;
+        if (column < area.firstColumn || column > area.lastColumn || v.isEmpty()) return;
+        visit(row, column, v);
+    };
+    while (true) {
+        const bool haveStored = stored != all.end() && stored->key < endKey;
+        const bool haveEdit = edit != written.end() && edit->first < endKey;
+        if (!haveStored && !haveEdit) break;
+        if (haveEdit && (!haveStored || edit->first <= stored->key)) {
+            if (haveStored && stored->key == edit->first) ++stored;
+            offer(edit->first, edit->second);
+            ++edit;
+        } else {
+            if (stored->kind != xls::StoredKind::Blank) offer(stored->key, book_.valueOf(sheet, *stored));
+            ++stored;
+        }
     }
 }
 
 std::pair<int, int> NativeWorksheet::lastValueCell() const {
     int lastRow = 0;
     int lastColumn = 0;
-    for (const auto& c : cells().cells()) {
-        if (c.kind == xls::StoredKind::Blank) continue;
-        lastRow = std::max(lastRow, static_cast<int>(c.row()) + 1);
-        lastColumn = std::max(lastColumn, static_cast<int>(c.column()) + 1);
-    }
+    forEachValue(CellArea{}, [&](int row, int column, const CellValue&) {
+        lastRow = std::max(lastRow, row);
+        lastColumn = std::max(lastColumn, column);
+    });
     return {lastRow, lastColumn};
 }
 
@@ -72,9 +101,26 @@ bool NativeWorksheet::isCellLocked(int row, int column) const {
     return book_.format(xf).locked;
 }
 
-NativeWorkbook::NativeWorkbook(xls::WorkbookReader reader) : reader_(std::move(reader)) {
+void NativeWorksheet::setCell(int row, int column, const CellValue& value) {
+    checkPosition(row, column);
+    if (book_.version() != xls::BiffVersion::Biff8) {
+        throw WorkbookError(WorkbookErrorKind::WriteUnsupported, book_.file(),
+                            "this is an Excel 95 (BIFF5) workbook; only Excel 97-2003 workbooks are "
+                            "written. Save it as an Excel 97-2003 workbook first");
+    }
+    if (isProtected() && isCellLocked(row, column)) {
+        throw WorkbookError(WorkbookErrorKind::CellLocked, book_.file(),
+                            "worksheet \"" + name() + "\" is protected and the cell at row " + std::to_string(row) +
+                                ", column " + std::to_string(column) + " is locked");
+    }
+    owner_.edits()[index_][xls::cellKey(static_cast<uint32_t>(row - 1), static_cast<uint32_t>(column - 1))] = value;
+}
+
+void NativeWorksheet::activate() { owner_.host().setActive(this); }
+
+NativeWorkbook::NativeWorkbook(NativeHost& host, xls::WorkbookReader reader) : host_(host), reader_(std::move(reader)) {
     for (size_t i = 0; i < reader_.worksheets().size(); ++i) {
-        sheets_.push_back(std::make_unique<NativeWorksheet>(reader_, i));
+        sheets_.push_back(std::make_unique<NativeWorksheet>(*this, i));
     }
 }
 
@@ -95,13 +141,58 @@ Worksheet& NativeWorkbook::worksheet(std::string_view name) {
                         "the workbook has no worksheet named \"" + std::string(name) + "\"");
 }
 
-Workbook& NativeHost::open(const std::filesystem::path& file) {
-    open_.push_back(std::make_unique<NativeWorkbook>(xls::WorkbookReader::open(file)));
+Workbook& NativeHost::open(const std::filesystem::path& file) { return adopt(xls::WorkbookReader::open(file)); }
+
+NativeWorkbook& NativeHost::adopt(xls::WorkbookReader reader) {
+    open_.push_back(std::make_unique<NativeWorkbook>(*this, std::move(reader)));
     return *open_.back();
 }
 
-void NativeHost::close(Workbook& workbook) {
-    std::erase_if(open_, [&](const auto& b) { return b.get() == &workbook; });
+bool NativeHost::owns(const NativeWorksheet* sheet) const {
+    for (const auto& book : open_) {
+        for (int i = 1; i <= book->worksheetCount(); ++i) {
+            if (&book->worksheet(i) == sheet) return true;
+        }
+    }
+    return false;
+}
+
+void NativeHost::close(Workbook& workbook, bool save) {
+    const auto it = std::find_if(open_.begin(), open_.end(), [&](const auto& b) { return b.get() == &workbook; });
+    if (it == open_.end()) return;
+    std::unique_ptr<NativeWorkbook> book = std::move(*it);
+    open_.erase(it);
+    if (active_ && !owns(active_)) {
+        active_ = nullptr;
+        hasSelection_ = false;
+    }
+    if (save && book->isModified()) xls::saveWorkbook(book->reader(), book->edits(), book->path());
+}
+
+void NativeHost::quit() {
+    open_.clear();
+    active_ = nullptr;
+    hasSelection_ = false;
+}
+
+void NativeHost::selectRange(std::string_view range) {
+    if (!active_) {
+        throw WorkbookError(WorkbookErrorKind::NoActiveSheet, {}, "no worksheet is active to select a range on");
+    }
+    const auto area = parseCellRange(range);
+    if (!area) {
+        throw WorkbookError(WorkbookErrorKind::BadReference, {},
+                            "\"" + std::string(range) + "\" is not a cell range such as a3:h20");
+    }
+    selection_ = *area;
+    hasSelection_ = true;
+}
+
+void NativeHost::consolidateSelection(const std::vector<std::string>& sources) {
+    if (!active_ || !hasSelection_) {
+        throw WorkbookError(WorkbookErrorKind::NoActiveSheet, {}, "no range is selected to consolidate into");
+    }
+    consolidateByPosition(*this, *active_, selection_, sources);
 }
 
 std::unique_ptr<SpreadsheetHost> makeNativeHost() { return std::make_unique<NativeHost>(); }

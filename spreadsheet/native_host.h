@@ -5,12 +5,16 @@
 
 #include "spreadsheet/spreadsheet_host.h"
 #include "spreadsheet/xls/workbook_reader.h"
+#include "spreadsheet/xls/workbook_writer.h"
 
 namespace sbx {
 
+class NativeHost;
+class NativeWorkbook;
+
 class NativeWorksheet final : public Worksheet {
 public:
-    NativeWorksheet(const xls::WorkbookReader& book, size_t index) : book_(book), index_(index) {}
+    NativeWorksheet(NativeWorkbook& owner, size_t index);
 
     std::string name() const override;
     CellValue cell(int row, int column) const override;
@@ -19,39 +23,60 @@ public:
     std::pair<int, int> lastValueCell() const override;
     bool isProtected() const override;
     bool isCellLocked(int row, int column) const override;
+    void setCell(int row, int column, const CellValue& value) override;
+    void activate() override;
 
 private:
     const xls::SheetCells& cells() const { return book_.cells(index_); }
+    const xls::SheetEdits* edits() const;
     void checkPosition(int row, int column) const;
 
+    NativeWorkbook& owner_;
     const xls::WorkbookReader& book_;
     size_t index_;
 };
 
 class NativeWorkbook final : public Workbook {
 public:
-    explicit NativeWorkbook(xls::WorkbookReader reader);
+    NativeWorkbook(NativeHost& host, xls::WorkbookReader reader);
 
     const std::filesystem::path& path() const override { return reader_.file(); }
     int worksheetCount() const override { return static_cast<int>(sheets_.size()); }
     Worksheet& worksheet(int position) override;
     Worksheet& worksheet(std::string_view name) override;
+    bool isModified() const override { return !edits_.empty(); }
 
     const xls::WorkbookReader& reader() const { return reader_; }
+    const xls::WorkbookEdits& edits() const { return edits_; }
+    xls::WorkbookEdits& edits() { return edits_; }
+    NativeHost& host() { return host_; }
 
 private:
+    NativeHost& host_;
     xls::WorkbookReader reader_;
+    xls::WorkbookEdits edits_;
     std::vector<std::unique_ptr<NativeWorksheet>> sheets_;
 };
 
 class NativeHost final : public SpreadsheetHost {
 public:
     Workbook& open(const std::filesystem::path& file) override;
-    void close(Workbook& workbook) override;
-    void quit() override { open_.clear(); }
+    // Takes a workbook that was read some other way (from memory, in tests and tools).
+    NativeWorkbook& adopt(xls::WorkbookReader reader);
+    void close(Workbook& workbook, bool save) override;
+    void quit() override;
+    void selectRange(std::string_view range) override;
+    void consolidateSelection(const std::vector<std::string>& sources) override;
+
+    void setActive(NativeWorksheet* sheet) { active_ = sheet; }
 
 private:
+    bool owns(const NativeWorksheet* sheet) const;
+
     std::vector<std::unique_ptr<NativeWorkbook>> open_;
+    NativeWorksheet* active_ = nullptr;
+    CellArea selection_;
+    bool hasSelection_ = false;
 };
 
 }  // namespace sbx

@@ -7,18 +7,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "spreadsheet/cell_address.h"
 #include "spreadsheet/cell_value.h"
 
 namespace sbx {
-
-// A rectangle of cells in the sheet's own numbering, rows and columns from 1.
-struct CellArea {
-    int firstRow = 1;
-    int firstColumn = 1;
-    int lastRow = 65536;
-    int lastColumn = 256;
-};
 
 class Worksheet {
 public:
@@ -41,6 +35,15 @@ public:
     // locked cell refuses writes.
     virtual bool isProtected() const = 0;
     virtual bool isCellLocked(int row, int column) const = 0;
+
+    // Cells(row, column) = value. The cell keeps its format. Throws WorkbookError: CellLocked
+    // for a locked cell of a protected worksheet (nothing changes), CellOutOfRange,
+    // WriteUnsupported for a workbook format that is only read.
+    virtual void setCell(int row, int column, const CellValue& value) = 0;
+
+    // Activate: this worksheet becomes the one that selectRange and consolidateSelection of
+    // the host act on.
+    virtual void activate() = 0;
 };
 
 class Workbook {
@@ -54,6 +57,9 @@ public:
     virtual Worksheet& worksheet(int position) = 0;
     // Worksheets(name): letter case does not matter, as in the spreadsheet application.
     virtual Worksheet& worksheet(std::string_view name) = 0;
+
+    // True once a cell was written since the workbook was opened.
+    virtual bool isModified() const = 0;
 };
 
 class SpreadsheetHost {
@@ -62,10 +68,24 @@ public:
 
     // Workbooks.Open. The workbook stays valid until close() or quit().
     virtual Workbook& open(const std::filesystem::path& file) = 0;
-    // Close(False): drops the workbook without saving.
-    virtual void close(Workbook& workbook) = 0;
-    // Quit: closes whatever is still open.
+    // Close(save). With save = true a modified workbook is written back to its own file
+    // (safely: the old file stays whole until the new one is complete); an unmodified one is
+    // not rewritten. The workbook is closed even when saving fails; the WorkbookError tells.
+    virtual void close(Workbook& workbook, bool save) = 0;
+    // Quit: closes whatever is still open, without saving.
     virtual void quit() = 0;
+
+    // Range(text).Select on the active worksheet, e.g. "a3:h20" or "b4" (either letter case).
+    // Throws WorkbookError (BadReference) for a text that is not a range, (NoActiveSheet)
+    // when no worksheet was activated.
+    virtual void selectRange(std::string_view range) = 0;
+
+    // Selection.Consolidate(sources, sum, no top row, no left column, no links): every cell of
+    // the selection receives the sum of the numbers at the same position in all source
+    // areas. A source reads <folder>[<file>]<worksheet>!R<r1>C<c1>:R<r2>C<c2>, the folder
+    // with its trailing separator. All or nothing: a source that cannot be resolved or an
+    // area that cannot be written leaves the selection as it was (WorkbookError).
+    virtual void consolidateSelection(const std::vector<std::string>& sources) = 0;
 };
 
 // The native .xls engine.

@@ -17,6 +17,10 @@ enum class WorkbookErrorKind {
     Encrypted,           // encrypted with a password of its own, or an unknown encryption
     SheetNotFound,       // a worksheet name or position that the workbook lacks
     CellOutOfRange,      // a row or column outside the sheet
+    CellLocked,          // a write to a locked cell of a protected worksheet
+    WriteUnsupported,    // a workbook format that is read but not written (Excel 95)
+    BadReference,        // a range or source reference that cannot be read or resolved
+    NoActiveSheet,       // a selection or consolidation without an activated worksheet
 };
 
 class WorkbookError : public std::runtime_error {

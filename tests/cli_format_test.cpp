@@ -2,7 +2,7 @@
 // those of Python's repr(), the form the independent reader's dumps use.
 #include <gtest/gtest.h>
 
-#include "cli/cell_address.h"
+#include "spreadsheet/cell_address.h"
 #include "cli/dump_format.h"
 
 using sbx::cli::formatDate;
@@ -73,7 +73,7 @@ struct AddressCase {
 class Address : public testing::TestWithParam<AddressCase> {};
 
 TEST_P(Address, Parses) {
-    const auto parsed = sbx::cli::parseCellAddress(GetParam().text);
+    const auto parsed = sbx::parseCellAddress(GetParam().text);
     if (GetParam().row == 0) {
         EXPECT_FALSE(parsed.has_value()) << GetParam().text;
     } else {

@@ -67,8 +67,17 @@ std::vector<uint8_t> workbook(const Records& globals, const Records& sheet) {
     return b.container();
 }
 
-sbx::NativeWorkbook open(std::vector<uint8_t> bytes) {
-    return sbx::NativeWorkbook(sbx::xls::WorkbookReader::fromBytes(std::move(bytes), "built.xls"));
+// A workbook read from memory, with the host that holds it.
+struct Built {
+    sbx::NativeHost host;
+    sbx::NativeWorkbook* book = nullptr;
+    sbx::Worksheet& worksheet(int i) { return book->worksheet(i); }
+};
+
+std::unique_ptr<Built> open(std::vector<uint8_t> bytes) {
+    auto built = std::make_unique<Built>();
+    built->book = &built->host.adopt(sbx::xls::WorkbookReader::fromBytes(std::move(bytes), "built.xls"));
+    return built;
 }
 
 TEST(SharedStrings, StringSplitAcrossContinueChangesWidth) {
@@ -82,7 +91,7 @@ TEST(SharedStrings, StringSplitAcrossContinueChangesWidth) {
     auto book = open(workbook({{0x00FC, sst}, {0x003C, cont}},
                               {{0x00FD, cat({cellHeader(0, 0), {0, 0, 0, 0}})},
                                {0x00FD, cat({cellHeader(0, 1), {1, 0, 0, 0}})}}));
-    auto& sheet = book.worksheet(1);
+    auto& sheet = book->worksheet(1);
     EXPECT_EQ(sheet.cell(1, 1), CellValue::text("AB汇总"));
     EXPECT_EQ(sheet.cell(1, 2), CellValue::text("合计"));
 }
@@ -98,8 +107,8 @@ TEST(SharedStrings, RichTextRunsAndPhoneticBlockAreSkippedAcrossRecords) {
     auto book = open(workbook({{0x00FC, sst}, {0x003C, cont}},
                               {{0x00FD, cat({cellHeader(0, 0), {0, 0, 0, 0}})},
                                {0x00FD, cat({cellHeader(1, 0), {1, 0, 0, 0}})}}));
-    EXPECT_EQ(book.worksheet(1).cell(1, 1), CellValue::text("abc"));
-    EXPECT_EQ(book.worksheet(1).cell(2, 1), CellValue::text("next"));
+    EXPECT_EQ(book->worksheet(1).cell(1, 1), CellValue::text("abc"));
+    EXPECT_EQ(book->worksheet(1).cell(2, 1), CellValue::text("next"));
 }
 
 TEST(SharedStrings, StatedCountAboveStoredStringsKeepsWhatIsThere) {
@@ -109,8 +118,8 @@ TEST(SharedStrings, StatedCountAboveStoredStringsKeepsWhatIsThere) {
     sst = cat({sst, latin1String("only")});
     auto book = open(workbook({{0x00FC, sst}}, {{0x00FD, cat({cellHeader(0, 0), {0, 0, 0, 0}})},
                                                 {0x00FD, cat({cellHeader(0, 1), {5, 0, 0, 0}})}}));
-    EXPECT_EQ(book.worksheet(1).cell(1, 1), CellValue::text("only"));
-    EXPECT_EQ(book.worksheet(1).cell(1, 2), CellValue());  // the table lacks string 5
+    EXPECT_EQ(book->worksheet(1).cell(1, 1), CellValue::text("only"));
+    EXPECT_EQ(book->worksheet(1).cell(1, 2), CellValue());  // the table lacks string 5
 }
 
 TEST(Cells, FormulaCachedResultsOfEveryKind) {
@@ -123,7 +132,7 @@ TEST(Cells, FormulaCachedResultsOfEveryKind) {
         {0x0006, formulaResult(2, 0, 2, 0x07)},         // #DIV/0!
         {0x0006, formulaResult(3, 0, 3, 0)},            // empty string
     }));
-    auto& sheet = book.worksheet(1);
+    auto& sheet = book->worksheet(1);
     EXPECT_EQ(sheet.cell(1, 1), CellValue::text("hello"));
     EXPECT_EQ(sheet.cell(2, 1), CellValue::boolean(true));
     EXPECT_EQ(sheet.cell(3, 1), CellValue::error(sbx::error_code::Div0));
@@ -140,7 +149,7 @@ TEST(Cells, RkNumbersInEveryEncoding) {
     rk(0x40590000u | 0x01);                     // 100.0 / 100
     put16(mulrk, 3);
     auto book = open(workbook({}, {{0x00BD, mulrk}}));
-    auto& sheet = book.worksheet(1);
+    auto& sheet = book->worksheet(1);
     EXPECT_EQ(sheet.cell(1, 1), CellValue::number(123));
     EXPECT_EQ(sheet.cell(1, 2), CellValue::number(-12.34));
     EXPECT_EQ(sheet.cell(1, 3), CellValue::number(1.0));
@@ -150,7 +159,7 @@ TEST(Cells, RkNumbersInEveryEncoding) {
 TEST(Cells, LaterRecordForACellWinsAndOrderDoesNotMatter) {
     auto book = open(workbook({}, {{0x0203, number(5, 2, 1.0)}, {0x0203, number(0, 0, 7.0)},
                                    {0x0203, number(5, 2, 2.0)}}));
-    auto& sheet = book.worksheet(1);
+    auto& sheet = book->worksheet(1);
     EXPECT_EQ(sheet.cell(6, 3), CellValue::number(2.0));
     EXPECT_EQ(sheet.cell(1, 1), CellValue::number(7.0));
     EXPECT_EQ(sheet.lastValueCell(), std::make_pair(6, 3));
@@ -162,7 +171,7 @@ TEST(Cells, EmbeddedChartRecordsAreNotCells) {
                                    {0x0203, number(0, 1, 99.0)},  // inside the chart
                                    {0x000A, {}},
                                    {0x0203, number(0, 2, 3.0)}}));
-    auto& sheet = book.worksheet(1);
+    auto& sheet = book->worksheet(1);
     EXPECT_EQ(sheet.cell(1, 2), CellValue());
     EXPECT_EQ(sheet.cell(1, 3), CellValue::number(3.0));
 }
@@ -177,7 +186,7 @@ TEST(Cells, DateFormatsMakeDatesAndThe1904SystemShiftsThem) {
                            {0x0203, number(0, 2, 45322.5, 2)}, {0x0203, number(0, 3, 45322.0, 3)},
                            {0x0203, number(0, 4, 45322.0, 4)}};
     auto book1900 = open(workbook(globals, cells));
-    auto& s = book1900.worksheet(1);
+    auto& s = book1900->worksheet(1);
     EXPECT_EQ(s.cell(1, 1), CellValue::number(45322.0));
     EXPECT_EQ(s.cell(1, 2), CellValue::date(45322.0));
     EXPECT_EQ(s.cell(1, 3), CellValue::date(45322.5));
@@ -187,13 +196,13 @@ TEST(Cells, DateFormatsMakeDatesAndThe1904SystemShiftsThem) {
     Records globals1904 = globals;
     globals1904.push_back({0x0022, u16s({1})});
     auto book1904 = open(workbook(globals1904, cells));
-    EXPECT_EQ(book1904.worksheet(1).cell(1, 2), CellValue::date(45322.0 + 1462.0));
-    EXPECT_EQ(book1904.worksheet(1).cell(1, 1), CellValue::number(45322.0));
+    EXPECT_EQ(book1904->worksheet(1).cell(1, 2), CellValue::date(45322.0 + 1462.0));
+    EXPECT_EQ(book1904->worksheet(1).cell(1, 1), CellValue::number(45322.0));
 }
 
 TEST(Cells, PositionsOutsideTheSheetAreRefused) {
     auto book = open(workbook({}, {{0x0203, number(0, 0, 1.0)}}));
-    auto& sheet = book.worksheet(1);
+    auto& sheet = book->worksheet(1);
     for (auto [row, col] : {std::pair{0, 1}, {1, 0}, {65537, 1}, {1, 257}}) {
         EXPECT_THROW(sheet.cell(row, col), sbx::WorkbookError) << row << "," << col;
     }
@@ -208,7 +217,7 @@ TEST(Protection, LockedFlagComesFromCellThenRowThenColumnThenDefault) {
     auto colinfo = u16s({2, 3, 0x0900, 16, 0, 0});                          // columns C:D
     auto book = open(workbook(globals, {{0x0012, u16s({1})}, {0x0208, row}, {0x007D, colinfo},
                                         {0x0201, cellHeader(0, 0, 16)}, {0x0203, number(4, 2, 1.0, 15)}}));
-    auto& sheet = book.worksheet(1);
+    auto& sheet = book->worksheet(1);
     EXPECT_TRUE(sheet.isProtected());
     EXPECT_FALSE(sheet.isCellLocked(1, 1));  // its own format
     EXPECT_TRUE(sheet.isCellLocked(1, 2));   // default format 15

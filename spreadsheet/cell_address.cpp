@@ -1,6 +1,6 @@
-#include "cli/cell_address.h"
+#include "spreadsheet/cell_address.h"
 
-namespace sbx::cli {
+namespace sbx {
 
 std::optional<CellAddress> parseCellAddress(std::string_view text) {
     size_t i = 0;
@@ -24,4 +24,12 @@ std::optional<CellAddress> parseCellAddress(std::string_view text) {
     return CellAddress{static_cast<int>(row), column};
 }
 
-}  // namespace sbx::cli
+std::optional<CellArea> parseCellRange(std::string_view text) {
+    const size_t colon = text.find(':');
+    const auto first = parseCellAddress(text.substr(0, colon));
+    const auto last = colon == std::string_view::npos ? first : parseCellAddress(text.substr(colon + 1));
+    if (!first || !last || last->row < first->row || last->column < first->column) return std::nullopt;
+    return CellArea{first->row, first->column, last->row, last->column};
+}
+
+}  // namespace sbx

@@ -1,0 +1,41 @@
+#pragma once
+// The program-wide job and run state: which worksheets take part, the range of each, and
+// how the last run ended. The windows of the job steps fill it; the runs read it. This is
+// the one piece of shared mutable state of the program, owned by the main window and
+// passed by reference to whoever needs it.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sbx {
+
+enum class RunState : int { IdleOrRunning = 0, Failed = 1, Finished = 2 };
+
+struct JobDefinition {
+    // Worksheets of the summary workbook, in workbook order, after the blank rule (names with
+    // leading or trailing blanks get that many blanks appended). Element 0 is unused.
+    int sht_cut = 0;
+    std::vector<std::string> sheetNames{std::string()};
+
+    // The worksheets ticked at the last OK of the worksheet selection. Element 0 is unused.
+    int chosenCount = 0;
+    std::vector<std::string> chosenSheets{std::string()};
+
+    // The ranges accepted by the range entry: row i (1..sheetCount) holds, in columns 1..3,
+    // the worksheet name, the first cell and the last cell, exactly as typed. Row 0 unused.
+    int sheetCount = 0;
+    std::vector<std::array<std::string, 4>> rangeTable{std::array<std::string, 4>{}};
+
+    bool jobReady = false;
+
+    // How the last run ended; a failed efficiency run blocks that mode for the program's life.
+    RunState runState = RunState::IdleOrRunning;
+    bool efficiencyBlocked = false;
+    // Directory files visited by the current run (wide: no pool size can overflow it).
+    long long runFileCount = 0;
+    // The splash window was closed by a key or a click before its time ran out.
+    bool splashDismissed = false;
+};
+
+}  // namespace sbx

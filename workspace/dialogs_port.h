@@ -1,0 +1,37 @@
+#pragma once
+// How the core asks the user something: message boxes, questions, input boxes and the
+// save-file dialog. The Qt windows, the command-line tool and the tests each implement it.
+// Texts are UTF-8; a carriage return (character 13) inside a text is a line break. Every
+// box has the application's title "数簿星", the stated buttons and no icon.
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace sbx {
+
+struct SaveFileRequest {
+    std::string title;               // e.g. "导出汇总EXCELL表格..."
+    std::string filter;              // e.g. "*.xls"
+    std::string defaultSuffix;       // e.g. "xls"
+    std::filesystem::path startIn;   // folder shown first; empty: the dialog's own choice
+};
+
+class DialogsPort {
+public:
+    virtual ~DialogsPort() = default;
+
+    // A message with an OK button only.
+    virtual void message(const std::string& text) = 0;
+    // A question with Yes and No; true for Yes.
+    virtual bool askYesNo(const std::string& text) = 0;
+    // A question with OK and Cancel; true for OK.
+    virtual bool askOkCancel(const std::string& text) = 0;
+    // An input box; std::nullopt when the user cancels (an empty OK gives "").
+    virtual std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                                const std::string& defaultText) = 0;
+    // The save-file dialog; std::nullopt when the user cancels. It never asks about
+    // overwriting: the caller decides.
+    virtual std::optional<std::filesystem::path> saveFile(const SaveFileRequest& request) = 0;
+};
+
+}  // namespace sbx
