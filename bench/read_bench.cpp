@@ -217,7 +217,7 @@ FileReader rangeReader(const Options& o) {
                 }
             }
         }
-        host->close(book);
+        host->close(book, false);
         return cells;
     };
 }
@@ -232,7 +232,7 @@ uint64_t readWholeSheets(const fs::path& file, double& checksum) {
             ++cells;
         });
     }
-    host->close(book);
+    host->close(book, false);
     return cells;
 }
 

@@ -75,7 +75,7 @@ std::string formatDate(double serial) {
     int y;
     unsigned m, d;
     civilFromDays(epoch + days, y, m, d);
-    char buf[40];
+    char buf[64];
     if (seconds == 0) {
         std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", y, m, d);
     } else {
