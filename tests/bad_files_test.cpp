@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <cstdlib>
 #include <random>
 
 #include "biff_builder.h"
@@ -173,11 +174,19 @@ TEST(DamagedRealFiles, TruncatedAtManyPointsGivesAnErrorOrFewerCells) {
     }
 }
 
-TEST(DamagedRealFiles, RandomByteChangesNeverEscapeAsAnythingButWorkbookError) {
-    const auto whole = readBytes(kShared / "excel2000_zh_monthly_stats_report.xls");
+// SBX_READER_FUZZ_ROUNDS raises the number of rounds for a longer run by hand.
+int fuzzRounds() {
+    const char* text = std::getenv("SBX_READER_FUZZ_ROUNDS");
+    return text ? std::atoi(text) : 150;
+}
+
+class RandomDamage : public testing::TestWithParam<const char*> {};
+
+TEST_P(RandomDamage, NeverEscapesAsAnythingButWorkbookError) {
+    const auto whole = readBytes(kShared / GetParam());
     ASSERT_FALSE(whole.empty());
     std::mt19937 random(20261207);
-    for (int round = 0; round < 400; ++round) {
+    for (int round = 0; round < fuzzRounds(); ++round) {
         auto damaged = whole;
         const int changes = 1 + static_cast<int>(random() % 8);
         for (int i = 0; i < changes; ++i) {
@@ -186,5 +195,11 @@ TEST(DamagedRealFiles, RandomByteChangesNeverEscapeAsAnythingButWorkbookError) {
         EXPECT_NO_THROW((void)readAll(std::move(damaged), "damaged.xls")) << "round " << round;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(DamagedRealFiles, RandomDamage,
+                         testing::Values("excel2000_zh_monthly_stats_report.xls", "libreoffice_biff5_excel95_format.xls",
+                                         "excel2016_formulas_all_cached_result_types.xls",
+                                         "encrypted_rc4_default_password_excel2003.xls", "wps_zh_price_index.xls"),
+                         [](const testing::TestParamInfo<const char*>& p) { return "file" + std::to_string(p.index); });
 
 }  // namespace
