@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)
+# and runs each for SECONDS seconds on a corpus seeded from the fixtures. Exits non-zero
+# when a target finds a crash, a leak, or an input that takes over a second.
+#   fuzz/run.sh SECONDS [TARGET...]
+set -euo pipefail
+seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
+shift || true
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${SBX_FUZZ_BUILD:-$root/build-fuzz}
+work=${SBX_FUZZ_WORK:-$build/work}
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_compound_file fuzz_workbook_reader)
+
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DSBX_FUZZ=ON -DSBX_BUILD_TESTS=OFF -DSBX_BUILD_BENCH=OFF -DSBX_BUILD_GUI=OFF \
+  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -fsanitize=fuzzer-no-link" \
+  >/dev/null
+cmake --build "$build" --target "${targets[@]}" -j"$(nproc)" >/dev/null
+
+status=0
+for target in "${targets[@]}"; do
+  corpus="$work/$target/corpus"
+  findings="$work/$target/findings"
+  mkdir -p "$corpus" "$findings"
+  # Seeds: the real workbooks, ours and the shared ones (copies: the fuzzer writes here).
+  for seed in "$root"/tests/data/fixtures/*.xls "$root"/../shared/fixtures/xls/*.xls; do
+    [ -f "$seed" ] && cp -n "$seed" "$corpus/" 2>/dev/null || true
+  done
+  echo "== $target: ${seconds}s"
+  if ! "$build/fuzz/$target" "$corpus" -max_total_time="$seconds" -timeout=1 -rss_limit_mb=2048 \
+        -artifact_prefix="$findings/" -print_final_stats=1 2>"$work/$target.log"; then
+    echo "!! $target found a problem; see $work/$target.log and $findings/" >&2
+    tail -n 30 "$work/$target.log" >&2
+    status=1
+  else
+    grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb|^#[0-9]+.*DONE" "$work/$target.log" || true
+  fi
+done
+exit $status

@@ -1,0 +1,292 @@
+// Consolidation by position over real workbooks copied into a scratch folder. The expected
+// sums come from xlrd (data/consolidate/make_expected_sums.py), not from the engine.
+// Failures must leave every target cell as it was and close the sources.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <random>
+#include <sstream>
+
+#include "spreadsheet/consolidate_by_position.h"
+#include "spreadsheet/native_host.h"
+#include "spreadsheet/utf8_path.h"
+#include "spreadsheet/workbook_error.h"
+
+namespace fs = std::filesystem;
+using sbx::CellArea;
+using sbx::CellValue;
+using sbx::consolidateByPosition;
+using sbx::utf8Path;
+using sbx::utf8String;
+using sbx::Workbook;
+using sbx::WorkbookError;
+using sbx::WorkbookErrorKind;
+using sbx::Worksheet;
+
+namespace {
+
+const fs::path kShared = SBX_SHARED_FIXTURES;
+const fs::path kExpectedSums = fs::path(SBX_TEST_DATA) / "consolidate" / "expected_sums.txt";
+
+// The native engine, counting how often each file is opened and how many books are open.
+class CountingHost final : public sbx::SpreadsheetHost {
+public:
+    Workbook& open(const fs::path& file) override {
+        Workbook& book = inner_.open(file);
+        ++opens_[fs::weakly_canonical(file)];
+        ++openNow_;
+        return book;
+    }
+    void close(Workbook& workbook, bool save) override {
+        --openNow_;
+        inner_.close(workbook, save);
+    }
+    void quit() override { inner_.quit(); }
+    void selectRange(std::string_view range) override { inner_.selectRange(range); }
+    void consolidateSelection(const std::vector<std::string>& sources) override { inner_.consolidateSelection(sources); }
+
+    int opens(const fs::path& file) const {
+        const auto it = opens_.find(fs::weakly_canonical(file));
+        return it == opens_.end() ? 0 : it->second;
+    }
+    int openNow() const { return openNow_; }
+
+private:
+    sbx::NativeHost inner_;
+    std::map<fs::path, int> opens_;
+    int openNow_ = 0;
+};
+
+CellArea areaOf(const std::string& r1c1) {
+    CellArea a;
+    if (std::sscanf(r1c1.c_str(), "R%dC%d:R%dC%d", &a.firstRow, &a.firstColumn, &a.lastRow, &a.lastColumn) != 4) {
+        ADD_FAILURE() << "bad area in the expected sums: " << r1c1;
+    }
+    return a;
+}
+
+// A case of expected_sums.txt.
+struct SumCase {
+    struct Source {
+        std::string copy, fixture, sheet, area;
+    };
+    struct Cell {
+        int row = 0, column = 0;
+        std::optional<double> sum;
+    };
+    std::string name, targetCopy, targetSheet, targetFixture;
+    CellArea area;
+    std::vector<Source> sources;
+    std::vector<Cell> cells;
+};
+
+std::vector<std::string> fields(const std::string& line) {
+    std::vector<std::string> out;
+    std::stringstream in(line);
+    for (std::string f; std::getline(in, f, '\t');) out.push_back(f);
+    return out;
+}
+
+std::vector<SumCase> readExpectedSums() {
+    std::ifstream in(kExpectedSums);
+    EXPECT_TRUE(in) << kExpectedSums;
+    std::vector<SumCase> cases;
+    for (std::string line; std::getline(in, line);) {
+        const auto f = fields(line);
+        if (f.empty() || f[0].starts_with("#")) continue;
+        if (f[0] == "case" && f.size() == 6) {
+            cases.push_back(SumCase{f[1], f[2], f[3], f[5], areaOf(f[4]), {}, {}});
+        } else if (f[0] == "source" && f.size() == 5 && !cases.empty()) {
+            cases.back().sources.push_back({f[1], f[2], f[3], f[4]});
+        } else if (f[0] == "cell" && f.size() == 4 && !cases.empty()) {
+            SumCase::Cell cell{std::stoi(f[1]), std::stoi(f[2]), std::nullopt};
+            if (f[3] != "empty") cell.sum = std::strtod(f[3].c_str(), nullptr);
+            cases.back().cells.push_back(cell);
+        } else if (f[0] != "end") {
+            ADD_FAILURE() << "unreadable line in the expected sums: " << line;
+        }
+    }
+    return cases;
+}
+
+class ConsolidateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        scratch_ = fs::temp_directory_path() /
+                   ("sbx_consolidate_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                    "_" + std::to_string(std::random_device()()));
+        fs::create_directories(scratch_);
+    }
+    void TearDown() override { fs::remove_all(scratch_); }
+
+    // Copies a shared fixture to `copy`, a path inside the scratch folder.
+    fs::path place(const std::string& fixture, const std::string& copy) {
+        const fs::path to = scratch_ / utf8Path(copy);
+        fs::create_directories(to.parent_path());
+        fs::copy_file(kShared / fixture, to, fs::copy_options::overwrite_existing);
+        return to;
+    }
+    // The reference the efficiency mode writes for a copy: folder, [file], worksheet, area.
+    std::string reference(const std::string& copy, const std::string& sheet, const std::string& area) const {
+        const fs::path file = scratch_ / utf8Path(copy);
+        return utf8String(file.parent_path()) + "/[" + utf8String(file.filename()) + "]" + sheet + "!" + area;
+    }
+
+    fs::path scratch_;
+};
+
+std::map<std::pair<int, int>, CellValue> snapshot(const Worksheet& sheet, const CellArea& area) {
+    std::map<std::pair<int, int>, CellValue> cells;
+    for (int r = area.firstRow; r <= area.lastRow; ++r) {
+        for (int c = area.firstColumn; c <= area.lastColumn; ++c) cells[{r, c}] = sheet.cell(r, c);
+    }
+    return cells;
+}
+
+CellArea grown(const CellArea& a, int by) {
+    return {std::max(1, a.firstRow - by), std::max(1, a.firstColumn - by), std::min(65536, a.lastRow + by),
+            std::min(256, a.lastColumn + by)};
+}
+
+TEST_F(ConsolidateTest, SumsAgreeWithXlrdCellByCell) {
+    const auto cases = readExpectedSums();
+    ASSERT_GE(cases.size(), 9u);
+    for (const SumCase& sc : cases) {
+        SCOPED_TRACE(sc.name);
+        fs::remove_all(scratch_);
+        const fs::path targetFile = place(sc.targetFixture, sc.targetCopy);
+        std::vector<std::string> sources;
+        for (const auto& s : sc.sources) {
+            if (s.copy != sc.targetCopy) place(s.fixture, s.copy);
+            sources.push_back(reference(s.copy, s.sheet, s.area));
+        }
+
+        CountingHost host;
+        Worksheet& target = host.open(targetFile).worksheet(sc.targetSheet);
+        const CellArea around = grown(sc.area, 3);
+        const auto before = snapshot(target, around);
+
+        ASSERT_NO_THROW(consolidateByPosition(host, target, sc.area, sources));
+
+        ASSERT_EQ(sc.cells.size(), static_cast<size_t>(sc.area.rows() * sc.area.columns()));
+        for (const auto& cell : sc.cells) {
+            const CellValue got = target.cell(cell.row, cell.column);
+            if (cell.sum) {
+                EXPECT_EQ(got, CellValue::number(*cell.sum)) << "row " << cell.row << ", column " << cell.column << ": "
+                                                             << sbx::describe(got);
+            } else {
+                EXPECT_TRUE(got.isEmpty()) << "row " << cell.row << ", column " << cell.column << ": "
+                                           << sbx::describe(got);
+            }
+        }
+        for (const auto& [at, value] : before) {
+            if (!sc.area.contains(at.first, at.second)) {
+                EXPECT_EQ(target.cell(at.first, at.second), value) << "outside the area: " << at.first << "," << at.second;
+            }
+        }
+        // Each source file once, and only the target still open.
+        for (const auto& s : sc.sources) {
+            const int byTest = s.copy == sc.targetCopy ? 1 : 0;
+            EXPECT_EQ(host.opens(scratch_ / utf8Path(s.copy)), 1 + byTest) << s.copy;
+        }
+        EXPECT_EQ(host.openNow(), 1);
+    }
+}
+
+TEST_F(ConsolidateTest, RunsThroughTheHostOnTheSelection) {
+    const fs::path targetFile = place("family_dpi_c_excel2016.xls", "hz/total.xls");
+    place("family_dpi_a_macexcel2016.xls", "a.xls");
+    const auto host = sbx::makeNativeHost();
+    Worksheet& target = host->open(targetFile).worksheet("Sheet2");
+    target.activate();
+    host->selectRange("b1:c2");
+    host->consolidateSelection({reference("a.xls", "Sheet2", "R1C1:R2C2"), reference("a.xls", "Sheet2", "R1C2:R2C3")});
+    EXPECT_EQ(target.cell(1, 2), CellValue::number(10.0 + 9.83));
+    EXPECT_EQ(target.cell(2, 3), CellValue::number(64.0 + 66.0));
+    EXPECT_EQ(target.cell(1, 1), CellValue::number(10.78));  // outside the selection
+}
+
+// Every failure: the expected kind, a message naming what failed, no target cell changed,
+// the sources closed.
+class ConsolidateFailureTest : public ConsolidateTest {
+protected:
+    void expectRefused(const std::string& fixture, const std::string& sheet, const CellArea& area,
+                       const std::vector<std::string>& sources, WorkbookErrorKind kind, const std::string& mentioned) {
+        CountingHost host;
+        Workbook& book = host.open(place(fixture, "hz/total.xls"));
+        Worksheet& target = book.worksheet(sheet);
+        const auto before = snapshot(target, area);
+        try {
+            consolidateByPosition(host, target, area, sources);
+            ADD_FAILURE() << "consolidation did not fail";
+        } catch (const WorkbookError& e) {
+            EXPECT_EQ(e.kind(), kind) << e.what();
+            EXPECT_NE(std::string(e.what()).find(mentioned), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(snapshot(target, area), before);
+        EXPECT_FALSE(book.isModified());
+        EXPECT_EQ(host.openNow(), 1);
+    }
+};
+
+TEST_F(ConsolidateFailureTest, UnresolvableSourcesChangeNothing) {
+    place("family_dpi_a_macexcel2016.xls", "a.xls");
+    place("family_dpi_c_excel2016.xls", "c.xls");
+    const std::string dpi = "family_dpi_c_excel2016.xls";
+    const CellArea all{1, 1, 4, 8};
+    const std::string a = reference("a.xls", "Sheet1", "R1C1:R4C8");
+    const std::string c = reference("c.xls", "Sheet1", "R1C1:R4C8");
+
+    const std::string missingFile = reference("missing.xls", "Sheet1", "R1C1:R4C8");
+    expectRefused(dpi, "Sheet1", all, {a, c, missingFile}, WorkbookErrorKind::FileNotFound, missingFile);
+    const std::string missingSheet = reference("c.xls", "Sheet9", "R1C1:R4C8");
+    expectRefused(dpi, "Sheet1", all, {a, c, missingSheet}, WorkbookErrorKind::BadReference, "no worksheet named \"Sheet9\"");
+    const std::string badSyntax = reference("c.xls", "Sheet1", "R1C1:R4");
+    expectRefused(dpi, "Sheet1", all, {a, badSyntax, c}, WorkbookErrorKind::BadReference, badSyntax);
+    const std::string smaller = reference("c.xls", "Sheet1", "R1C1:R4C7");
+    expectRefused(dpi, "Sheet1", all, {a, smaller}, WorkbookErrorKind::BadReference, "differs in size");
+    expectRefused(dpi, "Sheet1", all, {}, WorkbookErrorKind::BadReference, "no source");
+    // Not a workbook at all: the open error, with the reference.
+    place("fake_html_from_excel2013.xls", "web page.xls");
+    const std::string fake = reference("web page.xls", "Sheet1", "R1C1:R4C8");
+    expectRefused(dpi, "Sheet1", all, {a, fake}, WorkbookErrorKind::WrongFormat, fake);
+}
+
+TEST_F(ConsolidateFailureTest, LockedCellsOfAProtectedTargetChangeNothing) {
+    place("family_dpi_a_macexcel2016.xls", "a.xls");
+    // All numbers; the first target cells are unlocked, a later one is locked.
+    const std::string a = reference("a.xls", "Sheet2", "R1C1:R2C3");
+    expectRefused("macexcel2008_protected_sheet_unlocked_cell.xls", "Sheet1", {4, 1, 5, 3}, {a},
+                  WorkbookErrorKind::CellLocked, "is protected and its cell at row 4, column 2 is locked");
+    expectRefused("excel2000_ko_protected_sheets_vba.xls", "2270-170-2", {7, 9, 8, 11}, {a},
+                  WorkbookErrorKind::CellLocked, "cell at row 7, column 11 is locked");
+    // Excel 95 workbooks are only read.
+    expectRefused("family_numfmt_biff5_cp1252_macexcel.xls", "Implied", {1, 1, 2, 3}, {a},
+                  WorkbookErrorKind::WriteUnsupported, "Excel 95");
+}
+
+TEST_F(ConsolidateTest, UnlockedCellOfAProtectedTargetTakesTheSum) {
+    const fs::path targetFile = place("macexcel2008_protected_sheet_unlocked_cell.xls", "hz/total.xls");
+    place("family_dpi_a_macexcel2016.xls", "a.xls");
+    CountingHost host;
+    Worksheet& target = host.open(targetFile).worksheet("Sheet1");
+    ASSERT_TRUE(target.isProtected());
+    ASSERT_FALSE(target.isCellLocked(4, 1));
+    consolidateByPosition(host, target, {4, 1, 4, 1},
+                          {reference("a.xls", "Sheet1", "R3C4"), reference("a.xls", "Sheet2", "R2C3:R2C3")});
+    EXPECT_EQ(target.cell(4, 1), CellValue::number(15.83 + 66.0));
+}
+
+TEST_F(ConsolidateTest, FileNameWithClosingBracketResolvesToTheFileThatExists) {
+    const fs::path targetFile = place("family_dpi_c_excel2016.xls", "hz/total.xls");
+    place("family_dpi_a_macexcel2016.xls", "q]1.xls");
+    CountingHost host;
+    Worksheet& target = host.open(targetFile).worksheet("Sheet2");
+    consolidateByPosition(host, target, {1, 1, 1, 1}, {reference("q]1.xls", "Sheet2", "R2C2")});
+    EXPECT_EQ(target.cell(1, 1), CellValue::number(64.0));
+}
+
+}  // namespace
