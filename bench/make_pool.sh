@@ -1,5 +1,5 @@
 #!/bin/sh
-# Makes the pool of workbooks that read_bench reads:
+# Makes the pool of workbooks that read_bench and consolidate_bench read:
 #   report_NNNN.xls   COUNT same-layout reports (3 worksheets: Chinese title row, 40 rows x 12
 #                     columns of numbers and labels, a totals row of SUM formulas), numbers
 #                     differing per file; written by LibreOffice Calc

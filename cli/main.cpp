@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "spreadsheet/cell_address.h"
+#include "cli/consolidate_command.h"
 #include "cli/dump_format.h"
+#include "cli/set_command.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "spreadsheet/workbook_error.h"
 
@@ -25,6 +27,10 @@ const char* const kUsage =
     "      their shortest exact form, dates as 2024-01-31 or 2024-01-31T08:30:00, booleans\n"
     "      as TRUE and FALSE, error values as #DIV/0! and so on; in texts a tab, CR, LF and\n"
     "      backslash are written as \\t \\r \\n \\\\.\n"
+    "  shubuxing-cli set FILE SHEET CELL VALUE\n"
+    "      Writes VALUE into CELL (such as b4) of worksheet SHEET and saves FILE: a number,\n"
+    "      TRUE or FALSE, text, or \"\" to empty the cell.\n"
+    SBX_CONSOLIDATE_USAGE
     "  shubuxing-cli --help\n"
     "Exit status: 0 on success, 2 for a bad file, a missing worksheet or bad arguments.\n";
 
@@ -73,9 +79,16 @@ int main(int argc, char** argv) {
             if (args.size() != 2) return usageError("sheets takes one FILE");
             return listSheets(args[1]);
         }
+        if (args[0] == "consolidate") {
+            return sbx::cli::consolidateCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
+        }
         if (args[0] == "dump") {
             if (args.size() != 3 && args.size() != 4) return usageError("dump takes FILE SHEET [FIRST:LAST]");
             return dump(args[1], args[2], args.size() == 4 ? args[3] : std::string());
+        }
+        if (args[0] == "set") {
+            if (args.size() != 5) return usageError("set takes FILE SHEET CELL VALUE");
+            return sbx::cli::setCommand(args[1], args[2], args[3], args[4], std::cerr);
         }
         return usageError("unknown command \"" + args[0] + "\"");
     } catch (const sbx::WorkbookError& e) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "spreadsheet/consolidate_by_position.h"
+#include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
 
 namespace sbx {
@@ -10,6 +11,7 @@ namespace sbx {
 namespace {
 constexpr int kMaxRows = 65536;
 constexpr int kMaxColumns = 256;
+constexpr uint16_t kTextFormat = 49;  // the built-in "@"
 
 // Worksheet names compare without regard to letter case, as the spreadsheet application
 // does for the Latin letters.
@@ -113,7 +115,15 @@ void NativeWorksheet::setCell(int row, int column, const CellValue& value) {
                             "worksheet \"" + name() + "\" is protected and the cell at row " + std::to_string(row) +
                                 ", column " + std::to_string(column) + " is locked");
     }
-    owner_.edits()[index_][xls::cellKey(static_cast<uint32_t>(row - 1), static_cast<uint32_t>(column - 1))] = value;
+    const auto row0 = static_cast<uint32_t>(row - 1);
+    const auto column0 = static_cast<uint32_t>(column - 1);
+    CellValue stored = value;
+    // Text that reads as a number becomes the number, as typing it would, unless the cell
+    // is formatted as text.
+    if (value.kind() == CellKind::Text && book_.format(cells().formatAt(row0, column0)).formatId != kTextFormat) {
+        if (const auto number = parseTypedNumber(value.textValue())) stored = CellValue::number(*number);
+    }
+    owner_.edits()[index_][xls::cellKey(row0, column0)] = std::move(stored);
 }
 
 void NativeWorksheet::activate() { owner_.host().setActive(this); }

@@ -8,7 +8,8 @@ namespace sbx {
 
 enum class WorkbookErrorKind {
     FileNotFound,        // the path names no file
-    Unreadable,          // the operating system refused to read or write it
+    Unreadable,          // the operating system refused to read it
+    Unwritable,          // saving failed: the folder or disk refused the new file
     NotCompoundFile,     // not an Excel 97-2003 container at all (and no known other format)
     WrongFormat,         // a known other format: .xlsx, HTML, XML spreadsheet, text
     UnsupportedVersion,  // BIFF2-BIFF4 and other formats older than Excel 95

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <vector>
 
+#include "spreadsheet/atomic_file.h"
 #include "spreadsheet/cell_value.h"
 #include "spreadsheet/xls/workbook_reader.h"
 
@@ -19,5 +21,16 @@ using WorkbookEdits = std::map<size_t, SheetEdits>;
 // swapped in with one rename, so `target` is either the old file or the complete new one.
 // Throws WorkbookError naming `target` when it cannot be written.
 void saveWorkbook(const WorkbookReader& reader, const WorkbookEdits& edits, const std::filesystem::path& target);
+// The same with the file operations given, so that tests can make them fail.
+void saveWorkbook(const WorkbookReader& reader, const WorkbookEdits& edits, const std::filesystem::path& target,
+                  const FileWriteSteps& steps);
+
+// The new workbook stream (BIFF8 records) and the whole new file (the container with every
+// other stream kept). A workbook encrypted with RC4 (always with the default password, the
+// only one the reader accepts) is encrypted again the same way; one with XOR obfuscation is
+// written in the clear, without FILEPASS.
+// Formulas are marked for recalculation when the file is next opened.
+std::vector<uint8_t> buildWorkbookStream(const WorkbookReader& reader, const WorkbookEdits& edits);
+std::vector<uint8_t> buildWorkbookFile(const WorkbookReader& reader, const WorkbookEdits& edits);
 
 }  // namespace sbx::xls

@@ -1,0 +1,183 @@
+#include "app/main_window.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/hint_colour.h"
+#include "job/windows/job_windows.h"
+#include "ui/splash_window.h"
+#include "workspace/startup.h"
+
+namespace sbx {
+
+namespace {
+
+QString qt(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+constexpr const char* kNothingSelected = "请在左边列表框中选择文件先！";
+constexpr const char* kChooseModeHint = "请根据需要选择相应模式!";
+
+}  // namespace
+
+QString countCaption(int count) { return QStringLiteral(" %1").arg(count); }
+
+MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
+    : QWidget(parent), services_(std::move(services)), controls_(buildMainWindowControls(this)) {
+    setObjectName("main");
+    setWindowTitle(QString::fromUtf8("数簿星"));
+
+    const MainWindowControls& c = controls_;
+    connect(c.command1, &QPushButton::clicked, this, &QWidget::close);
+    connect(c.command2, &QPushButton::clicked, this, &MainWindow::setUpJob);
+    connect(c.command3, &QPushButton::clicked, this, &MainWindow::startRun);
+    connect(c.command4, &QPushButton::clicked, this, &MainWindow::fileIntakeRequested);
+    connect(c.command5, &QPushButton::clicked, this, &MainWindow::exportRequested);
+    connect(c.help, &QAction::triggered, this, &MainWindow::helpRequested);
+    connect(c.about, &QAction::triggered, this, &MainWindow::aboutRequested);
+    // Keyboard selection counts as much as the mouse.
+    connect(c.list1, &QListWidget::itemSelectionChanged, this, &MainWindow::applyCommand3Rule);
+    c.list1->viewport()->installEventFilter(this);
+    c.label1->installEventFilter(this);
+
+    connect(c.timer1, &QTimer::timeout, this, &MainWindow::recolourHint);
+    c.timer1->start();
+}
+
+void MainWindow::startUp(std::chrono::milliseconds splashTime) {
+    {
+        SplashWindow splash(job_);
+        showSplashAndWait(splash, splashTime);
+    }
+    resetForStartUp();
+
+    const StartupOutcome outcome = runStartup(services_.paths, services_.dialogs);
+    controls_.list1->clear();
+    for (const std::string& name : outcome.poolList) controls_.list1->addItem(qt(name));
+    controls_.command2->setEnabled(outcome.command2Enabled);
+    if (!outcome.hint.empty()) setHint(outcome.hint);
+    refreshCounts();
+}
+
+void MainWindow::resetForStartUp() {
+    const MainWindowControls& c = controls_;
+    for (QPushButton* button : {c.command2, c.command3, c.command5, c.command6}) button->setEnabled(false);
+    for (QPushButton* button : {c.command5, c.command6, c.command7}) button->hide();
+    for (int number : {1, 3, 4}) c.statusFields[static_cast<std::size_t>(number)]->clear();
+    hideStatusPanel();
+    job_.jobReady = false;
+    job_.runState = RunState::IdleOrRunning;
+}
+
+void MainWindow::setHint(const std::string& text) { controls_.text11->setText(qt(text)); }
+
+void MainWindow::refreshCounts() {
+    controls_.label4->setText(countCaption(controls_.list1->count()));
+    controls_.label10->setText(countCaption(controls_.list2->count()));
+}
+
+void MainWindow::hideStatusPanel() {
+    for (QWidget* widget : controls_.statusPanel) widget->hide();
+    controls_.image1->show();
+}
+
+bool MainWindow::applyCommand3Rule() {
+    const auto selected = controls_.list1->selectedItems().size();
+    if (!job_.jobReady || selected == 0 || job_.runState == RunState::Failed) return false;
+    controls_.command3->setEnabled(true);
+    controls_.label13->setText(QString::number(selected));
+    return true;
+}
+
+void MainWindow::startRun() {
+    const MainWindowControls& c = controls_;
+    for (int number : {1, 3, 4}) c.statusFields[static_cast<std::size_t>(number)]->clear();
+    hideStatusPanel();
+    c.command6->hide();
+    c.command7->hide();
+    // The mode window reads efficiencyBlocked itself when it opens.
+    if (c.list1->selectedItems().isEmpty()) {
+        services_.dialogs.message(kNothingSelected);
+        return;
+    }
+    c.list2->clear();
+    c.label10->setText(countCaption(c.list2->count()));
+    emit modeWindowRequested();
+    setHint(kChooseModeHint);
+}
+
+void MainWindow::setUpJob() {
+    const MainWindowControls& c = controls_;
+    if (c.list2->count() > 0) {
+        c.list2->clear();
+        c.label10->setText(countCaption(c.list2->count()));
+    }
+    // From the second job on, the previous run's panel and export button go.
+    if (++jobSetups_ > 1) {
+        hideStatusPanel();
+        for (QPushButton* button : {c.command7, c.command6, c.command5}) button->hide();
+    }
+    c.image1->show();
+    startJobSetup(JobWindowContext{job_, services_.dialogs, services_.paths, this, services_.makeHost,
+                                   [this](const std::string& text) { setHint(text); },
+                                   [this] { applyCommand3Rule(); }});
+}
+
+void MainWindow::recolourHint() {
+    const Rgb colour = hintColourFromSeed(clockSeed());
+    QPalette palette = controls_.text11->palette();
+    palette.setColor(QPalette::Text, QColor(colour.red, colour.green, colour.blue));
+    controls_.text11->setPalette(palette);
+}
+
+bool MainWindow::poolListEvent(QEvent* event) {
+    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease) return false;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton) {
+        // A right click keeps the selection as it is; the menu is for one selected entry.
+        if (controls_.list1->selectedItems().size() == 1) {
+            controls_.op->popup(mouse->globalPosition().toPoint());
+        }
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
+        // After a selection with the mouse the next step is Command3: give it the focus.
+        if (applyCommand3Rule()) controls_.command3->setFocus();
+    }
+    return false;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == controls_.list1->viewport() && poolListEvent(event)) return true;
+    if (watched == controls_.label1 && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        emit aboutRequested();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    // Only the window's own empty area opens the help menu, not a control on it.
+    const QPoint where = event->position().toPoint();
+    if (event->button() == Qt::RightButton && childAt(where) == nullptr) {
+        const int halfWidth = controls_.hlp->sizeHint().width() / 2;
+        controls_.hlp->popup(mapToGlobal(where) - QPoint(halfWidth, 0));
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    controls_.timer1->stop();
+    event->accept();
+    emit closed();
+}
+
+}  // namespace sbx

@@ -1,0 +1,80 @@
+#pragma once
+// main: the program's one top-level window. It owns the job state, the pool list, the run
+// list, their counts, the hint box and the status panel; every other window writes into them.
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QWidget>
+
+#include "app/main_window_controls.h"
+#include "job/job_definition.h"
+#include "spreadsheet/spreadsheet_host.h"
+#include "workspace/dialogs_port.h"
+#include "workspace/workspace_paths.h"
+
+namespace sbx {
+
+struct MainWindowServices {
+    DialogsPort& dialogs;
+    WorkspacePaths paths;
+    std::function<std::unique_ptr<SpreadsheetHost>()> makeHost = makeNativeHost;
+};
+
+inline constexpr std::chrono::milliseconds kSplashTime{6000};
+
+// A count as Label4 and Label10 show it: one leading blank where a sign would stand.
+QString countCaption(int count);
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit MainWindow(MainWindowServices services, QWidget* parent = nullptr);
+
+    // The load handler, run once before the window is shown: splash (for at most
+    // `splashTime`; zero skips the wait), directories, pool scan, start-up questions.
+    void startUp(std::chrono::milliseconds splashTime = kSplashTime);
+
+    JobDefinition& job() { return job_; }
+    const MainWindowControls& controls() const { return controls_; }
+    const WorkspacePaths& paths() const { return services_.paths; }
+    DialogsPort& dialogs() { return services_.dialogs; }
+
+    void setHint(const std::string& text);
+    // Label4 from List1, Label10 from List2.
+    void refreshCounts();
+    // Hides every label and field of the status panel (Image1 shows again).
+    void hideStatusPanel();
+    // The enabling rule of Command3: a ready job, a selection in List1, and no failed last
+    // run enable it and set Label13; otherwise nothing changes. Returns whether it applied.
+    bool applyCommand3Rule();
+
+signals:
+    // Command3 found a selection: the mode window modfrm is to open.
+    void modeWindowRequested();
+    void fileIntakeRequested();  // Command4
+    void exportRequested();      // Command5
+    void helpRequested();        // menu item help
+    void aboutRequested();       // menu item about, or a click on the title Label1
+    void closed();               // the program ends with this window
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void startRun();
+    void setUpJob();
+    void recolourHint();
+    void resetForStartUp();
+    bool poolListEvent(QEvent* event);
+
+    MainWindowServices services_;
+    JobDefinition job_;
+    MainWindowControls controls_;
+    int jobSetups_ = 0;  // clicks on Command2 since start
+};
+
+}  // namespace sbx

@@ -1,0 +1,104 @@
+// shubuxing-screenshot: renders the main window (after start-up on a small pool, and in the
+// middle of a function-mode run) and the splash window to PNG files, for the documentation.
+// Run on any platform plugin, e.g. QT_QPA_PLATFORM=offscreen.
+//
+// usage: shubuxing-screenshot OUTPUT_DIR
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "app/main_window.h"
+#include "job/job_definition.h"
+#include "ui/splash_window.h"
+
+namespace {
+
+// Start-up asks; the pictures want the pool kept: OK to everything.
+class AgreeingDialogs : public sbx::DialogsPort {
+public:
+    void message(const std::string&) override {}
+    bool askYesNo(const std::string&) override { return true; }
+    bool askOkCancel(const std::string&) override { return true; }
+    std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string& text) override {
+        return text;
+    }
+    std::optional<std::filesystem::path> saveFile(const sbx::SaveFileRequest&) override { return std::nullopt; }
+};
+
+bool save(QWidget& widget, const std::filesystem::path& file) {
+    const bool saved = widget.grab().save(QString::fromStdString(file.string()), "PNG");
+    std::cout << (saved ? "wrote " : "could not write ") << file.string() << "\n";
+    return saved;
+}
+
+template <typename Widget>
+Widget* control(QWidget& window, const char* name) {
+    return window.findChild<Widget*>(QString::fromLatin1(name));
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::cerr << "usage: shubuxing-screenshot OUTPUT_DIR\n";
+        return 2;
+    }
+    const std::filesystem::path out = argv[1];
+    std::filesystem::create_directories(out);
+
+    const std::filesystem::path pool = std::filesystem::temp_directory_path() / "sbx_screenshot_pool";
+    std::filesystem::remove_all(pool);
+    std::filesystem::create_directories(pool);
+    for (const char* name : {"一分公司.xls", "二分公司.xls", "三分公司.xls", "四分公司.xls"}) {
+        std::ofstream(pool / sbx::utf8Path(name)) << "sample";
+    }
+
+    bool ok = true;
+    {
+        sbx::JobDefinition job;
+        sbx::SplashWindow splash(job);
+        splash.show();
+        ok &= save(splash, out / "splash.png");
+    }
+
+    AgreeingDialogs dialogs;
+    sbx::MainWindow window(sbx::MainWindowServices{dialogs, sbx::WorkspacePaths(pool)});
+    window.startUp(std::chrono::milliseconds(0));
+    window.show();
+    ok &= save(window, out / "main_window.png");
+
+    // A function-mode run half way: two files selected, the panel filled in.
+    auto* list1 = control<QListWidget>(window, "List1");
+    list1->item(0)->setSelected(true);
+    list1->item(2)->setSelected(true);
+    control<QLabel>(window, "Label13")->setText(QStringLiteral("2"));
+    control<QListWidget>(window, "List2")->addItem(list1->item(0)->text());
+    control<QLabel>(window, "Label10")->setText(sbx::countCaption(1));
+    const std::pair<const char*, const char*> fields[] = {
+        {"Text2", "资产负债表"}, {"Text3", "三分公司.xls"}, {"Text1", "C12"},        {"Text4", "C7"},
+        {"Text5", "||||||||||"}, {"Text7", "||||||"},      {"Text10", "|||||"}};
+    for (const auto& [name, value] : fields) control<QLineEdit>(window, name)->setText(QString::fromUtf8(value));
+    for (const char* name : {"Label11", "Label2", "Label6", "Label7", "Label15", "Label16", "Label17", "Label18",
+                             "Label19", "Label20", "Text1", "Text2", "Text3", "Text4", "Text5", "Text7", "Text10"}) {
+        control<QWidget>(window, name)->show();
+    }
+    control<QLabel>(window, "Label16")->setText(QStringLiteral("50%"));
+    control<QLabel>(window, "Label18")->setText(QStringLiteral("35%"));
+    control<QLabel>(window, "Label20")->setText(QStringLiteral("25%"));
+    control<QLabel>(window, "Image1")->hide();
+    auto* progress = control<QPushButton>(window, "Command7");
+    progress->setText(QString::fromUtf8("已完成 50%  用时 3 秒"));
+    progress->show();
+    window.setHint("功能型,克服了表格中有单元格保护而不能正确汇总的问题!");
+    ok &= save(window, out / "main_window_run.png");
+
+    std::filesystem::remove_all(pool);
+    return ok ? 0 : 1;
+}

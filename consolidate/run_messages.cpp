@@ -1,0 +1,62 @@
+#include "consolidate/run_messages.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace sbx::run_text {
+
+namespace {
+
+constexpr size_t kNamesShown = 5;
+
+// "N 个：a、b、c" with at most kNamesShown names, then "等".
+std::string countAndNames(long long count, const std::vector<std::string>& names) {
+    std::string text = std::to_string(count) + " 个：";
+    for (size_t i = 0; i < names.size() && i < kNamesShown; ++i) {
+        if (i > 0) text += "、";
+        text += names[i];
+    }
+    if (static_cast<long long>(std::min(names.size(), kNamesShown)) < count) text += " 等";
+    return text;
+}
+
+}  // namespace
+
+std::string functionConfirmQuestion() {
+    return "这种模式速度慢，而且会占用大量的系统资源\r除非万不得一建议尽量少用为妙，确定继续？";
+}
+
+std::string rangeMessage(const std::string& worksheet, const std::string& first, const std::string& last) {
+    return "坏了，你输入的区间范围不合法：\r\r当前工作表  ：" + worksheet + "\r表格区间范围：[" + first + "，" + last +
+           "]\r\r请重新输入！";
+}
+
+std::string worksheetMismatchMessage(const std::string& path) {
+    return "注意：表格文件:\r" + path + "\r格式不够统一或者工作表名称不一，注意查看!";
+}
+
+std::string efficiencyFailureMessage(const std::string& path) {
+    return "出现未知错误,系统异常中断!\r\r初步侦测:\r可能是汇表池中表格文件:\r" + path +
+           "\r格式不够统一，请修整先！\r或者该表格文件有写保护,建议启用[功能]模式！";
+}
+
+std::string functionFailureMessage(const std::string& path) {
+    return "出现未知错误,系统异常结束!\r\r初步侦断:\r可能是汇表池中表格文件:\r" + path + "\r格式不够统一，注意查看!";
+}
+
+std::string skipReportMessage(const SkipReport& report) {
+    if (report.empty()) return std::string();
+    std::string text = "汇总已完成，但以下内容未能汇入：";
+    auto line = [&](const std::string& what, long long count, const std::vector<std::string>& names) {
+        if (count > 0) text += "\r" + what + countAndNames(count, names);
+    };
+    line("汇表池中找不到的文件 ", static_cast<long long>(report.missingFiles.size()), report.missingFiles);
+    line("无法读取的文件 ", static_cast<long long>(report.unreadableFiles.size()), report.unreadableFiles);
+    line("缺少该工作表的文件 ", static_cast<long long>(report.lackingWorksheet.size()), report.lackingWorksheet);
+    line("拒绝写入的汇总单元格 ", report.unwritableCells, report.firstUnwritable);
+    line("未能写入汇总文件的工作表 ", static_cast<long long>(report.unwrittenWorksheets.size()),
+         report.unwrittenWorksheets);
+    return text;
+}
+
+}  // namespace sbx::run_text

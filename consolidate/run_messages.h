@@ -1,0 +1,34 @@
+#pragma once
+// The messages and hint texts of the two runs, exactly as the user sees them. A line break
+// inside a message is a carriage return.
+#include <string>
+
+#include "consolidate/run_setup.h"
+
+namespace sbx::run_text {
+
+inline const std::string kSelectFiles = "请选择所需汇入的表格文件！";
+inline const std::string kArchiveQuestion = "汇总完毕,是否将原文件从工作目录中移除?";
+inline const std::string kExportQuestion = "是否将生成的汇总文件导出?";
+
+inline const std::string kHintEfficiency = "效率型,速度快,整体性强,原理简单";
+inline const std::string kHintFunctionConfirm = "功能型虽然速度有些慢,但他可是万能的,请再次确认!";
+inline const std::string kHintFunction = "功能型,克服了表格中有单元格保护而不能正确汇总的问题!";
+inline const std::string kHintWelcome = "欢迎使用数簿星";
+inline const std::string kHintArchive = "文件清理是为下次汇表而将当前文件移除工作目录";
+inline const std::string kHintArchiveExplained = "清理移除是指将文件转移至在目录C:\\KX\\下新建的一个文件夹中";
+inline const std::string kHintSummaryMade = "汇总完毕,汇总文件已经生成";
+inline const std::string kHintExport = "通过点击[导出文件]来将新生成的汇总文件导出到任意地方";
+inline const std::string kHintKeptAtHome = "汇总保存在默认目录C:\\KX\\HZ\\下";
+
+std::string functionConfirmQuestion();
+// "坏了，你输入的区间范围不合法：" ... "请重新输入！"
+std::string rangeMessage(const std::string& worksheet, const std::string& first, const std::string& last);
+// Efficiency mode: a selected file lacks the worksheet.
+std::string worksheetMismatchMessage(const std::string& path);
+std::string efficiencyFailureMessage(const std::string& path);
+std::string functionFailureMessage(const std::string& path);
+// What a finished run left out; empty when nothing.
+std::string skipReportMessage(const SkipReport& report);
+
+}  // namespace sbx::run_text

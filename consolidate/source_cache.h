@@ -1,0 +1,42 @@
+#pragma once
+// Source workbooks kept open between the worksheets of a run, so that a pool is parsed once
+// per run instead of once per worksheet, while the files kept stay within a byte budget.
+// Sources are never saved: they are closed without saving.
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "spreadsheet/spreadsheet_host.h"
+
+namespace sbx {
+
+class SourceCache {
+public:
+    // 48 MB of workbook files: a parsed workbook takes a few times its file's size, which
+    // keeps a run well under 200 MB whatever the size of the pool.
+    static constexpr uintmax_t kDefaultBudget = 48u << 20;
+
+    explicit SourceCache(SpreadsheetHost& host, uintmax_t budgetBytes = kDefaultBudget);
+    ~SourceCache();
+    SourceCache(const SourceCache&) = delete;
+    SourceCache& operator=(const SourceCache&) = delete;
+
+    // The worksheet of that name (letter case aside) of the workbook at `file`, opening it
+    // when it is not open. Throws WorkbookError as the host does.
+    Worksheet& worksheet(const std::filesystem::path& file, const std::string& name);
+    // Done with `file` for this worksheet: closed unless it fits in the budget.
+    void release(const std::filesystem::path& file);
+
+private:
+    struct Entry {
+        Workbook* book = nullptr;
+        bool kept = false;
+    };
+    SpreadsheetHost& host_;
+    uintmax_t budget_;
+    uintmax_t used_ = 0;
+    std::map<std::filesystem::path, Entry> open_;
+};
+
+}  // namespace sbx

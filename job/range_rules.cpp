@@ -1,0 +1,119 @@
+#include "job/range_rules.h"
+
+#include <vector>
+
+namespace sbx {
+namespace {
+
+constexpr long kLastRow = 65536;
+constexpr int kLastColumn = 256;
+
+// Characters, not bytes: a box holding one Chinese character has length 1. A byte that is
+// not valid UTF-8 counts as one character of its own.
+std::vector<char32_t> characters(std::string_view text) {
+    std::vector<char32_t> out;
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 1;
+        if (i + length > text.size()) {
+            out.push_back(lead);
+            ++i;
+            continue;
+        }
+        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k) code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        out.push_back(code);
+        i += length;
+    }
+    return out;
+}
+
+bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+bool isLowerLetter(char32_t c) { return c >= U'a' && c <= U'z'; }
+int letterPosition(char32_t c) { return isLowerLetter(c) ? static_cast<int>(c - U'a') + 1 : 0; }
+
+// The decimal value of `digits`, capped just above the last row so long texts cannot overflow.
+long rowValue(const std::vector<char32_t>& text, size_t from) {
+    long row = 0;
+    for (size_t i = from; i < text.size() && isDigit(text[i]); ++i) {
+        row = row * 10 + static_cast<long>(text[i] - U'0');
+        if (row > kLastRow) return kLastRow + 1;
+    }
+    return row;
+}
+
+}  // namespace
+
+std::string_view trimBlanks(std::string_view text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string rangeBoxName(int row, int column) { return "txt" + std::to_string(10 * row + column); }
+
+CellTextVerdict checkCellText(std::string_view typed) {
+    const auto t = characters(trimBlanks(typed));
+    if (t.empty()) return CellTextVerdict::Empty;
+    if (t.size() == 1) return CellTextVerdict::OneCharacter;
+    if (isDigit(t.front()) || !isDigit(t.back())) return CellTextVerdict::BadFormat;
+
+    size_t letters = 0;
+    while (!isDigit(t[letters])) {
+        // Only lower-case letters name a column a run can read (A3 reads as column 0).
+        if (!isLowerLetter(t[letters])) return CellTextVerdict::BadFormat;
+        ++letters;
+    }
+    if (letters > 2) return CellTextVerdict::BeyondSheet;
+    if (letters == 2 && 26 * letterPosition(t[0]) + letterPosition(t[1]) > kLastColumn) return CellTextVerdict::BeyondSheet;
+
+    for (size_t i = letters; i < t.size(); ++i)
+        if (!isDigit(t[i])) return CellTextVerdict::BadFormat;
+    const long row = rowValue(t, letters);
+    if (row > kLastRow) return CellTextVerdict::BeyondSheet;
+    if (row < 1) return CellTextVerdict::BadFormat;  // a0: there is no row 0 to read
+    return CellTextVerdict::Accepted;
+}
+
+CellTextPosition readCellText(std::string_view trimmed) {
+    const auto t = characters(trimmed);
+    CellTextPosition position;
+    if (t.empty()) return position;
+    position.columnLetters = t.size() > 1 && isDigit(t[1]) ? 1 : 2;
+    position.column = position.columnLetters == 1 ? letterPosition(t[0])
+                                                   : 26 * letterPosition(t[0]) + (t.size() > 1 ? letterPosition(t[1]) : 0);
+    position.row = static_cast<int>(rowValue(t, static_cast<size_t>(position.columnLetters)));
+    return position;
+}
+
+bool rangeRunsBackwards(std::string_view first, std::string_view last) {
+    const auto f = readCellText(first);
+    const auto l = readCellText(last);
+    if (f.columnLetters == 2 && l.columnLetters == 1) return true;
+    return l.column < f.column || l.row < f.row;
+}
+
+std::string cellTextMessage(CellTextVerdict verdict, std::string_view boxName, std::string_view typed) {
+    const std::string name(boxName);
+    const std::string text(typed);
+    switch (verdict) {
+        case CellTextVerdict::Accepted:
+            return {};
+        case CellTextVerdict::Empty:
+            return "请输入表格区间范围！";
+        case CellTextVerdict::OneCharacter:
+            return name + "=" + text + "  输入表格区间变量格式错，首位字符应为\r小写英文字母末位为阿拉伯数字（形如：a3）！";
+        case CellTextVerdict::BadFormat:
+            return name + "=" + text + "输入表格区间变量格式错，首位字符应为\r小写英文字母末位为阿拉伯数字（形如：a3）！";
+        case CellTextVerdict::BeyondSheet:
+            return "区间已经超出EXCEL工作表的上限,区间范围锁定!";
+    }
+    return {};
+}
+
+std::string backwardsRangeMessage(std::string_view sheetName, std::string_view first, std::string_view last) {
+    return "坏了，你输入的区间范围不合法：\r\r当前工作表  ：" + std::string(sheetName) + "\r表格区间范围：[" +
+           std::string(first) + "，" + std::string(last) + "]\r\r请重新输入！";
+}
+
+}  // namespace sbx

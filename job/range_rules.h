@@ -1,0 +1,49 @@
+#pragma once
+// The checks of the range entry window, free of windows: what a first or last cell text may
+// be, whether a rectangle runs the right way, and the messages that name the faulty box.
+// A cell text is accepted only when a run can read it: one or two lower-case column letters
+// (a..iv) and a row number 1..65536, surrounded by blanks at most.
+#include <string>
+#include <string_view>
+
+namespace sbx {
+
+enum class CellTextVerdict {
+    Accepted,
+    Empty,          // "请输入表格区间范围！"
+    OneCharacter,   // message A
+    BadFormat,      // message B
+    BeyondSheet,    // the limit message: column over iv, three column letters, row over 65536
+};
+
+// The text as typed; leading and trailing blanks (U+0020) do not count.
+CellTextVerdict checkCellText(std::string_view typed);
+
+// The text without leading and trailing blanks (U+0020 only).
+std::string_view trimBlanks(std::string_view text);
+
+// The name of the range entry window's text box of row `row` and column `column` (1..3):
+// "txt" and the digits of 10 × row + column, e.g. txt12, txt101.
+std::string rangeBoxName(int row, int column);
+
+// Column and row of an accepted, trimmed cell text, and how many column letters it has.
+struct CellTextPosition {
+    int column = 0;
+    int row = 0;
+    int columnLetters = 0;
+};
+CellTextPosition readCellText(std::string_view trimmed);
+
+// True when the rectangle from `first` to `last` (both accepted, trimmed) is wrong: a
+// two-letter first column with a one-letter last column, or the last cell left of or above
+// the first.
+bool rangeRunsBackwards(std::string_view first, std::string_view last);
+
+// The message for a refused cell text in the box `boxName`, its text as typed. Empty for
+// CellTextVerdict::Accepted.
+std::string cellTextMessage(CellTextVerdict verdict, std::string_view boxName, std::string_view typed);
+
+// Message C: the rectangle of `sheetName` runs backwards; all three texts trimmed.
+std::string backwardsRangeMessage(std::string_view sheetName, std::string_view first, std::string_view last);
+
+}  // namespace sbx

@@ -1,0 +1,43 @@
+#include "job/windows/job_windows.h"
+
+#include <QWidget>
+#include <exception>
+
+#include "job/sheet_names.h"
+#include "job/windows/sheet_selection_window.h"
+
+namespace sbx {
+namespace {
+
+// The summary workbook's worksheet names, read on a host of their own.
+void readSheetNames(const JobWindowContext& context) {
+    auto host = context.makeHost();
+    Workbook& book = host->open(context.paths.summaryWorkbook());
+    JobDefinition& job = context.job;
+    job.sht_cut = book.worksheetCount();
+    job.sheetNames.assign(1, std::string());
+    for (int k = 1; k <= job.sht_cut; ++k) job.sheetNames.push_back(padBlankEdgedName(book.worksheet(k).name()));
+    host->close(book, true);
+    host->quit();
+}
+
+}  // namespace
+
+void startJobSetup(const JobWindowContext& context) {
+    try {
+        readSheetNames(context);
+    } catch (const std::exception& error) {
+        context.dialogs.message(error.what());
+        return;
+    }
+    if (context.mainWindow != nullptr)
+        if (auto* command2 = context.mainWindow->findChild<QWidget*>("Command2")) command2->setEnabled(false);
+    // A selection window left open after the limit message is shown again as it is.
+    SheetSelectionWindow* window = SheetSelectionWindow::findOpen();
+    if (window == nullptr) window = new SheetSelectionWindow(context);
+    window->show();
+    window->raise();
+    if (context.setHint) context.setHint("请根据需要选择所需汇总合并的工作表!");
+}
+
+}  // namespace sbx

@@ -1,0 +1,122 @@
+#include "spreadsheet/atomic_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <string>
+
+#ifdef _WIN32
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "spreadsheet/workbook_error.h"
+
+namespace sbx {
+
+namespace {
+
+#ifdef _WIN32
+int openNew(const std::filesystem::path& p) {
+    return _wopen(p.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+int closeFile(int fd) { return _close(fd); }
+#else
+int openNew(const std::filesystem::path& p) { return ::open(p.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666); }
+int closeFile(int fd) { return ::close(fd); }
+#endif
+
+std::string reasonOf(const char* step, int error) { return std::string(step) + ": " + std::strerror(error); }
+
+// Makes the rename itself durable: on POSIX systems the folder's entry must be flushed too.
+void syncFolder([[maybe_unused]] const std::filesystem::path& folder) {
+#ifndef _WIN32
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#endif
+}
+
+std::filesystem::path temporaryBeside(const std::filesystem::path& target) {
+    std::random_device random;
+    const std::string suffix = ".sbx-" + std::to_string(random() % 1000000000u) + ".tmp";
+    return target.parent_path() / (target.filename().string() + suffix);
+}
+
+}  // namespace
+
+FileWriteSteps FileWriteSteps::system() {
+    FileWriteSteps steps;
+#ifdef _WIN32
+    steps.write = [](int fd, const uint8_t* data, size_t size) -> long {
+        return _write(fd, data, static_cast<unsigned>(std::min<size_t>(size, 1u << 30)));
+    };
+    steps.sync = [](int fd) { return _commit(fd); };
+#else
+    steps.write = [](int fd, const uint8_t* data, size_t size) -> long { return ::write(fd, data, size); };
+    steps.sync = [](int fd) { return ::fsync(fd); };
+#endif
+    steps.rename = [](const std::filesystem::path& from, const std::filesystem::path& to) {
+        std::error_code ec;
+        std::filesystem::rename(from, to, ec);  // replaces `to` on every platform
+        if (ec) {
+            errno = ec.value();
+            return -1;
+        }
+        return 0;
+    };
+    return steps;
+}
+
+void replaceFileAtomically(const std::filesystem::path& target, std::span<const uint8_t> bytes,
+                           const FileWriteSteps& steps) {
+    auto fail = [&](const std::string& reason) { throw WorkbookError(WorkbookErrorKind::Unwritable, target, reason); };
+    std::error_code ec;
+    const auto old = std::filesystem::status(target, ec);
+    const bool replacing = !ec && std::filesystem::exists(old);
+    if (replacing && (old.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none) {
+        fail("the file is read-only");
+    }
+    const std::filesystem::path temporary = temporaryBeside(target);
+    const int fd = openNew(temporary);
+    if (fd < 0) fail(reasonOf("the new file cannot be created in its folder", errno));
+
+    auto abandon = [&](const std::string& reason) {
+        closeFile(fd);
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        fail(reason);
+    };
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const size_t chunk = std::min<size_t>(bytes.size() - done, size_t{1} << 20);
+        const long n = steps.write(fd, bytes.data() + done, chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) abandon(reasonOf("the new file cannot be written", errno));
+        if (n == 0) abandon(reasonOf("the new file cannot be written", ENOSPC));
+        done += static_cast<size_t>(n);
+    }
+    if (steps.sync(fd) != 0) abandon(reasonOf("the new file cannot be flushed to the disk", errno));
+    if (closeFile(fd) != 0) {
+        const int error = errno;
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        fail(reasonOf("the new file cannot be closed", error));
+    }
+    // The new file takes the old one's permissions.
+    if (replacing) std::filesystem::permissions(temporary, old.permissions(), ec);
+    if (steps.rename(temporary, target) != 0) {
+        const int error = errno;
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        fail(reasonOf("the new file cannot take the old one's place", error));
+    }
+    syncFolder(target.parent_path());
+}
+
+}  // namespace sbx

@@ -1,0 +1,29 @@
+#pragma once
+// Replacing a file so that a crash, a full disk or a refused write never leaves it half
+// written: the new content goes to a temporary file in the same folder, is flushed to the
+// disk, and takes the old file's place in one rename.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <span>
+
+namespace sbx {
+
+// The low-level steps, replaceable so that tests can make one fail part-way. Each returns
+// what its POSIX namesake returns and sets errno the same way.
+struct FileWriteSteps {
+    std::function<long(int fd, const uint8_t* data, size_t size)> write;
+    std::function<int(int fd)> sync;
+    std::function<int(const std::filesystem::path& from, const std::filesystem::path& to)> rename;
+
+    static FileWriteSteps system();
+};
+
+// Writes `bytes` to `target` through a temporary file beside it. On failure the temporary
+// file is removed, `target` is as it was, and WorkbookError (Unwritable) names `target`
+// and says why.
+void replaceFileAtomically(const std::filesystem::path& target, std::span<const uint8_t> bytes,
+                           const FileWriteSteps& steps = FileWriteSteps::system());
+
+}  // namespace sbx

@@ -1,0 +1,145 @@
+// shubuxing-cli consolidate: exit statuses, OUT written only for a finished run, sources and
+// an existing OUT left alone otherwise, the run folder cleaned up.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/consolidate_command.h"
+#include "spreadsheet/spreadsheet_host.h"
+
+namespace sbx {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kPool = fs::path(SBX_TEST_DATA) / "fixtures" / "consolidate_pool";
+
+std::string bytesOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class ConsolidateCliTest : public ::testing::Test {
+protected:
+    fs::path dir;
+    std::ostringstream out, err;
+
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("sbx-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        for (int i = 1; i <= 3; ++i) {
+            const std::string name = "branch_" + std::to_string(i) + ".xls";
+            fs::copy_file(kPool / name, dir / name);
+        }
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string src(int i) const { return (dir / ("branch_" + std::to_string(i) + ".xls")).string(); }
+    std::string outFile() const { return (dir / "total.xls").string(); }
+
+    int run(std::vector<std::string> args) { return cli::consolidateCommand(args, out, err); }
+
+    bool runFolderLeft() const {
+        for (const auto& e : fs::directory_iterator(dir)) {
+            if (e.path().filename().string().starts_with(".shubuxing-run-")) return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(ConsolidateCliTest, BothModesWriteOutAndKeepSources) {
+    const std::string before = bytesOf(src(1)) + bytesOf(src(3));
+    for (const std::string mode : {"function", "efficiency"}) {
+        fs::remove(outFile());
+        out.str("");
+        ASSERT_EQ(run({"--mode", mode, "--out", outFile(), "--range", "收入明细!b4:e9", "--range", "成本费用!b4:e9",
+                       src(1), src(2), src(3)}),
+                  0)
+            << err.str();
+        EXPECT_NE(out.str().find("consolidated 3 files, 2 worksheets, 48 cells per file"), std::string::npos)
+            << out.str();
+        auto host = makeNativeHost();
+        const Worksheet& s = host->open(outFile()).worksheet("收入明细");
+        EXPECT_NEAR(s.cell(4, 2).numberValue(), 4257.83, 1e-6);  // xlrd's sum of b4 (expected_totals.tsv)
+        EXPECT_NEAR(s.cell(9, 5).numberValue(), 11004.88, 1e-6);
+        // d7 holds a number stored as text in one source: only the function mode adds it.
+        if (mode == "function") {
+            EXPECT_NEAR(s.cell(7, 4).numberValue(), 161, 1e-9);
+        } else {
+            EXPECT_TRUE(s.cell(7, 4).isEmpty()) << describe(s.cell(7, 4));
+        }
+    }
+    EXPECT_EQ(bytesOf(src(1)) + bytesOf(src(3)), before);
+    EXPECT_FALSE(runFolderLeft());
+}
+
+TEST_F(ConsolidateCliTest, BadArgumentsExitTwoAndWriteNothing) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"--out", outFile(), "--range", "收入明细!b4:e9", src(1)},                        // no mode
+        {"--mode", "fast", "--out", outFile(), "--range", "收入明细!b4:e9", src(1)},      // unknown mode
+        {"--mode", "function", "--range", "收入明细!b4:e9", src(1)},                      // no out
+        {"--mode", "function", "--out", outFile(), src(1)},                               // no range
+        {"--mode", "function", "--out", outFile(), "--range", "收入明细!c5:ab2", src(1)},  // invalid range
+        {"--mode", "function", "--out", outFile(), "--range", "b4:e9", src(1)},           // no worksheet
+        {"--mode", "function", "--out", outFile(), "--range", "收入明细!b4:e9"},           // no source
+        {"--mode", "function", "--out", outFile(), "--range", "收入明细!b4:e9", (dir / "none.xls").string()},
+        {"--mode", "function", "--out", src(1), "--range", "收入明细!b4:e9", src(1), src(2)},  // out is a source
+        {"--mode", "function", "--out", outFile(), "--bogus", "--range", "收入明细!b4:e9", src(1)},
+    };
+    for (const auto& args : cases) {
+        err.str("");
+        EXPECT_EQ(run(args), 2) << args.back();
+        EXPECT_NE(err.str().find("Usage:"), std::string::npos);
+        EXPECT_FALSE(fs::exists(outFile()));
+    }
+    EXPECT_EQ(bytesOf(src(1)), bytesOf(kPool / "branch_1.xls"));
+}
+
+TEST_F(ConsolidateCliTest, FailedRunExitsOneAndKeepsAnExistingOut) {
+    fs::copy_file(fs::path(SBX_TEST_DATA) / ".." / ".." / "examples" / "sample_report.xls", dir / "other.xls");
+    { std::ofstream(outFile()) << "previous result"; }
+    for (const std::string mode : {"function", "efficiency"}) {
+        err.str("");
+        EXPECT_EQ(run({"--mode", mode, "--out", outFile(), "--range", "收入明细!b4:e9", src(1),
+                       (dir / "other.xls").string()}),
+                  1);
+        EXPECT_NE(err.str().find("other.xls"), std::string::npos) << err.str();
+        EXPECT_NE(err.str().find("was not written"), std::string::npos) << err.str();
+        EXPECT_EQ(bytesOf(outFile()), "previous result");
+    }
+    EXPECT_FALSE(runFolderLeft());
+}
+
+TEST_F(ConsolidateCliTest, TemplateWithALockedCellReportsTheSkip) {
+    ASSERT_EQ(run({"--mode", "function", "--out", outFile(), "--template", (kPool / "protected_layout.xls").string(),
+                   "--range", "收入明细!b4:e9", src(1), src(2), src(3)}),
+              0)
+        << err.str();
+    EXPECT_NE(err.str().find("拒绝写入的汇总单元格 1 个：收入明细!c5"), std::string::npos) << err.str();
+    auto host = makeNativeHost();
+    const Worksheet& s = host->open(outFile()).worksheet("收入明细");
+    EXPECT_EQ(s.cell(5, 3), host->open(kPool / "protected_layout.xls").worksheet("收入明细").cell(5, 3));
+    EXPECT_NEAR(s.cell(4, 2).numberValue(), 4257.83, 1e-6);
+}
+
+TEST_F(ConsolidateCliTest, SourcesWithTheSameNameFromTwoFolders) {
+    fs::create_directories(dir / "again");
+    fs::copy_file(src(1), dir / "again" / "branch_1.xls");
+    ASSERT_EQ(run({"--mode", "function", "--out", outFile(), "--range", "收入明细!b4:b4", src(1),
+                   (dir / "again" / "branch_1.xls").string()}),
+              0)
+        << err.str();
+    auto host = makeNativeHost();
+    const double one = host->open(src(1)).worksheet("收入明细").cell(4, 2).numberValue();
+    EXPECT_NEAR(host->open(outFile()).worksheet("收入明细").cell(4, 2).numberValue(), 2 * one, 1e-9);
+}
+
+}  // namespace
+}  // namespace sbx

@@ -1,0 +1,102 @@
+// The range entry's checks without windows: every verdict, the mended cases that a run
+// cannot read (row 0, upper case), the order check and the exact message texts.
+#include <gtest/gtest.h>
+
+#include "job/range_rules.h"
+#include "job/sheet_names.h"
+
+namespace sbx {
+namespace {
+
+struct VerdictCase {
+    const char* typed;
+    CellTextVerdict verdict;
+};
+
+class CellTextVerdicts : public testing::TestWithParam<VerdictCase> {};
+
+TEST_P(CellTextVerdicts, MatchTheTypedText) {
+    EXPECT_EQ(checkCellText(GetParam().typed), GetParam().verdict) << "typed: [" << GetParam().typed << "]";
+}
+
+using V = CellTextVerdict;
+INSTANTIATE_TEST_SUITE_P(Accepted, CellTextVerdicts,
+                         testing::Values(VerdictCase{"a3", V::Accepted}, VerdictCase{"h20", V::Accepted},
+                                         VerdictCase{" b5 ", V::Accepted}, VerdictCase{"iv65536", V::Accepted},
+                                         VerdictCase{"z1", V::Accepted}, VerdictCase{"aa1", V::Accepted},
+                                         VerdictCase{"a03", V::Accepted}, VerdictCase{"ab20", V::Accepted}));
+INSTANTIATE_TEST_SUITE_P(EmptyAndShort, CellTextVerdicts,
+                         testing::Values(VerdictCase{"", V::Empty}, VerdictCase{"   ", V::Empty},
+                                         VerdictCase{"a", V::OneCharacter}, VerdictCase{" 3 ", V::OneCharacter},
+                                         VerdictCase{"表", V::OneCharacter}));
+INSTANTIATE_TEST_SUITE_P(BadFormat, CellTextVerdicts,
+                         testing::Values(VerdictCase{"A3", V::BadFormat}, VerdictCase{"3a", V::BadFormat},
+                                         VerdictCase{"ab", V::BadFormat}, VerdictCase{"a1b2", V::BadFormat},
+                                         VerdictCase{"33", V::BadFormat}, VerdictCase{"a3x", V::BadFormat},
+                                         VerdictCase{"表3", V::BadFormat}, VerdictCase{"a-3", V::BadFormat},
+                                         VerdictCase{"a 3", V::BadFormat}, VerdictCase{"a3.5", V::BadFormat}));
+// Texts the first design let through although a run reads them as column 0 or row 0.
+INSTANTIATE_TEST_SUITE_P(MendedRunUnreadable, CellTextVerdicts,
+                         testing::Values(VerdictCase{"a0", V::BadFormat}, VerdictCase{"a00", V::BadFormat},
+                                         VerdictCase{"A30", V::BadFormat}, VerdictCase{"aB3", V::BadFormat},
+                                         VerdictCase{"Ab3", V::BadFormat}, VerdictCase{"ABC1", V::BadFormat},
+                                         VerdictCase{"#a3", V::BadFormat}));
+INSTANTIATE_TEST_SUITE_P(BeyondSheet, CellTextVerdicts,
+                         testing::Values(VerdictCase{"iw1", V::BeyondSheet}, VerdictCase{"iv65537", V::BeyondSheet},
+                                         VerdictCase{"abc1", V::BeyondSheet}, VerdictCase{"za1", V::BeyondSheet},
+                                         VerdictCase{"a99999999999999999999", V::BeyondSheet}));
+
+TEST(RangeOrder, WrongWaysAreCaughtAndRightOnesPass) {
+    EXPECT_FALSE(rangeRunsBackwards("a3", "h20"));
+    EXPECT_FALSE(rangeRunsBackwards("b4", "b4"));
+    EXPECT_FALSE(rangeRunsBackwards("aa1", "ad5"));
+    EXPECT_FALSE(rangeRunsBackwards("z9", "ab30"));
+    EXPECT_TRUE(rangeRunsBackwards("b2", "a9"));    // left of the first
+    EXPECT_TRUE(rangeRunsBackwards("a9", "b2"));    // above the first
+    EXPECT_TRUE(rangeRunsBackwards("ab3", "z9"));   // two letters before one
+    EXPECT_TRUE(rangeRunsBackwards("ac1", "ab5"));
+    EXPECT_TRUE(rangeRunsBackwards("c5", "ab2"));
+}
+
+TEST(CellTextReading, GivesColumnRowAndLetterCount) {
+    const auto one = readCellText("h20");
+    EXPECT_EQ(one.column, 8);
+    EXPECT_EQ(one.row, 20);
+    EXPECT_EQ(one.columnLetters, 1);
+    const auto two = readCellText("iv65536");
+    EXPECT_EQ(two.column, 256);
+    EXPECT_EQ(two.row, 65536);
+    EXPECT_EQ(two.columnLetters, 2);
+    EXPECT_EQ(readCellText("a03").row, 3);
+}
+
+TEST(RangeMessages, NameTheBoxAndKeepTheTypedText) {
+    EXPECT_EQ(cellTextMessage(V::BadFormat, "txt12", "3a"),
+              "txt12=3a输入表格区间变量格式错，首位字符应为\r小写英文字母末位为阿拉伯数字（形如：a3）！");
+    EXPECT_EQ(cellTextMessage(V::OneCharacter, "txt23", " a"),
+              "txt23= a  输入表格区间变量格式错，首位字符应为\r小写英文字母末位为阿拉伯数字（形如：a3）！");
+    EXPECT_EQ(cellTextMessage(V::Empty, "txt13", ""), "请输入表格区间范围！");
+    EXPECT_EQ(cellTextMessage(V::BeyondSheet, "txt13", "iw1"), "区间已经超出EXCEL工作表的上限,区间范围锁定!");
+    EXPECT_EQ(cellTextMessage(V::Accepted, "txt13", "a1"), "");
+    EXPECT_EQ(backwardsRangeMessage("表1", "b2", "a9"),
+              "坏了，你输入的区间范围不合法：\r\r当前工作表  ：表1\r表格区间范围：[b2，a9]\r\r请重新输入！");
+}
+
+TEST(RangeBoxNames, FollowTenTimesRowPlusColumn) {
+    EXPECT_EQ(rangeBoxName(1, 1), "txt11");
+    EXPECT_EQ(rangeBoxName(2, 3), "txt23");
+    EXPECT_EQ(rangeBoxName(10, 1), "txt101");
+    EXPECT_EQ(rangeBoxName(50, 3), "txt503");
+}
+
+TEST(SheetNameBlanks, AreAppendedAsManyAsTheEdgesHold) {
+    EXPECT_EQ(padBlankEdgedName("表1"), "表1");
+    EXPECT_EQ(padBlankEdgedName(" 表 1 "), " 表 1   ");
+    EXPECT_EQ(padBlankEdgedName("表2  "), "表2    ");
+    EXPECT_EQ(padBlankEdgedName("  x"), "  x  ");
+    EXPECT_EQ(padBlankEdgedName("a b"), "a b");
+    EXPECT_EQ(padBlankEdgedName(""), "");
+}
+
+}  // namespace
+}  // namespace sbx

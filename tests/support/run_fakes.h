@@ -1,0 +1,133 @@
+#pragma once
+// Recording stand-ins for the outside of a consolidation run: the status view, the dialogs,
+// the post-run hand-over and a clock whose times the test sets.
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "consolidate/post_run_steps.h"
+#include "consolidate/run_clock.h"
+#include "consolidate/status_texts.h"
+#include "consolidate/status_view.h"
+#include "workspace/dialogs_port.h"
+
+namespace sbx::test {
+
+// Keeps the latest text of every field (as a window would show it after repainting) and a
+// log of the panel-level events in order.
+class RecordingStatusView final : public StatusView {
+public:
+    std::vector<std::string> hints;
+    std::vector<std::string> events;  // panel opens/closes, focus, buttons
+    std::vector<std::string> captions;
+    std::vector<std::string> runList;
+    std::string text1, text2, text3, text4, text5, text6, text7, text8, text9, text10;
+    std::string label16, label18, label20;
+    int label4 = -1, label10 = -1;
+    long long readProgressCalls = 0;
+
+    void setHint(const std::string& text) override { hints.push_back(text); }
+    void openEfficiencyPanel() override {
+        events.push_back("openEfficiencyPanel");
+        text6 = text8 = text9 = "";
+        label20 = "0%";
+    }
+    void closeEfficiencyPanel() override { events.push_back("closeEfficiencyPanel"); }
+    void showConsolidating(const std::string& worksheet, const std::string& file) override {
+        text8 = worksheet;
+        text9 = file;
+    }
+    void showConsolidationProgress(long long done, long long total) override {
+        text6 = progressBar(done, total);
+        label20 = percentText(done, total);
+    }
+    void openFunctionPanel() override {
+        events.push_back("openFunctionPanel");
+        text1 = text2 = text3 = text4 = text5 = text7 = text10 = "";
+        label16 = label18 = label20 = "0%";
+    }
+    void closeFunctionPanel() override { events.push_back("closeFunctionPanel"); }
+    void showReading(const std::string& worksheet, const std::string& file) override {
+        text2 = worksheet;
+        text3 = file;
+    }
+    void showOverallReadProgress(long long done, long long total) override {
+        ++readProgressCalls;
+        text5 = paddedProgressBar(done, total);
+        label16 = percentText(done, total);
+    }
+    void showFileReadProgress(long long done, long long total) override {
+        text7 = progressBar(done, total);
+        label18 = percentText(done, total);
+    }
+    void showReadCell(int column, int row, bool last) override { text1 = cellText(column, row, last); }
+    void resetWriteProgress() override {
+        text10 = "";
+        label20 = "0%";
+    }
+    void showWriteProgress(long long done, long long total) override {
+        text10 = progressBar(done, total);
+        label20 = percentText(done, total);
+    }
+    void showWrittenCell(int column, int row, bool last) override { text4 = cellText(column, row, last); }
+    void setProgressCaption(const std::string& text) override { captions.push_back(text); }
+    void hideStatusPanel() override { events.push_back("hideStatusPanel"); }
+    void addToRunList(const std::string& name) override { runList.push_back(name); }
+    void showListCounts(int poolEntries, int runEntries) override {
+        label4 = poolEntries;
+        label10 = runEntries;
+    }
+    void focusExitButton() override { events.push_back("focusExitButton"); }
+    void focusStartButton() override { events.push_back("focusStartButton"); }
+    void disableJobButtons() override { events.push_back("disableJobButtons"); }
+    void disableAddFilesButton() override { events.push_back("disableAddFilesButton"); }
+};
+
+// Answers questions from a script (No when the script is used up) and records every box.
+class RecordingDialogs final : public DialogsPort {
+public:
+    std::deque<bool> answers;
+    std::vector<std::string> messages;   // OK-only boxes
+    std::vector<std::string> questions;  // Yes/No and OK/Cancel boxes
+
+    void message(const std::string& text) override { messages.push_back(text); }
+    bool askYesNo(const std::string& text) override { return answer(text); }
+    bool askOkCancel(const std::string& text) override { return answer(text); }
+    std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::filesystem::path> saveFile(const SaveFileRequest&) override { return std::nullopt; }
+
+private:
+    bool answer(const std::string& text) {
+        questions.push_back(text);
+        if (answers.empty()) return false;
+        const bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
+class RecordingPostRun final : public PostRunSteps {
+public:
+    std::vector<std::vector<std::string>> archived;
+    int exportOffers = 0;
+    void archive(const std::vector<std::string>& runList) override { archived.push_back(runList); }
+    void offerExport() override { ++exportOffers; }
+};
+
+// Gives the times of `script` in turn, then keeps giving the last one.
+class ScriptedClock final : public RunClock {
+public:
+    mutable std::deque<TimeOfDay> script;
+    mutable TimeOfDay last{};
+    TimeOfDay now() const override {
+        if (!script.empty()) {
+            last = script.front();
+            script.pop_front();
+        }
+        return last;
+    }
+};
+
+}  // namespace sbx::test

@@ -1,0 +1,30 @@
+#pragma once
+// Acts on the next modal window as soon as it opens (message boxes, input boxes and file
+// dialogs run their own event loop, so the test must answer from a timer).
+#include <functional>
+
+#include <QApplication>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+namespace sbx::testing {
+
+inline void onNextModal(std::function<void(QWidget*)> act, int timeoutMs = 5000) {
+    auto* poll = new QTimer(qApp);
+    auto waited = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, waited, act = std::move(act), timeoutMs] {
+        *waited += 10;
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            poll->stop();
+            poll->deleteLater();
+            act(modal);
+        } else if (*waited > timeoutMs) {
+            poll->stop();
+            poll->deleteLater();
+        }
+    });
+    poll->start(10);
+}
+
+}  // namespace sbx::testing

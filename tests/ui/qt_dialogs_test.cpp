@@ -1,0 +1,149 @@
+// The Qt boxes keep the program's conventions: title "数簿星", the stated buttons, no icon,
+// a carriage return shown as a line break; the save dialog asks nothing about overwriting.
+#include <filesystem>
+#include <memory>
+
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "tests/ui/modal_helper.h"
+#include "ui/qt_dialogs.h"
+
+using sbx::testing::onNextModal;
+
+namespace {
+
+struct SeenBox {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    QMessageBox::StandardButtons buttons;
+    Qt::TextFormat format = Qt::RichText;
+};
+
+// Records the box that opens next and presses `answer` on it.
+std::shared_ptr<SeenBox> answerBox(QMessageBox::StandardButton answer) {
+    auto seen = std::make_shared<SeenBox>();
+    onNextModal([seen, answer](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box) return;
+        *seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons(), box->textFormat()};
+        if (QAbstractButton* button = box->button(answer)) button->click();
+    });
+    return seen;
+}
+
+}  // namespace
+
+class QtDialogsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs); }
+
+    void carriageReturnsBecomeLineBreaks() {
+        QCOMPARE(sbx::dialogText("一\r二\r\n三"), QString::fromUtf8("一\n二\n三"));
+        QCOMPARE(sbx::dialogText("无换行"), QString::fromUtf8("无换行"));
+    }
+
+    void messageHasTitleOkOnlyAndNoIcon() {
+        sbx::QtDialogs dialogs;
+        auto seen = answerBox(QMessageBox::Ok);
+        dialogs.message("第一行\r第二行 <b>不是标记</b>");
+        QCOMPARE(seen->title, QString::fromUtf8("数簿星"));
+        QCOMPARE(seen->text, QString::fromUtf8("第一行\n第二行 <b>不是标记</b>"));
+        QCOMPARE(seen->icon, QMessageBox::NoIcon);
+        QCOMPARE(seen->buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(seen->format, Qt::PlainText);
+    }
+
+    void questionsOfferTheirTwoButtonsAndReturnTheAnswer_data() {
+        QTest::addColumn<bool>("yesNo");
+        QTest::addColumn<int>("press");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("Yes") << true << int(QMessageBox::Yes) << true;
+        QTest::newRow("No") << true << int(QMessageBox::No) << false;
+        QTest::newRow("OK") << false << int(QMessageBox::Ok) << true;
+        QTest::newRow("Cancel") << false << int(QMessageBox::Cancel) << false;
+    }
+    void questionsOfferTheirTwoButtonsAndReturnTheAnswer() {
+        QFETCH(bool, yesNo);
+        QFETCH(int, press);
+        QFETCH(bool, expected);
+        sbx::QtDialogs dialogs;
+        auto seen = answerBox(static_cast<QMessageBox::StandardButton>(press));
+        const bool answer = yesNo ? dialogs.askYesNo("问题?") : dialogs.askOkCancel("问题?");
+        QCOMPARE(answer, expected);
+        QCOMPARE(seen->title, QString::fromUtf8("数簿星"));
+        QCOMPARE(seen->icon, QMessageBox::NoIcon);
+        QCOMPARE(seen->buttons, yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok | QMessageBox::Cancel);
+    }
+
+    void inputBoxGivesTheTextOrNothingOnCancel() {
+        sbx::QtDialogs dialogs;
+        auto seen = std::make_shared<QStringList>();
+        onNextModal([seen](QWidget* modal) {
+            auto* input = qobject_cast<QInputDialog*>(modal);
+            if (!input) return;
+            *seen << input->windowTitle() << input->labelText() << input->textValue();
+            input->setTextValue(QString::fromUtf8("归档一月"));
+            input->accept();
+        });
+        QCOMPARE(dialogs.inputBox("请输入\r文件夹名", "文件清理", "默认"), std::optional<std::string>("归档一月"));
+        QCOMPARE(*seen, (QStringList{QString::fromUtf8("文件清理"), QString::fromUtf8("请输入\n文件夹名"),
+                                     QString::fromUtf8("默认")}));
+
+        onNextModal([](QWidget* modal) {
+            if (auto* input = qobject_cast<QInputDialog*>(modal)) input->reject();
+        });
+        QCOMPARE(dialogs.inputBox("请输入", "", ""), std::nullopt);
+    }
+
+    void saveDialogTakesTheRequestAndNeverAsksAboutOverwriting() {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        QFile existing(folder.filePath("total.xls"));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.close();
+
+        sbx::QtDialogs dialogs;
+        struct Seen {
+            QString title;
+            QString suffix;
+            QStringList filters;
+            QString directory;
+            bool confirmsOverwrite = true;
+        };
+        auto seen = std::make_shared<Seen>();
+        onNextModal([seen](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog) return;
+            *seen = {dialog->windowTitle(), dialog->defaultSuffix(), dialog->nameFilters(),
+                     dialog->directory().absolutePath(), !dialog->testOption(QFileDialog::DontConfirmOverwrite)};
+            dialog->selectFile(QStringLiteral("total"));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        const sbx::SaveFileRequest request{"导出汇总EXCELL表格...", "*.xls", "xls",
+                                           std::filesystem::path(folder.path().toStdString())};
+        const auto chosen = dialogs.saveFile(request);
+        // No box of its own about the existing total.xls: the accept went straight through.
+        QVERIFY(chosen.has_value());
+        QCOMPARE(QString::fromStdString(chosen->string()), folder.filePath("total.xls"));
+        QCOMPARE(seen->title, QString::fromUtf8("导出汇总EXCELL表格..."));
+        QCOMPARE(seen->suffix, QStringLiteral("xls"));
+        QCOMPARE(seen->filters, QStringList{QStringLiteral("*.xls")});
+        QCOMPARE(seen->directory, QDir(folder.path()).absolutePath());
+        QVERIFY(!seen->confirmsOverwrite);
+
+        onNextModal([](QWidget* modal) {
+            if (auto* dialog = qobject_cast<QFileDialog*>(modal)) dialog->reject();
+        });
+        QCOMPARE(dialogs.saveFile(request), std::nullopt);
+    }
+};
+
+QTEST_MAIN(QtDialogsTest)
+#include "qt_dialogs_test.moc"

@@ -1,0 +1,152 @@
+// The read-only workbook viewer: what it shows, the address of a selection, the look from
+// the range entry window closed by the program or by the user, and that the file stays as it was.
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QTabBar>
+#include <QTableView>
+#include <fstream>
+#include <iterator>
+
+#include "job/windows/range_entry_window.h"
+#include "tests/ui/job_window_harness.h"
+#include "spreadsheet/workbook_error.h"
+#include "ui/workbook_viewer.h"
+
+using namespace sbx;
+using namespace sbx::testing;
+
+namespace {
+
+std::string fileBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+WorkbookViewer* openViewer() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* viewer = qobject_cast<WorkbookViewer*>(window); viewer != nullptr && viewer->isVisible()) return viewer;
+    return nullptr;
+}
+
+void select(QTableView& table, int top, int left, int bottom, int right) {
+    const auto* model = table.model();
+    table.selectionModel()->select(QItemSelection(model->index(top, left), model->index(bottom, right)),
+                                   QItemSelectionModel::ClearAndSelect);
+}
+
+}  // namespace
+
+class ViewerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { closeAllWindows(); }
+
+    void namesAndValuesAsTheRangeEntryWantsThem() {
+        QCOMPARE(columnLetters(1), QString("a"));
+        QCOMPARE(columnLetters(26), QString("z"));
+        QCOMPARE(columnLetters(27), QString("aa"));
+        QCOMPARE(columnLetters(52), QString("az"));
+        QCOMPARE(columnLetters(256), QString("iv"));
+        QCOMPARE(displayText(CellValue::number(12.5)), QString("12.5"));
+        QCOMPARE(displayText(CellValue::number(0.1 + 0.2)), QString("0.3"));
+        QCOMPARE(displayText(CellValue::boolean(true)), QString("TRUE"));
+        QCOMPARE(displayText(CellValue::date(1.0)), QString("1900-01-01"));
+        QCOMPARE(displayText(CellValue::date(61.5)), QString("1900-03-01 12:00:00"));
+        QCOMPARE(displayText(CellValue::error(error_code::Div0)), QString("#DIV/0!"));
+        QCOMPARE(displayText(CellValue()), QString());
+    }
+
+    void showsTheWorksheetsAndTheSelectedAddress() {
+        auto host = makeNativeHost();
+        Workbook& book = host->open(jobFixture("sheets_10_blank_names"));
+        WorkbookViewer viewer(book);
+        viewer.setAttribute(Qt::WA_DeleteOnClose, false);
+        viewer.show();
+        auto* tabs = viewer.findChild<QTabBar*>("sheetTabs");
+        QCOMPARE(tabs->count(), 10);
+        QCOMPARE(tabs->tabText(0), QString(" 表 1 "));
+        QTableView& table = viewer.table();
+        QAbstractItemModel* model = table.model();
+        QCOMPARE(model->rowCount(), 65536);
+        QCOMPARE(model->columnCount(), 256);
+        QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QString("b"));
+        QCOMPARE(model->headerData(255, Qt::Horizontal).toString(), QString("iv"));
+        QCOMPARE(model->headerData(65535, Qt::Vertical).toInt(), 65536);
+        QCOMPARE(model->index(0, 0).data().toString(), QString("合计"));
+        QCOMPARE(model->index(2, 1).data().toString(), QString("12.5"));
+        QCOMPARE(model->index(2, 2).data().toString(), QString("3"));
+        QVERIFY(model->index(65535, 255).data().toString().isEmpty());
+        QVERIFY(!(model->flags(model->index(2, 1)) & Qt::ItemIsEditable));
+
+        auto* label = viewer.findChild<QLabel*>("selectionLabel");
+        select(table, 2, 1, 19, 7);
+        QCOMPARE(label->text(), QString("b3:h20"));
+        select(table, 2, 1, 2, 1);
+        QCOMPARE(label->text(), QString("b3"));
+
+        tabs->setCurrentIndex(1);
+        QVERIFY(table.model()->index(2, 1).data().toString().isEmpty());
+        QVERIFY(label->text().isEmpty());
+        select(table, 0, 26, 4, 29);
+        QCOMPARE(label->text(), QString("aa1:ad5"));
+        host->quit();
+    }
+
+    void closedByTheProgramAfterOk() {
+        JobWindowHarness h;
+        h.useSummaryWorkbook("sheets_9");
+        const auto total = h.context().paths.summaryWorkbook();
+        const std::string before = fileBytes(total);
+        h.job.chosenCount = 1;
+        h.job.chosenSheets = {"", "表1"};
+        auto* window = RangeEntryWindow::open(h.context());
+        bool shownDuringMessage = false;
+        h.dialogs.expectMessage("查看完毕后,按确定自动关闭!").then([&] {
+            auto* viewer = openViewer();
+            shownDuringMessage = viewer != nullptr && viewer->findChild<QTabBar*>("sheetTabs")->count() == 9 &&
+                                 !window->isEnabled();
+        });
+        QVERIFY(clickScripted(window->findChild<QAbstractButton*>("Command3"), h.dialogs));
+        QVERIFY(shownDuringMessage);
+        QVERIFY(openViewer() == nullptr);
+        QVERIFY(RangeEntryWindow::findOpen() == window);
+        QVERIFY(window->isEnabled());
+        QCOMPARE(fileBytes(total), before);
+    }
+
+    void closedByTheUserFirst() {
+        JobWindowHarness h;
+        h.useSummaryWorkbook("sheets_9");
+        h.dialogs.expectMessage("查看完毕后,按确定自动关闭!")
+            .then([] {
+                auto* viewer = openViewer();
+                QVERIFY(viewer != nullptr);
+                viewer->close();
+            })
+            .expectMessage("表格已自动关闭!");
+        lookAtWorkbook(h.dialogs, [] { return makeNativeHost(); }, h.context().paths.summaryWorkbook());
+        QVERIFY2(h.dialogs.problems().empty(), h.dialogs.problems().c_str());
+        QVERIFY(openViewer() == nullptr);
+    }
+
+    void theRangeEntryReportsAWorkbookItCannotOpen() {
+        JobWindowHarness h;
+        h.job.chosenCount = 1;
+        h.job.chosenSheets = {"", "表1"};
+        auto* window = RangeEntryWindow::open(h.context());
+        h.dialogs.expectMessageContaining("total.xls");
+        QVERIFY(clickScripted(window->findChild<QAbstractButton*>("Command3"), h.dialogs));
+        QVERIFY(window->isEnabled());
+        QVERIFY(openViewer() == nullptr);
+    }
+
+    void aMissingWorkbookThrowsBeforeAnyMessage() {
+        JobWindowHarness h;
+        QVERIFY_THROWS_EXCEPTION(WorkbookError, lookAtWorkbook(h.dialogs, [] { return makeNativeHost(); },
+                                                               h.context().paths.summaryWorkbook()));
+        QVERIFY(h.dialogs.transcript().empty());
+    }
+};
+
+QTEST_MAIN(ViewerTest)
+#include "viewer_test.moc"

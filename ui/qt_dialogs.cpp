@@ -1,0 +1,74 @@
+#include "ui/qt_dialogs.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+#include "spreadsheet/utf8_path.h"
+
+namespace sbx {
+
+namespace {
+
+QString qt(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+// One box: plain text, no icon, the application's title, the given buttons.
+QMessageBox::StandardButton ask(QWidget* parent, const std::string& text, QMessageBox::StandardButtons buttons,
+                                QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), dialogText(text), buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(defaultButton);
+    box.setObjectName("messageBox");
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+}  // namespace
+
+QString dialogText(const std::string& text) {
+    QString shown = qt(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QChar('\r'), QChar('\n'));
+    return shown;
+}
+
+void QtDialogs::message(const std::string& text) { ask(parent_, text, QMessageBox::Ok, QMessageBox::Ok); }
+
+bool QtDialogs::askYesNo(const std::string& text) {
+    return ask(parent_, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+bool QtDialogs::askOkCancel(const std::string& text) {
+    return ask(parent_, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+std::optional<std::string> QtDialogs::inputBox(const std::string& prompt, const std::string& title,
+                                               const std::string& defaultText) {
+    QInputDialog dialog(parent_);
+    dialog.setObjectName("inputBox");
+    dialog.setWindowTitle(title.empty() ? QString::fromUtf8(kApplicationTitle) : qt(title));
+    dialog.setLabelText(dialogText(prompt));
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextValue(qt(defaultText));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return utf8(dialog.textValue());
+}
+
+std::optional<std::filesystem::path> QtDialogs::saveFile(const SaveFileRequest& request) {
+    QFileDialog dialog(parent_, qt(request.title));
+    dialog.setObjectName("saveFileDialog");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The caller asks about overwriting, in its own words.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (!request.filter.empty()) dialog.setNameFilter(qt(request.filter));
+    if (!request.defaultSuffix.empty()) dialog.setDefaultSuffix(qt(request.defaultSuffix));
+    if (!request.startIn.empty()) dialog.setDirectory(qt(utf8String(request.startIn)));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) return std::nullopt;
+    return utf8Path(utf8(chosen.front()));
+}
+
+}  // namespace sbx

@@ -1,0 +1,43 @@
+#pragma once
+// The pool: the ".xls" files directly in the working directory, named by their bare file
+// names in the order of the directory listing, and the summary workbook kept as a copy of
+// one of them.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "workspace/workspace_paths.h"
+
+namespace sbx {
+
+// A pool file's name ends in exactly ".xls" (lower case): "a.XLS" and "a.xlsx" are not.
+bool isPoolFileName(std::string_view name);
+
+// A file operation that did not work: the bare name and the system's reason.
+struct FileFailure {
+    std::string name;
+    std::string reason;
+};
+
+struct PoolScan {
+    std::vector<std::string> names;              // pool files, in listing order
+    std::vector<FileFailure> summaryCopyFailure;  // at most one: the copy over total.xls
+};
+
+// Lists the pool (sub-folders are not looked into; nothing is sorted) and copies the last
+// listed pool file over the summary workbook. An empty pool leaves the summary workbook
+// alone. The directories must exist.
+PoolScan scanPool(const WorkspacePaths& paths);
+
+// Copies one pool file over the summary workbook, overwriting it. Empty on success.
+std::vector<FileFailure> refreshSummaryWorkbook(const WorkspacePaths& paths, const std::string& name);
+
+// Deletes the named pool files (only those; other files and sub-folders stay). Returns the
+// files that could not be deleted, in the order given.
+std::vector<FileFailure> deletePoolFiles(const WorkspacePaths& paths, const std::vector<std::string>& names);
+
+// Creates the working directory and its summary directory where missing. Returns whether the
+// working directory already existed; throws std::filesystem::filesystem_error on failure.
+bool ensureWorkspaceDirectories(const WorkspacePaths& paths);
+
+}  // namespace sbx
