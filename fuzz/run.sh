@@ -10,7 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SBX_FUZZ_BUILD:-$root/build-fuzz}
 work=${SBX_FUZZ_WORK:-$build/work}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_compound_file fuzz_workbook_reader)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_compound_file fuzz_workbook_reader fuzz_workbook_save fuzz_source_reference fuzz_range_bounds)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSBX_FUZZ=ON -DSBX_BUILD_TESTS=OFF -DSBX_BUILD_BENCH=OFF -DSBX_BUILD_GUI=OFF \
@@ -23,8 +23,16 @@ for target in "${targets[@]}"; do
   corpus="$work/$target/corpus"
   findings="$work/$target/findings"
   mkdir -p "$corpus" "$findings"
-  # Seeds: the real workbooks, ours and the shared ones (copies: the fuzzer writes here).
-  for seed in "$root"/tests/data/fixtures/*.xls "$root"/../shared/fixtures/xls/*.xls; do
+  # Seeds (copies: the fuzzer writes here): the texts of fuzz/seeds/<target>/ for the
+  # parsers, the real workbooks (ours and the shared ones) for the file readers, and the
+  # inputs of earlier findings.
+  if [ -d "$root/fuzz/seeds/${target#fuzz_}" ]; then
+    seeds=("$root/fuzz/seeds/${target#fuzz_}"/*)
+  else
+    seeds=("$root"/tests/data/fixtures/*.xls "$root"/../shared/fixtures/xls/*.xls)
+  fi
+  seeds+=("$root/tests/data/fuzz/${target#fuzz_}"/*)
+  for seed in "${seeds[@]}"; do
     [ -f "$seed" ] && cp -n "$seed" "$corpus/" 2>/dev/null || true
   done
   echo "== $target: ${seconds}s"

@@ -5,6 +5,7 @@
 #include "spreadsheet/consolidate_by_position.h"
 #include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
+#include "spreadsheet/xls/formula_recalc.h"
 
 namespace sbx {
 
@@ -151,6 +152,14 @@ Worksheet& NativeWorkbook::worksheet(std::string_view name) {
                         "the workbook has no worksheet named \"" + std::string(name) + "\"");
 }
 
+std::vector<StaleFormula> NativeWorkbook::staleFormulas() const {
+    std::vector<StaleFormula> out;
+    for (const auto& note : xls::formula::recalculate(reader_, edits_).notes) {
+        out.push_back({reader_.worksheets()[note.sheet].name, note.row + 1, note.column + 1, note.reason});
+    }
+    return out;
+}
+
 Workbook& NativeHost::open(const std::filesystem::path& file) { return adopt(xls::WorkbookReader::open(file)); }
 
 NativeWorkbook& NativeHost::adopt(xls::WorkbookReader reader) {
@@ -176,7 +185,7 @@ void NativeHost::close(Workbook& workbook, bool save) {
         active_ = nullptr;
         hasSelection_ = false;
     }
-    if (save && book->isModified()) xls::saveWorkbook(book->reader(), book->edits(), book->path());
+    if (save && book->isModified()) xls::saveWorkbook(book->reader(), book->edits(), book->path(), writeSteps_);
 }
 
 void NativeHost::quit() {

@@ -1,6 +1,7 @@
 #pragma once
 // The native engine's side of SpreadsheetHost: workbooks read by WorkbookReader.
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "spreadsheet/spreadsheet_host.h"
@@ -45,6 +46,7 @@ public:
     Worksheet& worksheet(int position) override;
     Worksheet& worksheet(std::string_view name) override;
     bool isModified() const override { return !edits_.empty(); }
+    std::vector<StaleFormula> staleFormulas() const override;
 
     const xls::WorkbookReader& reader() const { return reader_; }
     const xls::WorkbookEdits& edits() const { return edits_; }
@@ -60,6 +62,9 @@ private:
 
 class NativeHost final : public SpreadsheetHost {
 public:
+    // `writeSteps`: the file operations of saving; tests pass failing ones.
+    explicit NativeHost(FileWriteSteps writeSteps = FileWriteSteps::system()) : writeSteps_(std::move(writeSteps)) {}
+
     Workbook& open(const std::filesystem::path& file) override;
     // Takes a workbook that was read some other way (from memory, in tests and tools).
     NativeWorkbook& adopt(xls::WorkbookReader reader);
@@ -73,6 +78,7 @@ public:
 private:
     bool owns(const NativeWorksheet* sheet) const;
 
+    FileWriteSteps writeSteps_;
     std::vector<std::unique_ptr<NativeWorkbook>> open_;
     NativeWorksheet* active_ = nullptr;
     CellArea selection_;

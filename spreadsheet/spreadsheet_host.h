@@ -46,6 +46,25 @@ public:
     virtual void activate() = 0;
 };
 
+// A formula that depends on written cells but whose stored result saving could not bring
+// up to date (a function the engine does not compute, a circular reference, ...): it keeps
+// its old result until the spreadsheet application computes it again.
+struct StaleFormula {
+    std::string sheet;
+    int row = 0;     // from 1
+    int column = 0;  // from 1
+    std::string reason;
+};
+inline constexpr std::string_view kLeftToApplication = "will be recomputed by the spreadsheet application";
+
+// "汇总!B3: the function VLOOKUP is not computed here; will be recomputed by the spreadsheet
+// application", a line for a run's report.
+inline std::string describeStale(const StaleFormula& f) {
+    std::string column;
+    for (int c = f.column; c > 0; c = (c - 1) / 26) column.insert(column.begin(), static_cast<char>('A' + (c - 1) % 26));
+    return f.sheet + "!" + column + std::to_string(f.row) + ": " + f.reason + "; " + std::string(kLeftToApplication);
+}
+
 class Workbook {
 public:
     virtual ~Workbook() = default;
@@ -60,6 +79,11 @@ public:
 
     // True once a cell was written since the workbook was opened.
     virtual bool isModified() const = 0;
+
+    // The formulas that saving now would leave with their old results (each is marked so
+    // that the spreadsheet application recomputes it). Every other formula that depends on
+    // a written cell is saved with its new result.
+    virtual std::vector<StaleFormula> staleFormulas() const { return {}; }
 };
 
 class SpreadsheetHost {

@@ -134,6 +134,13 @@ protected:
             for (int r = 1; r <= 12; ++r) {
                 for (int c = 1; c <= 6; ++c) {
                     if (r >= 4 && r <= 9 && c >= 2 && c <= 5) continue;
+                    if (r == 10 && c >= 2 && c <= 5) {
+                        // The template's total row, =SUM(B4:B9) and so on, holds the new totals.
+                        double total = 0.0;
+                        for (int k = 4; k <= 9; ++k) total += made.worksheet(sheet).cell(k, c).numberValue();
+                        EXPECT_NEAR(made.worksheet(sheet).cell(r, c).numberValue(), total, 1e-6) << sheet << r << c;
+                        continue;
+                    }
                     EXPECT_EQ(made.worksheet(sheet).cell(r, c), original.worksheet(sheet).cell(r, c)) << sheet << r << c;
                 }
             }

@@ -83,11 +83,11 @@ SplashWindow::SplashWindow(JobDefinition& job, QWidget* parent)
 
     addLabel(frame_, "lblCompanyProduct", "EXCEL数簿星", QRect(2505, 765, 4200, 600), 22, true);
     addLabel(frame_, "lblPlatform", "Windows 系列平台", QRect(3900, 1500, 3100, 420), 13, true);
-    addLabel(frame_, "lblVersion", "1.04 测试版本", QRect(4200, 1950, 2600, 360), 11);
-    addLabel(frame_, "lblCompany", "   Office  环境", QRect(4200, 2400, 2600, 360), 11);
+    addLabel(frame_, "lblVersion", "1.04 测试版本", QRect(3900, 1950, 3100, 360), 11);
+    addLabel(frame_, "lblCompany", "   Office  环境", QRect(3900, 2400, 3100, 360), 11);
     addLabel(frame_, "Label1", "智本无限", QRect(510, 240, 2000, 420), 13, true);
     addLabel(frame_, "Label3", "资本有限", QRect(5300, 240, 1600, 420), 13, true);
-    addLabel(frame_, "Label2", "二○○四年十一月", QRect(4200, 2850, 2600, 360));
+    addLabel(frame_, "Label2", "二○○四年十一月", QRect(3900, 2850, 3100, 360));
     auto* warning = addLabel(frame_, "lblWarning",
                              "        没有永恒的时代,只有永恒的历史;时代的更叠正如潮起潮落花开花谢!",
                              QRect(300, 3350, 6500, 600));

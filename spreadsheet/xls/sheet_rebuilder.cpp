@@ -119,7 +119,8 @@ void detachDependents(std::map<uint32_t, RowModel>& rows, const RemovedAnchor& a
     const uint16_t firstRow = loadU16(anchor.body.data());
     const uint16_t lastRow = loadU16(anchor.body.data() + 2);
     for (auto it = rows.lower_bound(firstRow); it != rows.end() && it->first <= lastRow; ++it) {
-        for (auto& [column, unit] : it->second.units) {
+        for (auto& entry : it->second.units) {
+            auto& unit = entry.second;  // a plain reference: clang 14 lambdas cannot capture bindings
             if (unit.type() != rec::Formula) continue;
             const auto leansOn = formulaAnchorOf(unit.body());
             if (!leansOn || leansOn->row != anchor.row || leansOn->column != anchor.column) continue;

@@ -9,6 +9,8 @@
 #include "spreadsheet/xls/biff_records.h"
 #include "spreadsheet/xls/cell_records.h"
 #include "spreadsheet/xls/format_error.h"
+#include "spreadsheet/xls/formula_recalc.h"
+#include "spreadsheet/xls/formula_results.h"
 #include "spreadsheet/xls/sheet_rebuilder.h"
 #include "spreadsheet/xls/sst_builder.h"
 
@@ -161,14 +163,29 @@ std::vector<uint8_t> buildWorkbookStream(const WorkbookReader& reader, const Wor
     std::sort(starts.begin(), starts.end());
     starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
 
-    std::map<size_t, RebuiltSheet> rebuilt;  // by old start
+    // Sheets with written cells, and sheets whose formulas get new results.
+    const formula::Recalculation recalculated = formula::recalculate(reader, edits);
+    std::map<size_t, const SheetEdits*> touched;
     for (const auto& [sheetIndex, sheetEdits] : edits) {
-        if (sheetEdits.empty() || sheetIndex >= reader.worksheets().size()) continue;
+        if (!sheetEdits.empty()) touched[sheetIndex] = &sheetEdits;
+    }
+    for (const auto& [sheetIndex, updates] : recalculated.updates) touched.try_emplace(sheetIndex, nullptr);
+
+    std::map<size_t, RebuiltSheet> rebuilt;  // by old start
+    for (const auto& [sheetIndex, sheetEdits] : touched) {
+        if (sheetIndex >= reader.worksheets().size()) continue;
         const size_t start = reader.worksheets()[sheetIndex].streamOffset;
         const auto next = std::upper_bound(starts.begin(), starts.end(), start);
         const size_t end = next == starts.end() ? stream.size() : *next;
-        const CellRecords records = encodeEdits(reader, sheetIndex, sheetEdits, sst, dates);
-        RebuiltSheet sheet = rebuildSheet(stream.subspan(start, end - start), records);
+        std::span<const uint8_t> substream = stream.subspan(start, end - start);
+        std::vector<uint8_t> withResults;
+        if (const auto updates = recalculated.updates.find(sheetIndex); updates != recalculated.updates.end()) {
+            withResults = formula::writeFormulaResults(substream, updates->second);
+            substream = withResults;
+        }
+        const CellRecords records =
+            sheetEdits ? encodeEdits(reader, sheetIndex, *sheetEdits, sst, dates) : CellRecords();
+        RebuiltSheet sheet = rebuildSheet(substream, records);
         sst.adjustReferences(-sheet.sharedTextCellsRemoved);
         rebuilt.emplace(start, std::move(sheet));
     }

@@ -29,7 +29,8 @@ void saveWorkbook(const WorkbookReader& reader, const WorkbookEdits& edits, cons
 // other stream kept). A workbook encrypted with RC4 (always with the default password, the
 // only one the reader accepts) is encrypted again the same way; one with XOR obfuscation is
 // written in the clear, without FILEPASS.
-// Formulas are marked for recalculation when the file is next opened.
+// Formulas are marked for recalculation when the file is next opened, and those that depend
+// on written cells get their results recomputed (formula_recalc.h).
 std::vector<uint8_t> buildWorkbookStream(const WorkbookReader& reader, const WorkbookEdits& edits);
 std::vector<uint8_t> buildWorkbookFile(const WorkbookReader& reader, const WorkbookEdits& edits);
 

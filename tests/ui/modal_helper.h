@@ -2,8 +2,10 @@
 // Acts on the next modal window as soon as it opens (message boxes, input boxes and file
 // dialogs run their own event loop, so the test must answer from a timer).
 #include <functional>
+#include <memory>
 
 #include <QApplication>
+#include <QDialog>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -18,7 +20,15 @@ inline void onNextModal(std::function<void(QWidget*)> act, int timeoutMs = 5000)
         if (QWidget* modal = QApplication::activeModalWidget()) {
             poll->stop();
             poll->deleteLater();
+            QPointer<QWidget> guard(modal);
             act(modal);
+            // An answer that did not close the box fails the test instead of hanging it.
+            QTimer::singleShot(3000, qApp, [guard] {
+                if (auto* dialog = qobject_cast<QDialog*>(guard.data()); dialog && dialog->isVisible()) {
+                    qWarning("a modal box stayed open after its scripted answer");
+                    dialog->reject();
+                }
+            });
         } else if (*waited > timeoutMs) {
             poll->stop();
             poll->deleteLater();

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -123,7 +124,10 @@ private slots:
             if (!dialog) return;
             *seen = {dialog->windowTitle(), dialog->defaultSuffix(), dialog->nameFilters(),
                      dialog->directory().absolutePath(), !dialog->testOption(QFileDialog::DontConfirmOverwrite)};
-            dialog->selectFile(QStringLiteral("total"));
+            // Typed into the name box as a user would (selectFile leaves a focused box alone).
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (!name) return;
+            name->setText(QStringLiteral("total"));
             static_cast<QDialog*>(dialog)->accept();
         });
         const sbx::SaveFileRequest request{"导出汇总EXCELL表格...", "*.xls", "xls",

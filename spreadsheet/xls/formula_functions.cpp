@@ -1,0 +1,506 @@
+#include "spreadsheet/xls/formula_functions.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "spreadsheet/xls/formula_evaluator.h"
+
+namespace sbx::xls::formula {
+
+namespace {
+
+namespace fn {
+constexpr uint16_t Count = 0, If = 1, IsNa = 2, IsError = 3, Sum = 4, Average = 5, Min = 6, Max = 7, Na = 10;
+constexpr uint16_t Abs = 24, Int = 25, Round = 27, True = 34, False = 35, And = 36, Or = 37, Not = 38;
+constexpr uint16_t IsText = 127, IsNumber = 128, IsBlank = 129, CountA = 169, RoundUp = 212, RoundDown = 213;
+constexpr uint16_t SumProduct = 228, SumIf = 345, CountIf = 346;
+}  // namespace fn
+
+Value error(uint8_t code) { return Value::of(CellValue::error(code)); }
+Value number(double v) {
+    if (!std::isfinite(v)) return error(error_code::Num);
+    return Value::of(CellValue::number(v));
+}
+Value boolean(bool b) { return Value::of(CellValue::boolean(b)); }
+
+// Functions of single values do not spread over arrays here.
+CellValue single(const Value& v, const Evaluator& ev) {
+    if (ev.inArrayFormula() && (v.kind == Value::Kind::Array ||
+                                (v.kind == Value::Kind::Reference &&
+                                 (v.areas.size() != 1 || v.areas.front().rows() * v.areas.front().columns() > 1)))) {
+        throw Unsupported("a function of one value given an array in an array formula");
+    }
+    return ev.scalar(v);
+}
+
+void requireCount(const std::vector<Value>& args, size_t least, size_t most, const char* name) {
+    if (args.size() < least || args.size() > most) {
+        throw Unsupported(std::string(name) + " with " + std::to_string(args.size()) + " arguments");
+    }
+}
+
+// The numbers of SUM, AVERAGE, MIN and MAX: from references and arrays only numbers count;
+// a value given directly counts when it converts to a number. The first error wins.
+struct Numbers {
+    std::vector<double> values;
+    std::optional<uint8_t> error;
+};
+Numbers collectNumbers(const std::vector<Value>& args, const Evaluator& ev) {
+    Numbers out;
+    for (const Value& a : args) {
+        ev.forEachItem(a, [&](const CellValue& c, bool direct) {
+            if (out.error) return;
+            if (c.kind() == CellKind::Error) {
+                out.error = c.errorCode();
+                return;
+            }
+            if (c.kind() == CellKind::Number || c.kind() == CellKind::Date) {
+                out.values.push_back(c.numberValue());
+            } else if (direct) {
+                const NumberOrError n = toNumber(c);
+                if (n.error) {
+                    out.error = n.error;
+                } else {
+                    out.values.push_back(n.number);
+                }
+            }
+        });
+        if (out.error) break;
+    }
+    return out;
+}
+
+// A sum with the rounding error of each addition carried along (Neumaier).
+double accurateSum(const std::vector<double>& values) {
+    double sum = 0.0;
+    double carry = 0.0;
+    for (double v : values) {
+        const double t = sum + v;
+        carry += std::fabs(sum) >= std::fabs(v) ? (sum - t) + v : (v - t) + sum;
+        sum = t;
+    }
+    return sum + carry;
+}
+
+enum class Rounding : uint8_t { Nearest, Up, Down };
+
+// `x` rounded to `digits` decimals on its 15 significant decimal digits, as the
+// application's decimal rounding does (2.675 rounds to 2.68); halves away from zero.
+double roundDecimal(double x, double digitsArgument, Rounding mode) {
+    if (x == 0.0 || !std::isfinite(x)) return x;
+    const double truncated = std::trunc(digitsArgument);
+    if (truncated > 308 || truncated < -308) return mode == Rounding::Down || truncated > 0 ? x : 0.0;
+    const int digits = static_cast<int>(truncated);
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.14e", std::fabs(x));  // d.dddddddddddddde+XX
+    std::string mantissa;
+    for (const char* p = buffer; *p && *p != 'e'; ++p) {
+        if (*p != '.') mantissa.push_back(*p);
+    }
+    const int exponent = std::atoi(std::strchr(buffer, 'e') + 1);
+    const int keep = exponent + 1 + digits;  // significant digits that stay
+    if (keep >= static_cast<int>(mantissa.size())) return x;
+    long long kept = 0;
+    bool roundAway = false;
+    if (keep >= 0) {
+        for (int i = 0; i < keep; ++i) kept = kept * 10 + (mantissa[static_cast<size_t>(i)] - '0');
+        const std::string rest = mantissa.substr(static_cast<size_t>(keep));
+        switch (mode) {
+            case Rounding::Nearest: roundAway = rest[0] >= '5'; break;
+            case Rounding::Up: roundAway = rest.find_first_not_of('0') != std::string::npos; break;
+            case Rounding::Down: break;
+        }
+    } else {
+        roundAway = mode == Rounding::Up;  // every digit is discarded and none of them is zero
+    }
+    if (roundAway) ++kept;
+    const std::string text = std::to_string(kept) + "e" + std::to_string(-digits);
+    const double magnitude = std::strtod(text.c_str(), nullptr);
+    return x < 0 ? -magnitude : magnitude;
+}
+
+Value roundFunction(const std::vector<Value>& args, const Evaluator& ev, Rounding mode) {
+    requireCount(args, 2, 2, "ROUND");
+    const NumberOrError x = toNumber(single(args[0], ev));
+    if (x.error) return error(*x.error);
+    const NumberOrError d = toNumber(single(args[1], ev));
+    if (d.error) return error(*d.error);
+    return number(roundDecimal(x.number, d.number, mode));
+}
+
+Value oneNumber(const std::vector<Value>& args, const Evaluator& ev, double (*f)(double)) {
+    requireCount(args, 1, 1, "a function of one number");
+    const NumberOrError x = toNumber(single(args[0], ev));
+    if (x.error) return error(*x.error);
+    return number(f(x.number));
+}
+
+Value logical(const std::vector<Value>& args, const Evaluator& ev, bool isAnd) {
+    bool any = false;
+    bool result = isAnd;
+    std::optional<uint8_t> failure;
+    for (const Value& a : args) {
+        ev.forEachItem(a, [&](const CellValue& c, bool direct) {
+            if (failure) return;
+            if (c.kind() == CellKind::Error) {
+                failure = c.errorCode();
+                return;
+            }
+            bool b = false;
+            if (c.kind() == CellKind::Number || c.kind() == CellKind::Date || c.kind() == CellKind::Boolean) {
+                b = c.numberValue() != 0.0;
+            } else if (direct) {
+                uint8_t code = error_code::Value;
+                const auto converted = toBoolean(c, code);
+                if (!converted) {
+                    failure = code;
+                    return;
+                }
+                b = *converted;
+            } else {
+                return;  // text and empty cells of a reference do not count
+            }
+            any = true;
+            result = isAnd ? (result && b) : (result || b);
+        });
+        if (failure) return error(*failure);
+    }
+    if (!any) return error(error_code::Value);
+    return boolean(result);
+}
+
+// One condition of SUMIF and COUNTIF: an operator and a value, text with wildcards.
+class Criterion {
+public:
+    explicit Criterion(const CellValue& c) {
+        if (c.kind() != CellKind::Text) {
+            operand_ = c.isEmpty() ? CellValue::number(0.0) : c;
+            return;
+        }
+        std::string_view text = c.textValue();
+        static const std::pair<const char*, char> ops[] = {{"<=", 'l'}, {">=", 'g'}, {"<>", 'n'},
+                                                           {"<", '<'},  {">", '>'},  {"=", '='}};
+        for (const auto& [prefix, op] : ops) {
+            if (text.starts_with(prefix)) {
+                op_ = op;
+                text.remove_prefix(std::char_traits<char>::length(prefix));
+                break;
+            }
+        }
+        if (text.empty()) {
+            operand_ = CellValue();
+            return;
+        }
+        const NumberOrError n = toNumber(CellValue::text(std::string(text)));
+        if (!n.error) {
+            operand_ = CellValue::number(n.number);
+        } else if (lowerAscii(text) == "true" || lowerAscii(text) == "false") {
+            operand_ = CellValue::boolean(lowerAscii(text) == "true");
+        } else {
+            operand_ = CellValue::text(lowerAscii(text));
+        }
+    }
+
+    bool matchesEmpty() const { return matches(CellValue()); }
+
+    bool matches(const CellValue& cell) const {
+        if (operand_.isEmpty()) {
+            const bool blank = cell.isEmpty() || (cell.kind() == CellKind::Text && cell.textValue().empty());
+            return op_ == 'n' ? !cell.isEmpty() : (op_ == '=' ? blank : false);
+        }
+        if (cell.kind() == CellKind::Error) return op_ == 'n';
+        int order = 0;
+        switch (operand_.kind()) {
+            case CellKind::Number: {
+                double v = 0.0;
+                if (cell.kind() == CellKind::Number || cell.kind() == CellKind::Date) {
+                    v = cell.numberValue();
+                } else if (cell.kind() == CellKind::Text && op_ == '=') {
+                    const NumberOrError n = toNumber(cell);
+                    if (n.error) return false;
+                    v = n.number;
+                } else {
+                    return op_ == 'n';
+                }
+                order = nearlyEqual(v, operand_.numberValue()) ? 0 : (v < operand_.numberValue() ? -1 : 1);
+                break;
+            }
+            case CellKind::Boolean:
+                if (cell.kind() != CellKind::Boolean) return op_ == 'n';
+                order = compareValues(cell, operand_);
+                break;
+            default: {
+                if (cell.kind() != CellKind::Text) return op_ == 'n';
+                if (op_ == '=' || op_ == 'n') return wildcardMatch(lowerAscii(cell.textValue()), operand_.textValue()) == (op_ == '=');
+                const int c = lowerAscii(cell.textValue()).compare(operand_.textValue());
+                order = c < 0 ? -1 : c > 0 ? 1 : 0;
+                break;
+            }
+        }
+        switch (op_) {
+            case '=': return order == 0;
+            case 'n': return order != 0;
+            case '<': return order < 0;
+            case 'l': return order <= 0;
+            case '>': return order > 0;
+            default: return order >= 0;
+        }
+    }
+
+private:
+    static std::u32string codePoints(std::string_view s) {
+        std::u32string out;
+        for (size_t i = 0; i < s.size();) {
+            const auto b = static_cast<unsigned char>(s[i]);
+            const size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+            char32_t cp = n == 1 ? b : (b & (0xFF >> (n + 1)));
+            for (size_t k = 1; k < n && i + k < s.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+            out.push_back(cp);
+            i += n;
+        }
+        return out;
+    }
+    // '*' any run, '?' one character, '~' takes the next character as it is.
+    static bool wildcardMatch(std::string_view textUtf8, std::string_view patternUtf8) {
+        const std::u32string text = codePoints(textUtf8);
+        const std::u32string pattern = codePoints(patternUtf8);
+        size_t t = 0, p = 0, starP = std::u32string::npos, starT = 0;
+        while (t < text.size()) {
+            if (p < pattern.size() && pattern[p] == U'*') {
+                starP = p++;
+                starT = t;
+            } else if (p < pattern.size() && pattern[p] == U'~' && p + 1 < pattern.size() && pattern[p + 1] == text[t]) {
+                p += 2;
+                ++t;
+            } else if (p < pattern.size() && pattern[p] != U'~' && (pattern[p] == U'?' || pattern[p] == text[t])) {
+                ++p;
+                ++t;
+            } else if (starP != std::u32string::npos) {
+                p = starP + 1;
+                t = ++starT;
+            } else {
+                return false;
+            }
+        }
+        while (p < pattern.size() && pattern[p] == U'*') ++p;
+        return p == pattern.size();
+    }
+
+    char op_ = '=';
+    CellValue operand_;
+};
+
+// SUMIF and COUNTIF: visits the offset of each cell of the range that meets the criterion.
+void forEachMatch(const Value& range, const Criterion& criterion, const Evaluator& ev,
+                  const std::function<void(uint32_t row, uint32_t column)>& visit) {
+    if (range.kind == Value::Kind::Reference && range.areas.size() == 1 &&
+        range.areas.front().firstSheet == range.areas.front().lastSheet && !criterion.matchesEmpty()) {
+        const Area& a = range.areas.front();
+        ev.cells().forEach(a.firstSheet, a, [&](uint32_t row, uint32_t column, const CellValue& c) {
+            if (criterion.matches(c)) visit(row - a.firstRow, column - a.firstColumn);
+        });
+        return;
+    }
+    const Matrix m = ev.matrix(range);
+    for (uint32_t r = 0; r < m.rows; ++r) {
+        for (uint32_t c = 0; c < m.columns; ++c) {
+            if (criterion.matches(m.at(r, c))) visit(r, c);
+        }
+    }
+}
+
+Value sumIf(const std::vector<Value>& args, const Evaluator& ev) {
+    requireCount(args, 2, 3, "SUMIF");
+    const CellValue condition = single(args[1], ev);
+    if (condition.kind() == CellKind::Error) return error(condition.errorCode());
+    const Criterion criterion(condition);
+    const Value& sumRange = args.size() == 3 && args[2].kind != Value::Kind::Missing ? args[2] : args[0];
+    std::vector<double> values;
+    std::optional<uint8_t> failure;
+    if (sumRange.kind == Value::Kind::Reference) {
+        if (sumRange.areas.size() != 1) return error(error_code::Value);
+        const Area& s = sumRange.areas.front();
+        forEachMatch(args[0], criterion, ev, [&](uint32_t r, uint32_t c) {
+            if (failure || s.firstRow + r > 65535 || s.firstColumn + c > 255) return;
+            const CellValue v = ev.cells().value(s.firstSheet, s.firstRow + r, s.firstColumn + c);
+            if (v.kind() == CellKind::Error) failure = v.errorCode();
+            if (v.kind() == CellKind::Number || v.kind() == CellKind::Date) values.push_back(v.numberValue());
+        });
+    } else {
+        const Matrix m = ev.matrix(sumRange);
+        forEachMatch(args[0], criterion, ev, [&](uint32_t r, uint32_t c) {
+            if (failure || r >= m.rows || c >= m.columns) return;
+            const CellValue& v = m.at(r, c);
+            if (v.kind() == CellKind::Error) failure = v.errorCode();
+            if (v.kind() == CellKind::Number || v.kind() == CellKind::Date) values.push_back(v.numberValue());
+        });
+    }
+    if (failure) return error(*failure);
+    return number(accurateSum(values));
+}
+
+Value countIf(const std::vector<Value>& args, const Evaluator& ev) {
+    requireCount(args, 2, 2, "COUNTIF");
+    const CellValue condition = single(args[1], ev);
+    if (condition.kind() == CellKind::Error) return error(condition.errorCode());
+    double count = 0;
+    forEachMatch(args[0], Criterion(condition), ev, [&](uint32_t, uint32_t) { ++count; });
+    return number(count);
+}
+
+Value sumProduct(const std::vector<Value>& args, const Evaluator& ev) {
+    if (args.empty()) throw Unsupported("SUMPRODUCT without arguments");
+    std::vector<Matrix> arrays;
+    for (const Value& a : args) {
+        if (a.kind == Value::Kind::Scalar && a.scalar.kind() == CellKind::Error) return a;
+        arrays.push_back(ev.matrix(a));
+        if (arrays.back().rows != arrays.front().rows || arrays.back().columns != arrays.front().columns) {
+            return error(error_code::Value);
+        }
+    }
+    std::vector<double> products;
+    const size_t count = arrays.front().cells.size();
+    for (size_t i = 0; i < count; ++i) {
+        double product = 1.0;
+        for (const Matrix& m : arrays) {
+            const CellValue& c = m.cells[i];
+            if (c.kind() == CellKind::Error) return error(c.errorCode());
+            product *= (c.kind() == CellKind::Number || c.kind() == CellKind::Date) ? c.numberValue() : 0.0;
+        }
+        products.push_back(product);
+    }
+    return number(accurateSum(products));
+}
+
+Value countFunction(const std::vector<Value>& args, const Evaluator& ev, bool all) {
+    double count = 0;
+    for (const Value& a : args) {  // a missing argument counts, as a 0 given directly
+        ev.forEachItem(a, [&](const CellValue& c, bool direct) {
+            if (all) {
+                if (!c.isEmpty() || direct) ++count;
+            } else if (c.kind() == CellKind::Number || c.kind() == CellKind::Date) {
+                ++count;
+            } else if (direct && c.kind() != CellKind::Error && !toNumber(c).error) {
+                ++count;
+            }
+        });
+    }
+    return number(count);
+}
+
+Value ifFunction(const std::vector<Value>& args, const Evaluator& ev) {
+    requireCount(args, 1, 3, "IF");
+    const CellValue condition = single(args[0], ev);
+    uint8_t code = error_code::Value;
+    const auto chosen = toBoolean(condition, code);
+    if (!chosen) return error(code);
+    if (*chosen) {
+        if (args.size() < 2) return boolean(true);
+        return args[1].kind == Value::Kind::Missing ? number(0.0) : args[1];
+    }
+    if (args.size() < 3) return boolean(false);
+    return args[2].kind == Value::Kind::Missing ? number(0.0) : args[2];
+}
+
+Value isFunction(const std::vector<Value>& args, const Evaluator& ev, uint16_t which) {
+    requireCount(args, 1, 1, "an IS function");
+    const CellValue v = single(args[0], ev);
+    switch (which) {
+        case fn::IsError: return boolean(v.kind() == CellKind::Error);
+        case fn::IsNa: return boolean(v.kind() == CellKind::Error && v.errorCode() == error_code::NA);
+        case fn::IsNumber: return boolean(v.kind() == CellKind::Number || v.kind() == CellKind::Date);
+        case fn::IsText: return boolean(v.kind() == CellKind::Text);
+        default: return boolean(v.isEmpty() && args[0].kind == Value::Kind::Reference);
+    }
+}
+
+}  // namespace
+
+std::optional<uint8_t> fixedArgumentCount(uint16_t function) {
+    switch (function) {
+        case fn::Na: case fn::True: case fn::False: return 0;
+        case fn::IsNa: case fn::IsError: case fn::Abs: case fn::Int: case fn::Not:
+        case fn::IsText: case fn::IsNumber: case fn::IsBlank: return 1;
+        case fn::Round: case fn::RoundUp: case fn::RoundDown: case fn::CountIf: return 2;
+        default: return std::nullopt;
+    }
+}
+
+Value callFunction(uint16_t function, const std::vector<Value>& args, const Evaluator& ev) {
+    switch (function) {
+        case fn::Sum: {
+            const Numbers n = collectNumbers(args, ev);
+            if (n.error) return error(*n.error);
+            return number(accurateSum(n.values));
+        }
+        case fn::Average: {
+            const Numbers n = collectNumbers(args, ev);
+            if (n.error) return error(*n.error);
+            if (n.values.empty()) return error(error_code::Div0);
+            return number(accurateSum(n.values) / static_cast<double>(n.values.size()));
+        }
+        case fn::Min:
+        case fn::Max: {
+            const Numbers n = collectNumbers(args, ev);
+            if (n.error) return error(*n.error);
+            if (n.values.empty()) return number(0.0);
+            double best = n.values.front();
+            for (double v : n.values) best = function == fn::Min ? std::min(best, v) : std::max(best, v);
+            return number(best);
+        }
+        case fn::Count: return countFunction(args, ev, false);
+        case fn::CountA: return countFunction(args, ev, true);
+        case fn::SumIf: return sumIf(args, ev);
+        case fn::CountIf: return countIf(args, ev);
+        case fn::SumProduct: return sumProduct(args, ev);
+        case fn::Round: return roundFunction(args, ev, Rounding::Nearest);
+        case fn::RoundUp: return roundFunction(args, ev, Rounding::Up);
+        case fn::RoundDown: return roundFunction(args, ev, Rounding::Down);
+        case fn::Int: return oneNumber(args, ev, [](double x) { return std::floor(x); });
+        case fn::Abs: return oneNumber(args, ev, [](double x) { return std::fabs(x); });
+        case fn::If: return ifFunction(args, ev);
+        case fn::IsError: case fn::IsNa: case fn::IsNumber: case fn::IsText: case fn::IsBlank:
+            return isFunction(args, ev, function);
+        case fn::And: return logical(args, ev, true);
+        case fn::Or: return logical(args, ev, false);
+        case fn::Not: {
+            requireCount(args, 1, 1, "NOT");
+            uint8_t code = error_code::Value;
+            const auto b = toBoolean(single(args[0], ev), code);
+            return b ? boolean(!*b) : error(code);
+        }
+        case fn::True: return boolean(true);
+        case fn::False: return boolean(false);
+        case fn::Na: return error(error_code::NA);
+        default: break;
+    }
+    throw Unsupported(functionName(function) + " is not computed here");
+}
+
+std::string functionName(uint16_t function) {
+    static const std::pair<uint16_t, const char*> names[] = {
+        {8, "ROW"}, {9, "COLUMN"}, {11, "NPV"}, {12, "STDEV"}, {13, "DOLLAR"}, {14, "FIXED"}, {15, "SIN"},
+        {16, "COS"}, {17, "TAN"}, {18, "ATAN"}, {19, "PI"}, {20, "SQRT"}, {21, "EXP"}, {22, "LN"}, {23, "LOG10"},
+        {26, "SIGN"}, {28, "LOOKUP"}, {29, "INDEX"}, {30, "REPT"}, {31, "MID"}, {32, "LEN"}, {33, "VALUE"},
+        {39, "MOD"}, {48, "TEXT"}, {63, "RAND"}, {64, "MATCH"}, {65, "DATE"}, {66, "TIME"}, {67, "DAY"},
+        {68, "MONTH"}, {69, "YEAR"}, {70, "WEEKDAY"}, {74, "NOW"}, {77, "ROWS"}, {78, "COLUMNS"}, {82, "SEARCH"},
+        {83, "TRANSPOSE"}, {86, "TYPE"}, {100, "CHOOSE"}, {101, "HLOOKUP"}, {102, "VLOOKUP"}, {109, "LOG"},
+        {111, "CHAR"}, {112, "LOWER"}, {113, "UPPER"}, {114, "PROPER"}, {115, "LEFT"}, {116, "RIGHT"},
+        {117, "EXACT"}, {118, "TRIM"}, {119, "REPLACE"}, {120, "SUBSTITUTE"}, {121, "CODE"}, {124, "FIND"},
+        {125, "CELL"}, {130, "T"}, {131, "N"}, {140, "DATEVALUE"}, {141, "TIMEVALUE"}, {148, "INDIRECT"},
+        {162, "CLEAN"}, {165, "MMULT"}, {183, "PRODUCT"}, {184, "FACT"}, {190, "ISNONTEXT"}, {197, "TRUNC"},
+        {198, "ISLOGICAL"}, {216, "RANK"}, {219, "ADDRESS"}, {220, "DAYS360"}, {221, "TODAY"}, {227, "MEDIAN"},
+        {285, "FLOOR"}, {288, "CEILING"}, {336, "CONCATENATE"}, {337, "POWER"}, {344, "SUBTOTAL"},
+        {347, "COUNTBLANK"}, {361, "AVERAGEA"}, {362, "MAXA"}, {363, "MINA"},
+    };
+    for (const auto& [number, name] : names) {
+        if (number == function) return std::string("the function ") + name;
+    }
+    return "function number " + std::to_string(function);
+}
+
+}  // namespace sbx::xls::formula

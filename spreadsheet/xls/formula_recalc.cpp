@@ -1,0 +1,186 @@
+#include "spreadsheet/xls/formula_recalc.h"
+
+#include <algorithm>
+#include <deque>
+#include <unordered_map>
+
+#include "spreadsheet/xls/formula_cells.h"
+#include "spreadsheet/xls/formula_evaluator.h"
+#include "spreadsheet/xls/formula_workbook_cells.h"
+
+namespace sbx::xls::formula {
+
+namespace {
+
+constexpr size_t kMaxTextResult = 8000;  // a longer text would need CONTINUE records
+
+uint64_t cellId(uint32_t sheet, uint32_t key) { return (static_cast<uint64_t>(sheet) << 32) | key; }
+
+std::string columnName(uint32_t column) {
+    std::string name;
+    for (uint32_t c = column + 1; c > 0; c = (c - 1) / 26) name.insert(name.begin(), static_cast<char>('A' + (c - 1) % 26));
+    return name;
+}
+
+// Which formulas read which cells: for every worksheet and column, the row spans that
+// formulas refer to.
+class Dependents {
+public:
+    explicit Dependents(size_t sheets) : columns_(sheets) {}
+
+    void add(const Area& a, size_t formula) {
+        for (uint32_t s = a.firstSheet; s <= a.lastSheet && s < columns_.size(); ++s) {
+            for (uint32_t c = a.firstColumn; c <= a.lastColumn && c < 256; ++c) {
+                columns_[s][c].push_back({a.firstRow, a.lastRow, formula});
+            }
+        }
+    }
+
+    template <typename F>
+    void forEachReader(uint32_t sheet, uint32_t row, uint32_t column, F&& visit) const {
+        if (sheet >= columns_.size()) return;
+        const auto it = columns_[sheet].find(column);
+        if (it == columns_[sheet].end()) return;
+        for (const Span& s : it->second) {
+            if (row >= s.first && row <= s.last) visit(s.formula);
+        }
+    }
+
+private:
+    struct Span {
+        uint32_t first, last;
+        size_t formula;
+    };
+    std::vector<std::unordered_map<uint32_t, std::vector<Span>>> columns_;
+};
+
+}  // namespace
+
+Recalculation recalculate(const WorkbookReader& reader, const WorkbookEdits& edits) {
+    Recalculation out;
+    bool anyEdit = false;
+    for (const auto& [sheet, cells] : edits) anyEdit = anyEdit || !cells.empty();
+    if (!anyEdit || reader.version() != BiffVersion::Biff8) return out;
+
+    std::vector<FormulaCell> formulas;
+    try {
+        formulas = readFormulaCells(reader);
+    } catch (const std::exception&) {
+        return out;  // the cells cannot be read: the writer reports that itself
+    }
+    // A written cell is no longer a formula.
+    std::erase_if(formulas, [&](const FormulaCell& f) {
+        const auto it = edits.find(f.sheet);
+        return it != edits.end() && it->second.contains(cellKey(f.row, f.column));
+    });
+
+    const size_t sheetCount = reader.worksheets().size();
+    Dependents dependents(sheetCount);
+    std::unordered_map<uint64_t, size_t> formulaAt;
+    std::vector<size_t> opaque;  // formulas whose references are not known
+    for (size_t i = 0; i < formulas.size(); ++i) {
+        const FormulaCell& f = formulas[i];
+        formulaAt[cellId(f.sheet, cellKey(f.row, f.column))] = i;
+        bool knowsReferences = f.undecodable.empty();
+        for (const Token& t : f.tokens) {
+            if (t.kind == TokenKind::Reference) dependents.add(t.area, i);
+            if (t.hidesReferences) knowsReferences = false;
+        }
+        if (!knowsReferences) opaque.push_back(i);
+    }
+
+    // The formulas that depend on a written cell, and who reads whom among them.
+    std::vector<bool> affected(formulas.size(), false);
+    std::deque<size_t> reached;
+    auto reach = [&](size_t formula) {
+        if (affected[formula]) return;
+        affected[formula] = true;
+        reached.push_back(formula);
+    };
+    for (const auto& [sheet, cells] : edits) {
+        for (const auto& [key, value] : cells) {
+            dependents.forEachReader(static_cast<uint32_t>(sheet), key >> 8, key & 0xFF, reach);
+        }
+    }
+    for (size_t i : opaque) reach(i);  // it may read a written cell: it cannot be trusted
+    std::vector<std::vector<size_t>> readers(formulas.size());
+    std::vector<size_t> pending(formulas.size(), 0);
+    while (!reached.empty()) {
+        const size_t i = reached.front();
+        reached.pop_front();
+        const FormulaCell& f = formulas[i];
+        dependents.forEachReader(f.sheet, f.row, f.column, [&](size_t r) {
+            readers[i].push_back(r);
+            ++pending[r];
+            reach(r);
+        });
+    }
+
+    WorkbookCells cells(reader, edits);
+    std::vector<std::string> stale(formulas.size());  // why a formula keeps its old result
+    std::deque<size_t> ready;
+    for (size_t i = 0; i < formulas.size(); ++i) {
+        if (affected[i] && pending[i] == 0) ready.push_back(i);
+    }
+    auto place = [&](const FormulaCell& f) {
+        return reader.worksheets()[f.sheet].name + "!" + columnName(f.column) + std::to_string(f.row + 1);
+    };
+    std::vector<bool> done(formulas.size(), false);
+    while (!ready.empty()) {
+        const size_t i = ready.front();
+        ready.pop_front();
+        done[i] = true;
+        const FormulaCell& f = formulas[i];
+        if (stale[i].empty()) {
+            if (!f.undecodable.empty()) {
+                stale[i] = f.undecodable;
+            } else {
+                try {
+                    EvaluationSite site{FormulaSite{f.sheet, f.row, f.column}, f.arrayFormula, f.arrayArea};
+                    CellValue result = Evaluator(cells, site).evaluate(f.tokens);
+                    if (result.kind() == CellKind::Text && result.textValue().size() > kMaxTextResult) {
+                        stale[i] = "its text result is longer than " + std::to_string(kMaxTextResult) + " bytes";
+                    } else {
+                        cells.set(f.sheet, cellKey(f.row, f.column), result);
+                        out.updates[f.sheet][cellKey(f.row, f.column)] = FormulaUpdate{false, std::move(result)};
+                    }
+                } catch (const std::exception& e) {
+                    stale[i] = e.what();
+                }
+            }
+        }
+        for (size_t r : readers[i]) {
+            if (!stale[i].empty() && stale[r].empty()) stale[r] = "depends on " + place(f) + ", which is not recomputed";
+            if (--pending[r] == 0) ready.push_back(r);
+        }
+    }
+    // What is left waits on itself: circular references, and the formulas that read them.
+    for (size_t i = 0; i < formulas.size(); ++i) {
+        if (!affected[i] || done[i]) continue;
+        // On a cycle when it reaches itself through formulas that are left.
+        std::vector<bool> seen(formulas.size(), false);
+        std::vector<size_t> walk(readers[i].begin(), readers[i].end());
+        bool onCycle = false;
+        while (!walk.empty() && !onCycle) {
+            const size_t k = walk.back();
+            walk.pop_back();
+            if (k == i) onCycle = true;
+            if (seen[k] || done[k]) continue;
+            seen[k] = true;
+            walk.insert(walk.end(), readers[k].begin(), readers[k].end());
+        }
+        stale[i] = onCycle ? "is part of a circular reference" : "depends on a circular reference";
+    }
+    for (size_t i = 0; i < formulas.size(); ++i) {
+        if (!affected[i] || stale[i].empty()) continue;
+        const FormulaCell& f = formulas[i];
+        out.updates[f.sheet][cellKey(f.row, f.column)] = FormulaUpdate{true, f.cached};
+        out.notes.push_back({f.sheet, f.row, f.column, stale[i]});
+    }
+    std::sort(out.notes.begin(), out.notes.end(), [](const FormulaNote& a, const FormulaNote& b) {
+        return std::tie(a.sheet, a.row, a.column) < std::tie(b.sheet, b.row, b.column);
+    });
+    return out;
+}
+
+}  // namespace sbx::xls::formula

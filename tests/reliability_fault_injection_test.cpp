@@ -1,0 +1,321 @@
+// File faults in the middle of real runs (native engine, real .xls files): a write that
+// breaks off half-way, a full disk, a flush or a rename that fails, a source removed between
+// the pool scan and its opening, read-only sources and summary. Whatever happens, the
+// summary workbook on disk is the old file or one complete save, never a mix; no temporary
+// file stays behind; every source is byte-identical; the user is told.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <unistd.h>
+
+#include "consolidate/run_messages.h"
+#include "tests/reliability_run_fixture.h"
+
+namespace sbx::test {
+namespace {
+
+enum class Fault { None, WriteBreaksOffHalfWay, DiskFull, FlushFails, RenameFails, ShortWritesAndInterrupts };
+
+std::string nameOf(Fault f) {
+    switch (f) {
+        case Fault::None: return "none";
+        case Fault::WriteBreaksOffHalfWay: return "write breaks off half-way";
+        case Fault::DiskFull: return "disk full";
+        case Fault::FlushFails: return "flush fails";
+        case Fault::RenameFails: return "rename fails";
+        case Fault::ShortWritesAndInterrupts: return "short writes and interrupts";
+    }
+    return "?";
+}
+
+// The saves of one run, seen from the file operations: what each attempt meant to write, and
+// which attempts took the old file's place. The fault strikes at attempt `strikeAt`.
+struct SaveLog {
+    Fault fault = Fault::None;
+    int strikeAt = 1;
+    int attempt = 0;
+    bool inAttempt = false;
+    int interrupts = 0;
+    std::vector<std::string> attempted;   // bytes handed to write, per attempt
+    std::vector<std::string> completed;   // bytes of the attempts whose rename succeeded
+
+    void arm(Fault f, int at) {
+        *this = SaveLog();
+        fault = f;
+        strikeAt = at;
+    }
+    bool striking() const { return attempt == strikeAt; }
+    void endAttempt() { inAttempt = false; }
+
+    FileWriteSteps steps() {
+        FileWriteSteps s = FileWriteSteps::system();
+        s.write = [this](int fd, const uint8_t* data, size_t size) -> long {
+            if (!inAttempt) {
+                inAttempt = true;
+                ++attempt;
+                attempted.emplace_back();
+            }
+            if (striking()) {
+                const size_t before = attempted.back().size();
+                switch (fault) {
+                    case Fault::WriteBreaksOffHalfWay:
+                        if (before > 0) return endWith(EIO);
+                        size = size / 2;
+                        break;
+                    case Fault::DiskFull:
+                        if (before > 0) return endWith(ENOSPC);
+                        size = std::min<size_t>(size, 512);
+                        break;
+                    case Fault::ShortWritesAndInterrupts:
+                        // Every other call is interrupted; the others take at most 777 bytes.
+                        if (interrupts++ % 2 == 0) {
+                            errno = EINTR;
+                            return -1;
+                        }
+                        size = std::min<size_t>(size, 777);
+                        break;
+                    default:
+                        break;
+                }
+            }
+            const long n = ::write(fd, data, size);
+            if (n > 0) attempted.back().append(reinterpret_cast<const char*>(data), static_cast<size_t>(n));
+            return n;
+        };
+        s.sync = [this](int fd) {
+            if (striking() && fault == Fault::FlushFails) return static_cast<int>(endWith(EIO));
+            return ::fsync(fd);
+        };
+        const auto rename = s.rename;
+        s.rename = [this, rename](const fs::path& from, const fs::path& to) {
+            if (striking() && fault == Fault::RenameFails) return static_cast<int>(endWith(EACCES));
+            const int result = rename(from, to);
+            if (result == 0) completed.push_back(attempted.back());
+            endAttempt();
+            return result;
+        };
+        return s;
+    }
+
+private:
+    long endWith(int error) {
+        endAttempt();
+        errno = error;
+        return -1;
+    }
+};
+
+class FaultInjection : public ReliabilityRun {
+protected:
+    SaveLog log;
+
+    void SetUp() override {
+        ReliabilityRun::SetUp();
+        useFixturePool();
+        makeHost = [this] { return std::make_unique<NativeHost>(log.steps()); };
+    }
+};
+
+// Every fault, at the first and at the second save of a two-worksheet run, in both modes.
+TEST_F(FaultInjection, SummaryIsTheOldFileOrOneCompleteSaveAfterEveryFault) {
+    const std::string original = bytesOf(summary());
+    const auto sources = checksumsIn(home);
+    for (const auto& [modeName, run] : kBothModes) {
+        for (const Fault fault : {Fault::WriteBreaksOffHalfWay, Fault::DiskFull, Fault::FlushFails, Fault::RenameFails}) {
+            for (const int strikeAt : {1, 2}) {
+                SCOPED_TRACE(modeName + ", " + nameOf(fault) + " at save " + std::to_string(strikeAt));
+                fs::copy_file(kPoolFixture / "branch_3.xls", summary(), fs::copy_options::overwrite_existing);
+                resetRun();
+                log.arm(fault, strikeAt);
+
+                const RunSummary out = run(setup());
+
+                // On disk: the last complete save, or the old file when none completed.
+                const std::string now = bytesOf(summary());
+                EXPECT_EQ(now, log.completed.empty() ? original : log.completed.back());
+                EXPECT_EQ(namesIn(home / "hz"), std::vector<std::string>{"total.xls"});
+                EXPECT_NO_THROW(makeNativeHost()->open(summary()));
+                EXPECT_EQ(checksumsIn(home), sources);
+                ASSERT_GE(log.attempt, strikeAt);
+
+                // The user is told, and the diagnosis says what the disk did.
+                ASSERT_FALSE(dialogs.messages.empty());
+                const std::string reason = fault == Fault::RenameFails ? std::strerror(EACCES)
+                                           : fault == Fault::DiskFull  ? std::strerror(ENOSPC)
+                                                                       : std::strerror(EIO);
+                EXPECT_NE(out.diagnosis.find(reason), std::string::npos) << out.diagnosis;
+                EXPECT_NE(out.diagnosis.find("total.xls"), std::string::npos) << out.diagnosis;
+                if (run == &runEfficiencyMode) {
+                    // The failed save ends the run through the failure diagnosis.
+                    EXPECT_EQ(out.state, RunState::Failed);
+                    EXPECT_EQ(dialogs.messages.front(),
+                              run_text::efficiencyFailureMessage(paths().poolPrefix() + "branch_3.xls"));
+                    EXPECT_EQ(log.completed.size(), static_cast<size_t>(strikeAt - 1));
+                } else {
+                    // After its first write the function mode goes on and reports the worksheet.
+                    EXPECT_EQ(out.state, RunState::Finished);
+                    const std::string sheet = strikeAt == 1 ? kIncome : kCost;
+                    EXPECT_EQ(out.skipped.unwrittenWorksheets, std::vector<std::string>{sheet});
+                    EXPECT_NE(dialogs.messages.front().find("未能写入汇总文件的工作表 1 个：" + sheet), std::string::npos)
+                        << dialogs.messages.front();
+                    EXPECT_EQ(log.completed.size(), 1u);
+                }
+            }
+        }
+    }
+}
+
+// With the save failing at the first worksheet, the function mode keeps that worksheet of
+// the summary exactly as it was and still writes the second one.
+TEST_F(FaultInjection, FunctionModeKeepsTheWorksheetWhoseSaveFailed) {
+    log.arm(Fault::DiskFull, 1);
+    const RunSummary out = runFunctionMode(setup());
+    ASSERT_EQ(out.state, RunState::Finished) << out.diagnosis;
+    auto host = makeNativeHost();
+    Workbook& made = host->open(summary());
+    Workbook& before = host->open(kPoolFixture / "branch_3.xls");
+    const Worksheet& income = made.worksheet(kIncome);
+    for (int r = 1; r <= 12; ++r) {
+        for (int c = 1; c <= 6; ++c) EXPECT_EQ(income.cell(r, c), before.worksheet(kIncome).cell(r, c)) << r << "," << c;
+    }
+    // b4 of 成本费用: the three branches add up, so it differs from branch 3's own cell.
+    EXPECT_NE(made.worksheet(kCost).cell(4, 2), before.worksheet(kCost).cell(4, 2));
+}
+
+// Short writes and interrupted calls are no faults: the save completes, byte for byte the
+// same as a save with plain writes.
+TEST_F(FaultInjection, ShortWritesAndInterruptsStillGiveTheWholeFile) {
+    for (const auto& [modeName, run] : kBothModes) {
+        SCOPED_TRACE(modeName);
+        fs::copy_file(kPoolFixture / "branch_3.xls", summary(), fs::copy_options::overwrite_existing);
+        resetRun();
+        log.arm(Fault::None, 0);
+        ASSERT_EQ(run(setup()).state, RunState::Finished);
+        const std::string plain = bytesOf(summary());
+
+        fs::copy_file(kPoolFixture / "branch_3.xls", summary(), fs::copy_options::overwrite_existing);
+        resetRun();
+        log.arm(Fault::ShortWritesAndInterrupts, 2);
+        const RunSummary out = run(setup());
+        ASSERT_EQ(out.state, RunState::Finished) << out.diagnosis;
+        EXPECT_GT(log.interrupts, 2);
+        EXPECT_EQ(bytesOf(summary()), plain);
+        EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+    }
+}
+
+// A file present at the scan and gone when it is opened: the run names it, the summary is
+// untouched, the other sources too.
+TEST_F(FaultInjection, SourceRemovedBetweenScanAndOpen) {
+    const std::string original = bytesOf(summary());
+    for (const auto& [modeName, run] : kBothModes) {
+        SCOPED_TRACE(modeName);
+        fs::copy_file(kPoolFixture / "branch_2.xls", home / "branch_2.xls", fs::copy_options::overwrite_existing);
+        const auto sources = checksumsIn(home);
+        resetRun();
+        listPool = [this](const fs::path& folder) {
+            auto names = listPoolFolder(folder);
+            fs::remove(home / "branch_2.xls");
+            return names;
+        };
+        const RunSummary out = run(setup());
+        EXPECT_EQ(out.state, RunState::Failed);
+        const std::string gone = paths().poolPrefix() + "branch_2.xls";
+        EXPECT_EQ(dialogs.messages, std::vector<std::string>{run == &runEfficiencyMode
+                                                                 ? run_text::efficiencyFailureMessage(gone)
+                                                                 : run_text::functionFailureMessage(gone)});
+        EXPECT_NE(out.diagnosis.find("branch_2.xls"), std::string::npos) << out.diagnosis;
+        EXPECT_EQ(bytesOf(summary()), original);
+        auto left = sources;
+        left.erase("branch_2.xls");
+        EXPECT_EQ(checksumsIn(home), left);
+    }
+}
+
+// In the efficiency mode the consolidation opens the sources again: a file removed after the
+// worksheet check and before the consolidation ends the run the same way.
+TEST_F(FaultInjection, SourceRemovedBeforeTheConsolidationOpensIt) {
+    class RemovingHost final : public SpreadsheetHost {
+    public:
+        RemovingHost(std::unique_ptr<SpreadsheetHost> inner, fs::path victim)
+            : inner_(std::move(inner)), victim_(std::move(victim)) {}
+        Workbook& open(const fs::path& file) override { return inner_->open(file); }
+        void close(Workbook& book, bool save) override { inner_->close(book, save); }
+        void quit() override { inner_->quit(); }
+        void selectRange(std::string_view range) override { inner_->selectRange(range); }
+        void consolidateSelection(const std::vector<std::string>& sources) override {
+            fs::remove(victim_);
+            inner_->consolidateSelection(sources);
+        }
+
+    private:
+        std::unique_ptr<SpreadsheetHost> inner_;
+        fs::path victim_;
+    };
+    const std::string original = bytesOf(summary());
+    makeHost = [this] { return std::make_unique<RemovingHost>(makeNativeHost(), home / "branch_1.xls"); };
+    const RunSummary out = runEfficiencyMode(setup());
+    EXPECT_EQ(out.state, RunState::Failed);
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(out.diagnosis.find("branch_1.xls"), std::string::npos) << out.diagnosis;
+    EXPECT_EQ(bytesOf(summary()), original);
+}
+
+// Read-only sources are only read: both modes finish and the files keep their bytes and
+// their permissions.
+TEST_F(FaultInjection, ReadOnlySourcesAreReadAndLeftAlone) {
+    for (const auto& name : selected) fs::permissions(home / name, fs::perms::owner_read | fs::perms::group_read);
+    const auto sources = checksumsIn(home);
+    for (const auto& [modeName, run] : kBothModes) {
+        SCOPED_TRACE(modeName);
+        fs::copy_file(kPoolFixture / "branch_3.xls", summary(), fs::copy_options::overwrite_existing);
+        resetRun();
+        const RunSummary out = run(setup());
+        EXPECT_EQ(out.state, RunState::Finished) << out.diagnosis;
+        EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+        EXPECT_EQ(checksumsIn(home), sources);
+        for (const auto& name : selected) {
+            EXPECT_EQ(fs::status(home / name).permissions(), fs::perms::owner_read | fs::perms::group_read) << name;
+        }
+    }
+}
+
+// A read-only summary is refused with the reason, and stays as it was (even for root, whose
+// writes the file system would let through).
+TEST_F(FaultInjection, ReadOnlySummaryIsRefusedWithTheReason) {
+    for (const auto& [modeName, run] : kBothModes) {
+        SCOPED_TRACE(modeName);
+        fs::permissions(summary(), fs::perms::owner_all, fs::perm_options::add);
+        fs::copy_file(kPoolFixture / "branch_3.xls", summary(), fs::copy_options::overwrite_existing);
+        fs::permissions(summary(), fs::perms::owner_read);
+        const std::string original = bytesOf(summary());
+        resetRun();
+        const RunSummary out = run(setup());
+        EXPECT_NE(out.diagnosis.find("read-only"), std::string::npos) << out.diagnosis;
+        EXPECT_FALSE(dialogs.messages.empty());
+        EXPECT_EQ(bytesOf(summary()), original);
+        EXPECT_EQ(namesIn(home / "hz"), std::vector<std::string>{"total.xls"});
+    }
+}
+
+// The summary workbook removed before the run: nothing is created in its place, the
+// sources stay, and the diagnosis names it.
+TEST_F(FaultInjection, SummaryRemovedBeforeTheRun) {
+    const auto sources = checksumsIn(home);
+    for (const auto& [modeName, run] : kBothModes) {
+        SCOPED_TRACE(modeName);
+        fs::remove(summary());
+        resetRun();
+        const RunSummary out = run(setup());
+        EXPECT_EQ(out.state, RunState::Failed);
+        EXPECT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_NE(out.diagnosis.find("total.xls"), std::string::npos) << out.diagnosis;
+        EXPECT_TRUE(namesIn(home / "hz").empty());
+        EXPECT_EQ(checksumsIn(home), sources);
+    }
+}
+
+}  // namespace
+}  // namespace sbx::test
