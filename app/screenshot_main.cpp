@@ -82,7 +82,7 @@ int main(int argc, char* argv[]) {
     control<QListWidget>(window, "List2")->addItem(list1->item(0)->text());
     control<QLabel>(window, "Label10")->setText(sbx::countCaption(1));
     const std::pair<const char*, const char*> fields[] = {
-        {"Text2", "资产负债表"}, {"Text3", "三分公司.xls"}, {"Text1", "C12"},        {"Text4", "C7"},
+        {"Text2", "资产负债表"}, {"Text3", "三分公司.xls"}, {"Text1", "c12"},        {"Text4", "c7"},
         {"Text5", "||||||||||"}, {"Text7", "||||||"},      {"Text10", "|||||"}};
     for (const auto& [name, value] : fields) control<QLineEdit>(window, name)->setText(QString::fromUtf8(value));
     for (const char* name : {"Label11", "Label2", "Label6", "Label7", "Label15", "Label16", "Label17", "Label18",
