@@ -321,7 +321,7 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
         out << "consolidated " << summary.runList.size() << " files, " << summary.worksheetsDone << " worksheets, "
             << summary.rangeCells << " cells per file in " << secondsText << " s (" << a.mode << " mode) into "
             << utf8String(a.out) << '\n';
-        if (!summary.skipped.empty()) err << "shubuxing-cli consolidate: some items were skipped (see above)\n";
+        if (!summary.skipped.nothingSkipped()) err << "shubuxing-cli consolidate: some items were skipped (see above)\n";
         return kExitFinished;
     } catch (const std::exception& e) {
         err << "shubuxing-cli consolidate: " << e.what() << "\n" << utf8String(a.out) << " was not written.\n";

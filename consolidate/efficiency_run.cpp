@@ -96,6 +96,7 @@ public:
                 }
                 elapsed_.add(start, s_.clock.now());
                 s_.status.setProgressCaption(progressCaption(i, n, elapsed_.text()));
+                out_.skipped.noteStaleFormulas(summary.staleFormulas());
                 host_->close(summary, true);
                 ++out_.worksheetsDone;
                 out_.cellsWritten += b.cellCount();

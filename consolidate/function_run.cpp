@@ -194,6 +194,7 @@ private:
             s_.status.showWrittenCell(b.lastColumn, b.lastRow, true);
             Workbook* saving = summary;
             summary = nullptr;
+            out_.skipped.noteStaleFormulas(saving->staleFormulas());
             host_->close(*saving, true);
             ++out_.worksheetsDone;
             out_.rangeCells += cells;

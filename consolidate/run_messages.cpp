@@ -46,7 +46,7 @@ std::string functionFailureMessage(const std::string& path) {
 
 std::string skipReportMessage(const SkipReport& report) {
     if (report.empty()) return std::string();
-    std::string text = "汇总已完成，但以下内容未能汇入：";
+    std::string text = report.nothingSkipped() ? "汇总已完成。" : "汇总已完成，但以下内容未能汇入：";
     auto line = [&](const std::string& what, long long count, const std::vector<std::string>& names) {
         if (count > 0) text += "\r" + what + countAndNames(count, names);
     };
@@ -56,6 +56,8 @@ std::string skipReportMessage(const SkipReport& report) {
     line("拒绝写入的汇总单元格 ", report.unwritableCells, report.firstUnwritable);
     line("未能写入汇总文件的工作表 ", static_cast<long long>(report.unwrittenWorksheets.size()),
          report.unwrittenWorksheets);
+    line("汇总文件中将由电子表格程序打开时重新计算的公式 ", static_cast<long long>(report.staleFormulas.size()),
+         report.staleFormulas);
     return text;
 }
 

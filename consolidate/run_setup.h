@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 // What a consolidation run takes and what it gives back.
 #include <filesystem>
 #include <functional>
@@ -47,10 +48,27 @@ struct SkipReport {
     long long unwritableCells = 0;              // summary cells that refused their total
     std::vector<std::string> firstUnwritable;   // the first few of them, "worksheet!b4"
     std::vector<std::string> unwrittenWorksheets; // worksheets whose totals could not be written or saved
+    // Formulas of the summary workbook that depend on written cells but kept their old
+    // results ("worksheet!B9"): the spreadsheet application recomputes them on opening.
+    std::vector<std::string> staleFormulas;
 
-    bool empty() const {
+    // Nothing was left out of the totals.
+    bool nothingSkipped() const {
         return missingFiles.empty() && unreadableFiles.empty() && lackingWorksheet.empty() &&
                unwritableCells == 0 && unwrittenWorksheets.empty();
+    }
+    bool empty() const { return nothingSkipped() && staleFormulas.empty(); }
+
+    // Notes the summary's stale formulas before it is saved; a formula stale after several
+    // saves is named once.
+    void noteStaleFormulas(const std::vector<StaleFormula>& formulas) {
+        for (const auto& f : formulas) {
+            const std::string line = describeStale(f);
+            const std::string name = line.substr(0, line.find(':'));
+            if (std::find(staleFormulas.begin(), staleFormulas.end(), name) == staleFormulas.end()) {
+                staleFormulas.push_back(name);
+            }
+        }
     }
 };
 

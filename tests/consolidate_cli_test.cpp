@@ -143,3 +143,29 @@ TEST_F(ConsolidateCliTest, SourcesWithTheSameNameFromTwoFolders) {
 
 }  // namespace
 }  // namespace sbx
+
+namespace sbx {
+namespace {
+
+// A template whose formulas the engine cannot all compute: the run says which ones the
+// spreadsheet application will recompute, in both modes, and still finishes.
+TEST_F(ConsolidateCliTest, FormulasLeftToTheApplicationAreNamedInTheReport) {
+    const fs::path report = fs::path(SBX_TEST_DATA) / "formulas" / "report_template.xls";
+    fs::copy_file(report, dir / "a.xls");
+    fs::copy_file(report, dir / "b.xls");
+    for (const std::string mode : {"function", "efficiency"}) {
+        fs::remove(outFile());
+        err.str("");
+        ASSERT_EQ(run({"--mode", mode, "--out", outFile(), "--range", "明细!b2:d6", (dir / "a.xls").string(),
+                       (dir / "b.xls").string()}),
+                  0)
+            << err.str();
+        const std::string said = err.str();
+        EXPECT_NE(said.find("重新计算的公式"), std::string::npos) << mode << ": " << said;
+        EXPECT_NE(said.find("明细!B10"), std::string::npos) << mode << ": " << said;
+        EXPECT_EQ(said.find("some items were skipped"), std::string::npos) << mode << ": " << said;
+    }
+}
+
+}  // namespace
+}  // namespace sbx
