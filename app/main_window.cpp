@@ -10,7 +10,13 @@
 #include <QTimer>
 
 #include "app/hint_colour.h"
+#include "consolidate/windows/main_window_post_run.h"
+#include "consolidate/windows/mode_window.h"
 #include "job/windows/job_windows.h"
+#include "ui/about_window.h"
+#include "ui/file_intake_window.h"
+#include "ui/help_window.h"
+#include "ui/pool_file_actions.h"
 #include "ui/splash_window.h"
 #include "workspace/startup.h"
 
@@ -38,8 +44,22 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     connect(c.command3, &QPushButton::clicked, this, &MainWindow::startRun);
     connect(c.command4, &QPushButton::clicked, this, &MainWindow::fileIntakeRequested);
     connect(c.command5, &QPushButton::clicked, this, &MainWindow::exportRequested);
+    // The runs and the export, one engine host factory for all of them.
+    connect(this, &MainWindow::modeWindowRequested, this, [this] {
+        openModeWindow(RunWindowContext{this, job_, services_.dialogs, services_.paths, services_.makeHost});
+    });
+    connect(this, &MainWindow::exportRequested, this,
+            [this] { exportFromMainWindow(this, services_.paths, services_.dialogs); });
     connect(c.help, &QAction::triggered, this, &MainWindow::helpRequested);
     connect(c.about, &QAction::triggered, this, &MainWindow::aboutRequested);
+    // File intake, the pool list's menu, help and about.
+    const PoolWindowContext poolWindows{this, c.list1, c.label13, c.command2, services_.dialogs, services_.paths,
+                                        services_.makeHost, [this](const std::string& text) { setHint(text); },
+                                        [this] { refreshCounts(); }};
+    connect(this, &MainWindow::fileIntakeRequested, this, [poolWindows] { openFileIntakeWindow(poolWindows); });
+    connectPoolFileActions(*c.op, poolWindows);
+    connect(this, &MainWindow::helpRequested, this, [this] { openHelpWindow(this); });
+    connect(this, &MainWindow::aboutRequested, this, [this] { openAboutWindow(this, services_.dialogs); });
     // Keyboard selection counts as much as the mouse.
     connect(c.list1, &QListWidget::itemSelectionChanged, this, &MainWindow::applyCommand3Rule);
     c.list1->viewport()->installEventFilter(this);

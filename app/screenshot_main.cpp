@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,6 +16,9 @@
 
 #include "app/main_window.h"
 #include "job/job_definition.h"
+#include "ui/about_window.h"
+#include "ui/file_intake_window.h"
+#include "ui/help_window.h"
 #include "ui/splash_window.h"
 
 namespace {
@@ -98,6 +102,30 @@ int main(int argc, char* argv[]) {
     progress->show();
     window.setHint("功能型,克服了表格中有单元格保护而不能正确汇总的问题!");
     ok &= save(window, out / "main_window_run.png");
+
+    // File intake on a folder of sample workbooks, two of them picked; help; about.
+    const std::filesystem::path samples = pool / sbx::utf8Path("各分公司报表");
+    std::filesystem::create_directories(samples / sbx::utf8Path("上半年"));
+    for (const char* name : {"五分公司.xls", "六分公司.xls", "七分公司.xls", "说明.txt"}) {
+        std::ofstream(samples / sbx::utf8Path(name)) << "sample";
+    }
+    QDir::setCurrent(QString::fromStdString(sbx::utf8String(samples)));
+    const sbx::PoolWindowContext poolWindows{&window, list1, control<QLabel>(window, "Label13"),
+                                             control<QPushButton>(window, "Command2"), dialogs,
+                                             sbx::WorkspacePaths(pool), sbx::makeNativeHost, {}, {}};
+    sbx::FileIntakeWindow* intake = sbx::openFileIntakeWindow(poolWindows);
+    auto* file1 = control<QListWidget>(*intake, "File1");
+    file1->item(0)->setSelected(true);
+    file1->item(1)->setSelected(true);
+    ok &= save(*intake, out / "fldfrm.png");
+    intake->close();
+    sbx::HelpWindow* help = sbx::openHelpWindow(&window);
+    ok &= save(*help, out / "help.png");
+    help->close();
+    sbx::AboutWindow* about = sbx::openAboutWindow(&window, dialogs);
+    ok &= save(*about, out / "about.png");
+    about->close();
+    QDir::setCurrent(QDir::tempPath());
 
     std::filesystem::remove_all(pool);
     return ok ? 0 : 1;

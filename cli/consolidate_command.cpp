@@ -158,7 +158,8 @@ std::optional<RangeArgument> readRange(const std::string& text, std::string& why
         why = "\"" + cells + "\" is not a range FIRST:LAST such as b4:k43";
         return std::nullopt;
     }
-    RangeArgument r{text.substr(0, bang), trimBlanks(cells.substr(0, colon)), trimBlanks(cells.substr(colon + 1))};
+    RangeArgument r{text.substr(0, bang), std::string(trimBlanks(cells.substr(0, colon))),
+                    std::string(trimBlanks(cells.substr(colon + 1)))};
     const ParsedRange parsed = parseRange(r.first, r.last);
     if (!parsed.valid || !parsed.bounds.onSheet()) {
         why = "\"" + cells + "\" is not a valid range: cells are lower-case column letters a to iv and rows 1 to "

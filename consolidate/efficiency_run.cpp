@@ -44,8 +44,8 @@ public:
                 }
                 const auto& row = job_.rangeTable[static_cast<size_t>(i)];
                 const std::string& sheet = row[1];
-                const std::string first = trimBlanks(row[2]);
-                const std::string last = trimBlanks(row[3]);
+                const std::string first(trimBlanks(row[2]));
+                const std::string last(trimBlanks(row[3]));
                 const ParsedRange range = parseRange(first, last);
                 if (!range.valid) {
                     stop(run_text::rangeMessage(sheet, first, last));

@@ -41,7 +41,7 @@ bool RangeBounds::onSheet() const {
     return firstColumn >= 1 && firstRow >= 1 && lastColumn <= kSheetColumns && lastRow <= kSheetRows;
 }
 
-CellPosition readCellText(std::string_view text) {
+CellPosition readRangeCell(std::string_view text) {
     CellPosition p;
     if (secondIsDigit(text)) {
         p.column = letterPosition(text, 0);
@@ -57,8 +57,8 @@ CellPosition readCellText(std::string_view text) {
 ParsedRange parseRange(std::string_view first, std::string_view last) {
     ParsedRange result;
     if (!secondIsDigit(first) && secondIsDigit(last)) return result;
-    const CellPosition a = readCellText(first);
-    const CellPosition b = readCellText(last);
+    const CellPosition a = readRangeCell(first);
+    const CellPosition b = readRangeCell(last);
     result.bounds = RangeBounds{a.column, a.row, b.column, b.row};
     result.valid = b.column >= a.column && b.row >= a.row;
     return result;
@@ -71,13 +71,6 @@ std::string columnName(int column) {
     const int m = column % 26;
     if (m != 0) return {kLetters[static_cast<size_t>(q - 1)], kLetters[static_cast<size_t>(m - 1)]};
     return {kLetters[static_cast<size_t>(q - 2)], 'z'};
-}
-
-std::string trimBlanks(std::string_view text) {
-    const auto begin = text.find_first_not_of(' ');
-    if (begin == std::string_view::npos) return std::string();
-    const auto end = text.find_last_not_of(' ');
-    return std::string(text.substr(begin, end - begin + 1));
 }
 
 }  // namespace sbx

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "job/range_rules.h"  // trimBlanks: the same blank rule as the range entry
+
 namespace sbx {
 
 // Columns and rows in the sheet's own numbering (a = 1, row 1 is the first row).
@@ -35,7 +37,7 @@ struct CellPosition {
     int row = 0;
     bool twoLetters = false;
 };
-CellPosition readCellText(std::string_view text);
+CellPosition readRangeCell(std::string_view text);
 
 // Texts with blanks already removed. Invalid: two letters before one, or the last column
 // or row before the first.
@@ -44,7 +46,5 @@ ParsedRange parseRange(std::string_view first, std::string_view last);
 // Letters of a column from 1 to 702: 8 -> h, 27 -> aa, 52 -> az, 256 -> iv.
 std::string columnName(int column);
 
-// Leading and trailing blanks (U+0020) removed.
-std::string trimBlanks(std::string_view text);
 
 }  // namespace sbx

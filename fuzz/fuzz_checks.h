@@ -194,8 +194,8 @@ inline void checkSourceReference(std::string_view text) {
 inline void checkRangeTexts(std::span<const uint8_t> bytes) {
     const std::string_view input(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     const size_t cut = input.find('\n');
-    const std::string first = trimBlanks(input.substr(0, cut));
-    const std::string last = cut == std::string_view::npos ? std::string() : trimBlanks(input.substr(cut + 1));
+    const std::string first(trimBlanks(input.substr(0, cut)));
+    const std::string last = cut == std::string_view::npos ? std::string() : std::string(trimBlanks(input.substr(cut + 1)));
     require(trimBlanks(first) == first && (first.empty() || (first.front() != ' ' && first.back() != ' ')),
             "trimming is not idempotent");
 
@@ -206,7 +206,7 @@ inline void checkRangeTexts(std::span<const uint8_t> bytes) {
         require(b.columns() >= 1 && b.rows() >= 1 && b.cellCount() >= 1, "a valid range has no cells");
         if (b.onSheet()) require(b.cellCount() <= 256LL * 65536, "a range on the sheet holds more cells than the sheet");
     }
-    if (readCellText(first).twoLetters && !readCellText(last).twoLetters) {
+    if (readRangeCell(first).twoLetters && !readRangeCell(last).twoLetters) {
         require(!parsed.valid, "two letters before one passed");
     }
 
@@ -215,7 +215,7 @@ inline void checkRangeTexts(std::span<const uint8_t> bytes) {
         const int row = 1 + (bytes[1] | bytes[2] << 8) % 65536;
         const std::string name = columnName(column);
         require(name.size() == (column <= 26 ? 1u : 2u), "column letters of the wrong length");
-        const CellPosition p = readCellText(name + std::to_string(row));
+        const CellPosition p = readRangeCell(name + std::to_string(row));
         require(p.column == column && p.row == row, "a cell text does not read back");
         if (column <= 256) {
             const auto address = parseCellAddress(name + std::to_string(row));

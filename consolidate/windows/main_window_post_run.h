@@ -1,0 +1,35 @@
+#pragma once
+// The steps after a finished run on the main window: archiving the run's files (and the
+// reset of the lists, counts and buttons for a new job), the export offer, and the export
+// behind Command5.
+#include <string>
+#include <vector>
+
+#include "consolidate/post_run_steps.h"
+#include "consolidate/run_common.h"
+#include "consolidate/windows/run_window_context.h"
+
+namespace sbx {
+
+class MainWindowPostRun final : public PostRunSteps {
+public:
+    // `dialogs` is the run's; the mode decides when Label13 is reset.
+    MainWindowPostRun(QWidget* mainWindow, const WorkspacePaths& paths, DialogsPort& dialogs, ConsolidationMode mode)
+        : main_(mainWindow), paths_(paths), dialogs_(dialogs), mode_(mode) {}
+
+    void archive(const std::vector<std::string>& runList) override;
+    void offerExport() override;
+
+private:
+    void resetForNewJob();
+
+    QWidget* main_;
+    WorkspacePaths paths_;
+    DialogsPort& dialogs_;
+    ConsolidationMode mode_;
+};
+
+// The click on Command5: the export, then the focus on Command1 and the welcome hint.
+void exportFromMainWindow(QWidget* mainWindow, const WorkspacePaths& paths, DialogsPort& dialogs);
+
+}  // namespace sbx

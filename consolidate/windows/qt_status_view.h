@@ -1,0 +1,84 @@
+#pragma once
+// The status panel of the main window during a run. Per-cell calls only store the latest
+// numbers; at most every `repaintEvery` they are turned into texts and the window gets to
+// repaint (timers and paint events run, user input waits until the run is over).
+#include <chrono>
+#include <string>
+
+#include <QElapsedTimer>
+
+#include "consolidate/status_view.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QWidget;
+
+namespace sbx {
+
+class QtStatusView final : public StatusView {
+public:
+    explicit QtStatusView(QWidget* mainWindow,
+                          std::chrono::milliseconds repaintEvery = std::chrono::milliseconds(50));
+
+    // Writes the pending numbers into the fields and lets the window repaint now.
+    void flush();
+    // How many times the window was given the chance to repaint.
+    int repaints() const { return repaints_; }
+
+    void setHint(const std::string& text) override;
+    void openEfficiencyPanel() override;
+    void closeEfficiencyPanel() override;
+    void showConsolidating(const std::string& worksheet, const std::string& file) override;
+    void showConsolidationProgress(long long done, long long total) override;
+    void openFunctionPanel() override;
+    void closeFunctionPanel() override;
+    void showReading(const std::string& worksheet, const std::string& file) override;
+    void showOverallReadProgress(long long done, long long total) override;
+    void showFileReadProgress(long long done, long long total) override;
+    void showReadCell(int column, int row, bool last) override;
+    void resetWriteProgress() override;
+    void showWriteProgress(long long done, long long total) override;
+    void showWrittenCell(int column, int row, bool last) override;
+    void setProgressCaption(const std::string& text) override;
+    void hideStatusPanel() override;
+    void addToRunList(const std::string& name) override;
+    void showListCounts(int poolEntries, int runEntries) override;
+    void focusExitButton() override;
+    void focusStartButton() override;
+    void disableJobButtons() override;
+    void disableAddFilesButton() override;
+
+private:
+    struct Progress {
+        long long done = 0;
+        long long total = 0;
+        bool pending = false;
+    };
+    struct Cell {
+        int column = 0;
+        int row = 0;
+        bool last = false;
+        bool pending = false;
+    };
+
+    QLineEdit* field(int number) const;
+    QLabel* label(int number) const;
+    QWidget* widget(const char* name) const;
+    QPushButton* button(int number) const;
+    void dropPending();
+    void writePending();
+    void repaintIfDue();
+    void cellShown();
+
+    QWidget* main_;
+    std::chrono::milliseconds repaintEvery_;
+    QElapsedTimer sinceRepaint_;
+    int repaints_ = 0;
+    unsigned cellCalls_ = 0;
+    Progress consolidation_, overallRead_, fileRead_, write_;
+    Cell readCell_, writtenCell_;
+};
+
+}  // namespace sbx

@@ -1,0 +1,201 @@
+// Archiving a finished run's files: the three cases with their exact closing messages, the
+// folder name screening (nothing may land outside the working directory), and files that
+// cannot be moved, each reported and left out of the count.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/scripted_dialogs.h"
+#include "workspace/archive.h"
+
+namespace sbx {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScriptedDialogs;
+
+std::string bytesOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const fs::path& file, const std::string& content) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << content;
+}
+
+class ArchiveTest : public ::testing::Test {
+protected:
+    fs::path root;  // holds the pool, so that an escape from it would be visible here
+    fs::path pool;
+    ScriptedDialogs dialogs;
+
+    void SetUp() override {
+        root = fs::temp_directory_path() /
+               ("sbx-archive-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(root);
+        pool = root / "kx";
+        for (const char* name : {"a.xls", "b.xls", "c.xls"}) writeFile(pool / name, std::string("pool ") + name);
+        fs::create_directories(pool / "hz");
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    WorkspacePaths paths() const { return WorkspacePaths(pool); }
+    std::string where(const std::string& name) const { return paths().poolPrefix() + name + "/"; }
+    ArchiveResult archive(const std::vector<std::string>& runList = {"a.xls", "b.xls"}) {
+        return archiveRunFiles(paths(), runList, dialogs);
+    }
+    ScriptedDialogs& askName(std::optional<std::string> answer) {
+        return dialogs.expectInput(archive_text::kFolderPrompt, std::move(answer));
+    }
+};
+
+TEST_F(ArchiveTest, NewFolderTakesTheRunFilesOnly) {
+    askName("2005").expectMessage("清理完毕,共计2个子文件已被移至: [ " + where("2005") + " ] 目录下！");
+    const ArchiveResult result = archive();
+    EXPECT_EQ(dialogs.problems(), "");
+    EXPECT_EQ(result.kind, ArchiveCase::NewFolder);
+    EXPECT_EQ(result.moved, 2);
+    EXPECT_TRUE(result.listsReset());
+    EXPECT_EQ(bytesOf(pool / "2005" / "a.xls"), "pool a.xls");
+    EXPECT_EQ(bytesOf(pool / "2005" / "b.xls"), "pool b.xls");
+    EXPECT_FALSE(fs::exists(pool / "a.xls"));
+    EXPECT_FALSE(fs::exists(pool / "b.xls"));
+    EXPECT_TRUE(fs::exists(pool / "c.xls"));  // not part of the run
+    EXPECT_FALSE(fs::exists(pool / "2005" / "c.xls"));
+}
+
+TEST_F(ArchiveTest, ExistingFolderAndYesReplacesNamesakes) {
+    writeFile(pool / "2005" / "a.xls", "older a");
+    writeFile(pool / "2005" / "z.xls", "unrelated");
+    askName("2005")
+        .expectYesNo(archive_text::kFolderExistsQuestion, true)
+        .expectMessage("清理完毕,共计 2 个子文件已被移至: [ " + where("2005") + " ] 目录下！");
+    const ArchiveResult result = archive();
+    EXPECT_EQ(dialogs.problems(), "");
+    EXPECT_EQ(result.kind, ArchiveCase::Overwrite);
+    EXPECT_EQ(bytesOf(pool / "2005" / "a.xls"), "pool a.xls");
+    EXPECT_EQ(bytesOf(pool / "2005" / "b.xls"), "pool b.xls");
+    EXPECT_EQ(bytesOf(pool / "2005" / "z.xls"), "unrelated");
+    EXPECT_FALSE(fs::exists(pool / "a.xls"));
+}
+
+TEST_F(ArchiveTest, ExistingFolderAndNoMarksEveryFile) {
+    writeFile(pool / "2005" / "a.xls", "older a");
+    askName("2005")
+        .expectYesNo(archive_text::kFolderExistsQuestion, false)
+        .expectMessage("清理完毕,共计2个子文件已被移至: [ " + where("2005") +
+                       " ] 目录下\r其中同名文件被标记“new_”以示区别！");
+    const ArchiveResult result = archive();
+    EXPECT_EQ(dialogs.problems(), "");
+    EXPECT_EQ(result.kind, ArchiveCase::Mark);
+    EXPECT_EQ(bytesOf(pool / "2005" / "a.xls"), "older a");
+    EXPECT_EQ(bytesOf(pool / "2005" / "new_a.xls"), "pool a.xls");
+    // b.xls had no namesake and is marked all the same.
+    EXPECT_EQ(bytesOf(pool / "2005" / "new_b.xls"), "pool b.xls");
+    EXPECT_FALSE(fs::exists(pool / "2005" / "b.xls"));
+}
+
+TEST_F(ArchiveTest, BlankAnswersAndCancelMoveNothing) {
+    for (std::optional<std::string> answer : {std::optional<std::string>(""), std::optional<std::string>("   "),
+                                              std::optional<std::string>()}) {
+        ScriptedDialogs fresh;
+        fresh.expectInput(archive_text::kFolderPrompt, answer).expectMessage(archive_text::kNoFolderName);
+        const ArchiveResult result = archiveRunFiles(paths(), {"a.xls", "b.xls"}, fresh);
+        EXPECT_EQ(fresh.problems(), "");
+        EXPECT_EQ(result.kind, ArchiveCase::NoFolder);
+        EXPECT_FALSE(result.listsReset());
+        EXPECT_TRUE(fs::exists(pool / "a.xls"));
+    }
+}
+
+TEST_F(ArchiveTest, DangerousNamesAreRefusedLikeAnEmptyOne) {
+    for (const std::string& name : std::vector<std::string>{"..", "a/b", "../x", "..\\x", "a\\b", ".", " .. ", "x:y", "a*b", "a?b", "a|b",
+                                   "a<b", "a>b", "a\"b", "a\tb"}) {
+        ScriptedDialogs fresh;
+        fresh.expectInput(archive_text::kFolderPrompt, name).expectMessage(archive_text::kNoFolderName);
+        const ArchiveResult result = archiveRunFiles(paths(), {"a.xls", "b.xls"}, fresh);
+        EXPECT_EQ(fresh.problems(), "") << name;
+        EXPECT_EQ(result.kind, ArchiveCase::NoFolder) << name;
+    }
+    // Nothing moved anywhere, inside the pool or beside it.
+    EXPECT_TRUE(fs::exists(pool / "a.xls"));
+    EXPECT_TRUE(fs::exists(pool / "b.xls"));
+    EXPECT_FALSE(fs::exists(root / "x"));
+    EXPECT_FALSE(fs::exists(root / "a.xls"));
+    EXPECT_FALSE(fs::exists(pool / "a"));
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(root)) ++entries;
+    EXPECT_EQ(entries, 1u);  // the pool alone
+}
+
+TEST_F(ArchiveTest, ALinkNamedLikeTheFolderCannotLeadOutOfThePool) {
+    fs::create_directories(root / "elsewhere");
+    fs::create_directory_symlink(root / "elsewhere", pool / "link");
+    askName("link").expectMessage(archive_text::kNoFolderName);
+    archive();
+    EXPECT_EQ(dialogs.problems(), "");
+    EXPECT_TRUE(fs::is_empty(root / "elsewhere"));
+    EXPECT_TRUE(fs::exists(pool / "a.xls"));
+}
+
+TEST_F(ArchiveTest, BlanksAroundTheNameBelongToIt) {
+    askName(" 2005 ").expectMessage("清理完毕,共计1个子文件已被移至: [ " + where(" 2005 ") + " ] 目录下！");
+    archive({"a.xls"});
+    EXPECT_EQ(dialogs.problems(), "");
+    EXPECT_TRUE(fs::exists(pool / " 2005 " / "a.xls"));
+}
+
+TEST_F(ArchiveTest, FilesThatStayAreReportedAndNotCounted) {
+    // Processed from the last entry to the first: gone_2 is reported before gone_1.
+    askName("2005")
+        .expectMessage("以下 2 个文件未能移入文件夹，仍留在汇表池中：\rgone_2.xls：汇表池中已没有这个文件"
+                       "\rgone_1.xls：汇表池中已没有这个文件")
+        .expectMessage("清理完毕,共计1个子文件已被移至: [ " + where("2005") + " ] 目录下！");
+    const ArchiveResult result = archive({"gone_1.xls", "a.xls", "gone_2.xls"});
+    EXPECT_EQ(dialogs.problems(), "");
+    EXPECT_EQ(result.moved, 1);
+    EXPECT_EQ(result.failures.size(), 2u);
+    EXPECT_TRUE(result.listsReset());
+}
+
+TEST_F(ArchiveTest, AMarkedNameAlreadyInTheFolderIsNeverReplaced) {
+    writeFile(pool / "2005" / "new_a.xls", "marked before");
+    askName("2005")
+        .expectYesNo(archive_text::kFolderExistsQuestion, false)
+        .expectMessage("以下 1 个文件未能移入文件夹，仍留在汇表池中：\ra.xls：文件夹中已有同名文件")
+        .expectMessage("清理完毕,共计1个子文件已被移至: [ " + where("2005") +
+                       " ] 目录下\r其中同名文件被标记“new_”以示区别！");
+    archive();
+    EXPECT_EQ(dialogs.problems(), "");
+    EXPECT_EQ(bytesOf(pool / "2005" / "new_a.xls"), "marked before");
+    EXPECT_EQ(bytesOf(pool / "a.xls"), "pool a.xls");
+    EXPECT_EQ(bytesOf(pool / "2005" / "new_b.xls"), "pool b.xls");
+}
+
+TEST_F(ArchiveTest, OverwriteNeverDeletesAFolderOfTheFilesName) {
+    writeFile(pool / "2005" / "a.xls" / "inner.txt", "keep");
+    askName("2005")
+        .expectYesNo(archive_text::kFolderExistsQuestion, true)
+        .expectMessageContaining("a.xls：文件夹中有同名的子文件夹")
+        .expectMessage("清理完毕,共计 1 个子文件已被移至: [ " + where("2005") + " ] 目录下！");
+    archive();
+    EXPECT_EQ(dialogs.problems(), "");
+    EXPECT_EQ(bytesOf(pool / "2005" / "a.xls" / "inner.txt"), "keep");
+    EXPECT_TRUE(fs::exists(pool / "a.xls"));
+}
+
+TEST(ArchiveNames, MarkedNameAndUsableNames) {
+    EXPECT_EQ(markedName("a.xls"), "new_a.xls");
+    EXPECT_EQ(markedName("分公司 1.xls"), "new_分公司 1.xls");
+    for (const char* good : {"2005", "二〇〇五年报表", " x ", "a.b", "...a"}) EXPECT_TRUE(isUsableFolderName(good)) << good;
+    for (const char* bad : {"", "  ", ".", "..", "...", ". .", "a/b", "a\\b", "c:", "a\nb"}) {
+        EXPECT_FALSE(isUsableFolderName(bad)) << bad;
+    }
+}
+
+}  // namespace
+}  // namespace sbx

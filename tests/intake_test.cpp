@@ -1,0 +1,220 @@
+// File intake without windows: the walk over the picked files with its messages and
+// outcome, the pool and summary copies, the overwrite question, the refusal of files from
+// the pool folder under any spelling of it, and copies that fail.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/support/scripted_dialogs.h"
+#include "workspace/intake.h"
+
+namespace fs = std::filesystem;
+using sbx::IntakeOutcome;
+using sbx::VectorPoolList;
+using sbx::WorkspacePaths;
+using sbx::testing::ScriptedDialogs;
+namespace text = sbx::intake_text;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+class IntakeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                ("sbx_intake_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(root_);
+        fs::create_directories(paths().summaryDirectory());
+        source_ = root_ / "source";
+        fs::create_directories(source_);
+        write(paths().summaryWorkbook(), "previous total");
+    }
+    void TearDown() override {
+        EXPECT_EQ(dialogs_.problems(), "");
+        fs::remove_all(root_);
+    }
+
+    WorkspacePaths paths() const { return WorkspacePaths(root_ / "kx"); }
+    static void write(const fs::path& file, const std::string& content) {
+        std::ofstream(file, std::ios::binary) << content;
+    }
+    static std::string read(const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    std::string pool(const std::string& name) const { return read(paths().poolFile(name)); }
+    std::string total() const { return read(paths().summaryWorkbook()); }
+    std::vector<std::string> poolFolderFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(paths().poolDirectory()))
+            if (!entry.is_directory()) names.push_back(sbx::utf8String(entry.path().filename()));
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    IntakeOutcome takeIn(const fs::path& folder, const Names& selected, const sbx::FileCopy& copy = sbx::copyFileContents) {
+        return sbx::takeInFiles(paths(), dialogs_, list_, folder, selected, copy);
+    }
+
+    fs::path root_;
+    fs::path source_;  // a folder outside the pool
+    ScriptedDialogs dialogs_;
+    VectorPoolList list_;
+};
+
+TEST_F(IntakeTest, FilesAreTakenInInListOrderAndTheSummaryIsACopyOfTheLast) {
+    write(source_ / "a.xls", "A");
+    write(source_ / "b.xls", "B");
+    list_.append("old.xls");
+    dialogs_.expectMessage(text::kAllTakenIn);
+    EXPECT_EQ(takeIn(source_, {"a.xls", "b.xls"}), IntakeOutcome::Done);
+    EXPECT_EQ(list_.names(), (Names{"old.xls", "a.xls", "b.xls"}));
+    EXPECT_EQ(pool("a.xls"), "A");
+    EXPECT_EQ(pool("b.xls"), "B");
+    EXPECT_EQ(total(), "B");
+    EXPECT_EQ(read(source_ / "a.xls"), "A");  // a copy, not a move
+    EXPECT_EQ(poolFolderFiles(), (Names{"a.xls", "b.xls"}));
+}
+
+TEST_F(IntakeTest, NonXlsNamesAreRefusedOneByOneAndTheWalkGoesOn) {
+    for (const char* name : {"notes.txt", "a.XLS", "c.xlsx", "b.xls"}) write(source_ / name, name);
+    dialogs_.expectMessage(text::kNotXls).expectMessage(text::kAllTakenIn);
+    EXPECT_EQ(takeIn(source_, {"notes.txt", "b.xls"}), IntakeOutcome::Done);
+    EXPECT_EQ(list_.names(), Names{"b.xls"});
+
+    // The outcome is that of the last entry handled.
+    dialogs_.expectMessage(text::kNotXls).expectMessage(text::kNotXls).expectMessage(text::kChooseAgain);
+    EXPECT_EQ(takeIn(source_, {"a.XLS", "c.xlsx"}), IntakeOutcome::ChooseAgain);
+    EXPECT_EQ(list_.names(), Names{"b.xls"});
+    EXPECT_EQ(poolFolderFiles(), Names{"b.xls"});
+}
+
+TEST_F(IntakeTest, NothingSelectedAsksToChooseAgain) {
+    dialogs_.expectMessage(text::kChooseAgain);
+    EXPECT_EQ(takeIn(source_, {}), IntakeOutcome::ChooseAgain);
+    EXPECT_EQ(total(), "previous total");
+}
+
+TEST_F(IntakeTest, AnExistingPoolFileIsReplacedOnYesAndListedOnceAtTheEnd) {
+    write(paths().poolFile("a.xls"), "old A");
+    write(source_ / "a.xls", "new A");
+    list_ = VectorPoolList({"a.xls", "x.xls", "a.xls"});
+    dialogs_.expectYesNo("目标目录下有a.xls同名文件，是否覆盖?", true).expectMessage(text::kAllTakenIn);
+    EXPECT_EQ(takeIn(source_, {"a.xls"}), IntakeOutcome::Done);
+    EXPECT_EQ(list_.names(), (Names{"x.xls", "a.xls"}));
+    EXPECT_EQ(pool("a.xls"), "new A");
+    EXPECT_EQ(total(), "new A");
+}
+
+TEST_F(IntakeTest, NoToTheOverwriteQuestionChangesNeitherPoolNorSummary) {
+    write(paths().poolFile("a.xls"), "old A");
+    write(source_ / "a.xls", "new A");
+    list_ = VectorPoolList({"a.xls"});
+    dialogs_.expectYesNo(sbx::pool_ops_text::overwriteQuestion("a.xls"), false).expectMessage(text::kChooseAgain);
+    EXPECT_EQ(takeIn(source_, {"a.xls"}), IntakeOutcome::ChooseAgain);
+    EXPECT_EQ(pool("a.xls"), "old A");
+    EXPECT_EQ(total(), "previous total");
+    EXPECT_EQ(list_.names(), Names{"a.xls"});
+}
+
+TEST_F(IntakeTest, DecliningTheLastFileEndsWithChooseAgainThoughOthersWereTakenIn) {
+    write(paths().poolFile("b.xls"), "old B");
+    write(source_ / "a.xls", "A");
+    write(source_ / "b.xls", "B");
+    dialogs_.expectYesNo(sbx::pool_ops_text::overwriteQuestion("b.xls"), false).expectMessage(text::kChooseAgain);
+    EXPECT_EQ(takeIn(source_, {"a.xls", "b.xls"}), IntakeOutcome::ChooseAgain);
+    EXPECT_EQ(list_.names(), Names{"a.xls"});
+    EXPECT_EQ(total(), "A");
+}
+
+TEST_F(IntakeTest, AFileFromThePoolFolderEndsTheWalkAndIsNeverDeleted) {
+    write(paths().poolFile("p.xls"), "pool P");
+    write(paths().poolFile("q.xls"), "pool Q");
+    write(paths().poolFile("n.txt"), "notes");
+    list_ = VectorPoolList({"p.xls", "q.xls"});
+    // The walk ends at p.xls: q.xls is not looked at (a second box would break the script).
+    dialogs_.expectMessage(text::kNotXls).expectMessage(text::kPoolFolder).expectMessage(text::kChooseAgain);
+    EXPECT_EQ(takeIn(paths().poolDirectory(), {"n.txt", "p.xls", "q.xls"}), IntakeOutcome::ChooseAgain);
+    EXPECT_EQ(pool("p.xls"), "pool P");
+    EXPECT_EQ(pool("q.xls"), "pool Q");
+    EXPECT_EQ(total(), "previous total");
+    EXPECT_EQ(list_.names(), (Names{"p.xls", "q.xls"}));
+}
+
+TEST_F(IntakeTest, ThePoolFolderIsRecognisedThroughALinkAndADotSpelling) {
+    write(paths().poolFile("p.xls"), "pool P");
+    list_ = VectorPoolList({"p.xls"});
+    const fs::path link = root_ / "link_to_pool";
+    fs::create_directory_symlink(paths().poolDirectory(), link);
+    const fs::path fileLinkFolder = root_ / "elsewhere";
+    fs::create_directories(fileLinkFolder);
+    fs::create_symlink(paths().poolFile("p.xls"), fileLinkFolder / "p.xls");
+    for (const fs::path& spelling : {link, paths().poolDirectory() / "hz" / "..", fileLinkFolder}) {
+        dialogs_.expectMessage(text::kPoolFolder).expectMessage(text::kChooseAgain);
+        EXPECT_EQ(takeIn(spelling, {"p.xls"}), IntakeOutcome::ChooseAgain) << spelling;
+        EXPECT_EQ(pool("p.xls"), "pool P");
+        EXPECT_EQ(list_.names(), Names{"p.xls"});
+    }
+    // Through another letter case where the disk does not tell case apart.
+    fs::path upper = paths().poolDirectory().parent_path() / "KX";
+    if (fs::exists(upper)) {
+        dialogs_.expectMessage(text::kPoolFolder).expectMessage(text::kChooseAgain);
+        EXPECT_EQ(takeIn(upper, {"p.xls"}), IntakeOutcome::ChooseAgain);
+        EXPECT_EQ(pool("p.xls"), "pool P");
+    }
+}
+
+TEST_F(IntakeTest, TheSummaryFolderIsNotThePoolFolder) {
+    dialogs_.expectMessage(text::kAllTakenIn);
+    EXPECT_EQ(takeIn(paths().summaryDirectory(), {"total.xls"}), IntakeOutcome::Done);
+    EXPECT_EQ(pool("total.xls"), "previous total");
+    EXPECT_EQ(list_.names(), Names{"total.xls"});
+}
+
+TEST_F(IntakeTest, ACopyThatFailsHalfWayLeavesTheOldPoolFileAndIsReported) {
+    write(paths().poolFile("a.xls"), "old A");
+    write(source_ / "a.xls", "new A, longer");
+    write(source_ / "b.xls", "B");
+    list_ = VectorPoolList({"a.xls"});
+    int copies = 0;
+    const auto failFirst = [&copies](const fs::path& from, const fs::path& to) {
+        if (++copies == 1) {
+            std::ofstream(to, std::ios::binary) << "new A";
+            return std::make_error_code(std::errc::no_space_on_device);
+        }
+        return sbx::copyFileContents(from, to);
+    };
+    const std::string reason = std::make_error_code(std::errc::no_space_on_device).message();
+    dialogs_.expectYesNo(sbx::pool_ops_text::overwriteQuestion("a.xls"), true)
+        .expectMessageContaining(sbx::utf8String(source_ / "a.xls"))
+        .expectMessage(text::kAllTakenIn);
+    EXPECT_EQ(takeIn(source_, {"a.xls", "b.xls"}, failFirst), IntakeOutcome::Done);
+    EXPECT_NE(dialogs_.messages().at(0).find(reason), std::string::npos) << dialogs_.messages().at(0);
+    EXPECT_EQ(pool("a.xls"), "old A");
+    EXPECT_EQ(total(), "B");
+    EXPECT_EQ(list_.names(), (Names{"a.xls", "b.xls"}));
+    EXPECT_EQ(poolFolderFiles(), (Names{"a.xls", "b.xls"}));
+}
+
+TEST_F(IntakeTest, AFailedCopyOfTheOnlyNewFileListsNothingAndAsksToChooseAgain) {
+    write(source_ / "a.xls", "A");
+    const auto fail = [](const fs::path&, const fs::path&) { return std::make_error_code(std::errc::io_error); };
+    dialogs_.expectMessageContaining(sbx::pool_ops_text::kCopyFailed).expectMessage(text::kChooseAgain);
+    EXPECT_EQ(takeIn(source_, {"a.xls"}, fail), IntakeOutcome::ChooseAgain);
+    EXPECT_EQ(list_.names(), Names{});
+    EXPECT_EQ(poolFolderFiles(), Names{});
+}
+
+TEST_F(IntakeTest, AMissingSummaryFolderIsReportedButTheFileIsTakenIn) {
+    fs::remove_all(paths().summaryDirectory());
+    write(source_ / "a.xls", "A");
+    dialogs_.expectMessageContaining(sbx::utf8String(paths().summaryWorkbook())).expectMessage(text::kAllTakenIn);
+    EXPECT_EQ(takeIn(source_, {"a.xls"}), IntakeOutcome::Done);
+    EXPECT_EQ(list_.names(), Names{"a.xls"});
+    EXPECT_EQ(pool("a.xls"), "A");
+}
+
+}  // namespace

@@ -1,0 +1,240 @@
+// Single pool files: the one-step replace, the screening of new names, rename with its
+// overwrite question and own-name case, delete, failures reported with the list kept true
+// to the folder, and the properties that SEE shows.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/support/scripted_dialogs.h"
+#include "workspace/pool.h"
+#include "workspace/pool_file_ops.h"
+
+namespace fs = std::filesystem;
+using sbx::VectorPoolList;
+using sbx::WorkspacePaths;
+using sbx::testing::ScriptedDialogs;
+namespace text = sbx::pool_ops_text;
+
+namespace {
+
+class PoolFileOpsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                ("sbx_poolops_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(root_);
+        fs::create_directories(paths().summaryDirectory());
+    }
+    void TearDown() override {
+        EXPECT_EQ(dialogs_.problems(), "");
+        fs::remove_all(root_);
+    }
+
+    WorkspacePaths paths() const { return WorkspacePaths(root_ / "kx"); }
+    void write(const std::string& name, const std::string& content) {
+        std::ofstream(paths().poolFile(name), std::ios::binary) << content;
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream in(paths().poolFile(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    bool exists(const std::string& name) const { return fs::exists(paths().poolFile(name)); }
+    // Every file in the pool folder, pool files or not.
+    std::vector<std::string> folderFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(paths().poolDirectory()))
+            if (!entry.is_directory()) names.push_back(sbx::utf8String(entry.path().filename()));
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // The list must name exactly the pool files of the folder.
+    void expectListTrueToFolder(const VectorPoolList& list) const {
+        std::vector<std::string> listed = list.names(), pool;
+        for (const std::string& name : folderFiles())
+            if (sbx::isPoolFileName(name)) pool.push_back(name);
+        std::sort(listed.begin(), listed.end());
+        EXPECT_EQ(listed, pool);
+    }
+
+    fs::path root_;
+    ScriptedDialogs dialogs_;
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(PoolFileOpsTest, ReplaceFilePutsTheNewBytesInPlaceAndLeavesNoTemporaryFile) {
+    write("a.xls", "old");
+    const fs::path source = root_ / "a.xls";
+    std::ofstream(source, std::ios::binary) << "new content";
+    ASSERT_FALSE(sbx::replaceFile(source, paths().poolFile("a.xls")));
+    EXPECT_EQ(read("a.xls"), "new content");
+    EXPECT_EQ(folderFiles(), Names{"a.xls"});
+}
+
+TEST_F(PoolFileOpsTest, ReplaceFileThatFailsHalfWayKeepsTheOldFileWhole) {
+    write("a.xls", "the old pool file");
+    const fs::path source = root_ / "a.xls";
+    std::ofstream(source, std::ios::binary) << "new content that will not arrive";
+    const auto halfThenFail = [](const fs::path&, const fs::path& to) {
+        std::ofstream(to, std::ios::binary) << "new cont";
+        return std::make_error_code(std::errc::no_space_on_device);
+    };
+    const std::error_code error = sbx::replaceFile(source, paths().poolFile("a.xls"), halfThenFail);
+    EXPECT_EQ(error, std::make_error_code(std::errc::no_space_on_device));
+    EXPECT_EQ(read("a.xls"), "the old pool file");
+    EXPECT_EQ(folderFiles(), Names{"a.xls"});
+}
+
+TEST_F(PoolFileOpsTest, ScreeningRefusesPathsDotsReservedAndOverlongNames) {
+    for (const char* bad : {"a/b", "a\\b", "..", "../x", "a..b", "a:b", "a*", "a?", "a|b", "a<b", "a\"b", "CON", "nul",
+                            "com1", "Lpt9.txt", "tab\there"}) {
+        EXPECT_TRUE(sbx::screenNewFileName(bad).has_value()) << bad;
+    }
+    EXPECT_TRUE(sbx::screenNewFileName(std::string(252, 'x')).has_value());
+    for (const char* good : {"b", "b.xls", "二分公司", "a.b", "console", "com10"}) {
+        EXPECT_FALSE(sbx::screenNewFileName(good).has_value()) << good;
+    }
+    EXPECT_FALSE(sbx::screenNewFileName(std::string(251, 'x')).has_value());
+}
+
+TEST_F(PoolFileOpsTest, TrimBlanksRemovesOrdinaryAndFullWidthBlanksAtBothEnds) {
+    EXPECT_EQ(sbx::trimTypedName("  b \t"), "b");
+    EXPECT_EQ(sbx::trimTypedName("\xE3\x80\x80 b c\xE3\x80\x80"), "b c");
+    EXPECT_EQ(sbx::trimTypedName("   "), "");
+}
+
+TEST_F(PoolFileOpsTest, RenameAppendsTheNewNameRemovesTheOldAndAlwaysAddsXls) {
+    write("a.xls", "A");
+    write("c.xls", "C");
+    VectorPoolList list({"a.xls", "c.xls"});
+    dialogs_.expectInput(text::kRenamePrompt, "  b.xls ");
+    EXPECT_TRUE(sbx::renamePoolFile(paths(), dialogs_, list, "a.xls"));
+    EXPECT_EQ(list.names(), (Names{"c.xls", "b.xls.xls"}));
+    EXPECT_EQ(read("b.xls.xls"), "A");
+    EXPECT_FALSE(exists("a.xls"));
+    EXPECT_EQ(dialogs_.transcript().front().title, "");
+}
+
+TEST_F(PoolFileOpsTest, RenameWithBlanksCancelOrTheOwnNameChangesNothing) {
+    write("a.xls", "A");
+    VectorPoolList list({"a.xls"});
+    dialogs_.expectInput(text::kRenamePrompt, "   ")
+        .expectInput(text::kRenamePrompt, std::nullopt)
+        .expectInput(text::kRenamePrompt, " a ");
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(sbx::renamePoolFile(paths(), dialogs_, list, "a.xls"));
+    EXPECT_EQ(list.names(), Names{"a.xls"});
+    EXPECT_EQ(read("a.xls"), "A");
+    EXPECT_EQ(folderFiles(), Names{"a.xls"});
+}
+
+TEST_F(PoolFileOpsTest, RenameRefusesScreenedNamesWithAMessageAndTouchesNothing) {
+    write("a.xls", "A");
+    fs::create_directories(root_ / "outside");
+    VectorPoolList list({"a.xls"});
+    for (const char* bad : {"../outside/x", "sub/b", ".."}) {
+        dialogs_.expectInput(text::kRenamePrompt, bad).expectMessageContaining("不能作为文件名");
+        EXPECT_FALSE(sbx::renamePoolFile(paths(), dialogs_, list, "a.xls")) << bad;
+    }
+    EXPECT_EQ(list.names(), Names{"a.xls"});
+    EXPECT_EQ(folderFiles(), Names{"a.xls"});
+    EXPECT_TRUE(fs::is_empty(root_ / "outside"));
+}
+
+TEST_F(PoolFileOpsTest, RenameOntoAnotherFileAsksAndOnYesListsTheNameOnce) {
+    write("a.xls", "A");
+    write("b.xls", "B");
+    write("c.xls", "C");
+    VectorPoolList list({"b.xls", "a.xls", "c.xls"});
+    dialogs_.expectInput(text::kRenamePrompt, "b").expectYesNo(text::overwriteQuestion("b.xls"), false);
+    EXPECT_FALSE(sbx::renamePoolFile(paths(), dialogs_, list, "a.xls"));
+    EXPECT_EQ(read("a.xls"), "A");
+    EXPECT_EQ(read("b.xls"), "B");
+    EXPECT_EQ(list.names(), (Names{"b.xls", "a.xls", "c.xls"}));
+
+    dialogs_.expectInput(text::kRenamePrompt, "b").expectYesNo(text::overwriteQuestion("b.xls"), true);
+    EXPECT_TRUE(sbx::renamePoolFile(paths(), dialogs_, list, "a.xls"));
+    EXPECT_EQ(read("b.xls"), "A");
+    EXPECT_FALSE(exists("a.xls"));
+    EXPECT_EQ(list.names(), (Names{"c.xls", "b.xls"}));
+    expectListTrueToFolder(list);
+}
+
+TEST_F(PoolFileOpsTest, RenameThatFailsIsReportedAndTheListFollowsTheFolder) {
+    write("a.xls", "A");
+    // A non-empty folder named b.xls cannot be renamed over, whoever runs the test.
+    fs::create_directories(paths().poolFile("b.xls") / "inner");
+    VectorPoolList list({"a.xls"});
+    dialogs_.expectInput(text::kRenamePrompt, "b")
+        .expectYesNo(text::overwriteQuestion("b.xls"), true)
+        .expectMessageContaining(std::string(text::kRenameFailed) + "a.xls → b.xls\r");
+    EXPECT_FALSE(sbx::renamePoolFile(paths(), dialogs_, list, "a.xls"));
+    EXPECT_EQ(read("a.xls"), "A");
+    EXPECT_EQ(list.names(), Names{"a.xls"});
+}
+
+TEST_F(PoolFileOpsTest, RenameOfAFileThatVanishedIsReportedAndItsEntryGoes) {
+    VectorPoolList list({"gone.xls", "c.xls"});
+    write("c.xls", "C");
+    dialogs_.expectInput(text::kRenamePrompt, "new").expectMessageContaining(text::kRenameFailed);
+    EXPECT_FALSE(sbx::renamePoolFile(paths(), dialogs_, list, "gone.xls"));
+    EXPECT_EQ(list.names(), Names{"c.xls"});
+}
+
+TEST_F(PoolFileOpsTest, DeleteAsksAndOnOkRemovesFileAndEntry) {
+    write("a.xls", "A");
+    write("b.xls", "B");
+    VectorPoolList list({"a.xls", "b.xls"});
+    dialogs_.expectOkCancel(text::deleteQuestion("a.xls"), false).expectOkCancel("确信要删除文件：a.xls吗？", true);
+    EXPECT_FALSE(sbx::deletePoolFile(paths(), dialogs_, list, "a.xls"));
+    EXPECT_TRUE(exists("a.xls"));
+    EXPECT_TRUE(sbx::deletePoolFile(paths(), dialogs_, list, "a.xls"));
+    EXPECT_FALSE(exists("a.xls"));
+    EXPECT_EQ(list.names(), Names{"b.xls"});
+    expectListTrueToFolder(list);
+}
+
+TEST_F(PoolFileOpsTest, DeleteThatFailsIsReportedAndTheEntryStays) {
+    write("a.xls", "A");
+    write("b.xls", "B");
+    VectorPoolList list({"a.xls", "b.xls"});
+    dialogs_.expectOkCancel(text::deleteQuestion("a.xls"), true)
+        .expectMessageContaining(std::string(text::kDeleteFailed) + "a.xls\r");
+    const auto refuse = [](const fs::path&) { return std::make_error_code(std::errc::permission_denied); };
+    EXPECT_FALSE(sbx::deletePoolFile(paths(), dialogs_, list, "a.xls", refuse));
+    EXPECT_EQ(read("a.xls"), "A");
+    EXPECT_EQ(list.names(), (Names{"a.xls", "b.xls"}));
+    expectListTrueToFolder(list);
+}
+
+TEST_F(PoolFileOpsTest, DeleteNeverRemovesAFolderOfThatName) {
+    // An empty folder: the plain remove call would take it.
+    fs::create_directories(paths().poolFile("a.xls"));
+    VectorPoolList list({"a.xls"});
+    dialogs_.expectOkCancel(text::deleteQuestion("a.xls"), true)
+        .expectMessageContaining(std::string(text::kDeleteFailed) + "a.xls\r");
+    EXPECT_FALSE(sbx::deletePoolFile(paths(), dialogs_, list, "a.xls"));
+    EXPECT_TRUE(fs::is_directory(paths().poolFile("a.xls")));
+    // Not a pool file, so the entry goes while the folder stays.
+    EXPECT_EQ(list.names(), Names{});
+}
+
+TEST_F(PoolFileOpsTest, DescribeShowsSizeTimeAndWorksheetsOrWhyTheyCannotBeRead) {
+    fs::copy_file(fs::path(SBX_TEST_DATA).parent_path().parent_path() / "examples" / "sample_report.xls", paths().poolFile("报表.xls"));
+    const std::string shown = sbx::describePoolFile(paths(), "报表.xls", sbx::makeNativeHost);
+    const auto size = fs::file_size(paths().poolFile("报表.xls"));
+    EXPECT_NE(shown.find("文件：报表.xls\r大小：" + std::to_string(size) + " 字节\r修改时间：20"), std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("工作表：2 个（资产负债表、利润表）"), std::string::npos) << shown;
+
+    write("broken.xls", "not a workbook");
+    const std::string broken = sbx::describePoolFile(paths(), "broken.xls", sbx::makeNativeHost);
+    EXPECT_NE(broken.find("大小：14 字节"), std::string::npos) << broken;
+    EXPECT_NE(broken.find("工作表：无法读取（"), std::string::npos) << broken;
+
+    EXPECT_NE(sbx::describePoolFile(paths(), "missing.xls", sbx::makeNativeHost).find("无法读取文件属性"),
+              std::string::npos);
+}
+
+}  // namespace

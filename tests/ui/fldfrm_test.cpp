@@ -1,0 +1,316 @@
+// The file intake window fldfrm opened from the main window's Command4: its controls, the
+// lists that follow the current folder, the drive list, taking files in with every message
+// and outcome, the pool folder under another spelling, a copy that fails, and the main
+// window disabled while it is open.
+#include <algorithm>
+#include <filesystem>
+
+#include <QComboBox>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "tests/ui/main_window_fixture.h"
+#include "ui/file_intake_window.h"
+#include "ui/open_windows.h"
+#include "workspace/intake.h"
+#include "workspace/pool.h"
+#include "workspace/startup.h"
+
+using namespace sbx::testing;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+namespace text = sbx::intake_text;
+
+namespace {
+
+QString u(const char* text) { return QString::fromUtf8(text); }
+QString q(const fs::path& path) { return QString::fromUtf8(sbx::utf8String(path).c_str()); }
+
+QStringList entries(const QListWidget& list) {
+    QStringList texts;
+    for (int row = 0; row < list.count(); ++row) texts << list.item(row)->text();
+    return texts;
+}
+
+std::string read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+class FldfrmTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<MainWindowFixture> f;
+    std::unique_ptr<QTemporaryDir> source;  // a folder outside the pool
+    QString startFolder;
+    QPointer<sbx::FileIntakeWindow> intake;
+
+    fs::path src() const { return sbx::utf8Path(source->path().toStdString()); }
+    template <typename Widget = QWidget>
+    Widget* in(const char* name) const {
+        return intake->findChild<Widget*>(QString::fromLatin1(name));
+    }
+    QListWidget* file1() const { return in<QListWidget>("File1"); }
+    void openIntake() {
+        QTest::mouseClick(f->button("Command4"), Qt::LeftButton);
+        intake = sbx::findOpenWindow<sbx::FileIntakeWindow>();
+        QVERIFY(intake);
+        QVERIFY(intake->isVisible());
+    }
+    void selectFiles(const QStringList& names) {
+        file1()->clearSelection();
+        for (const QString& name : names) {
+            const auto found = file1()->findItems(name, Qt::MatchExactly);
+            QVERIFY2(found.size() == 1, qPrintable(name));
+            found.front()->setSelected(true);
+        }
+    }
+    void takeIn() { QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton); }
+    // List1 names exactly the pool files of the folder.
+    void expectList1TrueToFolder() const {
+        QStringList pool;
+        for (const auto& entry : fs::directory_iterator(f->paths.poolDirectory())) {
+            const std::string name = sbx::utf8String(entry.path().filename());
+            if (entry.is_regular_file() && sbx::isPoolFileName(name)) pool << QString::fromStdString(name);
+        }
+        QStringList listed = entries(*f->list1());
+        pool.sort();
+        listed.sort();
+        QCOMPARE(listed, pool);
+    }
+
+private slots:
+    void init() {
+        startFolder = QDir::currentPath();
+        f = std::make_unique<MainWindowFixture>();
+        f->paths = freshWorkspace();
+        writeFile(f->paths.poolFile("p.xls"), "pool P");
+        f->dialogs.expectOkCancel(sbx::startup_text::kWorkOnPool, true);
+        f->make();
+        f->window->startUp(0ms);
+        f->window->show();
+        source = std::make_unique<QTemporaryDir>();
+        for (const char* name : {"b.xls", "a.xls", "notes.txt", "c.XLS"}) writeFile(src() / name, name);
+        fs::create_directories(src() / "子目录");
+        QVERIFY(QDir::setCurrent(source->path()));
+    }
+    void cleanup() {
+        if (intake) intake->close();
+        QVERIFY2(f->dialogs.problems().empty(), f->dialogs.problems().c_str());
+        f.reset();
+        QDir::setCurrent(startFolder);
+        source.reset();
+    }
+
+    void command4OpensTheWindowOnTheCurrentFolderAndDisablesMain() {
+        f->control<QLabel>("Label13")->setText(QStringLiteral("2"));
+        openIntake();
+        QCOMPARE(f->caption("Label13"), QString());
+        QVERIFY(!f->window->isEnabled());
+        QVERIFY(intake->isEnabled());
+        QCOMPARE(intake->windowTitle(), u("请选择XLS文件"));
+        QCOMPARE(in<QPushButton>("Command1")->text(), u("确定"));
+        QCOMPARE(in<QPushButton>("Command1")->toolTip(), u("添加所选表格文件"));
+        QCOMPARE(in<QPushButton>("Command2")->text(), u("退出"));
+        for (const char* name : {"Frame1", "Drive1", "Dir1"}) QVERIFY2(in(name), name);
+        QCOMPARE(file1()->selectionMode(), QAbstractItemView::ExtendedSelection);
+        // Tab order as designed: Drive1, Dir1, Command1, File1, Command2.
+        QStringList order;
+        QWidget* step = in("Drive1");
+        do {
+            if (step->parentWidget() && step->focusPolicy() & Qt::TabFocus && !step->objectName().startsWith(u("qt_")))
+                order << step->objectName();
+            step = step->nextInFocusChain();
+        } while (step != in("Drive1"));
+        order.removeAll(QString());
+        QCOMPARE(order, (QStringList{u("Drive1"), u("Dir1"), u("Command1"), u("File1"), u("Command2")}));
+
+        QCOMPARE(intake->folder(), QDir(source->path()).absolutePath());
+        // All files, no folders, in name order whatever the case.
+        QCOMPARE(entries(*file1()), (QStringList{u("a.xls"), u("b.xls"), u("c.XLS"), u("notes.txt")}));
+        const QStringList folders = entries(*in<QListWidget>("Dir1"));
+        QVERIFY(folders.last().trimmed() == u("子目录"));
+
+        QTest::mouseClick(in<QPushButton>("Command2"), Qt::LeftButton);
+        QTRY_VERIFY(intake.isNull());
+        QVERIFY(f->window->isEnabled());
+    }
+
+    void closingTheWindowAnyOtherWayEnablesMainToo() {
+        openIntake();
+        intake->close();
+        QVERIFY(f->window->isEnabled());
+    }
+
+    void dir1ChangeMovesTheListsAndTheCurrentFolder() {
+        openIntake();
+        auto* dir1 = in<QListWidget>("Dir1");
+        QListWidgetItem* sub = dir1->findItems(u("子目录"), Qt::MatchEndsWith).value(0);
+        QVERIFY(sub);
+        writeFile(src() / "子目录" / "d.xls", "D");
+        emit dir1->itemActivated(sub);
+        const QString subPath = QDir(source->path()).absoluteFilePath(u("子目录"));
+        QCOMPARE(intake->folder(), subPath);
+        QCOMPARE(QDir::currentPath(), subPath);
+        QCOMPARE(entries(*file1()), QStringList{u("d.xls")});
+        // Its parent is listed above it and leads back.
+        QListWidgetItem* parent = dir1->item(dir1->currentRow() - 1);
+        emit dir1->itemActivated(parent);
+        QCOMPARE(QDir::currentPath(), QDir(source->path()).absolutePath());
+        QCOMPARE(file1()->count(), 4);
+    }
+
+    void twoFilesAreTakenInInListOrder() {
+        openIntake();
+        selectFiles({u("b.xls"), u("a.xls")});
+        f->button("Command2")->setEnabled(false);
+        f->dialogs.expectMessage(text::kAllTakenIn);
+        takeIn();
+        QCOMPARE(entries(*f->list1()), (QStringList{u("p.xls"), u("a.xls"), u("b.xls")}));
+        QCOMPARE(f->caption("Label4"), QStringLiteral(" 3"));
+        QCOMPARE(f->hint(), u("请点击[环境设定]来设置汇总计算参数!"));
+        QCOMPARE(read(f->paths.summaryWorkbook()), std::string("b.xls"));
+        QCOMPARE(intake->focusWidget(), in("Command2"));
+        intake->close();  // Command2 shows its state once the main window is enabled again
+        QVERIFY(f->button("Command2")->isEnabled());
+        // The job is not touched.
+        QVERIFY(!f->window->job().jobReady);
+        expectList1TrueToFolder();
+    }
+
+    void notAnXlsFileAsksToChooseAgainAndRewritesTheCount() {
+        openIntake();
+        for (const QString& name : {u("notes.txt"), u("c.XLS")}) {
+            selectFiles({name});
+            f->control<QLabel>("Label4")->setText(QStringLiteral("?"));
+            f->dialogs.expectMessage(text::kNotXls).expectMessage(text::kChooseAgain);
+            takeIn();
+            QCOMPARE(entries(*f->list1()), QStringList{u("p.xls")});
+            QCOMPARE(f->caption("Label4"), QStringLiteral(" 1"));
+        }
+        QCOMPARE(f->hint(), u("欢迎使用数簿星"));
+    }
+
+    void noSelectionAsksToChooseAgainAndStillEnablesCommand2() {
+        openIntake();
+        f->button("Command2")->setEnabled(false);
+        f->dialogs.expectMessage(text::kChooseAgain);
+        takeIn();
+        intake->close();
+        QVERIFY(f->button("Command2")->isEnabled());
+    }
+
+    void anExistingPoolFileIsReplacedOnYesAndKeptOnNo() {
+        writeFile(f->paths.poolFile("a.xls"), "old A");
+        f->list1()->addItem(u("a.xls"));
+        openIntake();
+        selectFiles({u("a.xls")});
+        f->dialogs.expectYesNo("目标目录下有a.xls同名文件，是否覆盖?", false).expectMessage(text::kChooseAgain);
+        takeIn();
+        QCOMPARE(read(f->paths.poolFile("a.xls")), std::string("old A"));
+        QCOMPARE(read(f->paths.summaryWorkbook()), std::string("pool P"));
+
+        f->dialogs.expectYesNo("目标目录下有a.xls同名文件，是否覆盖?", true).expectMessage(text::kAllTakenIn);
+        takeIn();
+        QCOMPARE(read(f->paths.poolFile("a.xls")), std::string("a.xls"));
+        QCOMPARE(entries(*f->list1()), (QStringList{u("p.xls"), u("a.xls")}));
+        QCOMPARE(f->caption("Label4"), QStringLiteral(" 2"));
+        expectList1TrueToFolder();
+    }
+
+    void aPoolFileIsNeverTakenInOntoItselfThroughAnotherSpelling() {
+        const fs::path link = src() / "pool_link";
+        fs::create_directory_symlink(f->paths.poolDirectory(), link);
+        openIntake();
+        QVERIFY(intake->changeFolder(q(link)));
+        QCOMPARE(intake->folder(), q(link));
+        QCOMPARE(QDir::current().canonicalPath(), QDir(q(link)).canonicalPath());
+        selectFiles({u("p.xls")});
+        f->dialogs.expectMessage(text::kPoolFolder).expectMessage(text::kChooseAgain);
+        takeIn();
+        QCOMPARE(read(f->paths.poolFile("p.xls")), std::string("pool P"));
+        QCOMPARE(entries(*f->list1()), QStringList{u("p.xls")});
+        expectList1TrueToFolder();
+
+        // Where the disk does not tell letter case apart, the upper-case spelling too.
+        const fs::path upper = f->paths.poolDirectory().parent_path() / "KX";
+        if (fs::exists(upper)) {
+            QVERIFY(intake->changeFolder(q(upper)));
+            selectFiles({u("p.xls")});
+            f->dialogs.expectMessage(text::kPoolFolder).expectMessage(text::kChooseAgain);
+            takeIn();
+            QCOMPARE(read(f->paths.poolFile("p.xls")), std::string("pool P"));
+        }
+    }
+
+    void aCopyThatFailsKeepsThePoolFileAndTheList() {
+        writeFile(f->paths.poolFile("a.xls"), "old A");
+        f->list1()->addItem(u("a.xls"));
+        f->window->refreshCounts();
+        const auto halfThenFail = [](const fs::path&, const fs::path& to) {
+            std::ofstream(to, std::ios::binary) << "a.x";
+            return std::make_error_code(std::errc::no_space_on_device);
+        };
+        const sbx::PoolWindowContext context{f->window.get(), f->list1(), f->control<QLabel>("Label13"),
+                                             f->button("Command2"), f->dialogs, f->paths, sbx::makeNativeHost,
+                                             [this](const std::string& t) { f->window->setHint(t); },
+                                             [this] { f->window->refreshCounts(); }};
+        intake = new sbx::FileIntakeWindow(context, {}, halfThenFail);
+        intake->show();
+        selectFiles({u("a.xls")});
+        f->dialogs.expectYesNo("目标目录下有a.xls同名文件，是否覆盖?", true)
+            .expectMessageContaining(sbx::pool_ops_text::kCopyFailed)
+            .expectMessage(text::kChooseAgain);
+        takeIn();
+        QVERIFY(f->dialogs.messages().at(0).find(std::make_error_code(std::errc::no_space_on_device).message()) !=
+                std::string::npos);
+        QCOMPARE(read(f->paths.poolFile("a.xls")), std::string("old A"));
+        QCOMPARE(entries(*f->list1()), (QStringList{u("p.xls"), u("a.xls")}));
+        QCOMPARE(f->caption("Label4"), QStringLiteral(" 2"));
+        QCOMPARE(f->hint(), u("欢迎使用数簿星"));
+        // Nothing half-written is left in the pool folder.
+        QCOMPARE(std::distance(fs::directory_iterator(f->paths.poolDirectory()), fs::directory_iterator()), 3);
+        expectList1TrueToFolder();
+    }
+
+    void aDriveThatIsNotReadyKeepsTheOldFolder() {
+        QTemporaryDir other;
+        const QString missing = other.path() + u("/no_medium");
+        const sbx::PoolWindowContext context{f->window.get(), f->list1(), f->control<QLabel>("Label13"),
+                                             f->button("Command2"), f->dialogs, f->paths, sbx::makeNativeHost,
+                                             {}, {}};
+        intake = new sbx::FileIntakeWindow(context, {QStringLiteral("/"), other.path(), missing});
+        auto* drive1 = in<QComboBox>("Drive1");
+        QCOMPARE(drive1->currentIndex(), 0);  // the source folder lies on "/"
+
+        f->dialogs.expectMessage(text::kDriveNotReady);
+        intake->changeDrive(2);
+        QCOMPARE(drive1->currentIndex(), 2);
+        QCOMPARE(intake->folder(), QDir(source->path()).absolutePath());
+        QCOMPARE(QDir::currentPath(), QDir(source->path()).absolutePath());
+        QCOMPARE(file1()->count(), 4);
+
+        // A ready drive: its folder, as the lists and the process see it.
+        intake->changeDrive(1);
+        QCOMPARE(intake->folder(), QDir(other.path()).absolutePath());
+        QCOMPARE(QDir::currentPath(), QDir(other.path()).absolutePath());
+        QCOMPARE(file1()->count(), 0);
+        // Back to the drive of the root: its root.
+        intake->changeDrive(0);
+        QCOMPARE(intake->folder(), QDir::rootPath());
+    }
+
+    void withoutDriveLettersTheDriveListHoldsTheRootAndHome() {
+        const QStringList roots = sbx::FileIntakeWindow::systemDriveRoots();
+        QVERIFY(roots.size() >= 2);
+        if (QDir::drives().size() == 1) {
+            QCOMPARE(roots, (QStringList{QDir::rootPath(), QDir::homePath()}));
+        }
+    }
+};
+
+QTEST_MAIN(FldfrmTest)
+#include "fldfrm_test.moc"

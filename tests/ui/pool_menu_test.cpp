@@ -1,0 +1,230 @@
+// The pool list's menu op: OPN in the read-only viewer, SEE's properties, RENAME with its
+// screening, overwrite question and own name, del with its question, failures reported, and
+// List1 and Label4 true to the folder after every operation.
+#include <algorithm>
+#include <filesystem>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QtTest>
+
+#include "tests/ui/main_window_fixture.h"
+#include "ui/workbook_viewer.h"
+#include "workspace/pool.h"
+#include "workspace/pool_file_ops.h"
+#include "workspace/startup.h"
+
+using namespace sbx::testing;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+namespace text = sbx::pool_ops_text;
+
+namespace {
+
+QString u(const char* text) { return QString::fromUtf8(text); }
+
+QStringList entries(const QListWidget& list) {
+    QStringList texts;
+    for (int row = 0; row < list.count(); ++row) texts << list.item(row)->text();
+    return texts;
+}
+
+std::string read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool viewerOpen() {
+    const auto windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [](QWidget* widget) {
+        return qobject_cast<sbx::WorkbookViewer*>(widget) != nullptr && widget->isVisible();
+    });
+}
+
+}  // namespace
+
+class PoolMenuTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<MainWindowFixture> f;
+
+    bool exists(const char* name) const { return fs::exists(f->paths.poolFile(name)); }
+    void select(const QString& name) {
+        f->list1()->clearSelection();
+        const auto found = f->list1()->findItems(name, Qt::MatchExactly);
+        QVERIFY2(!found.isEmpty(), qPrintable(name));
+        found.front()->setSelected(true);
+    }
+    void choose(const char* action) {
+        QAction* item = f->window->findChild<QMenu*>("op")->findChild<QAction*>(QString::fromLatin1(action));
+        QVERIFY2(item, action);
+        item->trigger();
+    }
+    void expectList1TrueToFolder() const {
+        QStringList pool;
+        for (const auto& entry : fs::directory_iterator(f->paths.poolDirectory())) {
+            const std::string name = sbx::utf8String(entry.path().filename());
+            if (entry.is_regular_file() && sbx::isPoolFileName(name)) pool << QString::fromStdString(name);
+        }
+        QStringList listed = entries(*f->list1());
+        pool.sort();
+        listed.sort();
+        QCOMPARE(listed, pool);
+        QCOMPARE(f->caption("Label4"), sbx::countCaption(f->list1()->count()));
+    }
+
+private slots:
+    void init() {
+        f = std::make_unique<MainWindowFixture>();
+        f->paths = freshWorkspace();
+        fs::create_directories(f->paths.poolDirectory());
+        fs::copy_file(fs::path(SBX_EXAMPLES) / "sample_report.xls", f->paths.poolFile("a.xls"));
+        writeFile(f->paths.poolFile("b.xls"), "B");
+        writeFile(f->paths.poolFile("c.xls"), "C");
+        f->dialogs.expectOkCancel(sbx::startup_text::kWorkOnPool, true);
+        f->make();
+        f->window->startUp(0ms);
+        f->window->show();
+        // The directory's own order is not known: put a.xls, b.xls, c.xls in that order.
+        f->list1()->clear();
+        f->list1()->addItems({u("a.xls"), u("b.xls"), u("c.xls")});
+    }
+    void cleanup() {
+        QVERIFY2(f->dialogs.problems().empty(), f->dialogs.problems().c_str());
+        f.reset();
+    }
+
+    void withoutExactlyOneSelectedEntryNoActionAsks() {
+        // A box would break the script: none may appear.
+        f->list1()->clearSelection();
+        for (const char* action : {"OPN", "SEE", "RENAME", "del"}) choose(action);
+        f->list1()->item(0)->setSelected(true);
+        f->list1()->item(1)->setSelected(true);
+        for (const char* action : {"OPN", "SEE", "RENAME", "del"}) choose(action);
+        QCOMPARE(f->list1()->count(), 3);
+    }
+
+    void openShowsTheWorkbookUntilOkAndNeverSavesIt() {
+        const std::string before = read(f->paths.poolFile("a.xls"));
+        select(u("a.xls"));
+        bool shownDuringMessage = false;
+        f->dialogs.expectMessage("查看完毕后,按确定自动关闭!").then([&] { shownDuringMessage = viewerOpen(); });
+        choose("OPN");
+        QVERIFY(shownDuringMessage);
+        QVERIFY(!viewerOpen());
+        QCOMPARE(read(f->paths.poolFile("a.xls")), before);
+    }
+
+    void openOfABrokenWorkbookIsReported() {
+        select(u("b.xls"));
+        f->dialogs.expectMessageContaining("无法打开文件：b.xls\r");
+        choose("OPN");
+        QVERIFY(!viewerOpen());
+    }
+
+    void seeShowsSizeTimeAndWorksheets() {
+        select(u("a.xls"));
+        f->dialogs.expectMessageContaining("工作表：2 个（资产负债表、利润表）");
+        choose("SEE");
+        const std::string shown = f->dialogs.messages().back();
+        QVERIFY(shown.find("大小：" + std::to_string(fs::file_size(f->paths.poolFile("a.xls"))) + " 字节") !=
+                std::string::npos);
+        QVERIFY(shown.find("修改时间：") != std::string::npos);
+    }
+
+    void renameMovesTheEntryToTheEndAndAlwaysAppendsXls() {
+        select(u("a.xls"));
+        f->dialogs.expectInput(text::kRenamePrompt, " 新名 ");
+        choose("RENAME");
+        QCOMPARE(entries(*f->list1()), (QStringList{u("b.xls"), u("c.xls"), u("新名.xls")}));
+        QVERIFY(!exists("a.xls"));
+        QVERIFY(exists("新名.xls"));
+        select(u("b.xls"));
+        f->dialogs.expectInput(text::kRenamePrompt, "d.xls");
+        choose("RENAME");
+        QVERIFY(exists("d.xls.xls"));
+        expectList1TrueToFolder();
+    }
+
+    void renameWithBlanksCancelOrTheOwnNameChangesNothing() {
+        select(u("b.xls"));
+        f->dialogs.expectInput(text::kRenamePrompt, "   ")
+            .expectInput(text::kRenamePrompt, std::nullopt)
+            .expectInput(text::kRenamePrompt, "b");
+        for (int i = 0; i < 3; ++i) choose("RENAME");
+        QCOMPARE(entries(*f->list1()), (QStringList{u("a.xls"), u("b.xls"), u("c.xls")}));
+        QCOMPARE(read(f->paths.poolFile("b.xls")), std::string("B"));
+        expectList1TrueToFolder();
+    }
+
+    void renameRefusesPathsAndDots() {
+        select(u("b.xls"));
+        for (const char* bad : {"..", "a/b", "../b", "x\\y"}) {
+            f->dialogs.expectInput(text::kRenamePrompt, bad).expectMessageContaining("不能作为文件名");
+            choose("RENAME");
+        }
+        QVERIFY(!fs::exists(f->paths.poolDirectory().parent_path() / "b.xls"));
+        QCOMPARE(entries(*f->list1()), (QStringList{u("a.xls"), u("b.xls"), u("c.xls")}));
+        expectList1TrueToFolder();
+    }
+
+    void renameOntoAnExistingNameAsksAndOnYesListsItOnce() {
+        select(u("b.xls"));
+        f->dialogs.expectInput(text::kRenamePrompt, "c").expectYesNo("目标目录下有c.xls同名文件，是否覆盖?", false);
+        choose("RENAME");
+        QCOMPARE(read(f->paths.poolFile("c.xls")), std::string("C"));
+        QCOMPARE(entries(*f->list1()), (QStringList{u("a.xls"), u("b.xls"), u("c.xls")}));
+
+        f->dialogs.expectInput(text::kRenamePrompt, "c").expectYesNo("目标目录下有c.xls同名文件，是否覆盖?", true);
+        choose("RENAME");
+        QCOMPARE(read(f->paths.poolFile("c.xls")), std::string("B"));
+        QVERIFY(!exists("b.xls"));
+        QCOMPARE(entries(*f->list1()), (QStringList{u("a.xls"), u("c.xls")}));
+        expectList1TrueToFolder();
+    }
+
+    void aRenameThatFailsIsReportedAndTheListStaysTrue() {
+        fs::create_directories(f->paths.poolFile("d.xls") / "inner");
+        select(u("b.xls"));
+        f->dialogs.expectInput(text::kRenamePrompt, "d")
+            .expectYesNo("目标目录下有d.xls同名文件，是否覆盖?", true)
+            .expectMessageContaining(std::string(text::kRenameFailed) + "b.xls → d.xls\r");
+        choose("RENAME");
+        QCOMPARE(read(f->paths.poolFile("b.xls")), std::string("B"));
+        expectList1TrueToFolder();
+    }
+
+    void deleteAsksAndTheLastDeletionDisablesCommand2() {
+        QVERIFY(f->button("Command2")->isEnabled());
+        select(u("b.xls"));
+        f->dialogs.expectOkCancel("确信要删除文件：b.xls吗？", false);
+        choose("del");
+        QVERIFY(exists("b.xls"));
+        QCOMPARE(f->list1()->count(), 3);
+        for (const char* name : {"b.xls", "a.xls", "c.xls"}) {
+            select(u(name));
+            f->dialogs.expectOkCancel(text::deleteQuestion(name), true);
+            choose("del");
+            QVERIFY(!exists(name));
+            expectList1TrueToFolder();
+            QCOMPARE(f->button("Command2")->isEnabled(), f->list1()->count() > 0);
+        }
+        QCOMPARE(f->caption("Label4"), QStringLiteral(" 0"));
+    }
+
+    void aDeleteThatFailsIsReportedAndTheListStaysTrue() {
+        // An entry whose name is now a folder: it is not removed, and the entry goes.
+        fs::create_directories(f->paths.poolFile("d.xls") / "inner");
+        f->list1()->addItem(u("d.xls"));
+        select(u("d.xls"));
+        f->dialogs.expectOkCancel(text::deleteQuestion("d.xls"), true)
+            .expectMessageContaining(std::string(text::kDeleteFailed) + "d.xls\r");
+        choose("del");
+        QVERIFY(fs::exists(f->paths.poolFile("d.xls") / "inner"));
+        expectList1TrueToFolder();
+    }
+};
+
+QTEST_MAIN(PoolMenuTest)
+#include "pool_menu_test.moc"

@@ -1,0 +1,62 @@
+#pragma once
+// fldfrm: picks workbooks from any drive and folder and takes them into the pool. The drive
+// list holds the drives (where there are none, the file-system roots and the home folder),
+// the folder list the current folder with its parents and sub-folders, the file list all
+// files of that folder. The process's current folder is kept equal to what the lists show.
+// The main window is disabled while the window is open.
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+#include "ui/pool_file_actions.h"
+#include "workspace/pool_file_ops.h"
+
+class QComboBox;
+class QListWidget;
+class QPushButton;
+
+namespace sbx {
+
+class FileIntakeWindow final : public QWidget {
+    Q_OBJECT
+public:
+    // `driveRoots` empty: the system's drives (or roots and the home folder). `copy` is how
+    // files are copied (tests make it fail).
+    explicit FileIntakeWindow(const PoolWindowContext& context, QStringList driveRoots = {},
+                              FileCopy copy = copyFileContents);
+
+    // The drives, or the file-system roots and the home folder.
+    static QStringList systemDriveRoots();
+
+    // The folder the lists show (the process's current folder), absolute.
+    QString folder() const { return folder_; }
+    // Dir1 change: shows `path` and makes it the current folder. False (and nothing
+    // changes) when it cannot be entered.
+    bool changeFolder(const QString& path);
+    // Drive1 change to the entry at `index`.
+    void changeDrive(int index);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void showFolder();
+    // The entry of Drive1 that `folder` lies on; -1 for none.
+    int driveOf(const QString& folder) const;
+    void takeInSelected();
+
+    PoolWindowContext context_;
+    QPointer<QWidget> mainWindow_;
+    FileCopy copy_;
+    QString folder_;
+    QComboBox* drive1_;
+    QListWidget* dir1_;
+    QListWidget* file1_;
+    QPushButton* command1_;
+    QPushButton* command2_;
+};
+
+// main.Command4: clears Label13 and opens fldfrm (or brings the open one forward).
+FileIntakeWindow* openFileIntakeWindow(const PoolWindowContext& context);
+
+}  // namespace sbx

@@ -1,0 +1,67 @@
+#include "ui/help_window.h"
+
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPushButton>
+
+#include "ui/open_windows.h"
+
+namespace sbx {
+
+namespace {
+
+// A font whose ideographs are exactly two blanks wide, so the blank runs line the text up
+// as designed.
+QFont guideFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setFamilies({QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("NSimSun"),
+                      QStringLiteral("Sarasa Mono SC"), font.family()});
+    font.setPixelSize(13);
+    return font;
+}
+
+}  // namespace
+
+HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName("help_u");
+    setWindowTitle(QString::fromUtf8("系统上手指南"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    label1_ = new QLabel(QString::fromUtf8(kGuideText), this);
+    label1_->setObjectName("Label1");
+    label1_->setToolTip(QString::fromUtf8("详细内容请参见<操作指南>"));
+    label1_->setTextFormat(Qt::PlainText);
+    label1_->setWordWrap(true);
+    label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label1_->setFont(guideFont());
+    label1_->setMargin(0);
+    label1_->setIndent(0);
+    const QFontMetricsF metrics(label1_->font());
+    // Half a blank to spare, so rounding never takes a whole blank from a line.
+    const int width = static_cast<int>(metrics.horizontalAdvance(QLatin1Char(' ')) * (kGuideLineBlanks + 0.5));
+    const int height = label1_->heightForWidth(width);
+    constexpr int margin = 16;
+    label1_->setGeometry(margin, margin, width, height);
+
+    auto* command1 = new QPushButton(QString::fromUtf8("确  定"), this);
+    command1->setObjectName("Command1");
+    command1->setGeometry(margin + width - 100, margin * 2 + height, 100, 30);
+    connect(command1, &QPushButton::clicked, this, &QWidget::close);
+
+    setFixedSize(width + 2 * margin, height + 3 * margin + 30);
+}
+
+HelpWindow* openHelpWindow(QWidget* owner) {
+    HelpWindow* window = findOpenWindow<HelpWindow>();
+    if (window == nullptr) {
+        window = new HelpWindow(nullptr);
+        // A window of its own (a disabled main window leaves it usable); it goes with the owner.
+        if (owner != nullptr) QObject::connect(owner, &QObject::destroyed, window, &QWidget::close);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+}  // namespace sbx

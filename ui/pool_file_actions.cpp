@@ -1,0 +1,94 @@
+#include "ui/pool_file_actions.h"
+
+#include <exception>
+
+#include <QAction>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+
+#include "ui/workbook_viewer.h"
+
+namespace sbx {
+
+namespace {
+
+QString qt(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+// After a rename or delete: the count follows the list, and an empty pool has no job to set up.
+void poolListChanged(const PoolWindowContext& context) {
+    if (context.refreshCounts) context.refreshCounts();
+    if (context.list1->count() == 0 && context.command2 != nullptr) context.command2->setEnabled(false);
+}
+
+}  // namespace
+
+std::vector<std::string> ListWidgetPoolList::names() const {
+    std::vector<std::string> names;
+    for (int row = 0; row < list_.count(); ++row) names.push_back(utf8(list_.item(row)->text()));
+    return names;
+}
+
+void ListWidgetPoolList::append(const std::string& name) { list_.addItem(qt(name)); }
+
+void ListWidgetPoolList::removeAll(const std::string& name) {
+    const QString text = qt(name);
+    for (int row = list_.count() - 1; row >= 0; --row) {
+        if (list_.item(row)->text() == text) delete list_.takeItem(row);
+    }
+}
+
+std::string singleSelectedEntry(const QListWidget& list) {
+    const QList<QListWidgetItem*> selected = list.selectedItems();
+    return selected.size() == 1 ? utf8(selected.front()->text()) : std::string();
+}
+
+void openSelectedPoolFile(const PoolWindowContext& context) {
+    const std::string name = singleSelectedEntry(*context.list1);
+    if (name.empty()) return;
+    try {
+        lookAtWorkbook(context.dialogs, context.makeHost, context.paths.poolFile(name));
+    } catch (const std::exception& error) {
+        context.dialogs.message("无法打开文件：" + name + "\r" + error.what());
+    }
+}
+
+void showSelectedPoolFileProperties(const PoolWindowContext& context) {
+    const std::string name = singleSelectedEntry(*context.list1);
+    if (name.empty()) return;
+    context.dialogs.message(describePoolFile(context.paths, name, context.makeHost));
+}
+
+void renameSelectedPoolFile(const PoolWindowContext& context) {
+    const std::string name = singleSelectedEntry(*context.list1);
+    if (name.empty()) return;
+    ListWidgetPoolList list(*context.list1);
+    renamePoolFile(context.paths, context.dialogs, list, name);
+    poolListChanged(context);
+}
+
+void deleteSelectedPoolFile(const PoolWindowContext& context) {
+    const std::string name = singleSelectedEntry(*context.list1);
+    if (name.empty()) return;
+    ListWidgetPoolList list(*context.list1);
+    deletePoolFile(context.paths, context.dialogs, list, name);
+    poolListChanged(context);
+}
+
+void connectPoolFileActions(QMenu& op, const PoolWindowContext& context) {
+    const std::pair<const char*, void (*)(const PoolWindowContext&)> actions[] = {
+        {"OPN", openSelectedPoolFile},
+        {"SEE", showSelectedPoolFileProperties},
+        {"RENAME", renameSelectedPoolFile},
+        {"del", deleteSelectedPoolFile}};
+    for (const auto& [name, act] : actions) {
+        for (QAction* action : op.actions()) {
+            if (action->objectName() != QLatin1String(name)) continue;
+            QObject::connect(action, &QAction::triggered, &op, [context, act] { act(context); });
+        }
+    }
+}
+
+}  // namespace sbx

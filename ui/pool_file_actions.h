@@ -1,0 +1,59 @@
+#pragma once
+// The pool list's pop-up menu op on the main window: OPN shows the workbook read-only, SEE
+// its properties, RENAME and del rename and delete the pool file. Each works on the one
+// selected entry of List1. Also what the pool windows (this menu and the intake window
+// fldfrm) need of the main window.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "spreadsheet/spreadsheet_host.h"
+#include "workspace/dialogs_port.h"
+#include "workspace/pool_file_ops.h"
+#include "workspace/workspace_paths.h"
+
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QWidget;
+
+namespace sbx {
+
+struct PoolWindowContext {
+    QWidget* mainWindow = nullptr;  // disabled while fldfrm is open
+    QListWidget* list1 = nullptr;   // the pool list
+    QLabel* label13 = nullptr;      // count of selected pool entries
+    QPushButton* command2 = nullptr;  // 环 境 设 定
+    DialogsPort& dialogs;
+    WorkspacePaths paths;
+    std::function<std::unique_ptr<SpreadsheetHost>()> makeHost;
+    std::function<void(const std::string&)> setHint;  // the hint box Text11
+    std::function<void()> refreshCounts;              // Label4 (and Label10) from the lists
+};
+
+// List1 as the file operations change it.
+class ListWidgetPoolList final : public PoolListPort {
+public:
+    explicit ListWidgetPoolList(QListWidget& list) : list_(list) {}
+    std::vector<std::string> names() const override;
+    void append(const std::string& name) override;
+    void removeAll(const std::string& name) override;
+
+private:
+    QListWidget& list_;
+};
+
+// The bare name of the one selected entry of List1; empty unless exactly one is selected.
+std::string singleSelectedEntry(const QListWidget& list);
+
+// Connects the menu's actions OPN, SEE, RENAME and del (found by their names).
+void connectPoolFileActions(QMenu& op, const PoolWindowContext& context);
+
+// The actions themselves, on the single selected entry; nothing without one.
+void openSelectedPoolFile(const PoolWindowContext& context);
+void showSelectedPoolFileProperties(const PoolWindowContext& context);
+void renameSelectedPoolFile(const PoolWindowContext& context);
+void deleteSelectedPoolFile(const PoolWindowContext& context);
+
+}  // namespace sbx

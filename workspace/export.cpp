@@ -1,0 +1,72 @@
+#include "workspace/export.h"
+
+#include <chrono>
+#include <system_error>
+
+#include "spreadsheet/utf8_path.h"
+
+namespace sbx {
+
+namespace fs = std::filesystem;
+
+SaveFileRequest exportDialogRequest() {
+    return SaveFileRequest{export_text::kDialogTitle, export_text::kFilter, export_text::kSuffix, {}};
+}
+
+void copySummaryTo(const WorkspacePaths& paths, const fs::path& target, bool replace) {
+    const fs::path source = paths.summaryWorkbook();
+    if (!replace) {
+        // Fails when a file has appeared there meanwhile instead of replacing it.
+        std::error_code ec;
+        if (!fs::copy_file(source, target, fs::copy_options::none, ec)) {
+            // Anything but an existing target means the file there, if any, is our partial copy.
+            std::error_code ignored;
+            if (ec != std::errc::file_exists) fs::remove(target, ignored);
+            throw fs::filesystem_error("cannot copy the summary workbook", source, target, ec);
+        }
+        return;
+    }
+    // Replacing: copy next to the target first, then rename over it, so a copy that fails
+    // halfway leaves the old file whole.
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    fs::path partial = target;
+    partial += ".part-" + std::to_string(stamp);
+    std::error_code ec;
+    fs::copy_file(source, partial, fs::copy_options::none, ec);
+    if (!ec) fs::rename(partial, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(partial, ignored);
+        throw fs::filesystem_error("cannot replace the file with the summary workbook", source, target, ec);
+    }
+}
+
+ExportResult exportSummary(const WorkspacePaths& paths, DialogsPort& dialogs) {
+    ExportResult result;
+    const auto chosen = dialogs.saveFile(exportDialogRequest());
+    if (!chosen || chosen->empty()) return result;
+    result.target = *chosen;
+    // The dialog appends the suffix to a name typed without one; a dialog that did not gets it here.
+    if (!result.target.has_extension()) result.target += std::string(".") + export_text::kSuffix;
+
+    std::error_code ec;
+    bool replace = false;
+    if (fs::exists(fs::symlink_status(result.target, ec))) {
+        if (!dialogs.askYesNo(export_text::kOverwriteQuestion)) {
+            result.outcome = ExportOutcome::Declined;
+            return result;
+        }
+        replace = true;
+    }
+    try {
+        copySummaryTo(paths, result.target, replace);
+        result.outcome = ExportOutcome::Copied;
+    } catch (const fs::filesystem_error& e) {
+        result.outcome = ExportOutcome::Failed;
+        result.error = e.code().message();
+        dialogs.message("汇总文件未能导出到:\r" + utf8String(result.target) + "\r原因：" + result.error);
+    }
+    return result;
+}
+
+}  // namespace sbx

@@ -1,0 +1,45 @@
+#pragma once
+// Export of the summary workbook: a byte-for-byte copy of <pool>/hz/total.xls to a place the
+// user picks in the save dialog. An existing file there is replaced only after the user's Yes
+// to the overwrite question, and never damaged by a copy that fails halfway.
+#include <filesystem>
+#include <string>
+
+#include "workspace/dialogs_port.h"
+#include "workspace/workspace_paths.h"
+
+namespace sbx {
+
+namespace export_text {
+inline constexpr const char* kDialogTitle = "导出汇总EXCELL表格...";
+inline constexpr const char* kFilter = "*.xls";
+inline constexpr const char* kSuffix = "xls";
+inline constexpr const char* kOverwriteQuestion = "该文件已经在目标目录中存在，请\r注意核对，是否覆盖？";
+inline constexpr const char* kHintAfterExport = "欢迎使用数簿星";
+}  // namespace export_text
+
+enum class ExportOutcome {
+    Cancelled,  // the dialog was cancelled
+    Copied,     // the copy is at the target
+    Declined,   // the target existed and the user said No
+    Failed,     // the copy failed; reported, an existing target untouched
+};
+
+struct ExportResult {
+    ExportOutcome outcome = ExportOutcome::Cancelled;
+    std::filesystem::path target;
+    std::string error;  // why the copy failed
+};
+
+// The save dialog's settings.
+SaveFileRequest exportDialogRequest();
+
+// Copies the summary workbook to `target`; replaces an existing file only when `replace`.
+// Throws std::filesystem::filesystem_error on failure, leaving an existing target as it was.
+void copySummaryTo(const WorkspacePaths& paths, const std::filesystem::path& target, bool replace);
+
+// The click on Command5: dialog, overwrite question, copy, and a message when the copy fails.
+// Moving the focus and setting the hint afterwards are the caller's.
+ExportResult exportSummary(const WorkspacePaths& paths, DialogsPort& dialogs);
+
+}  // namespace sbx

@@ -1,0 +1,38 @@
+#pragma once
+// File intake without windows: the walk over the files picked in the intake window that
+// copies each .xls workbook into the pool and over the summary workbook, with its questions
+// and messages. A pool file is replaced in one step, so a copy that fails leaves it as it
+// was; a file picked from the pool folder itself (by any spelling of it) is refused.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "workspace/dialogs_port.h"
+#include "workspace/pool_file_ops.h"
+#include "workspace/workspace_paths.h"
+
+namespace sbx {
+
+namespace intake_text {
+inline constexpr const char* kNotXls = "请选择XLS表格文件！";
+inline constexpr const char* kPoolFolder = "该目录为目标工作目录，请选择其它目录！";
+inline constexpr const char* kChooseAgain = "请重新选择文件！";
+inline constexpr const char* kAllTakenIn = "所选文件添加完毕！";
+inline constexpr const char* kNextStepHint = "请点击[环境设定]来设置汇总计算参数!";
+inline constexpr const char* kDriveNotReady = "注意，驱动器没有准备好！";
+}  // namespace intake_text
+
+enum class IntakeOutcome { ChooseAgain, Done };
+
+// Whether `file` lies in the pool folder: the real folders are compared (links, letter case
+// and other spellings resolved by the file system), not the texts of the paths.
+bool isInPoolFolder(const WorkspacePaths& paths, const std::filesystem::path& file);
+
+// One click on the intake window's Command1: walks `selected` (bare names in `folder`, in the
+// order of the file list), takes in each .xls file, shows the closing message and returns the
+// outcome of the last entry handled. The caller updates the counts, hint and buttons.
+IntakeOutcome takeInFiles(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list,
+                          const std::filesystem::path& folder, const std::vector<std::string>& selected,
+                          const FileCopy& copy = copyFileContents);
+
+}  // namespace sbx

@@ -1,0 +1,247 @@
+#include "workspace/pool_file_ops.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <chrono>
+#include <ctime>
+#include <exception>
+#include <random>
+
+#include "workspace/pool.h"
+
+namespace sbx {
+
+namespace fs = std::filesystem;
+
+namespace pool_ops_text {
+std::string overwriteQuestion(const std::string& name) { return "目标目录下有" + name + "同名文件，是否覆盖?"; }
+std::string deleteQuestion(const std::string& name) { return "确信要删除文件：" + name + "吗？"; }
+}  // namespace pool_ops_text
+
+namespace {
+
+std::string failureText(const char* what, const std::string& name, const std::error_code& error) {
+    return what + name + "\r" + error.message();
+}
+
+bool fileExists(const fs::path& file) {
+    std::error_code error;
+    return fs::exists(fs::symlink_status(file, error));
+}
+
+// A name for the temporary file beside `target`: not a pool file name (it does not end in
+// ".xls"), and hard to meet by chance.
+fs::path temporaryBeside(const fs::path& target, std::mt19937_64& random) {
+    constexpr std::string_view digits = "0123456789abcdef";
+    std::string tag;
+    for (int i = 0; i < 12; ++i) tag.push_back(digits[static_cast<std::size_t>(random() % digits.size())]);
+    return target.parent_path() / utf8Path("~" + utf8String(target.filename()) + "." + tag + ".tmp");
+}
+
+std::string lowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+// Device names that Windows keeps for itself, whatever extension follows.
+bool isReservedDeviceName(std::string_view answer) {
+    const std::string stem = lowerAscii(answer.substr(0, answer.find('.')));
+    static constexpr std::array<std::string_view, 4> plain = {"con", "prn", "aux", "nul"};
+    if (std::find(plain.begin(), plain.end(), stem) != plain.end()) return true;
+    return stem.size() == 4 && (stem.starts_with("com") || stem.starts_with("lpt")) && stem[3] >= '1' &&
+           stem[3] <= '9';
+}
+
+std::string localTimeText(fs::file_time_type when) {
+    const auto system = std::chrono::file_clock::to_sys(when);
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(
+        std::chrono::time_point_cast<std::chrono::system_clock::duration>(system));
+    std::tm parts{};
+#ifdef _WIN32
+    localtime_s(&parts, &seconds);
+#else
+    localtime_r(&seconds, &parts);
+#endif
+    std::array<char, 32> text{};
+    std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &parts);
+    return text.data();
+}
+
+std::string worksheetLine(const fs::path& file, const std::function<std::unique_ptr<SpreadsheetHost>()>& makeHost) {
+    try {
+        auto host = makeHost();
+        Workbook& book = host->open(file);
+        std::string names;
+        for (int k = 1; k <= book.worksheetCount(); ++k) {
+            if (k > 1) names += "、";
+            names += book.worksheet(k).name();
+        }
+        const int count = book.worksheetCount();
+        host->close(book, false);
+        host->quit();
+        return "工作表：" + std::to_string(count) + " 个（" + names + "）";
+    } catch (const std::exception& error) {
+        return std::string("工作表：无法读取（") + error.what() + "）";
+    }
+}
+
+}  // namespace
+
+void VectorPoolList::removeAll(const std::string& name) { std::erase(names_, name); }
+
+std::error_code copyFileContents(const fs::path& from, const fs::path& to) {
+    std::error_code error;
+    fs::copy_file(from, to, fs::copy_options::none, error);
+    return error;
+}
+
+std::error_code replaceFile(const fs::path& source, const fs::path& target, const FileCopy& copy) {
+    std::random_device seed;
+    std::mt19937_64 random((static_cast<std::uint64_t>(seed()) << 32) ^ seed());
+    fs::path temporary = temporaryBeside(target, random);
+    for (int attempt = 0; attempt < 8 && fileExists(temporary); ++attempt) temporary = temporaryBeside(target, random);
+
+    std::error_code error = copy(source, temporary);
+    if (!error) fs::rename(temporary, target, error);
+    if (error) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+    }
+    return error;
+}
+
+std::string trimTypedName(std::string_view text) {
+    constexpr std::string_view fullWidthSpace = "\xE3\x80\x80";
+    bool trimmed = true;
+    while (trimmed && !text.empty()) {
+        trimmed = false;
+        if (text.front() == ' ' || text.front() == '\t') {
+            text.remove_prefix(1);
+            trimmed = true;
+        } else if (text.starts_with(fullWidthSpace)) {
+            text.remove_prefix(fullWidthSpace.size());
+            trimmed = true;
+        }
+        if (text.empty()) break;
+        if (text.back() == ' ' || text.back() == '\t') {
+            text.remove_suffix(1);
+            trimmed = true;
+        } else if (text.ends_with(fullWidthSpace)) {
+            text.remove_suffix(fullWidthSpace.size());
+            trimmed = true;
+        }
+    }
+    return std::string(text);
+}
+
+std::optional<std::string> screenNewFileName(std::string_view answer) {
+    if (answer.empty()) return "文件名是空的";
+    if (answer.find_first_of("/\\") != std::string_view::npos) return "不能含有路径分隔符（/ 或 \\）";
+    if (answer.find("..") != std::string_view::npos) return "不能含有“..”";
+    const bool badCharacter = std::any_of(answer.begin(), answer.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7f || std::string_view("<>:\"|?*").find(c) != std::string_view::npos;
+    });
+    if (badCharacter) return "不能含有控制字符或 < > : \" | ? * 中的字符";
+    if (isReservedDeviceName(answer)) return "这是系统保留的设备名";
+    // 255 is the longest file name that common file systems take (bytes or UTF-16 units).
+    if (answer.size() + 4 > 255) return "文件名太长";
+    return std::nullopt;
+}
+
+bool sameFileOnDisk(const fs::path& a, const fs::path& b) {
+    std::error_code error;
+    const bool same = fs::equivalent(a, b, error);
+    return !error && same;
+}
+
+void reconcilePoolList(const WorkspacePaths& paths, PoolListPort& list, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        std::error_code error;
+        const bool isFile = fs::is_regular_file(paths.poolFile(name), error) && isPoolFileName(name);
+        const std::vector<std::string> listed = list.names();
+        const bool isListed = std::find(listed.begin(), listed.end(), name) != listed.end();
+        if (isFile && !isListed) list.append(name);
+        if (!isFile && isListed) list.removeAll(name);
+    }
+}
+
+void removeOtherSpellings(const WorkspacePaths& paths, PoolListPort& list, const std::string& name) {
+    const fs::path file = paths.poolFile(name);
+    for (const std::string& listed : list.names()) {
+        if (listed != name && sameFileOnDisk(paths.poolFile(listed), file)) list.removeAll(listed);
+    }
+}
+
+bool renamePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list, const std::string& oldName) {
+    const std::optional<std::string> answer = dialogs.inputBox(pool_ops_text::kRenamePrompt, "", "");
+    if (!answer) return false;
+    const std::string stem = trimTypedName(*answer);
+    if (stem.empty()) return false;
+    if (const std::optional<std::string> why = screenNewFileName(stem)) {
+        dialogs.message("“" + stem + "”不能作为文件名：" + *why);
+        return false;
+    }
+    const std::string newName = stem + ".xls";
+    if (newName == oldName) return false;
+
+    const fs::path from = paths.poolFile(oldName);
+    const fs::path to = paths.poolFile(newName);
+    // Another spelling of the same file (letter case on a case-blind disk) is no other file.
+    if (fileExists(to) && !sameFileOnDisk(from, to) && !dialogs.askYesNo(pool_ops_text::overwriteQuestion(newName))) {
+        return false;
+    }
+    std::error_code error;
+    fs::rename(from, to, error);
+    if (error) {
+        dialogs.message(failureText(pool_ops_text::kRenameFailed, oldName + " → " + newName, error));
+        reconcilePoolList(paths, list, {oldName, newName});
+        return false;
+    }
+    list.removeAll(newName);
+    list.append(newName);
+    list.removeAll(oldName);
+    removeOtherSpellings(paths, list, newName);
+    return true;
+}
+
+std::error_code removeFile(const fs::path& file) {
+    std::error_code error;
+    fs::remove(file, error);
+    return error;
+}
+
+bool deletePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list, const std::string& name,
+                    const FileRemove& remove) {
+    if (!dialogs.askOkCancel(pool_ops_text::deleteQuestion(name))) return false;
+    const fs::path file = paths.poolFile(name);
+    std::error_code error;
+    // A folder of that name is not the pool file: never remove it.
+    if (fs::is_directory(fs::symlink_status(file, error))) error = std::make_error_code(std::errc::is_a_directory);
+    if (!error) error = remove(file);
+    if (error) {
+        dialogs.message(failureText(pool_ops_text::kDeleteFailed, name, error));
+        reconcilePoolList(paths, list, {name});
+        return false;
+    }
+    // Removed now, or gone before: either way it is no longer in the pool.
+    list.removeAll(name);
+    return true;
+}
+
+std::string describePoolFile(const WorkspacePaths& paths, const std::string& name,
+                             const std::function<std::unique_ptr<SpreadsheetHost>()>& makeHost) {
+    const fs::path file = paths.poolFile(name);
+    std::string text = "文件：" + name;
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(file, error);
+    if (error) return text + "\r无法读取文件属性：" + error.message();
+    const fs::file_time_type changed = fs::last_write_time(file, error);
+    text += "\r大小：" + std::to_string(size) + " 字节";
+    text += "\r修改时间：" + (error ? "无法读取（" + error.message() + "）" : localTimeText(changed));
+    return text + "\r" + worksheetLine(file, makeHost);
+}
+
+}  // namespace sbx

@@ -1,0 +1,104 @@
+#pragma once
+// File operations on single pool files, without windows: the pool list as the operations
+// see it, replacing a pool file in one step, renaming with a screened name, deleting, and a
+// file's properties. Every failure names the file and the system's reason, and the pool
+// list is brought back in line with the folder for the names an operation touched.
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "spreadsheet/spreadsheet_host.h"
+#include "workspace/dialogs_port.h"
+#include "workspace/workspace_paths.h"
+
+namespace sbx {
+
+namespace pool_ops_text {
+inline constexpr const char* kRenamePrompt = "输入新的文件名(不需要提高扩展名):";
+inline constexpr const char* kRenameFailed = "改文件名失败：";
+inline constexpr const char* kDeleteFailed = "删除文件失败：";
+inline constexpr const char* kCopyFailed = "复制文件失败：";
+std::string overwriteQuestion(const std::string& name);  // 目标目录下有…同名文件，是否覆盖?
+std::string deleteQuestion(const std::string& name);     // 确信要删除文件：…吗？
+}  // namespace pool_ops_text
+
+// The main window's pool list List1 as the file operations change it.
+class PoolListPort {
+public:
+    virtual ~PoolListPort() = default;
+    virtual std::vector<std::string> names() const = 0;
+    virtual void append(const std::string& name) = 0;
+    // Removes every entry equal to `name` (compared with case), from the last to the first.
+    virtual void removeAll(const std::string& name) = 0;
+};
+
+// A pool list kept in memory.
+class VectorPoolList final : public PoolListPort {
+public:
+    VectorPoolList() = default;
+    explicit VectorPoolList(std::vector<std::string> names) : names_(std::move(names)) {}
+    std::vector<std::string> names() const override { return names_; }
+    void append(const std::string& name) override { names_.push_back(name); }
+    void removeAll(const std::string& name) override;
+
+private:
+    std::vector<std::string> names_;
+};
+
+// Copies the bytes of `from` to `to` (a new file); the seam through which tests make a copy
+// fail half-way.
+using FileCopy = std::function<std::error_code(const std::filesystem::path& from, const std::filesystem::path& to)>;
+std::error_code copyFileContents(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Puts a copy of `source` at `target` in one step: the bytes go to a temporary file beside
+// `target`, which is then renamed over it. When anything fails, `target` is as it was and
+// no temporary file is left.
+std::error_code replaceFile(const std::filesystem::path& source, const std::filesystem::path& target,
+                            const FileCopy& copy = copyFileContents);
+
+// Why `answer` (trimmed, without the ".xls" that is appended to it) cannot name a pool
+// file: a path separator, "..", a character or name the file system rejects, too long.
+// std::nullopt when it can.
+std::optional<std::string> screenNewFileName(std::string_view answer);
+
+// Blanks (spaces, tabs, full-width spaces) removed from both ends.
+std::string trimTypedName(std::string_view text);
+
+// Whether the two paths name the same file or folder on disk (links, letter case and
+// other spellings resolved by the file system); false when either does not exist.
+bool sameFileOnDisk(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// Makes the pool list agree with the folder for `names`: an existing pool file that is not
+// listed is appended, a listed name without a file is removed.
+void reconcilePoolList(const WorkspacePaths& paths, PoolListPort& list, const std::vector<std::string>& names);
+
+// Removes the entries other than `name` that name the same file as `name` on disk (another
+// letter case on a case-blind disk), so that one file is listed once.
+void removeOtherSpellings(const WorkspacePaths& paths, PoolListPort& list, const std::string& name);
+
+// RENAME of the pool file `oldName`: asks for the new name, screens it, asks before
+// replacing another file, renames in one step and reports a failure. Returns whether the
+// folder changed.
+bool renamePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list, const std::string& oldName);
+
+// Deletes one file (read-only files are not forced); the seam through which tests make a
+// delete fail.
+using FileRemove = std::function<std::error_code(const std::filesystem::path& file)>;
+std::error_code removeFile(const std::filesystem::path& file);
+
+// del of the pool file `name`: asks, deletes and reports a failure. Returns whether the file
+// is gone.
+bool deletePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list, const std::string& name,
+                    const FileRemove& remove = removeFile);
+
+// SEE: the file's size, time of change and worksheets, as lines joined by carriage returns.
+// A workbook that cannot be read still shows its size and time, with the reason.
+std::string describePoolFile(const WorkspacePaths& paths, const std::string& name,
+                             const std::function<std::unique_ptr<SpreadsheetHost>()>& makeHost);
+
+}  // namespace sbx
