@@ -1,5 +1,6 @@
 #include "ui/qt_dialogs.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -19,6 +20,12 @@ QMessageBox::StandardButton ask(QWidget* parent, const std::string& text, QMessa
                                 QMessageBox::StandardButton defaultButton) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), dialogText(text), buttons, parent);
     box.setTextFormat(Qt::PlainText);
+    // The buttons speak the interface's language whatever the system's locale.
+    const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
+        {QMessageBox::Ok, "确定"}, {QMessageBox::Cancel, "取消"}, {QMessageBox::Yes, "是(&Y)"}, {QMessageBox::No, "否(&N)"}};
+    for (const auto& [which, caption] : captions) {
+        if (QAbstractButton* button = box.button(which)) button->setText(QString::fromUtf8(caption));
+    }
     box.setDefaultButton(defaultButton);
     box.setObjectName("messageBox");
     return static_cast<QMessageBox::StandardButton>(box.exec());
@@ -51,6 +58,8 @@ std::optional<std::string> QtDialogs::inputBox(const std::string& prompt, const 
     dialog.setLabelText(dialogText(prompt));
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setTextValue(qt(defaultText));
+    dialog.setOkButtonText(QString::fromUtf8("确定"));
+    dialog.setCancelButtonText(QString::fromUtf8("取消"));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return utf8(dialog.textValue());
 }
@@ -62,6 +71,11 @@ std::optional<std::filesystem::path> QtDialogs::saveFile(const SaveFileRequest& 
     dialog.setFileMode(QFileDialog::AnyFile);
     // The caller asks about overwriting, in its own words.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setLabelText(QFileDialog::LookIn, QString::fromUtf8("保存在:"));
+    dialog.setLabelText(QFileDialog::FileName, QString::fromUtf8("文件名:"));
+    dialog.setLabelText(QFileDialog::FileType, QString::fromUtf8("保存类型:"));
+    dialog.setLabelText(QFileDialog::Accept, QString::fromUtf8("保存"));
+    dialog.setLabelText(QFileDialog::Reject, QString::fromUtf8("取消"));
     if (!request.filter.empty()) dialog.setNameFilter(qt(request.filter));
     if (!request.defaultSuffix.empty()) dialog.setDefaultSuffix(qt(request.defaultSuffix));
     if (!request.startIn.empty()) dialog.setDirectory(qt(utf8String(request.startIn)));

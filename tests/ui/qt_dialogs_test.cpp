@@ -24,6 +24,7 @@ struct SeenBox {
     QMessageBox::Icon icon = QMessageBox::Critical;
     QMessageBox::StandardButtons buttons;
     Qt::TextFormat format = Qt::RichText;
+    QStringList captions;  // of the buttons, in the box's order
 };
 
 // Records the box that opens next and presses `answer` on it.
@@ -32,7 +33,9 @@ std::shared_ptr<SeenBox> answerBox(QMessageBox::StandardButton answer) {
     onNextModal([seen, answer](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         if (!box) return;
-        *seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons(), box->textFormat()};
+        *seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons(), box->textFormat(), {}};
+        for (QAbstractButton* b : box->buttons()) seen->captions << b->text();
+        seen->captions.sort();
         if (QAbstractButton* button = box->button(answer)) button->click();
     });
     return seen;
@@ -59,6 +62,7 @@ private slots:
         QCOMPARE(seen->icon, QMessageBox::NoIcon);
         QCOMPARE(seen->buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QCOMPARE(seen->format, Qt::PlainText);
+        QCOMPARE(seen->captions, QStringList{QString::fromUtf8("确定")});
     }
 
     void questionsOfferTheirTwoButtonsAndReturnTheAnswer_data() {
@@ -81,6 +85,11 @@ private slots:
         QCOMPARE(seen->title, QString::fromUtf8("数簿星"));
         QCOMPARE(seen->icon, QMessageBox::NoIcon);
         QCOMPARE(seen->buttons, yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok | QMessageBox::Cancel);
+        // Chinese captions whatever the system's language.
+        QStringList captions = yesNo ? QStringList{QString::fromUtf8("否(&N)"), QString::fromUtf8("是(&Y)")}
+                                     : QStringList{QString::fromUtf8("取消"), QString::fromUtf8("确定")};
+        captions.sort();
+        QCOMPARE(seen->captions, captions);
     }
 
     void inputBoxGivesTheTextOrNothingOnCancel() {
