@@ -317,5 +317,37 @@ TEST_F(FaultInjection, SummaryRemovedBeforeTheRun) {
     }
 }
 
+// A summary that reads but cannot be rewritten safely (found by fuzzing: a worksheet that
+// starts inside the globals) is refused and kept as it was, in both modes.
+TEST(SummaryRefusedByTheWriter, IsKeptAndTheUserIsTold) {
+    const fs::path damaged =
+        fs::path(SBX_TEST_DATA) / "fuzz" / "workbook_save" / "globals_without_eof_run_into_the_worksheet.xls";
+    const fs::path home = fs::temp_directory_path() / ("sbx-reliability-refused-" + std::to_string(::getpid()));
+    fs::remove_all(home);
+    fs::create_directories(home / "hz");
+    fs::copy_file(damaged, home / "a.xls");
+    fs::copy_file(damaged, home / "b.xls");
+    const std::string original = bytesOf(damaged);
+    for (const auto& [modeName, run] : kBothModes) {
+        SCOPED_TRACE(modeName);
+        fs::copy_file(damaged, home / "hz" / "total.xls", fs::copy_options::overwrite_existing);
+        JobDefinition job;
+        job.rangeTable.push_back({"", "第一页", "a1", "c3"});
+        job.sheetCount = job.chosenCount = 1;
+        RecordingStatusView status;
+        RecordingDialogs dialogs;
+        RecordingPostRun postRun;
+        SystemRunClock clock;
+        const RunSummary out =
+            run(RunSetup{job, {"a.xls", "b.xls"}, 2, WorkspacePaths(home), status, dialogs, postRun, clock});
+        EXPECT_NE(out.diagnosis.find("cannot be rewritten"), std::string::npos) << out.diagnosis;
+        EXPECT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(bytesOf(home / "hz" / "total.xls"), original);
+        EXPECT_EQ(bytesOf(home / "a.xls"), original);
+        EXPECT_EQ(namesIn(home / "hz"), std::vector<std::string>{"total.xls"});
+    }
+    fs::remove_all(home);
+}
+
 }  // namespace
 }  // namespace sbx::test

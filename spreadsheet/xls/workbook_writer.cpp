@@ -157,6 +157,13 @@ std::vector<uint8_t> buildWorkbookStream(const WorkbookReader& reader, const Wor
     for (const auto& r : globals) {
         if (r.type == rec::BoundSheet && r.size >= 8) {
             const size_t at = loadU32(stream.data() + r.offset + 4);
+            // Without its globals EOF a stream reads on into the first worksheet; rewritten,
+            // that worksheet would move and its position would not.
+            if (at < globalsEnd && r.size >= 10 && stream[r.offset + 4 + 5] == 0) {
+                throwCorrupt("a worksheet starts at byte " + std::to_string(at) +
+                             ", inside the workbook globals (they end at byte " + std::to_string(globalsEnd) +
+                             "), so the workbook cannot be rewritten");
+            }
             if (at >= globalsEnd && at < stream.size()) starts.push_back(at);
         }
     }
@@ -284,8 +291,14 @@ void saveWorkbook(const WorkbookReader& reader, const WorkbookEdits& edits, cons
     std::vector<uint8_t> bytes;
     try {
         bytes = buildWorkbookFile(reader, edits);
+        // The new file must read back, every worksheet, before it takes the old one's place.
+        const auto written = WorkbookReader::fromBytes(bytes, target);
+        for (size_t i = 0; i < written.worksheets().size(); ++i) (void)written.cells(i);
     } catch (const FormatError& e) {
         throw WorkbookError(e.kind(), target, e.what());
+    } catch (const WorkbookError& e) {
+        throw WorkbookError(WorkbookErrorKind::Corrupt, target,
+                            "the new file would not read back (" + e.reason() + "); the file is left as it was");
     }
     replaceFileAtomically(target, bytes, steps);
 }
