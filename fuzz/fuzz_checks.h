@@ -128,7 +128,7 @@ inline void checkWorkbookSave(std::span<const uint8_t> bytes) {
     edits[sheet][xls::cellKey(row0, column0)] = CellValue::number(4242.5);
     std::vector<uint8_t> written;
     try {
-        written = xls::buildWorkbookFile(*book, edits);
+        written = xls::buildCheckedWorkbookFile(*book, edits);
     } catch (const xls::FormatError&) {
         return;  // refused with a reason (saveWorkbook names the file)
     }

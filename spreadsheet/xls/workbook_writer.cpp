@@ -1,6 +1,7 @@
 #include "spreadsheet/xls/workbook_writer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "spreadsheet/workbook_error.h"
@@ -286,19 +287,68 @@ std::vector<uint8_t> buildWorkbookFile(const WorkbookReader& reader, const Workb
     return container.serialize();
 }
 
+namespace {
+
+// A written value and what the saved file gives back for it. A number written into a cell
+// with a date format reads back as a date of the same serial, and a date in a 1904 workbook
+// goes through that system's offset: both are the same value.
+bool holdsWrittenValue(const CellValue& written, const CellValue& read, bool uses1904Dates) {
+    const auto numeric = [](const CellValue& v) { return v.kind() == CellKind::Number || v.kind() == CellKind::Date; };
+    if (numeric(written) && numeric(read)) {
+        const double a = written.numberValue();
+        // A plain number stored under a date format reads as a date in the 1900 serials.
+        const bool shifted = uses1904Dates && written.kind() == CellKind::Number && read.kind() == CellKind::Date;
+        const double b = read.numberValue() - (shifted ? kDate1904Offset : 0.0);
+        return a == b || std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a));
+    }
+    return written == read;
+}
+
+void checkWrittenFile(const WorkbookReader& reader, const WorkbookEdits& edits, std::vector<uint8_t> bytes) {
+    WorkbookReader written = [&] {
+        try {
+            auto again = WorkbookReader::fromBytes(std::move(bytes), reader.file());
+            for (size_t i = 0; i < again.worksheets().size(); ++i) (void)again.cells(i);
+            return again;
+        } catch (const WorkbookError& e) {
+            throw FormatError(WorkbookErrorKind::Corrupt,
+                              "the new file would not read back (" + e.reason() + "); the file is left as it was");
+        }
+    }();
+    for (const auto& [sheetIndex, cells] : edits) {
+        if (sheetIndex >= written.worksheets().size()) continue;
+        const auto& sheet = written.cells(sheetIndex);
+        for (const auto& [key, value] : cells) {
+            const StoredCell* stored = sheet.find(key >> 8, key & 0xFF);
+            const CellValue read = stored ? written.valueOf(sheet, *stored) : CellValue();
+            if (!holdsWrittenValue(value, read, written.uses1904Dates())) {
+                throw FormatError(WorkbookErrorKind::Corrupt,
+                                  "the records of worksheet \"" + written.worksheets()[sheetIndex].name +
+                                      "\" are damaged: the cell at row " + std::to_string((key >> 8) + 1) +
+                                      ", column " + std::to_string((key & 0xFF) + 1) +
+                                      " would not keep its new value; the file is left as it was");
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<uint8_t> buildCheckedWorkbookFile(const WorkbookReader& reader, const WorkbookEdits& edits) {
+    std::vector<uint8_t> bytes = buildWorkbookFile(reader, edits);
+    checkWrittenFile(reader, edits, bytes);
+    return bytes;
+}
+
 void saveWorkbook(const WorkbookReader& reader, const WorkbookEdits& edits, const std::filesystem::path& target,
                   const FileWriteSteps& steps) {
     std::vector<uint8_t> bytes;
     try {
-        bytes = buildWorkbookFile(reader, edits);
-        // The new file must read back, every worksheet, before it takes the old one's place.
-        const auto written = WorkbookReader::fromBytes(bytes, target);
-        for (size_t i = 0; i < written.worksheets().size(); ++i) (void)written.cells(i);
+        // The new file must read back, with every write in place, before it takes the old
+        // one's place.
+        bytes = buildCheckedWorkbookFile(reader, edits);
     } catch (const FormatError& e) {
         throw WorkbookError(e.kind(), target, e.what());
-    } catch (const WorkbookError& e) {
-        throw WorkbookError(WorkbookErrorKind::Corrupt, target,
-                            "the new file would not read back (" + e.reason() + "); the file is left as it was");
     }
     replaceFileAtomically(target, bytes, steps);
 }

@@ -34,4 +34,9 @@ void saveWorkbook(const WorkbookReader& reader, const WorkbookEdits& edits, cons
 std::vector<uint8_t> buildWorkbookStream(const WorkbookReader& reader, const WorkbookEdits& edits);
 std::vector<uint8_t> buildWorkbookFile(const WorkbookReader& reader, const WorkbookEdits& edits);
 
+// buildWorkbookFile, then the new file read back: every worksheet must read and every written
+// cell must hold its new value. A damaged workbook that would lose a write is refused with a
+// FormatError (Corrupt) instead of being saved without it.
+std::vector<uint8_t> buildCheckedWorkbookFile(const WorkbookReader& reader, const WorkbookEdits& edits);
+
 }  // namespace sbx::xls
