@@ -7,6 +7,8 @@
 #include "consolidate/run_common.h"
 #include "consolidate/run_messages.h"
 #include "consolidate/status_texts.h"
+#include "spreadsheet/utf8_path.h"
+#include "spreadsheet/workbook_error.h"
 
 namespace sbx {
 
@@ -39,25 +41,17 @@ public:
             const int n = job_.sheetCount;
             for (int i = 1; i <= n && !stopped; ++i) {
                 const TimeOfDay start = s_.clock.now();
-                if (static_cast<size_t>(i) >= job_.rangeTable.size()) {
-                    throw std::runtime_error("the job holds no range for worksheet " + std::to_string(i));
-                }
-                const auto& row = job_.rangeTable[static_cast<size_t>(i)];
-                const std::string& sheet = row[1];
-                const std::string first(trimBlanks(row[2]));
-                const std::string last(trimBlanks(row[3]));
-                const ParsedRange range = parseRange(first, last);
+                const WorksheetTurn turn = worksheetTurn(job_, i);
+                const std::string& sheet = turn.sheet;
+                const ParsedRange& range = turn.range;
                 if (!range.valid) {
-                    stop(run_text::rangeMessage(sheet, first, last));
+                    stop(run_text::rangeMessage(sheet, turn.first, turn.last));
                     stopped = true;
                     break;
                 }
-                if (s_.selectedEntries.empty()) {
-                    if (!pool.listing.empty()) s_.dialogs.message(run_text::kSelectFiles);
-                    break;
-                }
-                if (pool.listing.empty()) break;
-                if (pool.matched.empty()) {
+                const PoolCheck poolCheck = checkPool(s_, pool);
+                if (poolCheck == PoolCheck::EndQuietly) break;
+                if (poolCheck == PoolCheck::NoneFound) {
                     currentPath_ = s_.paths.poolPrefix() + s_.selectedEntries.front();
                     return fail("none of the selected files is in the pool folder " + s_.paths.poolPrefix());
                 }
@@ -85,7 +79,7 @@ public:
                 Workbook& summary = host_->open(s_.paths.summaryWorkbook());
                 Worksheet& target = summary.worksheet(sheet);
                 target.activate();
-                host_->selectRange(first + ":" + last);
+                host_->selectRange(turn.first + ":" + turn.last);
                 host_->consolidateSelection(sources);
                 if (i == n) {
                     for (const auto& name : pool.matched) {
@@ -102,6 +96,16 @@ public:
                 out_.cellsWritten += b.cellCount();
                 out_.rangeCells += b.cellCount();
             }
+        } catch (const WorkbookError& e) {
+            // The message of a failure names a source as the likely cause; a summary that
+            // could not be saved is named with the system's reason as well.
+            const bool summaryNotSaved = e.kind() == WorkbookErrorKind::Unwritable &&
+                                         e.file() == s_.paths.summaryWorkbook();
+            fail(e.what());
+            if (summaryNotSaved) {
+                s_.dialogs.message(run_text::summaryNotSavedMessage(utf8String(e.file()), e.reason(), out_.worksheetsDone));
+            }
+            return out_;
         } catch (const std::exception& e) {
             return fail(e.what());
         }

@@ -52,26 +52,18 @@ public:
             const int n = job_.sheetCount;
             for (int i = 1; i <= n; ++i) {
                 const TimeOfDay start = s_.clock.now();
-                if (static_cast<size_t>(i) >= job_.rangeTable.size()) {
-                    throw std::runtime_error("the job holds no range for worksheet " + std::to_string(i));
-                }
-                const auto& row = job_.rangeTable[static_cast<size_t>(i)];
-                const std::string& sheet = row[1];
-                const std::string first(trimBlanks(row[2]));
-                const std::string last(trimBlanks(row[3]));
-                const ParsedRange range = parseRange(first, last);
+                const WorksheetTurn turn = worksheetTurn(job_, i);
+                const std::string& sheet = turn.sheet;
+                const ParsedRange& range = turn.range;
                 if (!range.valid) {
-                    const std::string message = run_text::rangeMessage(sheet, first, last);
+                    const std::string message = run_text::rangeMessage(sheet, turn.first, turn.last);
                     s_.dialogs.message(message);
                     out_.diagnosis = message;
                     break;
                 }
-                if (s_.selectedEntries.empty()) {
-                    if (!pool.listing.empty()) s_.dialogs.message(run_text::kSelectFiles);
-                    break;
-                }
-                if (pool.listing.empty()) break;
-                if (pool.matched.empty()) {
+                const PoolCheck poolCheck = checkPool(s_, pool);
+                if (poolCheck == PoolCheck::EndQuietly) break;
+                if (poolCheck == PoolCheck::NoneFound) {
                     currentPath_ = s_.paths.poolPrefix() + s_.selectedEntries.front();
                     return fail("none of the selected files is in the pool folder " + s_.paths.poolPrefix());
                 }

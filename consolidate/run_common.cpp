@@ -1,6 +1,7 @@
 #include "consolidate/run_common.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <system_error>
 #include <unordered_set>
 
@@ -21,6 +22,25 @@ std::vector<std::string> listPoolFolder(const std::filesystem::path& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+WorksheetTurn worksheetTurn(const JobDefinition& job, int i) {
+    if (i < 0 || static_cast<size_t>(i) >= job.rangeTable.size()) {
+        throw std::runtime_error("the job holds no range for worksheet " + std::to_string(i));
+    }
+    const auto& row = job.rangeTable[static_cast<size_t>(i)];
+    WorksheetTurn turn{row[1], std::string(trimBlanks(row[2])), std::string(trimBlanks(row[3])), {}};
+    turn.range = parseRange(turn.first, turn.last);
+    return turn;
+}
+
+PoolCheck checkPool(const RunSetup& setup, const PoolMatch& pool) {
+    if (setup.selectedEntries.empty()) {
+        if (!pool.listing.empty()) setup.dialogs.message(run_text::kSelectFiles);
+        return PoolCheck::EndQuietly;
+    }
+    if (pool.listing.empty()) return PoolCheck::EndQuietly;
+    return pool.matched.empty() ? PoolCheck::NoneFound : PoolCheck::Proceed;
 }
 
 PoolMatch matchPool(std::vector<std::string> listing, const std::vector<std::string>& selected) {

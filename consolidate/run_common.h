@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "consolidate/range_bounds.h"
 #include "consolidate/run_setup.h"
 
 namespace sbx {
@@ -15,6 +16,26 @@ struct PoolMatch {
 };
 
 PoolMatch matchPool(std::vector<std::string> listing, const std::vector<std::string>& selected);
+
+// Worksheet i of the job as a run takes it: its name and its range, blanks trimmed.
+struct WorksheetTurn {
+    std::string sheet;
+    std::string first;
+    std::string last;
+    ParsedRange range;
+};
+
+// Throws std::runtime_error when the job holds no row i.
+WorksheetTurn worksheetTurn(const JobDefinition& job, int i);
+
+// What the pool allows for a worksheet's turn, checked before anything is read.
+enum class PoolCheck {
+    Proceed,    // some selected files are there
+    EndQuietly, // no selection (the user is told when the pool has files) or an empty pool
+    NoneFound,  // files are selected, but none of them is in the pool: the run fails
+};
+
+PoolCheck checkPool(const RunSetup& setup, const PoolMatch& pool);
 
 enum class ConsolidationMode { Efficiency, Function };
 

@@ -40,6 +40,12 @@ std::string efficiencyFailureMessage(const std::string& path) {
            "\r格式不够统一，请修整先！\r或者该表格文件有写保护,建议启用[功能]模式！";
 }
 
+std::string summaryNotSavedMessage(const std::string& path, const std::string& reason, int worksheetsSaved) {
+    std::string text = "汇总文件未能保存：\r" + path + "\r原因：" + reason;
+    if (worksheetsSaved == 0) return text + "\r汇总文件仍是汇表前的内容。";
+    return text + "\r汇总文件中只有前 " + std::to_string(worksheetsSaved) + " 个工作表是本次汇总的结果。";
+}
+
 std::string functionFailureMessage(const std::string& path) {
     return "出现未知错误,系统异常结束!\r\r初步侦断:\r可能是汇表池中表格文件:\r" + path + "\r格式不够统一，注意查看!";
 }

@@ -28,6 +28,9 @@ std::string rangeMessage(const std::string& worksheet, const std::string& first,
 std::string worksheetMismatchMessage(const std::string& path);
 std::string efficiencyFailureMessage(const std::string& path);
 std::string functionFailureMessage(const std::string& path);
+// After the failure message of a run that could not save the summary workbook: which file,
+// the system's reason, and how much of the summary holds new totals.
+std::string summaryNotSavedMessage(const std::string& path, const std::string& reason, int worksheetsSaved);
 // What a finished run left out; empty when nothing.
 std::string skipReportMessage(const SkipReport& report);
 

@@ -12,7 +12,6 @@ namespace sbx {
 namespace {
 constexpr int kMaxRows = 65536;
 constexpr int kMaxColumns = 256;
-constexpr uint16_t kTextFormat = 49;  // the built-in "@"
 
 // Worksheet names compare without regard to letter case, as the spreadsheet application
 // does for the Latin letters.
@@ -121,7 +120,7 @@ void NativeWorksheet::setCell(int row, int column, const CellValue& value) {
     CellValue stored = value;
     // Text that reads as a number becomes the number, as typing it would, unless the cell
     // is formatted as text.
-    if (value.kind() == CellKind::Text && book_.format(cells().formatAt(row0, column0)).formatId != kTextFormat) {
+    if (value.kind() == CellKind::Text && !book_.format(cells().formatAt(row0, column0)).isText) {
         if (const auto number = parseTypedNumber(value.textValue())) stored = CellValue::number(*number);
     }
     owner_.edits()[index_][xls::cellKey(row0, column0)] = std::move(stored);

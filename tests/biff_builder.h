@@ -76,4 +76,37 @@ inline std::vector<uint8_t> latin1String(const std::string& s) {
     return b;
 }
 
+// Record bodies of the records most tests need.
+inline std::vector<uint8_t> bofBody(uint16_t substreamType) {
+    return cat({u16s({0x0600, substreamType, 0x0DBB, 0x07CC}), u16s({0, 0, 0, 0})});
+}
+inline std::vector<uint8_t> xfBody(uint16_t formatId, bool locked = true) {
+    return cat({u16s({0, formatId, static_cast<uint16_t>(locked ? 1 : 0)}), std::vector<uint8_t>(14, 0)});
+}
+inline std::vector<uint8_t> cellHeader(uint16_t row, uint16_t col, uint16_t xfIndex) { return u16s({row, col, xfIndex}); }
+inline std::vector<uint8_t> numberBody(uint16_t row, uint16_t col, double v, uint16_t xfIndex) {
+    auto b = cellHeader(row, col, xfIndex);
+    putF64(b, v);
+    return b;
+}
+
+using Records = std::vector<std::pair<uint16_t, std::vector<uint8_t>>>;
+
+// A compound file whose workbook holds the given globals and one worksheet "Sheet1" made of
+// the given records (between its BOF and EOF).
+inline std::vector<uint8_t> oneSheetWorkbook(const Records& globals, const Records& sheet) {
+    BiffBuilder b;
+    b.record(0x0809, bofBody(0x0005));
+    for (const auto& [type, body] : globals) b.record(type, body);
+    const size_t boundSheetAt = b.size();
+    b.record(0x0085, cat({std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 6, 0}, {'S', 'h', 'e', 'e', 't', '1'}}));
+    b.record(0x000A, {});
+    const auto sheetOffset = static_cast<uint32_t>(b.size());
+    for (size_t i = 0; i < 4; ++i) b.bytes()[boundSheetAt + 4 + i] = static_cast<uint8_t>(sheetOffset >> (8 * i));
+    b.record(0x0809, bofBody(0x0010));
+    for (const auto& [type, body] : sheet) b.record(type, body);
+    b.record(0x000A, {});
+    return b.container();
+}
+
 }  // namespace sbx::test

@@ -16,6 +16,7 @@
 
 #include "spreadsheet/xls/byte_reader.h"
 #include "spreadsheet/xls/format_error.h"
+#include "spreadsheet/xls/text_encoding.h"
 
 namespace sbx::xls {
 namespace {
@@ -43,30 +44,16 @@ uint32_t crc32(const Bytes& data) {
 // UTF-8 with control characters as \xNN, the way make_expected.py writes names.
 std::string escapedName(const std::u16string& name) {
     std::string out;
-    for (size_t i = 0; i < name.size(); ++i) {
-        uint32_t cp = name[i];
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < name.size()) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (name[++i] - 0xDC00u);
-        }
-        char buf[8];
-        if (cp < 0x20) {
-            std::snprintf(buf, sizeof buf, "\\x%02X", cp);
+    size_t plainFrom = 0;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i < name.size() && name[i] >= 0x20) continue;
+        out += utf16ToUtf8(std::u16string_view(name).substr(plainFrom, i - plainFrom));
+        if (i < name.size()) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned>(name[i]));
             out += buf;
-        } else if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
         }
+        plainFrom = i + 1;
     }
     return out;
 }

@@ -153,6 +153,14 @@ TEST_F(FaultInjection, SummaryIsTheOldFileOrOneCompleteSaveAfterEveryFault) {
                     EXPECT_EQ(dialogs.messages.front(),
                               run_text::efficiencyFailureMessage(paths().poolPrefix() + "branch_3.xls"));
                     EXPECT_EQ(log.completed.size(), static_cast<size_t>(strikeAt - 1));
+                    // ... and a second message names the summary and why it was not saved.
+                    ASSERT_EQ(dialogs.messages.size(), 2u);
+                    EXPECT_EQ(dialogs.messages.back().rfind("汇总文件未能保存：\r" + summary().string() + "\r原因：", 0), 0u)
+                        << dialogs.messages.back();
+                    EXPECT_NE(dialogs.messages.back().find(reason), std::string::npos) << dialogs.messages.back();
+                    EXPECT_NE(dialogs.messages.back().find(strikeAt == 1 ? "仍是汇表前的内容" : "只有前 1 个工作表"),
+                              std::string::npos)
+                        << dialogs.messages.back();
                 } else {
                     // After its first write the function mode goes on and reports the worksheet.
                     EXPECT_EQ(out.state, RunState::Finished);

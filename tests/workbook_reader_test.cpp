@@ -19,22 +19,20 @@ using sbx::test::put16;
 using sbx::test::put32;
 using sbx::test::putF64;
 using sbx::test::u16s;
-using Records = std::vector<std::pair<uint16_t, std::vector<uint8_t>>>;
+using sbx::test::Records;
 
 namespace {
 
 const fs::path kShared = SBX_SHARED_FIXTURES;
 
-std::vector<uint8_t> bof(uint16_t type) { return cat({u16s({0x0600, type, 0x0DBB, 0x07CC}), u16s({0, 0, 0, 0})}); }
+std::vector<uint8_t> xf(uint16_t formatId, bool locked) { return sbx::test::xfBody(formatId, locked); }
 
-std::vector<uint8_t> xf(uint16_t formatId, bool locked) { return cat({u16s({0, formatId, static_cast<uint16_t>(locked ? 1 : 0)}), std::vector<uint8_t>(14, 0)}); }
-
-std::vector<uint8_t> cellHeader(uint16_t row, uint16_t col, uint16_t xfIndex = 0) { return u16s({row, col, xfIndex}); }
+std::vector<uint8_t> cellHeader(uint16_t row, uint16_t col, uint16_t xfIndex = 0) {
+    return sbx::test::cellHeader(row, col, xfIndex);
+}
 
 std::vector<uint8_t> number(uint16_t row, uint16_t col, double v, uint16_t xfIndex = 0) {
-    auto b = cellHeader(row, col, xfIndex);
-    putF64(b, v);
-    return b;
+    return sbx::test::numberBody(row, col, v, xfIndex);
 }
 
 // A formula record whose cached result is tagged (string, boolean, error, empty).
@@ -53,18 +51,7 @@ std::vector<uint8_t> utf16(const std::u16string& s) {
 
 // One worksheet "Sheet1" after the given globals.
 std::vector<uint8_t> workbook(const Records& globals, const Records& sheet) {
-    sbx::test::BiffBuilder b;
-    b.record(0x0809, bof(0x0005));
-    for (const auto& [type, body] : globals) b.record(type, body);
-    const size_t boundSheetAt = b.size();
-    b.record(0x0085, cat({std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 6, 0}, {'S', 'h', 'e', 'e', 't', '1'}}));
-    b.record(0x000A, {});
-    const auto sheetOffset = static_cast<uint32_t>(b.size());
-    for (int i = 0; i < 4; ++i) b.bytes()[boundSheetAt + 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(sheetOffset >> (8 * i));
-    b.record(0x0809, bof(0x0010));
-    for (const auto& [type, body] : sheet) b.record(type, body);
-    b.record(0x000A, {});
-    return b.container();
+    return sbx::test::oneSheetWorkbook(globals, sheet);
 }
 
 // A workbook read from memory, with the host that holds it.
@@ -167,7 +154,7 @@ TEST(Cells, LaterRecordForACellWinsAndOrderDoesNotMatter) {
 
 TEST(Cells, EmbeddedChartRecordsAreNotCells) {
     auto book = open(workbook({}, {{0x0203, number(0, 0, 1.0)},
-                                   {0x0809, bof(0x0020)},
+                                   {0x0809, sbx::test::bofBody(0x0020)},
                                    {0x0203, number(0, 1, 99.0)},  // inside the chart
                                    {0x000A, {}},
                                    {0x0203, number(0, 2, 3.0)}}));

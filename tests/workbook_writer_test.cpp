@@ -34,7 +34,7 @@ using sbx::test::put16;
 using sbx::test::put32;
 using sbx::test::putF64;
 using sbx::test::u16s;
-using Records = std::vector<std::pair<uint16_t, std::vector<uint8_t>>>;
+using sbx::test::Records;
 
 namespace {
 
@@ -79,13 +79,12 @@ private:
 
 // ---- building small workbooks ------------------------------------------------------
 
-std::vector<uint8_t> bof(uint16_t type) { return cat({u16s({0x0600, type, 0x0DBB, 0x07CC}), u16s({0, 0, 0, 0})}); }
-std::vector<uint8_t> xf(uint16_t formatId) { return cat({u16s({0, formatId, 1}), std::vector<uint8_t>(14, 0)}); }
-std::vector<uint8_t> cellHeader(uint16_t row, uint16_t col, uint16_t xfIndex = 15) { return u16s({row, col, xfIndex}); }
+std::vector<uint8_t> xf(uint16_t formatId) { return sbx::test::xfBody(formatId); }
+std::vector<uint8_t> cellHeader(uint16_t row, uint16_t col, uint16_t xfIndex = 15) {
+    return sbx::test::cellHeader(row, col, xfIndex);
+}
 std::vector<uint8_t> number(uint16_t row, uint16_t col, double v, uint16_t xfIndex = 15) {
-    auto b = cellHeader(row, col, xfIndex);
-    putF64(b, v);
-    return b;
+    return sbx::test::numberBody(row, col, v, xfIndex);
 }
 
 constexpr uint16_t kTextXf = 16;  // format 49, "@"
@@ -94,24 +93,16 @@ constexpr uint16_t kPlainXf = 18; // General, not the default 15
 
 // One worksheet "Sheet1"; 19 XF records: 0-15 General, then text, date, General.
 std::vector<uint8_t> workbook(const Records& sheet, const Records& extraGlobals = {}) {
-    sbx::test::BiffBuilder b;
-    b.record(0x0809, bof(0x0005));
-    for (int i = 0; i < 16; ++i) b.record(0x00E0, xf(0));
-    b.record(0x00E0, xf(49));
-    b.record(0x00E0, xf(14));
-    b.record(0x00E0, xf(0));
-    for (const auto& [type, body] : extraGlobals) b.record(type, body);
-    const size_t boundSheetAt = b.size();
-    b.record(0x0085, cat({std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 6, 0}, {'S', 'h', 'e', 'e', 't', '1'}}));
-    b.record(0x000A, {});
-    const auto sheetOffset = static_cast<uint32_t>(b.size());
-    for (int i = 0; i < 4; ++i) b.bytes()[boundSheetAt + 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(sheetOffset >> (8 * i));
-    b.record(0x0809, bof(0x0010));
-    b.record(0x0200, std::vector<uint8_t>(14, 0));
-    for (const auto& [type, body] : sheet) b.record(type, body);
-    b.record(0x023E, std::vector<uint8_t>(18, 0));
-    b.record(0x000A, {});
-    return b.container();
+    Records globals;
+    for (int i = 0; i < 16; ++i) globals.emplace_back(0x00E0, xf(0));
+    globals.emplace_back(0x00E0, xf(49));
+    globals.emplace_back(0x00E0, xf(14));
+    globals.emplace_back(0x00E0, xf(0));
+    globals.insert(globals.end(), extraGlobals.begin(), extraGlobals.end());
+    Records records{{0x0200, std::vector<uint8_t>(14, 0)}};  // DIMENSIONS
+    records.insert(records.end(), sheet.begin(), sheet.end());
+    records.emplace_back(0x023E, std::vector<uint8_t>(18, 0));  // WINDOW2
+    return sbx::test::oneSheetWorkbook(globals, records);
 }
 
 // Writes a built workbook to a file, applies `writes` through the host and saves.
@@ -279,6 +270,20 @@ TEST(WrittenCells, TypedNumbersDatesAndEmptiesFollowTheCellFormat) {
     EXPECT_EQ(reader.format(dateXf).formatId, 14);
     EXPECT_EQ(cells.find(4, 0)->xf, kDateXf) << "a date cell keeps its format";
     EXPECT_EQ(sbx::test::checkWrittenStream(reader.workbookStream()), "");
+}
+
+// A custom format whose code is "@" is a text format like the built-in one; a code with an
+// "@" section among others only shows text and lets typed numbers be numbers.
+TEST(WrittenCells, ACustomTextFormatKeepsTypedNumbersAsText) {
+    auto format = [](uint16_t id, const std::string& code) { return cat({u16s({id}), sbx::test::latin1String(code)}); };
+    const Records globals = {{0x041E, format(164, " @ ")}, {0x00E0, xf(164)},       // XF 19
+                             {0x041E, format(165, "0;-0;0;@")}, {0x00E0, xf(165)}}; // XF 20
+    const auto bytes = workbook({{0x0203, number(0, 0, 1, 19)}, {0x0203, number(1, 0, 2, 20)}}, globals);
+    const auto saved = saveWith(bytes, {{1, 1, CellValue::text("0123")}, {2, 1, CellValue::text("0123")}});
+    sbx::NativeHost host;
+    auto& sheet = host.open(saved->file).worksheet(1);
+    EXPECT_EQ(sheet.cell(1, 1), CellValue::text("0123"));
+    EXPECT_EQ(sheet.cell(2, 1), CellValue::number(123));
 }
 
 TEST(WrittenCells, NumbersInA1904WorkbookAreStoredInItsDateSystem) {

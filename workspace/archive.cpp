@@ -140,6 +140,7 @@ ArchiveResult archiveRunFiles(const WorkspacePaths& paths, const std::vector<std
             ++result.moved;
         } else {
             result.failures.push_back(file + "：" + why);
+            if (fs::is_regular_file(from, ec)) result.stillInPool.push_back(file);
         }
     }
 

@@ -1,5 +1,8 @@
 #include "consolidate/windows/main_window_post_run.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,10 +16,10 @@ namespace sbx {
 
 void MainWindowPostRun::archive(const std::vector<std::string>& runList) {
     const ArchiveResult result = archiveRunFiles(paths_, runList, dialogs_);
-    if (result.listsReset()) resetForNewJob();
+    if (result.listsReset()) resetForNewJob(result.stillInPool);
 }
 
-void MainWindowPostRun::resetForNewJob() {
+void MainWindowPostRun::resetForNewJob(const std::vector<std::string>& stillInPool) {
     auto* poolList = mainWindowControl<QListWidget>(main_, "List1");
     auto* runList = mainWindowControl<QListWidget>(main_, "List2");
     auto* selectedCount = mainWindowControl<QLabel>(main_, "Label13");
@@ -33,7 +36,34 @@ void MainWindowPostRun::resetForNewJob() {
         mainWindowControl<QLabel>(main_, "Label10")->setText(signedCount(runList->count()));
         if (mode_ == ConsolidationMode::Function) selectedCount->setText(QString::number(0));
     }
+    // Files that could not be moved are still in the pool: the list keeps showing them, in
+    // the run list's order (the archiving visited it from the end).
+    for (auto it = stillInPool.rbegin(); it != stillInPool.rend(); ++it) poolList->addItem(qtText(*it));
+    if (!stillInPool.empty()) mainWindowControl<QLabel>(main_, "Label4")->setText(signedCount(poolList->count()));
     mainWindowControl<QPushButton>(main_, "Command2")->setEnabled(false);
+}
+
+std::vector<std::string> forgetVanishedPoolFiles(QWidget* mainWindow, const WorkspacePaths& paths) {
+    auto* poolList = mainWindowControl<QListWidget>(mainWindow, "List1");
+    std::vector<std::string> gone;
+    bool selectedGone = false;
+    for (int row = poolList->count() - 1; row >= 0; --row) {
+        const std::string name = poolList->item(row)->text().toUtf8().toStdString();
+        // Only a file known to be gone leaves the list; one that cannot be looked at stays.
+        std::error_code ec;
+        if (std::filesystem::status(paths.poolFile(name), ec).type() != std::filesystem::file_type::not_found) continue;
+        selectedGone = selectedGone || poolList->item(row)->isSelected();
+        delete poolList->takeItem(row);
+        gone.insert(gone.begin(), name);
+    }
+    if (!gone.empty()) {
+        mainWindowControl<QLabel>(mainWindow, "Label4")->setText(signedCount(poolList->count()));
+        if (selectedGone) {
+            mainWindowControl<QLabel>(mainWindow, "Label13")
+                ->setText(QString::number(poolList->selectedItems().size()));
+        }
+    }
+    return gone;
 }
 
 void MainWindowPostRun::offerExport() {

@@ -124,6 +124,7 @@ void ModeWindow::runMode(ConsolidationMode mode) {
         } else {
             runFunctionMode(setup);
         }
+        forgetVanishedPoolFiles(main, context_.paths);
         status.flush();
     } catch (const std::exception& e) {
         // The runs report their own failures; this is a fault of the windows around them.

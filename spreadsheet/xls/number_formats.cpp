@@ -63,4 +63,10 @@ bool isDateFormatCode(std::string_view code) {
     return dateChars > numberChars;
 }
 
+bool isTextFormatCode(std::string_view code) {
+    const auto first = code.find_first_not_of(' ');
+    if (first == std::string_view::npos) return false;
+    return code.substr(first, code.find_last_not_of(' ') - first + 1) == "@";
+}
+
 }  // namespace sbx::xls

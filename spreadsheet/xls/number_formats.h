@@ -1,5 +1,5 @@
 #pragma once
-// Which number formats show a number as a date or time.
+// Which number formats show a number as a date or time, and which make a cell a text cell.
 #include <cstdint>
 #include <string_view>
 
@@ -13,5 +13,12 @@ bool isBuiltInDateFormat(uint16_t formatId);
 // [bracketed] parts, it has more date/time letters (d m y h s, and the East Asian e g b)
 // than digit placeholders (0 # ?). "General" and "@" are never dates.
 bool isDateFormatCode(std::string_view code);
+
+// The built-in text format, "@".
+inline constexpr uint16_t kBuiltInTextFormat = 49;
+
+// A format code that makes a cell a text cell: "@" alone (blanks around it allowed). Codes
+// with "@" in one section of several ("0;-0;0;@") only show text and keep numbers numbers.
+bool isTextFormatCode(std::string_view code);
 
 }  // namespace sbx::xls

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/xls/biff_records.h"
@@ -143,6 +144,7 @@ void WorkbookReader::readGlobals() {
     if (version_ == BiffVersion::Biff8) codePage_ = 1200;
 
     std::unordered_map<uint16_t, bool> customFormatIsDate;
+    std::unordered_set<uint16_t> customTextFormats;
     struct RawXf {
         uint16_t formatId;
         bool locked;
@@ -179,6 +181,7 @@ void WorkbookReader::readGlobals() {
                     code = biff5Text(in.bytes(count), count);
                 }
                 customFormatIsDate[id] = isDateFormatCode(code);
+                if (isTextFormatCode(code)) customTextFormats.insert(id);
                 break;
             }
             case rec::Xf: {
@@ -243,7 +246,9 @@ void WorkbookReader::readGlobals() {
         auto custom = customFormatIsDate.find(xf.formatId);
         const bool isDate = custom != customFormatIsDate.end() ? custom->second
                                                                : isBuiltInDateFormat(xf.formatId);
-        formats_.push_back({xf.formatId, xf.locked, isDate});
+        const bool isText = custom != customFormatIsDate.end() ? customTextFormats.contains(xf.formatId)
+                                                               : xf.formatId == kBuiltInTextFormat;
+        formats_.push_back({xf.formatId, xf.locked, isDate, isText});
     }
 }
 

@@ -28,6 +28,7 @@ struct CellFormat {
     uint16_t formatId = 0;
     bool locked = true;
     bool isDate = false;
+    bool isText = false;  // "@": what is typed into the cell stays text
 };
 
 class WorkbookReader {

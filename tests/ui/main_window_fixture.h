@@ -3,6 +3,7 @@
 // scripted answers; controls found by their names as the program knows them.
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -30,9 +31,11 @@ inline void writeFile(const std::filesystem::path& file, const std::string& cont
 struct MainWindowFixture {
     ScriptedDialogs dialogs;
     WorkspacePaths paths = WorkspacePaths::fromEnvironment();
+    // The spreadsheet engine the windows get (a test may put faults into it).
+    std::function<std::unique_ptr<SpreadsheetHost>()> makeHost = makeNativeHost;
     std::unique_ptr<MainWindow> window;
 
-    void make() { window = std::make_unique<MainWindow>(MainWindowServices{dialogs, paths}); }
+    void make() { window = std::make_unique<MainWindow>(MainWindowServices{dialogs, paths, makeHost}); }
 
     template <typename Widget = QWidget>
     Widget* control(const char* name) const {
