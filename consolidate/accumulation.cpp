@@ -28,14 +28,6 @@ bool takeGroupedDigits(std::string_view text, size_t& i, std::string& out) {
     return true;
 }
 
-void add(CellValue& total, double x) {
-    switch (total.kind()) {
-        case CellKind::Number: total = CellValue::number(total.numberValue() + x); return;
-        case CellKind::Date: total = CellValue::date(total.numberValue() + x); return;
-        default: total = CellValue::number(x); return;
-    }
-}
-
 }  // namespace
 
 std::optional<double> readsAsNumber(std::string_view text) {
@@ -78,18 +70,34 @@ std::optional<double> readsAsNumber(std::string_view text) {
     return value;
 }
 
-void accumulate(CellValue& total, const CellValue& v) {
+void RunningTotal::addNumber(double x) {
+    if (kind_ == CellKind::Empty) kind_ = CellKind::Number;
+    sum_.add(x);
+}
+
+void RunningTotal::add(const CellValue& v) {
     switch (v.kind()) {
         case CellKind::Empty:
-            if (total.isEmpty()) total = CellValue::number(0);
+            if (kind_ == CellKind::Empty) kind_ = CellKind::Number;
             return;
-        case CellKind::Number: add(total, v.numberValue()); return;
+        case CellKind::Number: addNumber(v.numberValue()); return;
         case CellKind::Text:
-            if (const auto n = readsAsNumber(v.textValue())) add(total, *n);
+            if (const auto n = readsAsNumber(v.textValue())) addNumber(*n);
             return;
-        case CellKind::Date: total = v; return;
+        case CellKind::Date:
+            kind_ = CellKind::Date;
+            sum_ = CompensatedSum(v.numberValue());
+            return;
         case CellKind::Boolean:
         case CellKind::Error: return;
+    }
+}
+
+CellValue RunningTotal::value() const {
+    switch (kind_) {
+        case CellKind::Number: return CellValue::number(sum_.value());
+        case CellKind::Date: return CellValue::date(sum_.value());
+        default: return CellValue();
     }
 }
 

@@ -1,12 +1,6 @@
 #include "consolidate/accumulator_grid.h"
 
-#include "consolidate/accumulation.h"
-
 namespace sbx {
-
-namespace {
-const CellValue kEmpty;
-}
 
 AccumulatorGrid::AccumulatorGrid(const RangeBounds& bounds)
     : bounds_(bounds), dense_(bounds.cellCount() > 0 && bounds.cellCount() <= kDenseLimit) {
@@ -28,24 +22,24 @@ uint32_t AccumulatorGrid::sparseKey(int column, int row) const {
 void AccumulatorGrid::add(int column, int row, const CellValue& v) {
     if (dense_) {
         const size_t i = denseIndex(column, row);
-        accumulate(cells_[i], v);
+        cells_[i].add(v);
         if (!touched_[i]) {
             touched_[i] = true;
             ++touchedCount_;
         }
         return;
     }
-    accumulate(sparse_[sparseKey(column, row)], v);
+    sparse_[sparseKey(column, row)].add(v);
 }
 
-const CellValue& AccumulatorGrid::total(int column, int row) const {
+CellValue AccumulatorGrid::total(int column, int row) const {
     if (!bounds_.onSheet() || column < bounds_.firstColumn || column > bounds_.lastColumn ||
         row < bounds_.firstRow || row > bounds_.lastRow) {
-        return kEmpty;
+        return CellValue();
     }
-    if (dense_) return cells_[denseIndex(column, row)];
+    if (dense_) return cells_[denseIndex(column, row)].value();
     const auto it = sparse_.find(sparseKey(column, row));
-    return it == sparse_.end() ? kEmpty : it->second;
+    return it == sparse_.end() ? CellValue() : it->second.value();
 }
 
 void AccumulatorGrid::forEachTotal(const std::function<void(int, int, const CellValue&)>& visit) const {
@@ -55,12 +49,12 @@ void AccumulatorGrid::forEachTotal(const std::function<void(int, int, const Cell
             if (!touched_[i]) continue;
             const int column = bounds_.firstColumn + static_cast<int>(i / static_cast<size_t>(rows));
             const int row = bounds_.firstRow + static_cast<int>(i % static_cast<size_t>(rows));
-            visit(column, row, cells_[i]);
+            visit(column, row, cells_[i].value());
         }
         return;
     }
     for (const auto& [key, value] : sparse_) {
-        visit(static_cast<int>(key >> 20), static_cast<int>(key & 0xFFFFF), value);
+        visit(static_cast<int>(key >> 20), static_cast<int>(key & 0xFFFFF), value.value());
     }
 }
 

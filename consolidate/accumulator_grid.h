@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "consolidate/accumulation.h"
 #include "consolidate/range_bounds.h"
 #include "spreadsheet/cell_value.h"
 
@@ -24,9 +25,9 @@ public:
     // Adds `v` into the total at (column, row), a cell of the range.
     void add(int column, int row, const CellValue& v);
     // The total at (column, row); empty where nothing was added.
-    const CellValue& total(int column, int row) const;
+    CellValue total(int column, int row) const;
     // Cells that received something, in no particular order.
-    void forEachTotal(const std::function<void(int column, int row, const CellValue&)>& visit) const;
+    void forEachTotal(const std::function<void(int column, int row, const CellValue& total)>& visit) const;
     size_t heldCells() const;
 
 private:
@@ -35,10 +36,10 @@ private:
 
     RangeBounds bounds_;
     bool dense_;
-    std::vector<CellValue> cells_;
+    std::vector<RunningTotal> cells_;
     std::vector<bool> touched_;
     size_t touchedCount_ = 0;
-    std::unordered_map<uint32_t, CellValue> sparse_;
+    std::unordered_map<uint32_t, RunningTotal> sparse_;
 };
 
 }  // namespace sbx

@@ -15,6 +15,7 @@
 #include <map>
 #include <system_error>
 
+#include "spreadsheet/compensated_sum.h"
 #include "spreadsheet/native_host.h"
 #include "spreadsheet/source_reference.h"
 #include "spreadsheet/utf8_path.h"
@@ -116,7 +117,7 @@ void checkWritable(const Worksheet& target, const CellArea& area) {
 
 // The sums by offsetKey, added in the order of the sources.
 std::map<uint32_t, double> sumByPosition(const std::vector<Source>& sources) {
-    std::map<uint32_t, double> sums;
+    std::map<uint32_t, CompensatedSum> running;
     for (const Source& source : sources) {
         auto add = [&](int row, int column, const CellValue& value) {
             double number = 0.0;
@@ -127,8 +128,7 @@ std::map<uint32_t, double> sumByPosition(const std::vector<Source>& sources) {
             } else {
                 return;
             }
-            const auto [it, inserted] = sums.try_emplace(offsetKey(source.area, row, column), number);
-            if (!inserted) it->second += number;
+            running[offsetKey(source.area, row, column)].add(number);
         };
         try {
             source.sheet->forEachValue(source.area, add);
@@ -136,6 +136,8 @@ std::map<uint32_t, double> sumByPosition(const std::vector<Source>& sources) {
             throw WorkbookError(e.kind(), e.file(), "source reference \"" + *source.reference + "\": " + e.reason());
         }
     }
+    std::map<uint32_t, double> sums;
+    for (const auto& [key, sum] : running) sums.emplace_hint(sums.end(), key, sum.value());
     return sums;
 }
 

@@ -209,6 +209,25 @@ TEST_F(ConsolidateTest, RunsThroughTheHostOnTheSelection) {
     EXPECT_EQ(target.cell(1, 1), CellValue::number(10.78));  // outside the selection
 }
 
+// Ten sources holding 0.1 make 1 exactly, as the function mode's totals do (plain addition
+// would leave 0.9999999999999999 in the summary).
+TEST_F(ConsolidateTest, TotalsOfManySourcesDoNotDrift) {
+    const fs::path source = place("family_dpi_a_macexcel2016.xls", "a.xls");
+    fs::permissions(source, fs::perms::owner_write, fs::perm_options::add);
+    {
+        sbx::NativeHost writer;
+        Workbook& book = writer.open(source);
+        book.worksheet("Sheet2").setCell(1, 1, CellValue::number(0.1));
+        writer.close(book, true);
+    }
+    const fs::path targetFile = place("family_dpi_c_excel2016.xls", "hz/total.xls");
+    const auto host = sbx::makeNativeHost();
+    Worksheet& target = host->open(targetFile).worksheet("Sheet2");
+    const std::vector<std::string> sources(10, reference("a.xls", "Sheet2", "R1C1:R1C1"));
+    consolidateByPosition(*host, target, CellArea{1, 1, 1, 1}, sources);
+    EXPECT_EQ(target.cell(1, 1), CellValue::number(1.0));
+}
+
 // Every failure: the expected kind, a message naming what failed, no target cell changed,
 // the sources closed.
 class ConsolidateFailureTest : public ConsolidateTest {

@@ -17,6 +17,7 @@ File format, tab-separated, one case after the other:
 A copy is a path inside the test's temporary folder ("hz/total.xls"); the same copy named
 twice is the same file. Every cell of the target area has a "cell" line.
 """
+import math
 import os
 import sys
 
@@ -120,12 +121,11 @@ def case_lines(name, target, sources):
     tr1, tc1, tr2, tc2 = parse_area(t_area)
     for dr in range(tr2 - tr1 + 1):
         for dc in range(tc2 - tc1 + 1):
-            total = None
-            for sheet, (r1, c1, _, _) in readers:
-                value = stored_number(sheet, r1 + dr, c1 + dc)
-                if value is not None:
-                    total = value if total is None else total + value
-            shown = "empty" if total is None else repr(total)
+            # The correctly rounded sum of the stored numbers (math.fsum), which is what the
+            # engine's compensated adding gives, not the drift of plain addition.
+            values = [stored_number(sheet, r1 + dr, c1 + dc) for sheet, (r1, c1, _, _) in readers]
+            values = [v for v in values if v is not None]
+            shown = "empty" if not values else repr(math.fsum(values))
             lines.append("\t".join(["cell", str(tr1 + dr), str(tc1 + dc), shown]))
     lines.append("end")
     return lines
