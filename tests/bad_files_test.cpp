@@ -11,8 +11,10 @@
 #include "spreadsheet/native_host.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/xls/workbook_reader.h"
+#include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
+using sbx::testing::byteVectorOf;
 using sbx::WorkbookError;
 using sbx::WorkbookErrorKind;
 using sbx::xls::WorkbookReader;
@@ -20,11 +22,6 @@ using sbx::xls::WorkbookReader;
 namespace {
 
 const fs::path kShared = SBX_SHARED_FIXTURES;
-
-std::vector<uint8_t> readBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // Opens and reads every cell of every worksheet; returns the error, if any.
 std::optional<WorkbookError> readAll(std::vector<uint8_t> bytes, const fs::path& name) {
@@ -163,7 +160,7 @@ TEST(BrokenWorkbookStreams, ClearErrors) {
 TEST(DamagedRealFiles, TruncatedAtManyPointsGivesAnErrorOrFewerCells) {
     for (const char* file : {"excel2003_zh_income_statement_sst_continue.xls", "libreoffice_biff5_excel95_format.xls",
                              "encrypted_rc4_cryptoapi_default_password_excel2016.xls"}) {
-        const auto whole = readBytes(kShared / file);
+        const auto whole = byteVectorOf(kShared / file);
         ASSERT_FALSE(whole.empty()) << file;
         int errors = 0;
         for (size_t cut = 0; cut < whole.size(); cut += whole.size() / 37 + 1) {
@@ -183,7 +180,7 @@ int fuzzRounds() {
 class RandomDamage : public testing::TestWithParam<const char*> {};
 
 TEST_P(RandomDamage, NeverEscapesAsAnythingButWorkbookError) {
-    const auto whole = readBytes(kShared / GetParam());
+    const auto whole = byteVectorOf(kShared / GetParam());
     ASSERT_FALSE(whole.empty());
     std::mt19937 random(20261207);
     for (int round = 0; round < fuzzRounds(); ++round) {

@@ -9,20 +9,15 @@
 
 #include "cli/consolidate_command.h"
 #include "spreadsheet/spreadsheet_host.h"
+#include "tests/support/test_files.h"
 
 namespace sbx {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::bytesOf;
 
 const fs::path kPool = fs::path(SBX_TEST_DATA) / "fixtures" / "consolidate_pool";
-
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class ConsolidateCliTest : public ::testing::Test {
 protected:

@@ -16,22 +16,17 @@
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
 #include "tests/support/run_fakes.h"
+#include "tests/support/test_files.h"
 
 namespace sbx {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::bytesOf;
 
 const fs::path kPoolFixture = fs::path(SBX_TEST_DATA) / "fixtures" / "consolidate_pool";
 const std::string kIncome = "收入明细";
 const std::string kCost = "成本费用";
-
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // expected_totals.tsv: mode, worksheet, cell, total (empty: shows nothing).
 std::map<std::string, double> expectedTotals(const std::string& mode, const std::string& sheet) {

@@ -8,24 +8,15 @@
 
 #include "tests/support/scripted_dialogs.h"
 #include "workspace/export.h"
+#include "tests/support/test_files.h"
 
 namespace sbx {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::ScriptedDialogs;
-
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const fs::path& file, const std::string& content) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << content;
-}
+using testing::bytesOf;
+using testing::writeFile;
 
 class ExportTest : public ::testing::Test {
 protected:

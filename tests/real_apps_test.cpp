@@ -15,8 +15,10 @@
 
 #include "spreadsheet/native_host.h"
 #include "spreadsheet/workbook_error.h"
+#include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
+using sbx::testing::TempFolder;
 using sbx::CellKind;
 using sbx::CellValue;
 
@@ -87,21 +89,8 @@ void writeBlock(sbx::Worksheet& sheet, WrittenFile& out) {
     }
 }
 
-class TempFolder {
-public:
-    TempFolder() : path_(fs::temp_directory_path() / ("sbx-realapps-" + std::to_string(::getpid()))) {
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempFolder() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
 struct WrittenSet {
-    TempFolder temp;
+    TempFolder temp{"realapps"};
     std::vector<WrittenFile> files;
 };
 

@@ -16,21 +16,16 @@
 #include "consolidate/function_run.h"
 #include "spreadsheet/native_host.h"
 #include "tests/support/run_fakes.h"
+#include "tests/support/test_files.h"
 
 namespace sbx::test {
 
 namespace fs = std::filesystem;
+using sbx::testing::bytesOf;
 
 inline const fs::path kPoolFixture = fs::path(SBX_TEST_DATA) / "fixtures" / "consolidate_pool";
 inline const std::string kIncome = "收入明细";
 inline const std::string kCost = "成本费用";
-
-inline std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 inline std::string sha256Of(const fs::path& file) {
     const std::string bytes = bytesOf(file);

@@ -15,17 +15,15 @@
 #include "spreadsheet/xls/formula_recalc.h"
 #include "spreadsheet/xls/workbook_reader.h"
 #include "written_stream_check.h"
+#include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
+using sbx::testing::TempFolder;
+using sbx::testing::byteVectorOf;
 using sbx::CellKind;
 using sbx::CellValue;
 
 namespace {
-
-std::vector<uint8_t> readBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Every BIFF8 fixture the reader opens, shared and our own.
 std::vector<std::string> writableFixtures() {
@@ -44,29 +42,6 @@ std::vector<std::string> writableFixtures() {
     std::sort(out.begin(), out.end());
     return out;
 }
-
-class TempFolder {
-public:
-    TempFolder() {
-        path_ = fs::temp_directory_path() / ("sbx-roundtrip-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        for (char& c : name_) c = c == '/' ? '_' : c;
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempFolder() { fs::remove_all(path_); }
-    fs::path copy(const fs::path& file) const {
-        const fs::path to = path_ / file.filename();
-        fs::copy_file(file, to, fs::copy_options::overwrite_existing);
-        fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write);
-        return to;
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-    std::string name_;
-};
 
 using Snapshot = std::map<std::tuple<int, int, int>, CellValue>;
 
@@ -95,18 +70,18 @@ std::string longText() {
 class RoundTrip : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(RoundTrip, ClosingWithoutWritesLeavesTheFileAsItWas) {
-    TempFolder temp;
+    TempFolder temp{"roundtrip"};
     const fs::path file = temp.copy(GetParam());
-    const auto before = readBytes(file);
+    const auto before = byteVectorOf(file);
     const auto stamp = fs::last_write_time(file);
     sbx::NativeHost host;
     host.close(host.open(file), true);
-    EXPECT_EQ(readBytes(file), before);
+    EXPECT_EQ(byteVectorOf(file), before);
     EXPECT_EQ(fs::last_write_time(file), stamp);
 }
 
 TEST_P(RoundTrip, WrittenCellsReadBackAndEveryOtherCellStays) {
-    TempFolder temp;
+    TempFolder temp{"roundtrip"};
     const fs::path file = temp.copy(GetParam());
     sbx::NativeHost host;
     auto& book = host.open(file);

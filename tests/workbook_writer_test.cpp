@@ -21,8 +21,11 @@
 #include "spreadsheet/xls/workbook_reader.h"
 #include "spreadsheet/xls/workbook_writer.h"
 #include "written_stream_check.h"
+#include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
+using sbx::testing::TempFolder;
+using sbx::testing::byteVectorOf;
 using sbx::CellKind;
 using sbx::CellValue;
 using sbx::WorkbookError;
@@ -39,43 +42,6 @@ using sbx::test::Records;
 namespace {
 
 const fs::path kShared = SBX_SHARED_FIXTURES;
-
-std::vector<uint8_t> readBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-class TempFolder {
-public:
-    TempFolder() {
-        path_ = fs::temp_directory_path() /
-                ("sbx-writer-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::permissions(path_, fs::perms::owner_all, ec);
-        fs::remove_all(path_, ec);
-    }
-    fs::path copy(const fs::path& file) const {
-        const fs::path to = path_ / file.filename();
-        fs::copy_file(file, to, fs::copy_options::overwrite_existing);
-        fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write);
-        return to;
-    }
-    fs::path write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        std::ofstream(path_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                             static_cast<std::streamsize>(bytes.size()));
-        return path_ / name;
-    }
-    size_t entries() const { return static_cast<size_t>(std::distance(fs::directory_iterator(path_), fs::directory_iterator())); }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 // ---- building small workbooks ------------------------------------------------------
 
@@ -107,7 +73,7 @@ std::vector<uint8_t> workbook(const Records& sheet, const Records& extraGlobals 
 
 // Writes a built workbook to a file, applies `writes` through the host and saves.
 struct Saved {
-    TempFolder folder;
+    TempFolder folder{"writer"};
     fs::path file;
 };
 std::unique_ptr<Saved> saveWith(const std::vector<uint8_t>& bytes,
@@ -446,9 +412,9 @@ std::pair<int, int> findCell(sbx::Worksheet& sheet, bool locked) {
 TEST(Protection, UnlockedCellsTakeWritesAndLockedCellsChangeNothing) {
     for (const char* name : {"macexcel2008_protected_sheet_unlocked_cell.xls", "excel2000_ko_protected_sheets_vba.xls"}) {
         SCOPED_TRACE(name);
-        TempFolder temp;
+        TempFolder temp{"writer"};
         const fs::path file = temp.copy(kShared / name);
-        const auto original = readBytes(file);
+        const auto original = byteVectorOf(file);
         sbx::NativeHost host;
         auto* book = &host.open(file);
         int sheetIndex = 1;
@@ -464,7 +430,7 @@ TEST(Protection, UnlockedCellsTakeWritesAndLockedCellsChangeNothing) {
             EXPECT_EQ(e.kind(), WorkbookErrorKind::CellLocked);
         }
         host.close(*book, true);
-        EXPECT_EQ(readBytes(file), original) << "nothing written, nothing saved";
+        EXPECT_EQ(byteVectorOf(file), original) << "nothing written, nothing saved";
 
         book = &host.open(file);
         sheet = &book->worksheet(sheetIndex);
@@ -492,9 +458,9 @@ TEST(Protection, UnlockedCellsTakeWritesAndLockedCellsChangeNothing) {
 TEST(Encryption, WorkbooksWithTheDefaultPasswordAreEncryptedAgain) {
     for (const char* name : {"encrypted_rc4_cryptoapi_default_password_excel2016.xls", "encrypted_rc4_default_password_excel2003.xls"}) {
         SCOPED_TRACE(name);
-        TempFolder temp;
+        TempFolder temp{"writer"};
         const fs::path file = temp.copy(kShared / name);
-        const auto original = sbx::xls::CompoundFile::parse(readBytes(file));
+        const auto original = sbx::xls::CompoundFile::parse(byteVectorOf(file));
         sbx::NativeHost host;
         auto& book = host.open(file);
         int n = 1;  // the first sheet without protection
@@ -505,7 +471,7 @@ TEST(Encryption, WorkbooksWithTheDefaultPasswordAreEncryptedAgain) {
         host.close(book, true);
 
         // Encrypted on disk: the plain text of the new string is nowhere in the stream.
-        const auto saved = sbx::xls::CompoundFile::parse(readBytes(file));
+        const auto saved = sbx::xls::CompoundFile::parse(byteVectorOf(file));
         const auto& raw = saved.root().child(u"Workbook")->data;
         const std::vector<uint8_t> plain = {0xA0, 0x52, 0xC6, 0x5B};  // 加密 in UTF-16LE
         EXPECT_EQ(std::search(raw.begin(), raw.end(), plain.begin(), plain.end()), raw.end());
@@ -525,7 +491,7 @@ TEST(Encryption, WorkbooksWithTheDefaultPasswordAreEncryptedAgain) {
 // ---- saving all or nothing ------------------------------------------------------------
 
 struct FailingSave {
-    TempFolder temp;
+    TempFolder temp{"writer"};
     fs::path file;
     std::vector<uint8_t> original;
     sbx::NativeHost host;
@@ -533,7 +499,7 @@ struct FailingSave {
 
     FailingSave() {
         file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
-        original = readBytes(file);
+        original = byteVectorOf(file);
         book = &static_cast<sbx::NativeWorkbook&>(host.open(file));
         book->worksheet(1).setCell(1, 1, CellValue::number(5));
     }
@@ -548,7 +514,7 @@ struct FailingSave {
         return WorkbookError(WorkbookErrorKind::Corrupt, {}, "");
     }
     void expectOldFileAlone() {
-        EXPECT_EQ(readBytes(file), original);
+        EXPECT_EQ(byteVectorOf(file), original);
         EXPECT_EQ(temp.entries(), 1u) << "no temporary file is left behind";
     }
 };
@@ -592,9 +558,9 @@ TEST(AtomicSave, AFailedFlushOrRenameLeavesTheOldFile) {
 }
 
 TEST(AtomicSave, AReadOnlyFileGivesAClearError) {
-    TempFolder temp;
+    TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
-    const auto original = readBytes(file);
+    const auto original = byteVectorOf(file);
     sbx::NativeHost host;
     auto& book = host.open(file);
     book.worksheet(1).setCell(1, 1, CellValue::number(5));
@@ -606,14 +572,14 @@ TEST(AtomicSave, AReadOnlyFileGivesAClearError) {
         EXPECT_EQ(e.kind(), WorkbookErrorKind::Unwritable);
         EXPECT_NE(std::string(e.what()).find("read-only"), std::string::npos) << e.what();
     }
-    EXPECT_EQ(readBytes(file), original);
+    EXPECT_EQ(byteVectorOf(file), original);
 }
 
 TEST(AtomicSave, AReadOnlyFolderGivesAClearError) {
     if (::geteuid() == 0) GTEST_SKIP() << "running as root: folder permissions do not bind";
-    TempFolder temp;
+    TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
-    const auto original = readBytes(file);
+    const auto original = byteVectorOf(file);
     sbx::NativeHost host;
     auto& again = host.open(file);
     again.worksheet(1).setCell(1, 1, CellValue::number(5));
@@ -626,11 +592,11 @@ TEST(AtomicSave, AReadOnlyFolderGivesAClearError) {
         EXPECT_NE(e.reason().find(std::strerror(EACCES)), std::string::npos) << e.reason();
     }
     fs::permissions(temp.path(), fs::perms::owner_all);
-    EXPECT_EQ(readBytes(file), original);
+    EXPECT_EQ(byteVectorOf(file), original);
 }
 
 TEST(AtomicSave, AMissingFolderIsNamedInTheError) {
-    TempFolder temp;
+    TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
     sbx::NativeHost host;
     auto& book = static_cast<sbx::NativeWorkbook&>(host.open(file));
@@ -648,7 +614,7 @@ TEST(AtomicSave, AMissingFolderIsNamedInTheError) {
 // ---- the command line -------------------------------------------------------------------
 
 TEST(SetCommand, WritesOneValueAndSaysWhyItCannot) {
-    TempFolder temp;
+    TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
     std::ostringstream err;
     EXPECT_EQ(sbx::cli::setCommand(file.string(), "Sheet1", "c2", "3.25", err), 0);
@@ -661,12 +627,12 @@ TEST(SetCommand, WritesOneValueAndSaysWhyItCannot) {
     EXPECT_EQ(sheet.cell(2, 4), CellValue::boolean(true));
     EXPECT_EQ(sheet.cell(1, 1), CellValue());
 
-    const auto before = readBytes(file);
+    const auto before = byteVectorOf(file);
     EXPECT_EQ(sbx::cli::setCommand(file.string(), "NoSuchSheet", "a1", "1", err), 2);
     EXPECT_NE(err.str().find("NoSuchSheet"), std::string::npos);
     EXPECT_EQ(sbx::cli::setCommand(file.string(), "Sheet1", "a0", "1", err), 2);
     EXPECT_NE(err.str().find("a0"), std::string::npos);
-    EXPECT_EQ(readBytes(file), before);
+    EXPECT_EQ(byteVectorOf(file), before);
 }
 
 }  // namespace

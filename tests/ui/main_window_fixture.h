@@ -13,7 +13,10 @@
 #include <QPushButton>
 
 #include "app/main_window.h"
+#include "spreadsheet/utf8_path.h"
 #include "tests/support/scripted_dialogs.h"
+#include "workspace/pool.h"
+#include "tests/support/test_files.h"
 
 namespace sbx::testing {
 
@@ -23,9 +26,11 @@ inline WorkspacePaths freshWorkspace() {
     return paths;
 }
 
-inline void writeFile(const std::filesystem::path& file, const std::string& content) {
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << content;
+// The texts of a list box, in order.
+inline QStringList entries(const QListWidget& list) {
+    QStringList texts;
+    for (int row = 0; row < list.count(); ++row) texts << list.item(row)->text();
+    return texts;
 }
 
 struct MainWindowFixture {
@@ -46,6 +51,22 @@ struct MainWindowFixture {
     QString hint() const { return control<QLineEdit>("Text11")->text(); }
     QListWidget* list1() const { return control<QListWidget>("List1"); }
     QListWidget* list2() const { return control<QListWidget>("List2"); }
+
+    // Empty when List1 names exactly the pool workbooks now in the folder and Label4 counts
+    // them; otherwise what differs.
+    QString list1UntrueToFolder() const {
+        QStringList pool;
+        for (const auto& entry : std::filesystem::directory_iterator(paths.poolDirectory())) {
+            const std::string name = utf8String(entry.path().filename());
+            if (entry.is_regular_file() && isPoolFileName(name)) pool << QString::fromStdString(name);
+        }
+        QStringList listed = entries(*list1());
+        pool.sort();
+        listed.sort();
+        if (listed != pool) return "List1: " + listed.join(", ") + "; folder: " + pool.join(", ");
+        if (caption("Label4") != countCaption(list1()->count())) return "Label4: " + caption("Label4");
+        return QString();
+    }
 };
 
 }  // namespace sbx::testing

@@ -53,7 +53,7 @@ private slots:
     }
 
     void opensModelessAndRunsNothingByItself() {
-        const std::string summaryBefore = fileBytes(f->paths.summaryWorkbook());
+        const std::string summaryBefore = bytesOf(f->paths.summaryWorkbook());
         sbx::ModeWindow* modes = f->openModes();
         QVERIFY(modes);
         QVERIFY(modes->isWindow());
@@ -62,7 +62,7 @@ private slots:
         QCOMPARE(f->hint(), u("请根据需要选择相应模式!"));
         QVERIFY(f->panelHidden());
         QCOMPARE(f->window->job().runState, sbx::RunState::IdleOrRunning);
-        QCOMPARE(fileBytes(f->paths.summaryWorkbook()), summaryBefore);
+        QCOMPARE(bytesOf(f->paths.summaryWorkbook()), summaryBefore);
         // A second Command3 brings the same window forward.
         QCOMPARE(f->openModes(), modes);
         QCOMPARE(f->window->findChildren<sbx::ModeWindow*>().size(), 1);

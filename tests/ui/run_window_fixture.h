@@ -23,13 +23,6 @@ inline const std::string kCost = "成本费用";
 
 inline QString u(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-inline std::string fileBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // expected_totals.tsv: mode, worksheet, cell, total (empty: the cell shows nothing).
 inline std::map<std::string, double> expectedTotals(const std::string& mode, const std::string& sheet) {
     std::ifstream in(kPoolFixture / "expected_totals.tsv");

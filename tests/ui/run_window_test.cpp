@@ -96,7 +96,7 @@ private slots:
         f = std::make_unique<RunFixture>();
         f->startOverFixturePool("protected_layout.xls");
         f->readyJob();
-        const std::string summaryBefore = fileBytes(f->paths.summaryWorkbook());
+        const std::string summaryBefore = bytesOf(f->paths.summaryWorkbook());
         f->dialogs.expectMessage(run_text::efficiencyFailureMessage(f->paths.poolPrefix() + "branch_3.xls"));
         f->clickMode("Command1");
 
@@ -106,7 +106,7 @@ private slots:
         for (const char* name : {"Command5", "Command6", "Command7"}) QVERIFY2(f->button(name)->isHidden(), name);
         QVERIFY(f->focused("Command3"));
         QCOMPARE(f->hint(), u(run_text::kHintEfficiency));
-        QCOMPARE(fileBytes(f->paths.summaryWorkbook()), summaryBefore);
+        QCOMPARE(bytesOf(f->paths.summaryWorkbook()), summaryBefore);
         QVERIFY(!f->modeWindow());
 
         // From now on modfrm opens with its efficiency button disabled, however often.
@@ -162,7 +162,7 @@ private slots:
 
     void noAtTheConfirmationOnlyResetsTheHint() {
         f->readyJob();
-        const std::string summaryBefore = fileBytes(f->paths.summaryWorkbook());
+        const std::string summaryBefore = bytesOf(f->paths.summaryWorkbook());
         f->expectFunctionConfirmation(false);
         f->clickMode("Command2");
         QCOMPARE(f->hint(), u(run_text::kHintWelcome));
@@ -170,7 +170,7 @@ private slots:
         QVERIFY(f->panelHidden());
         QVERIFY(f->button("Command7")->isHidden());
         QCOMPARE(f->list2()->count(), 0);
-        QCOMPARE(fileBytes(f->paths.summaryWorkbook()), summaryBefore);
+        QCOMPARE(bytesOf(f->paths.summaryWorkbook()), summaryBefore);
     }
 
     void rangeMessageInTheFirstWorksheetEndsInTheDiagnosis() {
@@ -286,18 +286,18 @@ private slots:
 
         f->dialogs.expectSaveFile(out / "new.xls");
         f->button("Command5")->click();
-        QCOMPARE(fileBytes(out / "new.xls"), fileBytes(f->paths.summaryWorkbook()));
+        QCOMPARE(bytesOf(out / "new.xls"), bytesOf(f->paths.summaryWorkbook()));
         QCOMPARE(f->hint(), u(sbx::export_text::kHintAfterExport));
         QVERIFY(f->focused("Command1"));
         QCOMPARE(f->dialogs.transcript().back().saveRequest.title, std::string("导出汇总EXCELL表格..."));
 
         f->dialogs.expectSaveFile(out / "old.xls").expectYesNo(sbx::export_text::kOverwriteQuestion, false);
         f->button("Command5")->click();
-        QCOMPARE(fileBytes(out / "old.xls"), std::string("old"));
+        QCOMPARE(bytesOf(out / "old.xls"), std::string("old"));
 
         f->dialogs.expectSaveFile(out / "old.xls").expectYesNo(sbx::export_text::kOverwriteQuestion, true);
         f->button("Command5")->click();
-        QCOMPARE(fileBytes(out / "old.xls"), fileBytes(f->paths.summaryWorkbook()));
+        QCOMPARE(bytesOf(out / "old.xls"), bytesOf(f->paths.summaryWorkbook()));
 
         f->window->setHint("changed");
         f->dialogs.expectSaveFile(std::nullopt);

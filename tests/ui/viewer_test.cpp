@@ -10,17 +10,13 @@
 #include "job/windows/range_entry_window.h"
 #include "tests/ui/job_window_harness.h"
 #include "spreadsheet/workbook_error.h"
+#include "tests/support/test_files.h"
 #include "ui/workbook_viewer.h"
 
 using namespace sbx;
 using namespace sbx::testing;
 
 namespace {
-
-std::string fileBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 WorkbookViewer* openViewer() {
     for (QWidget* window : QApplication::topLevelWidgets())
@@ -96,7 +92,7 @@ private slots:
         JobWindowHarness h;
         h.useSummaryWorkbook("sheets_9");
         const auto total = h.context().paths.summaryWorkbook();
-        const std::string before = fileBytes(total);
+        const std::string before = bytesOf(total);
         h.job.chosenCount = 1;
         h.job.chosenSheets = {"", "表1"};
         auto* window = RangeEntryWindow::open(h.context());
@@ -111,7 +107,7 @@ private slots:
         QVERIFY(openViewer() == nullptr);
         QVERIFY(RangeEntryWindow::findOpen() == window);
         QVERIFY(window->isEnabled());
-        QCOMPARE(fileBytes(total), before);
+        QCOMPARE(bytesOf(total), before);
     }
 
     void closedByTheUserFirst() {
