@@ -16,6 +16,7 @@
 
 #include "app/main_window.h"
 #include "job/job_definition.h"
+#include "spreadsheet/utf8_path.h"
 #include "ui/about_window.h"
 #include "ui/file_intake_window.h"
 #include "ui/help_window.h"
@@ -36,8 +37,8 @@ public:
 };
 
 bool save(QWidget& widget, const std::filesystem::path& file) {
-    const bool saved = widget.grab().save(QString::fromStdString(file.string()), "PNG");
-    std::cout << (saved ? "wrote " : "could not write ") << file.string() << "\n";
+    const bool saved = widget.grab().save(QString::fromStdString(sbx::utf8String(file)), "PNG");
+    std::cout << (saved ? "wrote " : "could not write ") << sbx::utf8String(file) << "\n";
     return saved;
 }
 

@@ -45,7 +45,9 @@ void syncFolder([[maybe_unused]] const std::filesystem::path& folder) {
 std::filesystem::path temporaryBeside(const std::filesystem::path& target) {
     std::random_device random;
     const std::string suffix = ".sbx-" + std::to_string(random() % 1000000000u) + ".tmp";
-    return target.parent_path() / (target.filename().string() + suffix);
+    std::filesystem::path name = target.filename();  // as a path: any name, on any system
+    name += suffix;
+    return target.parent_path() / name;
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 #include "spreadsheet/workbook_error.h"
 
+#include "spreadsheet/utf8_path.h"
+
 namespace sbx {
 
 namespace {
 std::string describe(const std::filesystem::path& file, const std::string& reason) {
     if (file.empty()) return reason;
-    return file.string() + ": " + reason;
+    return utf8String(file) + ": " + reason;  // path::string() is not UTF-8 on Windows
 }
 }  // namespace
 
