@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "spreadsheet/compensated_sum.h"
 #include "spreadsheet/xls/formula_evaluator.h"
 
 namespace sbx::xls::formula {
@@ -74,16 +75,11 @@ Numbers collectNumbers(const std::vector<Value>& args, const Evaluator& ev) {
     return out;
 }
 
-// A sum with the rounding error of each addition carried along (Neumaier).
+// A sum with the rounding error of each addition carried along.
 double accurateSum(const std::vector<double>& values) {
-    double sum = 0.0;
-    double carry = 0.0;
-    for (double v : values) {
-        const double t = sum + v;
-        carry += std::fabs(sum) >= std::fabs(v) ? (sum - t) + v : (v - t) + sum;
-        sum = t;
-    }
-    return sum + carry;
+    CompensatedSum sum;
+    for (double v : values) sum.add(v);
+    return sum.value();
 }
 
 enum class Rounding : uint8_t { Nearest, Up, Down };
