@@ -399,6 +399,27 @@ TEST(SavedWorkbooks, AskForRecalculationOnOpening) {
     EXPECT_EQ(recalcIds, 1);
 }
 
+// A dual-stream file (Excel 95 "Book" beside the "Workbook" stream) loses the Excel 95 copy,
+// which would still hold the old values; the other streams stay.
+TEST(SavedWorkbooks, DropTheStaleExcel95CopyOfADualStreamFile) {
+    TempFolder temp{"writer"};
+    const fs::path file = temp.copy(kShared / "gnumeric_zh_balance_sheet_dual_stream.xls");
+    const auto before = sbx::xls::CompoundFile::parse(byteVectorOf(file));
+    ASSERT_NE(before.root().child(u"Book"), nullptr);
+    {
+        sbx::NativeHost host;
+        auto& book = host.open(file);
+        book.worksheet(1).setCell(5, 3, CellValue::number(4321));
+        host.close(book, true);
+    }
+    const auto after = sbx::xls::CompoundFile::parse(byteVectorOf(file));
+    EXPECT_EQ(after.root().child(u"Book"), nullptr);
+    ASSERT_NE(after.root().child(u"Workbook"), nullptr);
+    EXPECT_EQ(after.root().children.size(), before.root().children.size() - 1);
+    sbx::NativeHost host;
+    EXPECT_EQ(host.open(file).worksheet(1).cell(5, 3), CellValue::number(4321));
+}
+
 // Finds a cell of a protected sheet with the given lock state within A1:Z60.
 std::pair<int, int> findCell(sbx::Worksheet& sheet, bool locked) {
     for (int r = 1; r <= 60; ++r) {

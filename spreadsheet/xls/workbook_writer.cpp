@@ -284,6 +284,11 @@ std::vector<uint8_t> buildWorkbookFile(const WorkbookReader& reader, const Workb
         throw FormatError(WorkbookErrorKind::WriteUnsupported, "the workbook has no Excel 97-2003 workbook stream");
     }
     node->data = buildWorkbookStream(reader, edits);
+    // A dual-stream file also carries the workbook as an Excel 95 "Book" stream, which this
+    // save would leave with the old values: a reader that takes it would show them without a
+    // word. It goes; every application since Excel 97 reads the "Workbook" stream.
+    auto& streams = container.root().children;
+    std::erase_if(streams, [](const CfbNode& n) { return n.isStream() && n.name == u"Book"; });
     return container.serialize();
 }
 
