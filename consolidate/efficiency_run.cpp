@@ -103,7 +103,8 @@ public:
                                          e.file() == s_.paths.summaryWorkbook();
             fail(e.what());
             if (summaryNotSaved) {
-                s_.dialogs.message(run_text::summaryNotSavedMessage(utf8String(e.file()), e.reason(), out_.worksheetsDone));
+                s_.dialogs.message(run_text::summaryNotSavedMessage(utf8String(e.file()), e.reason(), e.systemError(),
+                                                                   out_.worksheetsDone));
             }
             return out_;
         } catch (const std::exception& e) {

@@ -1,6 +1,7 @@
 #include "consolidate/run_messages.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
 namespace sbx::run_text {
@@ -18,6 +19,25 @@ std::string countAndNames(long long count, const std::vector<std::string>& names
     }
     if (static_cast<long long>(std::min(names.size(), kNamesShown)) < count) text += " 等";
     return text;
+}
+
+// Common refusals of the operating system, as the user would put them; empty for others.
+std::string systemErrorText(int error) {
+    switch (error) {
+        case ENOSPC: return "磁盘空间已满";
+        case EACCES:
+        case EPERM: return "文件为只读，或没有写入该文件夹的权限";
+        case EIO: return "磁盘读写出错";
+        case ENOENT: return "文件夹已不存在";
+        case EBUSY: return "文件正被其他程序使用";
+#ifdef EROFS
+        case EROFS: return "磁盘为只读";
+#endif
+#ifdef EDQUOT
+        case EDQUOT: return "磁盘配额已用完";
+#endif
+        default: return std::string();
+    }
 }
 
 }  // namespace
@@ -40,8 +60,10 @@ std::string efficiencyFailureMessage(const std::string& path) {
            "\r格式不够统一，请修整先！\r或者该表格文件有写保护,建议启用[功能]模式！";
 }
 
-std::string summaryNotSavedMessage(const std::string& path, const std::string& reason, int worksheetsSaved) {
-    std::string text = "汇总文件未能保存：\r" + path + "\r原因：" + reason;
+std::string summaryNotSavedMessage(const std::string& path, const std::string& reason, int systemError,
+                                   int worksheetsSaved) {
+    const std::string plain = systemErrorText(systemError);
+    std::string text = "汇总文件未能保存：\r" + path + "\r原因：" + (plain.empty() ? reason : plain + "（" + reason + "）");
     if (worksheetsSaved == 0) return text + "\r汇总文件仍是汇表前的内容。";
     return text + "\r汇总文件中只有前 " + std::to_string(worksheetsSaved) + " 个工作表是本次汇总的结果。";
 }

@@ -29,8 +29,10 @@ std::string worksheetMismatchMessage(const std::string& path);
 std::string efficiencyFailureMessage(const std::string& path);
 std::string functionFailureMessage(const std::string& path);
 // After the failure message of a run that could not save the summary workbook: which file,
-// the system's reason, and how much of the summary holds new totals.
-std::string summaryNotSavedMessage(const std::string& path, const std::string& reason, int worksheetsSaved);
+// the reason (in the user's words where the operating system's error is a common one, with
+// the technical text after it), and how much of the summary holds new totals.
+std::string summaryNotSavedMessage(const std::string& path, const std::string& reason, int systemError,
+                                   int worksheetsSaved);
 // What a finished run left out; empty when nothing.
 std::string skipReportMessage(const SkipReport& report);
 

@@ -77,38 +77,43 @@ FileWriteSteps FileWriteSteps::system() {
 
 void replaceFileAtomically(const std::filesystem::path& target, std::span<const uint8_t> bytes,
                            const FileWriteSteps& steps) {
-    auto fail = [&](const std::string& reason) { throw WorkbookError(WorkbookErrorKind::Unwritable, target, reason); };
+    auto fail = [&](const std::string& reason, int error) {
+        throw WorkbookError(WorkbookErrorKind::Unwritable, target, reason, error);
+    };
     std::error_code ec;
     const auto old = std::filesystem::status(target, ec);
     const bool replacing = !ec && std::filesystem::exists(old);
     if (replacing && (old.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none) {
-        fail("the file is read-only");
+        fail("the file is read-only", EACCES);
     }
     const std::filesystem::path temporary = temporaryBeside(target);
     const int fd = openNew(temporary);
-    if (fd < 0) fail(reasonOf("the new file cannot be created in its folder", errno));
+    if (fd < 0) {
+        const int error = errno;
+        fail(reasonOf("the new file cannot be created in its folder", error), error);
+    }
 
-    auto abandon = [&](const std::string& reason) {
+    auto abandon = [&](const char* step, int error) {
         closeFile(fd);
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
-        fail(reason);
+        fail(reasonOf(step, error), error);
     };
     size_t done = 0;
     while (done < bytes.size()) {
         const size_t chunk = std::min<size_t>(bytes.size() - done, size_t{1} << 20);
         const long n = steps.write(fd, bytes.data() + done, chunk);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) abandon(reasonOf("the new file cannot be written", errno));
-        if (n == 0) abandon(reasonOf("the new file cannot be written", ENOSPC));
+        if (n < 0) abandon("the new file cannot be written", errno);
+        if (n == 0) abandon("the new file cannot be written", ENOSPC);
         done += static_cast<size_t>(n);
     }
-    if (steps.sync(fd) != 0) abandon(reasonOf("the new file cannot be flushed to the disk", errno));
+    if (steps.sync(fd) != 0) abandon("the new file cannot be flushed to the disk", errno);
     if (closeFile(fd) != 0) {
         const int error = errno;
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
-        fail(reasonOf("the new file cannot be closed", error));
+        fail(reasonOf("the new file cannot be closed", error), error);
     }
     // The new file takes the old one's permissions.
     if (replacing) std::filesystem::permissions(temporary, old.permissions(), ec);
@@ -116,7 +121,7 @@ void replaceFileAtomically(const std::filesystem::path& target, std::span<const 
         const int error = errno;
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
-        fail(reasonOf("the new file cannot take the old one's place", error));
+        fail(reasonOf("the new file cannot take the old one's place", error), error);
     }
     syncFolder(target.parent_path());
 }

@@ -11,10 +11,11 @@ std::string describe(const std::filesystem::path& file, const std::string& reaso
 }
 }  // namespace
 
-WorkbookError::WorkbookError(WorkbookErrorKind kind, std::filesystem::path file, std::string reason)
+WorkbookError::WorkbookError(WorkbookErrorKind kind, std::filesystem::path file, std::string reason, int systemError)
     : std::runtime_error(describe(file, reason)),
       kind_(kind),
       file_(std::move(file)),
-      reason_(std::move(reason)) {}
+      reason_(std::move(reason)),
+      systemError_(systemError) {}
 
 }  // namespace sbx

@@ -26,16 +26,19 @@ enum class WorkbookErrorKind {
 
 class WorkbookError : public std::runtime_error {
 public:
-    WorkbookError(WorkbookErrorKind kind, std::filesystem::path file, std::string reason);
+    // `systemError`: the errno value behind it, when the operating system refused something.
+    WorkbookError(WorkbookErrorKind kind, std::filesystem::path file, std::string reason, int systemError = 0);
 
     WorkbookErrorKind kind() const noexcept { return kind_; }
     const std::filesystem::path& file() const noexcept { return file_; }
     const std::string& reason() const noexcept { return reason_; }
+    int systemError() const noexcept { return systemError_; }
 
 private:
     WorkbookErrorKind kind_;
     std::filesystem::path file_;
     std::string reason_;
+    int systemError_ = 0;
 };
 
 }  // namespace sbx

@@ -158,6 +158,11 @@ TEST_F(FaultInjection, SummaryIsTheOldFileOrOneCompleteSaveAfterEveryFault) {
                     EXPECT_EQ(dialogs.messages.back().rfind("汇总文件未能保存：\r" + summary().string() + "\r原因：", 0), 0u)
                         << dialogs.messages.back();
                     EXPECT_NE(dialogs.messages.back().find(reason), std::string::npos) << dialogs.messages.back();
+                    const std::string inWords = fault == Fault::RenameFails ? "文件为只读，或没有写入该文件夹的权限"
+                                                : fault == Fault::DiskFull  ? "磁盘空间已满"
+                                                                            : "磁盘读写出错";
+                    EXPECT_NE(dialogs.messages.back().find("原因：" + inWords + "（"), std::string::npos)
+                        << dialogs.messages.back();
                     EXPECT_NE(dialogs.messages.back().find(strikeAt == 1 ? "仍是汇表前的内容" : "只有前 1 个工作表"),
                               std::string::npos)
                         << dialogs.messages.back();
