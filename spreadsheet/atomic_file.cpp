@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <random>
 #include <string>
+#include <system_error>
 
 #ifdef _WIN32
 #include <io.h>
@@ -67,7 +68,10 @@ FileWriteSteps FileWriteSteps::system() {
         std::error_code ec;
         std::filesystem::rename(from, to, ec);  // replaces `to` on every platform
         if (ec) {
-            errno = ec.value();
+            // On Windows the code is the system's own (ERROR_SHARING_VIOLATION when the
+            // spreadsheet application holds the file open); the steps speak errno.
+            const std::error_condition condition = ec.default_error_condition();
+            errno = condition.category() == std::generic_category() ? condition.value() : EIO;
             return -1;
         }
         return 0;

@@ -629,7 +629,31 @@ TEST(AtomicSave, AMissingFolderIsNamedInTheError) {
     } catch (const WorkbookError& e) {
         EXPECT_EQ(e.file(), elsewhere);
         EXPECT_NE(e.reason().find(std::strerror(ENOENT)), std::string::npos) << e.reason();
+        EXPECT_EQ(e.systemError(), ENOENT);
     }
+}
+
+// The system's refusal of the final rename (here: a folder stands at the file's name) comes
+// through with its errno, and nothing of the new file stays behind.
+TEST(AtomicSave, ARefusedRenameCarriesTheSystemError) {
+    TempFolder temp{"writer"};
+    const fs::path file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
+    sbx::NativeHost host;
+    auto& book = static_cast<sbx::NativeWorkbook&>(host.open(file));
+    book.worksheet(1).setCell(1, 1, CellValue::number(5));
+    const fs::path folder = temp.path() / "total.xls";
+    fs::create_directories(folder / "inside");
+    try {
+        sbx::xls::saveWorkbook(book.reader(), book.edits(), folder);
+        ADD_FAILURE() << "saved over a folder";
+    } catch (const WorkbookError& e) {
+        EXPECT_EQ(e.kind(), WorkbookErrorKind::Unwritable);
+        EXPECT_TRUE(e.systemError() == EISDIR || e.systemError() == ENOTEMPTY || e.systemError() == EEXIST)
+            << e.systemError() << ": " << e.reason();
+        EXPECT_NE(e.reason().find(std::strerror(e.systemError())), std::string::npos) << e.reason();
+    }
+    EXPECT_TRUE(fs::is_directory(folder / "inside"));
+    EXPECT_EQ(temp.entries(), 2u) << "no temporary file left";
 }
 
 // ---- the command line -------------------------------------------------------------------
