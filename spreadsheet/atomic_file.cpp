@@ -24,9 +24,11 @@ namespace {
 int openNew(const std::filesystem::path& p) {
     return _wopen(p.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
+int openExisting(const std::filesystem::path& p) { return _wopen(p.c_str(), _O_WRONLY | _O_BINARY); }
 int closeFile(int fd) { return _close(fd); }
 #else
 int openNew(const std::filesystem::path& p) { return ::open(p.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666); }
+int openExisting(const std::filesystem::path& p) { return ::open(p.c_str(), O_WRONLY | O_CLOEXEC); }
 int closeFile(int fd) { return ::close(fd); }
 #endif
 
@@ -128,6 +130,21 @@ void replaceFileAtomically(const std::filesystem::path& target, std::span<const 
         fail(reasonOf("the new file cannot take the old one's place", error), error);
     }
     syncFolder(target.parent_path());
+}
+
+int flushFileToDisk(const std::filesystem::path& file) {
+    int fd = openExisting(file);
+#ifndef _WIN32
+    // A copy of a read-only file is read-only too; POSIX flushes through any descriptor.
+    if (fd < 0 && (errno == EACCES || errno == EPERM)) fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+#endif
+    // Windows flushes only through a writable handle: a read-only copy stays unflushed, as
+    // whole as any file the system has accepted.
+    if (fd < 0) return errno == EACCES || errno == EPERM ? 0 : errno;
+    const int synced = FileWriteSteps::system().sync(fd);
+    const int error = synced != 0 ? errno : 0;
+    closeFile(fd);
+    return error;
 }
 
 }  // namespace sbx

@@ -26,4 +26,8 @@ struct FileWriteSteps {
 void replaceFileAtomically(const std::filesystem::path& target, std::span<const uint8_t> bytes,
                            const FileWriteSteps& steps = FileWriteSteps::system());
 
+// Flushes a file that was written by other means (a copy) to the disk, before it takes
+// another file's place. Returns 0, or the errno value of the failure.
+int flushFileToDisk(const std::filesystem::path& file);
+
 }  // namespace sbx

@@ -11,6 +11,7 @@
 
 #include "biff_builder.h"
 #include "cli/set_command.h"
+#include "spreadsheet/atomic_file.h"
 #include "spreadsheet/native_host.h"
 #include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
@@ -654,6 +655,16 @@ TEST(AtomicSave, ARefusedRenameCarriesTheSystemError) {
     }
     EXPECT_TRUE(fs::is_directory(folder / "inside"));
     EXPECT_EQ(temp.entries(), 2u) << "no temporary file left";
+}
+
+// Flushing a copy made by other means: read-only copies too; a missing file says so.
+TEST(AtomicSave, FlushingACopyWorksForReadOnlyFilesAndNamesAMissingOne) {
+    TempFolder temp{"writer"};
+    const fs::path copy = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
+    EXPECT_EQ(sbx::flushFileToDisk(copy), 0);
+    fs::permissions(copy, fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_EQ(sbx::flushFileToDisk(copy), 0);
+    EXPECT_EQ(sbx::flushFileToDisk(temp.path() / "missing.xls"), ENOENT);
 }
 
 // ---- the command line -------------------------------------------------------------------

@@ -203,6 +203,31 @@ TEST_F(StartupTest, AFailedSummaryCopyIsReportedAndStartUpGoesOn) {
     EXPECT_EQ(outcome.poolList, std::vector<std::string>{"a.xls"});
 }
 
+// A copy that breaks off half-way (a full disk) leaves the summary workbook as it was, never
+// a truncated file, and no temporary file beside it.
+TEST_F(StartupTest, ASummaryCopyThatBreaksOffKeepsTheOldSummaryWhole) {
+    write(paths().poolDirectory() / "a.xls", std::string(10000, 'A'));
+    write(paths().summaryWorkbook(), "the old summary");
+    const sbx::FileCopy halfThenFull = [](const fs::path& from, const fs::path& to) {
+        std::ifstream in(from, std::ios::binary);
+        std::string half(5000, '\0');
+        in.read(half.data(), static_cast<std::streamsize>(half.size()));
+        std::ofstream(to, std::ios::binary) << half;
+        return std::make_error_code(std::errc::no_space_on_device);
+    };
+    const auto failures = sbx::refreshSummaryWorkbook(paths(), "a.xls", halfThenFull);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].name, "a.xls");
+    EXPECT_EQ(failures[0].reason, std::make_error_code(std::errc::no_space_on_device).message());
+    std::ifstream summary(paths().summaryWorkbook(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(summary), {}), "the old summary");
+    EXPECT_EQ(std::distance(fs::directory_iterator(paths().summaryWorkbook().parent_path()), fs::directory_iterator()), 1);
+
+    EXPECT_TRUE(sbx::refreshSummaryWorkbook(paths(), "a.xls").empty());
+    std::ifstream copied(paths().summaryWorkbook(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copied), {}), std::string(10000, 'A'));
+}
+
 TEST(ScriptedDialogs, AnUnexpectedPromptFailsAndIsRecorded) {
     ScriptedDialogs dialogs;
     dialogs.expectOkCancel("first?", true);

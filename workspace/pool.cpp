@@ -32,9 +32,9 @@ PoolScan scanPool(const WorkspacePaths& paths) {
     return scan;
 }
 
-std::vector<FileFailure> refreshSummaryWorkbook(const WorkspacePaths& paths, const std::string& name) {
-    std::error_code error;
-    fs::copy_file(paths.poolFile(name), paths.summaryWorkbook(), fs::copy_options::overwrite_existing, error);
+std::vector<FileFailure> refreshSummaryWorkbook(const WorkspacePaths& paths, const std::string& name,
+                                                const FileCopy& copy) {
+    const std::error_code error = replaceFile(paths.poolFile(name), paths.summaryWorkbook(), copy);
     if (error) return {{name, error.message()}};
     return {};
 }

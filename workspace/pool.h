@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "workspace/pool_file_ops.h"
 #include "workspace/workspace_paths.h"
 
 namespace sbx {
@@ -29,8 +30,10 @@ struct PoolScan {
 // alone. The directories must exist.
 PoolScan scanPool(const WorkspacePaths& paths);
 
-// Copies one pool file over the summary workbook, overwriting it. Empty on success.
-std::vector<FileFailure> refreshSummaryWorkbook(const WorkspacePaths& paths, const std::string& name);
+// Puts a copy of one pool file in the summary workbook's place in one step: should the copy
+// fail (a full disk, say), the summary workbook stays as it was. Empty on success.
+std::vector<FileFailure> refreshSummaryWorkbook(const WorkspacePaths& paths, const std::string& name,
+                                                const FileCopy& copy = copyFileContents);
 
 // Deletes the named pool files (only those; other files and sub-folders stay). Returns the
 // files that could not be deleted, in the order given.

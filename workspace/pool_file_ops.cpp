@@ -8,6 +8,7 @@
 #include <exception>
 #include <random>
 
+#include "spreadsheet/atomic_file.h"
 #include "workspace/pool.h"
 
 namespace sbx {
@@ -104,6 +105,11 @@ std::error_code replaceFile(const fs::path& source, const fs::path& target, cons
     for (int attempt = 0; attempt < 8 && fileExists(temporary); ++attempt) temporary = temporaryBeside(target, random);
 
     std::error_code error = copy(source, temporary);
+    // The copy reaches the disk before it takes the old file's place: after a power cut the
+    // target is the old file or the whole new one.
+    if (!error) {
+        if (const int flushError = flushFileToDisk(temporary)) error = std::error_code(flushError, std::generic_category());
+    }
     if (!error) fs::rename(temporary, target, error);
     if (error) {
         std::error_code ignored;
