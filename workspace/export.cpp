@@ -1,9 +1,9 @@
 #include "workspace/export.h"
 
-#include <chrono>
 #include <system_error>
 
 #include "spreadsheet/utf8_path.h"
+#include "workspace/pool_file_ops.h"
 
 namespace sbx {
 
@@ -26,17 +26,8 @@ void copySummaryTo(const WorkspacePaths& paths, const fs::path& target, bool rep
         }
         return;
     }
-    // Replacing: copy next to the target first, then rename over it, so a copy that fails
-    // halfway leaves the old file whole.
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    fs::path partial = target;
-    partial += ".part-" + std::to_string(stamp);
-    std::error_code ec;
-    fs::copy_file(source, partial, fs::copy_options::none, ec);
-    if (!ec) fs::rename(partial, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(partial, ignored);
+    // Replacing: a copy that fails half-way leaves the old file whole.
+    if (const std::error_code ec = replaceFile(source, target)) {
         throw fs::filesystem_error("cannot replace the file with the summary workbook", source, target, ec);
     }
 }
