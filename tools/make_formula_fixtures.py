@@ -62,6 +62,11 @@ def template():
     s["A8"], s["B8"] = "乘积和", "=SUMPRODUCT('明细'!B2:B6,'明细'!C2:C6)"
     s["A9"], s["B9"] = "文字", "=\"合计：\"&B1"
     s["A10"], s["B10"] = "不变", "=1+2"
+    # Defined names (NAMES below): a range, a single cell, a constant, a name used by a name.
+    s["A11"], s["B11"] = "名称区域", "=SUM(收入)"
+    s["A12"], s["B12"] = "名称单元", "=首月*2"
+    s["A13"], s["B13"] = "名称常量", "=ROUND(SUM(收入)*税率,2)"
+    s["A14"], s["B14"] = "名称套名称", "=含税+AVERAGE(收入)"
 
     f = {}
     # inputs: B2:B8 a column of mixed values the test writes numbers and text into
@@ -144,6 +149,14 @@ NOT_RECOMPUTED = [("明细", "B10", "the function MOD is not computed here"),
                   ("明细", "C11", "is part of a circular reference"),
                   ("明细", "C10", "depends on 明细!B10, which is not recomputed")]
 
+# Defined names of the workbook: (name, ODF range address or None, ODF expression or None).
+NAMES = [
+    ("收入", "$'明细'.$B$2:.$D$6", None),
+    ("首月", "$'明细'.$B$2", None),
+    ("税率", None, "of:=0.13"),
+    ("含税", None, "of:=SUM([$'明细'.$E$2:.$E$6])*(1+税率)"),
+]
+
 def split_cell(cell):
     m = re.fullmatch(r"([A-Z]+)(\d+)", cell)
     col = 0
@@ -199,6 +212,15 @@ def fods(sheets):
             out.append("<table:table-row>" + "".join(cell_xml(cells.get((r, c))) for c in range(1, cols + 1)) +
                        "</table:table-row>")
         out.append("</table:table>")
+    out.append("<table:named-expressions>")
+    for name, address, expression in NAMES:
+        if address:
+            out.append(f'<table:named-range table:name="{name}" table:base-cell-address="$\'明细\'.$A$1" '
+                       f'table:cell-range-address="{escape(address)}"/>')
+        else:
+            out.append(f'<table:named-expression table:name="{name}" table:base-cell-address="$\'明细\'.$A$1" '
+                       f'table:expression="{escape(expression)}"/>')
+    out.append("</table:named-expressions>")
     out.append("</office:spreadsheet></office:body></office:document>")
     return "\n".join(out) + "\n"
 

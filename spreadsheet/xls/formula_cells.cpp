@@ -16,6 +16,7 @@ namespace {
 constexpr size_t kFormulaHeader = 20;  // row, column, xf, result, flags, chn
 constexpr uint16_t kSupBook = 0x01AE;
 constexpr uint16_t kExternSheet = 0x0017;
+constexpr uint16_t kName = 0x0018;
 constexpr uint16_t kSelfReference = 0x0401;  // SUPBOOK of the workbook's own sheets
 constexpr uint32_t kNoWorksheet = UINT32_MAX;
 
@@ -31,6 +32,8 @@ public:
                 boundSheets_.push_back(r.body[5] == 0 ? nextWorksheet++ : kNoWorksheet);
             } else if (r.type == kSupBook) {
                 ownBook_.push_back(r.body.size() == 4 && loadU16(r.body.data() + 2) == kSelfReference);
+            } else if (r.type == kName) {
+                names_.push_back(readName(r.body));
             } else if (r.type == kExternSheet && r.body.size() >= 2) {
                 const size_t count = loadU16(r.body.data());
                 for (size_t i = 0; i < count && 2 + 6 * (i + 1) <= r.body.size(); ++i) {
@@ -56,14 +59,83 @@ public:
         return first == kNoWorksheet ? SheetTarget::Deleted : SheetTarget::Worksheets;
     }
 
+    std::optional<std::vector<Token>> nameTokens(uint16_t index) const override {
+        if (index == 0 || index > names_.size()) return std::nullopt;
+        Name& name = names_[index - 1];
+        if (!name.decoded) {
+            // A name that leads back to itself, or through more names than anyone writes,
+            // stays unknown.
+            if (name.decoding || nesting_ >= kNamesDeep) return std::nullopt;
+            name.decoding = true;
+            ++nesting_;
+            name.tokens = decodeName(name);
+            --nesting_;
+            name.decoding = false;
+            name.decoded = true;
+        }
+        return name.tokens;
+    }
+
 private:
     struct Xti {
         uint16_t book;
         int16_t first, last;
     };
+    struct Name {
+        bool usable = false;  // a plain name whose definition came whole in its record
+        std::vector<uint8_t> rgce;
+        size_t cce = 0;
+        bool decoding = false, decoded = false;
+        std::optional<std::vector<Token>> tokens;
+    };
+
+    // NAME: options, shortcut key, name length, formula length, 2 reserved, sheet, 4 text
+    // lengths, the name (flag byte, characters), the formula and its array constants.
+    static Name readName(std::span<const uint8_t> body) {
+        Name name;
+        if (body.size() < 15) return name;
+        constexpr uint16_t kFunctionOrMacro = 0x0002 | 0x0004 | 0x0008;
+        const uint16_t options = loadU16(body.data());
+        const size_t length = body[3];
+        name.cce = loadU16(body.data() + 4);
+        const size_t textBytes = length * ((body[14] & 0x01) ? 2 : 1);
+        const size_t formulaAt = 15 + textBytes;
+        if ((options & kFunctionOrMacro) != 0 || name.cce == 0 || formulaAt + name.cce > body.size()) return name;
+        name.rgce.assign(body.begin() + static_cast<std::ptrdiff_t>(formulaAt), body.end());
+        name.usable = true;
+        return name;
+    }
+
+    // The name's tokens when they mean the same in every cell that uses the name (decoded
+    // for two far-apart cells on two sheets, they agree: no relative references) and the
+    // evaluator knows them all.
+    std::optional<std::vector<Token>> decodeName(const Name& name) const {
+        if (!name.usable) return std::nullopt;
+        try {
+            auto here = decodeTokens(name.rgce, name.cce, FormulaSite{0, 0, 0}, true, *this);
+            const auto there = decodeTokens(name.rgce, name.cce, FormulaSite{1, 1000, 100}, true, *this);
+            if (here.size() != there.size()) return std::nullopt;
+            for (size_t i = 0; i < here.size(); ++i) {
+                if (here[i].kind == TokenKind::Unknown) return std::nullopt;
+                const Area& a = here[i].area;
+                const Area& b = there[i].area;
+                if (a.firstSheet != b.firstSheet || a.lastSheet != b.lastSheet || a.firstRow != b.firstRow ||
+                    a.lastRow != b.lastRow || a.firstColumn != b.firstColumn || a.lastColumn != b.lastColumn) {
+                    return std::nullopt;
+                }
+            }
+            return here;
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+    }
+
     std::vector<uint32_t> boundSheets_;
     std::vector<bool> ownBook_;
     std::vector<Xti> xti_;
+    static constexpr int kNamesDeep = 16;
+    mutable std::vector<Name> names_;
+    mutable int nesting_ = 0;
 };
 
 struct RawFormula {

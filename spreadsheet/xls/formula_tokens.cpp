@@ -227,8 +227,18 @@ std::vector<Token> decodeTokens(std::span<const uint8_t> rgce, size_t cce, const
                 out.push_back(t);
                 break;
             }
-            case 0x03: {  // ptgName: the references behind a name are not followed
-                in.skip(4);
+            case 0x03: {  // ptgName: what the name stands for, where that can be computed
+                const uint16_t index = in.u16();
+                in.skip(2);
+                if (auto tokens = sheets.nameTokens(index)) {
+                    // A name that is one reference is used as the token asks (as a
+                    // reference, a value or an array); a longer one is a whole expression.
+                    if (tokens->size() == 1 && tokens->front().kind == TokenKind::Reference) {
+                        tokens->front().operandClass = classOf(ptg);
+                    }
+                    out.insert(out.end(), tokens->begin(), tokens->end());
+                    break;
+                }
                 Token t;
                 t.kind = TokenKind::Unknown;
                 t.value = CellValue::text("uses a defined name");

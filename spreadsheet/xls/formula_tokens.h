@@ -2,6 +2,7 @@
 // BIFF8 formula tokens (rgce) decoded into a list in evaluation (reverse Polish) order, with
 // every reference resolved to worksheet indices and absolute cells.
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -60,12 +61,18 @@ struct Token {
 };
 
 // Resolves the sheet part of 3-D references: an EXTERNSHEET index to worksheets of this
-// workbook.
+// workbook, and defined names to the tokens of what they stand for.
 enum class SheetTarget : uint8_t { Worksheets, Deleted, OtherWorkbook };
 class SheetResolver {
 public:
     virtual ~SheetResolver() = default;
     virtual SheetTarget resolve(uint16_t externSheetIndex, uint32_t& firstSheet, uint32_t& lastSheet) const = 0;
+    // The tokens of defined name `nameIndex` (1-based, in the order of the NAME records)
+    // when the evaluator can compute them wherever the name is used; std::nullopt otherwise.
+    virtual std::optional<std::vector<Token>> nameTokens(uint16_t nameIndex) const {
+        (void)nameIndex;
+        return std::nullopt;
+    }
 };
 
 // The position a formula is evaluated at: its own cell. Shared formulas hold references
