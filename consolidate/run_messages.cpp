@@ -1,8 +1,9 @@
 #include "consolidate/run_messages.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <vector>
+
+#include "workspace/workbook_error_text.h"
 
 namespace sbx::run_text {
 
@@ -19,25 +20,6 @@ std::string countAndNames(long long count, const std::vector<std::string>& names
     }
     if (static_cast<long long>(std::min(names.size(), kNamesShown)) < count) text += " 等";
     return text;
-}
-
-// Common refusals of the operating system, as the user would put them; empty for others.
-std::string systemErrorText(int error) {
-    switch (error) {
-        case ENOSPC: return "磁盘空间已满";
-        case EACCES:
-        case EPERM: return "文件为只读，或没有写入该文件夹的权限";
-        case EIO: return "磁盘读写出错";
-        case ENOENT: return "文件夹已不存在";
-        case EBUSY: return "文件正被其他程序使用";
-#ifdef EROFS
-        case EROFS: return "磁盘为只读";
-#endif
-#ifdef EDQUOT
-        case EDQUOT: return "磁盘配额已用完";
-#endif
-        default: return std::string();
-    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "ui/workbook_viewer.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 
@@ -51,7 +52,7 @@ void openSelectedPoolFile(const PoolWindowContext& context) {
     try {
         lookAtWorkbook(context.dialogs, context.makeHost, context.paths.poolFile(name));
     } catch (const std::exception& error) {
-        context.dialogs.message("无法打开文件：" + name + "\r" + error.what());
+        context.dialogs.message("无法打开文件：" + name + "\r" + errorTextForUser(error));
     }
 }
 

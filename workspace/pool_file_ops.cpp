@@ -10,6 +10,7 @@
 
 #include "spreadsheet/atomic_file.h"
 #include "workspace/pool.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 
@@ -83,6 +84,8 @@ std::string worksheetLine(const fs::path& file, const std::function<std::unique_
         host->close(book, false);
         host->quit();
         return "工作表：" + std::to_string(count) + " 个（" + names + "）";
+    } catch (const WorkbookError& error) {
+        return "工作表：无法读取（" + workbookErrorKindText(error.kind()) + "）";
     } catch (const std::exception& error) {
         return std::string("工作表：无法读取（") + error.what() + "）";
     }

@@ -5,6 +5,7 @@
 
 #include "job/sheet_names.h"
 #include "job/windows/sheet_selection_window.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 namespace {
@@ -27,7 +28,7 @@ void startJobSetup(const JobWindowContext& context) {
     try {
         readSheetNames(context);
     } catch (const std::exception& error) {
-        context.dialogs.message(error.what());
+        context.dialogs.message(errorTextForUser(error));
         return;
     }
     if (context.mainWindow != nullptr)

@@ -12,6 +12,7 @@
 #include "job/windows/wheel_hook.h"
 #include "spreadsheet/workbook_error.h"
 #include "ui/workbook_viewer.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 namespace {
@@ -159,7 +160,7 @@ void RangeEntryWindow::showWorkbook() {
     try {
         lookAtWorkbook(context_.dialogs, context_.makeHost, context_.paths.summaryWorkbook());
     } catch (const WorkbookError& error) {
-        context_.dialogs.message(error.what());
+        context_.dialogs.message(workbookErrorText(error));
     }
     setEnabled(true);
 }

@@ -1,0 +1,64 @@
+// What the user reads when a workbook cannot be used: the kind of fault in Chinese, the file,
+// and the engine's technical reason after it.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fstream>
+
+#include "spreadsheet/native_host.h"
+#include "spreadsheet/utf8_path.h"
+#include "tests/support/test_files.h"
+#include "workspace/workbook_error_text.h"
+
+namespace sbx {
+namespace {
+
+namespace fs = std::filesystem;
+const fs::path kShared = SBX_SHARED_FIXTURES;
+
+std::string textOfOpening(const fs::path& file) {
+    try {
+        makeNativeHost()->open(file);
+    } catch (const std::exception& e) {
+        return errorTextForUser(e);
+    }
+    return "opened";
+}
+
+TEST(WorkbookErrorText, RealFilesThatCannotBeReadSayWhyInPlainWords) {
+    struct Case {
+        fs::path file;
+        std::string says;
+    };
+    testing::TempFolder temp{"errortext"};
+    const fs::path cut = temp.path() / "截断.xls";
+    {
+        const std::string whole = testing::bytesOf(kShared / "excel2000_zh_balance_sheet.xls");
+        std::ofstream(cut, std::ios::binary) << whole.substr(0, whole.size() / 3);
+    }
+    const std::vector<Case> cases = {
+        {kShared / "encrypted_rc4_password_password.xls", "工作簿设有打开密码"},
+        {kShared / "fake_xlsx_renamed.xls", "这是其他格式的文件"},
+        {cut, "文件不完整"},
+        {temp.path() / "没有.xls", "找不到文件"},
+    };
+    for (const auto& c : cases) {
+        const std::string text = textOfOpening(c.file);
+        EXPECT_EQ(text.rfind(c.says, 0), 0u) << text;
+        EXPECT_NE(text.find("：\r" + utf8String(c.file) + "\r（"), std::string::npos) << text;
+        EXPECT_TRUE(text.ends_with("）")) << text;
+    }
+}
+
+TEST(WorkbookErrorText, AFullDiskIsNamedBeforeTheTechnicalReason) {
+    const WorkbookError full(WorkbookErrorKind::Unwritable, utf8Path("/汇总/total.xls"),
+                             "the new file cannot be written: No space left on device", ENOSPC);
+    EXPECT_EQ(workbookErrorText(full),
+              "无法保存文件：磁盘空间已满：\r/汇总/total.xls\r（the new file cannot be written: No space left on device）");
+    const WorkbookError noFile(WorkbookErrorKind::BadReference, {}, "\"a0\" is no cell");
+    EXPECT_EQ(workbookErrorText(noFile), "无法识别引用的区域或文件\r（\"a0\" is no cell）");
+    EXPECT_EQ(errorTextForUser(std::runtime_error("plain")), "plain");
+}
+
+}  // namespace
+}  // namespace sbx

@@ -1,0 +1,61 @@
+#include "workspace/workbook_error_text.h"
+
+#include <cerrno>
+
+#include "spreadsheet/utf8_path.h"
+
+namespace sbx {
+
+std::string workbookErrorKindText(WorkbookErrorKind kind) {
+    switch (kind) {
+        case WorkbookErrorKind::FileNotFound: return "找不到文件";
+        case WorkbookErrorKind::Unreadable: return "无法读取文件";
+        case WorkbookErrorKind::Unwritable: return "无法保存文件";
+        case WorkbookErrorKind::NotCompoundFile: return "这不是 Excel 97-2003 (.xls) 工作簿";
+        case WorkbookErrorKind::WrongFormat: return "这是其他格式的文件，不是 Excel 97-2003 (.xls) 工作簿";
+        case WorkbookErrorKind::UnsupportedVersion: return "工作簿的版本早于 Excel 95，无法读取";
+        case WorkbookErrorKind::Truncated: return "文件不完整（可能没有复制完，或已损坏）";
+        case WorkbookErrorKind::Corrupt: return "文件已损坏";
+        case WorkbookErrorKind::Encrypted: return "工作簿设有打开密码";
+        case WorkbookErrorKind::SheetNotFound: return "工作簿中没有这个工作表";
+        case WorkbookErrorKind::CellOutOfRange: return "单元格超出了工作表的范围";
+        case WorkbookErrorKind::CellLocked: return "工作表受保护，单元格已锁定";
+        case WorkbookErrorKind::WriteUnsupported: return "这种格式的工作簿只能读取，不能写入";
+        case WorkbookErrorKind::BadReference: return "无法识别引用的区域或文件";
+        case WorkbookErrorKind::NoActiveSheet: return "没有选定工作表";
+    }
+    return "工作簿出错";
+}
+
+std::string systemErrorText(int error) {
+    switch (error) {
+        case ENOSPC: return "磁盘空间已满";
+        case EACCES:
+        case EPERM: return "文件为只读，或没有写入该文件夹的权限";
+        case EIO: return "磁盘读写出错";
+        case ENOENT: return "文件夹已不存在";
+        case EBUSY: return "文件正被其他程序使用";
+#ifdef EROFS
+        case EROFS: return "磁盘为只读";
+#endif
+#ifdef EDQUOT
+        case EDQUOT: return "磁盘配额已用完";
+#endif
+        default: return std::string();
+    }
+}
+
+std::string workbookErrorText(const WorkbookError& error) {
+    std::string kind = workbookErrorKindText(error.kind());
+    if (const std::string system = systemErrorText(error.systemError()); !system.empty()) kind += "：" + system;
+    std::string text = kind;
+    if (!error.file().empty()) text += "：\r" + utf8String(error.file());
+    return text + "\r（" + error.reason() + "）";
+}
+
+std::string errorTextForUser(const std::exception& error) {
+    if (const auto* workbook = dynamic_cast<const WorkbookError*>(&error)) return workbookErrorText(*workbook);
+    return error.what();
+}
+
+}  // namespace sbx
