@@ -148,7 +148,8 @@ const WrittenSet& setup() {
                                  "wps_zh_5sheets_cjk_sheetnames_richtext.xls", "excel2016_formulas_all_cached_result_types.xls",
                                  "libreoffice_3sheets_150_formulas.xls", "encrypted_rc4_default_password_excel2003.xls",
                                  "encrypted_rc4_cryptoapi_default_password_excel2016.xls",
-                                 "gnumeric_small_3sheets.xls", "excel2010_ja_29sheets_large.xls"}) {
+                                 "gnumeric_small_3sheets.xls", "excel2010_ja_29sheets_large.xls",
+                                 "gnumeric_zh_balance_sheet_dual_stream.xls"}) {
             auto [w, book] = take(kShared / name);
             writeBlock(book->worksheet(w.sheet), w);
             host.close(*book, true);
