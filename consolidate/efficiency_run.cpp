@@ -7,8 +7,6 @@
 #include "consolidate/run_common.h"
 #include "consolidate/run_messages.h"
 #include "consolidate/status_texts.h"
-#include "spreadsheet/utf8_path.h"
-#include "spreadsheet/workbook_error.h"
 
 namespace sbx {
 
@@ -96,19 +94,8 @@ public:
                 out_.cellsWritten += b.cellCount();
                 out_.rangeCells += b.cellCount();
             }
-        } catch (const WorkbookError& e) {
-            // The message of a failure names a source as the likely cause; a summary that
-            // could not be saved is named with the system's reason as well.
-            const bool summaryNotSaved = e.kind() == WorkbookErrorKind::Unwritable &&
-                                         e.file() == s_.paths.summaryWorkbook();
-            fail(e.what());
-            if (summaryNotSaved) {
-                s_.dialogs.message(run_text::summaryNotSavedMessage(utf8String(e.file()), e.reason(), e.systemError(),
-                                                                   out_.worksheetsDone));
-            }
-            return out_;
         } catch (const std::exception& e) {
-            return fail(e.what());
+            return fail(e.what(), &e);
         }
 
         host_->quit();
@@ -145,10 +132,13 @@ private:
         out_.diagnosis = message;
     }
 
-    RunSummary fail(const std::string& why) {
+    // `cause`: the exception behind the failure, explained after the message when it came
+    // from a workbook.
+    RunSummary fail(const std::string& why, const std::exception* cause = nullptr) {
         if (job_.runState != RunState::IdleOrRunning) return out_;
         job_.runState = RunState::Failed;
         s_.dialogs.message(run_text::efficiencyFailureMessage(currentPath_));
+        if (cause) explainWorkbookFailure(s_, *cause, out_.worksheetsDone);
         if (host_) host_->quit();
         s_.status.hideStatusPanel();
         s_.status.focusStartButton();

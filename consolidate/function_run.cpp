@@ -88,7 +88,9 @@ public:
                 s_.status.setProgressCaption(progressCaption(i, n, elapsed_.text()));
             }
         } catch (const std::exception& e) {
-            if (!lenient_) return fail(e.what());
+            if (!lenient_) {
+                return fail(e.what(), &e);
+            }
             out_.diagnosis = e.what();
         }
 
@@ -198,10 +200,13 @@ private:
         }
     }
 
-    RunSummary fail(const std::string& why) {
+    // `cause`: the exception behind the failure, explained after the message when it came
+    // from a workbook.
+    RunSummary fail(const std::string& why, const std::exception* cause = nullptr) {
         if (job_.runState != RunState::IdleOrRunning) return out_;
         job_.runState = RunState::Failed;
         s_.dialogs.message(run_text::functionFailureMessage(currentPath_));
+        if (cause) explainWorkbookFailure(s_, *cause, out_.worksheetsDone);
         sources_.reset();
         if (host_) host_->quit();
         s_.status.hideStatusPanel();

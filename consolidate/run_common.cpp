@@ -7,6 +7,8 @@
 
 #include "consolidate/run_messages.h"
 #include "spreadsheet/utf8_path.h"
+#include "spreadsheet/workbook_error.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 
@@ -41,6 +43,17 @@ PoolCheck checkPool(const RunSetup& setup, const PoolMatch& pool) {
     }
     if (pool.listing.empty()) return PoolCheck::EndQuietly;
     return pool.matched.empty() ? PoolCheck::NoneFound : PoolCheck::Proceed;
+}
+
+void explainWorkbookFailure(const RunSetup& setup, const std::exception& failure, int worksheetsSaved) {
+    const auto* error = dynamic_cast<const WorkbookError*>(&failure);
+    if (!error || error->file().empty()) return;
+    if (error->kind() == WorkbookErrorKind::Unwritable && error->file() == setup.paths.summaryWorkbook()) {
+        setup.dialogs.message(run_text::summaryNotSavedMessage(utf8String(error->file()), error->reason(),
+                                                               error->systemError(), worksheetsSaved));
+        return;
+    }
+    setup.dialogs.message(workbookErrorText(*error));
 }
 
 PoolMatch matchPool(std::vector<std::string> listing, const std::vector<std::string>& selected) {

@@ -1,6 +1,7 @@
 #pragma once
 // Pieces both runs share: matching the pool folder with the selected entries, and the
 // questions after a finished run.
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,11 @@ enum class PoolCheck {
 };
 
 PoolCheck checkPool(const RunSetup& setup, const PoolMatch& pool);
+
+// After a run's failure message, which can only guess at the cause: the precise reason when
+// the failure came from a workbook. A summary that could not be saved is named with how many
+// worksheets already hold new totals; a file that could not be read, with what is wrong with it.
+void explainWorkbookFailure(const RunSetup& setup, const std::exception& failure, int worksheetsSaved);
 
 enum class ConsolidationMode { Efficiency, Function };
 

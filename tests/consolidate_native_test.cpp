@@ -201,8 +201,10 @@ TEST_F(NativeRunTest, WorkbookOfAnotherLayoutEndsTheRunBeforeTheFirstWrite) {
     const std::string summaryBefore = bytesOf(paths().summaryWorkbook());
     const RunSummary fn = runFunctionMode(setup());
     EXPECT_EQ(fn.state, RunState::Failed);
-    EXPECT_EQ(dialogs.messages,
-              (std::vector<std::string>{run_text::functionFailureMessage(paths().poolPrefix() + "branch_0.xls")}));
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0], run_text::functionFailureMessage(paths().poolPrefix() + "branch_0.xls"));
+    EXPECT_EQ(dialogs.messages[1].rfind("工作簿中没有这个工作表：\r" + paths().poolPrefix() + "branch_0.xls\r（", 0), 0u)
+        << dialogs.messages[1];
     EXPECT_EQ(bytesOf(paths().summaryWorkbook()), summaryBefore);
 
     dialogs.messages.clear();

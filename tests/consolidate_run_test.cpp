@@ -391,9 +391,11 @@ TEST_F(RunTest, FunctionModeFileLackingTheFirstWorksheetFails) {
     EXPECT_EQ(out.state, RunState::Failed);
     EXPECT_EQ(job.runState, RunState::Failed);
     EXPECT_FALSE(job.efficiencyBlocked);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[0],
               "出现未知错误,系统异常结束!\r\r初步侦断:\r可能是汇表池中表格文件:\r/pool/report_2.xls\r格式不够统一，注意查看!");
+    // Then what is really wrong with it.
+    EXPECT_EQ(dialogs.messages[1].rfind("工作簿中没有这个工作表：\r/pool/report_2.xls\r（", 0), 0u) << dialogs.messages[1];
     EXPECT_EQ(status.events,
               (std::vector<std::string>{"openFunctionPanel", "hideStatusPanel", "disableJobButtons", "focusExitButton"}));
     EXPECT_EQ(files.saves(paths.summaryWorkbook()), 0);
@@ -497,8 +499,9 @@ TEST_F(RunTest, UpperCaseRangeFailsAtTheFirstRead) {
     addRange(kIncome, "B4", "F13");
     const RunSummary out = runFunctionMode(setup());
     EXPECT_EQ(out.state, RunState::Failed);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[0], run_text::functionFailureMessage("/pool/report_1.xls"));
+    EXPECT_NE(dialogs.messages[1].find("：\r/pool/report_1.xls\r（"), std::string::npos) << dialogs.messages[1];
 }
 
 // ---- selection and pool ----
@@ -541,7 +544,9 @@ TEST_F(RunTest, FileThatCannotBeOpenedFailsBeforeTheFirstWrite) {
     files.failOpen(paths.poolFile(name(3)));
     standardJob();
     EXPECT_EQ(runFunctionMode(setup()).state, RunState::Failed);
-    EXPECT_EQ(dialogs.messages, (std::vector<std::string>{run_text::functionFailureMessage("/pool/report_3.xls")}));
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0], run_text::functionFailureMessage("/pool/report_3.xls"));
+    EXPECT_NE(dialogs.messages[1].find("：\r/pool/report_3.xls\r（"), std::string::npos) << dialogs.messages[1];
     EXPECT_EQ(files.totalSaves(), 0);
 }
 
@@ -558,7 +563,12 @@ TEST_F(RunTest, SummaryThatCannotBeSavedIsToldInFunctionModeAndFailsEfficiency) 
     dialogs.messages.clear();
     const RunSummary eff = runEfficiencyMode(setup());
     EXPECT_EQ(eff.state, RunState::Failed);
-    EXPECT_EQ(dialogs.messages, (std::vector<std::string>{run_text::efficiencyFailureMessage("/pool/report_2.xls")}));
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0], run_text::efficiencyFailureMessage("/pool/report_2.xls"));
+    // The failure message blames a source; the second names the summary that could not be saved.
+    EXPECT_EQ(dialogs.messages[1].rfind("汇总文件未能保存：\r" + utf8String(paths.summaryWorkbook()) + "\r原因：", 0), 0u)
+        << dialogs.messages[1];
+    EXPECT_NE(dialogs.messages[1].find("汇总文件仍是汇表前的内容"), std::string::npos) << dialogs.messages[1];
 }
 
 TEST_F(RunTest, ConfirmationOfTheFunctionMode) {

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "consolidate/run_messages.h"
+#include "spreadsheet/utf8_path.h"
 #include "tests/reliability_run_fixture.h"
 
 namespace sbx::test {
@@ -236,9 +237,10 @@ TEST_F(FaultInjection, SourceRemovedBetweenScanAndOpen) {
         const RunSummary out = run(setup());
         EXPECT_EQ(out.state, RunState::Failed);
         const std::string gone = paths().poolPrefix() + "branch_2.xls";
-        EXPECT_EQ(dialogs.messages, std::vector<std::string>{run == &runEfficiencyMode
-                                                                 ? run_text::efficiencyFailureMessage(gone)
-                                                                 : run_text::functionFailureMessage(gone)});
+        ASSERT_EQ(dialogs.messages.size(), 2u);
+        EXPECT_EQ(dialogs.messages[0], run == &runEfficiencyMode ? run_text::efficiencyFailureMessage(gone)
+                                                                 : run_text::functionFailureMessage(gone));
+        EXPECT_EQ(dialogs.messages[1].rfind("找不到文件：\r" + gone + "\r（", 0), 0u) << dialogs.messages[1];
         EXPECT_NE(out.diagnosis.find("branch_2.xls"), std::string::npos) << out.diagnosis;
         EXPECT_EQ(bytesOf(summary()), original);
         auto left = sources;
@@ -271,7 +273,8 @@ TEST_F(FaultInjection, SourceRemovedBeforeTheConsolidationOpensIt) {
     makeHost = [this] { return std::make_unique<RemovingHost>(makeNativeHost(), home / "branch_1.xls"); };
     const RunSummary out = runEfficiencyMode(setup());
     EXPECT_EQ(out.state, RunState::Failed);
-    EXPECT_EQ(dialogs.messages.size(), 1u);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_NE(dialogs.messages[1].find(paths().poolPrefix() + "branch_1.xls"), std::string::npos) << dialogs.messages[1];
     EXPECT_NE(out.diagnosis.find("branch_1.xls"), std::string::npos) << out.diagnosis;
     EXPECT_EQ(bytesOf(summary()), original);
 }
@@ -323,7 +326,9 @@ TEST_F(FaultInjection, SummaryRemovedBeforeTheRun) {
         resetRun();
         const RunSummary out = run(setup());
         EXPECT_EQ(out.state, RunState::Failed);
-        EXPECT_EQ(dialogs.messages.size(), 1u);
+        ASSERT_EQ(dialogs.messages.size(), 2u);
+        EXPECT_EQ(dialogs.messages[1].rfind("找不到文件：\r" + utf8String(summary()) + "\r（", 0), 0u)
+            << dialogs.messages[1];
         EXPECT_NE(out.diagnosis.find("total.xls"), std::string::npos) << out.diagnosis;
         EXPECT_TRUE(namesIn(home / "hz").empty());
         EXPECT_EQ(checksumsIn(home), sources);
@@ -354,7 +359,11 @@ TEST(SummaryRefusedByTheWriter, IsKeptAndTheUserIsTold) {
         const RunSummary out =
             run(RunSetup{job, {"a.xls", "b.xls"}, 2, WorkspacePaths(home), status, dialogs, postRun, clock});
         EXPECT_NE(out.diagnosis.find("cannot be rewritten"), std::string::npos) << out.diagnosis;
-        EXPECT_EQ(dialogs.messages.size(), 1u);
+        // The efficiency mode fails and then names the summary; the function mode reports
+        // the worksheet it could not write.
+        ASSERT_EQ(dialogs.messages.size(), run == &runEfficiencyMode ? 2u : 1u);
+        EXPECT_NE(dialogs.messages.back().find(run == &runEfficiencyMode ? "total.xls" : "第一页"), std::string::npos)
+            << dialogs.messages.back();
         EXPECT_EQ(bytesOf(home / "hz" / "total.xls"), original);
         EXPECT_EQ(bytesOf(home / "a.xls"), original);
         EXPECT_EQ(namesIn(home / "hz"), std::vector<std::string>{"total.xls"});

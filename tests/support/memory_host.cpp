@@ -1,6 +1,7 @@
 #include "tests/support/memory_host.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <stdexcept>
 
@@ -240,7 +241,7 @@ MemoryBook MemoryFiles::load(const std::filesystem::path& file) {
 
 void MemoryFiles::store(const std::filesystem::path& file, const MemoryBook& book) {
     const std::string k = key(file);
-    if (failSave_.contains(k)) throw WorkbookError(WorkbookErrorKind::Unreadable, file, "save refused (test)");
+    if (failSave_.contains(k)) throw WorkbookError(WorkbookErrorKind::Unwritable, file, "save refused (test)", EACCES);
     books_[k] = book;
     ++saves_[k];
 }

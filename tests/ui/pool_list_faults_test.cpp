@@ -12,6 +12,7 @@
 #include <map>
 
 #include "spreadsheet/native_host.h"
+#include "spreadsheet/utf8_path.h"
 #include "tests/ui/run_window_fixture.h"
 #include "workspace/archive.h"
 
@@ -112,7 +113,7 @@ private slots:
         auto sources = poolBytes(f->paths);
         sources.erase("branch_2.xls");
         if (mode == "Command2") f->expectFunctionConfirmation(true);
-        f->dialogs.expectMessageContaining("branch_2.xls");
+        f->dialogs.expectMessageContaining("branch_2.xls").expectMessageContaining("找不到文件：\r" + sbx::utf8String(victim));
         f->clickMode(mode.constData());
 
         QCOMPARE(f->window->job().runState, sbx::RunState::Failed);
