@@ -15,6 +15,7 @@
 #include "consolidate/run_messages.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
+#include "tests/support/consolidate_pool_fixture.h"
 #include "tests/support/run_fakes.h"
 #include "tests/support/test_files.h"
 
@@ -24,25 +25,10 @@ namespace {
 namespace fs = std::filesystem;
 using testing::bytesOf;
 
-const fs::path kPoolFixture = fs::path(SBX_TEST_DATA) / "fixtures" / "consolidate_pool";
+const fs::path kPoolFixture = testing::kConsolidatePool;
+using testing::expectedTotals;
 const std::string kIncome = "收入明细";
 const std::string kCost = "成本费用";
-
-// expected_totals.tsv: mode, worksheet, cell, total (empty: shows nothing).
-std::map<std::string, double> expectedTotals(const std::string& mode, const std::string& sheet) {
-    std::ifstream in(kPoolFixture / "expected_totals.tsv");
-    std::map<std::string, double> totals;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> f;
-        std::stringstream ss(line);
-        for (std::string part; std::getline(ss, part, '\t');) f.push_back(part);
-        if (f.size() == 3) f.emplace_back();
-        if (f[0] == mode && f[1] == sheet) totals[f[2]] = f[3].empty() ? 0.0 : std::stod(f[3]);
-    }
-    return totals;
-}
 
 class NativeRunTest : public ::testing::Test {
 protected:

@@ -15,6 +15,7 @@
 #include "consolidate/efficiency_run.h"
 #include "consolidate/function_run.h"
 #include "spreadsheet/native_host.h"
+#include "tests/support/consolidate_pool_fixture.h"
 #include "tests/support/run_fakes.h"
 #include "tests/support/test_files.h"
 
@@ -23,7 +24,7 @@ namespace sbx::test {
 namespace fs = std::filesystem;
 using sbx::testing::bytesOf;
 
-inline const fs::path kPoolFixture = fs::path(SBX_TEST_DATA) / "fixtures" / "consolidate_pool";
+inline const fs::path kPoolFixture = sbx::testing::kConsolidatePool;
 inline const std::string kIncome = "收入明细";
 inline const std::string kCost = "成本费用";
 

@@ -43,9 +43,9 @@ void MainWindowPostRun::resetForNewJob(const std::vector<std::string>& stillInPo
     mainWindowControl<QPushButton>(main_, "Command2")->setEnabled(false);
 }
 
-std::vector<std::string> forgetVanishedPoolFiles(QWidget* mainWindow, const WorkspacePaths& paths) {
+void forgetVanishedPoolFiles(QWidget* mainWindow, const WorkspacePaths& paths) {
     auto* poolList = mainWindowControl<QListWidget>(mainWindow, "List1");
-    std::vector<std::string> gone;
+    int gone = 0;
     bool selectedGone = false;
     for (int row = poolList->count() - 1; row >= 0; --row) {
         const std::string name = poolList->item(row)->text().toUtf8().toStdString();
@@ -54,16 +54,15 @@ std::vector<std::string> forgetVanishedPoolFiles(QWidget* mainWindow, const Work
         if (std::filesystem::status(paths.poolFile(name), ec).type() != std::filesystem::file_type::not_found) continue;
         selectedGone = selectedGone || poolList->item(row)->isSelected();
         delete poolList->takeItem(row);
-        gone.insert(gone.begin(), name);
+        ++gone;
     }
-    if (!gone.empty()) {
+    if (gone > 0) {
         mainWindowControl<QLabel>(mainWindow, "Label4")->setText(signedCount(poolList->count()));
         if (selectedGone) {
             mainWindowControl<QLabel>(mainWindow, "Label13")
                 ->setText(QString::number(poolList->selectedItems().size()));
         }
     }
-    return gone;
 }
 
 void MainWindowPostRun::offerExport() {

@@ -31,8 +31,7 @@ private:
 
 // After a run: the entries of List1 whose files have left the pool meanwhile (the run has
 // named them as missing) are taken off, so that the list shows only files that are there.
-// Returns their names, in list order.
-std::vector<std::string> forgetVanishedPoolFiles(QWidget* mainWindow, const WorkspacePaths& paths);
+void forgetVanishedPoolFiles(QWidget* mainWindow, const WorkspacePaths& paths);
 
 // The click on Command5: the export, then the focus on Command1 and the welcome hint.
 void exportFromMainWindow(QWidget* mainWindow, const WorkspacePaths& paths, DialogsPort& dialogs);

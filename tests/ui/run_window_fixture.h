@@ -12,31 +12,17 @@
 
 #include "consolidate/run_messages.h"
 #include "consolidate/windows/mode_window.h"
+#include "tests/support/consolidate_pool_fixture.h"
 #include "tests/ui/main_window_fixture.h"
 #include "workspace/startup.h"
 
 namespace sbx::testing {
 
-inline const std::filesystem::path kPoolFixture = std::filesystem::path(SBX_TEST_DATA) / "fixtures" / "consolidate_pool";
+inline const std::filesystem::path kPoolFixture = kConsolidatePool;
 inline const std::string kIncome = "收入明细";
 inline const std::string kCost = "成本费用";
 
 inline QString u(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-// expected_totals.tsv: mode, worksheet, cell, total (empty: the cell shows nothing).
-inline std::map<std::string, double> expectedTotals(const std::string& mode, const std::string& sheet) {
-    std::ifstream in(kPoolFixture / "expected_totals.tsv");
-    std::map<std::string, double> totals;
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> f;
-        std::stringstream ss(line);
-        for (std::string part; std::getline(ss, part, '\t');) f.push_back(part);
-        if (f.size() == 3) f.emplace_back();
-        if (f[0] == mode && f[1] == sheet) totals[f[2]] = f[3].empty() ? 0.0 : std::stod(f[3]);
-    }
-    return totals;
-}
 
 // Differences between the summary workbook and the expected totals, one line each; empty
 // when every cell (but `skipCell`) holds its total.
