@@ -46,10 +46,10 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     connect(c.command5, &QPushButton::clicked, this, &MainWindow::exportRequested);
     // The runs and the export, one engine host factory for all of them.
     connect(this, &MainWindow::modeWindowRequested, this, [this] {
-        openModeWindow(RunWindowContext{this, job_, services_.dialogs, services_.paths, services_.makeHost});
+        openModeWindow(RunWindowContext{this, controls_, job_, services_.dialogs, services_.paths, services_.makeHost});
     });
     connect(this, &MainWindow::exportRequested, this,
-            [this] { exportFromMainWindow(this, services_.paths, services_.dialogs); });
+            [this] { exportFromMainWindow(controls_, services_.paths, services_.dialogs); });
     connect(c.help, &QAction::triggered, this, &MainWindow::helpRequested);
     connect(c.about, &QAction::triggered, this, &MainWindow::aboutRequested);
     // File intake, the pool list's menu, help and about.
@@ -143,7 +143,7 @@ void MainWindow::setUpJob() {
         for (QPushButton* button : {c.command7, c.command6, c.command5}) button->hide();
     }
     c.image1->show();
-    startJobSetup(JobWindowContext{job_, services_.dialogs, services_.paths, this, services_.makeHost,
+    startJobSetup(JobWindowContext{job_, services_.dialogs, services_.paths, this, c.command2, c.list1, services_.makeHost,
                                    [this](const std::string& text) { setHint(text); },
                                    [this] { applyCommand3Rule(); }});
 }

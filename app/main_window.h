@@ -8,7 +8,7 @@
 
 #include <QWidget>
 
-#include "app/main_window_controls.h"
+#include "ui/main_window_controls.h"
 #include "job/job_definition.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "workspace/dialogs_port.h"

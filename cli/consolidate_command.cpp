@@ -5,8 +5,6 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
-#include <random>
-#include <set>
 #include <system_error>
 
 #ifdef _WIN32
@@ -15,10 +13,7 @@
 #include <unistd.h>
 #endif
 
-#include "consolidate/efficiency_run.h"
-#include "consolidate/function_run.h"
-#include "consolidate/range_bounds.h"
-#include "consolidate/run_setup.h"
+#include "consolidate/run.h"
 #include "consolidate/status_texts.h"
 #include "spreadsheet/utf8_path.h"
 
@@ -33,17 +28,12 @@ constexpr int kExitFinished = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitBadArguments = 2;
 
-struct RangeArgument {
-    std::string sheet;
-    std::string first;
-    std::string last;
-};
-
 struct Arguments {
-    std::string mode;
+    Mode mode = Mode::Efficiency;
+    std::string modeName;
     fs::path out;
     std::optional<fs::path> templateFile;
-    std::vector<RangeArgument> ranges;
+    Job job;
     std::vector<fs::path> sources;
 };
 
@@ -55,81 +45,24 @@ bool stderrIsTerminal() {
 #endif
 }
 
-std::string withNewlines(std::string text) {
-    for (char& c : text) {
-        if (c == '\r') c = '\n';
-    }
-    return text;
-}
-
-// Messages to stderr; every question answered No (a script has nobody to ask).
-class StderrDialogs final : public DialogsPort {
-public:
-    explicit StderrDialogs(std::ostream& err) : err_(err) {}
-    void message(const std::string& text) override { err_ << withNewlines(text) << '\n'; }
-    bool askYesNo(const std::string&) override { return false; }
-    bool askOkCancel(const std::string&) override { return false; }
-    std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<fs::path> saveFile(const SaveFileRequest&) override { return std::nullopt; }
-
-private:
-    std::ostream& err_;
-};
-
-class NoPostRunSteps final : public PostRunSteps {
-public:
-    void archive(const std::vector<std::string>&) override {}
-    void offerExport() override {}
-};
+std::string quoted(const fs::path& file) { return "\"" + utf8String(file) + "\""; }
 
 // One progress line on a terminal, redrawn at most every 100 ms; nothing otherwise.
-class TerminalStatus final : public StatusView {
+class TerminalProgress final : public RunEvents {
 public:
-    TerminalStatus(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
-    ~TerminalStatus() override { endLine(); }
+    TerminalProgress(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
+    ~TerminalProgress() override { endLine(); }
 
-    void setHint(const std::string&) override {}
-    void openEfficiencyPanel() override {}
-    void closeEfficiencyPanel() override { endLine(); }
-    void showConsolidating(const std::string& worksheet, const std::string& file) override {
-        sheet_ = worksheet;
-        file_ = file;
+    void worksheetStarted(int index, int count, const SheetJob& sheet) override {
+        sheet_ = sheet.worksheet + " (" + std::to_string(index) + "/" + std::to_string(count) + ")";
     }
-    void showConsolidationProgress(long long done, long long total) override { progress(done, total); }
-    void openFunctionPanel() override {}
-    void closeFunctionPanel() override { endLine(); }
-    void showReading(const std::string& worksheet, const std::string& file) override {
-        sheet_ = worksheet;
-        file_ = file;
-    }
-    void showOverallReadProgress(long long done, long long total) override { progress(done, total); }
-    void showFileReadProgress(long long, long long) override {}
-    void showReadCell(int, int, bool) override {}
-    void resetWriteProgress() override {}
-    void showWriteProgress(long long, long long) override {}
-    void showWrittenCell(int, int, bool) override {}
-    void setProgressCaption(const std::string& text) override {
-        if (!enabled_) return;
-        endLine();
-        err_ << text << '\n';
-    }
-    void hideStatusPanel() override { endLine(); }
-    void addToRunList(const std::string&) override {}
-    void showListCounts(int, int) override {}
-    void focusExitButton() override {}
-    void focusStartButton() override {}
-    void disableJobButtons() override {}
-    void disableAddFilesButton() override {}
-
-private:
-    void progress(long long done, long long total) {
+    void fileStarted(int index, int count, const fs::path& file) override {
         if (!enabled_) return;
         const auto now = SteadyClock::now();
-        if (now - lastDraw_ < std::chrono::milliseconds(100)) return;
+        if (now - lastDraw_ < std::chrono::milliseconds(100) && index != count) return;
         lastDraw_ = now;
-        err_ << "\r\x1b[K" << sheet_ << "  " << file_ << "  " << percentText(done, total) << std::flush;
+        err_ << "\r\x1b[K" << sheet_ << "  " << utf8String(file.filename()) << "  " << percentText(index, count)
+             << std::flush;
         lineOpen_ = true;
     }
     void endLine() {
@@ -137,16 +70,17 @@ private:
         lineOpen_ = false;
     }
 
+private:
     std::ostream& err_;
     bool enabled_;
     bool lineOpen_ = false;
     SteadyClock::time_point lastDraw_{};
     std::string sheet_;
-    std::string file_;
 };
 
-// 'SHEET!FIRST:LAST': the worksheet name is what stands before the last "!".
-std::optional<RangeArgument> readRange(const std::string& text, std::string& why) {
+// 'SHEET!FIRST:LAST': the worksheet name is what stands before the last "!"; the cells are
+// read by the engine's one cell parser, so "b 3", "b+3" and "a1x" are refused.
+std::optional<SheetJob> readRange(const std::string& text, std::string& why) {
     const auto bang = text.rfind('!');
     if (bang == std::string::npos || bang == 0) {
         why = "\"" + text + "\" is not SHEET!FIRST:LAST, such as 收入明细!b4:k43";
@@ -155,58 +89,128 @@ std::optional<RangeArgument> readRange(const std::string& text, std::string& why
     const std::string cells = text.substr(bang + 1);
     const auto colon = cells.find(':');
     if (colon == std::string::npos || cells.find(':', colon + 1) != std::string::npos) {
-        why = "\"" + cells + "\" is not a range FIRST:LAST such as b4:k43";
+        why = "\"" + cells + "\" in \"" + text + "\" is not a range FIRST:LAST such as b4:k43";
         return std::nullopt;
     }
-    RangeArgument r{text.substr(0, bang), std::string(trimBlanks(cells.substr(0, colon))),
-                    std::string(trimBlanks(cells.substr(colon + 1)))};
-    const ParsedRange parsed = parseRange(r.first, r.last);
-    if (!parsed.valid || !parsed.bounds.onSheet()) {
-        why = "\"" + cells + "\" is not a valid range: cells are lower-case column letters a to iv and rows 1 to "
-              "65536, the first above and left of the last";
+    const auto first = parseCellAddress(cells.substr(0, colon));
+    const auto last = parseCellAddress(cells.substr(colon + 1));
+    const std::string bad = !first ? cells.substr(0, colon) : !last ? cells.substr(colon + 1) : std::string();
+    if (!first || !last) {
+        why = "\"" + bad + "\" in \"" + text + "\" is not a cell: column letters a to iv followed by a row 1 to "
+              "65536, nothing else (no blanks or signs)";
         return std::nullopt;
     }
-    return r;
+    const CellArea area = CellArea::between(*first, *last);
+    if (!area.valid()) {
+        why = "\"" + cells + "\" in \"" + text + "\" runs backwards: the first cell must lie above and left of the last";
+        return std::nullopt;
+    }
+    return SheetJob{text.substr(0, bang), area};
+}
+
+// The file itself, whatever the spelling (./x.xls, a link to it).
+std::optional<fs::path> identity(const fs::path& file) {
+    std::error_code ec;
+    auto canonical = fs::canonical(file, ec);
+    if (ec) return std::nullopt;
+    return canonical;
+}
+
+bool sameFile(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
+}
+
+// A regular file (through links): a FIFO, a device or a folder is never opened.
+bool checkWorkbookArgument(const fs::path& file, const char* role, std::string& why) {
+    std::error_code ec;
+    const auto status = fs::status(file, ec);
+    if (ec || !fs::exists(status)) {
+        why = std::string(role) + " " + quoted(file) + " does not exist";
+        return false;
+    }
+    if (!fs::is_regular_file(status)) {
+        why = std::string(role) + " " + quoted(file) + " is not a workbook file (" +
+              (fs::is_directory(status) ? "a folder" : fs::is_fifo(status) ? "a named pipe" : "not a regular file") + ")";
+        return false;
+    }
+    return true;
+}
+
+bool checkFiles(const Arguments& a, std::string& why) {
+    std::vector<std::pair<fs::path, fs::path>> seen;  // identity, as given
+    for (const auto& file : a.sources) {
+        if (!checkWorkbookArgument(file, "source", why)) return false;
+        const auto id = identity(file);
+        for (const auto& [other, given] : seen) {
+            if (id && *id == other) {
+                why = "source " + quoted(file) + " is named twice (also as " + quoted(given) +
+                      "); each report is added once";
+                return false;
+            }
+        }
+        if (id) seen.emplace_back(*id, file);
+        if (sameFile(file, a.out)) {
+            why = "--out names the source " + quoted(file) + "; sources are never overwritten";
+            return false;
+        }
+    }
+    if (a.templateFile) {
+        if (!checkWorkbookArgument(*a.templateFile, "template", why)) return false;
+        if (sameFile(*a.templateFile, a.out)) {
+            why = "--out names the template " + quoted(*a.templateFile) + "; the template is never overwritten";
+            return false;
+        }
+    }
+    std::error_code ec;
+    if (fs::exists(a.out, ec) && !fs::is_regular_file(a.out, ec)) {
+        why = "--out " + quoted(a.out) + " exists and is not a regular file";
+        return false;
+    }
+    return true;
 }
 
 std::optional<Arguments> readArguments(const std::vector<std::string>& args, std::string& why) {
     Arguments a;
+    bool options = true;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= args.size()) {
-                why = arg + " needs a value";
-                return std::nullopt;
-            }
-            return args[++i];
-        };
-        if (arg == "--mode" || arg == "--out" || arg == "--template" || arg == "--range") {
-            const auto v = value();
-            if (!v) return std::nullopt;
-            if (arg == "--mode") a.mode = *v;
-            if (arg == "--out") a.out = utf8Path(*v);
-            if (arg == "--template") a.templateFile = utf8Path(*v);
-            if (arg == "--range") {
-                auto r = readRange(*v, why);
-                if (!r) return std::nullopt;
-                a.ranges.push_back(*r);
-            }
-        } else if (arg.starts_with("--")) {
+        if (options && arg == "--") {
+            options = false;
+            continue;
+        }
+        if (!options || !arg.starts_with("--")) {
+            a.sources.push_back(utf8Path(arg));
+            continue;
+        }
+        if (arg != "--mode" && arg != "--out" && arg != "--template" && arg != "--range") {
             why = "unknown option " + arg;
             return std::nullopt;
-        } else {
-            a.sources.push_back(utf8Path(arg));
+        }
+        if (i + 1 >= args.size()) {
+            why = arg + " needs a value";
+            return std::nullopt;
+        }
+        const std::string& v = args[++i];
+        if (arg == "--mode") a.modeName = v;
+        if (arg == "--out") a.out = utf8Path(v);
+        if (arg == "--template") a.templateFile = utf8Path(v);
+        if (arg == "--range") {
+            auto sheet = readRange(v, why);
+            if (!sheet) return std::nullopt;
+            a.job.push_back(std::move(*sheet));
         }
     }
-    if (a.mode != "efficiency" && a.mode != "function") {
+    if (a.modeName != "efficiency" && a.modeName != "function") {
         why = "--mode must be efficiency or function";
         return std::nullopt;
     }
+    a.mode = a.modeName == "efficiency" ? Mode::Efficiency : Mode::Function;
     if (a.out.empty()) {
         why = "--out OUT.xls is needed";
         return std::nullopt;
     }
-    if (a.ranges.empty()) {
+    if (a.job.empty()) {
         why = "at least one --range 'SHEET!FIRST:LAST' is needed";
         return std::nullopt;
     }
@@ -214,70 +218,34 @@ std::optional<Arguments> readArguments(const std::vector<std::string>& args, std
         why = "no SOURCE workbook given";
         return std::nullopt;
     }
-    std::error_code ec;
-    for (const auto& file : a.sources) {
-        if (!fs::is_regular_file(file, ec)) {
-            why = "source \"" + utf8String(file) + "\" is not a file";
-            return std::nullopt;
-        }
-        if (fs::exists(a.out, ec) && fs::equivalent(file, a.out, ec)) {
-            why = "--out names the source \"" + utf8String(file) + "\"; sources are never overwritten";
-            return std::nullopt;
-        }
-    }
-    if (a.templateFile && !fs::is_regular_file(*a.templateFile, ec)) {
-        why = "template \"" + utf8String(*a.templateFile) + "\" is not a file";
-        return std::nullopt;
-    }
+    if (!checkFiles(a, why)) return std::nullopt;
     return a;
 }
 
-// A folder beside OUT (so the finished summary can be renamed into place) holding the run's
-// pool: links to the sources (copies where links cannot be made) and hz/total.xls, a copy
-// of the template. Removed again when the run is over.
-class RunFolder {
-public:
-    explicit RunFolder(const fs::path& out) {
-        const fs::path parent = fs::absolute(out).parent_path();
-        std::random_device seed;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const fs::path candidate = parent / (".shubuxing-run-" + std::to_string(seed() % 1000000000u));
-            if (fs::create_directory(candidate)) {
-                path_ = candidate;
-                break;
-            }
+std::string failureText(const Failure& f) {
+    std::string text = f.reason;
+    if (!f.worksheet.empty()) text = "worksheet \"" + f.worksheet + "\": " + text;
+    if (!f.file.empty()) text = quoted(f.file) + ": " + text;
+    return text;
+}
+
+void reportIgnored(const RunReport& report, std::ostream& err) {
+    if (report.ignoredValues == 0) return;
+    err << "shubuxing-cli consolidate: " << report.ignoredValues
+        << " source values are not numbers and added nothing";
+    const Skipped* first = nullptr;
+    for (const auto& item : report.skipped) {
+        if (item.kind == Skipped::Kind::AddsNothing) {
+            first = &item;
+            break;
         }
-        if (path_.empty()) throw fs::filesystem_error("cannot make a run folder", parent, std::error_code());
-        fs::create_directory(path_ / "hz");
     }
-    ~RunFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
+    if (first) {
+        err << ", the first: " << utf8String(first->file) << " " << first->worksheet << "!" << cellName(first->cell)
+            << " " << first->reason;
     }
-    RunFolder(const RunFolder&) = delete;
-    RunFolder& operator=(const RunFolder&) = delete;
-
-    const fs::path& path() const { return path_; }
-
-    // Puts `source` into the pool under its bare name, or name~2.xls and so on when two
-    // sources share a name. Returns the pool name.
-    std::string add(const fs::path& source) {
-        const std::string stem = utf8String(source.stem());
-        const std::string extension = utf8String(source.extension());
-        std::string name = stem + extension;
-        for (int n = 2; used_.contains(name); ++n) name = stem + "~" + std::to_string(n) + extension;
-        used_.insert(name);
-        const fs::path link = path_ / utf8Path(name);
-        std::error_code ec;
-        fs::create_symlink(fs::absolute(source), link, ec);
-        if (ec) fs::copy_file(source, link);
-        return name;
-    }
-
-private:
-    fs::path path_;
-    std::set<std::string> used_;
-};
+    err << '\n';
+}
 
 }  // namespace
 
@@ -290,44 +258,41 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     }
     const Arguments& a = *parsed;
     const auto started = SteadyClock::now();
-    try {
-        RunFolder folder(a.out);
-        std::vector<std::string> selected;
-        for (const auto& source : a.sources) selected.push_back(folder.add(source));
-        const WorkspacePaths paths(folder.path());
-        fs::copy_file(a.templateFile ? *a.templateFile : a.sources.back(), paths.summaryWorkbook());
 
-        JobDefinition job;
-        for (const auto& r : a.ranges) job.rangeTable.push_back({"", r.sheet, r.first, r.last});
-        job.sheetCount = job.chosenCount = static_cast<int>(a.ranges.size());
+    RunRequest request;
+    request.sources = a.sources;
+    request.templateFile = a.templateFile ? *a.templateFile : a.sources.back();
+    request.summary = a.out;
+    request.job = a.job;
+    request.mode = a.mode;
+    request.saving = Saving::OnceAtEnd;
 
-        TerminalStatus status(err, stderrIsTerminal());
-        StderrDialogs dialogs(err);
-        NoPostRunSteps postRun;
-        SystemRunClock clock;
-        const RunSetup setup{job, selected, static_cast<int>(selected.size()), paths, status, dialogs, postRun, clock};
-        const RunSummary summary = a.mode == "efficiency" ? runEfficiencyMode(setup) : runFunctionMode(setup);
-        const double seconds = std::chrono::duration<double>(SteadyClock::now() - started).count();
+    auto host = makeNativeHost();
+    TerminalProgress progress(err, stderrIsTerminal());
+    StrictDecisions decisions;
+    const RunReport report = run(request, *host, progress, decisions);
+    progress.endLine();
+    host->quit();
+    const double seconds = std::chrono::duration<double>(SteadyClock::now() - started).count();
 
-        const bool complete = summary.state == RunState::Finished && summary.worksheetsDone == job.sheetCount;
-        if (!complete) {
-            err << "shubuxing-cli consolidate: the run did not finish";
-            if (!summary.diagnosis.empty()) err << ": " << withNewlines(summary.diagnosis);
-            err << "\n" << utf8String(a.out) << " was not written.\n";
-            return kExitFailed;
-        }
-        fs::rename(paths.summaryWorkbook(), a.out);
-        char secondsText[32];
-        std::snprintf(secondsText, sizeof secondsText, "%.3f", seconds);
-        out << "consolidated " << summary.runList.size() << " files, " << summary.worksheetsDone << " worksheets, "
-            << summary.rangeCells << " cells per file in " << secondsText << " s (" << a.mode << " mode) into "
-            << utf8String(a.out) << '\n';
-        if (!summary.skipped.nothingSkipped()) err << "shubuxing-cli consolidate: some items were skipped (see above)\n";
-        return kExitFinished;
-    } catch (const std::exception& e) {
-        err << "shubuxing-cli consolidate: " << e.what() << "\n" << utf8String(a.out) << " was not written.\n";
+    if (!report.succeeded()) {
+        err << "shubuxing-cli consolidate: the run did not finish";
+        if (report.failure) err << ": " << failureText(*report.failure);
+        err << "\n" << utf8String(a.out) << " was not written.\n";
         return kExitFailed;
     }
+    reportIgnored(report, err);
+    for (const auto& formula : report.staleFormulas) {
+        err << "shubuxing-cli consolidate: " << describeStale(formula) << '\n';
+    }
+    long long cellsPerFile = 0;
+    for (const auto& sheet : a.job) cellsPerFile += sheet.area.cellCount();
+    char secondsText[32];
+    std::snprintf(secondsText, sizeof secondsText, "%.3f", seconds);
+    out << "consolidated " << report.consolidated.size() << " files, " << report.worksheetsSaved() << " worksheets, "
+        << cellsPerFile << " cells per file in " << secondsText << " s (" << a.modeName << " mode) into "
+        << utf8String(a.out) << '\n';
+    return kExitFinished;
 }
 
 }  // namespace sbx::cli

@@ -12,10 +12,12 @@
     "      Adds up the SOURCE workbooks cell by cell into OUT, a copy of the template (by\n" \
     "      default the last SOURCE) whose ranges hold the totals: one --range per worksheet,\n" \
     "      in run order, such as '收入明细!b4:k43' (the worksheet name is what stands before\n" \
-    "      the last \"!\"). The efficiency mode lets the engine's consolidate add the numbers;\n" \
-    "      the function mode adds every cell itself, texts that read as numbers included, and\n" \
-    "      skips what it cannot read or write, telling what at the end. Sources are never\n" \
-    "      written; OUT appears only when the run finished. Exit status: 0 finished, 1 the\n" \
+    "      the last \"!\"; letter case does not matter). Both modes add numbers and texts\n" \
+    "      that read as numbers; labels, error values and booleans add nothing and are\n" \
+    "      counted. The efficiency mode writes each area at once; the function mode writes\n" \
+    "      cell by cell. A source that cannot be read, a missing worksheet or a summary cell\n" \
+    "      that refuses its total fails the run. Sources are never written; OUT appears only\n" \
+    "      when the run finished. \"--\" ends the options. Exit status: 0 finished, 1 the\n" \
     "      run failed (the reason on stderr), 2 bad arguments.\n"
 
 namespace sbx::cli {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "spreadsheet/utf8_path.h"
 #include "workspace/workbook_error_text.h"
 
 namespace sbx::run_text {
@@ -28,11 +29,6 @@ std::string functionConfirmQuestion() {
     return "这种模式速度慢，而且会占用大量的系统资源\r除非万不得一建议尽量少用为妙，确定继续？";
 }
 
-std::string rangeMessage(const std::string& worksheet, const std::string& first, const std::string& last) {
-    return "坏了，你输入的区间范围不合法：\r\r当前工作表  ：" + worksheet + "\r表格区间范围：[" + first + "，" + last +
-           "]\r\r请重新输入！";
-}
-
 std::string worksheetMismatchMessage(const std::string& path) {
     return "注意：表格文件:\r" + path + "\r格式不够统一或者工作表名称不一，注意查看!";
 }
@@ -54,20 +50,35 @@ std::string functionFailureMessage(const std::string& path) {
     return "出现未知错误,系统异常结束!\r\r初步侦断:\r可能是汇表池中表格文件:\r" + path + "\r格式不够统一，注意查看!";
 }
 
-std::string skipReportMessage(const SkipReport& report) {
-    if (report.empty()) return std::string();
-    std::string text = report.nothingSkipped() ? "汇总已完成。" : "汇总已完成，但以下内容未能汇入：";
+std::string skipReportMessage(const RunReport& report, const std::vector<std::string>& missingFiles) {
+    std::vector<std::string> unreadable, lacking, refused, ignored, stale;
+    for (const Skipped& item : report.skipped) {
+        const std::string file = utf8String(item.file.filename());
+        switch (item.kind) {
+            case Skipped::Kind::SourceUnreadable: unreadable.push_back("[" + item.worksheet + "] " + file); break;
+            case Skipped::Kind::WorksheetMissing: lacking.push_back("[" + item.worksheet + "] " + file); break;
+            case Skipped::Kind::CellRefused: refused.push_back(item.worksheet + "!" + cellName(item.cell)); break;
+            case Skipped::Kind::AddsNothing:
+                ignored.push_back(file + " " + item.worksheet + "!" + cellName(item.cell) + "（" + item.reason + "）");
+                break;
+        }
+    }
+    for (const auto& f : report.staleFormulas) {
+        const std::string line = describeStale(f);
+        stale.push_back(line.substr(0, line.find(':')));
+    }
+    const bool nothingLeftOut = missingFiles.empty() && unreadable.empty() && lacking.empty() && refused.empty();
+    if (nothingLeftOut && ignored.empty() && stale.empty()) return std::string();
+    std::string text = nothingLeftOut ? "汇总已完成。" : "汇总已完成，但以下内容未能汇入：";
     auto line = [&](const std::string& what, long long count, const std::vector<std::string>& names) {
         if (count > 0) text += "\r" + what + countAndNames(count, names);
     };
-    line("汇表池中找不到的文件 ", static_cast<long long>(report.missingFiles.size()), report.missingFiles);
-    line("无法读取的文件 ", static_cast<long long>(report.unreadableFiles.size()), report.unreadableFiles);
-    line("缺少该工作表的文件 ", static_cast<long long>(report.lackingWorksheet.size()), report.lackingWorksheet);
-    line("拒绝写入的汇总单元格 ", report.unwritableCells, report.firstUnwritable);
-    line("未能写入汇总文件的工作表 ", static_cast<long long>(report.unwrittenWorksheets.size()),
-         report.unwrittenWorksheets);
-    line("汇总文件中将由电子表格程序打开时重新计算的公式 ", static_cast<long long>(report.staleFormulas.size()),
-         report.staleFormulas);
+    line("汇表池中找不到的文件 ", static_cast<long long>(missingFiles.size()), missingFiles);
+    line("无法读取的文件 ", static_cast<long long>(unreadable.size()), unreadable);
+    line("缺少该工作表的文件 ", static_cast<long long>(lacking.size()), lacking);
+    line("拒绝写入的汇总单元格 ", report.refusedCells, refused);
+    line("不是数字、未计入合计的单元格 ", report.ignoredValues, ignored);
+    line("汇总文件中将由电子表格程序打开时重新计算的公式 ", static_cast<long long>(stale.size()), stale);
     return text;
 }
 

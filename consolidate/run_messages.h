@@ -3,7 +3,9 @@
 // inside a message is a carriage return.
 #include <string>
 
-#include "consolidate/run_setup.h"
+#include <vector>
+
+#include "consolidate/run_request.h"
 
 namespace sbx::run_text {
 
@@ -22,8 +24,6 @@ inline const std::string kHintExport = "通过点击[导出文件]来将新生�
 inline const std::string kHintKeptAtHome = "汇总保存在默认目录C:\\KX\\HZ\\下";
 
 std::string functionConfirmQuestion();
-// "坏了，你输入的区间范围不合法：" ... "请重新输入！"
-std::string rangeMessage(const std::string& worksheet, const std::string& first, const std::string& last);
 // Efficiency mode: a selected file lacks the worksheet.
 std::string worksheetMismatchMessage(const std::string& path);
 std::string efficiencyFailureMessage(const std::string& path);
@@ -33,7 +33,8 @@ std::string functionFailureMessage(const std::string& path);
 // the technical text after it), and how much of the summary holds new totals.
 std::string summaryNotSavedMessage(const std::string& path, const std::string& reason, int systemError,
                                    int worksheetsSaved);
-// What a finished run left out; empty when nothing.
-std::string skipReportMessage(const SkipReport& report);
+// What a finished run left out (and the selected entries whose files were not in the pool),
+// and the formulas left to the spreadsheet application; empty when there is nothing to tell.
+std::string skipReportMessage(const RunReport& report, const std::vector<std::string>& missingFiles);
 
 }  // namespace sbx::run_text

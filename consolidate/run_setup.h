@@ -1,6 +1,6 @@
 #pragma once
-#include <algorithm>
-// What a consolidation run takes and what it gives back.
+// What a run from the desktop takes (the pool, the selected entries, the job, the status
+// panel, the dialogs) and what it gives back.
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -9,6 +9,7 @@
 
 #include "consolidate/post_run_steps.h"
 #include "consolidate/run_clock.h"
+#include "consolidate/run_request.h"
 #include "consolidate/status_view.h"
 #include "job/job_definition.h"
 #include "spreadsheet/spreadsheet_host.h"
@@ -40,49 +41,13 @@ struct RunSetup {
     PoolLister listPool = listPoolFolder;
 };
 
-// What a run had to leave out, told to the user in one message at its end.
-struct SkipReport {
-    std::vector<std::string> missingFiles;      // selected entries whose file is not in the pool
-    std::vector<std::string> unreadableFiles;   // "[worksheet] file": could not be opened or read
-    std::vector<std::string> lackingWorksheet;  // "[worksheet] file": the file lacks the worksheet
-    long long unwritableCells = 0;              // summary cells that refused their total
-    std::vector<std::string> firstUnwritable;   // the first few of them, "worksheet!b4"
-    std::vector<std::string> unwrittenWorksheets; // worksheets whose totals could not be written or saved
-    // Formulas of the summary workbook that depend on written cells but kept their old
-    // results ("worksheet!B9"): the spreadsheet application recomputes them on opening.
-    std::vector<std::string> staleFormulas;
-
-    // Nothing was left out of the totals.
-    bool nothingSkipped() const {
-        return missingFiles.empty() && unreadableFiles.empty() && lackingWorksheet.empty() &&
-               unwritableCells == 0 && unwrittenWorksheets.empty();
-    }
-    bool empty() const { return nothingSkipped() && staleFormulas.empty(); }
-
-    // Notes the summary's stale formulas before it is saved; a formula stale after several
-    // saves is named once.
-    void noteStaleFormulas(const std::vector<StaleFormula>& formulas) {
-        for (const auto& f : formulas) {
-            const std::string line = describeStale(f);
-            const std::string name = line.substr(0, line.find(':'));
-            if (std::find(staleFormulas.begin(), staleFormulas.end(), name) == staleFormulas.end()) {
-                staleFormulas.push_back(name);
-            }
-        }
-    }
-};
-
 struct RunSummary {
     RunState state = RunState::IdleOrRunning;  // Finished, Failed, or stopped by a check
     std::vector<std::string> runList;          // the files consolidated, in visiting order
-    int worksheetsDone = 0;                    // worksheets written and saved
-    long long cellsRead = 0;                   // source cell positions read (function mode)
-    long long cellsWritten = 0;                // summary cells that took a total
-    long long rangeCells = 0;                  // cells of the ranges of the worksheets done
-    SkipReport skipped;
-    // Why the run failed or stopped (the message shown, or the failing operation's own error
-    // text); for a finished function-mode run, the error of the first worksheet that could
-    // not be written. Empty otherwise.
+    std::vector<std::string> missingFiles;     // selected entries whose file is not in the pool
+    RunReport report;
+    // Why the run failed or stopped (the message shown, or the engine's reason). Empty
+    // otherwise.
     std::string diagnosis;
 };
 

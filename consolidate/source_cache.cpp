@@ -16,7 +16,8 @@ SourceCache::~SourceCache() {
     }
 }
 
-Worksheet& SourceCache::worksheet(const std::filesystem::path& file, const std::string& name) {
+OpenedSource SourceCache::open(const SourceArea& source) {
+    const std::filesystem::path& file = source.file;
     auto it = open_.find(file);
     if (it == open_.end()) {
         Workbook& book = host_.open(file);
@@ -31,11 +32,12 @@ Worksheet& SourceCache::worksheet(const std::filesystem::path& file, const std::
         }
         it = open_.emplace(file, entry).first;
     }
-    return it->second.book->worksheet(name);
+    Workbook& book = *it->second.book;
+    return {book.worksheet(source.worksheet), book.uses1904Dates()};
 }
 
-void SourceCache::release(const std::filesystem::path& file) {
-    const auto it = open_.find(file);
+void SourceCache::release(const SourceArea& source) {
+    const auto it = open_.find(source.file);
     if (it == open_.end() || it->second.kept) return;
     Workbook* book = it->second.book;
     open_.erase(it);

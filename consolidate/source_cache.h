@@ -7,26 +7,26 @@
 #include <map>
 #include <string>
 
-#include "spreadsheet/spreadsheet_host.h"
+#include "spreadsheet/consolidate_by_position.h"
 
 namespace sbx {
 
-class SourceCache {
+class SourceCache final : public SourceOpener {
 public:
     // 48 MB of workbook files: a parsed workbook takes a few times its file's size, which
     // keeps a run well under 200 MB whatever the size of the pool.
     static constexpr uintmax_t kDefaultBudget = 48u << 20;
 
     explicit SourceCache(SpreadsheetHost& host, uintmax_t budgetBytes = kDefaultBudget);
-    ~SourceCache();
+    ~SourceCache() override;
     SourceCache(const SourceCache&) = delete;
     SourceCache& operator=(const SourceCache&) = delete;
 
-    // The worksheet of that name (letter case aside) of the workbook at `file`, opening it
-    // when it is not open. Throws WorkbookError as the host does.
-    Worksheet& worksheet(const std::filesystem::path& file, const std::string& name);
-    // Done with `file` for this worksheet: closed unless it fits in the budget.
-    void release(const std::filesystem::path& file);
+    // The worksheet (letter case aside) of the workbook, opening it when it is not open.
+    // Throws WorkbookError as the host does.
+    OpenedSource open(const SourceArea& source) override;
+    // Done with the source for this worksheet: closed unless it fits in the budget.
+    void release(const SourceArea& source) override;
 
 private:
     struct Entry {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "consolidate/range_bounds.h"
+#include "spreadsheet/cell_address.h"
 
 namespace sbx {
 
@@ -31,7 +31,7 @@ std::string percentText(long long done, long long total) {
 
 std::string cellText(int column, int row, bool last) {
     if (last) return "------完毕------";
-    return "单元格:\r[" + columnName(column) + "," + std::to_string(row) + "]";
+    return "单元格:\r[" + columnLetters(column) + "," + std::to_string(row) + "]";
 }
 
 std::string progressCaption(int worksheet, int worksheets, const std::string& elapsed) {

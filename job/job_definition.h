@@ -3,18 +3,19 @@
 // how the last run ended. The windows of the job steps fill it; the runs read it. This is
 // the one piece of shared mutable state of the program, owned by the main window and
 // passed by reference to whoever needs it.
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "job/job.h"
 
 namespace sbx {
 
 enum class RunState : int { IdleOrRunning = 0, Failed = 1, Finished = 2 };
 
 struct JobDefinition {
-    // Worksheets of the summary workbook, in workbook order, after the blank rule (names with
-    // leading or trailing blanks get that many blanks appended). Element 0 is unused.
+    // Worksheets of the summary workbook, in workbook order, by their real names (the blank
+    // rule of padBlankEdgedName is only how the windows show them). Element 0 is unused.
     int sht_cut = 0;
     std::vector<std::string> sheetNames{std::string()};
 
@@ -22,10 +23,9 @@ struct JobDefinition {
     int chosenCount = 0;
     std::vector<std::string> chosenSheets{std::string()};
 
-    // The ranges accepted by the range entry: row i (1..sheetCount) holds, in columns 1..3,
-    // the worksheet name, the first cell and the last cell, exactly as typed. Row 0 unused.
-    int sheetCount = 0;
-    std::vector<std::array<std::string, 4>> rangeTable{std::array<std::string, 4>{}};
+    // The job accepted by the range entry: each chosen worksheet and its cell area, in order.
+    Job rangeTable;
+    int sheetCount() const { return static_cast<int>(rangeTable.size()); }
 
     bool jobReady = false;
 

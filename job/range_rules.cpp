@@ -75,23 +75,12 @@ CellTextVerdict checkCellText(std::string_view typed) {
     return CellTextVerdict::Accepted;
 }
 
-CellTextPosition readCellText(std::string_view trimmed) {
-    const auto t = characters(trimmed);
-    CellTextPosition position;
-    if (t.empty()) return position;
-    position.columnLetters = t.size() > 1 && isDigit(t[1]) ? 1 : 2;
-    position.column = position.columnLetters == 1 ? letterPosition(t[0])
-                                                   : 26 * letterPosition(t[0]) + (t.size() > 1 ? letterPosition(t[1]) : 0);
-    position.row = static_cast<int>(rowValue(t, static_cast<size_t>(position.columnLetters)));
-    return position;
+std::optional<CellAddress> acceptedCell(std::string_view typed) {
+    if (checkCellText(typed) != CellTextVerdict::Accepted) return std::nullopt;
+    return parseCellAddress(trimBlanks(typed));
 }
 
-bool rangeRunsBackwards(std::string_view first, std::string_view last) {
-    const auto f = readCellText(first);
-    const auto l = readCellText(last);
-    if (f.columnLetters == 2 && l.columnLetters == 1) return true;
-    return l.column < f.column || l.row < f.row;
-}
+bool rangeRunsBackwards(CellAddress first, CellAddress last) { return last.column < first.column || last.row < first.row; }
 
 std::string cellTextMessage(CellTextVerdict verdict, std::string_view boxName, std::string_view typed) {
     const std::string name(boxName);

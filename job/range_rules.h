@@ -3,8 +3,11 @@
 // be, whether a rectangle runs the right way, and the messages that name the faulty box.
 // A cell text is accepted only when a run can read it: one or two lower-case column letters
 // (a..iv) and a row number 1..65536, surrounded by blanks at most.
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "spreadsheet/cell_address.h"
 
 namespace sbx {
 
@@ -26,18 +29,12 @@ std::string_view trimBlanks(std::string_view text);
 // "txt" and the digits of 10 × row + column, e.g. txt12, txt101.
 std::string rangeBoxName(int row, int column);
 
-// Column and row of an accepted, trimmed cell text, and how many column letters it has.
-struct CellTextPosition {
-    int column = 0;
-    int row = 0;
-    int columnLetters = 0;
-};
-CellTextPosition readCellText(std::string_view trimmed);
+// The cell of a text that checkCellText accepts; std::nullopt for any other text.
+std::optional<CellAddress> acceptedCell(std::string_view typed);
 
-// True when the rectangle from `first` to `last` (both accepted, trimmed) is wrong: a
-// two-letter first column with a one-letter last column, or the last cell left of or above
-// the first.
-bool rangeRunsBackwards(std::string_view first, std::string_view last);
+// True when the rectangle from `first` to `last` is wrong: the last cell left of or above
+// the first. (A two-letter first column with a one-letter last column is one such case.)
+bool rangeRunsBackwards(CellAddress first, CellAddress last);
 
 // The message for a refused cell text in the box `boxName`, its text as typed. Empty for
 // CellTextVerdict::Accepted.

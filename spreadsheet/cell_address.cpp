@@ -12,13 +12,12 @@ std::optional<CellAddress> parseCellAddress(std::string_view text) {
         column = column * 26 + (c - 'a' + 1);
         ++i;
     }
-    if (i == 0 || column > 256 || i == text.size()) return std::nullopt;
-    if (text[i] == '0') return std::nullopt;  // no leading zeros
+    if (i == 0 || column > kSheetColumns || i == text.size()) return std::nullopt;
     long row = 0;
     for (; i < text.size(); ++i) {
         if (text[i] < '0' || text[i] > '9') return std::nullopt;
         row = row * 10 + (text[i] - '0');
-        if (row > 65536) return std::nullopt;
+        if (row > kSheetRows) return std::nullopt;
     }
     if (row < 1) return std::nullopt;
     return CellAddress{static_cast<int>(row), column};
@@ -28,8 +27,23 @@ std::optional<CellArea> parseCellRange(std::string_view text) {
     const size_t colon = text.find(':');
     const auto first = parseCellAddress(text.substr(0, colon));
     const auto last = colon == std::string_view::npos ? first : parseCellAddress(text.substr(colon + 1));
-    if (!first || !last || last->row < first->row || last->column < first->column) return std::nullopt;
-    return CellArea{first->row, first->column, last->row, last->column};
+    if (!first || !last) return std::nullopt;
+    const CellArea area = CellArea::between(*first, *last);
+    if (!area.valid()) return std::nullopt;
+    return area;
+}
+
+std::string columnLetters(int column) {
+    std::string letters;
+    for (int c = column; c > 0; c = (c - 1) / 26) letters.insert(letters.begin(), static_cast<char>('a' + (c - 1) % 26));
+    return letters;
+}
+
+std::string cellName(CellAddress cell) { return columnLetters(cell.column) + std::to_string(cell.row); }
+
+std::string areaName(const CellArea& area) {
+    const std::string first = cellName(area.first());
+    return area.first() == area.last() ? first : first + ":" + cellName(area.last());
 }
 
 }  // namespace sbx

@@ -1,5 +1,10 @@
 #pragma once
-// The spreadsheet application's Consolidate (sum, by position) on the native engine.
+// The spreadsheet application's Consolidate (sum, by position) on typed areas: every cell of
+// the target area receives the total of the values at the same position of every source
+// area, by the rules of CellTotal.
+#include <cstddef>
+#include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -7,14 +12,55 @@
 
 namespace sbx {
 
-// Writes into each cell of `area` of `target` the sum of the numbers at the same position
-// of every source area (numbers, dates as serials and numeric formula results count; text,
-// booleans, errors and empty cells add nothing; a cell where no source holds a number
-// becomes empty). Sources are opened through `host` and closed again. All or nothing:
-// nothing is written when a source cannot be resolved (WorkbookError BadReference, or the
-// error of opening it), an area's size differs from `area`, or a cell of `area` is locked
-// on a protected worksheet (CellLocked).
-void consolidateByPosition(SpreadsheetHost& host, Worksheet& target, const CellArea& area,
-                           const std::vector<std::string>& sources);
+// One source of a consolidation: an area of a worksheet of a workbook file.
+struct SourceArea {
+    std::filesystem::path file;
+    std::string worksheet;  // the real name; letter case does not matter
+    CellArea area;
+};
+
+// A source worksheet ready to be read, and how its workbook counts dates.
+struct OpenedSource {
+    const Worksheet& sheet;
+    bool dates1904 = false;
+};
+
+// Where the sources come from: a run keeps workbooks open between worksheets; a plain call
+// opens them through the host. open() throws WorkbookError (the file and why) when it cannot;
+// release() says that the source has been read, so that its workbook may be closed.
+class SourceOpener {
+public:
+    virtual ~SourceOpener() = default;
+    virtual OpenedSource open(const SourceArea& source) = 0;
+    virtual void release(const SourceArea& /*source*/) {}
+};
+
+// A source cell whose value adds nothing: a text that does not read as a number, an error
+// value or a boolean.
+struct IgnoredValue {
+    size_t source = 0;  // index into the sources
+    CellAddress cell;
+    CellValue value;
+};
+
+struct ConsolidateResult {
+    long long cellsWritten = 0;
+    long long ignoredCount = 0;
+    std::vector<IgnoredValue> ignored;  // the first kIgnoredListed of them
+    static constexpr size_t kIgnoredListed = 200;
+};
+
+// All or nothing: nothing is written when the area is not an area of the sheet, a source
+// area differs from it in size, a cell of the target area is locked on a protected
+// worksheet (CellLocked), or a source cannot be opened or read. Sources are read one after
+// the other, each released before the next is opened, so memory does not grow with their
+// number. Cells of the target area
+// that hold a value but receive no total become empty.
+ConsolidateResult consolidateByPosition(SourceOpener& sources, Worksheet& target, const CellArea& area,
+                                        std::span<const SourceArea> areas);
+
+// The same with every source workbook opened through `host` for this call only.
+ConsolidateResult consolidateByPosition(SpreadsheetHost& host, Worksheet& target, const CellArea& area,
+                                        std::span<const SourceArea> areas);
 
 }  // namespace sbx

@@ -1,10 +1,11 @@
 #include "spreadsheet/native_host.h"
 
 #include <algorithm>
+#include <stdexcept>
 
-#include "spreadsheet/consolidate_by_position.h"
 #include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
+#include "spreadsheet/worksheet_name.h"
 #include "spreadsheet/xls/formula_recalc.h"
 
 namespace sbx {
@@ -12,15 +13,6 @@ namespace sbx {
 namespace {
 constexpr int kMaxRows = 65536;
 constexpr int kMaxColumns = 256;
-
-// Worksheet names compare without regard to letter case, as the spreadsheet application
-// does for the Latin letters.
-bool sameSheetName(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        return lower(x) == lower(y);
-    });
-}
 }  // namespace
 
 NativeWorksheet::NativeWorksheet(NativeWorkbook& owner, size_t index)
@@ -126,7 +118,6 @@ void NativeWorksheet::setCell(int row, int column, const CellValue& value) {
     owner_.edits()[index_][xls::cellKey(row0, column0)] = std::move(stored);
 }
 
-void NativeWorksheet::activate() { owner_.host().setActive(this); }
 
 NativeWorkbook::NativeWorkbook(NativeHost& host, xls::WorkbookReader reader) : host_(host), reader_(std::move(reader)) {
     for (size_t i = 0; i < reader_.worksheets().size(); ++i) {
@@ -145,7 +136,7 @@ Worksheet& NativeWorkbook::worksheet(int position) {
 
 Worksheet& NativeWorkbook::worksheet(std::string_view name) {
     for (auto& sheet : sheets_) {
-        if (sameSheetName(sheet->name(), name)) return *sheet;
+        if (sameWorksheetName(sheet->name(), name)) return *sheet;
     }
     throw WorkbookError(WorkbookErrorKind::SheetNotFound, path(),
                         "the workbook has no worksheet named \"" + std::string(name) + "\"");
@@ -166,52 +157,21 @@ NativeWorkbook& NativeHost::adopt(xls::WorkbookReader reader) {
     return *open_.back();
 }
 
-bool NativeHost::owns(const NativeWorksheet* sheet) const {
-    for (const auto& book : open_) {
-        for (int i = 1; i <= book->worksheetCount(); ++i) {
-            if (&book->worksheet(i) == sheet) return true;
-        }
-    }
-    return false;
-}
-
 void NativeHost::close(Workbook& workbook, bool save) {
     const auto it = std::find_if(open_.begin(), open_.end(), [&](const auto& b) { return b.get() == &workbook; });
     if (it == open_.end()) return;
     std::unique_ptr<NativeWorkbook> book = std::move(*it);
     open_.erase(it);
-    if (active_ && !owns(active_)) {
-        active_ = nullptr;
-        hasSelection_ = false;
-    }
     if (save && book->isModified()) xls::saveWorkbook(book->reader(), book->edits(), book->path(), writeSteps_);
 }
 
-void NativeHost::quit() {
-    open_.clear();
-    active_ = nullptr;
-    hasSelection_ = false;
+void NativeHost::saveAs(Workbook& workbook, const std::filesystem::path& target) {
+    auto* book = dynamic_cast<NativeWorkbook*>(&workbook);
+    if (!book) throw std::logic_error("saveAs: the workbook was not opened by this host");
+    xls::saveWorkbook(book->reader(), book->edits(), target, writeSteps_);
 }
 
-void NativeHost::selectRange(std::string_view range) {
-    if (!active_) {
-        throw WorkbookError(WorkbookErrorKind::NoActiveSheet, {}, "no worksheet is active to select a range on");
-    }
-    const auto area = parseCellRange(range);
-    if (!area) {
-        throw WorkbookError(WorkbookErrorKind::BadReference, {},
-                            "\"" + std::string(range) + "\" is not a cell range such as a3:h20");
-    }
-    selection_ = *area;
-    hasSelection_ = true;
-}
-
-void NativeHost::consolidateSelection(const std::vector<std::string>& sources) {
-    if (!active_ || !hasSelection_) {
-        throw WorkbookError(WorkbookErrorKind::NoActiveSheet, {}, "no range is selected to consolidate into");
-    }
-    consolidateByPosition(*this, *active_, selection_, sources);
-}
+void NativeHost::quit() { open_.clear(); }
 
 std::unique_ptr<SpreadsheetHost> makeNativeHost() { return std::make_unique<NativeHost>(); }
 

@@ -25,7 +25,6 @@ public:
     bool isProtected() const override;
     bool isCellLocked(int row, int column) const override;
     void setCell(int row, int column, const CellValue& value) override;
-    void activate() override;
 
 private:
     const xls::SheetCells& cells() const { return book_.cells(index_); }
@@ -47,6 +46,7 @@ public:
     Worksheet& worksheet(std::string_view name) override;
     bool isModified() const override { return !edits_.empty(); }
     std::vector<StaleFormula> staleFormulas() const override;
+    bool uses1904Dates() const override { return reader_.uses1904Dates(); }
 
     const xls::WorkbookReader& reader() const { return reader_; }
     const xls::WorkbookEdits& edits() const { return edits_; }
@@ -70,19 +70,11 @@ public:
     NativeWorkbook& adopt(xls::WorkbookReader reader);
     void close(Workbook& workbook, bool save) override;
     void quit() override;
-    void selectRange(std::string_view range) override;
-    void consolidateSelection(const std::vector<std::string>& sources) override;
-
-    void setActive(NativeWorksheet* sheet) { active_ = sheet; }
+    void saveAs(Workbook& workbook, const std::filesystem::path& target) override;
 
 private:
-    bool owns(const NativeWorksheet* sheet) const;
-
     FileWriteSteps writeSteps_;
     std::vector<std::unique_ptr<NativeWorkbook>> open_;
-    NativeWorksheet* active_ = nullptr;
-    CellArea selection_;
-    bool hasSelection_ = false;
 };
 
 }  // namespace sbx

@@ -40,10 +40,6 @@ public:
     // for a locked cell of a protected worksheet (nothing changes), CellOutOfRange,
     // WriteUnsupported for a workbook format that is only read.
     virtual void setCell(int row, int column, const CellValue& value) = 0;
-
-    // Activate: this worksheet becomes the one that selectRange and consolidateSelection of
-    // the host act on.
-    virtual void activate() = 0;
 };
 
 // A formula that depends on written cells but whose stored result saving could not bring
@@ -60,8 +56,8 @@ inline constexpr std::string_view kLeftToApplication = "will be recomputed by th
 // "汇总!B3: the function VLOOKUP is not computed here; will be recomputed by the spreadsheet
 // application", a line for a run's report.
 inline std::string describeStale(const StaleFormula& f) {
-    std::string column;
-    for (int c = f.column; c > 0; c = (c - 1) / 26) column.insert(column.begin(), static_cast<char>('A' + (c - 1) % 26));
+    std::string column = columnLetters(f.column);
+    for (char& c : column) c = static_cast<char>(c - 'a' + 'A');
     return f.sheet + "!" + column + std::to_string(f.row) + ": " + f.reason + "; " + std::string(kLeftToApplication);
 }
 
@@ -84,6 +80,10 @@ public:
     // that the spreadsheet application recomputes it). Every other formula that depends on
     // a written cell is saved with its new result.
     virtual std::vector<StaleFormula> staleFormulas() const { return {}; }
+
+    // The workbook counts dates from 1904: its dates are stored as 1900 serials less 1462
+    // days (CellValue hands every date over as a 1900 serial).
+    virtual bool uses1904Dates() const { return false; }
 };
 
 class SpreadsheetHost {
@@ -99,17 +99,9 @@ public:
     // Quit: closes whatever is still open, without saving.
     virtual void quit() = 0;
 
-    // Range(text).Select on the active worksheet, e.g. "a3:h20" or "b4" (either letter case).
-    // Throws WorkbookError (BadReference) for a text that is not a range, (NoActiveSheet)
-    // when no worksheet was activated.
-    virtual void selectRange(std::string_view range) = 0;
-
-    // Selection.Consolidate(sources, sum, no top row, no left column, no links): every cell of
-    // the selection receives the sum of the numbers at the same position in all source
-    // areas. A source reads <folder>[<file>]<worksheet>!R<r1>C<c1>:R<r2>C<c2>, the folder
-    // with its trailing separator. All or nothing: a source that cannot be resolved or an
-    // area that cannot be written leaves the selection as it was (WorkbookError).
-    virtual void consolidateSelection(const std::vector<std::string>& sources) = 0;
+    // Saves the workbook with every cell written so far to `target` (its own path, or
+    // another file), safely as close(save) does; the workbook stays open and keeps its writes.
+    virtual void saveAs(Workbook& workbook, const std::filesystem::path& target) = 0;
 };
 
 // The native .xls engine.

@@ -35,13 +35,6 @@ QString dateText(double serial) {
 
 }  // namespace
 
-QString columnLetters(int column) {
-    QString letters;
-    for (int rest = column; rest > 0; rest = (rest - 1) / 26)
-        letters.prepend(QChar(static_cast<char16_t>(u'a' + (rest - 1) % 26)));
-    return letters;
-}
-
 QString displayText(const CellValue& value) {
     switch (value.kind()) {
         case CellKind::Empty:
@@ -77,7 +70,7 @@ QVariant WorksheetModel::data(const QModelIndex& index, int role) const {
 
 QVariant WorksheetModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) return {};
-    return orientation == Qt::Horizontal ? QVariant(columnLetters(section + 1)) : QVariant(section + 1);
+    return orientation == Qt::Horizontal ? QVariant(QString::fromStdString(columnLetters(section + 1))) : QVariant(section + 1);
 }
 
 WorkbookViewer::WorkbookViewer(Workbook& book, QWidget* parent) : QWidget(parent, Qt::Window), book_(book) {
@@ -130,9 +123,7 @@ QString WorkbookViewer::selectedAddress() const {
     const QItemSelection selection = table_->selectionModel()->selection();
     if (selection.isEmpty()) return {};
     const QItemSelectionRange& area = selection.last();
-    const QString first = columnLetters(area.left() + 1) + QString::number(area.top() + 1);
-    if (area.width() == 1 && area.height() == 1) return first;
-    return first + QLatin1Char(':') + columnLetters(area.right() + 1) + QString::number(area.bottom() + 1);
+    return QString::fromStdString(areaName({area.top() + 1, area.left() + 1, area.bottom() + 1, area.right() + 1}));
 }
 
 void WorkbookViewer::updateSelectionLabel() { selectionLabel_->setText(selectedAddress()); }

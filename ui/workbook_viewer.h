@@ -34,8 +34,6 @@ private:
     const Worksheet& sheet_;
 };
 
-// The letters of column 1..256 in lower case: 1 a, 27 aa, 256 iv.
-QString columnLetters(int column);
 // How a cell value is shown: numbers in up to 15 significant digits, dates as yyyy-mm-dd.
 QString displayText(const CellValue& value);
 

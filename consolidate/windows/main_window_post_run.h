@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "consolidate/post_run_steps.h"
-#include "consolidate/run_common.h"
+#include "consolidate/run_request.h"
 #include "consolidate/windows/run_window_context.h"
 
 namespace sbx {
@@ -14,8 +14,8 @@ namespace sbx {
 class MainWindowPostRun final : public PostRunSteps {
 public:
     // `dialogs` is the run's; the mode decides when Label13 is reset.
-    MainWindowPostRun(QWidget* mainWindow, const WorkspacePaths& paths, DialogsPort& dialogs, ConsolidationMode mode)
-        : main_(mainWindow), paths_(paths), dialogs_(dialogs), mode_(mode) {}
+    MainWindowPostRun(const MainWindowControls& controls, const WorkspacePaths& paths, DialogsPort& dialogs, Mode mode)
+        : c_(controls), paths_(paths), dialogs_(dialogs), mode_(mode) {}
 
     void archive(const std::vector<std::string>& runList) override;
     void offerExport() override;
@@ -23,17 +23,17 @@ public:
 private:
     void resetForNewJob(const std::vector<std::string>& stillInPool);
 
-    QWidget* main_;
+    const MainWindowControls& c_;
     WorkspacePaths paths_;
     DialogsPort& dialogs_;
-    ConsolidationMode mode_;
+    Mode mode_;
 };
 
 // After a run: the entries of List1 whose files have left the pool meanwhile (the run has
 // named them as missing) are taken off, so that the list shows only files that are there.
-void forgetVanishedPoolFiles(QWidget* mainWindow, const WorkspacePaths& paths);
+void forgetVanishedPoolFiles(const MainWindowControls& controls, const WorkspacePaths& paths);
 
 // The click on Command5: the export, then the focus on Command1 and the welcome hint.
-void exportFromMainWindow(QWidget* mainWindow, const WorkspacePaths& paths, DialogsPort& dialogs);
+void exportFromMainWindow(const MainWindowControls& controls, const WorkspacePaths& paths, DialogsPort& dialogs);
 
 }  // namespace sbx

@@ -5,15 +5,9 @@
 
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 
-#include "consolidate/efficiency_run.h"
-#include "consolidate/function_run.h"
-#include "consolidate/windows/flushing_dialogs.h"
-#include "consolidate/windows/main_window_access.h"
-#include "consolidate/windows/main_window_post_run.h"
-#include "consolidate/windows/qt_status_view.h"
+#include "consolidate/windows/run_presenter.h"
 
 namespace sbx {
 
@@ -53,15 +47,6 @@ QPushButton* modeButton(QWidget* parent, const char* name, const char* caption, 
     return button;
 }
 
-// The entries of List1 selected now, in list order.
-std::vector<std::string> selectedPoolEntries(QListWidget* poolList) {
-    std::vector<std::string> names;
-    for (int row = 0; row < poolList->count(); ++row) {
-        if (poolList->item(row)->isSelected()) names.push_back(poolList->item(row)->text().toUtf8().toStdString());
-    }
-    return names;
-}
-
 }  // namespace
 
 ModeWindow::ModeWindow(RunWindowContext context, QWidget* parent)
@@ -96,16 +81,15 @@ ModeWindow::ModeWindow(RunWindowContext context, QWidget* parent)
 
 void ModeWindow::applyEfficiencyBlock() { command1_->setEnabled(!context_.job.efficiencyBlocked); }
 
-void ModeWindow::runEfficiency() { runMode(ConsolidationMode::Efficiency); }
+void ModeWindow::runEfficiency() { runMode(Mode::Efficiency); }
 
-void ModeWindow::runFunction() { runMode(ConsolidationMode::Function); }
+void ModeWindow::runFunction() { runMode(Mode::Function); }
 
-void ModeWindow::runMode(ConsolidationMode mode) {
+void ModeWindow::runMode(Mode mode) {
     QWidget* main = context_.mainWindow;
     try {
-        QtStatusView status(main);
-        FlushingDialogs dialogs(context_.dialogs, status);
-        if (mode == ConsolidationMode::Function && !confirmFunctionMode(status, dialogs)) {
+        RunPresenter presenter(context_);
+        if (!presenter.confirm(mode)) {
             close();
             main->activateWindow();
             return;
@@ -113,19 +97,7 @@ void ModeWindow::runMode(ConsolidationMode mode) {
         hide();
         // The run shows itself in the main window; the focus moves there with it.
         main->activateWindow();
-        auto* poolList = mainWindowControl<QListWidget>(main, "List1");
-        MainWindowPostRun postRun(main, context_.paths, dialogs, mode);
-        const SystemRunClock clock;
-        const RunSetup setup{context_.job, selectedPoolEntries(poolList), poolList->count(), context_.paths,
-                             status,       dialogs,                      postRun,           clock,
-                             context_.makeHost};
-        if (mode == ConsolidationMode::Efficiency) {
-            runEfficiencyMode(setup);
-        } else {
-            runFunctionMode(setup);
-        }
-        forgetVanishedPoolFiles(main, context_.paths);
-        status.flush();
+        presenter.run(mode);
     } catch (const std::exception& e) {
         // The runs report their own failures; this is a fault of the windows around them.
         qWarning("the consolidation run ended abnormally: %s", e.what());

@@ -5,7 +5,7 @@
 // window hides while a run works and closes (and is deleted) when it is over.
 #include <QWidget>
 
-#include "consolidate/run_common.h"
+#include "consolidate/run_request.h"
 #include "consolidate/windows/run_window_context.h"
 
 class QLabel;
@@ -37,7 +37,7 @@ public:
 private:
     void runEfficiency();
     void runFunction();
-    void runMode(ConsolidationMode mode);
+    void runMode(Mode mode);
 
     RunWindowContext context_;
     QPushButton* command1_ = nullptr;

@@ -9,7 +9,7 @@
 #include <QPushButton>
 
 #include "consolidate/status_texts.h"
-#include "consolidate/windows/main_window_access.h"
+#include "consolidate/windows/qt_text.h"
 
 namespace sbx {
 
@@ -17,47 +17,35 @@ namespace {
 
 constexpr const char* kZeroPercent = "0%";
 
-// The labels and fields of each mode's panel, as the main window names them.
-constexpr std::initializer_list<const char*> kEfficiencyPanel = {"Label19", "Label20", "Label21", "Label22",
-                                                                  "Label23", "Text6",   "Text8",   "Text9"};
-constexpr std::initializer_list<const char*> kFunctionPanel = {
-    "Label2",  "Text1",   "Label6",  "Text3",   "Label7",  "Text4", "Label11", "Text2",  "Label15",
-    "Label16", "Label17", "Label18", "Label19", "Label20", "Text5", "Text10",  "Text7"};
-constexpr std::initializer_list<const char*> kWholePanel = {
-    "Label2",  "Label6",  "Label7",  "Label11", "Label15", "Label16", "Label17", "Label18", "Label19",
-    "Label20", "Label21", "Label22", "Label23", "Text1",   "Text2",   "Text3",   "Text4",   "Text5",
-    "Text6",   "Text7",   "Text8",   "Text9",   "Text10"};
+// The labels (by number) and fields (by number) of each mode's panel.
+struct Panel {
+    std::initializer_list<int> labels;
+    std::initializer_list<int> fields;
+};
+constexpr Panel kEfficiencyPanel{{19, 20, 21, 22, 23}, {6, 8, 9}};
+constexpr Panel kFunctionPanel{{2, 6, 7, 11, 15, 16, 17, 18, 19, 20}, {1, 3, 4, 2, 5, 10, 7}};
+constexpr Panel kWholePanel{{2, 6, 7, 11, 15, 16, 17, 18, 19, 20, 21, 22, 23}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}};
 
-QString controlName(const char* prefix, int number) {
-    return QString::fromLatin1(prefix) + QString::number(number);
+void showPanel(const MainWindowControls& c, const Panel& panel, bool visible) {
+    for (int number : panel.labels) c.statusLabels.at(static_cast<size_t>(number))->setVisible(visible);
+    for (int number : panel.fields) c.statusFields.at(static_cast<size_t>(number))->setVisible(visible);
 }
 
 }  // namespace
 
-QtStatusView::QtStatusView(QWidget* mainWindow, std::chrono::milliseconds repaintEvery)
-    : main_(mainWindow), repaintEvery_(repaintEvery) {
-    // Every control is looked up once here, so a missing one shows before the run starts.
-    for (const char* name : kWholePanel) widget(name);
-    for (int number : {1, 2, 3, 4, 5, 6, 7}) button(number);
-    for (const char* name : {"Image1", "Text11", "List1", "List2", "Label4", "Label10"}) widget(name);
+QtStatusView::QtStatusView(const MainWindowControls& controls, std::chrono::milliseconds repaintEvery)
+    : c_(controls), repaintEvery_(repaintEvery) {
     sinceRepaint_.start();
 }
 
-QWidget* QtStatusView::widget(const char* name) const { return mainWindowControl<QWidget>(main_, name); }
+QLineEdit* QtStatusView::field(int number) const { return c_.statusFields.at(static_cast<size_t>(number)); }
 
-QLineEdit* QtStatusView::field(int number) const {
-    const QByteArray name = controlName("Text", number).toLatin1();
-    return mainWindowControl<QLineEdit>(main_, name.constData());
-}
-
-QLabel* QtStatusView::label(int number) const {
-    const QByteArray name = controlName("Label", number).toLatin1();
-    return mainWindowControl<QLabel>(main_, name.constData());
-}
+QLabel* QtStatusView::label(int number) const { return c_.statusLabels.at(static_cast<size_t>(number)); }
 
 QPushButton* QtStatusView::button(int number) const {
-    const QByteArray name = controlName("Command", number).toLatin1();
-    return mainWindowControl<QPushButton>(main_, name.constData());
+    QPushButton* const buttons[] = {nullptr, c_.command1, c_.command2, c_.command3, c_.command4,
+                                    c_.command5, c_.command6, c_.command7};
+    return buttons[number];
 }
 
 void QtStatusView::dropPending() {
@@ -109,8 +97,8 @@ void QtStatusView::setHint(const std::string& text) {
 
 void QtStatusView::openEfficiencyPanel() {
     dropPending();
-    widget("Image1")->hide();
-    for (const char* name : kEfficiencyPanel) widget(name)->show();
+    c_.image1->hide();
+    showPanel(c_, kEfficiencyPanel, true);
     for (int number : {6, 8, 9}) field(number)->clear();
     button(7)->setText(QString());
     button(7)->show();
@@ -120,8 +108,8 @@ void QtStatusView::openEfficiencyPanel() {
 
 void QtStatusView::closeEfficiencyPanel() {
     writePending();
-    widget("Image1")->show();
-    for (const char* name : kEfficiencyPanel) widget(name)->hide();
+    c_.image1->show();
+    showPanel(c_, kEfficiencyPanel, false);
     flush();
 }
 
@@ -138,8 +126,8 @@ void QtStatusView::showConsolidationProgress(long long done, long long total) {
 
 void QtStatusView::openFunctionPanel() {
     dropPending();
-    widget("Image1")->hide();
-    for (const char* name : kFunctionPanel) widget(name)->show();
+    c_.image1->hide();
+    showPanel(c_, kFunctionPanel, true);
     button(7)->show();
     for (int number : {5, 10, 7}) field(number)->clear();
     button(7)->setText(QString());
@@ -151,8 +139,8 @@ void QtStatusView::openFunctionPanel() {
 
 void QtStatusView::closeFunctionPanel() {
     writePending();
-    widget("Image1")->show();
-    for (const char* name : kFunctionPanel) widget(name)->hide();
+    c_.image1->show();
+    showPanel(c_, kFunctionPanel, false);
     button(6)->hide();
     flush();
 }
@@ -203,20 +191,20 @@ void QtStatusView::setProgressCaption(const std::string& text) {
 
 void QtStatusView::hideStatusPanel() {
     dropPending();
-    for (const char* name : kWholePanel) widget(name)->hide();
+    showPanel(c_, kWholePanel, false);
     for (int number : {5, 6, 7}) button(number)->hide();
-    widget("Image1")->show();
+    c_.image1->show();
     flush();
 }
 
 void QtStatusView::addToRunList(const std::string& name) {
-    mainWindowControl<QListWidget>(main_, "List2")->addItem(qtText(name));
+    c_.list2->addItem(qtText(name));
     repaintIfDue();
 }
 
 void QtStatusView::showListCounts(int poolEntries, int runEntries) {
-    label(4)->setText(signedCount(poolEntries));
-    label(10)->setText(signedCount(runEntries));
+    c_.label4->setText(signedCount(poolEntries));
+    c_.label10->setText(signedCount(runEntries));
     repaintIfDue();
 }
 

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 
 #include "consolidate/status_view.h"
+#include "ui/main_window_controls.h"
 
 class QLabel;
 class QLineEdit;
@@ -19,7 +20,7 @@ namespace sbx {
 
 class QtStatusView final : public StatusView {
 public:
-    explicit QtStatusView(QWidget* mainWindow,
+    explicit QtStatusView(const MainWindowControls& controls,
                           std::chrono::milliseconds repaintEvery = std::chrono::milliseconds(50));
 
     // Writes the pending numbers into the fields and lets the window repaint now.
@@ -65,14 +66,13 @@ private:
 
     QLineEdit* field(int number) const;
     QLabel* label(int number) const;
-    QWidget* widget(const char* name) const;
     QPushButton* button(int number) const;
     void dropPending();
     void writePending();
     void repaintIfDue();
     void cellShown();
 
-    QWidget* main_;
+    const MainWindowControls& c_;
     std::chrono::milliseconds repaintEvery_;
     QElapsedTimer sinceRepaint_;
     int repaints_ = 0;

@@ -5,11 +5,13 @@
 #include <QWidget>
 
 #include "consolidate/run_setup.h"
+#include "ui/main_window_controls.h"
 
 namespace sbx {
 
 struct RunWindowContext {
-    QWidget* mainWindow;
+    QWidget* mainWindow;                  // the parent of the mode window
+    const MainWindowControls& controls;   // what the run shows and changes there
     JobDefinition& job;
     DialogsPort& dialogs;
     WorkspacePaths paths;

@@ -17,7 +17,7 @@ void readSheetNames(const JobWindowContext& context) {
     JobDefinition& job = context.job;
     job.sht_cut = book.worksheetCount();
     job.sheetNames.assign(1, std::string());
-    for (int k = 1; k <= job.sht_cut; ++k) job.sheetNames.push_back(padBlankEdgedName(book.worksheet(k).name()));
+    for (int k = 1; k <= job.sht_cut; ++k) job.sheetNames.push_back(book.worksheet(k).name());
     host->close(book, true);
     host->quit();
 }
@@ -31,8 +31,7 @@ void startJobSetup(const JobWindowContext& context) {
         context.dialogs.message(errorTextForUser(error));
         return;
     }
-    if (context.mainWindow != nullptr)
-        if (auto* command2 = context.mainWindow->findChild<QWidget*>("Command2")) command2->setEnabled(false);
+    if (context.jobSetupButton != nullptr) context.jobSetupButton->setEnabled(false);
     // A selection window left open after the limit message is shown again as it is.
     SheetSelectionWindow* window = SheetSelectionWindow::findOpen();
     if (window == nullptr) window = new SheetSelectionWindow(context);

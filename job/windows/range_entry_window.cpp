@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "job/range_rules.h"
+#include "job/windows/sheet_caption.h"
 #include "job/windows/twips.h"
 #include "job/windows/wheel_hook.h"
 #include "spreadsheet/workbook_error.h"
@@ -72,8 +73,7 @@ RangeEntryWindow::RangeEntryWindow(const JobWindowContext& context) : context_(c
     scrollBar_->setPageStep(qRound(3255.0 / 3375.0 * 1000.0));
     scrollBar_->setRange(0, 3375 - 3255);
     scrollBar_->setSingleStep(1);
-    context_.job.sheetCount = context_.job.chosenCount;
-    layOut(context_.job.sheetCount);
+    layOut(context_.job.chosenCount);
 }
 
 RangeEntryWindow* RangeEntryWindow::findOpen() {
@@ -125,7 +125,7 @@ void RangeEntryWindow::layOut(int rows) {
             box->setObjectName(QString::fromStdString(rangeBoxName(i, c)));
             box->setGeometry(toPixels(1150 * c), toPixels(300 * i), toPixels(1150), toPixels(300));
             if (c == 1) {
-                box->setText(QString::fromStdString(context_.job.chosenSheets.at(static_cast<size_t>(i))));
+                box->setText(sheetCaption(context_.job.chosenSheets.at(static_cast<size_t>(i))));
                 box->setEnabled(false);
                 box->setPalette(nameGround);
             } else {
@@ -168,42 +168,40 @@ void RangeEntryWindow::showWorkbook() {
 void RangeEntryWindow::accept() {
     JobDefinition& job = context_.job;
     if (context_.mainWindow != nullptr) context_.mainWindow->setEnabled(true);
-    job.sheetCount = job.chosenCount;
-    // Room for this window's rows even if another selection changed chosenCount meanwhile.
-    job.rangeTable.assign(static_cast<size_t>(std::max(job.sheetCount, rows())) + 1, {});
 
+    // Every box is checked before anything is kept: the job changes only when all are right.
+    Job accepted;
     for (int i = 1; i <= rows(); ++i) {
-        for (int c = 1; c <= 3; ++c) {
+        CellAddress cells[2];
+        for (int c = 2; c <= 3; ++c) {
             QLineEdit* field = box(i, c);
             const std::string typed = field->text().toStdString();
-            if (c != 1) {
-                const auto verdict = checkCellText(typed);
-                if (verdict != CellTextVerdict::Accepted) {
-                    context_.dialogs.message(cellTextMessage(verdict, field->objectName().toStdString(), typed));
-                    field->setFocus();
-                    return;
-                }
+            const auto cell = acceptedCell(typed);
+            if (!cell) {
+                context_.dialogs.message(cellTextMessage(checkCellText(typed), field->objectName().toStdString(), typed));
+                field->setFocus();
+                return;
             }
-            job.rangeTable[static_cast<size_t>(i)][static_cast<size_t>(c)] = typed;
+            cells[c - 2] = *cell;
         }
+        accepted.push_back({job.chosenSheets.at(static_cast<size_t>(i)), CellArea::between(cells[0], cells[1])});
     }
-
-    for (int i = 1; i <= std::min(job.sheetCount, rows()); ++i) {
-        const auto& row = job.rangeTable[static_cast<size_t>(i)];
-        const auto first = trimBlanks(row[2]);
-        const auto last = trimBlanks(row[3]);
-        if (rangeRunsBackwards(first, last)) {
-            context_.dialogs.message(backwardsRangeMessage(trimBlanks(row[1]), first, last));
+    for (const SheetJob& sheet : accepted) {
+        if (rangeRunsBackwards(sheet.area.first(), sheet.area.last())) {
+            const int row = static_cast<int>(&sheet - accepted.data()) + 1;
+            context_.dialogs.message(backwardsRangeMessage(trimBlanks(sheet.worksheet),
+                                                           trimBlanks(box(row, 2)->text().toStdString()),
+                                                           trimBlanks(box(row, 3)->text().toStdString())));
             return;
         }
     }
+    job.rangeTable = std::move(accepted);
 
     context_.dialogs.message("请在左面列表框中选择汇表子文件！");
     if (context_.setHint) context_.setHint("通过单击鼠标并拖拉来实现对文件的选择,然后点击[开始汇表]!");
     job.jobReady = true;
     if (context_.jobChanged) context_.jobChanged();
-    if (context_.mainWindow != nullptr)
-        if (auto* poolList = context_.mainWindow->findChild<QWidget*>("List1")) poolList->setFocus();
+    if (context_.poolList != nullptr) context_.poolList->setFocus();
     finished_ = true;
     close();
 }

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 
 #include "job/windows/range_entry_window.h"
+#include "job/windows/sheet_caption.h"
 #include "job/windows/twips.h"
 #include "job/windows/wheel_hook.h"
 
@@ -106,7 +107,7 @@ void SheetSelectionWindow::layOut(int sheets) {
     for (auto* button : {okButton_, cancelButton_, allButton_, clearButton_}) button->move(button->x(), toPixels(buttonTop));
 
     for (int k = 1; k <= sheets; ++k) {
-        auto* box = new QCheckBox(QString::fromStdString(context_.job.sheetNames.at(static_cast<size_t>(k))), content_);
+        auto* box = new QCheckBox(checkBoxCaption(context_.job.sheetNames.at(static_cast<size_t>(k))), content_);
         box->setObjectName(QStringLiteral("chk%1").arg(10 * k + 1));
         box->setGeometry(toPixels(1150), toPixels(300 * k), toPixels(2811), toPixels(300));
         boxes_.push_back(box);
@@ -122,9 +123,9 @@ void SheetSelectionWindow::scrollList(int value) {
 void SheetSelectionWindow::accept() {
     JobDefinition& job = context_.job;
     if (context_.mainWindow != nullptr) context_.mainWindow->setEnabled(true);
-    std::vector<std::string> ticked;
-    for (auto* box : boxes_)
-        if (box->isChecked()) ticked.push_back(box->text().toStdString());
+    std::vector<std::string> ticked;  // real names: the captions only show them
+    for (size_t k = 0; k < boxes_.size(); ++k)
+        if (boxes_[k]->isChecked()) ticked.push_back(job.sheetNames.at(k + 1));
     job.chosenCount = static_cast<int>(ticked.size());
     if (job.chosenCount == 0) {
         context_.dialogs.message("请选择需要汇总合并的工作表!");
@@ -172,8 +173,7 @@ void SheetSelectionWindow::closeEvent(QCloseEvent* event) {
 }
 
 void SheetSelectionWindow::setMainCommand2Enabled(bool enabled) {
-    if (context_.mainWindow == nullptr) return;
-    if (auto* command2 = context_.mainWindow->findChild<QWidget*>("Command2")) command2->setEnabled(enabled);
+    if (context_.jobSetupButton != nullptr) context_.jobSetupButton->setEnabled(enabled);
 }
 
 }  // namespace sbx

@@ -7,17 +7,13 @@
 
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
+#include "spreadsheet/worksheet_name.h"
 
 namespace sbx::test {
 
 namespace {
 
-bool sameName(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        return lower(x) == lower(y);
-    });
-}
+bool sameName(std::string_view a, std::string_view b) { return sameWorksheetName(a, b); }
 
 class MemoryWorkbook;
 
@@ -48,7 +44,6 @@ public:
     bool isProtected() const override { return data().protectedSheet; }
     bool isCellLocked(int row, int column) const override { return !data().unlockedCells.contains({row, column}); }
     void setCell(int row, int column, const CellValue& value) override;
-    void activate() override;
 
     const MemorySheet& data() const;
     MemorySheet& data();
@@ -119,35 +114,8 @@ void MemoryWorksheet::setCell(int row, int column, const CellValue& value) {
     book_.markModified();
 }
 
-void MemoryWorksheet::activate() { book_.host().setActive(this); }
 
-// "R3C1:R20C8" or "R3C1"
-CellArea readArea(std::string_view text, const std::string& whole) {
-    auto bad = [&] { return WorkbookError(WorkbookErrorKind::BadReference, {}, "cannot read reference " + whole); };
-    auto number = [&](std::string_view& t, char lead) {
-        if (t.empty() || (t[0] != lead && t[0] != lead + 32)) throw bad();
-        t.remove_prefix(1);
-        int v = 0;
-        const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
-        if (r.ec != std::errc() || v < 1) throw bad();
-        t.remove_prefix(static_cast<size_t>(r.ptr - t.data()));
-        return v;
-    };
-    CellArea a;
-    a.firstRow = number(text, 'R');
-    a.firstColumn = number(text, 'C');
-    if (text.empty()) {
-        a.lastRow = a.firstRow;
-        a.lastColumn = a.firstColumn;
-        return a;
-    }
-    if (text[0] != ':') throw bad();
-    text.remove_prefix(1);
-    a.lastRow = number(text, 'R');
-    a.lastColumn = number(text, 'C');
-    if (!text.empty() || a.lastRow > 65536 || a.lastColumn > 256) throw bad();
-    return a;
-}
+
 
 }  // namespace
 
@@ -259,69 +227,13 @@ void MemoryHost::close(Workbook& workbook, bool save) {
     std::unique_ptr<Workbook> book = std::move(*it);
     open_.erase(it);
     auto& memoryBook = static_cast<MemoryWorkbook&>(*book);
-    if (active_ && memoryBook.owns(active_)) {
-        active_ = nullptr;
-        hasSelection_ = false;
-    }
     if (save && memoryBook.isModified()) files_.store(memoryBook.path(), memoryBook.data());
 }
 
-void MemoryHost::quit() {
-    open_.clear();
-    active_ = nullptr;
-    hasSelection_ = false;
-}
+void MemoryHost::quit() { open_.clear(); }
 
-void MemoryHost::selectRange(std::string_view range) {
-    if (!active_) throw WorkbookError(WorkbookErrorKind::NoActiveSheet, {}, "no active worksheet");
-    const auto area = parseCellRange(range);
-    if (!area) throw WorkbookError(WorkbookErrorKind::BadReference, {}, "not a range: " + std::string(range));
-    selection_ = *area;
-    hasSelection_ = true;
-}
-
-void MemoryHost::consolidateSelection(const std::vector<std::string>& sources) {
-    if (!active_ || !hasSelection_) throw WorkbookError(WorkbookErrorKind::NoActiveSheet, {}, "nothing selected");
-    const CellArea target = selection_;
-    std::map<std::pair<int, int>, double> sums;
-    for (const auto& ref : sources) {
-        const auto bang = ref.rfind('!');
-        const auto open = ref.find('[');
-        const auto close = bang == std::string::npos ? std::string::npos : ref.rfind(']', bang);
-        if (bang == std::string::npos || open == std::string::npos || close == std::string::npos || close < open) {
-            throw WorkbookError(WorkbookErrorKind::BadReference, {}, "cannot read reference " + ref);
-        }
-        const CellArea area = readArea(std::string_view(ref).substr(bang + 1), ref);
-        if (area.rows() != target.rows() || area.columns() != target.columns()) {
-            throw WorkbookError(WorkbookErrorKind::BadReference, {}, "area size differs: " + ref);
-        }
-        const std::filesystem::path file = utf8Path(ref.substr(0, open)) / utf8Path(ref.substr(open + 1, close - open - 1));
-        const MemoryBook book = files_.load(file);
-        const std::string sheetName = ref.substr(close + 1, bang - close - 1);
-        const MemorySheet* sheet = nullptr;
-        for (const auto& s : book.sheets) {
-            if (sameName(s.name, sheetName)) sheet = &s;
-        }
-        if (!sheet) throw WorkbookError(WorkbookErrorKind::BadReference, file, "no worksheet " + sheetName);
-        for (const auto& [pos, v] : sheet->cells) {
-            if (!area.contains(pos.first, pos.second)) continue;
-            if (v.kind() != CellKind::Number && v.kind() != CellKind::Date) continue;
-            sums[{pos.first - area.firstRow, pos.second - area.firstColumn}] += v.numberValue();
-        }
-    }
-    for (int r = target.firstRow; r <= target.lastRow; ++r) {
-        for (int c = target.firstColumn; c <= target.lastColumn; ++c) {
-            if (active_->isProtected() && active_->isCellLocked(r, c)) {
-                throw WorkbookError(WorkbookErrorKind::CellLocked, {}, "the target range holds a locked cell");
-            }
-        }
-    }
-    for (int r = target.firstRow; r <= target.lastRow; ++r) {
-        for (int c = target.firstColumn; c <= target.lastColumn; ++c) {
-            const auto it = sums.find({r - target.firstRow, c - target.firstColumn});
-            active_->setCell(r, c, it == sums.end() ? CellValue() : CellValue::number(it->second));
-        }
-    }
+void MemoryHost::saveAs(Workbook& workbook, const std::filesystem::path& target) {
+    files_.store(target, static_cast<MemoryWorkbook&>(workbook).data());
 }
 
 }  // namespace sbx::test

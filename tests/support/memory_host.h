@@ -71,18 +71,12 @@ public:
     Workbook& open(const std::filesystem::path& file) override;
     void close(Workbook& workbook, bool save) override;
     void quit() override;
-    void selectRange(std::string_view range) override;
-    void consolidateSelection(const std::vector<std::string>& sources) override;
-
-    void setActive(Worksheet* sheet) { active_ = sheet; }
+    void saveAs(Workbook& workbook, const std::filesystem::path& target) override;
     int openWorkbooks() const { return static_cast<int>(open_.size()); }
 
 private:
     MemoryFiles& files_;
     std::vector<std::unique_ptr<Workbook>> open_;
-    Worksheet* active_ = nullptr;
-    CellArea selection_;
-    bool hasSelection_ = false;
 };
 
 }  // namespace sbx::test

@@ -60,6 +60,8 @@ struct JobWindowHarness {
                                 dialogs,
                                 WorkspacePaths(std::filesystem::path(pool.path().toStdString())),
                                 &main,
+                                main.findChild<QWidget*>("Command2"),
+                                main.findChild<QWidget*>("List1"),
                                 [] { return makeNativeHost(); },
                                 [this](const std::string& hint) { hints.push_back(hint); },
                                 [this] { ++jobChanges; }};

@@ -38,11 +38,11 @@ private slots:
     void cleanup() { closeAllWindows(); }
 
     void namesAndValuesAsTheRangeEntryWantsThem() {
-        QCOMPARE(columnLetters(1), QString("a"));
-        QCOMPARE(columnLetters(26), QString("z"));
-        QCOMPARE(columnLetters(27), QString("aa"));
-        QCOMPARE(columnLetters(52), QString("az"));
-        QCOMPARE(columnLetters(256), QString("iv"));
+        QCOMPARE(columnLetters(1), std::string("a"));
+        QCOMPARE(columnLetters(26), std::string("z"));
+        QCOMPARE(columnLetters(27), std::string("aa"));
+        QCOMPARE(columnLetters(52), std::string("az"));
+        QCOMPARE(columnLetters(256), std::string("iv"));
         QCOMPARE(displayText(CellValue::number(12.5)), QString("12.5"));
         QCOMPARE(displayText(CellValue::number(0.1 + 0.2)), QString("0.3"));
         QCOMPARE(displayText(CellValue::boolean(true)), QString("TRUE"));

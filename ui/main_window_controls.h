@@ -41,6 +41,8 @@ struct MainWindowControls {
     QAction* about = nullptr;
     // Text1..Text10 by number (index 0 unused).
     std::vector<QLineEdit*> statusFields;
+    // The status panel's labels Label2..Label23 by number (the others null).
+    std::vector<QLabel*> statusLabels;
     // Every label and field of the status panel.
     std::vector<QWidget*> statusPanel;
 };

@@ -1,4 +1,4 @@
-#include "app/main_window_controls.h"
+#include "ui/main_window_controls.h"
 
 #include <QAction>
 #include <QFrame>
@@ -75,25 +75,28 @@ constexpr int kRowHeight = 330;
 
 void buildStatusPanel(QWidget* window, MainWindowControls& controls) {
     controls.statusFields.assign(11, nullptr);
+    controls.statusLabels.assign(24, nullptr);
+    // Label2 .. Label23: the number follows the name's prefix.
+    auto panelLabel = [&](QLabel* made) {
+        controls.statusLabels[static_cast<std::size_t>(made->objectName().mid(5).toInt())] = made;
+        controls.statusPanel.push_back(made);
+    };
     auto captionRow = [&](const char* labelName, const char* caption, int textNumber, const char* fieldName, int row) {
-        controls.statusPanel.push_back(
-            label(window, labelName, caption, rect(kCaptionLeft, rowTop(row), kCaptionWidth, kRowHeight)));
+        panelLabel(label(window, labelName, caption, rect(kCaptionLeft, rowTop(row), kCaptionWidth, kRowHeight)));
         auto* box = field(window, fieldName, rect(kFieldLeft, rowTop(row), kFieldWidth, kRowHeight));
         controls.statusFields[static_cast<std::size_t>(textNumber)] = box;
         controls.statusPanel.push_back(box);
     };
     auto barRow = [&](const char* doneName, const char* percentName, int textNumber, const char* fieldName, int row) {
         if (doneName) {
-            controls.statusPanel.push_back(
-                label(window, doneName, "已完成", rect(kCaptionLeft, rowTop(row), kBarLeft - kCaptionLeft, kRowHeight)));
+            panelLabel(label(window, doneName, "已完成", rect(kCaptionLeft, rowTop(row), kBarLeft - kCaptionLeft, kRowHeight)));
         }
         auto* bar = field(window, fieldName, rect(kBarLeft, rowTop(row), kBarWidth, kRowHeight));
         controls.statusFields[static_cast<std::size_t>(textNumber)] = bar;
         controls.statusPanel.push_back(bar);
         if (percentName) {
-            controls.statusPanel.push_back(label(window, percentName, "0%",
-                                                 rect(kPercentLeft, rowTop(row), kPercentWidth, kRowHeight),
-                                                 Qt::AlignRight | Qt::AlignVCenter));
+            panelLabel(label(window, percentName, "0%", rect(kPercentLeft, rowTop(row), kPercentWidth, kRowHeight),
+                             Qt::AlignRight | Qt::AlignVCenter));
         }
     };
     // Function mode.
@@ -107,8 +110,7 @@ void buildStatusPanel(QWidget* window, MainWindowControls& controls) {
     // Efficiency mode: its bar Text6 shares the last row with Label19 and Label20.
     captionRow("Label21", "当前工作表", 8, "Text8", 0);
     captionRow("Label22", "提取文件", 9, "Text9", 1);
-    controls.statusPanel.push_back(
-        label(window, "Label23", "系统进程", rect(kCaptionLeft, rowTop(5), kCaptionWidth, kRowHeight)));
+    panelLabel(label(window, "Label23", "系统进程", rect(kCaptionLeft, rowTop(5), kCaptionWidth, kRowHeight)));
     barRow(nullptr, nullptr, 6, "Text6", 6);
 }
 

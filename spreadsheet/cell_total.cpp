@@ -1,5 +1,6 @@
-#include "consolidate/accumulation.h"
+#include "spreadsheet/cell_total.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 
@@ -70,50 +71,36 @@ std::optional<double> readsAsNumber(std::string_view text) {
     return value;
 }
 
-void RunningTotal::addNumber(double x) {
-    if (kind_ == CellKind::Empty) kind_ = CellKind::Number;
-    sum_.add(x);
-}
-
-void RunningTotal::add(const CellValue& v) {
+Contribution CellTotal::add(const CellValue& v, bool dates1904) {
     switch (v.kind()) {
-        case CellKind::Empty:
-            if (kind_ == CellKind::Empty) kind_ = CellKind::Number;
-            return;
-        case CellKind::Number: addNumber(v.numberValue()); return;
+        case CellKind::Empty: return Contribution::Blank;
+        case CellKind::Number: addNumber(v.numberValue()); return Contribution::Added;
         case CellKind::Text:
-            if (const auto n = readsAsNumber(v.textValue())) addNumber(*n);
-            return;
+            if (const auto n = readsAsNumber(v.textValue())) {
+                addNumber(*n);
+                return Contribution::Added;
+            }
+            return Contribution::AddsNothing;
         case CellKind::Date:
-            kind_ = CellKind::Date;
-            sum_ = CompensatedSum(v.numberValue());
-            return;
+            // The stored number counts towards a sum; the date itself is kept in case no
+            // plain number ever comes.
+            sum_.add(dates1904 ? v.numberValue() - kDate1904Offset : v.numberValue());
+            latestDate_ = dates_ ? std::max(latestDate_, v.numberValue()) : v.numberValue();
+            dates_ = true;
+            return Contribution::Added;
         case CellKind::Boolean:
-        case CellKind::Error: return;
+        case CellKind::Error: return Contribution::AddsNothing;
     }
+    return Contribution::AddsNothing;
 }
 
-CellValue RunningTotal::value() const {
-    switch (kind_) {
-        case CellKind::Number: return CellValue::number(sum_.value());
-        case CellKind::Date: return CellValue::date(sum_.value());
-        default: return CellValue();
+CellValue CellTotal::written() const {
+    if (numbers_) {
+        const double total = sum_.value();
+        return total == 0.0 ? CellValue() : CellValue::number(total);
     }
-}
-
-CellValue valueToWrite(const CellValue& total) {
-    switch (total.kind()) {
-        case CellKind::Empty:
-        case CellKind::Error: return CellValue::text("");
-        case CellKind::Number: return total.numberValue() == 0 ? CellValue::text("") : total;
-        case CellKind::Boolean: return total.booleanValue() ? total : CellValue::text("");
-        case CellKind::Text: {
-            const auto n = readsAsNumber(total.textValue());
-            return !n || *n == 0 ? CellValue::text("") : total;
-        }
-        case CellKind::Date: return total;
-    }
-    return CellValue::text("");
+    if (dates_) return CellValue::date(latestDate_);
+    return CellValue();
 }
 
 }  // namespace sbx

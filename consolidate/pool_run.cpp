@@ -1,0 +1,227 @@
+#include "consolidate/pool_run.h"
+
+#include <algorithm>
+#include <system_error>
+#include <unordered_set>
+
+#include "consolidate/run.h"
+#include "consolidate/run_messages.h"
+#include "consolidate/status_view_events.h"
+#include "spreadsheet/utf8_path.h"
+#include "workspace/workbook_error_text.h"
+
+namespace sbx {
+
+std::vector<std::string> listPoolFolder(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError)) names.push_back(utf8String(it->path().filename()));
+    }
+    if (ec) throw std::filesystem::filesystem_error("cannot list the pool folder", folder, ec);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool confirmFunctionMode(StatusView& status, DialogsPort& dialogs) {
+    status.setHint(run_text::kHintFunctionConfirm);
+    if (!dialogs.askYesNo(run_text::functionConfirmQuestion())) {
+        status.setHint(run_text::kHintWelcome);
+        return false;
+    }
+    status.setHint(run_text::kHintFunction);
+    return true;
+}
+
+namespace {
+
+// The selected entries found in the pool folder, in the folder's order, and those missing.
+struct PoolMatch {
+    std::vector<std::string> listing;
+    std::vector<std::string> matched;
+    std::vector<std::string> missing;
+};
+
+PoolMatch matchPool(std::vector<std::string> listing, const std::vector<std::string>& selected) {
+    PoolMatch match;
+    const std::unordered_set<std::string> wanted(selected.begin(), selected.end());
+    const std::unordered_set<std::string> present(listing.begin(), listing.end());
+    for (const auto& name : listing) {
+        if (wanted.contains(name)) match.matched.push_back(name);
+    }
+    std::unordered_set<std::string> reported;
+    for (const auto& name : selected) {
+        if (!present.contains(name) && reported.insert(name).second) match.missing.push_back(name);
+    }
+    match.listing = std::move(listing);
+    return match;
+}
+
+// Efficiency mode never goes on without a part. Function mode is strict until its first
+// cell write and lenient after it; a summary cell that refuses its total is always passed over.
+class DesktopDecisions final : public RunDecisions {
+public:
+    explicit DesktopDecisions(Mode mode) : mode_(mode) {}
+    bool goOnWithout(const Skipped& item, bool cellsWritten) override {
+        if (mode_ == Mode::Efficiency) return false;
+        return item.kind == Skipped::Kind::CellRefused || cellsWritten;
+    }
+
+private:
+    Mode mode_;
+};
+
+class PoolRun {
+public:
+    PoolRun(const RunSetup& setup, Mode mode) : s_(setup), job_(setup.job), mode_(mode) {}
+
+    RunSummary run() {
+        if (mode_ == Mode::Efficiency) {
+            s_.status.setHint(run_text::kHintEfficiency);
+            s_.status.openEfficiencyPanel();
+        } else {
+            s_.status.openFunctionPanel();
+        }
+        job_.runFileCount = 0;
+        job_.runState = RunState::IdleOrRunning;
+
+        PoolMatch pool;
+        std::unique_ptr<SpreadsheetHost> host;
+        try {
+            host = s_.makeHost();
+            pool = matchPool(s_.listPool(s_.paths.poolDirectory()), s_.selectedEntries);
+        } catch (const std::exception& e) {
+            return fail(e.what());
+        }
+        out_.missingFiles = pool.missing;
+        if (s_.selectedEntries.empty() || pool.listing.empty()) {
+            if (s_.selectedEntries.empty() && !pool.listing.empty()) s_.dialogs.message(run_text::kSelectFiles);
+            closePanel();
+            return fail("no pool file was selected");
+        }
+        if (pool.matched.empty()) {
+            currentPath_ = s_.paths.poolPrefix() + s_.selectedEntries.front();
+            return fail("none of the selected files is in the pool folder " + s_.paths.poolPrefix());
+        }
+
+        RunRequest request;
+        for (const auto& name : pool.matched) request.sources.push_back(s_.paths.poolFile(name));
+        request.templateFile = request.summary = s_.paths.summaryWorkbook();
+        request.job = job_.rangeTable;
+        request.mode = mode_;
+        request.saving = Saving::AfterEachWorksheet;
+
+        StatusViewEvents events(s_.status, s_.clock, mode_, static_cast<long long>(s_.selectedEntries.size()));
+        DesktopDecisions decisions(mode_);
+        out_.report = sbx::run(request, *host, events, decisions);
+        host->quit();
+        const RunReport& report = out_.report;
+        job_.runFileCount = static_cast<long long>(pool.listing.size()) * static_cast<long long>(report.worksheets.size());
+        currentPath_ = events.currentFile().empty() ? std::string() : s_.paths.poolPrefix() + events.currentFile();
+
+        if (report.failure) {
+            const Failure& f = *report.failure;
+            if (f.kind == Failure::Kind::SourceUnreadable || f.kind == Failure::Kind::WorksheetMissing) {
+                currentPath_ = utf8String(f.file);
+            }
+            if (mode_ == Mode::Efficiency && f.kind == Failure::Kind::WorksheetMissing) return stop();
+            return fail(f.reason.empty() ? "the run failed" : f.reason, f.error ? &*f.error : nullptr);
+        }
+        closePanel();
+        if (job_.runFileCount == 0) return fail("the run consolidated no file");
+
+        for (const auto& file : report.consolidated) out_.runList.push_back(utf8String(file.filename()));
+        for (const auto& name : out_.runList) s_.status.addToRunList(name);
+        s_.status.showListCounts(s_.poolEntryCount, static_cast<int>(out_.runList.size()));
+        out_.state = RunState::Finished;
+        finish();
+        return out_;
+    }
+
+private:
+    void closePanel() {
+        if (mode_ == Mode::Efficiency) {
+            s_.status.closeEfficiencyPanel();
+        } else {
+            s_.status.closeFunctionPanel();
+        }
+    }
+
+    // Efficiency mode: a selected file lacks the worksheet. Its message, no diagnosis;
+    // runState stays 0.
+    RunSummary stop() {
+        closePanel();
+        const std::string message = run_text::worksheetMismatchMessage(currentPath_);
+        s_.dialogs.message(message);
+        out_.diagnosis = message;
+        return out_;
+    }
+
+    // The failure path: the mode's message, then the precise reason when the failure came
+    // from a workbook (the summary that could not be saved, or the file that could not be read).
+    RunSummary fail(const std::string& why, const WorkbookError* cause = nullptr) {
+        if (job_.runState != RunState::IdleOrRunning) return out_;
+        job_.runState = RunState::Failed;
+        s_.dialogs.message(mode_ == Mode::Efficiency ? run_text::efficiencyFailureMessage(currentPath_)
+                                                     : run_text::functionFailureMessage(currentPath_));
+        if (cause && !cause->file().empty()) {
+            if (cause->kind() == WorkbookErrorKind::Unwritable && cause->file() == s_.paths.summaryWorkbook()) {
+                s_.dialogs.message(run_text::summaryNotSavedMessage(utf8String(cause->file()), cause->reason(),
+                                                                    cause->systemError(), out_.report.worksheetsSaved()));
+            } else {
+                s_.dialogs.message(workbookErrorText(*cause));
+            }
+        }
+        s_.status.hideStatusPanel();
+        if (mode_ == Mode::Efficiency) {
+            s_.status.focusStartButton();
+            job_.efficiencyBlocked = true;
+        } else {
+            s_.status.disableJobButtons();
+            s_.status.focusExitButton();
+        }
+        out_.state = RunState::Failed;
+        out_.diagnosis = why;
+        return out_;
+    }
+
+    // A finished run: what was left out, the archiving question, the export question.
+    void finish() {
+        job_.runState = RunState::Finished;
+        if (const auto report = run_text::skipReportMessage(out_.report, out_.missingFiles); !report.empty()) {
+            s_.dialogs.message(report);
+        }
+        s_.status.setHint(run_text::kHintArchive);
+        if (s_.dialogs.askYesNo(run_text::kArchiveQuestion)) {
+            s_.status.setHint(mode_ == Mode::Efficiency ? std::string() : run_text::kHintArchiveExplained);
+            try {
+                s_.postRun.archive(out_.runList);
+            } catch (const std::exception&) {
+                // Archiving reports its own failures; the run goes on to the export offer.
+            }
+        } else if (mode_ == Mode::Function) {
+            s_.status.disableAddFilesButton();
+        }
+        s_.status.setHint(run_text::kHintSummaryMade);
+        if (s_.dialogs.askYesNo(run_text::kExportQuestion)) {
+            s_.postRun.offerExport();
+            s_.status.setHint(run_text::kHintExport);
+        } else {
+            s_.status.focusExitButton();
+            s_.status.setHint(run_text::kHintKeptAtHome);
+        }
+    }
+
+    const RunSetup& s_;
+    JobDefinition& job_;
+    Mode mode_;
+    RunSummary out_;
+    std::string currentPath_;
+};
+
+}  // namespace
+
+RunSummary runFromPool(const RunSetup& setup, Mode mode) { return PoolRun(setup, mode).run(); }
+
+}  // namespace sbx

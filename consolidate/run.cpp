@@ -1,0 +1,119 @@
+#include "consolidate/run.h"
+
+#include <algorithm>
+
+#include "consolidate/run_context.h"
+#include "spreadsheet/cell_address.h"
+
+namespace sbx {
+
+int RunReport::worksheetsSaved() const {
+    return static_cast<int>(std::count_if(worksheets.begin(), worksheets.end(), [](const auto& w) { return w.saved; }));
+}
+
+long long RunReport::skippedOf(Skipped::Kind kind) const {
+    if (kind == Skipped::Kind::AddsNothing) return ignoredValues;
+    if (kind == Skipped::Kind::CellRefused) return refusedCells;
+    return std::count_if(skipped.begin(), skipped.end(), [&](const Skipped& s) { return s.kind == kind; });
+}
+
+void RunContext::leaveOutOrStop(Skipped item, Failure::Kind failure, const WorkbookError* cause) {
+    if (!decisions.goOnWithout(item, cellsWritten)) {
+        Failure f{failure, item.file, item.worksheet, item.reason, std::nullopt};
+        if (cause) f.error = *cause;
+        stop(std::move(f));
+    }
+    if (item.kind == Skipped::Kind::CellRefused) ++report.refusedCells;
+    report.skipped.push_back(std::move(item));
+}
+
+void RunContext::noteIgnored(const std::filesystem::path& file, const std::string& worksheet, CellAddress cell,
+                             const CellValue& value) {
+    ++report.ignoredValues;
+    if (report.ignoredValues <= static_cast<long long>(ConsolidateResult::kIgnoredListed)) {
+        report.skipped.push_back({Skipped::Kind::AddsNothing, file, worksheet, cell, describe(value)});
+    }
+}
+
+void RunContext::checkCancelled() const {
+    if (events.cancelled()) stop({Failure::Kind::Cancelled, {}, {}, "the run was cancelled", std::nullopt});
+}
+
+namespace {
+
+Failure summaryFailure(Failure::Kind kind, const std::filesystem::path& file, const std::string& worksheet,
+                       const WorkbookError& e) {
+    return {kind, file, worksheet, e.reason(), e};
+}
+
+void saveSummary(RunContext& run, Workbook& summary, const std::string& worksheet) {
+    try {
+        for (auto& formula : summary.staleFormulas()) {
+            const bool known = std::any_of(run.report.staleFormulas.begin(), run.report.staleFormulas.end(), [&](const auto& f) {
+                return f.sheet == formula.sheet && f.row == formula.row && f.column == formula.column;
+            });
+            if (!known) run.report.staleFormulas.push_back(std::move(formula));
+        }
+        run.host.saveAs(summary, run.request.summary);
+    } catch (const WorkbookError& e) {
+        RunContext::stop(summaryFailure(Failure::Kind::SummaryNotSaved, run.request.summary, worksheet, e));
+    }
+}
+
+void runWorksheets(RunContext& run, Workbook& summary) {
+    const RunRequest& request = run.request;
+    const int count = static_cast<int>(request.job.size());
+    for (int index = 1; index <= count; ++index) {
+        run.checkCancelled();
+        const SheetJob& sheet = request.job[static_cast<size_t>(index - 1)];
+        run.events.worksheetStarted(index, count, sheet);
+        Worksheet* target = nullptr;
+        try {
+            target = &summary.worksheet(sheet.worksheet);
+        } catch (const WorkbookError& e) {
+            RunContext::stop(summaryFailure(Failure::Kind::SummaryUnusable, request.templateFile, sheet.worksheet, e));
+        }
+        WorksheetOutcome outcome{target->name(), 0, false};
+        outcome.cellsWritten = request.mode == Mode::Efficiency ? consolidateEfficiently(run, sheet, *target)
+                                                                : consolidateCellByCell(run, sheet, *target);
+        run.report.cellsWritten += outcome.cellsWritten;
+        run.report.worksheets.push_back(outcome);
+        if (request.saving == Saving::AfterEachWorksheet) {
+            saveSummary(run, summary, sheet.worksheet);
+            for (auto& done : run.report.worksheets) done.saved = true;
+        }
+        run.events.worksheetFinished(index, count, run.report.worksheets.back());
+    }
+    if (request.saving == Saving::OnceAtEnd) {
+        saveSummary(run, summary, {});
+        for (auto& done : run.report.worksheets) done.saved = true;
+    }
+    run.report.summarySaved = true;
+}
+
+}  // namespace
+
+RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& events, RunDecisions& decisions) {
+    RunContext context(request, host, events, decisions);
+    Workbook* summary = nullptr;
+    try {
+        if (request.sources.empty()) {
+            RunContext::stop({Failure::Kind::NoSources, {}, {}, "no source workbook to consolidate", std::nullopt});
+        }
+        try {
+            summary = &host.open(request.templateFile);
+        } catch (const WorkbookError& e) {
+            RunContext::stop(summaryFailure(Failure::Kind::SummaryUnusable, request.templateFile, {}, e));
+        }
+        runWorksheets(context, *summary);
+    } catch (RunStopped& stopped) {
+        context.report.failure = std::move(stopped.failure);
+    }
+    if (summary) host.close(*summary, false);
+    for (size_t i = 0; i < request.sources.size(); ++i) {
+        if (context.contributed[i]) context.report.consolidated.push_back(request.sources[i]);
+    }
+    return std::move(context.report);
+}
+
+}  // namespace sbx

@@ -1,0 +1,45 @@
+#pragma once
+// What the two modes share inside one run: the request, the open sources, the report being
+// built, and the way a missing part either is left out or ends the run.
+#include <vector>
+
+#include "consolidate/run_request.h"
+#include "consolidate/source_cache.h"
+
+namespace sbx {
+
+// Thrown inside a run to end it; run() turns it into report.failure.
+struct RunStopped {
+    Failure failure;
+};
+
+class RunContext {
+public:
+    RunContext(const RunRequest& runRequest, SpreadsheetHost& runHost, RunEvents& runEvents, RunDecisions& runDecisions)
+        : request(runRequest), host(runHost), events(runEvents), decisions(runDecisions), sources(runHost),
+          contributed(runRequest.sources.size(), false) {}
+
+    const RunRequest& request;
+    SpreadsheetHost& host;
+    RunEvents& events;
+    RunDecisions& decisions;
+    SourceCache sources;
+    RunReport report;
+    std::vector<bool> contributed;  // by source index
+    bool cellsWritten = false;
+
+    [[noreturn]] static void stop(Failure failure) { throw RunStopped{std::move(failure)}; }
+    // Asks whether to go on without `item`; reports it if so, ends the run with `failure` if not.
+    void leaveOutOrStop(Skipped item, Failure::Kind failure, const WorkbookError* cause);
+    // A source value that adds nothing: counted, and listed while the list is short.
+    void noteIgnored(const std::filesystem::path& file, const std::string& worksheet, CellAddress cell,
+                     const CellValue& value);
+    void checkCancelled() const;
+};
+
+// One worksheet in each mode: reads every source's area and writes the totals into `target`.
+// Return the number of summary cells written.
+long long consolidateEfficiently(RunContext& run, const SheetJob& sheet, Worksheet& target);
+long long consolidateCellByCell(RunContext& run, const SheetJob& sheet, Worksheet& target);
+
+}  // namespace sbx

@@ -1,0 +1,39 @@
+#include "consolidate/windows/run_presenter.h"
+
+#include <QListWidget>
+
+#include "consolidate/windows/main_window_post_run.h"
+
+namespace sbx {
+
+namespace {
+
+// The entries of List1 selected now, in list order.
+std::vector<std::string> selectedPoolEntries(const QListWidget* poolList) {
+    std::vector<std::string> names;
+    for (int row = 0; row < poolList->count(); ++row) {
+        if (poolList->item(row)->isSelected()) names.push_back(poolList->item(row)->text().toUtf8().toStdString());
+    }
+    return names;
+}
+
+}  // namespace
+
+RunPresenter::RunPresenter(const RunWindowContext& context)
+    : context_(context), status_(context.controls), dialogs_(context.dialogs, status_) {}
+
+bool RunPresenter::confirm(Mode mode) { return mode != Mode::Function || confirmFunctionMode(status_, dialogs_); }
+
+RunSummary RunPresenter::run(Mode mode) {
+    MainWindowPostRun postRun(context_.controls, context_.paths, dialogs_, mode);
+    const SystemRunClock clock;
+    const QListWidget* poolList = context_.controls.list1;
+    const RunSetup setup{context_.job, selectedPoolEntries(poolList), poolList->count(), context_.paths, status_,
+                         dialogs_,     postRun,                       clock,            context_.makeHost};
+    RunSummary summary = runFromPool(setup, mode);
+    forgetVanishedPoolFiles(context_.controls, context_.paths);
+    status_.flush();
+    return summary;
+}
+
+}  // namespace sbx

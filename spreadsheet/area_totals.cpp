@@ -1,0 +1,50 @@
+#include "spreadsheet/area_totals.h"
+
+namespace sbx {
+
+AreaTotals::AreaTotals(const CellArea& area)
+    : area_(area), dense_(area.valid() && area.cellCount() <= kDenseLimit) {
+    if (dense_) {
+        cells_.resize(static_cast<size_t>(area.cellCount()));
+        touched_.resize(cells_.size());
+    }
+}
+
+size_t AreaTotals::denseIndex(int row, int column) const {
+    return static_cast<size_t>(row - area_.firstRow) * static_cast<size_t>(area_.columns()) +
+           static_cast<size_t>(column - area_.firstColumn);
+}
+
+Contribution AreaTotals::add(int row, int column, const CellValue& v, bool dates1904) {
+    if (!dense_) return sparse_[sparseKey(row, column)].add(v, dates1904);
+    const size_t i = denseIndex(row, column);
+    if (!touched_[i]) {
+        touched_[i] = true;
+        ++touchedCount_;
+    }
+    return cells_[i].add(v, dates1904);
+}
+
+CellValue AreaTotals::written(int row, int column) const {
+    if (!area_.valid() || !area_.contains(row, column)) return CellValue();
+    if (dense_) return cells_[denseIndex(row, column)].written();
+    const auto it = sparse_.find(sparseKey(row, column));
+    return it == sparse_.end() ? CellValue() : it->second.written();
+}
+
+void AreaTotals::forEachTouched(const std::function<void(int, int, const CellValue&)>& visit) const {
+    if (dense_) {
+        const auto columns = static_cast<size_t>(area_.columns());
+        for (size_t i = 0; i < cells_.size(); ++i) {
+            if (!touched_[i]) continue;
+            visit(area_.firstRow + static_cast<int>(i / columns), area_.firstColumn + static_cast<int>(i % columns),
+                  cells_[i].written());
+        }
+        return;
+    }
+    for (const auto& [key, total] : sparse_) {
+        visit(static_cast<int>(key & 0xFFFFF), static_cast<int>(key >> 20), total.written());
+    }
+}
+
+}  // namespace sbx

@@ -1,0 +1,44 @@
+#pragma once
+// The running totals of one cell area, one CellTotal per position. Memory follows the cells
+// that received something, not the area: a1:iv65536 over sparse sources holds only those.
+#include <cstdint>
+#include <functional>
+#include <unordered_map>
+#include <vector>
+
+#include "spreadsheet/cell_address.h"
+#include "spreadsheet/cell_total.h"
+
+namespace sbx {
+
+class AreaTotals {
+public:
+    // Areas up to this many cells keep their totals in one block; larger ones in a table of
+    // the cells that hold a total.
+    static constexpr long long kDenseLimit = 1 << 16;
+
+    explicit AreaTotals(const CellArea& area);
+
+    const CellArea& area() const { return area_; }
+
+    // Adds `v` into the total at (row, column), a cell of the area.
+    Contribution add(int row, int column, const CellValue& v, bool dates1904 = false);
+    // What the total at (row, column) writes; empty where nothing was added or outside.
+    CellValue written(int row, int column) const;
+    // Cells that received something (even if only blanks), in no particular order.
+    void forEachTouched(const std::function<void(int row, int column, const CellValue& written)>& visit) const;
+    size_t heldCells() const { return dense_ ? touchedCount_ : sparse_.size(); }
+
+private:
+    size_t denseIndex(int row, int column) const;
+    static uint32_t sparseKey(int row, int column) { return static_cast<uint32_t>(column) << 20 | static_cast<uint32_t>(row); }
+
+    CellArea area_;
+    bool dense_;
+    std::vector<CellTotal> cells_;
+    std::vector<bool> touched_;
+    size_t touchedCount_ = 0;
+    std::unordered_map<uint32_t, CellTotal> sparse_;
+};
+
+}  // namespace sbx

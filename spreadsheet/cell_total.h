@@ -1,0 +1,53 @@
+#pragma once
+// How the values of one cell position add up across the sources: the one set of rules of
+// both run modes.
+//
+// - Numbers and texts that read as numbers add up ("12" and "12" make 24).
+// - Texts that do not read as numbers, error values and booleans add nothing; add() says so,
+//   so that the run can count them.
+// - A date adds its number, as stored in its workbook, to a total that also holds plain
+//   numbers (an amount formatted as a date is still an amount): nothing read before it is
+//   dropped.
+// - Where every source that holds a value holds a date, the total is a date: the latest.
+// - A total of zero, or of nothing, is an empty cell.
+// The additions are compensated: a thousand amounts such as 0.1 add up to the correctly
+// rounded total, in any order.
+#include <optional>
+#include <string_view>
+
+#include "spreadsheet/cell_value.h"
+#include "spreadsheet/compensated_sum.h"
+
+namespace sbx {
+
+// The number a text reads as: surrounding blanks, a sign, digit grouping by commas (groups
+// of three), a decimal point and an exponent are accepted; nothing else.
+std::optional<double> readsAsNumber(std::string_view text);
+
+enum class Contribution : unsigned char {
+    Added,        // a number, a text that reads as one, or a date
+    Blank,        // an empty cell
+    AddsNothing,  // a text that does not read as a number, an error value or a boolean
+};
+
+class CellTotal {
+public:
+    // `dates1904`: the source workbook counts dates from 1904, so a date's stored number is
+    // its 1900 serial less 1462 days.
+    Contribution add(const CellValue& v, bool dates1904 = false);
+    // The value written into the summary cell: empty, a number other than zero, or a date.
+    CellValue written() const;
+
+private:
+    void addNumber(double x) {
+        sum_.add(x);
+        numbers_ = true;
+    }
+
+    CompensatedSum sum_;
+    double latestDate_ = 0.0;
+    bool numbers_ = false;
+    bool dates_ = false;
+};
+
+}  // namespace sbx
