@@ -1,7 +1,7 @@
-// Speed and memory of the two consolidation modes over pools of 10, 100 and 1000 same-layout
-// workbooks, the way a run meets them: a working folder whose pool holds the workbooks (as
-// links) and whose hz/total.xls is a copy of the first, all of them selected, one range per
-// worksheet. Each case runs in a child process of its own, so its peak RSS is its own.
+// Speed and memory of the run core in both modes over pools of 10, 100 and 1000 same-layout
+// workbooks: every workbook a source, the summary a copy of the first saved after each
+// worksheet, one range per worksheet. Each case runs in a child process of its own, so its
+// peak RSS is its own.
 //
 //   consolidate_bench POOLDIR [--sizes 10,100,1000] [--sheets 3] [--range b4:k43]
 //                     [--modes efficiency,function] [--repeat K]
@@ -21,10 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "consolidate/efficiency_run.h"
-#include "consolidate/function_run.h"
-#include "consolidate/range_bounds.h"
-#include "consolidate/run_setup.h"
+#include "consolidate/run.h"
+#include "spreadsheet/cell_address.h"
 #include "spreadsheet/spreadsheet_host.h"
 
 namespace {
@@ -55,50 +53,6 @@ struct CaseResult {
     char diagnosis[256] = {};
 };
 
-class QuietStatus final : public sbx::StatusView {
-public:
-    void setHint(const std::string&) override {}
-    void openEfficiencyPanel() override {}
-    void closeEfficiencyPanel() override {}
-    void showConsolidating(const std::string&, const std::string&) override {}
-    void showConsolidationProgress(long long, long long) override {}
-    void openFunctionPanel() override {}
-    void closeFunctionPanel() override {}
-    void showReading(const std::string&, const std::string&) override {}
-    void showOverallReadProgress(long long, long long) override {}
-    void showFileReadProgress(long long, long long) override {}
-    void showReadCell(int, int, bool) override {}
-    void resetWriteProgress() override {}
-    void showWriteProgress(long long, long long) override {}
-    void showWrittenCell(int, int, bool) override {}
-    void setProgressCaption(const std::string&) override {}
-    void hideStatusPanel() override {}
-    void addToRunList(const std::string&) override {}
-    void showListCounts(int, int) override {}
-    void focusExitButton() override {}
-    void focusStartButton() override {}
-    void disableJobButtons() override {}
-    void disableAddFilesButton() override {}
-};
-
-class NoDialogs final : public sbx::DialogsPort {
-public:
-    std::string lastMessage;
-    void message(const std::string& text) override { lastMessage = text; }
-    bool askYesNo(const std::string&) override { return false; }
-    bool askOkCancel(const std::string&) override { return false; }
-    std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<fs::path> saveFile(const sbx::SaveFileRequest&) override { return std::nullopt; }
-};
-
-class NoPostRun final : public sbx::PostRunSteps {
-public:
-    void archive(const std::vector<std::string>&) override {}
-    void offerExport() override {}
-};
-
 std::vector<fs::path> reportsIn(const fs::path& pool) {
     std::vector<fs::path> reports;
     for (const auto& e : fs::directory_iterator(pool)) {
@@ -109,43 +63,39 @@ std::vector<fs::path> reportsIn(const fs::path& pool) {
     return reports;
 }
 
-// A working folder with `count` reports linked into its pool and hz/total.xls.
-fs::path makeWorkFolder(const std::vector<fs::path>& reports, int count) {
-    const fs::path work = fs::temp_directory_path() / ("sbx-consolidate-bench-" + std::to_string(getpid()));
-    fs::remove_all(work);
-    fs::create_directories(work / "hz");
-    for (int i = 0; i < count; ++i) fs::create_symlink(fs::absolute(reports[static_cast<size_t>(i)]), work / reports[static_cast<size_t>(i)].filename());
-    return work;
-}
-
+// The run core over the first `count` reports, into a copy of the first one saved after each
+// worksheet, as the desktop's summary is.
 CaseResult runCase(const Options& o, const std::vector<fs::path>& reports, const std::string& mode, int count) {
     CaseResult r;
-    const fs::path work = makeWorkFolder(reports, count);
-    std::vector<std::string> selected;
-    for (int i = 0; i < count; ++i) selected.push_back(reports[static_cast<size_t>(i)].filename().string());
-    const sbx::RangeBounds bounds = sbx::parseRange(o.first, o.last).bounds;
+    const fs::path work = fs::temp_directory_path() / ("sbx-consolidate-bench-" + std::to_string(getpid()));
+    fs::remove_all(work);
+    fs::create_directories(work);
+    const auto first = sbx::parseCellAddress(o.first), last = sbx::parseCellAddress(o.last);
+    if (!first || !last) throw std::runtime_error("not a range: " + o.first + ":" + o.last);
+    sbx::RunRequest request;
+    request.sources.assign(reports.begin(), reports.begin() + count);
+    request.templateFile = request.summary = work / "total.xls";
+    for (int s = 0; s < o.sheets; ++s) {
+        request.job.push_back({kSheets[static_cast<size_t>(s)], sbx::CellArea::between(*first, *last)});
+    }
+    request.mode = mode == "efficiency" ? sbx::Mode::Efficiency : sbx::Mode::Function;
     for (int k = 0; k < o.repeat; ++k) {
-        fs::copy_file(reports[0], work / "hz" / "total.xls", fs::copy_options::overwrite_existing);
-        sbx::JobDefinition job;
-        for (int s = 0; s < o.sheets; ++s) job.rangeTable.push_back({"", kSheets[static_cast<size_t>(s)], o.first, o.last});
-        job.sheetCount = job.chosenCount = o.sheets;
-        QuietStatus status;
-        NoDialogs dialogs;
-        NoPostRun postRun;
-        sbx::SystemRunClock clock;
-        const sbx::RunSetup setup{job, selected, count, sbx::WorkspacePaths(work), status, dialogs, postRun, clock};
+        fs::copy_file(reports[0], request.summary, fs::copy_options::overwrite_existing);
+        const auto host = sbx::makeNativeHost();
+        sbx::RunEvents events;
+        sbx::StrictDecisions decisions;
         const auto start = Clock::now();
-        const sbx::RunSummary out = mode == "efficiency" ? sbx::runEfficiencyMode(setup) : sbx::runFunctionMode(setup);
+        const sbx::RunReport out = sbx::run(request, *host, events, decisions);
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        r.ok = out.state == sbx::RunState::Finished && out.worksheetsDone == o.sheets;
+        r.ok = out.succeeded();
         if (!r.ok) {
-            std::snprintf(r.diagnosis, sizeof r.diagnosis, "%s", (out.diagnosis + " " + dialogs.lastMessage).c_str());
+            std::snprintf(r.diagnosis, sizeof r.diagnosis, "%s", out.failure ? out.failure->reason.c_str() : "not saved");
             break;
         }
         r.seconds = k == 0 ? seconds : std::min(r.seconds, seconds);
         if (k == 0) r.firstSeconds = seconds;
-        r.files = static_cast<long long>(out.runList.size());
-        r.cells = r.files * o.sheets * bounds.cellCount();
+        r.files = static_cast<long long>(out.consolidated.size());
+        r.cells = r.files * o.sheets * request.job.front().area.cellCount();
     }
     fs::remove_all(work);
     rusage usage{};
@@ -223,7 +173,7 @@ int main(int argc, char** argv) {
         const auto reports = reportsIn(o.pool);
         uintmax_t poolBytes = 0;
         std::printf("consolidation: %d worksheet(s), range %s:%s (%lld cells), best of %d\n", o.sheets, o.first.c_str(),
-                    o.last.c_str(), sbx::parseRange(o.first, o.last).bounds.cellCount(), o.repeat);
+                    o.last.c_str(), sbx::parseCellRange(o.first + ":" + o.last).value_or(sbx::CellArea{}).cellCount(), o.repeat);
         std::printf("%-10s %6s %8s | %9s %9s | %10s %12s | %9s\n", "mode", "files", "MB", "1st s", "best s", "files/s",
                     "cells/s", "peak RSS");
         for (const int size : o.sizes) {

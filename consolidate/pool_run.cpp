@@ -126,7 +126,7 @@ public:
                 currentPath_ = utf8String(f.file);
             }
             if (mode_ == Mode::Efficiency && f.kind == Failure::Kind::WorksheetMissing) return stop();
-            return fail(f.reason.empty() ? "the run failed" : f.reason, f.error ? &*f.error : nullptr);
+            return fail(f.error ? std::string(f.error->what()) : f.reason, f.error ? &*f.error : nullptr);
         }
         closePanel();
         if (job_.runFileCount == 0) return fail("the run consolidated no file");

@@ -11,9 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "consolidate/range_bounds.h"
+#include "job/range_rules.h"
 #include "spreadsheet/cell_address.h"
-#include "spreadsheet/source_reference.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/xls/compound_file.h"
 #include "spreadsheet/xls/format_error.h"
@@ -41,39 +40,6 @@ inline bool sameTree(const xls::CfbNode& a, const xls::CfbNode& b) {
         if (!other || other->name != child.name || !sameTree(child, *other)) return false;
     }
     return true;
-}
-
-inline std::string areaText(const CellArea& a) {
-    return "R" + std::to_string(a.firstRow) + "C" + std::to_string(a.firstColumn) + ":R" + std::to_string(a.lastRow) +
-           "C" + std::to_string(a.lastColumn);
-}
-
-inline std::string quoted(const std::string& bookPart) {
-    std::string out = "'";
-    for (const char c : bookPart) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    return out + "'";
-}
-
-inline bool sameReadings(const std::vector<SourceReference>& a, const std::vector<SourceReference>& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i].folder != b[i].folder || a[i].fileName != b[i].fileName || a[i].sheetName != b[i].sheetName ||
-            !(a[i].area == b[i].area)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-inline std::vector<SourceReference> readAgain(const std::string& text) {
-    try {
-        return readSourceReference(text);
-    } catch (const WorkbookError& e) {
-        throw BrokenInvariant("a reference written from a reading does not read again: " + text + ": " + e.what());
-    }
 }
 
 }  // namespace detail
@@ -146,88 +112,35 @@ inline void checkWorkbookSave(std::span<const uint8_t> bytes) {
     }
 }
 
-// A Consolidate source reference: a BadReference error, or readings that hold together (a
-// folder, a file and a worksheet name, an area on the sheet) and read back the same when
-// written out again, plain and quoted; resolving picks one of them or calls it ambiguous.
-inline void checkSourceReference(std::string_view text) {
-    std::vector<SourceReference> readings;
-    try {
-        readings = readSourceReference(text);
-    } catch (const WorkbookError& e) {
-        require(e.kind() == WorkbookErrorKind::BadReference, "a reference fails with another kind than BadReference");
-        return;
-    }
-    require(!readings.empty(), "a reference reads with no reading");
-    for (const auto& r : readings) {
-        require(!r.folder.empty() && (r.folder.back() == '/' || r.folder.back() == '\\'), "folder without separator");
-        require(!r.fileName.empty() && !r.sheetName.empty(), "empty file or worksheet name");
-        const CellArea& a = r.area;
-        require(1 <= a.firstRow && a.firstRow <= a.lastRow && a.lastRow <= 65536, "rows off the sheet or backwards");
-        require(1 <= a.firstColumn && a.firstColumn <= a.lastColumn && a.lastColumn <= 256,
-                "columns off the sheet or backwards");
-    }
-
-    const auto& first = readings.front();
-    const std::string bookPart = first.folder + "[" + first.fileName + "]" + first.sheetName;
-    require(detail::sameReadings(detail::readAgain(detail::quoted(bookPart) + "!" + detail::areaText(first.area)), readings),
-            "the quoted form reads differently");
-    const char lead = bookPart.front();
-    if (lead != '\'' && lead != ' ' && lead != '\t') {
-        require(detail::sameReadings(detail::readAgain(bookPart + "!" + detail::areaText(first.area)), readings),
-                "the plain form reads differently");
-    }
-
-    const auto exists = [&text](const std::filesystem::path& p) { return (p.native().size() + text.size()) % 3 == 0; };
-    try {
-        const SourceReference chosen = resolveSourceReference(text, exists);
-        bool among = false;
-        for (const auto& r : readings) among = among || (r.fileName == chosen.fileName && r.sheetName == chosen.sheetName);
-        require(among, "resolving chose no reading");
-    } catch (const WorkbookError& e) {
-        require(e.kind() == WorkbookErrorKind::BadReference && readings.size() > 1, "resolving failed on one reading");
-    }
-}
-
-// A worksheet's range as the job holds it (first and last cell text, split at the first
-// newline) and the same bytes as a Range(...).Select argument: a valid range runs forwards
-// without overflow, and column letters and row numbers read back as written.
-inline void checkRangeTexts(std::span<const uint8_t> bytes) {
+// Any bytes as the two cell texts of a range entry (split at the first newline) and as a
+// range argument of the command line: the range entry accepts a text exactly when the
+// engine's one parser reads it (blanks around it aside), a range that parses lies on the
+// sheet and runs forwards, and column letters and rows read back as written.
+inline void checkCellTexts(std::span<const uint8_t> bytes) {
     const std::string_view input(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     const size_t cut = input.find('\n');
-    const std::string first(trimBlanks(input.substr(0, cut)));
-    const std::string last = cut == std::string_view::npos ? std::string() : std::string(trimBlanks(input.substr(cut + 1)));
-    require(trimBlanks(first) == first && (first.empty() || (first.front() != ' ' && first.back() != ' ')),
-            "trimming is not idempotent");
-
-    const ParsedRange parsed = parseRange(first, last);
-    if (parsed.valid) {
-        const RangeBounds& b = parsed.bounds;
-        require(b.firstColumn <= b.lastColumn && b.firstRow <= b.lastRow, "a valid range runs backwards");
-        require(b.columns() >= 1 && b.rows() >= 1 && b.cellCount() >= 1, "a valid range has no cells");
-        if (b.onSheet()) require(b.cellCount() <= 256LL * 65536, "a range on the sheet holds more cells than the sheet");
-    }
-    if (readRangeCell(first).twoLetters && !readRangeCell(last).twoLetters) {
-        require(!parsed.valid, "two letters before one passed");
+    const std::string_view first = input.substr(0, cut);
+    const std::string_view last = cut == std::string_view::npos ? std::string_view() : input.substr(cut + 1);
+    for (const std::string_view text : {first, last}) {
+        const auto accepted = acceptedCell(text);
+        const bool lowerCase = trimBlanks(text).find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") == std::string_view::npos;
+        const auto parsed = parseCellAddress(trimBlanks(text));
+        require(accepted.has_value() == (parsed.has_value() && lowerCase), "the range entry and the parser disagree");
+        if (accepted) require(*accepted == *parsed, "the range entry reads another cell than the parser");
+        require(accepted.has_value() == (checkCellText(text) == CellTextVerdict::Accepted), "a verdict and its cell disagree");
     }
 
     if (bytes.size() >= 3) {
-        const int column = 1 + (bytes[0] | bytes[1] << 8) % 702;
+        const int column = 1 + (bytes[0] | bytes[1] << 8) % 256;
         const int row = 1 + (bytes[1] | bytes[2] << 8) % 65536;
-        const std::string name = columnName(column);
-        require(name.size() == (column <= 26 ? 1u : 2u), "column letters of the wrong length");
-        const CellPosition p = readRangeCell(name + std::to_string(row));
-        require(p.column == column && p.row == row, "a cell text does not read back");
-        if (column <= 256) {
-            const auto address = parseCellAddress(name + std::to_string(row));
-            require(address && address->column == column && address->row == row, "an A1 address does not read back");
-        }
+        const std::string name = cellName({row, column});
+        const auto address = parseCellAddress(name);
+        require(address && address->column == column && address->row == row, "an A1 address does not read back");
     }
 
     if (const auto area = parseCellRange(input)) {
-        require(1 <= area->firstRow && area->firstRow <= area->lastRow && area->lastRow <= 65536,
-                "a selected range's rows are off the sheet or backwards");
-        require(1 <= area->firstColumn && area->firstColumn <= area->lastColumn && area->lastColumn <= 256,
-                "a selected range's columns are off the sheet or backwards");
+        require(area->valid(), "a parsed range is off the sheet or runs backwards");
+        require(parseCellRange(areaName(*area)) == area, "a range does not read back as written");
     }
 }
 

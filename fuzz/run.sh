@@ -10,7 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SBX_FUZZ_BUILD:-$root/build-fuzz}
 work=${SBX_FUZZ_WORK:-$build/work}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_compound_file fuzz_workbook_reader fuzz_workbook_save fuzz_source_reference fuzz_range_bounds)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_compound_file fuzz_workbook_reader fuzz_workbook_save fuzz_cell_address)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSBX_FUZZ=ON -DSBX_BUILD_TESTS=OFF -DSBX_BUILD_BENCH=OFF -DSBX_BUILD_GUI=OFF \

@@ -1,6 +1,6 @@
 // Consolidation by position. Everything that can fail is checked before the first write:
-// the areas, the protection of the target area, the source files and worksheets; then the
-// cells are read and added, and only then is the target written.
+// the areas, the source files and worksheets as they are read and added, the protection of
+// the target area; only then is the target written.
 //
 // A source in the target's own file is read from the file as it stands, like any other
 // source; the target's cells written earlier in the same session and not yet saved are
@@ -122,8 +122,6 @@ ConsolidateResult consolidateByPosition(SourceOpener& sources, Worksheet& target
                                     " differs in size from the area " + describeArea(area));
         }
     }
-    checkWritable(target, area);
-
     ConsolidateResult result;
     AreaTotals totals(area);
     for (size_t i = 0; i < areas.size(); ++i) {
@@ -137,6 +135,7 @@ ConsolidateResult consolidateByPosition(SourceOpener& sources, Worksheet& target
         });
         sources.release(areas[i]);
     }
+    checkWritable(target, area);
     result.cellsWritten = writeArea(target, totals);
     return result;
 }

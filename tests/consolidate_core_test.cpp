@@ -1,5 +1,5 @@
-// The computing core: range texts, column names, adding cell values, the value written back,
-// the status texts and the elapsed-time arithmetic.
+// The computing core: adding cell values and the value written back, the totals of an
+// area, the status texts and the elapsed-time arithmetic.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,68 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "consolidate/accumulation.h"
-#include "consolidate/accumulator_grid.h"
-#include "consolidate/efficiency_run.h"
-#include "consolidate/range_bounds.h"
 #include "consolidate/run_clock.h"
 #include "consolidate/status_texts.h"
+#include "spreadsheet/area_totals.h"
+#include "spreadsheet/cell_total.h"
 
 namespace sbx {
 namespace {
-
-struct RangeCase {
-    const char* first;
-    const char* last;
-    bool valid;
-    RangeBounds bounds;  // checked when valid
-};
-
-TEST(ParseRange, ExamplesAndEdges) {
-    const std::vector<RangeCase> cases = {
-        {"a3", "h20", true, {1, 3, 8, 20}},
-        {"aa1", "ad5", true, {27, 1, 30, 5}},
-        {"b4", "b4", true, {2, 4, 2, 4}},
-        {"a1", "iv65536", true, {1, 1, 256, 65536}},
-        {"a03", "b3x", true, {1, 3, 2, 3}},     // leading zero; reading stops at x
-        {"A3", "H20", true, {0, 3, 0, 20}},     // upper case reads as column 0 and passes
-        {"c5", "ab2", false, {}},               // row 2 above row 5
-        {"ab3", "z9", false, {}},               // two letters, then one
-        {"b3", "a20", false, {}},               // last column before the first
-        {"a20", "b3", false, {}},               // last row before the first
-        {"aa3", "h20", false, {}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.first) + ":" + c.last);
-        const ParsedRange r = parseRange(c.first, c.last);
-        EXPECT_EQ(r.valid, c.valid);
-        if (c.valid) {
-            EXPECT_EQ(r.bounds, c.bounds);
-        }
-    }
-}
-
-TEST(ParseRange, CellsOutsideTheSheetAreFlagged) {
-    EXPECT_TRUE(parseRange("a1", "iv65536").bounds.onSheet());
-    EXPECT_FALSE(parseRange("A3", "H20").bounds.onSheet());
-    EXPECT_FALSE(parseRange("a0", "b2").bounds.onSheet());
-    EXPECT_FALSE(parseRange("a1", "a65537").bounds.onSheet());
-    EXPECT_FALSE(parseRange("a1", "iw2").bounds.onSheet());
-}
-
-TEST(ColumnName, LettersOfColumns) {
-    const std::vector<std::pair<int, std::string>> cases = {
-        {1, "a"}, {8, "h"}, {26, "z"}, {27, "aa"}, {52, "az"}, {53, "ba"}, {256, "iv"}, {702, "zz"}};
-    for (const auto& [column, name] : cases) EXPECT_EQ(columnName(column), name) << column;
-    for (int c = 1; c <= 702; ++c) {
-        ASSERT_EQ(readRangeCell(columnName(c) + "1").column, c) << c;
-    }
-}
-
-TEST(AreaSuffix, ReferencesInRowColumnForm) {
-    EXPECT_EQ(areaSuffix(3, 1, 20, 8), "!R3C1:R20C8");
-    EXPECT_EQ(areaSuffix(1, 27, 2, 28), "!R1C27:R2C28");
-}
 
 TEST(ReadsAsNumber, AcceptedSyntax) {
     const std::vector<std::pair<std::string, double>> numbers = {
@@ -88,48 +33,63 @@ TEST(ReadsAsNumber, AcceptedSyntax) {
 }
 
 CellValue totalOf(const std::vector<CellValue>& values) {
-    RunningTotal total;
+    CellTotal total;
     for (const auto& v : values) total.add(v);
-    return total.value();
+    return total.written();
 }
 
-TEST(Accumulate, NumbersEmptiesAndDates) {
+// The one set of value rules of both modes, case by case.
+TEST(CellTotal, NumbersLabelsDatesAndZeros) {
     using V = CellValue;
     struct Case {
         const char* what;
         std::vector<V> values;
-        V expected;
+        V written;
     };
     const std::vector<Case> cases = {
         {"5 and blanks", {V(), V::number(5), V()}, V::number(5)},
-        {"blank everywhere", {V(), V()}, V::number(0)},
+        {"blank everywhere: an empty cell", {V(), V()}, V()},
+        {"zeros: an empty cell", {V::number(0), V::text("0.0")}, V()},
+        {"values that cancel: an empty cell", {V::number(5), V::number(-5)}, V()},
         {"numbers add", {V::number(1.5), V::number(2.25)}, V::number(3.75)},
         {"texts 12 and 12 add as numbers", {V::text("12"), V::text("12")}, V::number(24)},
         {"number 12 and text 12", {V::number(12), V::text("12")}, V::number(24)},
         {"grouped text", {V::text(" 1,000 "), V::number(1)}, V::number(1001)},
         {"label then number", {V::text("合计"), V::number(5)}, V::number(5)},
-        {"number then label", {V::number(5), V::text("合计")}, V::number(5)},
         {"labels only", {V::text("合计"), V::text("合计")}, V()},
         {"error adds nothing", {V::number(5), V::error(error_code::Div0), V::number(1)}, V::number(6)},
-        {"error first", {V::error(error_code::NA), V::number(2)}, V::number(2)},
-        {"boolean adds nothing", {V::number(5), V::boolean(true)}, V::number(5)},
-        {"date moved by days", {V::date(45000), V::number(3), V::text("2")}, V::date(45005)},
-        {"date takes the place", {V::number(7), V::date(45000)}, V::date(45000)},
-        {"cancelling", {V::number(5), V::number(-5)}, V::number(0)},
+        {"errors only", {V::error(error_code::NA)}, V()},
+        {"booleans add nothing", {V::number(5), V::boolean(true)}, V::number(5)},
+        {"a date-formatted amount among amounts adds its number", {V::number(100), V::date(200), V::number(50)},
+         V::number(350)},
+        {"the amount after the date still counts", {V::date(200), V::number(50)}, V::number(250)},
+        {"all dates: the latest", {V::date(45000), V(), V::date(45010.5), V::date(44000)}, V::date(45010.5)},
+        {"dates and labels: the latest date", {V::date(45000), V::text("合计")}, V::date(45000)},
     };
-    for (const auto& c : cases) EXPECT_EQ(totalOf(c.values), c.expected) << c.what << ": " << describe(totalOf(c.values));
+    for (const auto& c : cases) EXPECT_EQ(totalOf(c.values), c.written) << c.what << ": " << describe(totalOf(c.values));
+}
+
+TEST(CellTotal, SaysWhatAddsNothingAndCountsDatesOf1904ByTheirStoredNumber) {
+    CellTotal total;
+    EXPECT_EQ(total.add(CellValue::number(1)), Contribution::Added);
+    EXPECT_EQ(total.add(CellValue::text("12")), Contribution::Added);
+    EXPECT_EQ(total.add(CellValue()), Contribution::Blank);
+    for (const CellValue& v : {CellValue::text("合计"), CellValue::error(error_code::Ref), CellValue::boolean(false)}) {
+        EXPECT_EQ(total.add(v), Contribution::AddsNothing) << describe(v);
+    }
+    // A 1904 workbook stores 200 for what reads as the 1900 serial 1662.
+    EXPECT_EQ(total.add(CellValue::date(200 + kDate1904Offset), true), Contribution::Added);
+    EXPECT_EQ(total.written(), CellValue::number(213));
 }
 
 // Plain addition drifts: ten times 0.1 gives 0.9999999999999999, and a small amount after a
 // large one can vanish for good. The totals are the correctly rounded sums.
-TEST(Accumulate, TotalsDoNotDriftWithTheNumberOrOrderOfAmounts) {
+TEST(CellTotal, TotalsDoNotDriftWithTheNumberOrOrderOfAmounts) {
     using V = CellValue;
     EXPECT_EQ(totalOf(std::vector<V>(10, V::number(0.1))), V::number(1.0));
     EXPECT_EQ(totalOf(std::vector<V>(1000, V::text("0.01"))), V::number(10.0));
     EXPECT_EQ(totalOf({V::number(1e16), V::number(1), V::number(-1e16)}), V::number(1));
     EXPECT_EQ(totalOf({V::number(0.1), V::number(0.2), V::number(-0.3)}), V::number(2.7755575615628914e-17));
-    EXPECT_EQ(totalOf({V::date(45000.1), V::number(0.1), V::number(0.1), V::number(0.1)}), V::date(45000.4));
-    // Reports in any order give the same total.
     std::vector<V> amounts;
     for (int i = 1; i <= 999; ++i) amounts.push_back(V::number(i * 1.01));
     const V forwards = totalOf(amounts);
@@ -138,43 +98,21 @@ TEST(Accumulate, TotalsDoNotDriftWithTheNumberOrOrderOfAmounts) {
     EXPECT_EQ(forwards, V::number(504495.0));  // math.fsum of the same doubles
 }
 
-TEST(ValueToWrite, ZeroAndNonNumbersBecomeEmptyText) {
-    using V = CellValue;
-    const V empty = V::text("");
-    const std::vector<std::pair<V, V>> cases = {
-        {V(), empty},
-        {V::number(0), empty},
-        {V::boolean(false), empty},
-        {V::text("合计"), empty},
-        {V::error(error_code::Value), empty},
-        {V::text("0.0"), empty},
-        {V::text("12"), V::text("12")},
-        {V::number(-2.5), V::number(-2.5)},
-        {V::boolean(true), V::boolean(true)},
-        {V::date(45000), V::date(45000)},
-    };
-    for (const auto& [total, written] : cases) EXPECT_EQ(valueToWrite(total), written) << describe(total);
-    EXPECT_EQ(valueToWrite(totalOf({V::number(5), V::number(-5)})), empty);
-    EXPECT_EQ(valueToWrite(totalOf({V::text("合计"), V::text("合计")})), empty);
-}
-
-TEST(AccumulatorGrid, DenseAndSparseKeepTheSameTotals) {
-    const RangeBounds small{2, 3, 4, 10};
-    const RangeBounds whole{1, 1, 256, 65536};
-    AccumulatorGrid a(small);
-    AccumulatorGrid b(whole);
-    for (AccumulatorGrid* g : {&a, &b}) {
-        g->add(2, 3, CellValue::number(1));
-        g->add(2, 3, CellValue::text("2"));
-        g->add(4, 10, CellValue::number(5));
+TEST(AreaTotals, DenseAndSparseKeepTheSameTotals) {
+    AreaTotals a(CellArea{3, 2, 10, 4});
+    AreaTotals b(CellArea{1, 1, 65536, 256});
+    for (AreaTotals* g : {&a, &b}) {
+        g->add(3, 2, CellValue::number(1));
+        g->add(3, 2, CellValue::text("2"));
+        g->add(10, 4, CellValue::number(5));
     }
-    for (const AccumulatorGrid* g : {&a, &b}) {
-        EXPECT_EQ(g->total(2, 3), CellValue::number(3));
-        EXPECT_EQ(g->total(4, 10), CellValue::number(5));
-        EXPECT_TRUE(g->total(3, 5).isEmpty());
+    for (const AreaTotals* g : {&a, &b}) {
+        EXPECT_EQ(g->written(3, 2), CellValue::number(3));
+        EXPECT_EQ(g->written(10, 4), CellValue::number(5));
+        EXPECT_TRUE(g->written(5, 3).isEmpty());
         EXPECT_EQ(g->heldCells(), 2u);
         int visited = 0;
-        g->forEachTotal([&](int column, int row, const CellValue&) {
+        g->forEachTouched([&](int row, int column, const CellValue&) {
             EXPECT_TRUE((column == 2 && row == 3) || (column == 4 && row == 10));
             ++visited;
         });
@@ -183,13 +121,13 @@ TEST(AccumulatorGrid, DenseAndSparseKeepTheSameTotals) {
 }
 
 #ifdef __GLIBC__
-TEST(AccumulatorGrid, MemoryFollowsTheCellsHeldNotTheArea) {
+TEST(AreaTotals, MemoryFollowsTheCellsHeldNotTheArea) {
     const size_t before = mallinfo2().uordblks;
-    AccumulatorGrid g(RangeBounds{1, 1, 256, 65536});
-    for (int row = 1; row <= 65536; row += 4096) g.add(256, row, CellValue::number(row));
+    AreaTotals g(CellArea{1, 1, 65536, 256});
+    for (int row = 1; row <= 65536; row += 4096) g.add(row, 256, CellValue::number(row));
     const size_t used = mallinfo2().uordblks - before;
     EXPECT_LT(used, 64u * 1024u) << "a1:iv65536 with 16 values took " << used << " bytes";
-    EXPECT_EQ(g.total(256, 4097), CellValue::number(4097));
+    EXPECT_EQ(g.written(4097, 256), CellValue::number(4097));
 }
 #endif
 

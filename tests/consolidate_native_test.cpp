@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "consolidate/efficiency_run.h"
-#include "consolidate/function_run.h"
+#include "tests/support/pool_runs.h"
 #include "consolidate/run_messages.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
@@ -56,8 +55,7 @@ protected:
     }
 
     void addRange(const std::string& sheet, const std::string& first, const std::string& last) {
-        job.rangeTable.push_back({"", sheet, first, last});
-        job.sheetCount = job.chosenCount = static_cast<int>(job.rangeTable.size()) - 1;
+        addJobRange(job, sheet, first, last);
     }
 
     void useFixturePool(const std::string& summaryFrom = "branch_3.xls") {

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "consolidate/efficiency_run.h"
-#include "consolidate/function_run.h"
 #include "consolidate/run_messages.h"
+#include "spreadsheet/utf8_path.h"
 #include "tests/support/memory_host.h"
+#include "tests/support/pool_runs.h"
 #include "tests/support/run_fakes.h"
 
 namespace sbx {
@@ -26,8 +26,8 @@ const std::string kIncome = "收入明细";
 const std::string kCost = "成本费用";
 
 // A source cell as the generator makes it: what is stored, and what it adds in each mode
-// (the efficiency mode's consolidate adds stored numbers only; the function mode also texts
-// that read as numbers).
+// (both modes follow the same rules, so the two columns agree; they are kept apart so that
+// a difference shows as one).
 struct Made {
     CellValue stored;
     double functionAdds = 0;
@@ -41,7 +41,7 @@ Made makeCell(int file, int sheet, int row, int column) {
     if (k == 1) return {CellValue::number(0), 0, 0};                          // zero
     if (k == 2) return {CellValue::text("合计"), 0, 0};                       // a label
     if (k == 3) return {CellValue::error(error_code::Div0), 0, 0};            // an error value
-    if (k == 4) return {CellValue::text(std::to_string(static_cast<int>(v))), std::trunc(v), 0};
+    if (k == 4) return {CellValue::text(std::to_string(static_cast<int>(v))), std::trunc(v), std::trunc(v)};
     return {CellValue::number(v), v, v};
 }
 
@@ -69,9 +69,7 @@ protected:
     }
 
     void addRange(const std::string& sheet, const std::string& first, const std::string& last) {
-        job.rangeTable.push_back({"", sheet, first, last});
-        job.sheetCount = static_cast<int>(job.rangeTable.size()) - 1;
-        job.chosenCount = job.sheetCount;
+        addJobRange(job, sheet, first, last);
     }
     void standardJob() {
         addRange(kIncome, "b4", "f13");
@@ -116,7 +114,7 @@ protected:
         return files.book(paths.summaryWorkbook()).sheet(sheet);
     }
 
-    // Every cell of the range holds the expected total, or empty text where the total is 0.
+    // Every cell of the range holds the expected total, or nothing where the total is 0.
     void expectTotals(const std::string& sheet, const std::map<std::pair<int, int>, double>& expected) {
         const MemorySheet& s = summarySheet(sheet);
         int checked = 0;
@@ -126,8 +124,7 @@ protected:
                 const double want = it == expected.end() ? 0 : it->second;
                 const CellValue got = s.at(r, c);
                 if (std::abs(want) < 1e-9) {
-                    EXPECT_TRUE(got.isEmpty() || got == CellValue::text("")) << sheet << " r" << r << "c" << c << " "
-                                                                             << describe(got);
+                    EXPECT_TRUE(got.isEmpty()) << sheet << " r" << r << "c" << c << " " << describe(got);
                 } else {
                     ASSERT_EQ(got.kind(), CellKind::Number) << sheet << " r" << r << "c" << c << " " << describe(got);
                     EXPECT_NEAR(got.numberValue(), want, 1e-9) << sheet << " r" << r << "c" << c;
@@ -264,9 +261,9 @@ TEST_F(RunTest, SparseWholeSheetRangeOnlyTouchesCellsWithValues) {
     const MemorySheet& s = summarySheet(kIncome);
     EXPECT_EQ(s.at(1, 1), CellValue::number(6));
     EXPECT_EQ(s.at(65536, 256), CellValue::number(60));
-    EXPECT_EQ(s.at(30000, 100), CellValue::text(""));  // the range's old content is replaced
-    EXPECT_EQ(out.cellsWritten, 3);
-    EXPECT_EQ(out.cellsRead, 3LL * 256 * 65536);
+    EXPECT_EQ(s.at(30000, 100), CellValue());  // the range's old content is replaced
+    EXPECT_EQ(out.report.cellsWritten, 3);
+    EXPECT_EQ(out.report.cellsRead, 3LL * 256 * 65536);
     EXPECT_LT(status.readProgressCalls, 100);  // one status call per value, not per position
 }
 
@@ -295,7 +292,7 @@ TEST_F(RunTest, RunListFilledWhenTheSelectionChangedAfterTheRanges) {
     }
 }
 
-TEST_F(RunTest, SourceReferencesKeepCommasInNames) {
+TEST_F(RunTest, CommasInFileAndWorksheetNames) {
     for (const std::string n : {"a,b.xls", "c.xls"}) {
         MemoryBook book;
         book.add("表,1").set(1, 1, CellValue::number(2));
@@ -356,7 +353,7 @@ TEST_F(RunTest, ProtectedSummaryCellKeepsItsContentInFunctionMode) {
             EXPECT_NEAR(got.numberValue(), v, 1e-9);
         }
     }
-    EXPECT_EQ(out.skipped.unwritableCells, 1);
+    EXPECT_EQ(out.report.refusedCells, 1);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0], "汇总已完成，但以下内容未能汇入：\r拒绝写入的汇总单元格 1 个：收入明细!c5");
 }
@@ -435,73 +432,22 @@ TEST_F(RunTest, EfficiencyModeFileLackingAWorksheetStopsTheRun) {
     EXPECT_EQ(status.captions, (std::vector<std::string>{"总进程：1/2  用时0:0:0"}));
 }
 
-TEST_F(RunTest, EfficiencyModeMatchesWorksheetNamesWithLetterCase) {
+TEST_F(RunTest, BothModesMatchWorksheetNamesIgnoringLetterCase) {
     MemoryBook book;
     book.add("Sheet1").set(1, 1, CellValue::number(1));
     files.put(paths.poolFile("a.xls"), book);
     MemoryBook other;
-    other.add("SHEET1").set(1, 1, CellValue::number(1));
+    other.add("SHEET1").set(1, 1, CellValue::number(2));
     files.put(paths.poolFile("b.xls"), other);
     files.put(paths.summaryWorkbook(), book);
     selected = {"a.xls", "b.xls"};
-    addRange("Sheet1", "a1", "a1");
-    EXPECT_EQ(runEfficiencyMode(setup()).state, RunState::IdleOrRunning);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0], run_text::worksheetMismatchMessage("/pool/b.xls"));
-}
-
-// ---- invalid ranges ----
-
-TEST_F(RunTest, InvalidFirstRangeThenDiagnosisInFunctionMode) {
-    makePool(2);
-    addRange(kIncome, " c5", "ab2 ");
-    addRange(kCost, "b4", "f13");
-    const RunSummary out = runFunctionMode(setup());
-    EXPECT_EQ(out.state, RunState::Failed);
-    EXPECT_EQ(dialogs.messages,
-              (std::vector<std::string>{
-                  "坏了，你输入的区间范围不合法：\r\r当前工作表  ：收入明细\r表格区间范围：[c5，ab2]\r\r请重新输入！",
-                  "出现未知错误,系统异常结束!\r\r初步侦断:\r可能是汇表池中表格文件:\r\r格式不够统一，注意查看!"}));
-    EXPECT_EQ(files.saves(paths.summaryWorkbook()), 0);
-}
-
-TEST_F(RunTest, InvalidLaterRangeKeepsEarlierWorksheets) {
-    makePool(2);
-    addRange(kIncome, "b4", "f13");
-    addRange(kCost, "ab3", "z9");
-    const RunSummary fn = runFunctionMode(setup());
-    EXPECT_EQ(fn.state, RunState::Finished);  // worksheets before it were done
-    expectTotals(kIncome, functionTotals[kIncome]);
-    EXPECT_EQ(dialogs.messages.front(), run_text::rangeMessage(kCost, "ab3", "z9"));
-    EXPECT_TRUE(status.runList.empty());  // the last worksheet's pass never came
-    EXPECT_EQ(dialogs.questions.size(), 2u);
-
-    dialogs.messages.clear();
-    dialogs.questions.clear();
-    const RunSummary eff = runEfficiencyMode(setup());
-    EXPECT_EQ(eff.state, RunState::IdleOrRunning);  // stopped by the check: no questions
-    EXPECT_EQ(dialogs.messages, (std::vector<std::string>{run_text::rangeMessage(kCost, "ab3", "z9")}));
-    EXPECT_TRUE(dialogs.questions.empty());
-    EXPECT_FALSE(job.efficiencyBlocked);
-}
-
-TEST_F(RunTest, InvalidFirstRangeStopsAnEfficiencyRunWithoutDiagnosis) {
-    makePool(2);
-    addRange(kIncome, "b3", "a20");
-    const RunSummary out = runEfficiencyMode(setup());
-    EXPECT_EQ(out.state, RunState::IdleOrRunning);
-    EXPECT_EQ(dialogs.messages, (std::vector<std::string>{run_text::rangeMessage(kIncome, "b3", "a20")}));
-    EXPECT_EQ(files.saves(paths.summaryWorkbook()), 0);
-}
-
-TEST_F(RunTest, UpperCaseRangeFailsAtTheFirstRead) {
-    makePool(2);
-    addRange(kIncome, "B4", "F13");
-    const RunSummary out = runFunctionMode(setup());
-    EXPECT_EQ(out.state, RunState::Failed);
-    ASSERT_EQ(dialogs.messages.size(), 2u);
-    EXPECT_EQ(dialogs.messages[0], run_text::functionFailureMessage("/pool/report_1.xls"));
-    EXPECT_NE(dialogs.messages[1].find("：\r/pool/report_1.xls\r（"), std::string::npos) << dialogs.messages[1];
+    addRange("sheet1", "a1", "a1");
+    for (auto run : {&runFunctionMode, &runEfficiencyMode}) {
+        const RunSummary out = (*run)(setup());
+        ASSERT_EQ(out.state, RunState::Finished) << out.diagnosis;
+        EXPECT_EQ(summarySheet("Sheet1").at(1, 1), CellValue::number(3));
+        EXPECT_TRUE(dialogs.messages.empty());
+    }
 }
 
 // ---- selection and pool ----
@@ -550,25 +496,28 @@ TEST_F(RunTest, FileThatCannotBeOpenedFailsBeforeTheFirstWrite) {
     EXPECT_EQ(files.totalSaves(), 0);
 }
 
-TEST_F(RunTest, SummaryThatCannotBeSavedIsToldInFunctionModeAndFailsEfficiency) {
+// A summary that could not be saved is a failed run in both modes: its message blames a
+// source as the failure message does, the second names the summary, and neither archiving
+// nor export is offered.
+TEST_F(RunTest, SummaryThatCannotBeSavedFailsTheRun) {
     makePool(2);
     standardJob();
     files.failSave(paths.summaryWorkbook());
-    const RunSummary fn = runFunctionMode(setup());
-    EXPECT_EQ(fn.state, RunState::Finished);
-    EXPECT_EQ(fn.worksheetsDone, 0);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0], "汇总已完成，但以下内容未能汇入：\r未能写入汇总文件的工作表 2 个：收入明细、成本费用");
-
-    dialogs.messages.clear();
-    const RunSummary eff = runEfficiencyMode(setup());
-    EXPECT_EQ(eff.state, RunState::Failed);
-    ASSERT_EQ(dialogs.messages.size(), 2u);
-    EXPECT_EQ(dialogs.messages[0], run_text::efficiencyFailureMessage("/pool/report_2.xls"));
-    // The failure message blames a source; the second names the summary that could not be saved.
-    EXPECT_EQ(dialogs.messages[1].rfind("汇总文件未能保存：\r" + utf8String(paths.summaryWorkbook()) + "\r原因：", 0), 0u)
-        << dialogs.messages[1];
-    EXPECT_NE(dialogs.messages[1].find("汇总文件仍是汇表前的内容"), std::string::npos) << dialogs.messages[1];
+    for (auto run : {&runFunctionMode, &runEfficiencyMode}) {
+        dialogs.messages.clear();
+        job.runState = RunState::IdleOrRunning;
+        const RunSummary out = (*run)(setup());
+        EXPECT_EQ(out.state, RunState::Failed);
+        EXPECT_EQ(out.report.worksheetsSaved(), 0);
+        ASSERT_EQ(dialogs.messages.size(), 2u);
+        EXPECT_EQ(dialogs.messages[0], run == &runFunctionMode ? run_text::functionFailureMessage("/pool/report_2.xls")
+                                                               : run_text::efficiencyFailureMessage("/pool/report_2.xls"));
+        EXPECT_EQ(dialogs.messages[1].rfind("汇总文件未能保存：\r" + utf8String(paths.summaryWorkbook()) + "\r原因：", 0), 0u)
+            << dialogs.messages[1];
+        EXPECT_NE(dialogs.messages[1].find("汇总文件仍是汇表前的内容"), std::string::npos) << dialogs.messages[1];
+        EXPECT_TRUE(dialogs.questions.empty());
+        EXPECT_TRUE(postRun.archived.empty());
+    }
 }
 
 TEST_F(RunTest, ConfirmationOfTheFunctionMode) {

@@ -47,27 +47,27 @@ INSTANTIATE_TEST_SUITE_P(BeyondSheet, CellTextVerdicts,
                                          VerdictCase{"a99999999999999999999", V::BeyondSheet}));
 
 TEST(RangeOrder, WrongWaysAreCaughtAndRightOnesPass) {
-    EXPECT_FALSE(rangeRunsBackwards("a3", "h20"));
-    EXPECT_FALSE(rangeRunsBackwards("b4", "b4"));
-    EXPECT_FALSE(rangeRunsBackwards("aa1", "ad5"));
-    EXPECT_FALSE(rangeRunsBackwards("z9", "ab30"));
-    EXPECT_TRUE(rangeRunsBackwards("b2", "a9"));    // left of the first
-    EXPECT_TRUE(rangeRunsBackwards("a9", "b2"));    // above the first
-    EXPECT_TRUE(rangeRunsBackwards("ab3", "z9"));   // two letters before one
-    EXPECT_TRUE(rangeRunsBackwards("ac1", "ab5"));
-    EXPECT_TRUE(rangeRunsBackwards("c5", "ab2"));
+    const auto backwards = [](const char* first, const char* last) {
+        return rangeRunsBackwards(*acceptedCell(first), *acceptedCell(last));
+    };
+    EXPECT_FALSE(backwards("a3", "h20"));
+    EXPECT_FALSE(backwards("b4", "b4"));
+    EXPECT_FALSE(backwards("aa1", "ad5"));
+    EXPECT_FALSE(backwards("z9", "ab30"));
+    EXPECT_TRUE(backwards("b2", "a9"));    // left of the first
+    EXPECT_TRUE(backwards("a9", "b2"));    // above the first
+    EXPECT_TRUE(backwards("ab3", "z9"));   // two letters before one
+    EXPECT_TRUE(backwards("ac1", "ab5"));
+    EXPECT_TRUE(backwards("c5", "ab2"));
 }
 
-TEST(CellTextReading, GivesColumnRowAndLetterCount) {
-    const auto one = readCellText("h20");
-    EXPECT_EQ(one.column, 8);
-    EXPECT_EQ(one.row, 20);
-    EXPECT_EQ(one.columnLetters, 1);
-    const auto two = readCellText("iv65536");
-    EXPECT_EQ(two.column, 256);
-    EXPECT_EQ(two.row, 65536);
-    EXPECT_EQ(two.columnLetters, 2);
-    EXPECT_EQ(readCellText("a03").row, 3);
+// What the range entry accepts is exactly what the engine's one parser reads, blanks around
+// the text aside.
+TEST(AcceptedCell, IsTheEngineCellOfEveryAcceptedText) {
+    EXPECT_EQ(acceptedCell(" h20 "), (CellAddress{20, 8}));
+    EXPECT_EQ(acceptedCell("iv65536"), (CellAddress{65536, 256}));
+    EXPECT_EQ(acceptedCell("a03"), (CellAddress{3, 1}));
+    for (const char* refused : {"A3", "a0", "iw1", "b 3", "a", "", "3a", "a3x"}) EXPECT_FALSE(acceptedCell(refused)) << refused;
 }
 
 TEST(RangeMessages, NameTheBoxAndKeepTheTypedText) {

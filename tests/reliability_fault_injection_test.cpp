@@ -148,54 +148,30 @@ TEST_F(FaultInjection, SummaryIsTheOldFileOrOneCompleteSaveAfterEveryFault) {
                                                                        : std::strerror(EIO);
                 EXPECT_NE(out.diagnosis.find(reason), std::string::npos) << out.diagnosis;
                 EXPECT_NE(out.diagnosis.find("total.xls"), std::string::npos) << out.diagnosis;
-                if (run == &runEfficiencyMode) {
-                    // The failed save ends the run through the failure diagnosis.
-                    EXPECT_EQ(out.state, RunState::Failed);
-                    EXPECT_EQ(dialogs.messages.front(),
-                              run_text::efficiencyFailureMessage(paths().poolPrefix() + "branch_3.xls"));
-                    EXPECT_EQ(log.completed.size(), static_cast<size_t>(strikeAt - 1));
-                    // ... and a second message names the summary and why it was not saved.
-                    ASSERT_EQ(dialogs.messages.size(), 2u);
-                    EXPECT_EQ(dialogs.messages.back().rfind("汇总文件未能保存：\r" + summary().string() + "\r原因：", 0), 0u)
-                        << dialogs.messages.back();
-                    EXPECT_NE(dialogs.messages.back().find(reason), std::string::npos) << dialogs.messages.back();
-                    const std::string inWords = fault == Fault::RenameFails ? "文件为只读，或没有写入该文件夹的权限"
-                                                : fault == Fault::DiskFull  ? "磁盘空间已满"
-                                                                            : "磁盘读写出错";
-                    EXPECT_NE(dialogs.messages.back().find("原因：" + inWords + "（"), std::string::npos)
-                        << dialogs.messages.back();
-                    EXPECT_NE(dialogs.messages.back().find(strikeAt == 1 ? "仍是汇表前的内容" : "只有前 1 个工作表"),
-                              std::string::npos)
-                        << dialogs.messages.back();
-                } else {
-                    // After its first write the function mode goes on and reports the worksheet.
-                    EXPECT_EQ(out.state, RunState::Finished);
-                    const std::string sheet = strikeAt == 1 ? kIncome : kCost;
-                    EXPECT_EQ(out.skipped.unwrittenWorksheets, std::vector<std::string>{sheet});
-                    EXPECT_NE(dialogs.messages.front().find("未能写入汇总文件的工作表 1 个：" + sheet), std::string::npos)
-                        << dialogs.messages.front();
-                    EXPECT_EQ(log.completed.size(), 1u);
-                }
+                // The failed save ends the run through the failure diagnosis, in both modes:
+                // no archiving or export is offered for a summary that was not saved.
+                EXPECT_EQ(out.state, RunState::Failed);
+                EXPECT_EQ(dialogs.messages.front(), run == &runEfficiencyMode
+                                                        ? run_text::efficiencyFailureMessage(paths().poolPrefix() + "branch_3.xls")
+                                                        : run_text::functionFailureMessage(paths().poolPrefix() + "branch_3.xls"));
+                EXPECT_TRUE(dialogs.questions.empty());
+                EXPECT_EQ(log.completed.size(), static_cast<size_t>(strikeAt - 1));
+                // ... and a second message names the summary and why it was not saved.
+                ASSERT_EQ(dialogs.messages.size(), 2u);
+                EXPECT_EQ(dialogs.messages.back().rfind("汇总文件未能保存：\r" + summary().string() + "\r原因：", 0), 0u)
+                    << dialogs.messages.back();
+                EXPECT_NE(dialogs.messages.back().find(reason), std::string::npos) << dialogs.messages.back();
+                const std::string inWords = fault == Fault::RenameFails ? "文件为只读，或没有写入该文件夹的权限"
+                                            : fault == Fault::DiskFull  ? "磁盘空间已满"
+                                                                        : "磁盘读写出错";
+                EXPECT_NE(dialogs.messages.back().find("原因：" + inWords + "（"), std::string::npos)
+                    << dialogs.messages.back();
+                EXPECT_NE(dialogs.messages.back().find(strikeAt == 1 ? "仍是汇表前的内容" : "只有前 1 个工作表"),
+                          std::string::npos)
+                    << dialogs.messages.back();
             }
         }
     }
-}
-
-// With the save failing at the first worksheet, the function mode keeps that worksheet of
-// the summary exactly as it was and still writes the second one.
-TEST_F(FaultInjection, FunctionModeKeepsTheWorksheetWhoseSaveFailed) {
-    log.arm(Fault::DiskFull, 1);
-    const RunSummary out = runFunctionMode(setup());
-    ASSERT_EQ(out.state, RunState::Finished) << out.diagnosis;
-    auto host = makeNativeHost();
-    Workbook& made = host->open(summary());
-    Workbook& before = host->open(kPoolFixture / "branch_3.xls");
-    const Worksheet& income = made.worksheet(kIncome);
-    for (int r = 1; r <= 12; ++r) {
-        for (int c = 1; c <= 6; ++c) EXPECT_EQ(income.cell(r, c), before.worksheet(kIncome).cell(r, c)) << r << "," << c;
-    }
-    // b4 of 成本费用: the three branches add up, so it differs from branch 3's own cell.
-    EXPECT_NE(made.worksheet(kCost).cell(4, 2), before.worksheet(kCost).cell(4, 2));
 }
 
 // Short writes and interrupted calls are no faults: the save completes, byte for byte the
@@ -247,36 +223,6 @@ TEST_F(FaultInjection, SourceRemovedBetweenScanAndOpen) {
         left.erase("branch_2.xls");
         EXPECT_EQ(checksumsIn(home), left);
     }
-}
-
-// In the efficiency mode the consolidation opens the sources again: a file removed after the
-// worksheet check and before the consolidation ends the run the same way.
-TEST_F(FaultInjection, SourceRemovedBeforeTheConsolidationOpensIt) {
-    class RemovingHost final : public SpreadsheetHost {
-    public:
-        RemovingHost(std::unique_ptr<SpreadsheetHost> inner, fs::path victim)
-            : inner_(std::move(inner)), victim_(std::move(victim)) {}
-        Workbook& open(const fs::path& file) override { return inner_->open(file); }
-        void close(Workbook& book, bool save) override { inner_->close(book, save); }
-        void quit() override { inner_->quit(); }
-        void selectRange(std::string_view range) override { inner_->selectRange(range); }
-        void consolidateSelection(const std::vector<std::string>& sources) override {
-            fs::remove(victim_);
-            inner_->consolidateSelection(sources);
-        }
-
-    private:
-        std::unique_ptr<SpreadsheetHost> inner_;
-        fs::path victim_;
-    };
-    const std::string original = bytesOf(summary());
-    makeHost = [this] { return std::make_unique<RemovingHost>(makeNativeHost(), home / "branch_1.xls"); };
-    const RunSummary out = runEfficiencyMode(setup());
-    EXPECT_EQ(out.state, RunState::Failed);
-    ASSERT_EQ(dialogs.messages.size(), 2u);
-    EXPECT_NE(dialogs.messages[1].find(paths().poolPrefix() + "branch_1.xls"), std::string::npos) << dialogs.messages[1];
-    EXPECT_NE(out.diagnosis.find("branch_1.xls"), std::string::npos) << out.diagnosis;
-    EXPECT_EQ(bytesOf(summary()), original);
 }
 
 // Read-only sources are only read: both modes finish and the files keep their bytes and
@@ -350,8 +296,7 @@ TEST(SummaryRefusedByTheWriter, IsKeptAndTheUserIsTold) {
         SCOPED_TRACE(modeName);
         fs::copy_file(damaged, home / "hz" / "total.xls", fs::copy_options::overwrite_existing);
         JobDefinition job;
-        job.rangeTable.push_back({"", "第一页", "a1", "c3"});
-        job.sheetCount = job.chosenCount = 1;
+        addJobRange(job, "第一页", "a1", "c3");
         RecordingStatusView status;
         RecordingDialogs dialogs;
         RecordingPostRun postRun;

@@ -28,11 +28,7 @@ const std::map<std::string, Check>& checks() {
         {"compound_file", fuzz::checkCompoundFile},
         {"workbook_reader", fuzz::checkWorkbookBytes},
         {"workbook_save", fuzz::checkWorkbookSave},
-        {"source_reference",
-         [](std::span<const uint8_t> b) {
-             fuzz::checkSourceReference(std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
-         }},
-        {"range_bounds", fuzz::checkRangeTexts},
+        {"cell_address", fuzz::checkCellTexts},
     };
     return all;
 }

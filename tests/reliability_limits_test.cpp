@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "cli/consolidate_command.h"
+#include "spreadsheet/consolidate_by_position.h"
 #include "tests/reliability_run_fixture.h"
 
 namespace sbx::test {
@@ -151,7 +152,7 @@ TEST_F(Limits, WholeSheetRangeOverSparseSheets) {
             std::cout << modeName << " mode over a1:iv65536: peak +" << peakMemoryMiB() - memoryBefore << " MiB\n";
         }
         EXPECT_LT(seconds, 20.0);
-        EXPECT_EQ(out.rangeCells, 256LL * 65536);
+        EXPECT_EQ(out.report.cellsRead, 256LL * 65536 * static_cast<long long>(out.runList.size()));
         EXPECT_NEAR(numberAt(summary(), kIncome, 4, 2), b4, 1e-9);
         auto host = makeNativeHost();
         const auto last = host->open(summary()).worksheet(kIncome).lastValueCell();
@@ -212,17 +213,15 @@ TEST_F(OddNames, BothModes) {
     }
 }
 
-TEST_F(OddNames, ConsolidateReferencesAndTheCommandLine) {
-    // One reference per file, straight to the engine's consolidate.
+TEST_F(OddNames, ConsolidateAndTheCommandLine) {
+    // One source per file, straight to the engine's consolidate.
     fs::copy_file(layout, summary());
     {
         auto host = makeNativeHost();
         Workbook& book = host->open(summary());
-        book.worksheet(sheets[0]).activate();
-        host->selectRange("b4:e9");
-        std::vector<std::string> references;
-        for (const auto& file : files) references.push_back(paths().poolPrefix() + "[" + file + "]" + sheets[0] + "!R4C2:R9C5");
-        host->consolidateSelection(references);
+        std::vector<SourceArea> sources;
+        for (const auto& file : files) sources.push_back({paths().poolFile(file), sheets[0], CellArea{4, 2, 9, 5}});
+        consolidateByPosition(*host, book.worksheet(sheets[0]), CellArea{4, 2, 9, 5}, sources);
         for (int r = 4; r <= 9; ++r) {
             for (int c = 2; c <= 5; ++c) EXPECT_DOUBLE_EQ(book.worksheet(sheets[0]).cell(r, c).numberValue(), (expected[{r, c}]));
         }

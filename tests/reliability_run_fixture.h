@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "consolidate/efficiency_run.h"
-#include "consolidate/function_run.h"
+#include "tests/support/pool_runs.h"
 #include "spreadsheet/native_host.h"
 #include "tests/support/consolidate_pool_fixture.h"
 #include "tests/support/run_fakes.h"
@@ -96,8 +95,7 @@ protected:
     }
 
     void addRange(const std::string& sheet, const std::string& first, const std::string& last) {
-        job.rangeTable.push_back({"", sheet, first, last});
-        job.sheetCount = job.chosenCount = static_cast<int>(job.rangeTable.size()) - 1;
+        addJobRange(job, sheet, first, last);
     }
 
     // A fresh start for a second run in the same test.

@@ -57,7 +57,7 @@ private slots:
         auto* window = openFor(h, 9);
         QCOMPARE(window->objectName(), QString("hjxx"));
         QCOMPARE(window->windowTitle(), QString("环境信息设定"));
-        QCOMPARE(h.job.sheetCount, 9);
+        QCOMPARE(window->rows(), 9);
         QVERIFY(!h.main.isEnabled());
         QVERIFY(window->scrollBar().isHidden());
         QCOMPARE(window->height(), twips::clientHeight(4200));
@@ -130,12 +130,8 @@ private slots:
         QCOMPARE(h.jobChanges, 0);
         QVERIFY(RangeEntryWindow::findOpen() == window);
         QVERIFY(h.main.isEnabled());
-        // The boxes before the refused one were stored, none after it.
-        QCOMPARE(h.job.rangeTable.size(), size_t{3});
-        QCOMPARE(h.job.rangeTable[1][1], std::string("表1"));
-        const bool firstRowDone = row == 2;
-        QCOMPARE(h.job.rangeTable[1][3], std::string(firstRowDone ? "c9" : ""));
-        QCOMPARE(h.job.rangeTable[2][2], std::string(row == 2 && column == 3 ? "a1" : ""));
+        // The job changes only when every box is right.
+        QVERIFY(h.job.rangeTable.empty());
     }
 
     void backwardRangesAreRefusedWithoutFocus_data() {
@@ -163,10 +159,10 @@ private slots:
         QVERIFY(clickScripted(okButton(window), h.dialogs));
         QCOMPARE(window->focusWidget(), static_cast<QWidget*>(window->box(1, 2)));
         QVERIFY(RangeEntryWindow::findOpen() == window);
-        QCOMPARE(h.job.rangeTable[2][2], first.toStdString());  // every box stored, as typed
+        QVERIFY(h.job.rangeTable.empty());  // nothing is kept of a refused job
     }
 
-    void anAcceptedJobIsStoredAsTyped() {
+    void anAcceptedJobIsStoredTyped() {
         JobWindowHarness h;
         auto* window = openFor(h, 3);
         window->box(1, 2)->setText("a3");
@@ -178,11 +174,7 @@ private slots:
         h.main.show();
         h.dialogs.expectMessage("请在左面列表框中选择汇表子文件！");
         QVERIFY(clickScripted(okButton(window), h.dialogs));
-        QCOMPARE(h.job.sheetCount, 3);
-        QCOMPARE(h.job.rangeTable.size(), size_t{4});
-        QCOMPARE(h.job.rangeTable[1], (std::array<std::string, 4>{"", "表1", "a3", "h20"}));
-        QCOMPARE(h.job.rangeTable[2], (std::array<std::string, 4>{"", "表2", " b5 ", "iv65536"}));
-        QCOMPARE(h.job.rangeTable[3][3], std::string("ad5"));
+        QCOMPARE(h.job.rangeTable, (sbx::Job{{"表1", {3, 1, 20, 8}}, {"表2", {5, 2, 65536, 256}}, {"表3", {1, 27, 5, 30}}}));
         QVERIFY(h.job.jobReady);
         QCOMPARE(h.jobChanges, 1);
         QCOMPARE(h.lastHint(), std::string("通过单击鼠标并拖拉来实现对文件的选择,然后点击[开始汇表]!"));
@@ -194,14 +186,14 @@ private slots:
 
     void cancelLeavesTheJobAlone() {
         JobWindowHarness h;
-        h.job.rangeTable = {{}, {"", "old", "a1", "b2"}};
+        h.job.rangeTable = {{"old", {1, 1, 2, 2}}};
         h.job.jobReady = true;
         auto* window = openFor(h, 2);
         fill(window, "a1", "b2");
         QVERIFY(clickScripted(window->findChild<QAbstractButton*>("Command2"), h.dialogs));
         QCOMPARE(h.lastHint(), std::string("欢迎使用数簿星"));
         QVERIFY(h.main.isEnabled());
-        QCOMPARE(h.job.rangeTable[1][1], std::string("old"));
+        QCOMPARE(h.job.rangeTable.front().worksheet, std::string("old"));
         QVERIFY(h.job.jobReady);
         QCOMPARE(h.jobChanges, 0);
         QVERIFY(RangeEntryWindow::findOpen() == nullptr);

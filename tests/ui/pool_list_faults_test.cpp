@@ -34,10 +34,7 @@ public:
     }
     void close(sbx::Workbook& book, bool save) override { inner_->close(book, save); }
     void quit() override { inner_->quit(); }
-    void selectRange(std::string_view range) override { inner_->selectRange(range); }
-    void consolidateSelection(const std::vector<std::string>& sources) override {
-        inner_->consolidateSelection(sources);
-    }
+    void saveAs(sbx::Workbook& book, const fs::path& target) override { inner_->saveAs(book, target); }
 
 private:
     std::unique_ptr<sbx::SpreadsheetHost> inner_ = sbx::makeNativeHost();

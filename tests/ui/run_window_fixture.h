@@ -13,6 +13,7 @@
 #include "consolidate/run_messages.h"
 #include "consolidate/windows/mode_window.h"
 #include "tests/support/consolidate_pool_fixture.h"
+#include "tests/support/pool_runs.h"
 #include "tests/ui/main_window_fixture.h"
 #include "workspace/startup.h"
 
@@ -64,9 +65,8 @@ struct RunFixture : MainWindowFixture {
     // A job over b4:e9 of both worksheets (or the given ranges), every pool entry selected.
     void readyJob(std::vector<std::array<std::string, 3>> ranges = {{kIncome, "b4", "e9"}, {kCost, "b4", "e9"}}) {
         JobDefinition& job = window->job();
-        job.rangeTable.assign(1, {});
-        for (const auto& [sheet, first, last] : ranges) job.rangeTable.push_back({"", sheet, first, last});
-        job.sheetCount = job.chosenCount = static_cast<int>(ranges.size());
+        job.rangeTable.clear();
+        for (const auto& [sheet, first, last] : ranges) addJobRange(job, sheet, first, last);
         job.jobReady = true;
         list1()->selectAll();
     }

@@ -173,46 +173,6 @@ private slots:
         QCOMPARE(bytesOf(f->paths.summaryWorkbook()), summaryBefore);
     }
 
-    void rangeMessageInTheFirstWorksheetEndsInTheDiagnosis() {
-        f->readyJob({{kIncome, "e9", "b4"}, {kCost, "b4", "e9"}});
-        f->expectFunctionConfirmation(true);
-        f->dialogs.expectMessage(run_text::rangeMessage(kIncome, "e9", "b4"))
-            .expectMessage(run_text::functionFailureMessage(""));
-        f->clickMode("Command2");
-        QCOMPARE(f->window->job().runState, sbx::RunState::Failed);
-        QVERIFY(f->panelHidden());
-        for (const char* name : {"Command2", "Command3", "Command4"}) QVERIFY2(!f->button(name)->isEnabled(), name);
-        for (const char* name : {"Command5", "Command6", "Command7"}) QVERIFY2(f->button(name)->isHidden(), name);
-        QVERIFY(!f->window->job().efficiencyBlocked);
-    }
-
-    void rangeMessageInALaterWorksheetKeepsTheEarlierOnes() {
-        f->readyJob({{kIncome, " b4 ", "e9"}, {kCost, "aa3", "h20"}});
-        f->dialogs.expectMessage(run_text::rangeMessage(kCost, "aa3", "h20"));
-        f->clickMode("Command1");
-        // A stop, not a failure: no questions, the mode stays open for the next run.
-        QCOMPARE(f->window->job().runState, sbx::RunState::IdleOrRunning);
-        QVERIFY(!f->window->job().efficiencyBlocked);
-        QCOMPARE(QString::fromStdString(totalsMismatch(f->paths, "efficiency", kIncome)), QString());
-        QCOMPARE(f->list2()->count(), 0);
-        QVERIFY(f->panelHidden());
-        QVERIFY(finalCaption().startsWith(u("总进程：1/2  用时")));
-        sbx::ModeWindow* modes = f->openModes();
-        QVERIFY(modes && modes->findChild<QPushButton*>("Command1")->isEnabled());
-    }
-
-    void rangeMessageInALaterWorksheetOfTheFunctionModeStillFinishes() {
-        f->readyJob({{kIncome, "b4", "e9"}, {kCost, "e9", "b4"}});
-        f->expectFunctionConfirmation(true);
-        f->dialogs.expectMessage(run_text::rangeMessage(kCost, "e9", "b4"))
-            .expectYesNo(run_text::kArchiveQuestion, false)
-            .expectYesNo(run_text::kExportQuestion, false);
-        f->clickMode("Command2");
-        QCOMPARE(f->window->job().runState, sbx::RunState::Finished);
-        QCOMPARE(QString::fromStdString(totalsMismatch(f->paths, "function", kIncome)), QString());
-        QCOMPARE(f->list2()->count(), 0);  // the last worksheet was never read
-    }
-
     void archivingAfterAnEfficiencyRunEmptiesTheLists() {
         f->readyJob();
         fs::copy_file(kPoolFixture / "branch_1.xls", f->paths.poolFile("extra.xls"));
@@ -313,7 +273,7 @@ private slots:
     // The status panel between the engine and the window: per-cell calls wait for the next
     // repaint, which comes at most every 50 ms; a flush shows the latest numbers at once.
     void statusViewThrottlesRepaintsAndShowsTheLatestNumbers() {
-        sbx::QtStatusView status(f->window.get());
+        sbx::QtStatusView status(f->window->controls());
         status.openFunctionPanel();
         for (const char* name : {"Label2", "Text1", "Text5", "Text10", "Text7", "Label20"}) {
             QVERIFY2(f->control(name)->isVisible(), name);

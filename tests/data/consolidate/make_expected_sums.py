@@ -4,21 +4,24 @@ the sums worked out by xlrd (Debian's python3-xlrd 1.2.0), independently of the 
 
 Run from anywhere: /usr/bin/python3 tests/data/consolidate/make_expected_sums.py [--check]
 
-What is added is what the spreadsheet application adds: the numbers as stored, so a date
-counts with its serial in its own workbook's date system (xlrd hands dates over unchanged);
-text, booleans, error values and empty cells add nothing; a cell where no source holds a
-number stays empty. Sums go in the order of the sources, in double precision.
+The rules of a total, as both run modes apply them: numbers and texts that read as numbers
+add up; a date adds its number as stored in its own workbook (xlrd hands it over unchanged)
+when a plain number is also there, and where every source holding a value holds a date the
+total is the latest date (as a 1900-system serial); other texts, booleans, error values and
+empty cells add nothing; a total of zero or of nothing is an empty cell. Sums are correctly
+rounded (math.fsum).
 
 File format, tab-separated, one case after the other:
   case   <name>  <target copy>  <target worksheet>  <target area R1C1:R2C2>  <target fixture>
   source <copy>  <fixture>      <worksheet as the reference writes it>  <area>
-  cell   <row>   <column>       empty | <number as Python repr>
+  cell   <row>   <column>       empty | <number as Python repr> | date:<1900 serial as repr>
   end
 A copy is a path inside the test's temporary folder ("hz/total.xls"); the same copy named
 twice is the same file. Every cell of the target area has a "cell" line.
 """
 import math
 import os
+import re
 import sys
 
 import xlrd
@@ -82,7 +85,8 @@ CASES = [
     ]),
 ]
 
-NUMERIC = (xlrd.XL_CELL_NUMBER, xlrd.XL_CELL_DATE)
+# Blanks, a sign, digits grouped by commas in threes, a decimal point, an exponent.
+NUMBER_TEXT = re.compile(r"^ *[+-]?(?:(?:\d{1,3}(?:,\d{3})+|\d+)(?:\.\d*)?|\.\d+)(?:[eE][+-]?\d+)? *$")
 
 
 def parse_area(text):
@@ -92,13 +96,29 @@ def parse_area(text):
     return int(r1), int(c1), int(r2), int(c2)
 
 
-def stored_number(sheet, row, col):
-    """The number at 1-based (row, col), or None."""
+def contribution(sheet, datemode, row, col):
+    """What the value at 1-based (row, col) adds: ("number", v), ("date", stored, serial1900) or None."""
     if row - 1 >= sheet.nrows or col - 1 >= sheet.ncols:
         return None
-    if sheet.cell_type(row - 1, col - 1) in NUMERIC:
-        return float(sheet.cell_value(row - 1, col - 1))
+    kind, value = sheet.cell_type(row - 1, col - 1), sheet.cell_value(row - 1, col - 1)
+    if kind == xlrd.XL_CELL_NUMBER:
+        return ("number", float(value))
+    if kind == xlrd.XL_CELL_DATE:
+        return ("date", float(value), float(value) + (1462.0 if datemode else 0.0))
+    if kind == xlrd.XL_CELL_TEXT and NUMBER_TEXT.match(value):
+        return ("number", float(value.replace(",", "")))
     return None
+
+
+def total_text(parts):
+    numbers = [p[1] for p in parts if p[0] == "number"]
+    dates = [p for p in parts if p[0] == "date"]
+    if numbers:
+        s = math.fsum(numbers + [d[1] for d in dates])
+        return "empty" if s == 0 else repr(s)
+    if dates:
+        return "date:" + repr(max(d[2] for d in dates))
+    return "empty"
 
 
 def find_sheet(book, name):
@@ -117,15 +137,12 @@ def case_lines(name, target, sources):
         lines.append("\t".join(["source", copy, fixture, sheet_name, area]))
         if fixture not in opened:
             opened[fixture] = xlrd.open_workbook(os.path.join(FIXTURES, fixture))
-        readers.append((find_sheet(opened[fixture], sheet_name), parse_area(area)))
+        readers.append((find_sheet(opened[fixture], sheet_name), opened[fixture].datemode, parse_area(area)))
     tr1, tc1, tr2, tc2 = parse_area(t_area)
     for dr in range(tr2 - tr1 + 1):
         for dc in range(tc2 - tc1 + 1):
-            # The correctly rounded sum of the stored numbers (math.fsum), which is what the
-            # engine's compensated adding gives, not the drift of plain addition.
-            values = [stored_number(sheet, r1 + dr, c1 + dc) for sheet, (r1, c1, _, _) in readers]
-            values = [v for v in values if v is not None]
-            shown = "empty" if not values else repr(math.fsum(values))
+            parts = [contribution(sheet, mode, r1 + dr, c1 + dc) for sheet, mode, (r1, c1, _, _) in readers]
+            shown = total_text([p for p in parts if p is not None])
             lines.append("\t".join(["cell", str(tr1 + dr), str(tc1 + dc), shown]))
     lines.append("end")
     return lines

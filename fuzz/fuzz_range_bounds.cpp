@@ -1,7 +1,0 @@
-// Any bytes as a worksheet's range texts and as a Range(...).Select argument. The rules are in fuzz_checks.h.
-#include "fuzz/fuzz_checks.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    sbx::fuzz::checkRangeTexts(std::span<const uint8_t>(data, size));
-    return 0;
-}
