@@ -41,7 +41,7 @@ TEST_P(ParityXlrd, ReadsTheExpectedSummary) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, ParityXlrd, ::testing::Values(Mode::Efficiency, Mode::Function),
-                         [](const auto& info) { return parity::modeName(info.param); });
+                         [](const auto& mode) { return parity::modeName(mode.param); });
 
 }  // namespace
 }  // namespace sbx

@@ -4,6 +4,7 @@
 // folder, a new summary file, saved once at the end, strict about anything missing.
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -53,3 +54,8 @@ inline ModeRun runMode(Mode mode, const sbx::testing::TempFolder& folder) {
 inline std::string modeName(Mode mode) { return mode == Mode::Efficiency ? "Efficiency" : "Function"; }
 
 }  // namespace sbx::parity
+
+namespace sbx {
+// For GoogleTest's messages about parameterised tests.
+inline void PrintTo(Mode mode, std::ostream* out) { *out << parity::modeName(mode); }
+}  // namespace sbx
