@@ -231,8 +231,8 @@ std::string failureText(const Failure& f) {
 
 void reportIgnored(const RunReport& report, std::ostream& err) {
     if (report.ignoredValues == 0) return;
-    err << "shubuxing-cli consolidate: " << report.ignoredValues
-        << " source values are not numbers and added nothing";
+    err << "shubuxing-cli consolidate: " << report.ignoredValues << " source values are not numbers and added nothing ("
+        << report.misplacedValues << " where other sources hold amounts)";
     const Skipped* first = nullptr;
     for (const auto& item : report.skipped) {
         if (item.kind == Skipped::Kind::AddsNothing) {

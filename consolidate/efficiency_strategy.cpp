@@ -69,10 +69,11 @@ long long consolidateEfficiently(RunContext& run, const SheetJob& sheet, Workshe
         run.cellsWritten = run.cellsWritten || result.cellsWritten > 0;
         for (const size_t i : indexes) run.contributed[i] = true;
         run.report.cellsRead += sheet.area.cellCount() * static_cast<long long>(areas.size());
-        for (const IgnoredValue& ignored : result.ignored) {
-            run.noteIgnored(areas[ignored.source].file, sheet.worksheet, ignored.cell, ignored.value);
-        }
-        run.report.ignoredValues += result.ignoredCount - static_cast<long long>(result.ignored.size());
+        for (IgnoredValue& ignored : result.ignored) ignored.source = indexes[ignored.source];
+        run.noteIgnored(sheet.worksheet, result.ignored, [&](CellAddress at) {
+            const CellKind kind = target.cell(at.row, at.column).kind();
+            return kind == CellKind::Number || kind == CellKind::Date;
+        });
         return result.cellsWritten;
     }
 }

@@ -3,6 +3,7 @@
 // protected cell, say) is left as it is and reported while the others are written.
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "consolidate/run_context.h"
@@ -13,8 +14,10 @@ namespace sbx {
 
 namespace {
 
+using IgnoredAt = std::map<std::pair<int, int>, IgnoredValue>;
+
 // Reads one source's area into the totals. False when the source was left out.
-bool readSource(RunContext& run, const SheetJob& sheet, size_t index, AreaTotals& totals) {
+bool readSource(RunContext& run, const SheetJob& sheet, size_t index, AreaTotals& totals, IgnoredAt& ignored) {
     const auto& file = run.request.sources[index];
     const SourceArea source{file, sheet.worksheet, sheet.area};
     const CellArea& area = sheet.area;
@@ -23,7 +26,8 @@ bool readSource(RunContext& run, const SheetJob& sheet, size_t index, AreaTotals
         const OpenedSource opened = run.sources.open(source);
         opened.sheet.forEachValue(area, [&](int row, int column, const CellValue& value) {
             if (totals.add(row, column, value, opened.dates1904) == Contribution::AddsNothing) {
-                run.noteIgnored(file, sheet.worksheet, {row, column}, value);
+                ++ignored.try_emplace({row, column}, IgnoredValue{{row, column}, index, {row, column}, value, 0})
+                      .first->second.count;
             }
             const long long at = static_cast<long long>(row - area.firstRow) * area.columns() + (column - area.firstColumn) + 1;
             run.events.cellRead({row, column}, at, cells);
@@ -62,15 +66,22 @@ std::vector<CellAddress> cellsToWrite(const AreaTotals& totals, const Worksheet&
 long long consolidateCellByCell(RunContext& run, const SheetJob& sheet, Worksheet& target) {
     const CellArea& area = sheet.area;
     AreaTotals totals(area);
+    IgnoredAt ignored;
     const int count = static_cast<int>(run.request.sources.size());
     for (int i = 0; i < count; ++i) {
         run.checkCancelled();
         const auto& file = run.request.sources[static_cast<size_t>(i)];
         run.events.fileStarted(i + 1, count, file);
-        const bool read = readSource(run, sheet, static_cast<size_t>(i), totals);
+        const bool read = readSource(run, sheet, static_cast<size_t>(i), totals, ignored);
         if (read) run.contributed[static_cast<size_t>(i)] = true;
         run.events.fileDone(i + 1, count, file, read);
     }
+    std::vector<IgnoredValue> ignoredPositions;
+    for (auto& entry : ignored) ignoredPositions.push_back(std::move(entry.second));
+    run.noteIgnored(sheet.worksheet, ignoredPositions, [&](CellAddress at) {
+        const CellKind kind = totals.written(at.row, at.column).kind();
+        return kind == CellKind::Number || kind == CellKind::Date;
+    });
 
     long long written = 0;
     const long long positions = area.cellCount();
@@ -80,7 +91,8 @@ long long consolidateCellByCell(RunContext& run, const SheetJob& sheet, Workshee
             ++written;
             run.cellsWritten = true;
         } catch (const WorkbookError& e) {
-            run.leaveOutOrStop({Skipped::Kind::CellRefused, run.request.summary, sheet.worksheet, cell, e.reason()},
+            run.leaveOutOrStop({Skipped::Kind::CellRefused, run.request.templateFile, sheet.worksheet, cell,
+                                "cell " + cellName(cell) + ": " + e.reason()},
                                Failure::Kind::SummaryUnusable, &e);
         }
         const long long at = static_cast<long long>(cell.column - area.firstColumn) * area.rows() + (cell.row - area.firstRow) + 1;

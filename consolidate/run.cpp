@@ -12,8 +12,6 @@ int RunReport::worksheetsSaved() const {
 }
 
 long long RunReport::skippedOf(Skipped::Kind kind) const {
-    if (kind == Skipped::Kind::AddsNothing) return ignoredValues;
-    if (kind == Skipped::Kind::CellRefused) return refusedCells;
     return std::count_if(skipped.begin(), skipped.end(), [&](const Skipped& s) { return s.kind == kind; });
 }
 
@@ -27,11 +25,30 @@ void RunContext::leaveOutOrStop(Skipped item, Failure::Kind failure, const Workb
     report.skipped.push_back(std::move(item));
 }
 
-void RunContext::noteIgnored(const std::filesystem::path& file, const std::string& worksheet, CellAddress cell,
-                             const CellValue& value) {
-    ++report.ignoredValues;
-    if (report.ignoredValues <= static_cast<long long>(ConsolidateResult::kIgnoredListed)) {
-        report.skipped.push_back({Skipped::Kind::AddsNothing, file, worksheet, cell, describe(value)});
+namespace {
+
+// A value as the user sees it in the report: “合计”, #DIV/0!, TRUE.
+std::string shownValue(const CellValue& value) {
+    switch (value.kind()) {
+        case CellKind::Text: return "“" + value.textValue() + "”";
+        case CellKind::Error: return errorText(value.errorCode());
+        case CellKind::Boolean: return value.booleanValue() ? "TRUE" : "FALSE";
+        default: return describe(value);
+    }
+}
+
+}  // namespace
+
+void RunContext::noteIgnored(const std::string& worksheet, const std::vector<IgnoredValue>& positions,
+                             const std::function<bool(CellAddress)>& amongNumbers) {
+    constexpr long long kListed = 200;
+    for (const IgnoredValue& at : positions) {
+        report.ignoredValues += at.count;
+        if (!amongNumbers(at.position)) continue;
+        report.misplacedValues += at.count;
+        if (report.skippedOf(Skipped::Kind::AddsNothing) >= kListed) continue;
+        report.skipped.push_back({Skipped::Kind::AddsNothing, request.sources[at.source], worksheet, at.cell,
+                                  shownValue(at.value)});
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // What the two modes share inside one run: the request, the open sources, the report being
 // built, and the way a missing part either is left out or ends the run.
+#include <functional>
 #include <vector>
 
 #include "consolidate/run_request.h"
@@ -31,9 +32,11 @@ public:
     [[noreturn]] static void stop(Failure failure) { throw RunStopped{std::move(failure)}; }
     // Asks whether to go on without `item`; reports it if so, ends the run with `failure` if not.
     void leaveOutOrStop(Skipped item, Failure::Kind failure, const WorkbookError* cause);
-    // A source value that adds nothing: counted, and listed while the list is short.
-    void noteIgnored(const std::filesystem::path& file, const std::string& worksheet, CellAddress cell,
-                     const CellValue& value);
+    // The source values of a worksheet that added nothing, by position: all are counted;
+    // those at positions whose total is a number or a date (a label where the other reports
+    // hold an amount) are reported as such, the first few hundred listed.
+    void noteIgnored(const std::string& worksheet, const std::vector<IgnoredValue>& positions,
+                     const std::function<bool(CellAddress)>& amongNumbers);
     void checkCancelled() const;
 };
 

@@ -59,7 +59,7 @@ std::string skipReportMessage(const RunReport& report, const std::vector<std::st
             case Skipped::Kind::WorksheetMissing: lacking.push_back("[" + item.worksheet + "] " + file); break;
             case Skipped::Kind::CellRefused: refused.push_back(item.worksheet + "!" + cellName(item.cell)); break;
             case Skipped::Kind::AddsNothing:
-                ignored.push_back(file + " " + item.worksheet + "!" + cellName(item.cell) + "（" + item.reason + "）");
+                ignored.push_back(file + " " + item.worksheet + "!" + cellName(item.cell) + " " + item.reason);
                 break;
         }
     }
@@ -77,7 +77,7 @@ std::string skipReportMessage(const RunReport& report, const std::vector<std::st
     line("无法读取的文件 ", static_cast<long long>(unreadable.size()), unreadable);
     line("缺少该工作表的文件 ", static_cast<long long>(lacking.size()), lacking);
     line("拒绝写入的汇总单元格 ", report.refusedCells, refused);
-    line("不是数字、未计入合计的单元格 ", report.ignoredValues, ignored);
+    line("应为数字却不是数字、未计入合计的单元格 ", report.misplacedValues, ignored);
     line("汇总文件中将由电子表格程序打开时重新计算的公式 ", static_cast<long long>(stale.size()), stale);
     return text;
 }

@@ -39,7 +39,7 @@ struct Skipped {
         WorksheetMissing,  // a source lacks the worksheet
         SourceUnreadable,  // a source could not be opened or read
         CellRefused,       // a summary cell did not take its total (protected, part of an array, ...)
-        AddsNothing,       // a source value that is not a number: a label, an error value, a boolean
+        AddsNothing,       // a label, an error value or a boolean where the other sources hold amounts
     };
     Kind kind;
     std::filesystem::path file;  // the source, or the summary for refused cells
@@ -73,8 +73,9 @@ struct WorksheetOutcome {
 struct RunReport {
     std::vector<std::filesystem::path> consolidated;  // sources that went into a total, in request order
     std::vector<WorksheetOutcome> worksheets;         // the worksheets the run reached, in job order
-    std::vector<Skipped> skipped;                     // values that add nothing: the first few hundred
+    std::vector<Skipped> skipped;                     // of values that add nothing, the first few hundred
     long long ignoredValues = 0;                      // all source values that added nothing
+    long long misplacedValues = 0;                    // of them, those where the total is an amount
     long long refusedCells = 0;
     long long cellsRead = 0;                          // cell positions read from sources
     long long cellsWritten = 0;
@@ -84,7 +85,7 @@ struct RunReport {
 
     bool succeeded() const { return !failure && summarySaved; }
     int worksheetsSaved() const;
-    long long skippedOf(Skipped::Kind kind) const;
+    long long skippedOf(Skipped::Kind kind) const;  // items listed in `skipped`
 };
 
 // Progress as meaning. Calls come per cell in function mode, so an implementation keeps the

@@ -124,19 +124,22 @@ ConsolidateResult consolidateByPosition(SourceOpener& sources, Worksheet& target
     }
     ConsolidateResult result;
     AreaTotals totals(area);
+    std::map<std::pair<int, int>, IgnoredValue> ignored;
     for (size_t i = 0; i < areas.size(); ++i) {
         const CellArea& from = areas[i].area;
         const int rowShift = area.firstRow - from.firstRow, columnShift = area.firstColumn - from.firstColumn;
         const OpenedSource source = sources.open(areas[i]);
         source.sheet.forEachValue(from, [&](int row, int column, const CellValue& value) {
-            if (totals.add(row + rowShift, column + columnShift, value, source.dates1904) != Contribution::AddsNothing) return;
-            if (result.ignored.size() < ConsolidateResult::kIgnoredListed) result.ignored.push_back({i, {row, column}, value});
+            const int at = row + rowShift, to = column + columnShift;
+            if (totals.add(at, to, value, source.dates1904) != Contribution::AddsNothing) return;
+            ++ignored.try_emplace({at, to}, IgnoredValue{{at, to}, i, {row, column}, value, 0}).first->second.count;
             ++result.ignoredCount;
         });
         sources.release(areas[i]);
     }
     checkWritable(target, area);
     result.cellsWritten = writeArea(target, totals);
+    for (auto& [at, entry] : ignored) result.ignored.push_back(std::move(entry));
     return result;
 }
 

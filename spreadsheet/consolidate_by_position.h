@@ -35,19 +35,22 @@ public:
     virtual void release(const SourceArea& /*source*/) {}
 };
 
-// A source cell whose value adds nothing: a text that does not read as a number, an error
-// value or a boolean.
+// Source values that add nothing (texts that do not read as numbers, error values,
+// booleans) at one position of the area: how many, and the first of them.
 struct IgnoredValue {
-    size_t source = 0;  // index into the sources
-    CellAddress cell;
+    CellAddress position;  // in the target area
+    size_t source = 0;     // index into the sources of the first
+    CellAddress cell;      // in that source's area
     CellValue value;
+    long long count = 0;
 };
 
 struct ConsolidateResult {
     long long cellsWritten = 0;
     long long ignoredCount = 0;
-    std::vector<IgnoredValue> ignored;  // the first kIgnoredListed of them
-    static constexpr size_t kIgnoredListed = 200;
+    // One entry per position of the target area where something added nothing (so no more
+    // than the area has cells), in the target's numbering.
+    std::vector<IgnoredValue> ignored;
 };
 
 // All or nothing: nothing is written when the area is not an area of the sheet, a source

@@ -64,30 +64,4 @@ TEST(CellTexts, EveryKind) {
     EXPECT_EQ(sbx::cli::formatCell(CellValue::number(45322.0)), "45322");
 }
 
-struct AddressCase {
-    const char* text;
-    int row;     // 0: not an address
-    int column;
-};
-
-class Address : public testing::TestWithParam<AddressCase> {};
-
-TEST_P(Address, Parses) {
-    const auto parsed = sbx::parseCellAddress(GetParam().text);
-    if (GetParam().row == 0) {
-        EXPECT_FALSE(parsed.has_value()) << GetParam().text;
-    } else {
-        ASSERT_TRUE(parsed.has_value()) << GetParam().text;
-        EXPECT_EQ(parsed->row, GetParam().row);
-        EXPECT_EQ(parsed->column, GetParam().column);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Cli, Address, testing::Values(
-    AddressCase{"a3", 3, 1}, AddressCase{"H20", 20, 8}, AddressCase{"ab20", 20, 28},
-    AddressCase{"iv65536", 65536, 256}, AddressCase{"z1", 1, 26},
-    AddressCase{"iw1", 0, 0}, AddressCase{"a0", 0, 0}, AddressCase{"a65537", 0, 0},
-    AddressCase{"a03", 0, 0}, AddressCase{"", 0, 0}, AddressCase{"3a", 0, 0},
-    AddressCase{"a", 0, 0}, AddressCase{"a3x", 0, 0}, AddressCase{"aaa1", 0, 0}));
-
 }  // namespace

@@ -57,6 +57,7 @@ protected:
     test::ScriptedClock clock;
     WorkspacePaths paths{std::filesystem::path("/pool")};
     std::vector<std::string> selected;
+    long long addingNothing = 0;  // labels and error values put into the sources counted
     // Expected totals by worksheet and (row, column), per mode.
     std::map<std::string, std::map<std::pair<int, int>, double>> functionTotals, efficiencyTotals;
 
@@ -89,6 +90,8 @@ protected:
                     const Made m = makeCell(file, static_cast<int>(s), r, c);
                     sheet.set(r, c, m.stored);
                     if (countTowardTotals) {
+                        const CellKind kind = m.stored.kind();
+                        if (kind == CellKind::Error || m.stored == CellValue::text("合计")) ++addingNothing;
                         functionTotals[sheets[s]][{r, c}] += m.functionAdds;
                         efficiencyTotals[sheets[s]][{r, c}] += m.efficiencyAdds;
                     }
@@ -165,7 +168,16 @@ TEST_F(RunTest, FunctionModeAddsEveryCellAndHandsOver) {
     ASSERT_EQ(postRun.archived.size(), 1u);
     EXPECT_EQ(postRun.archived[0], expectedList);
     EXPECT_EQ(postRun.exportOffers, 0);
-    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+    // Labels and error values of the sources are counted and named, nothing was left out.
+    EXPECT_EQ(out.report.ignoredValues, addingNothing);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_GT(out.report.misplacedValues, 0);
+    EXPECT_LE(out.report.misplacedValues, addingNothing);
+    EXPECT_EQ(dialogs.messages[0].rfind("汇总已完成。\r应为数字却不是数字、未计入合计的单元格 " +
+                                            std::to_string(out.report.misplacedValues) + " 个：",
+                                        0),
+              0u)
+        << dialogs.messages[0];
     EXPECT_EQ(dialogs.questions, (std::vector<std::string>{run_text::kArchiveQuestion, run_text::kExportQuestion}));
     EXPECT_EQ(status.hints, (std::vector<std::string>{run_text::kHintArchive, run_text::kHintArchiveExplained,
                                                       run_text::kHintSummaryMade, run_text::kHintKeptAtHome}));
@@ -242,7 +254,7 @@ TEST_F(RunTest, TextNumbersAddAsNumbersAndLabelsAddNothing) {
     const RunSummary out = runFunctionMode(setup());
     ASSERT_EQ(out.state, RunState::Finished);
     EXPECT_EQ(summarySheet(kIncome).at(2, 2), CellValue::number(29));
-    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{"汇总已完成。\r应为数字却不是数字、未计入合计的单元格 1 个：f2.xls 收入明细!b2 “合计”"});
 }
 
 TEST_F(RunTest, SparseWholeSheetRangeOnlyTouchesCellsWithValues) {
@@ -321,7 +333,8 @@ TEST_F(RunTest, MissingFileIsNamedAtTheEnd) {
         EXPECT_EQ(out.state, RunState::Finished);
         EXPECT_EQ(out.runList, (std::vector<std::string>{name(1), name(2)}));
         ASSERT_EQ(dialogs.messages.size(), 1u);
-        EXPECT_EQ(dialogs.messages[0], "汇总已完成，但以下内容未能汇入：\r汇表池中找不到的文件 1 个：gone.xls");
+        EXPECT_EQ(dialogs.messages[0].rfind("汇总已完成，但以下内容未能汇入：\r汇表池中找不到的文件 1 个：gone.xls\r应为数字", 0), 0u)
+            << dialogs.messages[0];
         EXPECT_EQ(dialogs.questions.size(), 2u);  // the report comes before the questions
     }
 }
@@ -355,7 +368,8 @@ TEST_F(RunTest, ProtectedSummaryCellKeepsItsContentInFunctionMode) {
     }
     EXPECT_EQ(out.report.refusedCells, 1);
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0], "汇总已完成，但以下内容未能汇入：\r拒绝写入的汇总单元格 1 个：收入明细!c5");
+    EXPECT_EQ(dialogs.messages[0].rfind("汇总已完成，但以下内容未能汇入：\r拒绝写入的汇总单元格 1 个：收入明细!c5\r应为数字", 0), 0u)
+        << dialogs.messages[0];
 }
 
 TEST_F(RunTest, ProtectedSummaryEndsAnEfficiencyRunAndBlocksTheMode) {
@@ -413,7 +427,8 @@ TEST_F(RunTest, FunctionModeFileLackingALaterWorksheetIsSkippedAndTold) {
     expectTotals(kCost, functionTotals[kCost]);  // report_2 made no 成本费用 totals
     EXPECT_EQ(out.runList, (std::vector<std::string>{name(1), name(2), name(3)}));
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0], "汇总已完成，但以下内容未能汇入：\r缺少该工作表的文件 1 个：[成本费用] report_2.xls");
+    EXPECT_EQ(dialogs.messages[0].rfind("汇总已完成，但以下内容未能汇入：\r缺少该工作表的文件 1 个：[成本费用] report_2.xls\r应为数字", 0), 0u)
+        << dialogs.messages[0];
 }
 
 TEST_F(RunTest, EfficiencyModeFileLackingAWorksheetStopsTheRun) {

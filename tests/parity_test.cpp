@@ -12,10 +12,6 @@
 namespace sbx {
 namespace {
 
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 // Empty when `got` is what expected.tsv says (kind empty, number or date; the value exactly);
 // otherwise what it holds instead.
@@ -46,13 +42,15 @@ TEST(Parity, BothModesWriteTheIndependentlyComputedSummary) {
                     << f[0] << " '" << f[1] << "'!" << f[2];
             } else if (f[0] == "ignored") {
                 ignored += std::stoll(f[2]);
-                const auto onSheet = std::count_if(report.skipped.begin(), report.skipped.end(), [&](const Skipped& s) {
-                    return s.kind == Skipped::Kind::AddsNothing && lower(s.worksheet) == lower(f[1]);
-                });
-                EXPECT_EQ(onSheet, std::stoll(f[2])) << "values that add nothing on '" << f[1] << "'";
             }
         }
         EXPECT_EQ(report.ignoredValues, ignored);
+        // Those listed lie where the other sources hold amounts: the total there is one.
+        for (const Skipped& item : report.skipped) {
+            if (item.kind != Skipped::Kind::AddsNothing) continue;
+            const CellKind kind = summary.worksheet(item.worksheet).cell(item.cell.row, item.cell.column).kind();
+            EXPECT_TRUE(kind == CellKind::Number || kind == CellKind::Date) << item.worksheet << "!" << cellName(item.cell);
+        }
         host->quit();
     }
 

@@ -43,7 +43,9 @@ for sheet in ["收入明细", "成本费用"]:
                         n = float(cell.value.strip().replace(",", ""))
                     except ValueError:
                         continue
-                    totals["function"][(r, c)] = totals["function"].get((r, c), 0) + n
+                    # Both modes add texts that read as numbers.
+                    for mode in totals:
+                        totals[mode][(r, c)] = totals[mode].get((r, c), 0) + n
     for mode, cells in totals.items():
         for r in rows:
             for c in cols:

@@ -91,7 +91,7 @@ void QtStatusView::cellShown() {
 }
 
 void QtStatusView::setHint(const std::string& text) {
-    field(11)->setText(qtText(text));
+    c_.text11->setText(qtText(text));
     repaintIfDue();
 }
 

@@ -65,8 +65,9 @@ private slots:
         JobWindowHarness h;
         auto* window = setUpJob(h, "sheets_10_blank_names");
         QVERIFY(window != nullptr);
-        QCOMPARE(h.job.sheetNames[1], std::string(" 表 1   "));
-        QCOMPARE(h.job.sheetNames[2], std::string("表2    "));
+        // The job keeps the real names; only the check boxes show them padded.
+        QCOMPARE(h.job.sheetNames[1], std::string(" 表 1 "));
+        QCOMPARE(h.job.sheetNames[2], std::string("表2  "));
         QCOMPARE(window->findChild<QCheckBox*>("chk11")->text(), QString(" 表 1   "));
         QCOMPARE(window->height(), twips::clientHeight(3978));
         QVERIFY(!window->scrollBar().isHidden());
@@ -97,7 +98,7 @@ private slots:
         window->findChild<QCheckBox*>("chk11")->setChecked(true);
         h.dialogs.expectMessage("你选择了  2 个工作表.");
         QVERIFY(clickScripted(button(window, "Command1"), h.dialogs));
-        QCOMPARE(h.job.chosenSheets, (std::vector<std::string>{"", " 表 1   ", "表10"}));
+        QCOMPARE(h.job.chosenSheets, (std::vector<std::string>{"", " 表 1 ", "表10"}));
         auto* entry = RangeEntryWindow::findOpen();
         QVERIFY(entry != nullptr);
         QCOMPARE(entry->box(1, 1)->text(), QString(" 表 1   "));
