@@ -218,8 +218,9 @@ std::string describePoolFile(const WorkspacePaths& paths, const std::string& nam
                              const std::function<std::unique_ptr<SpreadsheetHost>()>& makeHost) {
     const fs::path file = paths.poolFile(name);
     std::string text = "文件：" + name;
-    if (const std::string notAFile = notAWorkbookFileText(file); !notAFile.empty()) return text + "\r" + notAFile;
     std::error_code error;
+    // A FIFO would block the reading of its worksheets; a missing file says so below.
+    if (fs::exists(fs::status(file, error)) && !isRegularWorkbookFile(file)) return text + "\r" + notAWorkbookFileText(file);
     const std::uintmax_t size = fs::file_size(file, error);
     if (error) return text + "\r无法读取文件属性：" + error.message();
     const fs::file_time_type changed = fs::last_write_time(file, error);
