@@ -14,6 +14,7 @@
 #include <exception>
 
 #include "spreadsheet/utf8_path.h"
+#include "spreadsheet/workbook_error.h"
 #include "workspace/file_kind.h"
 
 namespace sbx {
