@@ -1,12 +1,15 @@
-// shubuxing: the desktop program. Start-up runs before the main window shows; closing the
-// main window ends the program and every window with it.
+// shubuxing: the desktop program. It holds the working folder's lock while it runs; start-up
+// runs before the main window shows; closing the main window ends the program and every
+// window with it.
 //
 // usage: shubuxing [--no-splash]
 #include <QApplication>
 #include <QStringList>
+#include <optional>
 
 #include "app/main_window.h"
 #include "ui/qt_dialogs.h"
+#include "workspace/workspace_lock.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -14,7 +17,20 @@ int main(int argc, char* argv[]) {
     const bool skipSplash = QApplication::arguments().contains(QStringLiteral("--no-splash"));
 
     sbx::QtDialogs dialogs;  // parentless until the main window shows: start-up asks first
-    sbx::MainWindow window(sbx::MainWindowServices{dialogs, sbx::WorkspacePaths::fromEnvironment()});
+    std::optional<sbx::WorkspacePaths> paths;
+    try {
+        paths = sbx::WorkspacePaths::fromEnvironment();
+    } catch (const sbx::WorkingFolderError& error) {
+        dialogs.message(error.what());
+        return 1;
+    }
+    // One program per working folder: a second one would mix its runs into the same summary.
+    const sbx::WorkspaceLock::Attempt lock = sbx::WorkspaceLock::acquire(*paths);
+    if (!lock.lock) {
+        dialogs.message(lock.refusal);
+        return 1;
+    }
+    sbx::MainWindow window(sbx::MainWindowServices{dialogs, *paths});
     QObject::connect(&window, &sbx::MainWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     window.startUp(skipSplash ? std::chrono::milliseconds(0) : sbx::kSplashTime);

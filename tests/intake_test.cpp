@@ -8,6 +8,9 @@
 #include <fstream>
 #include <string>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "tests/support/scripted_dialogs.h"
 #include "workspace/intake.h"
 
@@ -215,6 +218,39 @@ TEST_F(IntakeTest, AMissingSummaryFolderIsReportedButTheFileIsTakenIn) {
     EXPECT_EQ(takeIn(source_, {"a.xls"}), IntakeOutcome::Done);
     EXPECT_EQ(list_.names(), Names{"a.xls"});
     EXPECT_EQ(pool("a.xls"), "A");
+}
+
+// A FIFO, a folder or a device picked under an .xls name is named and skipped, never opened
+// (a FIFO would block the window for good); the files around it are taken in.
+TEST_F(IntakeTest, WhatIsNoRegularFileIsNamedAndSkipped) {
+    alarm(30);  // a copy that blocks on the FIFO fails the test instead of hanging it
+    write(source_ / "a.xls", "A");
+    ASSERT_EQ(mkfifo((source_ / "pipe.xls").c_str(), 0600), 0);
+    fs::create_directories(source_ / "folder.xls");
+    fs::create_symlink("/dev/null", source_ / "device.xls");
+    dialogs_.expectMessageContaining("pipe.xls”不是表格文件：这是一个命名管道")
+        .expectMessageContaining("folder.xls”不是表格文件：这是一个文件夹")
+        .expectMessageContaining("device.xls”不是表格文件：这是一个设备")
+        .expectMessage(text::kAllTakenIn);
+    EXPECT_EQ(takeIn(source_, {"pipe.xls", "folder.xls", "device.xls", "a.xls"}), IntakeOutcome::Done);
+    alarm(0);
+    EXPECT_EQ(list_.names(), Names{"a.xls"});
+    EXPECT_EQ(poolFolderFiles(), Names{"a.xls"});
+    EXPECT_EQ(total(), "A");
+}
+
+// A read-only file taken in gives a pool copy and a summary with the user's default
+// permissions, so that the runs can write the summary.
+TEST_F(IntakeTest, AReadOnlyFileGivesWritableCopies) {
+    write(root_ / "probe", "");
+    const fs::perms defaults = fs::status(root_ / "probe").permissions();
+    write(source_ / "a.xls", "A");
+    fs::permissions(source_ / "a.xls", fs::perms::owner_read);
+    dialogs_.expectMessage(text::kAllTakenIn);
+    EXPECT_EQ(takeIn(source_, {"a.xls"}), IntakeOutcome::Done);
+    EXPECT_EQ(fs::status(paths().summaryWorkbook()).permissions(), defaults);
+    EXPECT_EQ(fs::status(paths().poolFile("a.xls")).permissions(), defaults);
+    EXPECT_EQ(total(), "A");
 }
 
 }  // namespace

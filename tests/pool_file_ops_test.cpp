@@ -7,7 +7,11 @@
 #include <fstream>
 #include <string>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "tests/support/scripted_dialogs.h"
+#include "workspace/file_kind.h"
 #include "workspace/pool.h"
 #include "workspace/pool_file_ops.h"
 
@@ -87,16 +91,50 @@ TEST_F(PoolFileOpsTest, ReplaceFileThatFailsHalfWayKeepsTheOldFileWhole) {
     EXPECT_EQ(folderFiles(), Names{"a.xls"});
 }
 
-TEST_F(PoolFileOpsTest, ScreeningRefusesPathsDotsReservedAndOverlongNames) {
-    for (const char* bad : {"a/b", "a\\b", "..", "../x", "a..b", "a:b", "a*", "a?", "a|b", "a<b", "a\"b", "CON", "nul",
-                            "com1", "Lpt9.txt", "tab\there"}) {
-        EXPECT_TRUE(sbx::screenNewFileName(bad).has_value()) << bad;
+// The one rule for names typed for the pool, new file names and archive folders alike.
+TEST_F(PoolFileOpsTest, ScreeningRefusesPathsDotsReservedBlankAndOverlongNames) {
+    for (const char* bad : {"a/b", "a\\b", "..", "../x", "a..b", ".", " . ", "a:b", "a*", "a?", "a|b", "a<b", "a\"b", "CON",
+                            "nul", "nul.txt", " con ", "com1", "Lpt9.txt", "tab\there", "", "   ", "\xE3\x80\x80",
+                            " \xE3\x80\x80\t", "a.", "报表."}) {
+        EXPECT_TRUE(sbx::screenTypedName(bad).has_value()) << bad;
     }
-    EXPECT_TRUE(sbx::screenNewFileName(std::string(252, 'x')).has_value());
-    for (const char* good : {"b", "b.xls", "二分公司", "a.b", "console", "com10"}) {
-        EXPECT_FALSE(sbx::screenNewFileName(good).has_value()) << good;
+    EXPECT_TRUE(sbx::screenTypedName(std::string(252, 'x')).has_value());
+    for (const char* good : {"b", "b.xls", "二分公司", "a.b", "console", "com10", " x ", "con2", "nulx.txt"}) {
+        EXPECT_FALSE(sbx::screenTypedName(good).has_value()) << good;
     }
-    EXPECT_FALSE(sbx::screenNewFileName(std::string(251, 'x')).has_value());
+    EXPECT_FALSE(sbx::screenTypedName(std::string(251, 'x')).has_value());
+}
+
+// A copy is bytes only: the new file's permissions are the user's defaults, whatever the
+// source's were, so a read-only pool file never makes a read-only summary.
+TEST_F(PoolFileOpsTest, AReplacedFileGetsDefaultPermissionsNotTheSources) {
+    write("probe.xls", "");
+    const fs::perms defaults = fs::status(paths().poolFile("probe.xls")).permissions();
+    const fs::path source = root_ / "read-only.xls";
+    std::ofstream(source, std::ios::binary) << "RO";
+    fs::permissions(source, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    write("a.xls", "old");
+    for (const fs::path& target : {paths().poolFile("a.xls"), paths().summaryWorkbook()}) {
+        ASSERT_FALSE(sbx::replaceFile(source, target)) << target;
+        EXPECT_EQ(fs::status(target).permissions(), defaults) << target;
+        std::ifstream in(target, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "RO");
+    }
+}
+
+// Neither a FIFO (which would block the copy for good) nor a folder is copied as a workbook.
+TEST_F(PoolFileOpsTest, ReplaceFileRefusesAFifoOrAFolderAndLeavesTheTargetAlone) {
+    alarm(30);  // a copy that blocks on the FIFO fails the test instead of hanging it
+    ASSERT_EQ(mkfifo(sbx::utf8String(root_ / "pipe.xls").c_str(), 0600), 0);
+    fs::create_directories(root_ / "folder.xls");
+    write("a.xls", "old");
+    for (const char* source : {"pipe.xls", "folder.xls"}) {
+        EXPECT_TRUE(sbx::replaceFile(root_ / source, paths().poolFile("a.xls"))) << source;
+        EXPECT_EQ(read("a.xls"), "old");
+        EXPECT_NE(sbx::notAWorkbookFileText(root_ / source).find(source), std::string::npos);
+    }
+    EXPECT_EQ(folderFiles(), Names{"a.xls"});
+    alarm(0);
 }
 
 TEST_F(PoolFileOpsTest, TrimBlanksRemovesOrdinaryAndFullWidthBlanksAtBothEnds) {
@@ -235,6 +273,11 @@ TEST_F(PoolFileOpsTest, DescribeShowsSizeTimeAndWorksheetsOrWhyTheyCannotBeRead)
 
     EXPECT_NE(sbx::describePoolFile(paths(), "missing.xls", sbx::makeNativeHost).find("无法读取文件属性"),
               std::string::npos);
+    // A FIFO named like a pool file is named as such, never opened.
+    alarm(30);
+    ASSERT_EQ(mkfifo(sbx::utf8String(paths().poolFile("pipe.xls")).c_str(), 0600), 0);
+    EXPECT_NE(sbx::describePoolFile(paths(), "pipe.xls", sbx::makeNativeHost).find("命名管道"), std::string::npos);
+    alarm(0);
 }
 
 }  // namespace

@@ -3,13 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <string>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "tests/support/scripted_dialogs.h"
 #include "workspace/pool.h"
 #include "workspace/startup.h"
+#include "workspace/summary_history.h"
 
 namespace fs = std::filesystem;
 using sbx::StartupState;
@@ -111,7 +119,7 @@ TEST_F(StartupTest, EmptyPoolLeavesAnEarlierSummaryWorkbookAlone) {
 TEST_F(StartupTest, OkKeepsThePoolInListingOrderAndCopiesTheLastOne) {
     mixedPool();
     ScriptedDialogs dialogs;
-    dialogs.expectOkCancel(text::kWorkOnPool, true);
+    dialogs.expectMessageContaining(text::kPreviousSummaryKept).expectOkCancel(text::kWorkOnPool, true);
     const auto outcome = sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_EQ(outcome.state, StartupState::PoolKept);
@@ -126,7 +134,9 @@ TEST_F(StartupTest, OkKeepsThePoolInListingOrderAndCopiesTheLastOne) {
 TEST_F(StartupTest, CancelThenCancelKeepsEverything) {
     mixedPool();
     ScriptedDialogs dialogs;
-    dialogs.expectOkCancel(text::kWorkOnPool, false).expectOkCancel(text::kClearPool, false);
+    dialogs.expectMessageContaining(text::kPreviousSummaryKept)
+        .expectOkCancel(text::kWorkOnPool, false)
+        .expectOkCancel(text::kClearPool, false);
     const auto outcome = sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_EQ(outcome.state, StartupState::PoolKept);
@@ -140,7 +150,9 @@ TEST_F(StartupTest, CancelThenCancelKeepsEverything) {
 TEST_F(StartupTest, CancelThenOkDeletesOnlyThePoolFiles) {
     mixedPool();
     ScriptedDialogs dialogs;
-    dialogs.expectOkCancel(text::kWorkOnPool, false).expectOkCancel(text::kClearPool, true);
+    dialogs.expectMessageContaining(text::kPreviousSummaryKept)
+        .expectOkCancel(text::kWorkOnPool, false)
+        .expectOkCancel(text::kClearPool, true);
     const auto outcome = sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_EQ(outcome.state, StartupState::PoolDeleted);
@@ -164,7 +176,8 @@ TEST_F(StartupTest, AFileThatCannotBeDeletedIsNamedAndStaysListed) {
     ScriptedDialogs dialogs;
     // Between the two questions b.xls turns into a folder with content, which no plain
     // delete removes (running as root defeats permission tricks).
-    dialogs.expectOkCancel(text::kWorkOnPool, false)
+    dialogs.expectMessageContaining(text::kPreviousSummaryKept)
+        .expectOkCancel(text::kWorkOnPool, false)
         .then([&] {
             fs::remove(pool / "b.xls");
             write(pool / "b.xls" / "inside.txt", "x");
@@ -173,7 +186,7 @@ TEST_F(StartupTest, AFileThatCannotBeDeletedIsNamedAndStaysListed) {
         .expectMessageContaining("b.xls");
     const auto outcome = sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
-    EXPECT_EQ(dialogs.messages().at(0).find("a.xls"), std::string::npos);
+    EXPECT_EQ(dialogs.messages().at(1).find("a.xls"), std::string::npos);
     EXPECT_EQ(outcome.state, StartupState::PoolDeleted);
     EXPECT_EQ(outcome.poolList, std::vector<std::string>{"b.xls"});
     EXPECT_TRUE(outcome.command2Enabled);
@@ -226,6 +239,159 @@ TEST_F(StartupTest, ASummaryCopyThatBreaksOffKeepsTheOldSummaryWhole) {
     EXPECT_TRUE(sbx::refreshSummaryWorkbook(paths(), "a.xls").empty());
     std::ifstream copied(paths().summaryWorkbook(), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copied), {}), std::string(10000, 'A'));
+}
+
+// A read-only pool file gives a summary with the user's default permissions: the runs that
+// follow must be able to write it.
+TEST_F(StartupTest, AReadOnlyPoolFileGivesAWritableSummary) {
+    write(root_ / "probe", "");
+    const fs::perms defaults = fs::status(root_ / "probe").permissions();
+    write(paths().poolDirectory() / "a.xls", "A");
+    fs::permissions(paths().poolDirectory() / "a.xls", fs::perms::owner_read | fs::perms::group_read);
+    for (int start = 0; start < 2; ++start) {
+        ScriptedDialogs dialogs;
+        dialogs.expectOkCancel(text::kWorkOnPool, true);
+        sbx::runStartup(paths(), dialogs);
+        EXPECT_EQ(dialogs.problems(), "") << start;
+        EXPECT_EQ(fs::status(paths().summaryWorkbook()).permissions(), defaults) << start;
+        EXPECT_EQ(read(paths().summaryWorkbook()), "A");
+    }
+}
+
+// Only regular files (and links to them) are pool files: a FIFO named x.xls would block the
+// start-up copy for good, and a folder, device or dangling link is no workbook.
+TEST_F(StartupTest, OnlyRegularFilesAndLinksToThemAreListed) {
+    alarm(30);  // a start-up that blocks on the FIFO fails instead of hanging
+    const fs::path pool = paths().poolDirectory();
+    write(pool / "a.xls", "A");
+    write(root_ / "outside.bin", "LINKED");
+    fs::create_directories(pool / "folder.xls");
+    ASSERT_EQ(mkfifo((pool / "pipe.xls").c_str(), 0600), 0);
+    fs::create_symlink(root_ / "outside.bin", pool / "link.xls");
+    fs::create_symlink(pool / "pipe.xls", pool / "to-pipe.xls");
+    fs::create_symlink(root_ / "missing.bin", pool / "gone.xls");
+    fs::create_symlink("/dev/null", pool / "device.xls");
+    ScriptedDialogs dialogs;
+    dialogs.expectOkCancel(text::kWorkOnPool, true);
+    const auto outcome = sbx::runStartup(paths(), dialogs);
+    alarm(0);
+    EXPECT_EQ(dialogs.problems(), "");
+    EXPECT_EQ(std::set<std::string>(outcome.poolList.begin(), outcome.poolList.end()),
+              (std::set<std::string>{"a.xls", "link.xls"}));
+    EXPECT_EQ(read(paths().summaryWorkbook()), outcome.poolList.back() == "a.xls" ? "A" : "LINKED");
+}
+
+// The summary that start-up replaces is kept in hz/历史 and the user is told where; a summary
+// that equals the new copy is not kept again.
+TEST_F(StartupTest, APreviousSummaryThatDiffersIsKeptAndNamed) {
+    write(paths().poolDirectory() / "a.xls", "A");
+    write(paths().summaryWorkbook(), "the summary of last time");
+    ScriptedDialogs dialogs;
+    dialogs.expectMessageContaining(text::kPreviousSummaryKept).expectOkCancel(text::kWorkOnPool, true);
+    sbx::runStartup(paths(), dialogs);
+    EXPECT_EQ(dialogs.problems(), "");
+    const fs::path history = sbx::summaryHistoryDirectory(paths());
+    std::vector<fs::path> kept(fs::directory_iterator(history), fs::directory_iterator{});
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_TRUE(sbx::isKeptSummaryName(kept[0].filename().string())) << kept[0];
+    EXPECT_EQ(read(kept[0]), "the summary of last time");
+    EXPECT_EQ(dialogs.messages().at(0), std::string(text::kPreviousSummaryKept) + sbx::utf8String(kept[0]));
+    EXPECT_EQ(read(paths().summaryWorkbook()), "A");
+
+    // The next start finds the summary equal to the pool file: nothing more is kept or said.
+    ScriptedDialogs again;
+    again.expectOkCancel(text::kWorkOnPool, true);
+    sbx::runStartup(paths(), again);
+    EXPECT_EQ(again.problems(), "");
+    EXPECT_EQ(std::distance(fs::directory_iterator(history), fs::directory_iterator{}), 1);
+}
+
+TEST_F(StartupTest, KeptSummariesAreTheNewestTwentyAndNothingElseIsRemoved) {
+    const fs::path history = sbx::summaryHistoryDirectory(paths());
+    for (int i = 10; i < 35; ++i) write(history / ("total-20260101-0000" + std::to_string(i) + ".xls"), "old");
+    for (const char* other : {"notes.txt", "total-old.xls", "total-20260101-000001.xls.bak", "mine.xls"}) {
+        write(history / other, "user's");
+    }
+    write(paths().poolDirectory() / "a.xls", "A");
+    write(paths().summaryWorkbook(), "S1");
+    // Two keeps within one second get two names.
+    const auto when = std::chrono::system_clock::now();
+    const auto first = sbx::keepPreviousSummary(paths(), paths().poolFile("a.xls"), when);
+    write(paths().summaryWorkbook(), "S2");
+    const auto second = sbx::keepPreviousSummary(paths(), paths().poolFile("a.xls"), when);
+    ASSERT_TRUE(first.keptAs && second.keptAs) << first.failure << second.failure;
+    EXPECT_NE(*first.keptAs, *second.keptAs);
+    EXPECT_EQ(read(*first.keptAs), "S1");
+    EXPECT_EQ(read(*second.keptAs), "S2");
+
+    std::set<std::string> kept, others;
+    for (const auto& entry : fs::directory_iterator(history)) {
+        const std::string name = entry.path().filename().string();
+        (sbx::isKeptSummaryName(name) ? kept : others).insert(name);
+    }
+    EXPECT_EQ(kept.size(), sbx::kKeptSummaries);
+    EXPECT_TRUE(kept.contains(first.keptAs->filename().string()));
+    EXPECT_TRUE(kept.contains(second.keptAs->filename().string()));
+    // The seven oldest went: 10 to 16.
+    EXPECT_FALSE(kept.contains("total-20260101-000016.xls"));
+    EXPECT_TRUE(kept.contains("total-20260101-000017.xls"));
+    EXPECT_EQ(others, (std::set<std::string>{"notes.txt", "total-old.xls", "total-20260101-000001.xls.bak", "mine.xls"}));
+}
+
+TEST(KeptSummaryNames, OnlyTheStampPattern) {
+    for (const char* good : {"total-20261207-153000.xls", "total-20261207-153000-2.xls"}) {
+        EXPECT_TRUE(sbx::isKeptSummaryName(good)) << good;
+    }
+    for (const char* bad : {"total.xls", "total-2026127-153000.xls", "total-20261207-153000.xlsx", "total-20261207_153000.xls",
+                            "Total-20261207-153000.xls", "total-20261207-153000-.xls", "total-20261207-153000-x.xls"}) {
+        EXPECT_FALSE(sbx::isKeptSummaryName(bad)) << bad;
+    }
+}
+
+// A file named hz where the summary folder belongs is named in a message; the pool is still
+// listed and the file is left alone.
+TEST_F(StartupTest, AFileNamedHzIsNamedAndThePoolIsStillListed) {
+    write(paths().poolDirectory() / "a.xls", "A");
+    write(paths().summaryDirectory(), "not a folder");
+    ScriptedDialogs dialogs;
+    dialogs.expectMessageContaining(sbx::utf8String(paths().summaryDirectory()) + " 不是文件夹")
+        .expectOkCancel(text::kWorkOnPool, true);
+    const auto outcome = sbx::runStartup(paths(), dialogs);
+    EXPECT_EQ(dialogs.problems(), "");
+    EXPECT_EQ(outcome.state, StartupState::PoolKept);
+    EXPECT_EQ(outcome.poolList, std::vector<std::string>{"a.xls"});
+    EXPECT_EQ(read(paths().summaryDirectory()), "not a folder");
+}
+
+// The working folder is absolute whatever the environment gives, so that nothing that
+// changes the current folder later can move the pool.
+TEST(WorkingFolder, IsAbsoluteFromEverySource) {
+    const fs::path here = fs::current_path();
+    using Opt = std::optional<std::string>;
+    EXPECT_EQ(WorkspacePaths::fromSettings(Opt("rel/kx"), Opt("/h"), fs::path("/a")).poolDirectory(), here / "rel" / "kx");
+    EXPECT_EQ(WorkspacePaths::fromSettings(Opt("./k"), std::nullopt, std::nullopt).poolDirectory(), here / "k");
+    EXPECT_EQ(WorkspacePaths::fromSettings(Opt("/w/kx"), Opt("/h"), std::nullopt).poolDirectory(), fs::path("/w/kx"));
+    EXPECT_EQ(WorkspacePaths::fromSettings(std::nullopt, Opt("/h"), fs::path("/a")).poolDirectory(), fs::path("/h/kx"));
+    EXPECT_EQ(WorkspacePaths::fromSettings(std::nullopt, Opt("home"), std::nullopt).poolDirectory(), here / "home" / "kx");
+    EXPECT_EQ(WorkspacePaths::fromSettings(std::nullopt, std::nullopt, fs::path("/a")).poolDirectory(), fs::path("/a/kx"));
+    EXPECT_THROW(WorkspacePaths::fromSettings(std::nullopt, std::nullopt, std::nullopt), sbx::WorkingFolderError);
+    EXPECT_EQ(WorkspacePaths("kx").poolDirectory(), here / "kx");
+    EXPECT_EQ(WorkspacePaths("kx").poolPrefix(), sbx::utf8String(here / "kx") + "/");
+}
+
+TEST(WorkingFolder, WithoutHomeTheAccountsHomeFolderIsUsed) {
+    const std::optional<std::string> savedHome = std::getenv("HOME") ? std::optional<std::string>(std::getenv("HOME")) : std::nullopt;
+    const std::optional<std::string> savedOwn =
+        std::getenv("SHUBUXING_HOME") ? std::optional<std::string>(std::getenv("SHUBUXING_HOME")) : std::nullopt;
+    unsetenv("HOME");
+    unsetenv("SHUBUXING_HOME");
+    const fs::path pool = WorkspacePaths::fromEnvironment().poolDirectory();
+    if (savedHome) setenv("HOME", savedHome->c_str(), 1);
+    if (savedOwn) setenv("SHUBUXING_HOME", savedOwn->c_str(), 1);
+    const passwd* account = getpwuid(getuid());
+    ASSERT_NE(account, nullptr);
+    EXPECT_EQ(pool, fs::path(account->pw_dir) / "kx");
+    EXPECT_TRUE(pool.is_absolute());
 }
 
 TEST(ScriptedDialogs, AnUnexpectedPromptFailsAndIsRecorded) {

@@ -36,6 +36,12 @@ bool isUnder(const QString& folder, const QString& root) {
     return folder.compare(root, cs) == 0 || folder.startsWith(prefix, cs);
 }
 
+// Whether the lists can show `folder`: it exists and its entries can be read.
+bool canEnter(const QString& folder) {
+    const QFileInfo info(folder);
+    return info.isDir() && info.isReadable() && info.isExecutable();
+}
+
 }  // namespace
 
 QStringList FileIntakeWindow::systemDriveRoots() {
@@ -146,11 +152,12 @@ void FileIntakeWindow::showFolder() {
 
 bool FileIntakeWindow::changeFolder(const QString& path) {
     const QString absolute = QDir(path).absolutePath();
-    if (!QDir(absolute).exists() || !QDir::setCurrent(absolute)) {
+    if (!canEnter(absolute)) {
         context_.dialogs.message("无法打开文件夹：" + shownPath(absolute).toUtf8().toStdString());
         return false;
     }
-    // The folder as the user reached it (through a link, say); the process resolves it alike.
+    // The folder as the user reached it (through a link, say). The process's current folder
+    // stays where it was: the pool and every other path are absolute and do not follow it.
     folder_ = QDir::cleanPath(absolute);
     // Walking up out of the home folder lands on the root's entry.
     if (const int drive = driveOf(folder_); drive >= 0) drive1_->setCurrentIndex(drive);
@@ -162,7 +169,7 @@ void FileIntakeWindow::changeDrive(int index) {
     drive1_->setCurrentIndex(index);
     // The drive's current folder: the one shown if it lies on that drive, else its root.
     const QString target = index == driveOf(folder_) ? folder_ : drive1_->itemData(index).toString();
-    if (!QDir(target).exists() || !QDir::setCurrent(target)) {
+    if (!canEnter(target)) {
         // The drive list shows the new drive; the folder and file lists keep the old folder.
         context_.dialogs.message(intake_text::kDriveNotReady);
         return;

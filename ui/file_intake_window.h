@@ -2,7 +2,8 @@
 // fldfrm: picks workbooks from any drive and folder and takes them into the pool. The drive
 // list holds the drives (where there are none, the file-system roots and the home folder),
 // the folder list the current folder with its parents and sub-folders, the file list all
-// files of that folder. The process's current folder is kept equal to what the lists show.
+// files of that folder. The lists start on the process's current folder, but browsing never
+// changes it.
 // The main window is disabled while the window is open.
 #include <QPointer>
 #include <QStringList>
@@ -28,10 +29,9 @@ public:
     // The drives, or the file-system roots and the home folder.
     static QStringList systemDriveRoots();
 
-    // The folder the lists show (the process's current folder), absolute.
+    // The folder the lists show, absolute.
     QString folder() const { return folder_; }
-    // Dir1 change: shows `path` and makes it the current folder. False (and nothing
-    // changes) when it cannot be entered.
+    // Dir1 change: shows `path`. False (and nothing changes) when it cannot be entered.
     bool changeFolder(const QString& path);
     // Drive1 change to the entry at `index`.
     void changeDrive(int index);

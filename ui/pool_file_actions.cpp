@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "ui/workbook_viewer.h"
+#include "workspace/file_kind.h"
 #include "workspace/workbook_error_text.h"
 
 namespace sbx {
@@ -49,6 +50,11 @@ std::string singleSelectedEntry(const QListWidget& list) {
 void openSelectedPoolFile(const PoolWindowContext& context) {
     const std::string name = singleSelectedEntry(*context.list1);
     if (name.empty()) return;
+    // Checked before anything opens it: a FIFO named x.xls would hang the program.
+    if (const std::string notAFile = notAWorkbookFileText(context.paths.poolFile(name)); !notAFile.empty()) {
+        context.dialogs.message("无法打开文件：" + name + "\r" + notAFile);
+        return;
+    }
     try {
         lookAtWorkbook(context.dialogs, context.makeHost, context.paths.poolFile(name));
     } catch (const std::exception& error) {

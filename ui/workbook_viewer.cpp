@@ -14,6 +14,8 @@
 #include <exception>
 
 #include "spreadsheet/utf8_path.h"
+#include "spreadsheet/workbook_error.h"
+#include "workspace/file_kind.h"
 
 namespace sbx {
 namespace {
@@ -130,6 +132,11 @@ void WorkbookViewer::updateSelectionLabel() { selectionLabel_->setText(selectedA
 
 void lookAtWorkbook(DialogsPort& dialogs, const std::function<std::unique_ptr<SpreadsheetHost>()>& makeHost,
                     const std::filesystem::path& file) {
+    // A FIFO would block the window for good, and a folder or device is no workbook.
+    if (std::error_code error; std::filesystem::exists(std::filesystem::status(file, error)) &&
+                               !isRegularWorkbookFile(file)) {
+        throw WorkbookError(WorkbookErrorKind::Unreadable, file, notAWorkbookFileText(file));
+    }
     auto host = makeHost();
     Workbook& book = host->open(file);
     QPointer<WorkbookViewer> viewer = new WorkbookViewer(book);

@@ -61,7 +61,8 @@ private:
 // Lets the user look at `file` until they confirm: opens it on a host of its own, shows it
 // in a WorkbookViewer, shows "查看完毕后,按确定自动关闭!" and then closes the viewer, the
 // workbook (unsaved) and the host. When the user closed the viewer first, or closing fails,
-// "表格已自动关闭!" follows. A workbook that cannot be opened throws WorkbookError.
+// "表格已自动关闭!" follows. A workbook that cannot be opened, or a path that names a folder, FIFO or device,
+// throws WorkbookError before anything is opened.
 void lookAtWorkbook(DialogsPort& dialogs, const std::function<std::unique_ptr<SpreadsheetHost>()>& makeHost,
                     const std::filesystem::path& file);
 

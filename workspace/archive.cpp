@@ -1,18 +1,17 @@
 #include "workspace/archive.h"
 
+#include <cctype>
+#include <optional>
 #include <system_error>
+
+#include "workspace/pool_file_ops.h"
+#include "workspace/typed_name.h"
 
 namespace sbx {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string trimmedOfBlanks(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 // Why a file stayed where it was, in the user's words; empty when it moved.
 std::string moveWithoutReplacing(const fs::path& from, const fs::path& to) {
@@ -55,6 +54,35 @@ bool liesInPool(const fs::path& pool, const fs::path& folder) {
     return !ec1 && !ec2 && resolved.parent_path() == parent;
 }
 
+std::string lowerAscii(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Whether `folder` is the summary folder: by name in any letter case (one folder on a
+// case-blind disk), or by what it resolves to (a link).
+bool isSummaryFolder(const WorkspacePaths& paths, const std::string& name, const fs::path& folder) {
+    if (lowerAscii(trimTypedName(name)) == lowerAscii(utf8String(paths.summaryDirectory().filename()))) return true;
+    std::error_code e1, e2;
+    const fs::path resolved = fs::weakly_canonical(folder, e1);
+    const fs::path summary = fs::weakly_canonical(paths.summaryDirectory(), e2);
+    return sameFileOnDisk(folder, paths.summaryDirectory()) || (!e1 && !e2 && resolved == summary);
+}
+
+// Empty when the run's files may go into `folder`; else the message that says why not.
+std::string whyNotAnArchiveFolder(const WorkspacePaths& paths, const std::string& name, const fs::path& folder) {
+    if (trimTypedName(name).empty()) return archive_text::kNoFolderName;
+    if (const std::optional<std::string> why = screenTypedName(name)) {
+        return "“" + name + "”不能作为文件夹名：" + *why;
+    }
+    if (isSummaryFolder(paths, name, folder)) {
+        return "“" + name + "”是汇总文件所在的文件夹（" + utf8String(paths.summaryDirectory()) +
+               "），不能用来存放原文件，请换一个名称。";
+    }
+    if (!liesInPool(paths.poolDirectory(), folder)) return "“" + name + "”指向汇表池以外的地方，不能用来存放原文件。";
+    return {};
+}
+
 std::string failureMessage(const std::vector<std::string>& failures) {
     std::string text = "以下 " + std::to_string(failures.size()) + " 个文件未能移入文件夹，仍留在汇表池中：";
     for (const auto& line : failures) text += "\r" + line;
@@ -62,21 +90,6 @@ std::string failureMessage(const std::vector<std::string>& failures) {
 }
 
 }  // namespace
-
-bool isUsableFolderName(const std::string& name) {
-    if (trimmedOfBlanks(name).empty()) return false;
-    if (name.find_first_not_of(". ") == std::string::npos) return false;  // ".", "..", ". ."
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) return false;
-        switch (c) {
-            case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
-                return false;
-            default: break;
-        }
-    }
-    return true;
-}
 
 std::string markedName(const std::string& file) {
     const std::string stem = file.size() >= 4 ? file.substr(0, file.size() - 4) : std::string();
@@ -107,8 +120,8 @@ ArchiveResult archiveRunFiles(const WorkspacePaths& paths, const std::vector<std
     const std::string name = dialogs.inputBox(archive_text::kFolderPrompt, "", "").value_or(std::string());
     result.folderName = name;
     const fs::path folder = paths.poolDirectory() / utf8Path(name);
-    if (!isUsableFolderName(name) || !liesInPool(paths.poolDirectory(), folder)) {
-        dialogs.message(archive_text::kNoFolderName);
+    if (const std::string why = whyNotAnArchiveFolder(paths, name, folder); !why.empty()) {
+        dialogs.message(why);
         return result;
     }
 

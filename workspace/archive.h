@@ -21,7 +21,8 @@ inline constexpr const char* kMarkPrefix = "new_";
 }  // namespace archive_text
 
 enum class ArchiveCase {
-    NoFolder,    // empty or unusable name, or the folder could not be made: nothing moved
+    NoFolder,    // empty or refused name (see screenTypedName; never the summary folder), or the
+                 // folder could not be made: nothing moved
     NewFolder,   // case A: the folder was made for this run
     Overwrite,   // case B, Yes: namesakes in the folder were replaced
     Mark,        // case B, No: every file moved under its "new_" name
@@ -38,11 +39,6 @@ struct ArchiveResult {
     // could not be moved stay listed, since they stay in the pool.
     bool listsReset() const { return kind != ArchiveCase::NoFolder; }
 };
-
-// A name the folder can take: not blank, one path component (no separator, not "." or ".."
-// or only dots), and no character that Windows file systems reject (\ / : * ? " < > |,
-// control characters). Blanks around the name are allowed and kept.
-bool isUsableFolderName(const std::string& name);
 
 // "new_" + the name without its last four characters + ".xls": a.xls gives new_a.xls.
 std::string markedName(const std::string& file);

@@ -1,5 +1,6 @@
 #include "workspace/intake.h"
 
+#include "workspace/file_kind.h"
 #include "workspace/pool.h"
 
 namespace sbx {
@@ -41,6 +42,12 @@ IntakeOutcome takeInFiles(const WorkspacePaths& paths, DialogsPort& dialogs, Poo
             dialogs.message(intake_text::kPoolFolder);
             outcome = IntakeOutcome::ChooseAgain;
             break;
+        }
+        // Opening a FIFO would hang the window; a folder or device is no workbook.
+        if (const std::string notAFile = notAWorkbookFileText(source); !notAFile.empty()) {
+            dialogs.message(notAFile);
+            outcome = IntakeOutcome::ChooseAgain;
+            continue;
         }
         const fs::path target = paths.poolFile(name);
         std::error_code error;

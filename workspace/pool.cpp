@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "workspace/file_kind.h"
+
 namespace sbx {
 
 namespace fs = std::filesystem;
@@ -17,18 +19,14 @@ PoolScan scanPool(const WorkspacePaths& paths) {
     std::error_code error;
     fs::directory_iterator entries(paths.poolDirectory(), error);
     if (error) {
-        scan.summaryCopyFailure.push_back({utf8String(paths.poolDirectory()), error.message()});
+        scan.failures.push_back({utf8String(paths.poolDirectory()), error.message()});
         return scan;
     }
     for (const fs::directory_entry& entry : entries) {
-        std::error_code kindError;
-        // Only files count; a folder named "x.xls" is not a pool file.
-        if (entry.is_directory(kindError)) continue;
         std::string name = utf8String(entry.path().filename());
-        if (isPoolFileName(name)) scan.names.push_back(std::move(name));
+        // Only regular files count: a folder, FIFO or device named "x.xls" is no pool file.
+        if (isPoolFileName(name) && isRegularWorkbookFile(entry.path())) scan.names.push_back(std::move(name));
     }
-    // Every listed file in turn over total.xls leaves a copy of the last one: copy that one.
-    if (!scan.names.empty()) scan.summaryCopyFailure = refreshSummaryWorkbook(paths, scan.names.back());
     return scan;
 }
 
@@ -53,11 +51,31 @@ std::vector<FileFailure> deletePoolFiles(const WorkspacePaths& paths, const std:
     return failures;
 }
 
-bool ensureWorkspaceDirectories(const WorkspacePaths& paths) {
-    const bool existed = fs::is_directory(paths.poolDirectory());
-    if (!existed) fs::create_directories(paths.poolDirectory());
-    if (!fs::is_directory(paths.summaryDirectory())) fs::create_directory(paths.summaryDirectory());
-    return existed;
+WorkspaceDirectories ensureWorkspaceDirectories(const WorkspacePaths& paths) {
+    WorkspaceDirectories result;
+    std::error_code error;
+    result.poolExisted = fs::is_directory(paths.poolDirectory(), error);
+    if (!result.poolExisted) {
+        fs::create_directories(paths.poolDirectory(), error);
+        if (error) {
+            result.problem = "无法建立工作目录 " + utf8String(paths.poolDirectory()) + "：" + error.message();
+            return result;
+        }
+    }
+    const fs::path summary = paths.summaryDirectory();
+    const fs::file_status status = fs::status(summary, error);
+    if (fs::exists(status) && !fs::is_directory(status)) {
+        result.problem = "汇总文件夹 " + utf8String(summary) +
+                         " 不是文件夹，而是一个同名的文件：汇总文件无法保存。请将这个文件改名或移走后重新启动。";
+        return result;
+    }
+    if (!fs::is_directory(status)) fs::create_directory(summary, error);
+    if (error) {
+        result.problem = "无法建立汇总文件夹 " + utf8String(summary) + "：" + error.message();
+        return result;
+    }
+    result.summaryDirectoryReady = true;
+    return result;
 }
 
 }  // namespace sbx

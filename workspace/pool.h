@@ -21,13 +21,13 @@ struct FileFailure {
 };
 
 struct PoolScan {
-    std::vector<std::string> names;              // pool files, in listing order
-    std::vector<FileFailure> summaryCopyFailure;  // at most one: the copy over total.xls
+    std::vector<std::string> names;     // pool files, in listing order
+    std::vector<FileFailure> failures;  // at most one: the folder could not be listed
 };
 
-// Lists the pool (sub-folders are not looked into; nothing is sorted) and copies the last
-// listed pool file over the summary workbook. An empty pool leaves the summary workbook
-// alone. The directories must exist.
+// Lists the pool: regular files (or links to them) directly in the working directory whose
+// names end in ".xls", in listing order. Sub-folders are not looked into, nothing is sorted,
+// and folders, FIFOs and devices are never listed. The directory must exist.
 PoolScan scanPool(const WorkspacePaths& paths);
 
 // Puts a copy of one pool file in the summary workbook's place in one step: should the copy
@@ -39,8 +39,14 @@ std::vector<FileFailure> refreshSummaryWorkbook(const WorkspacePaths& paths, con
 // files that could not be deleted, in the order given.
 std::vector<FileFailure> deletePoolFiles(const WorkspacePaths& paths, const std::vector<std::string>& names);
 
-// Creates the working directory and its summary directory where missing. Returns whether the
-// working directory already existed; throws std::filesystem::filesystem_error on failure.
-bool ensureWorkspaceDirectories(const WorkspacePaths& paths);
+struct WorkspaceDirectories {
+    bool poolExisted = false;         // the working directory was there before
+    bool summaryDirectoryReady = false;  // <pool>/hz is a folder now
+    std::string problem;              // for the user, naming the path; empty when both are fine
+};
+
+// Creates the working directory and its summary directory where missing. A summary
+// directory that cannot be made (a file named hz, say) leaves the pool usable.
+WorkspaceDirectories ensureWorkspaceDirectories(const WorkspacePaths& paths);
 
 }  // namespace sbx

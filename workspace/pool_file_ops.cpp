@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <ctime>
 #include <exception>
+#include <fstream>
 #include <random>
 
 #include "spreadsheet/atomic_file.h"
+#include "workspace/file_kind.h"
 #include "workspace/pool.h"
 #include "workspace/workbook_error_text.h"
 
@@ -27,6 +29,11 @@ std::string failureText(const char* what, const std::string& name, const std::er
     return what + name + "\r" + error.message();
 }
 
+// The reason of the last failed stream operation; streams set errno on the systems we build for.
+std::error_code lastError() {
+    return std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+}
+
 bool fileExists(const fs::path& file) {
     std::error_code error;
     return fs::exists(fs::symlink_status(file, error));
@@ -39,21 +46,6 @@ fs::path temporaryBeside(const fs::path& target, std::mt19937_64& random) {
     std::string tag;
     for (int i = 0; i < 12; ++i) tag.push_back(digits[static_cast<std::size_t>(random() % digits.size())]);
     return target.parent_path() / utf8Path("~" + utf8String(target.filename()) + "." + tag + ".tmp");
-}
-
-std::string lowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
-// Device names that Windows keeps for itself, whatever extension follows.
-bool isReservedDeviceName(std::string_view answer) {
-    const std::string stem = lowerAscii(answer.substr(0, answer.find('.')));
-    static constexpr std::array<std::string_view, 4> plain = {"con", "prn", "aux", "nul"};
-    if (std::find(plain.begin(), plain.end(), stem) != plain.end()) return true;
-    return stem.size() == 4 && (stem.starts_with("com") || stem.starts_with("lpt")) && stem[3] >= '1' &&
-           stem[3] <= '9';
 }
 
 std::string localTimeText(fs::file_time_type when) {
@@ -96,9 +88,30 @@ std::string worksheetLine(const fs::path& file, const std::function<std::unique_
 void VectorPoolList::removeAll(const std::string& name) { std::erase(names_, name); }
 
 std::error_code copyFileContents(const fs::path& from, const fs::path& to) {
-    std::error_code error;
-    fs::copy_file(from, to, fs::copy_options::none, error);
-    return error;
+    // Opening a FIFO would wait for a writer; a folder or device is no workbook either.
+    if (!isRegularWorkbookFile(from)) {
+        std::error_code ec;
+        return std::make_error_code(fs::is_directory(from, ec) ? std::errc::is_a_directory : std::errc::invalid_argument);
+    }
+    std::error_code exists;
+    if (fs::exists(fs::symlink_status(to, exists))) return std::make_error_code(std::errc::file_exists);
+    // Bytes only: the new file gets the user's default permissions (the umask), not those of
+    // the source, so a read-only pool file still gives a writable summary.
+    errno = 0;
+    std::ifstream in(from, std::ios::binary);
+    if (!in) return lastError();
+    std::ofstream out(to, std::ios::binary | std::ios::trunc);
+    if (!out) return lastError();
+    std::vector<char> buffer(1 << 20);
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const std::streamsize got = in.gcount();
+        if (got > 0 && !out.write(buffer.data(), got)) return lastError();
+    }
+    if (in.bad()) return lastError();
+    out.close();
+    if (!out) return lastError();
+    return {};
 }
 
 std::error_code replaceFile(const fs::path& source, const fs::path& target, const FileCopy& copy) {
@@ -119,45 +132,6 @@ std::error_code replaceFile(const fs::path& source, const fs::path& target, cons
         fs::remove(temporary, ignored);
     }
     return error;
-}
-
-std::string trimTypedName(std::string_view text) {
-    constexpr std::string_view fullWidthSpace = "\xE3\x80\x80";
-    bool trimmed = true;
-    while (trimmed && !text.empty()) {
-        trimmed = false;
-        if (text.front() == ' ' || text.front() == '\t') {
-            text.remove_prefix(1);
-            trimmed = true;
-        } else if (text.starts_with(fullWidthSpace)) {
-            text.remove_prefix(fullWidthSpace.size());
-            trimmed = true;
-        }
-        if (text.empty()) break;
-        if (text.back() == ' ' || text.back() == '\t') {
-            text.remove_suffix(1);
-            trimmed = true;
-        } else if (text.ends_with(fullWidthSpace)) {
-            text.remove_suffix(fullWidthSpace.size());
-            trimmed = true;
-        }
-    }
-    return std::string(text);
-}
-
-std::optional<std::string> screenNewFileName(std::string_view answer) {
-    if (answer.empty()) return "文件名是空的";
-    if (answer.find_first_of("/\\") != std::string_view::npos) return "不能含有路径分隔符（/ 或 \\）";
-    if (answer.find("..") != std::string_view::npos) return "不能含有“..”";
-    const bool badCharacter = std::any_of(answer.begin(), answer.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7f || std::string_view("<>:\"|?*").find(c) != std::string_view::npos;
-    });
-    if (badCharacter) return "不能含有控制字符或 < > : \" | ? * 中的字符";
-    if (isReservedDeviceName(answer)) return "这是系统保留的设备名";
-    // 255 is the longest file name that common file systems take (bytes or UTF-16 units).
-    if (answer.size() + 4 > 255) return "文件名太长";
-    return std::nullopt;
 }
 
 bool sameFileOnDisk(const fs::path& a, const fs::path& b) {
@@ -189,7 +163,7 @@ bool renamePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListP
     if (!answer) return false;
     const std::string stem = trimTypedName(*answer);
     if (stem.empty()) return false;
-    if (const std::optional<std::string> why = screenNewFileName(stem)) {
+    if (const std::optional<std::string> why = screenTypedName(stem)) {
         dialogs.message("“" + stem + "”不能作为文件名：" + *why);
         return false;
     }
@@ -245,6 +219,8 @@ std::string describePoolFile(const WorkspacePaths& paths, const std::string& nam
     const fs::path file = paths.poolFile(name);
     std::string text = "文件：" + name;
     std::error_code error;
+    // A FIFO would block the reading of its worksheets; a missing file says so below.
+    if (fs::exists(fs::status(file, error)) && !isRegularWorkbookFile(file)) return text + "\r" + notAWorkbookFileText(file);
     const std::uintmax_t size = fs::file_size(file, error);
     if (error) return text + "\r无法读取文件属性：" + error.message();
     const fs::file_time_type changed = fs::last_write_time(file, error);

@@ -14,6 +14,7 @@
 
 #include "spreadsheet/spreadsheet_host.h"
 #include "workspace/dialogs_port.h"
+#include "workspace/typed_name.h"
 #include "workspace/workspace_paths.h"
 
 namespace sbx {
@@ -60,14 +61,6 @@ std::error_code copyFileContents(const std::filesystem::path& from, const std::f
 // no temporary file is left.
 std::error_code replaceFile(const std::filesystem::path& source, const std::filesystem::path& target,
                             const FileCopy& copy = copyFileContents);
-
-// Why `answer` (trimmed, without the ".xls" that is appended to it) cannot name a pool
-// file: a path separator, "..", a character or name the file system rejects, too long.
-// std::nullopt when it can.
-std::optional<std::string> screenNewFileName(std::string_view answer);
-
-// Blanks (spaces, tabs, full-width spaces) removed from both ends.
-std::string trimTypedName(std::string_view text);
 
 // Whether the two paths name the same file or folder on disk (links, letter case and
 // other spellings resolved by the file system); false when either does not exist.

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "workspace/pool.h"
+#include "workspace/summary_history.h"
 
 namespace sbx {
 
@@ -21,6 +22,17 @@ void reportDeleteFailures(DialogsPort& dialogs, const std::vector<FileFailure>& 
     dialogs.message(text);
 }
 
+void refreshSummaryKeepingThePrevious(const WorkspacePaths& paths, DialogsPort& dialogs, const std::string& name) {
+    const KeptSummary kept = keepPreviousSummary(paths, paths.poolFile(name));
+    if (!kept.failure.empty()) {
+        // Nothing is lost: the previous summary stays where it is, not refreshed.
+        dialogs.message("上次的汇总文件无法保存，汇总文件未更新：" + kept.failure);
+        return;
+    }
+    for (const FileFailure& failure : refreshSummaryWorkbook(paths, name)) reportCopyFailure(dialogs, paths, failure);
+    if (kept.keptAs) dialogs.message(startup_text::kPreviousSummaryKept + utf8String(*kept.keptAs));
+}
+
 StartupOutcome emptyPool() {
     StartupOutcome outcome;
     outcome.state = StartupState::EmptyPool;
@@ -31,18 +43,21 @@ StartupOutcome emptyPool() {
 }  // namespace
 
 StartupOutcome runStartup(const WorkspacePaths& paths, DialogsPort& dialogs) {
-    bool poolExisted = false;
-    try {
-        poolExisted = ensureWorkspaceDirectories(paths);
-    } catch (const std::filesystem::filesystem_error& error) {
-        dialogs.message("无法建立工作目录 " + utf8String(paths.poolDirectory()) + kLineBreak + error.what());
-    }
+    const WorkspaceDirectories directories = ensureWorkspaceDirectories(paths);
+    if (!directories.problem.empty()) dialogs.message(directories.problem);
 
     StartupOutcome outcome;
-    if (poolExisted) {
+    if (directories.poolExisted) {
         PoolScan scan = scanPool(paths);
-        for (const FileFailure& failure : scan.summaryCopyFailure) reportCopyFailure(dialogs, paths, failure);
+        for (const FileFailure& failure : scan.failures) {
+            dialogs.message("无法列出汇表池 " + failure.name + kLineBreak + failure.reason);
+        }
         outcome.poolList = std::move(scan.names);
+        // Every listed file in turn over total.xls leaves a copy of the last one: copy that
+        // one, after keeping the summary it replaces.
+        if (!outcome.poolList.empty() && directories.summaryDirectoryReady) {
+            refreshSummaryKeepingThePrevious(paths, dialogs, outcome.poolList.back());
+        }
     }
 
     if (outcome.poolList.empty()) {

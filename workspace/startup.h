@@ -14,6 +14,7 @@ namespace startup_text {
 inline constexpr const char* kEmptyPool = "汇表池中无任何可用表格，请先添加 EXCELL 文件！";
 inline constexpr const char* kWorkOnPool = "系统探测到在C:\\KX\\目录下有EXCELL文件,是否对其进行合并汇总？";
 inline constexpr const char* kClearPool = "需要对当前表格文件进行清理,请确定后自动删除!";
+inline constexpr const char* kPreviousSummaryKept = "上次的汇总文件已保存为：";
 inline constexpr const char* kAddFilesHint = "通过点击[添加文件]按钮选择所需汇总合并的EXCELL文件!";
 }  // namespace startup_text
 
@@ -30,9 +31,12 @@ struct StartupOutcome {
     std::string hint;                   // the hint box text; empty: keep the design text
 };
 
-// Runs start-up steps 6 to 10 against the file system, asking through `dialogs`. A pool file
-// that cannot be copied over the summary workbook or deleted is named in a message; a file
-// that stays undeleted stays listed.
+// Runs start-up against the file system, asking through `dialogs`: makes the directories,
+// lists the pool, keeps the previous summary workbook (when it differs) in hz/历史 and says
+// where, copies the last pool file over it, and asks the two questions. A pool file that
+// cannot be copied over the summary workbook or deleted is named in a message; a file that
+// stays undeleted stays listed. A summary folder that cannot be made is named, and the pool
+// is listed all the same.
 StartupOutcome runStartup(const WorkspacePaths& paths, DialogsPort& dialogs);
 
 }  // namespace sbx

@@ -1,20 +1,67 @@
 #include "workspace/workspace_paths.h"
 
 #include <cstdlib>
+#include <system_error>
+
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+#endif
 
 namespace sbx {
 
-WorkspacePaths::WorkspacePaths(std::filesystem::path poolDirectory) : pool_(std::move(poolDirectory)) {}
+namespace fs = std::filesystem;
+
+namespace {
+
+// Made absolute once, against the folder the program started in, so that nothing that
+// changes the current folder later can move the pool.
+fs::path absoluteFolder(const fs::path& folder) {
+    if (folder.empty() || folder.is_absolute()) return folder;
+    std::error_code error;
+    const fs::path absolute = fs::absolute(folder, error);
+    return error ? folder : absolute.lexically_normal();
+}
+
+#ifndef _WIN32
+std::optional<fs::path> accountHome() {
+    const passwd* entry = ::getpwuid(::getuid());
+    if (entry == nullptr || entry->pw_dir == nullptr || *entry->pw_dir == '\0') return std::nullopt;
+    return fs::path(entry->pw_dir);
+}
+#endif
+
+std::optional<std::string> variable(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') return std::nullopt;
+    return std::string(value);
+}
+
+}  // namespace
+
+WorkspacePaths::WorkspacePaths(fs::path poolDirectory) : pool_(absoluteFolder(poolDirectory)) {}
+
+WorkspacePaths WorkspacePaths::fromSettings(const std::optional<std::string>& shubuxingHome,
+                                            const std::optional<std::string>& home,
+                                            const std::optional<fs::path>& accountHome) {
+    if (shubuxingHome) return WorkspacePaths(utf8Path(*shubuxingHome));
+#ifdef _WIN32
+    (void)home;
+    (void)accountHome;
+    return WorkspacePaths(fs::path("c:\\kx"));
+#else
+    if (home) return WorkspacePaths(utf8Path(*home) / "kx");
+    if (accountHome) return WorkspacePaths(*accountHome / "kx");
+    throw WorkingFolderError(
+        "无法确定工作目录：没有设置 HOME，也找不到当前用户的主目录。请设置 SHUBUXING_HOME 指定工作目录。");
+#endif
+}
 
 WorkspacePaths WorkspacePaths::fromEnvironment() {
-    if (const char* home = std::getenv("SHUBUXING_HOME"); home && *home) {
-        return WorkspacePaths(utf8Path(home));
-    }
 #ifdef _WIN32
-    return WorkspacePaths(std::filesystem::path("c:\\kx"));
+    return fromSettings(variable("SHUBUXING_HOME"), std::nullopt, std::nullopt);
 #else
-    const char* userHome = std::getenv("HOME");
-    return WorkspacePaths(std::filesystem::path(userHome && *userHome ? userHome : ".") / "kx");
+    return fromSettings(variable("SHUBUXING_HOME"), variable("HOME"), accountHome());
 #endif
 }
 

@@ -1,17 +1,31 @@
 #pragma once
 // The working directory (the pool) and the summary workbook inside it: c:\kx\ on Windows,
-// elsewhere ~/kx/ unless SHUBUXING_HOME names another folder.
+// elsewhere ~/kx/ unless SHUBUXING_HOME names another folder. The folder is always absolute.
 #include <filesystem>
+#include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "spreadsheet/utf8_path.h"
 
 namespace sbx {
 
+// No working folder can be found; what() says so for the user.
+class WorkingFolderError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 class WorkspacePaths {
 public:
-    // From the environment: SHUBUXING_HOME, else the platform's default.
+    // From the environment: SHUBUXING_HOME, else the platform's default (HOME/kx, or the
+    // account's home folder/kx without HOME). Throws WorkingFolderError when there is none.
     static WorkspacePaths fromEnvironment();
+    // The same choice from given values (unset ones as std::nullopt).
+    static WorkspacePaths fromSettings(const std::optional<std::string>& shubuxingHome,
+                                       const std::optional<std::string>& home,
+                                       const std::optional<std::filesystem::path>& accountHome);
+    // A relative folder is taken from the current folder now.
     explicit WorkspacePaths(std::filesystem::path poolDirectory);
 
     // The pool folder, e.g. c:\kx\ ; poolPrefix() is its text with the trailing separator,

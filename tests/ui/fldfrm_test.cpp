@@ -123,7 +123,7 @@ private slots:
         QVERIFY(f->window->isEnabled());
     }
 
-    void dir1ChangeMovesTheListsAndTheCurrentFolder() {
+    void dir1ChangeMovesTheListsButNotTheCurrentFolder() {
         openIntake();
         auto* dir1 = in<QListWidget>("Dir1");
         QListWidgetItem* sub = dir1->findItems(u("子目录"), Qt::MatchEndsWith).value(0);
@@ -132,13 +132,43 @@ private slots:
         emit dir1->itemActivated(sub);
         const QString subPath = QDir(source->path()).absoluteFilePath(u("子目录"));
         QCOMPARE(intake->folder(), subPath);
-        QCOMPARE(QDir::currentPath(), subPath);
+        QCOMPARE(QDir::currentPath(), QDir(source->path()).absolutePath());  // where init put it
         QCOMPARE(entries(*file1()), QStringList{u("d.xls")});
         // Its parent is listed above it and leads back.
         QListWidgetItem* parent = dir1->item(dir1->currentRow() - 1);
         emit dir1->itemActivated(parent);
-        QCOMPARE(QDir::currentPath(), QDir(source->path()).absolutePath());
+        QCOMPARE(intake->folder(), QDir(source->path()).absolutePath());
         QCOMPARE(file1()->count(), 4);
+    }
+
+    // A working folder given relative to where the program started stays that folder: browsing
+    // never moves the process's current folder, and files taken in land in the pool, not in
+    // a kx/ under the browsed folder.
+    void browsingLeavesTheCurrentFolderAndTheFilesLandInTheWorkingFolder() {
+        QTemporaryDir base;
+        QVERIFY(QDir::setCurrent(base.path()));
+        const sbx::WorkspacePaths relative(fs::path("kx"));
+        fs::create_directories(relative.summaryDirectory());
+        const sbx::PoolWindowContext context{f->window.get(), f->list1(), f->control<QLabel>("Label13"),
+                                             f->button("Command2"), f->dialogs, relative, sbx::makeNativeHost,
+                                             {}, {}};
+        intake = new sbx::FileIntakeWindow(context);
+        QVERIFY(intake->changeFolder(source->path()));
+        auto* dir1 = in<QListWidget>("Dir1");
+        emit dir1->itemActivated(dir1->findItems(u("子目录"), Qt::MatchEndsWith).value(0));
+        QVERIFY(intake->changeFolder(source->path()));
+        QCOMPARE(QDir::currentPath(), QDir(base.path()).absolutePath());
+
+        selectFiles({u("a.xls")});
+        f->dialogs.expectMessage(text::kAllTakenIn);
+        takeIn();
+        const fs::path pool = sbx::utf8Path(base.path().toStdString()) / "kx";
+        QCOMPARE(QString::fromStdString(sbx::testing::bytesOf(pool / "a.xls")), u("a.xls"));
+        QCOMPARE(QString::fromStdString(sbx::testing::bytesOf(pool / "hz" / "total.xls")), u("a.xls"));
+        QVERIFY(!fs::exists(src() / "kx"));
+        QCOMPARE(QDir::currentPath(), QDir(base.path()).absolutePath());
+        intake->close();
+        QDir::setCurrent(source->path());
     }
 
     void twoFilesAreTakenInInListOrder() {
@@ -205,7 +235,6 @@ private slots:
         openIntake();
         QVERIFY(intake->changeFolder(q(link)));
         QCOMPARE(intake->folder(), q(link));
-        QCOMPARE(QDir::current().canonicalPath(), QDir(q(link)).canonicalPath());
         selectFiles({u("p.xls")});
         f->dialogs.expectMessage(text::kPoolFolder).expectMessage(text::kChooseAgain);
         takeIn();
@@ -271,10 +300,10 @@ private slots:
         QCOMPARE(QDir::currentPath(), QDir(source->path()).absolutePath());
         QCOMPARE(file1()->count(), 4);
 
-        // A ready drive: its folder, as the lists and the process see it.
+        // A ready drive: its folder in the lists; the process stays where it was.
         intake->changeDrive(1);
         QCOMPARE(intake->folder(), QDir(other.path()).absolutePath());
-        QCOMPARE(QDir::currentPath(), QDir(other.path()).absolutePath());
+        QCOMPARE(QDir::currentPath(), QDir(source->path()).absolutePath());
         QCOMPARE(file1()->count(), 0);
         // Back to the drive of the root: its root.
         intake->changeDrive(0);

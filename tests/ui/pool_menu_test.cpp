@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
@@ -98,6 +101,21 @@ private slots:
         f->dialogs.expectMessageContaining("无法打开文件：b.xls\r");
         choose("OPN");
         QVERIFY(!viewerOpen());
+    }
+
+    // A pool file that turned into a FIFO is named, never opened: opening it would hang.
+    void openAndSeeOfAFifoNameItWithoutOpeningIt() {
+        alarm(30);  // a hang fails the test instead of blocking it
+        fs::remove(f->paths.poolFile("c.xls"));
+        QCOMPARE(mkfifo(f->paths.poolFile("c.xls").c_str(), 0600), 0);
+        select(u("c.xls"));
+        f->dialogs.expectMessageContaining("无法打开文件：c.xls\r“" + sbx::utf8String(f->paths.poolFile("c.xls")) +
+                                           "”不是表格文件：这是一个命名管道");
+        choose("OPN");
+        QVERIFY(!viewerOpen());
+        f->dialogs.expectMessageContaining("这是一个命名管道");
+        choose("SEE");
+        alarm(0);
     }
 
     void seeShowsSizeTimeAndWorksheets() {

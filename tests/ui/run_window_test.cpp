@@ -226,7 +226,7 @@ private slots:
         f->readyJob();
         f->dialogs.expectYesNo(run_text::kArchiveQuestion, true)
             .expectInput(sbx::archive_text::kFolderPrompt, "../escaped_archive")
-            .expectMessage(sbx::archive_text::kNoFolderName)
+            .expectMessageContaining("不能作为文件夹名")
             .expectYesNo(run_text::kExportQuestion, false);
         f->clickMode("Command1");
         QVERIFY(!fs::exists(f->paths.poolDirectory().parent_path() / "escaped_archive"));

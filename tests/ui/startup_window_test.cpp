@@ -122,6 +122,35 @@ private slots:
         checkCommonState();
     }
 
+    // A file where the summary folder belongs is named before the questions, and the pool is
+    // listed all the same.
+    void aFileNamedHzIsNamedAndThePoolStillListed() {
+        f->make();
+        mixedPool();
+        writeFile(f->paths.summaryDirectory(), "a file, not a folder");
+        f->dialogs.expectMessageContaining(sbx::utf8String(f->paths.summaryDirectory()) + " 不是文件夹")
+            .expectOkCancel(text::kWorkOnPool, true);
+        f->window->startUp(0ms);
+        QCOMPARE(poolEntries().size(), 2);
+        QCOMPARE(f->caption("Label4"), QStringLiteral(" 2"));
+        QVERIFY(f->button("Command2")->isEnabled());
+        QCOMPARE(QString::fromStdString(bytesOf(f->paths.summaryDirectory())), QStringLiteral("a file, not a folder"));
+        checkCommonState();
+    }
+
+    // The summary start-up replaces is kept, and the message says where, before the questions.
+    void aPreviousSummaryIsKeptAndNamed() {
+        f->make();
+        mixedPool();
+        writeFile(f->paths.summaryWorkbook(), "never exported");
+        f->dialogs.expectMessageContaining(text::kPreviousSummaryKept).expectOkCancel(text::kWorkOnPool, true);
+        f->window->startUp(0ms);
+        const std::string shown = f->dialogs.messages().at(0);
+        const std::string kept = shown.substr(std::string(text::kPreviousSummaryKept).size());
+        QCOMPARE(QString::fromStdString(bytesOf(sbx::utf8Path(kept))), QStringLiteral("never exported"));
+        QVERIFY(kept.starts_with(sbx::utf8String(f->paths.summaryDirectory() / sbx::utf8Path("历史")) + "/total-"));
+    }
+
     void cancelThenOkDeletesThePoolFilesOnly() {
         f->make();
         mixedPool();

@@ -7,6 +7,9 @@
 #include <fstream>
 #include <iterator>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "job/windows/range_entry_window.h"
 #include "tests/ui/job_window_harness.h"
 #include "spreadsheet/workbook_error.h"
@@ -134,6 +137,23 @@ private slots:
         QVERIFY(clickScripted(window->findChild<QAbstractButton*>("Command3"), h.dialogs));
         QVERIFY(window->isEnabled());
         QVERIFY(openViewer() == nullptr);
+    }
+
+    // A folder or FIFO named like a workbook is refused before anything opens it.
+    void aFolderOrFifoThrowsBeforeAnyMessage() {
+        alarm(30);  // opening the FIFO would block: fail instead of hanging
+        JobWindowHarness h;
+        const std::filesystem::path folder = h.context().paths.poolFile("folder.xls");
+        const std::filesystem::path fifo = h.context().paths.poolFile("pipe.xls");
+        std::filesystem::create_directories(folder);
+        QCOMPARE(mkfifo(fifo.c_str(), 0600), 0);
+        for (const auto& file : {folder, fifo}) {
+            QVERIFY_THROWS_EXCEPTION(WorkbookError, lookAtWorkbook(h.dialogs, [] { return makeNativeHost(); }, file));
+        }
+        QVERIFY(h.dialogs.transcript().empty());
+        std::filesystem::remove(fifo);
+        std::filesystem::remove(folder);
+        alarm(0);
     }
 
     void aMissingWorkbookThrowsBeforeAnyMessage() {

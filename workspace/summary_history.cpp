@@ -1,0 +1,109 @@
+#include "workspace/summary_history.h"
+
+#include <algorithm>
+#include <array>
+#include <ctime>
+#include <fstream>
+#include <system_error>
+#include <tuple>
+#include <vector>
+
+#include "workspace/pool_file_ops.h"
+
+namespace sbx {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string stampOf(std::chrono::system_clock::time_point when) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm parts{};
+#ifdef _WIN32
+    localtime_s(&parts, &seconds);
+#else
+    localtime_r(&seconds, &parts);
+#endif
+    std::array<char, 32> text{};
+    std::strftime(text.data(), text.size(), "%Y%m%d-%H%M%S", &parts);
+    return text.data();
+}
+
+bool allDigits(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The order of kept summaries: time stamp, then the number added within one second.
+std::tuple<std::string, int> ageOf(const std::string& name) {
+    const std::string stamp = name.substr(6, 15);
+    const std::string rest = name.substr(21, name.size() - 21 - 4);
+    return {stamp, rest.empty() ? 0 : std::stoi(rest.substr(1))};
+}
+
+bool sameBytes(const fs::path& a, const fs::path& b) {
+    std::error_code e1, e2;
+    if (fs::file_size(a, e1) != fs::file_size(b, e2) || e1 || e2) return false;
+    std::ifstream left(a, std::ios::binary), right(b, std::ios::binary);
+    std::array<char, 65536> x{}, y{};
+    while (left && right) {
+        left.read(x.data(), x.size());
+        right.read(y.data(), y.size());
+        if (left.gcount() != right.gcount() || !std::equal(x.begin(), x.begin() + left.gcount(), y.begin())) return false;
+    }
+    return !left.bad() && !right.bad() && left.eof() && right.eof();
+}
+
+void dropOldest(const fs::path& folder, std::size_t keep) {
+    std::vector<std::string> kept;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = utf8String(entry.path().filename());
+        std::error_code kindError;
+        if (isKeptSummaryName(name) && entry.is_regular_file(kindError)) kept.push_back(name);
+    }
+    if (kept.size() <= keep) return;
+    std::sort(kept.begin(), kept.end(), [](const std::string& a, const std::string& b) { return ageOf(a) < ageOf(b); });
+    for (std::size_t i = 0; i + keep < kept.size(); ++i) fs::remove(folder / utf8Path(kept[i]), error);
+}
+
+}  // namespace
+
+fs::path summaryHistoryDirectory(const WorkspacePaths& paths) { return paths.summaryDirectory() / utf8Path("历史"); }
+
+bool isKeptSummaryName(const std::string& name) {
+    // total-YYYYMMDD-HHMMSS[-N].xls
+    if (name.size() < 25 || !name.starts_with("total-") || !name.ends_with(".xls")) return false;
+    const std::string_view text(name);
+    if (!allDigits(text.substr(6, 8)) || text[14] != '-' || !allDigits(text.substr(15, 6))) return false;
+    const std::string_view rest = text.substr(21, text.size() - 21 - 4);
+    return rest.empty() || (rest.size() >= 2 && rest.size() <= 6 && rest[0] == '-' && allDigits(rest.substr(1)));
+}
+
+KeptSummary keepPreviousSummary(const WorkspacePaths& paths, const fs::path& replacement,
+                                std::chrono::system_clock::time_point now, std::size_t keep) {
+    KeptSummary result;
+    const fs::path summary = paths.summaryWorkbook();
+    std::error_code error;
+    if (!fs::is_regular_file(fs::symlink_status(summary, error)) || sameBytes(summary, replacement)) return result;
+
+    const fs::path folder = summaryHistoryDirectory(paths);
+    fs::create_directories(folder, error);
+    if (error) {
+        result.failure = "无法建立文件夹 " + utf8String(folder) + "：" + error.message();
+        return result;
+    }
+    const std::string stamp = stampOf(now);
+    fs::path target = folder / ("total-" + stamp + ".xls");
+    for (int n = 2; fs::exists(fs::symlink_status(target, error)) && n < 100000; ++n) {
+        target = folder / ("total-" + stamp + "-" + std::to_string(n) + ".xls");
+    }
+    if (const std::error_code copyError = replaceFile(summary, target)) {
+        result.failure = "无法将 " + utf8String(summary) + " 保存为 " + utf8String(target) + "：" + copyError.message();
+        return result;
+    }
+    result.keptAs = target;
+    dropOldest(folder, keep);
+    return result;
+}
+
+}  // namespace sbx

@@ -1,0 +1,36 @@
+#pragma once
+// The summaries that start-up replaced: before the start-up copy overwrites the summary
+// workbook, the previous one is kept in <pool>/hz/历史/total-YYYYMMDD-HHMMSS.xls, the last
+// few of them, so that a summary that was never exported is not lost.
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "workspace/workspace_paths.h"
+
+namespace sbx {
+
+inline constexpr std::size_t kKeptSummaries = 20;
+
+// <pool>/hz/历史
+std::filesystem::path summaryHistoryDirectory(const WorkspacePaths& paths);
+
+// Whether `name` is one of the kept summaries' names: total-YYYYMMDD-HHMMSS.xls, or with
+// "-N" before ".xls" when two were kept within one second.
+bool isKeptSummaryName(const std::string& name);
+
+struct KeptSummary {
+    std::optional<std::filesystem::path> keptAs;  // where the previous summary now lies
+    std::string failure;                          // why it could not be kept; empty when fine
+};
+
+// Keeps the summary workbook before `replacement` takes its place: only when there is one
+// (a regular file) and its bytes differ from `replacement`'s. Afterwards only the newest
+// `keep` kept summaries stay; other files in the folder are never touched.
+KeptSummary keepPreviousSummary(const WorkspacePaths& paths, const std::filesystem::path& replacement,
+                                std::chrono::system_clock::time_point now = std::chrono::system_clock::now(),
+                                std::size_t keep = kKeptSummaries);
+
+}  // namespace sbx
