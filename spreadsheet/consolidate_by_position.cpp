@@ -115,6 +115,16 @@ void checkWritable(const Worksheet& target, const CellArea& area) {
     }
 }
 
+// The spreadsheet application refuses to change part of an array formula or a data table.
+void checkNoFormulaBlock(const Worksheet& target, const CellArea& area) {
+    const auto block = target.formulaBlockIn(area);
+    if (!block) return;
+    throw WorkbookError(WorkbookErrorKind::CellInArray, {},
+                        "worksheet \"" + target.name() + "\": the area " + describeArea(area) + " overlaps " +
+                            describeFormulaBlock(*block) + ", which can only be changed as a whole, so the area " +
+                            "cannot be consolidated");
+}
+
 // The sums by offsetKey, added in the order of the sources.
 std::map<uint32_t, double> sumByPosition(const std::vector<Source>& sources) {
     std::map<uint32_t, CompensatedSum> running;
@@ -201,6 +211,7 @@ void consolidateByPosition(SpreadsheetHost& host, Worksheet& target, const CellA
     }
 
     checkWritable(target, area);
+    checkNoFormulaBlock(target, area);
 
     OpenSources open(host);
     std::vector<Source> resolved;
