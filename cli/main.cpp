@@ -10,6 +10,7 @@
 #include "cli/set_command.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "spreadsheet/workbook_error.h"
+#include "spreadsheet/workbook_file_check.h"
 
 namespace {
 
@@ -29,7 +30,9 @@ const char* const kUsage =
     "      backslash are written as \\t \\r \\n \\\\.\n"
     "  shubuxing-cli set FILE SHEET CELL VALUE\n"
     "      Writes VALUE into CELL (such as b4) of worksheet SHEET and saves FILE: a number,\n"
-    "      TRUE or FALSE, text, or \"\" to empty the cell.\n"
+    "      TRUE or FALSE, text, or \"\" to empty the cell. Through a link, the file it points\n"
+    "      to is written. Formulas whose results are left to the spreadsheet application\n"
+    "      are named on stderr.\n"
     SBX_CONSOLIDATE_USAGE
     "  shubuxing-cli --help\n"
     "Exit status: 0 on success, 2 for a bad file, a missing worksheet or bad arguments.\n";
@@ -40,6 +43,7 @@ int usageError(const std::string& message) {
 }
 
 int listSheets(const std::string& file) {
+    sbx::checkWorkbookFile(file);
     auto host = sbx::makeNativeHost();
     auto& book = host->open(file);
     for (int i = 1; i <= book.worksheetCount(); ++i) std::cout << book.worksheet(i).name() << '\n';
@@ -57,6 +61,7 @@ int dump(const std::string& file, const std::string& sheetName, const std::strin
         area = *parsed;
         openEnded = false;
     }
+    sbx::checkWorkbookFile(file);
     auto host = sbx::makeNativeHost();
     auto& book = host->open(file);
     const auto& sheet = book.worksheet(sheetName);

@@ -1,10 +1,12 @@
 #include "cli/set_command.h"
 
 #include <ostream>
+#include <vector>
 
 #include "spreadsheet/cell_address.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "spreadsheet/workbook_error.h"
+#include "spreadsheet/workbook_file_check.h"
 
 namespace sbx::cli {
 
@@ -24,9 +26,14 @@ int setCommand(const std::string& file, const std::string& sheet, const std::str
     }
     auto host = makeNativeHost();
     try {
+        checkWorkbookFile(file);
         auto& book = host->open(file);
         book.worksheet(sheet).setCell(address->row, address->column, valueFromArgument(value));
+        const std::vector<StaleFormula> stale = book.staleFormulas();
         host->close(book, true);
+        // Readers that do not recompute show these formulas' old results until the
+        // spreadsheet application has opened the file.
+        for (const StaleFormula& formula : stale) err << "shubuxing-cli set: " << describeStale(formula) << '\n';
     } catch (const WorkbookError& e) {
         err << "shubuxing-cli: " << e.what() << '\n';
         host->quit();

@@ -12,7 +12,8 @@ namespace sbx::cli {
 CellValue valueFromArgument(const std::string& argument);
 
 // Writes VALUE into CELL (such as b4) of worksheet SHEET of FILE and saves the workbook.
-// Returns the exit status: 0, or 2 after writing the reason to `err`.
+// The formulas whose results were left to the spreadsheet application are named on `err`,
+// one line each. Returns the exit status: 0, or 2 after writing the reason to `err`.
 int setCommand(const std::string& file, const std::string& sheet, const std::string& cell, const std::string& value,
                std::ostream& err);
 

@@ -36,7 +36,8 @@ private:
 
 // Faults of the summary's side, whatever file they name (the template may be a source too).
 bool refusedByTarget(const WorkbookError& e) {
-    return e.kind() == WorkbookErrorKind::CellLocked || e.kind() == WorkbookErrorKind::WriteUnsupported;
+    return e.kind() == WorkbookErrorKind::CellLocked || e.kind() == WorkbookErrorKind::CellInArray ||
+           e.kind() == WorkbookErrorKind::WriteUnsupported;
 }
 
 }  // namespace

@@ -53,6 +53,21 @@ std::filesystem::path temporaryBeside(const std::filesystem::path& target) {
     return target.parent_path() / name;
 }
 
+// The file a path finally names: links are followed, so that saving through a link writes
+// the file it points to and keeps the link. A link that points nowhere names the file it
+// would point to.
+std::filesystem::path finalTarget(const std::filesystem::path& path) {
+    std::filesystem::path file = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(file, ec))) return file;
+        const std::filesystem::path next = std::filesystem::read_symlink(file, ec);
+        if (ec) return file;
+        file = next.is_absolute() ? next : file.parent_path() / next;
+    }
+    return file;  // a loop of links: the rename fails and says so
+}
+
 }  // namespace
 
 FileWriteSteps FileWriteSteps::system() {
@@ -81,11 +96,13 @@ FileWriteSteps FileWriteSteps::system() {
     return steps;
 }
 
-void replaceFileAtomically(const std::filesystem::path& target, std::span<const uint8_t> bytes,
+void replaceFileAtomically(const std::filesystem::path& given, std::span<const uint8_t> bytes,
                            const FileWriteSteps& steps) {
+    // Errors name the path the caller knows; the file replaced is the one it leads to.
     auto fail = [&](const std::string& reason, int error) {
-        throw WorkbookError(WorkbookErrorKind::Unwritable, target, reason, error);
+        throw WorkbookError(WorkbookErrorKind::Unwritable, given, reason, error);
     };
+    const std::filesystem::path target = finalTarget(given);
     std::error_code ec;
     const auto old = std::filesystem::status(target, ec);
     const bool replacing = !ec && std::filesystem::exists(old);

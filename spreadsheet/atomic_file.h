@@ -20,9 +20,10 @@ struct FileWriteSteps {
     static FileWriteSteps system();
 };
 
-// Writes `bytes` to `target` through a temporary file beside it. On failure the temporary
-// file is removed, `target` is as it was, and WorkbookError (Unwritable) names `target`
-// and says why.
+// Writes `bytes` to `target` through a temporary file beside it. A link is followed: the
+// file it points to is replaced, in its own folder, and the link stays. The replaced file
+// keeps its permissions. On failure the temporary file is removed, `target` is as it was,
+// and WorkbookError (Unwritable) names `target` and says why.
 void replaceFileAtomically(const std::filesystem::path& target, std::span<const uint8_t> bytes,
                            const FileWriteSteps& steps = FileWriteSteps::system());
 

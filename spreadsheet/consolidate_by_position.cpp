@@ -72,6 +72,16 @@ void checkWritable(const Worksheet& target, const CellArea& area) {
     }
 }
 
+// The spreadsheet application refuses to change part of an array formula or a data table.
+void checkNoFormulaBlock(const Worksheet& target, const CellArea& area) {
+    const auto block = target.formulaBlockIn(area);
+    if (!block) return;
+    throw WorkbookError(WorkbookErrorKind::CellInArray, {},
+                        "worksheet \"" + target.name() + "\": the area " + describeArea(area) + " overlaps " +
+                            describeFormulaBlock(*block) + ", which can only be changed as a whole, so the area " +
+                            "cannot be consolidated");
+}
+
 // Writes the area: the totals, and empty where the area held a value but received none.
 // Should a write fail part way, the cells written so far get their old values back.
 long long writeArea(Worksheet& target, const AreaTotals& totals) {
@@ -138,6 +148,7 @@ ConsolidateResult consolidateByPosition(SourceOpener& sources, Worksheet& target
         sources.release(areas[i]);
     }
     checkWritable(target, area);
+    checkNoFormulaBlock(target, area);
     result.cellsWritten = writeArea(target, totals);
     for (auto& [at, entry] : ignored) result.ignored.push_back(std::move(entry));
     return result;

@@ -5,6 +5,7 @@
 
 #include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
+#include "spreadsheet/workbook_file_check.h"
 #include "spreadsheet/worksheet_name.h"
 #include "spreadsheet/xls/formula_recalc.h"
 
@@ -95,6 +96,18 @@ bool NativeWorksheet::isCellLocked(int row, int column) const {
     return book_.format(xf).locked;
 }
 
+std::optional<FormulaBlock> NativeWorksheet::formulaBlockIn(const CellArea& area) const {
+    if (area.lastRow < 1 || area.lastColumn < 1) return std::nullopt;
+    const auto* b = cells().blockOverlapping(static_cast<uint32_t>(std::max(area.firstRow, 1) - 1),
+                                             static_cast<uint32_t>(area.lastRow - 1),
+                                             static_cast<uint32_t>(std::max(area.firstColumn, 1) - 1),
+                                             static_cast<uint32_t>(area.lastColumn - 1));
+    if (!b) return std::nullopt;
+    return FormulaBlock{{static_cast<int>(b->firstRow) + 1, static_cast<int>(b->firstColumn) + 1,
+                         static_cast<int>(b->lastRow) + 1, static_cast<int>(b->lastColumn) + 1},
+                        b->dataTable};
+}
+
 void NativeWorksheet::setCell(int row, int column, const CellValue& value) {
     checkPosition(row, column);
     if (book_.version() != xls::BiffVersion::Biff8) {
@@ -106,6 +119,12 @@ void NativeWorksheet::setCell(int row, int column, const CellValue& value) {
         throw WorkbookError(WorkbookErrorKind::CellLocked, book_.file(),
                             "worksheet \"" + name() + "\" is protected and the cell at row " + std::to_string(row) +
                                 ", column " + std::to_string(column) + " is locked");
+    }
+    if (const auto block = formulaBlockIn({row, column, row, column})) {
+        throw WorkbookError(WorkbookErrorKind::CellInArray, book_.file(),
+                            "worksheet \"" + name() + "\": the cell at row " + std::to_string(row) + ", column " +
+                                std::to_string(column) + " is part of " + describeFormulaBlock(*block) +
+                                ", which can only be changed as a whole");
     }
     const auto row0 = static_cast<uint32_t>(row - 1);
     const auto column0 = static_cast<uint32_t>(column - 1);
@@ -150,7 +169,10 @@ std::vector<StaleFormula> NativeWorkbook::staleFormulas() const {
     return out;
 }
 
-Workbook& NativeHost::open(const std::filesystem::path& file) { return adopt(xls::WorkbookReader::open(file)); }
+Workbook& NativeHost::open(const std::filesystem::path& file) {
+    checkWorkbookFile(file);
+    return adopt(xls::WorkbookReader::open(file));
+}
 
 NativeWorkbook& NativeHost::adopt(xls::WorkbookReader reader) {
     open_.push_back(std::make_unique<NativeWorkbook>(*this, std::move(reader)));

@@ -24,6 +24,7 @@ public:
     std::pair<int, int> lastValueCell() const override;
     bool isProtected() const override;
     bool isCellLocked(int row, int column) const override;
+    std::optional<FormulaBlock> formulaBlockIn(const CellArea& area) const override;
     void setCell(int row, int column, const CellValue& value) override;
 
 private:

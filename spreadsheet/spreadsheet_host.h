@@ -5,12 +5,14 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "spreadsheet/cell_address.h"
 #include "spreadsheet/cell_value.h"
+#include "spreadsheet/formula_block.h"
 
 namespace sbx {
 
@@ -36,9 +38,13 @@ public:
     virtual bool isProtected() const = 0;
     virtual bool isCellLocked(int row, int column) const = 0;
 
-    // Cells(row, column) = value. The cell keeps its format. Throws WorkbookError: CellLocked
-    // for a locked cell of a protected worksheet (nothing changes), CellOutOfRange,
-    // WriteUnsupported for a workbook format that is only read.
+    // A multi-cell array formula or a data table with a cell in `area`, if there is one.
+    virtual std::optional<FormulaBlock> formulaBlockIn(const CellArea& /*area*/) const { return std::nullopt; }
+
+    // Cells(row, column) = value. The cell keeps its format. Throws WorkbookError (nothing
+    // changes): CellLocked for a locked cell of a protected worksheet, CellInArray for a
+    // cell of a multi-cell array formula or a data table, CellOutOfRange, WriteUnsupported
+    // for a workbook format that is only read.
     virtual void setCell(int row, int column, const CellValue& value) = 0;
 };
 

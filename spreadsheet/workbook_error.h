@@ -9,6 +9,8 @@ namespace sbx {
 enum class WorkbookErrorKind {
     FileNotFound,        // the path names no file
     Unreadable,          // the operating system refused to read it
+    NotAFile,            // a folder, a named pipe, a device: nothing a workbook can be read from
+    TooLarge,            // far larger than any workbook, refused before it is read
     Unwritable,          // saving failed: the folder or disk refused the new file
     NotCompoundFile,     // not an Excel 97-2003 container at all (and no known other format)
     WrongFormat,         // a known other format: .xlsx, HTML, XML spreadsheet, text
@@ -19,6 +21,7 @@ enum class WorkbookErrorKind {
     SheetNotFound,       // a worksheet name or position that the workbook lacks
     CellOutOfRange,      // a row or column outside the sheet
     CellLocked,          // a write to a locked cell of a protected worksheet
+    CellInArray,         // a write to part of a multi-cell array formula or of a data table
     WriteUnsupported,    // a workbook format that is read but not written (Excel 95)
     BadReference,        // a range or source reference that cannot be read or resolved
     NoActiveSheet,       // a selection or consolidation without an activated worksheet

@@ -90,7 +90,7 @@ TEST(MissingFiles, NotFoundAndFolders) {
         host.open(kShared);
         FAIL();
     } catch (const WorkbookError& e) {
-        EXPECT_EQ(e.kind(), WorkbookErrorKind::Unreadable);
+        EXPECT_EQ(e.kind(), WorkbookErrorKind::NotAFile);
         EXPECT_NE(e.reason().find("folder"), std::string::npos);
     }
 }

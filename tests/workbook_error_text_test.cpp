@@ -41,6 +41,7 @@ TEST(WorkbookErrorText, RealFilesThatCannotBeReadSayWhyInPlainWords) {
         {kShared / "fake_xlsx_renamed.xls", "这是其他格式的文件"},
         {cut, "文件不完整"},
         {temp.path() / "没有.xls", "找不到文件"},
+        {temp.path(), "这不是文件（是文件夹、管道或设备）"},
     };
     for (const auto& c : cases) {
         const std::string text = textOfOpening(c.file);

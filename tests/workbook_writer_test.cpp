@@ -354,23 +354,35 @@ TEST(FormulaAnchors, CellsOfASharedFormulaGetTheirOwnWhenItsFirstCellIsWritten) 
     EXPECT_EQ(s.cell(3, 3), CellValue::number(6));
 }
 
-TEST(FormulaAnchors, CellsOfAnArrayFormulaKeepTheirResultsWhenItsFirstCellIsWritten) {
+// An array formula over more than one cell is changed whole or not at all, as in the
+// spreadsheet application; one of a single cell is replaced like any formula.
+TEST(FormulaAnchors, ArrayFormulasOfSeveralCellsRefuseWritesAndThoseOfOneCellTakeThem) {
     const std::vector<uint8_t> tokens = {0x1E, 1, 0};
-    const auto array = cat({u16s({0, 1}), {2, 2}, u16s({0}), {0, 0, 0, 0}, u16s({3}), tokens});
-    Records sheet;
-    sheet.push_back({0x0006, formula(0, 2, 1, ptgExp(0, 2))});
-    sheet.push_back({0x0221, array});
-    sheet.push_back({0x0006, formula(1, 2, 1, ptgExp(0, 2))});
-    const auto saved = saveWith(workbook(sheet), {{1, 3, CellValue::text("x")}});
+    auto arrayOver = [&](uint16_t lastRow) {
+        return cat({u16s({0, lastRow}), {2, 2}, u16s({0}), {0, 0, 0, 0}, u16s({3}), tokens});
+    };
+    Records twoCells;
+    twoCells.push_back({0x0006, formula(0, 2, 1, ptgExp(0, 2))});
+    twoCells.push_back({0x0221, arrayOver(1)});
+    twoCells.push_back({0x0006, formula(1, 2, 1, ptgExp(0, 2))});
+    for (const int row : {1, 2}) {
+        try {
+            saveWith(workbook(twoCells), {{row, 3, CellValue::text("x")}});
+            ADD_FAILURE() << "row " << row << " took the write";
+        } catch (const WorkbookError& e) {
+            EXPECT_EQ(e.kind(), WorkbookErrorKind::CellInArray);
+        }
+    }
+
+    const auto saved = saveWith(workbook({{0x0006, formula(0, 2, 1, ptgExp(0, 2))}, {0x0221, arrayOver(0)}}),
+                                {{1, 3, CellValue::text("x")}});
     const auto reader = sbx::xls::WorkbookReader::open(saved->file);
     for (const auto& r : recordsOf(reader.workbookStream())) {
         EXPECT_NE(r.type, 0x0006);
         EXPECT_NE(r.type, 0x0221);
     }
     sbx::NativeHost host;
-    auto& s = host.open(saved->file).worksheet(1);
-    EXPECT_EQ(s.cell(1, 3), CellValue::text("x"));
-    EXPECT_EQ(s.cell(2, 3), CellValue::number(1));
+    EXPECT_EQ(host.open(saved->file).worksheet(1).cell(1, 3), CellValue::text("x"));
 }
 
 TEST(FormulaAnchors, AFormulaWithATextResultGoesWithItsStringRecord) {

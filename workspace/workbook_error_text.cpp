@@ -10,6 +10,8 @@ std::string workbookErrorKindText(WorkbookErrorKind kind) {
     switch (kind) {
         case WorkbookErrorKind::FileNotFound: return "找不到文件";
         case WorkbookErrorKind::Unreadable: return "无法读取文件";
+        case WorkbookErrorKind::NotAFile: return "这不是文件（是文件夹、管道或设备），不能作为工作簿打开";
+        case WorkbookErrorKind::TooLarge: return "文件过大，不可能是工作簿";
         case WorkbookErrorKind::Unwritable: return "无法保存文件";
         case WorkbookErrorKind::NotCompoundFile: return "这不是 Excel 97-2003 (.xls) 工作簿";
         case WorkbookErrorKind::WrongFormat: return "这是其他格式的文件，不是 Excel 97-2003 (.xls) 工作簿";
@@ -20,6 +22,7 @@ std::string workbookErrorKindText(WorkbookErrorKind kind) {
         case WorkbookErrorKind::SheetNotFound: return "工作簿中没有这个工作表";
         case WorkbookErrorKind::CellOutOfRange: return "单元格超出了工作表的范围";
         case WorkbookErrorKind::CellLocked: return "工作表受保护，单元格已锁定";
+        case WorkbookErrorKind::CellInArray: return "不能更改数组公式或模拟运算表的某一部分";
         case WorkbookErrorKind::WriteUnsupported: return "这种格式的工作簿只能读取，不能写入";
         case WorkbookErrorKind::BadReference: return "无法识别引用的区域或文件";
         case WorkbookErrorKind::NoActiveSheet: return "没有选定工作表";

@@ -57,9 +57,7 @@ inline constexpr uint16_t DefColWidth = 0x0055;
 inline constexpr uint16_t ExtSst = 0x00FF;
 inline constexpr uint16_t RecalcId = 0x01C1;
 inline constexpr uint16_t Index = 0x020B;
-inline constexpr uint16_t Array = 0x0221;
 inline constexpr uint16_t DefaultRowHeight = 0x0225;
-inline constexpr uint16_t Table = 0x0236;
 inline constexpr uint16_t Window2 = 0x023E;
 inline constexpr uint16_t ShrFmla = 0x04BC;
 }  // namespace rec

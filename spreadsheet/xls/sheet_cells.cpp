@@ -73,6 +73,16 @@ const StoredCell* SheetCells::find(uint32_t row0, uint32_t col0) const {
     return &*it;
 }
 
+const StoredBlock* SheetCells::blockOverlapping(uint32_t firstRow, uint32_t lastRow, uint32_t firstColumn,
+                                                uint32_t lastColumn) const {
+    for (const StoredBlock& b : blocks_) {
+        if (b.firstRow <= lastRow && firstRow <= b.lastRow && b.firstColumn <= lastColumn && firstColumn <= b.lastColumn) {
+            return &b;
+        }
+    }
+    return nullptr;
+}
+
 uint16_t SheetCells::formatAt(uint32_t row0, uint32_t col0) const {
     if (const StoredCell* c = find(row0, col0)) return c->xf;
     for (auto it = rowFormats_.rbegin(); it != rowFormats_.rend(); ++it) {

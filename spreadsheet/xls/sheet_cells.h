@@ -31,6 +31,14 @@ struct StoredCell {
     uint32_t column() const { return key & 0xFF; }
 };
 
+// The cells one formula fills as a whole (zero-based, inclusive): a multi-cell array
+// formula or a data table.
+struct StoredBlock {
+    uint32_t firstRow, lastRow;
+    uint32_t firstColumn, lastColumn;
+    bool dataTable;
+};
+
 inline uint32_t cellKey(uint32_t row0, uint32_t column0) { return (row0 << 8) | column0; }
 
 class SheetCells {
@@ -48,6 +56,7 @@ public:
         columnFormats_.push_back({first0, last0, xf});
     }
     void setProtected(bool on) { protected_ = on; }
+    void addBlock(const StoredBlock& block) { blocks_.push_back(block); }
 
     void reserve(size_t cells) { cells_.reserve(cells); }
     // Sorts by position; of two records for one cell the later one counts.
@@ -57,6 +66,9 @@ public:
     std::span<const StoredCell> cells() const { return cells_; }
     const std::string& localText(uint32_t index) const { return localTexts_[index]; }
     bool isProtected() const { return protected_; }
+    // A block with a cell in rows firstRow..lastRow, columns firstColumn..lastColumn.
+    const StoredBlock* blockOverlapping(uint32_t firstRow, uint32_t lastRow, uint32_t firstColumn,
+                                        uint32_t lastColumn) const;
 
     // The format of a position: the cell's own, else its row's, else its column's, else
     // the default cell format (15).
@@ -74,6 +86,7 @@ private:
     std::vector<std::string> localTexts_;
     std::vector<FormatSpan> rowFormats_;
     std::vector<FormatSpan> columnFormats_;
+    std::vector<StoredBlock> blocks_;  // few: a linear search will do
     bool protected_ = false;
     bool sorted_ = true;
     mutable size_t lastHit_ = 0;  // where the last look-up ended

@@ -1,13 +1,11 @@
 #include "spreadsheet/xls/workbook_reader.h"
 
-#include <cerrno>
-#include <cstring>
 #include <algorithm>
-#include <fstream>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "spreadsheet/workbook_error.h"
+#include "spreadsheet/workbook_file_check.h"
 #include "spreadsheet/xls/biff_records.h"
 #include "spreadsheet/xls/byte_reader.h"
 #include "spreadsheet/xls/continued_reader.h"
@@ -23,29 +21,10 @@ namespace {
 
 constexpr uint32_t kMaxColumns = 256;
 
-std::vector<uint8_t> readWholeFile(const std::filesystem::path& file) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(file, ec);
-    if (ec || !std::filesystem::exists(status)) {
-        throw WorkbookError(WorkbookErrorKind::FileNotFound, file, "the file does not exist");
-    }
-    if (std::filesystem::is_directory(status)) {
-        throw WorkbookError(WorkbookErrorKind::Unreadable, file, "this is a folder, not a file");
-    }
-    std::ifstream in(file, std::ios::binary | std::ios::ate);
-    if (!in) {
-        throw WorkbookError(WorkbookErrorKind::Unreadable, file,
-                            std::string("the file cannot be opened: ") + std::strerror(errno));
-    }
-    const std::streamoff size = in.tellg();
-    std::vector<uint8_t> bytes(size > 0 ? static_cast<size_t>(size) : 0);
-    in.seekg(0);
-    if (!bytes.empty() && !in.read(reinterpret_cast<char*>(bytes.data()), size)) {
-        throw WorkbookError(WorkbookErrorKind::Unreadable, file,
-                            std::string("the file cannot be read: ") + std::strerror(errno));
-    }
-    return bytes;
-}
+// A compound file starts with D0 CF 11 E0 A1 B1 1A E1.
+constexpr size_t kSignatureBytes = 8;
+// Enough of a file's start to tell what other format it is (see describeForeignFile).
+constexpr size_t kSniffedBytes = 4096;
 
 double decodeRk(uint32_t rk) {
     double value;
@@ -85,7 +64,13 @@ CfbNode& workbookStreamNode(CompoundFile& container) {
 }  // namespace
 
 WorkbookReader WorkbookReader::open(const std::filesystem::path& file) {
-    return fromBytes(readWholeFile(file), file);
+    const WorkbookFileReader in(file);
+    // The first bytes say what the file is; only a compound file is read whole.
+    if (!CompoundFile::hasSignature(in.head(kSignatureBytes))) {
+        const FormatError foreign = describeForeignFile(in.head(kSniffedBytes));
+        throw WorkbookError(foreign.kind(), file, foreign.what());
+    }
+    return fromBytes(in.readAll(), file);
 }
 
 WorkbookReader WorkbookReader::fromBytes(std::vector<uint8_t> bytes, const std::filesystem::path& file) {
@@ -435,6 +420,20 @@ std::unique_ptr<SheetCells> WorkbookReader::readSheet(const WorksheetEntry& entr
             case rec::Protect:
                 sheet->setProtected(in.u16() != 0);
                 break;
+            case rec::Array:
+            case rec::Table: {
+                // The block the formula before it fills. An array formula of one cell is
+                // replaced whole by a write, as in the spreadsheet application; a data table
+                // of any size is not.
+                if (r.body.size() < 6) break;
+                const uint16_t firstRow = in.u16(), lastRow = in.u16();
+                const uint8_t firstColumn = in.u8(), lastColumn = in.u8();
+                const bool table = r.type == rec::Table;
+                if (firstRow > lastRow || firstColumn > lastColumn) break;
+                if (!table && firstRow == lastRow && firstColumn == lastColumn) break;
+                sheet->addBlock({firstRow, lastRow, firstColumn, lastColumn, table});
+                break;
+            }
             default:
                 break;
         }
