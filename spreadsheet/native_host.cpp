@@ -6,6 +6,7 @@
 #include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/xls/formula_recalc.h"
+#include "spreadsheet/xls/old_biff_reader.h"
 
 namespace sbx {
 
@@ -107,8 +108,10 @@ void NativeWorksheet::setCell(int row, int column, const CellValue& value) {
     checkPosition(row, column);
     if (book_.version() != xls::BiffVersion::Biff8) {
         throw WorkbookError(WorkbookErrorKind::WriteUnsupported, book_.file(),
-                            "this is an Excel 95 (BIFF5) workbook; only Excel 97-2003 workbooks are "
-                            "written. Save it as an Excel 97-2003 workbook first");
+                            book_.version() != xls::BiffVersion::Biff5
+                                ? xls::kOldBiffReadOnly
+                                : "this is an Excel 95 (BIFF5) workbook; only Excel 97-2003 workbooks are "
+                                  "written. Save it as an Excel 97-2003 workbook first");
     }
     if (isProtected() && isCellLocked(row, column)) {
         throw WorkbookError(WorkbookErrorKind::CellLocked, book_.file(),

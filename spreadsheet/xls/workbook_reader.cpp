@@ -13,6 +13,7 @@
 #include "spreadsheet/xls/continued_reader.h"
 #include "spreadsheet/xls/file_sniffer.h"
 #include "spreadsheet/xls/number_formats.h"
+#include "spreadsheet/xls/old_biff_reader.h"
 #include "spreadsheet/xls/record_stream.h"
 #include "spreadsheet/xls/shared_strings.h"
 #include "spreadsheet/xls/text_encoding.h"
@@ -92,6 +93,11 @@ WorkbookReader WorkbookReader::fromBytes(std::vector<uint8_t> bytes, const std::
     WorkbookReader book;
     book.file_ = file;
     try {
+        if (isOldBiffStream(bytes)) {
+            book.takeOldBiff(readOldBiffStream(bytes));
+            book.stream_ = std::move(bytes);
+            return book;
+        }
         if (!CompoundFile::hasSignature(bytes)) throw describeForeignFile(bytes);
         book.container_ = CompoundFile::parse(bytes);
         bytes.clear();
@@ -107,6 +113,17 @@ WorkbookReader WorkbookReader::fromBytes(std::vector<uint8_t> bytes, const std::
     }
     book.sheetCache_.resize(book.worksheets_.size());
     return book;
+}
+
+void WorkbookReader::takeOldBiff(OldBiffBook book) {
+    version_ = book.version;
+    date1904_ = book.date1904;
+    codePage_ = book.codePage;
+    formats_ = std::move(book.formats);
+    for (auto& sheet : book.sheets) {
+        worksheets_.push_back({std::move(sheet.name), 0, 0, SheetVisibility::Visible});
+        sheetCache_.push_back(std::move(sheet.cells));
+    }
 }
 
 std::string WorkbookReader::biff5Text(std::span<const uint8_t> bytes, size_t count) const {
