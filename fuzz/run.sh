@@ -29,7 +29,8 @@ for target in "${targets[@]}"; do
   if [ -d "$root/fuzz/seeds/${target#fuzz_}" ]; then
     seeds=("$root/fuzz/seeds/${target#fuzz_}"/*)
   else
-    seeds=("$root"/tests/data/fixtures/*.xls "$root"/tests/data/formulas/*.xls "$root"/../shared/fixtures/xls/*.xls)
+    seeds=("$root"/tests/data/fixtures/*.xls "$root"/tests/data/formulas/*.xls "$root"/tests/data/old_biff/*.xls
+           "$root"/../shared/fixtures/xls/*.xls)
   fi
   seeds+=("$root/tests/data/fuzz/${target#fuzz_}"/*)
   for seed in "${seeds[@]}"; do

@@ -8,6 +8,7 @@
 #include "spreadsheet/workbook_file_check.h"
 #include "spreadsheet/worksheet_name.h"
 #include "spreadsheet/xls/formula_recalc.h"
+#include "spreadsheet/xls/old_biff_reader.h"
 
 namespace sbx {
 
@@ -112,8 +113,10 @@ void NativeWorksheet::setCell(int row, int column, const CellValue& value) {
     checkPosition(row, column);
     if (book_.version() != xls::BiffVersion::Biff8) {
         throw WorkbookError(WorkbookErrorKind::WriteUnsupported, book_.file(),
-                            "this is an Excel 95 (BIFF5) workbook; only Excel 97-2003 workbooks are "
-                            "written. Save it as an Excel 97-2003 workbook first");
+                            book_.version() != xls::BiffVersion::Biff5
+                                ? xls::kOldBiffReadOnly
+                                : "this is an Excel 95 (BIFF5) workbook; only Excel 97-2003 workbooks are "
+                                  "written. Save it as an Excel 97-2003 workbook first");
     }
     if (isProtected() && isCellLocked(row, column)) {
         throw WorkbookError(WorkbookErrorKind::CellLocked, book_.file(),

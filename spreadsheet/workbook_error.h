@@ -14,7 +14,7 @@ enum class WorkbookErrorKind {
     Unwritable,          // saving failed: the folder or disk refused the new file
     NotCompoundFile,     // not an Excel 97-2003 container at all (and no known other format)
     WrongFormat,         // a known other format: .xlsx, HTML, XML spreadsheet, text
-    UnsupportedVersion,  // BIFF2-BIFF4 and other formats older than Excel 95
+    UnsupportedVersion,  // a workbook version the engine does not know (a bare BIFF5/8 stream)
     Truncated,           // the file ends before the data it declares
     Corrupt,             // broken structure: chains, records, sizes
     Encrypted,           // encrypted with a password of its own, or an unknown encryption
@@ -22,7 +22,7 @@ enum class WorkbookErrorKind {
     CellOutOfRange,      // a row or column outside the sheet
     CellLocked,          // a write to a locked cell of a protected worksheet
     CellInArray,         // a write to part of a multi-cell array formula or of a data table
-    WriteUnsupported,    // a workbook format that is read but not written (Excel 95)
+    WriteUnsupported,    // a workbook format that is read but not written (Excel 2.1-4.0, 95)
     BadReference,        // a range or source reference that cannot be read or resolved
     NoActiveSheet,       // a selection or consolidation without an activated worksheet
 };

@@ -63,7 +63,6 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, SharedBadFile, testing::Values(
     BadFile{"fake_html_from_excel2013.xls", WorkbookErrorKind::WrongFormat, "a web page (HTML)"},
     BadFile{"fake_xml2003_spreadsheet.xls", WorkbookErrorKind::WrongFormat, "an XML Spreadsheet 2003 file"},
     BadFile{"fake_tab_separated_text.xls", WorkbookErrorKind::WrongFormat, "a text file"},
-    BadFile{"biff4_single_sheet.xls", WorkbookErrorKind::UnsupportedVersion, "Excel 4.0 (BIFF4)"},
     BadFile{"encrypted_rc4_password_password.xls", WorkbookErrorKind::Encrypted, "encrypted with a password"},
     BadFile{"encrypted_rc4_cryptoapi_password_11.xls", WorkbookErrorKind::Encrypted, "encrypted with a password"},
     BadFile{"encrypted_xor_password_abc.xls", WorkbookErrorKind::Encrypted, "encrypted with a password"}),

@@ -54,8 +54,10 @@ std::string sha256Hex(const std::string& data) {
 }
 
 fs::path fixtureFor(const std::string& name) {
-    const fs::path own = fs::path(SBX_TEST_DATA) / "fixtures" / (name + ".xls");
-    if (fs::exists(own)) return own;
+    for (const char* folder : {"fixtures", "old_biff"}) {
+        const fs::path own = fs::path(SBX_TEST_DATA) / folder / (name + ".xls");
+        if (fs::exists(own)) return own;
+    }
     return fs::path(SBX_SHARED_FIXTURES) / (name + ".xls");
 }
 

@@ -125,12 +125,17 @@ def compare(path):
     differences = 0
     with tempfile.TemporaryDirectory() as tmp:
         theirs_by_name = libreoffice_sheets(path, Path(tmp))
-    for sheet in book.sheets():
+    # LibreOffice names the sheet of an Excel 2.1 file after the file and numbers the sheets of
+    # an Excel 4.0 workbook (Sheet1, Sheet2, ...): there, sheets are paired by position.
+    by_position = [theirs_by_name[n] for n in sorted(theirs_by_name)]
+    positional = book.biff_version <= 45 and len(by_position) == book.nsheets
+    for index, sheet in enumerate(book.sheets()):
         ours = [line.split("\t") for line in make_golden.dump_sheet(sheet, book.datemode).splitlines()]
-        theirs = theirs_by_name.get(sheet.name)
+        name = make_golden.sheet_name(book, sheet)
+        theirs = theirs_by_name.get(name, by_position[index] if positional else None)
         if theirs is None:
             print("%s [%s]: LibreOffice exported no such sheet (has %s)"
-                  % (path.name, sheet.name, sorted(theirs_by_name)))
+                  % (path.name, name, sorted(theirs_by_name)))
             differences += 1
             continue
         rows = max(len(ours), len(theirs))
@@ -143,7 +148,7 @@ def compare(path):
                 if not same(a, b, book.datemode):
                     bad.append((r, c, a, b))
         for r, c, a, b in bad[:SHOWN_LIMIT]:
-            print("%s [%s] R%dC%d: xlrd %r, LibreOffice %r" % (path.name, sheet.name, r + 1, c + 1, a, b))
+            print("%s [%s] R%dC%d: xlrd %r, LibreOffice %r" % (path.name, name, r + 1, c + 1, a, b))
         if len(bad) > SHOWN_LIMIT:
             print("%s [%s]: ... %d differing cells in all" % (path.name, sheet.name, len(bad)))
         differences += len(bad)

@@ -34,20 +34,19 @@ import xlrd.book
 REPO = Path(__file__).resolve().parents[1]
 SHARED_FIXTURES = REPO.parent / "shared" / "fixtures" / "xls"
 OWN_FIXTURES = REPO / "tests" / "data" / "fixtures"
+OLD_BIFF_FIXTURES = REPO / "tests" / "data" / "old_biff"  # tools/write_old_biff_fixtures.py
 GOLDEN = REPO / "tests" / "data" / "golden"
 
 MAX_INLINE_DUMP = 64 * 1024
 HEAD_LINES = 50
 DEFAULT_PASSWORD = "VelvetSweatshop"
 
-# Not BIFF (xlrd happens to read the renamed .xlsx, the engine must reject it) and
-# BIFF4 (not supported by the engine).
+# Not BIFF (xlrd happens to read the renamed .xlsx, the engine must reject it).
 SKIPPED_SHARED = {
     "fake_html_from_excel2013.xls",
     "fake_tab_separated_text.xls",
     "fake_xlsx_renamed.xls",
     "fake_xml2003_spreadsheet.xls",
-    "biff4_single_sheet.xls",
     # Need a password the user types; opening them without one is an error case.
     "encrypted_rc4_cryptoapi_password_11.xls",
     "encrypted_rc4_password_password.xls",
@@ -280,6 +279,9 @@ def biff_text(version):
         return "80"
     if version in (50, 70):
         return "70"
+    # Excel 2.0 (no XF records), 2.1, 3.0, 4.0 worksheets and 4.0 workbooks (45).
+    if version in (20, 21, 30, 40, 45):
+        return str(version)
     raise ValueError("unexpected BIFF version %r" % version)
 
 
@@ -287,11 +289,17 @@ def biff_text(version):
 # Golden files
 
 
+def sheet_name(book, sheet):
+    """An Excel 2.1-4.0 worksheet file names no sheet: xlrd calls it "Sheet 1",
+    LibreOffice "Sheet1", and the engine follows LibreOffice."""
+    return "Sheet1" if book.biff_version <= 40 else sheet.name
+
+
 def golden_files(book):
     """{file name: bytes} for one workbook."""
     files = {}
     sheets = book.sheets()  # worksheets only: xlrd drops chart sheets
-    files["sheets.txt"] = "".join(s.name + "\n" for s in sheets).encode("utf-8")
+    files["sheets.txt"] = "".join(sheet_name(book, s) + "\n" for s in sheets).encode("utf-8")
     files["info.txt"] = ("datemode=%d\nbiff=%s\n" % (book.datemode, biff_text(book.biff_version))).encode()
     for n, sheet in enumerate(sheets, 1):
         dump = dump_sheet(sheet, book.datemode).encode("utf-8")
@@ -307,6 +315,7 @@ def golden_files(book):
 def fixture_paths():
     paths = [p for p in sorted(SHARED_FIXTURES.glob("*.xls")) if p.name not in SKIPPED_SHARED]
     paths += sorted(OWN_FIXTURES.glob("*.xls"))
+    paths += sorted(OLD_BIFF_FIXTURES.glob("*.xls"))
     return paths
 
 

@@ -12,7 +12,8 @@ namespace sbx::xls {
 // without asking, and so does the engine.
 inline constexpr std::u16string_view kDefaultWritePassword = u"VelvetSweatshop";
 
-enum class BiffVersion : uint8_t { Biff5, Biff8 };
+// Biff2-Biff4 (Excel 2.1-4.0) have no encryption the engine reads; old_biff_reader reads them.
+enum class BiffVersion : uint8_t { Biff2, Biff3, Biff4, Biff5, Biff8 };
 
 // Decrypts `stream` (a whole Workbook or Book stream) in place, using the FILEPASS record
 // whose header starts at `filepassPos`. Record headers and the records that are never

@@ -32,7 +32,7 @@ inline constexpr uint16_t Rk = 0x027E;
 inline constexpr uint16_t Format = 0x041E;
 inline constexpr uint16_t Bof = 0x0809;
 
-// BOF records of the older formats; only recognised, to say what a file is.
+// BOF records of the older formats (Excel 2.1-4.0), read by old_biff_reader.
 inline constexpr uint16_t Bof2 = 0x0009;
 inline constexpr uint16_t Bof3 = 0x0209;
 inline constexpr uint16_t Bof4 = 0x0409;

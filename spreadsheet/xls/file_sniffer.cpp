@@ -41,14 +41,6 @@ bool looksLikeText(std::span<const uint8_t> b) {
 
 FormatError wrong(const std::string& what) { return {WorkbookErrorKind::WrongFormat, what}; }
 
-std::string biffVersionName(uint16_t bofType) {
-    switch (bofType) {
-        case rec::Bof2: return "an Excel 2.x (BIFF2) file";
-        case rec::Bof3: return "an Excel 3.0 (BIFF3) file";
-        default: return "an Excel 4.0 (BIFF4) file";
-    }
-}
-
 }  // namespace
 
 FormatError describeForeignFile(std::span<const uint8_t> bytes) {
@@ -62,13 +54,8 @@ FormatError describeForeignFile(std::span<const uint8_t> bytes) {
                      "\"Excel 97-2003 Workbook\"");
     }
     if (bytes.size() >= 4) {
-        const uint16_t type = loadU16(bytes.data());
-        if (type == rec::Bof2 || type == rec::Bof3 || type == rec::Bof4) {
-            return {WorkbookErrorKind::UnsupportedVersion,
-                    biffVersionName(type) + ", older than Excel 95; only Excel 95 and Excel "
-                                            "97-2003 workbooks can be read"};
-        }
-        if (type == rec::Bof) {
+        // Excel 2.1-4.0 streams (BOF 0x0009, 0x0209, 0x0409) are read before this is asked.
+        if (loadU16(bytes.data()) == rec::Bof) {
             return {WorkbookErrorKind::UnsupportedVersion,
                     "a bare workbook stream without the container that Excel 95 and later "
                     "write; open it in a spreadsheet application and save it as an Excel "

@@ -11,6 +11,7 @@
 #include "spreadsheet/xls/continued_reader.h"
 #include "spreadsheet/xls/file_sniffer.h"
 #include "spreadsheet/xls/number_formats.h"
+#include "spreadsheet/xls/old_biff_reader.h"
 #include "spreadsheet/xls/record_stream.h"
 #include "spreadsheet/xls/shared_strings.h"
 #include "spreadsheet/xls/text_encoding.h"
@@ -65,8 +66,10 @@ CfbNode& workbookStreamNode(CompoundFile& container) {
 
 WorkbookReader WorkbookReader::open(const std::filesystem::path& file) {
     const WorkbookFileReader in(file);
-    // The first bytes say what the file is; only a compound file is read whole.
-    if (!CompoundFile::hasSignature(in.head(kSignatureBytes))) {
+    // The first bytes say what the file is; only a compound file or an Excel 2.1-4.0 record
+    // stream is read whole.
+    const auto head = in.head(kSignatureBytes);
+    if (!CompoundFile::hasSignature(head) && !isOldBiffStream(head)) {
         const FormatError foreign = describeForeignFile(in.head(kSniffedBytes));
         throw WorkbookError(foreign.kind(), file, foreign.what());
     }
@@ -77,6 +80,11 @@ WorkbookReader WorkbookReader::fromBytes(std::vector<uint8_t> bytes, const std::
     WorkbookReader book;
     book.file_ = file;
     try {
+        if (isOldBiffStream(bytes)) {
+            book.takeOldBiff(readOldBiffStream(bytes));
+            book.stream_ = std::move(bytes);
+            return book;
+        }
         if (!CompoundFile::hasSignature(bytes)) throw describeForeignFile(bytes);
         book.container_ = CompoundFile::parse(bytes);
         bytes.clear();
@@ -92,6 +100,17 @@ WorkbookReader WorkbookReader::fromBytes(std::vector<uint8_t> bytes, const std::
     }
     book.sheetCache_.resize(book.worksheets_.size());
     return book;
+}
+
+void WorkbookReader::takeOldBiff(OldBiffBook book) {
+    version_ = book.version;
+    date1904_ = book.date1904;
+    codePage_ = book.codePage;
+    formats_ = std::move(book.formats);
+    for (auto& sheet : book.sheets) {
+        worksheets_.push_back({std::move(sheet.name), 0, 0, SheetVisibility::Visible});
+        sheetCache_.push_back(std::move(sheet.cells));
+    }
 }
 
 std::string WorkbookReader::biff5Text(std::span<const uint8_t> bytes, size_t count) const {

@@ -1,6 +1,7 @@
 #pragma once
 // Reads an .xls workbook: the container, the workbook stream (BIFF8 "Workbook", or BIFF5
 // "Book" from Excel 95), the workbook globals and, on demand, the cells of each worksheet.
+// The bare streams of Excel 2.1-4.0 are read whole at once (old_biff_reader).
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -14,6 +15,8 @@
 #include "spreadsheet/xls/sheet_cells.h"
 
 namespace sbx::xls {
+
+struct OldBiffBook;
 
 enum class SheetVisibility : uint8_t { Visible = 0, Hidden = 1, VeryHidden = 2 };
 
@@ -61,6 +64,7 @@ public:
 private:
     WorkbookReader() = default;
     void readGlobals();
+    void takeOldBiff(OldBiffBook book);
     std::unique_ptr<SheetCells> readSheet(const WorksheetEntry& entry) const;
     std::string biff5Text(std::span<const uint8_t> bytes, size_t count) const;
 
