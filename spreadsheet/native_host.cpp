@@ -6,6 +6,8 @@
 #include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/xls/formula_recalc.h"
+#include "spreadsheet/xlsx/xlsx_saver.h"
+#include "spreadsheet/xlsx/xlsx_workbook.h"
 
 namespace sbx {
 
@@ -159,14 +161,22 @@ std::vector<StaleFormula> NativeWorkbook::staleFormulas() const {
     return out;
 }
 
-Workbook& NativeHost::open(const std::filesystem::path& file) { return adopt(xls::WorkbookReader::open(file)); }
-
-NativeWorkbook& NativeHost::adopt(xls::WorkbookReader reader) {
-    open_.push_back(std::make_unique<NativeWorkbook>(*this, std::move(reader)));
-    return *open_.back();
+Workbook& NativeHost::open(const std::filesystem::path& file) {
+    if (xlsx::isZipPackage(file)) {
+        open_.push_back(xlsx::XlsxWorkbook::open(file, [this](Worksheet& sheet) { setActive(&sheet); }));
+        return *open_.back();
+    }
+    return adopt(xls::WorkbookReader::open(file));
 }
 
-bool NativeHost::owns(const NativeWorksheet* sheet) const {
+NativeWorkbook& NativeHost::adopt(xls::WorkbookReader reader) {
+    auto book = std::make_unique<NativeWorkbook>(*this, std::move(reader));
+    NativeWorkbook& adopted = *book;
+    open_.push_back(std::move(book));
+    return adopted;
+}
+
+bool NativeHost::owns(const Worksheet* sheet) const {
     for (const auto& book : open_) {
         for (int i = 1; i <= book->worksheetCount(); ++i) {
             if (&book->worksheet(i) == sheet) return true;
@@ -178,13 +188,19 @@ bool NativeHost::owns(const NativeWorksheet* sheet) const {
 void NativeHost::close(Workbook& workbook, bool save) {
     const auto it = std::find_if(open_.begin(), open_.end(), [&](const auto& b) { return b.get() == &workbook; });
     if (it == open_.end()) return;
-    std::unique_ptr<NativeWorkbook> book = std::move(*it);
+    std::unique_ptr<Workbook> book = std::move(*it);
     open_.erase(it);
     if (active_ && !owns(active_)) {
         active_ = nullptr;
         hasSelection_ = false;
     }
-    if (save && book->isModified()) xls::saveWorkbook(book->reader(), book->edits(), book->path(), writeSteps_);
+    if (!save || !book->isModified()) return;
+    if (const auto* xlsxBook = dynamic_cast<const xlsx::XlsxWorkbook*>(book.get())) {
+        xlsx::saveXlsxWorkbook(*xlsxBook, book->path(), writeSteps_);
+    } else {
+        const auto& xlsBook = static_cast<const NativeWorkbook&>(*book);
+        xls::saveWorkbook(xlsBook.reader(), xlsBook.edits(), book->path(), writeSteps_);
+    }
 }
 
 void NativeHost::quit() {

@@ -1,5 +1,6 @@
 #pragma once
-// The native engine's side of SpreadsheetHost: workbooks read by WorkbookReader.
+// The native engine's side of SpreadsheetHost: .xls workbooks read by WorkbookReader, .xlsx
+// and .xlsm workbooks by the xlsx engine (XlsxWorkbook); open() tells them apart by content.
 #include <memory>
 #include <utility>
 #include <vector>
@@ -73,14 +74,14 @@ public:
     void selectRange(std::string_view range) override;
     void consolidateSelection(const std::vector<std::string>& sources) override;
 
-    void setActive(NativeWorksheet* sheet) { active_ = sheet; }
+    void setActive(Worksheet* sheet) { active_ = sheet; }
 
 private:
-    bool owns(const NativeWorksheet* sheet) const;
+    bool owns(const Worksheet* sheet) const;
 
     FileWriteSteps writeSteps_;
-    std::vector<std::unique_ptr<NativeWorkbook>> open_;
-    NativeWorksheet* active_ = nullptr;
+    std::vector<std::unique_ptr<Workbook>> open_;
+    Worksheet* active_ = nullptr;
     CellArea selection_;
     bool hasSelection_ = false;
 };
