@@ -6,6 +6,7 @@ exactly these lines from the same files.
 
     /usr/bin/python3 tools/make_xlsx_golden.py            # write tests/data/xlsx_golden/
     /usr/bin/python3 tools/make_xlsx_golden.py --check    # compare with what is committed
+    /usr/bin/python3 tools/make_xlsx_golden.py --print FILE   # every cell of FILE, to stdout
     (--fixtures DIR when the shared fixtures are not at ../shared/fixtures/xlsx)
 
 Output, per fixture NAME.xlsx, tests/data/xlsx_golden/NAME.tsv:
@@ -53,7 +54,7 @@ def value_text(cell):
     return text if text != "" else None
 
 
-def golden(path):
+def golden(path, head=HEAD_CELLS):
     book = openpyxl.load_workbook(path, read_only=True, data_only=True)
     lines = []
     for sheet in book.worksheets:
@@ -66,9 +67,9 @@ def golden(path):
                 text = value_text(cell)
                 if text is not None:
                     cells.append("%s%d\t%s" % (get_column_letter(cell.column), cell.row, text))
-        if len(cells) > HEAD_CELLS * 2:
+        if head and len(cells) > head * 2:
             digest = hashlib.sha256("".join(c + "\n" for c in cells).encode()).hexdigest()
-            lines.extend(cells[:HEAD_CELLS])
+            lines.extend(cells[:head])
             lines.append("#cells\t%d\t%s" % (len(cells), digest))
         else:
             lines.extend(cells)
@@ -79,8 +80,12 @@ def golden(path):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--check", action="store_true")
+    parser.add_argument("--print", dest="print_file", type=Path, help="print every cell of one workbook")
     parser.add_argument("--fixtures", type=Path, default=FIXTURES, help="the shared .xlsx fixtures folder")
     args = parser.parse_args()
+    if args.print_file:
+        sys.stdout.write(golden(args.print_file, head=0))
+        return 0
     GOLDEN.mkdir(parents=True, exist_ok=True)
     status = 0
     for path in sorted(args.fixtures.glob("*.xls[xm]")):

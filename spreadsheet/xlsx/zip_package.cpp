@@ -2,6 +2,8 @@
 
 #include <zip.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "spreadsheet/xls/format_error.h"
@@ -167,8 +169,14 @@ std::vector<uint8_t> ZipPackage::rebuilt(const std::map<std::string, std::string
                                          const std::vector<std::string>& removed) const {
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(bytes_.data(), bytes_.size(), 0, &error);
+    // The writable source gets a copy of its own (malloc'd, freed by libzip): when saving, a
+    // buffer source may hand pieces of its memory on to the new archive and free them there.
+    void* copy = std::malloc(bytes_.empty() ? 1 : bytes_.size());
+    if (!copy) throw std::bad_alloc();
+    if (!bytes_.empty()) std::memcpy(copy, bytes_.data(), bytes_.size());
+    zip_source_t* source = zip_source_buffer_create(copy, bytes_.size(), 1, &error);
     if (!source) {
+        std::free(copy);
         const std::string text = zipErrorText(&error);
         zip_error_fini(&error);
         throw FormatError(WorkbookErrorKind::Corrupt, "cannot copy the .xlsx package: " + text);
