@@ -7,6 +7,8 @@
 #include <fstream>
 #include <functional>
 
+#include <unistd.h>
+
 #include "spreadsheet/native_host.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/xls/compound_file.h"
@@ -63,7 +65,7 @@ class XlsxBadInput : public ::testing::TestWithParam<BadPackage> {};
 
 TEST_P(XlsxBadInput, IsRefusedWithAClearError) {
     const auto& c = GetParam();
-    const fs::path dir = fs::temp_directory_path() / ("sbx_xlsx_bad_" + c.name);
+    const fs::path dir = fs::temp_directory_path() / ("sbx_xlsx_bad_" + c.name + "_" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     const fs::path file = dir / "bad.xlsx";
@@ -165,7 +167,7 @@ TEST(XlsxInflateLimits, APartInflatingBeyondTheLimitsIsRefusedWhileStreaming) {
 // Entry names that climb out of the package are names like any other: reading and saving
 // never create a file from them.
 TEST(XlsxEntryNames, TraversalNamesStayInsideThePackage) {
-    const fs::path dir = fs::temp_directory_path() / "sbx_xlsx_traversal" / "inner";
+    const fs::path dir = fs::temp_directory_path() / ("sbx_xlsx_traversal_" + std::to_string(::getpid())) / "inner";
     fs::remove_all(dir.parent_path());
     fs::create_directories(dir);
     const fs::path file = dir / "t.xlsx";

@@ -9,6 +9,8 @@
 #include <map>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "spreadsheet/native_host.h"
 
 namespace {
@@ -67,7 +69,7 @@ struct Shown {
 class XlsxRealApps : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = fs::temp_directory_path() / "sbx_xlsx_realapps";
+        dir_ = fs::temp_directory_path() / ("sbx_xlsx_realapps_" + std::to_string(::getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         file_ = dir_ / "written.xlsx";

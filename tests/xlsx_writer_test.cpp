@@ -9,6 +9,8 @@
 #include <memory>
 #include <set>
 
+#include <unistd.h>
+
 #include "cli/dump_format.h"
 #include "spreadsheet/native_host.h"
 #include "spreadsheet/workbook_error.h"
@@ -89,7 +91,7 @@ class XlsxWriter : public ::testing::TestWithParam<WriteCase> {
 protected:
     void SetUp() override {
         if (!fs::exists(GetParam().templateFile)) GTEST_SKIP() << "no template " << GetParam().templateFile;
-        dir_ = fs::temp_directory_path() / ("sbx_xlsx_writer_" + GetParam().name);
+        dir_ = fs::temp_directory_path() / ("sbx_xlsx_writer_" + GetParam().name + "_" + std::to_string(::getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         file_ = dir_ / GetParam().templateFile.filename();
@@ -165,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(Templates, XlsxWriter, ::testing::ValuesIn(writeCases()
 class XlsxWriterRules : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / "sbx_xlsx_writer_rules";
+        dir_ = fs::temp_directory_path() / ("sbx_xlsx_writer_rules_" + std::to_string(::getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         file_ = dir_ / "t.xlsx";
@@ -195,7 +197,7 @@ TEST_F(XlsxWriterRules, LockedArrayAndSharedFormulaCellsRefuseWrites) {
         }
     }
     EXPECT_FALSE(book.isModified());
-    // An unprotected sheet's array formula still refuses a single cell.
+    // An unlocked cell of the protected sheet takes the write.
     form.setCell(2, 4, CellValue::number(8));
     EXPECT_EQ(form.cell(2, 4), CellValue::number(8));
 }
@@ -215,7 +217,7 @@ TEST_F(XlsxWriterRules, FormulasReadingWrittenCellsAreReportedAndTheChainIsDropp
 TEST(XlsxWriterChain, CalculationChainGoesWithItsTypeAndRelationship) {
     const fs::path source = shared("macexcel2016_large_80k_rows_240k_formulas.xlsx");
     if (!fs::exists(source)) GTEST_SKIP() << "no shared .xlsx fixtures";
-    const fs::path file = fs::temp_directory_path() / "sbx_xlsx_chain.xlsx";
+    const fs::path file = fs::temp_directory_path() / ("sbx_xlsx_chain_" + std::to_string(::getpid()) + ".xlsx");
     fs::copy_file(source, file, fs::copy_options::overwrite_existing);
     fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
     sbx::NativeHost host;
