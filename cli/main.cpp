@@ -20,7 +20,7 @@ constexpr int kExitFailure = 2;
 const char* const kUsage =
     "Usage:\n"
     "  shubuxing-cli sheets FILE\n"
-    "      Lists the worksheets of FILE (.xls), one name per line, in workbook order.\n"
+    "      Lists the worksheets of FILE (.xls, .xlsx or .xlsm), one name per line, in workbook order.\n"
     "  shubuxing-cli dump FILE SHEET [FIRST:LAST]\n"
     "      Writes the cells of worksheet SHEET as tab-separated lines, one per row, from\n"
     "      row 1 to the last row with a value and from column 1 to the last column with a\n"

@@ -10,7 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SBX_FUZZ_BUILD:-$root/build-fuzz}
 work=${SBX_FUZZ_WORK:-$build/work}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_compound_file fuzz_workbook_reader fuzz_workbook_save fuzz_cell_address)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_compound_file fuzz_workbook_reader fuzz_workbook_save fuzz_cell_address fuzz_xlsx_package fuzz_xlsx_worksheet)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSBX_FUZZ=ON -DSBX_BUILD_TESTS=OFF -DSBX_BUILD_BENCH=OFF -DSBX_BUILD_GUI=OFF \
@@ -28,6 +28,8 @@ for target in "${targets[@]}"; do
   # inputs of earlier findings.
   if [ -d "$root/fuzz/seeds/${target#fuzz_}" ]; then
     seeds=("$root/fuzz/seeds/${target#fuzz_}"/*)
+  elif [ "$target" = fuzz_xlsx_package ]; then
+    seeds=("$root"/tests/data/xlsx/*.xlsx "$root"/../shared/fixtures/xlsx/*.xls[xm])
   else
     seeds=("$root"/tests/data/fixtures/*.xls "$root"/tests/data/formulas/*.xls "$root"/tests/data/old_biff/*.xls
            "$root"/../shared/fixtures/xls/*.xls)

@@ -9,6 +9,8 @@
 #include "spreadsheet/worksheet_name.h"
 #include "spreadsheet/xls/formula_recalc.h"
 #include "spreadsheet/xls/old_biff_reader.h"
+#include "spreadsheet/xlsx/xlsx_saver.h"
+#include "spreadsheet/xlsx/xlsx_workbook.h"
 
 namespace sbx {
 
@@ -174,24 +176,34 @@ std::vector<StaleFormula> NativeWorkbook::staleFormulas() const {
 
 Workbook& NativeHost::open(const std::filesystem::path& file) {
     checkWorkbookFile(file);
+    if (xlsx::isZipPackage(file)) {
+        open_.push_back(xlsx::XlsxWorkbook::open(file));
+        return *open_.back();
+    }
     return adopt(xls::WorkbookReader::open(file));
 }
 
 NativeWorkbook& NativeHost::adopt(xls::WorkbookReader reader) {
-    open_.push_back(std::make_unique<NativeWorkbook>(*this, std::move(reader)));
-    return *open_.back();
+    auto book = std::make_unique<NativeWorkbook>(*this, std::move(reader));
+    NativeWorkbook& adopted = *book;
+    open_.push_back(std::move(book));
+    return adopted;
 }
 
 void NativeHost::close(Workbook& workbook, bool save) {
     const auto it = std::find_if(open_.begin(), open_.end(), [&](const auto& b) { return b.get() == &workbook; });
     if (it == open_.end()) return;
-    std::unique_ptr<NativeWorkbook> book = std::move(*it);
+    std::unique_ptr<Workbook> book = std::move(*it);
     open_.erase(it);
-    if (save && book->isModified()) xls::saveWorkbook(book->reader(), book->edits(), book->path(), writeSteps_);
+    if (save && book->isModified()) saveAs(*book, book->path());
 }
 
 void NativeHost::saveAs(Workbook& workbook, const std::filesystem::path& target) {
-    auto* book = dynamic_cast<NativeWorkbook*>(&workbook);
+    if (const auto* xlsxBook = dynamic_cast<const xlsx::XlsxWorkbook*>(&workbook)) {
+        xlsx::saveXlsxWorkbook(*xlsxBook, target, writeSteps_);
+        return;
+    }
+    const auto* book = dynamic_cast<const NativeWorkbook*>(&workbook);
     if (!book) throw std::logic_error("saveAs: the workbook was not opened by this host");
     xls::saveWorkbook(book->reader(), book->edits(), target, writeSteps_);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The native engine's side of SpreadsheetHost: workbooks read by WorkbookReader.
+// The native engine's side of SpreadsheetHost: .xls workbooks read by WorkbookReader, .xlsx
+// and .xlsm workbooks by the xlsx engine (XlsxWorkbook); open() tells them apart by content.
 #include <memory>
 #include <utility>
 #include <vector>
@@ -75,7 +76,7 @@ public:
 
 private:
     FileWriteSteps writeSteps_;
-    std::vector<std::unique_ptr<NativeWorkbook>> open_;
+    std::vector<std::unique_ptr<Workbook>> open_;
 };
 
 }  // namespace sbx

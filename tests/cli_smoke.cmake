@@ -24,7 +24,9 @@ expect_run(0 "." "^$" dump ${DATA}/family_dpi_a_macexcel2016.xls SHEET2)
 
 expect_run(0 "Usage" "^$" --help)
 expect_run(2 "^$" "no worksheet named \"没有\"" dump ${sample} 没有)
-expect_run(2 "^$" "an .xlsx file" sheets ${DATA}/fake_xlsx_renamed.xls)
+# Files are read by content: an .xlsx workbook named .xls opens with the .xlsx engine.
+expect_run(0 "^Sheet1\n$" "^$" sheets ${DATA}/fake_xlsx_renamed.xls)
+expect_run(2 "^$" "a web page" sheets ${DATA}/fake_html_from_excel2013.xls)
 expect_run(2 "^$" "encrypted with a password" sheets ${DATA}/encrypted_rc4_password_password.xls)
 expect_run(2 "^$" "does not exist" sheets ${DATA}/no_such_file.xls)
 expect_run(2 "^$" "not a cell range" dump ${sample} 利润表 b2:a1)

@@ -38,7 +38,7 @@ TEST(WorkbookErrorText, RealFilesThatCannotBeReadSayWhyInPlainWords) {
     }
     const std::vector<Case> cases = {
         {kShared / "encrypted_rc4_password_password.xls", "工作簿设有打开密码"},
-        {kShared / "fake_xlsx_renamed.xls", "这是其他格式的文件"},
+        {kShared / "fake_html_from_excel2013.xls", "这是其他格式的文件"},
         {cut, "文件不完整"},
         {temp.path() / "没有.xls", "找不到文件"},
         {temp.path(), "这不是文件（是文件夹、管道或设备）"},

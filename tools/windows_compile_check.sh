@@ -2,7 +2,8 @@
 # Compiles the core and the command-line tool (everything but the Qt windows) with the
 # MinGW-w64 cross compiler, so that the branches written for Windows (wide paths, _wopen,
 # _commit, the c:\kx working directory) are compiled as well. Types and syntax only: nothing
-# is linked or run. Needs g++-mingw-w64-x86-64-posix and libssl-dev (for OpenSSL's headers).
+# is linked or run. Needs g++-mingw-w64-x86-64-posix, libssl-dev, libzip-dev and libexpat1-dev
+# (for their headers).
 #   tools/windows_compile_check.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,6 +17,8 @@ trap 'rm -rf "$headers"' EXIT
 mkdir -p "$headers/openssl"
 cp /usr/include/openssl/*.h "$headers/openssl/"
 cp /usr/include/"$(gcc -dumpmachine)"/openssl/*.h "$headers/openssl/"
+# libzip's and expat's headers, for the .xlsx engine.
+cp /usr/include/zip.h /usr/include/zipconf.h /usr/include/expat.h /usr/include/expat_external.h "$headers/"
 
 mapfile -t sources < <(cd "$root" && find spreadsheet workspace job consolidate cli -name '*.cpp' \
                          -not -path '*/windows/*' | sort)

@@ -48,9 +48,11 @@ CfbNode& workbookStreamNode(CompoundFile& container) {
     CfbNode& root = container.root();
     if (CfbNode* n = root.child(u"Workbook"); n && n->isStream()) return *n;
     if (CfbNode* n = root.child(u"Book"); n && n->isStream()) return *n;
-    if (root.child(u"EncryptedPackage")) {
+    // Office 2007 and later wrap a password-protected .xlsx in a container like this one.
+    if (root.child(u"EncryptedPackage") || root.child(u"EncryptionInfo")) {
         throw FormatError(WorkbookErrorKind::Encrypted,
-                          "an .xlsx file encrypted with a password, not an .xls workbook");
+                          "an .xlsx workbook encrypted with a password; open it in the spreadsheet "
+                          "application, remove the password and save it again");
     }
     if (root.child(u"WordDocument")) {
         throw FormatError(WorkbookErrorKind::WrongFormat, "a Word document, not an .xls workbook");

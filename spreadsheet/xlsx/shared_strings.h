@@ -1,0 +1,17 @@
+#pragma once
+// The shared string table (sharedStrings.xml): each item's text with rich-text runs joined
+// and phonetic guides (rPh) left out.
+#include <string>
+#include <vector>
+
+#include "spreadsheet/xlsx/zip_package.h"
+
+namespace sbx::xlsx {
+
+// Throws xls::FormatError for a damaged part.
+std::vector<std::string> readSharedStrings(const ZipPackage& package, const std::string& part);
+
+// Decodes the _xHHHH_ escapes that OOXML writers use for control characters.
+std::string decodeEscapes(std::string text);
+
+}  // namespace sbx::xlsx

@@ -1,0 +1,96 @@
+#pragma once
+// The .xlsx/.xlsm engine's side of Workbook and Worksheet: a package read on open, each
+// worksheet read when first used, written cells kept as edits until saveXlsxWorkbook.
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "spreadsheet/spreadsheet_host.h"
+#include "spreadsheet/xlsx/cell_styles.h"
+#include "spreadsheet/xlsx/package_layout.h"
+#include "spreadsheet/xlsx/sheet_content.h"
+#include "spreadsheet/xlsx/worksheet_reader.h"
+#include "spreadsheet/xlsx/zip_package.h"
+
+namespace sbx::xlsx {
+
+class XlsxWorkbook;
+
+// Written cells by cellKey; an empty CellValue clears a cell's value.
+using SheetEdits = std::map<uint64_t, CellValue>;
+// By worksheet index (into PackageLayout::worksheets).
+using WorkbookEdits = std::map<size_t, SheetEdits>;
+
+class XlsxWorksheet final : public Worksheet {
+public:
+    XlsxWorksheet(XlsxWorkbook& owner, size_t index) : owner_(owner), index_(index) {}
+
+    std::string name() const override;
+    CellValue cell(int row, int column) const override;
+    void forEachValue(const CellArea& area,
+                      const std::function<void(int, int, const CellValue&)>& visit) const override;
+    std::pair<int, int> lastValueCell() const override;
+    bool isProtected() const override;
+    bool isCellLocked(int row, int column) const override;
+    void setCell(int row, int column, const CellValue& value) override;
+
+private:
+    void checkPosition(int row, int column) const;
+    const SheetEdits* edits() const;
+
+    XlsxWorkbook& owner_;
+    size_t index_;
+};
+
+class XlsxWorkbook final : public Workbook {
+public:
+    // Throws WorkbookError naming `file`.
+    static std::unique_ptr<XlsxWorkbook> open(const std::filesystem::path& file);
+    // The same for bytes read some other way (tests, fuzzing).
+    static std::unique_ptr<XlsxWorkbook> fromBytes(std::vector<uint8_t> bytes, const std::filesystem::path& file);
+
+    const std::filesystem::path& path() const override { return file_; }
+    int worksheetCount() const override { return static_cast<int>(sheets_.size()); }
+    Worksheet& worksheet(int position) override;
+    Worksheet& worksheet(std::string_view name) override;
+    bool isModified() const override { return !edits_.empty(); }
+    std::vector<StaleFormula> staleFormulas() const override;
+    bool uses1904Dates() const override { return layout_.date1904; }
+
+    const ZipPackage& package() const { return package_; }
+    const PackageLayout& layout() const { return layout_; }
+    const CellStyles& styles() const { return styles_; }
+    const WorkbookEdits& edits() const { return edits_; }
+    WorkbookEdits& edits() { return edits_; }
+    bool isHidden(size_t index) const { return layout_.worksheets[index].hidden; }
+
+    // The worksheet's cells as stored in the file; read on first use. Throws WorkbookError.
+    const SheetContent& content(size_t index) const;
+    // Every formula of a worksheet, read again from its part.
+    std::vector<FormulaCell> formulas(size_t index) const;
+    CellValue valueOf(const SheetContent& sheet, const StoredCell& cell) const;
+
+private:
+    XlsxWorkbook(std::filesystem::path file, ZipPackage package);
+    const std::vector<std::string>& sharedStrings() const;
+    uint32_t sharedStringCount() const;
+    [[noreturn]] void rethrow(const std::exception& e) const;
+
+    std::filesystem::path file_;
+    ZipPackage package_;
+    PackageLayout layout_;
+    CellStyles styles_;
+    WorkbookEdits edits_;
+    std::vector<std::unique_ptr<XlsxWorksheet>> sheets_;
+    mutable std::optional<std::vector<std::string>> sharedStrings_;
+    mutable std::vector<std::optional<SheetContent>> contents_;
+};
+
+// Reads a whole file, with FileNotFound and Unreadable errors naming it.
+std::vector<uint8_t> readFileBytes(const std::filesystem::path& file);
+
+}  // namespace sbx::xlsx

@@ -1,0 +1,94 @@
+#include "spreadsheet/xlsx/xml_parser.h"
+
+#include <expat.h>
+
+#include <stdexcept>
+
+#include "spreadsheet/xls/format_error.h"
+
+namespace sbx::xlsx {
+
+using xls::FormatError;
+
+XmlParser::XmlParser(XmlHandler& handler, std::string part) : handler_(handler), part_(std::move(part)) {
+    parser_ = XML_ParserCreate(nullptr);
+    if (!parser_) throw std::bad_alloc();
+    XML_SetUserData(parser_, this);
+    XML_SetElementHandler(parser_, &XmlParser::onStart, &XmlParser::onEnd);
+    XML_SetCharacterDataHandler(parser_, &XmlParser::onText);
+    XML_SetStartDoctypeDeclHandler(parser_, &XmlParser::onDoctype);
+}
+
+XmlParser::~XmlParser() { XML_ParserFree(parser_); }
+
+void XmlParser::fail(std::exception_ptr error) {
+    if (!error_) error_ = std::move(error);
+    XML_StopParser(parser_, XML_FALSE);
+}
+
+// Exceptions must not pass through expat's C frames: they are kept and rethrown after it
+// returns.
+void XmlParser::onStart(void* self, const char* name, const char** attributes) {
+    auto* p = static_cast<XmlParser*>(self);
+    try {
+        p->handler_.start(localName(name), attributes);
+    } catch (...) {
+        p->fail(std::current_exception());
+    }
+}
+
+void XmlParser::onEnd(void* self, const char* name) {
+    auto* p = static_cast<XmlParser*>(self);
+    try {
+        p->handler_.end(localName(name));
+    } catch (...) {
+        p->fail(std::current_exception());
+    }
+}
+
+void XmlParser::onText(void* self, const char* text, int length) {
+    auto* p = static_cast<XmlParser*>(self);
+    try {
+        p->handler_.text(std::string_view(text, static_cast<size_t>(length)));
+    } catch (...) {
+        p->fail(std::current_exception());
+    }
+}
+
+void XmlParser::onDoctype(void* self, const char*, const char*, const char*, int) {
+    auto* p = static_cast<XmlParser*>(self);
+    p->fail(std::make_exception_ptr(
+        FormatError(WorkbookErrorKind::Corrupt, "the part " + p->part_ + " declares a document type, which no workbook part has")));
+}
+
+void XmlParser::check(int status) {
+    if (error_) std::rethrow_exception(error_);
+    if (status == XML_STATUS_ERROR) {
+        throw FormatError(WorkbookErrorKind::Corrupt,
+                          "the part " + part_ + " is not well-formed XML (line " +
+                              std::to_string(XML_GetCurrentLineNumber(parser_)) + ": " +
+                              XML_ErrorString(XML_GetErrorCode(parser_)) + ")");
+    }
+}
+
+void XmlParser::feed(std::string_view piece) {
+    while (!piece.empty()) {
+        const size_t n = std::min<size_t>(piece.size(), 1u << 30);
+        check(XML_Parse(parser_, piece.data(), static_cast<int>(n), XML_FALSE));
+        piece.remove_prefix(n);
+    }
+}
+
+void XmlParser::finish() { check(XML_Parse(parser_, "", 0, XML_TRUE)); }
+
+uint64_t XmlParser::eventOffset() const { return static_cast<uint64_t>(XML_GetCurrentByteIndex(parser_)); }
+
+int XmlParser::eventLength() const { return XML_GetCurrentByteCount(parser_); }
+
+void parseXml(XmlHandler& handler, std::string_view xml, const std::string& part) {
+    XmlParser parser(handler, part);
+    parser.feed(xml);
+    parser.finish();
+}
+
+}  // namespace sbx::xlsx
