@@ -23,6 +23,7 @@
 #include "spreadsheet/xls/workbook_writer.h"
 #include "written_stream_check.h"
 #include "tests/support/test_files.h"
+#include "tests/support/shared_fixtures.h"
 
 namespace fs = std::filesystem;
 using sbx::testing::TempFolder;
@@ -403,6 +404,7 @@ TEST(SavedWorkbooks, AskForRecalculationOnOpening) {
 // A dual-stream file (Excel 95 "Book" beside the "Workbook" stream) loses the Excel 95 copy,
 // which would still hold the old values; the other streams stay.
 TEST(SavedWorkbooks, DropTheStaleExcel95CopyOfADualStreamFile) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "gnumeric_zh_balance_sheet_dual_stream.xls");
     const auto before = sbx::xls::CompoundFile::parse(byteVectorOf(file));
@@ -432,6 +434,7 @@ std::pair<int, int> findCell(sbx::Worksheet& sheet, bool locked) {
 }
 
 TEST(Protection, UnlockedCellsTakeWritesAndLockedCellsChangeNothing) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     for (const char* name : {"macexcel2008_protected_sheet_unlocked_cell.xls", "excel2000_ko_protected_sheets_vba.xls"}) {
         SCOPED_TRACE(name);
         TempFolder temp{"writer"};
@@ -478,6 +481,7 @@ TEST(Protection, UnlockedCellsTakeWritesAndLockedCellsChangeNothing) {
 }
 
 TEST(Encryption, WorkbooksWithTheDefaultPasswordAreEncryptedAgain) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     for (const char* name : {"encrypted_rc4_cryptoapi_default_password_excel2016.xls", "encrypted_rc4_default_password_excel2003.xls"}) {
         SCOPED_TRACE(name);
         TempFolder temp{"writer"};
@@ -542,6 +546,7 @@ struct FailingSave {
 };
 
 TEST(AtomicSave, AWriteFailingHalfWayLeavesTheOldFileAndNoTemporaryFile) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     FailingSave s;
     auto steps = sbx::FileWriteSteps::system();
     size_t written = 0;
@@ -563,6 +568,7 @@ TEST(AtomicSave, AWriteFailingHalfWayLeavesTheOldFileAndNoTemporaryFile) {
 }
 
 TEST(AtomicSave, AFailedFlushOrRenameLeavesTheOldFile) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     {
         FailingSave s;
         auto steps = sbx::FileWriteSteps::system();
@@ -580,6 +586,7 @@ TEST(AtomicSave, AFailedFlushOrRenameLeavesTheOldFile) {
 }
 
 TEST(AtomicSave, AReadOnlyFileGivesAClearError) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
     const auto original = byteVectorOf(file);
@@ -598,6 +605,7 @@ TEST(AtomicSave, AReadOnlyFileGivesAClearError) {
 }
 
 TEST(AtomicSave, AReadOnlyFolderGivesAClearError) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     if (::geteuid() == 0) GTEST_SKIP() << "running as root: folder permissions do not bind";
     TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
@@ -618,6 +626,7 @@ TEST(AtomicSave, AReadOnlyFolderGivesAClearError) {
 }
 
 TEST(AtomicSave, AMissingFolderIsNamedInTheError) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
     sbx::NativeHost host;
@@ -637,6 +646,7 @@ TEST(AtomicSave, AMissingFolderIsNamedInTheError) {
 // The system's refusal of the final rename (here: a folder stands at the file's name) comes
 // through with its errno, and nothing of the new file stays behind.
 TEST(AtomicSave, ARefusedRenameCarriesTheSystemError) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
     sbx::NativeHost host;
@@ -659,6 +669,7 @@ TEST(AtomicSave, ARefusedRenameCarriesTheSystemError) {
 
 // Flushing a copy made by other means: read-only copies too; a missing file says so.
 TEST(AtomicSave, FlushingACopyWorksForReadOnlyFilesAndNamesAMissingOne) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     TempFolder temp{"writer"};
     const fs::path copy = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
     EXPECT_EQ(sbx::flushFileToDisk(copy), 0);
@@ -670,6 +681,7 @@ TEST(AtomicSave, FlushingACopyWorksForReadOnlyFilesAndNamesAMissingOne) {
 // ---- the command line -------------------------------------------------------------------
 
 TEST(SetCommand, WritesOneValueAndSaysWhyItCannot) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
     std::ostringstream err;
