@@ -3,8 +3,6 @@
 // build names their folders (CMake cache variables SBX_SHARED_FIXTURES for .xls and
 // SBX_SHARED_XLSX_FIXTURES for .xlsx); an empty name means there is no copy, and the tests
 // that need one skip themselves, so that a plain clone builds and tests the rest.
-#include <filesystem>
-
 #include <gtest/gtest.h>
 
 namespace sbx::testing {
