@@ -2,7 +2,10 @@
 // runs before the main window shows; closing the main window ends the program and every
 // window with it.
 //
-// usage: shubuxing [--no-splash]
+// usage: shubuxing [--no-splash] | shubuxing --version
+#include <cstring>
+#include <iostream>
+
 #include <QApplication>
 #include <QStringList>
 #include <optional>
@@ -12,6 +15,11 @@
 #include "workspace/workspace_lock.h"
 
 int main(int argc, char* argv[]) {
+    // Answered before Qt starts: no window, and no display needed.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "shubuxing " << SBX_VERSION << '\n';
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(sbx::kApplicationTitle));
     const bool skipSplash = QApplication::arguments().contains(QStringLiteral("--no-splash"));

@@ -35,6 +35,7 @@ const char* const kUsage =
     "      are named on stderr.\n"
     SBX_CONSOLIDATE_USAGE
     "  shubuxing-cli --help\n"
+    "  shubuxing-cli --version\n"
     "Exit status: 0 on success, 2 for a bad file, a missing worksheet or bad arguments.\n";
 
 int usageError(const std::string& message) {
@@ -77,6 +78,10 @@ int main(int argc, char** argv) {
     if (args.empty()) return usageError("no command given");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::cout << kUsage;
+        return kExitOk;
+    }
+    if (args[0] == "--version") {
+        std::cout << "shubuxing-cli " << SBX_VERSION << '\n';
         return kExitOk;
     }
     try {

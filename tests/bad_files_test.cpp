@@ -12,6 +12,7 @@
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/xls/workbook_reader.h"
 #include "tests/support/test_files.h"
+#include "tests/support/shared_fixtures.h"
 
 namespace fs = std::filesystem;
 using sbx::testing::byteVectorOf;
@@ -46,6 +47,7 @@ struct BadFile {
 class SharedBadFile : public testing::TestWithParam<BadFile> {};
 
 TEST_P(SharedBadFile, GivesAClearError) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     const auto& c = GetParam();
     sbx::NativeHost host;
     try {
@@ -83,6 +85,7 @@ TEST(RenamedFiles, AnXlsxNamedXlsReadsByItsContent) {
 }
 
 TEST(DefaultPassword, WriteProtectedWorkbooksOpenWithoutAQuestion) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     for (const char* file : {"encrypted_rc4_default_password_excel2003.xls",
                              "encrypted_rc4_cryptoapi_default_password_excel2016.xls"}) {
         const auto book = WorkbookReader::open(kShared / file);
@@ -94,13 +97,13 @@ TEST(DefaultPassword, WriteProtectedWorkbooksOpenWithoutAQuestion) {
 TEST(MissingFiles, NotFoundAndFolders) {
     sbx::NativeHost host;
     try {
-        host.open(kShared / "no_such_workbook.xls");
+        host.open(fs::path(SBX_TEST_DATA) / "no_such_workbook.xls");
         FAIL();
     } catch (const WorkbookError& e) {
         EXPECT_EQ(e.kind(), WorkbookErrorKind::FileNotFound);
     }
     try {
-        host.open(kShared);
+        host.open(fs::path(SBX_TEST_DATA));
         FAIL();
     } catch (const WorkbookError& e) {
         EXPECT_EQ(e.kind(), WorkbookErrorKind::NotAFile);
@@ -171,6 +174,7 @@ TEST(BrokenWorkbookStreams, ClearErrors) {
 // Cuts and damages real workbooks; whatever comes out must be a tree of cells or a
 // WorkbookError. AddressSanitizer builds turn stray reads here into failures.
 TEST(DamagedRealFiles, TruncatedAtManyPointsGivesAnErrorOrFewerCells) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     for (const char* file : {"excel2003_zh_income_statement_sst_continue.xls", "libreoffice_biff5_excel95_format.xls",
                              "encrypted_rc4_cryptoapi_default_password_excel2016.xls"}) {
         const auto whole = byteVectorOf(kShared / file);
@@ -193,6 +197,7 @@ int fuzzRounds() {
 class RandomDamage : public testing::TestWithParam<const char*> {};
 
 TEST_P(RandomDamage, NeverEscapesAsAnythingButWorkbookError) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     const auto whole = byteVectorOf(kShared / GetParam());
     ASSERT_FALSE(whole.empty());
     std::mt19937 random(20261207);

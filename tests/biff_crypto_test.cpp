@@ -16,6 +16,7 @@
 #include "spreadsheet/xls/byte_reader.h"
 #include "spreadsheet/xls/compound_file.h"
 #include "spreadsheet/xls/format_error.h"
+#include "tests/support/shared_fixtures.h"
 
 namespace sbx::xls {
 namespace {
@@ -136,6 +137,7 @@ std::vector<std::pair<size_t, std::string>> blockHashes(const Bytes& stream, siz
 class FixtureDecryption : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(FixtureDecryption, MatchesReferenceBlockByBlockAndKeepsClearBytes) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     const Expected& e = expectationFor(GetParam());
     Bytes stream = workbookStream(e.fixture);
     ASSERT_EQ(stream.size(), e.streamSize);
@@ -157,6 +159,7 @@ TEST_P(FixtureDecryption, MatchesReferenceBlockByBlockAndKeepsClearBytes) {
 // a BOF, whose record type is in the clear but whose body (version, sheet type) was
 // encrypted in none of the files.
 TEST_P(FixtureDecryption, SheetPositionsLeadToWorksheetBofs) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     const Expected& e = expectationFor(GetParam());
     Bytes stream = workbookStream(e.fixture);
     ASSERT_TRUE(decryptWorkbookStream(stream, e.filepassPos, BiffVersion::Biff8, e.password));
@@ -187,6 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(BiffCryptoPassword, WrongPasswordsReturnFalseAndLeaveTheStreamAlone) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     const std::vector<std::pair<std::string, std::u16string>> cases = {
         {"encrypted_rc4_default_password_excel2003.xls", u"velvetsweatshop"},
         {"encrypted_rc4_default_password_excel2003.xls", u""},
@@ -212,6 +216,7 @@ TEST(BiffCryptoPassword, WrongPasswordsReturnFalseAndLeaveTheStreamAlone) {
 // XOR obfuscation hashes one byte per character: the low byte, or the high byte where the
 // low byte is zero.
 TEST(BiffCryptoPassword, XorPasswordUsesHighByteWhenLowByteIsZero) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     Bytes stream = workbookStream("encrypted_xor_password_abc.xls");
     const std::u16string shifted = {u'\u6100', u'\u6200', u'\u6300'};  // high bytes 'a' 'b' 'c'
     EXPECT_TRUE(decryptWorkbookStream(stream, filepassPosition(stream), BiffVersion::Biff8, shifted));
@@ -254,6 +259,7 @@ WorkbookErrorKind errorKindOf(Bytes stream, BiffVersion version = BiffVersion::B
 }
 
 TEST(BiffCryptoFilepass, TooShortRecordsAreCorrupt) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     const Bytes rc4 = filepassBodyOf("encrypted_rc4_password_password.xls");
     const Bytes cryptoApi = filepassBodyOf("encrypted_rc4_cryptoapi_password_11.xls");
     const Bytes xorBody = filepassBodyOf("encrypted_xor_password_abc.xls");
@@ -280,6 +286,7 @@ TEST(BiffCryptoFilepass, TooShortRecordsAreCorrupt) {
 }
 
 TEST(BiffCryptoFilepass, UnknownEncryptionsAreReportedAsEncrypted) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     const Bytes rc4 = filepassBodyOf("encrypted_rc4_password_password.xls");
     const Bytes cryptoApi = filepassBodyOf("encrypted_rc4_cryptoapi_password_11.xls");
 
@@ -311,6 +318,7 @@ TEST(BiffCryptoFilepass, UnknownEncryptionsAreReportedAsEncrypted) {
 }
 
 TEST(BiffCryptoFilepass, MisplacedOrCutFilepassRecord) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     const Bytes rc4 = filepassBodyOf("encrypted_rc4_password_password.xls");
     const Bytes whole = streamWithFilepass(rc4);
     // Position of the BOF instead of FILEPASS.
@@ -325,6 +333,7 @@ TEST(BiffCryptoFilepass, MisplacedOrCutFilepassRecord) {
 // the records after it still decrypt as before: the keystream follows the stream position,
 // not the number of bytes decrypted.
 TEST(BiffCryptoClearRecords, NeverEncryptedTypesAreSkippedWithoutShiftingTheKeystream) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     for (const std::string fixture : {"encrypted_rc4_password_password.xls",
                                       "encrypted_rc4_cryptoapi_password_11.xls",
                                       "encrypted_xor_password_abc.xls"}) {
@@ -364,6 +373,7 @@ TEST(BiffCryptoClearRecords, NeverEncryptedTypesAreSkippedWithoutShiftingTheKeys
 // Decrypting a stream cut anywhere must give a prefix of the full decryption: nothing is read
 // or written beyond the end, and the keystream position still follows the stream offset.
 TEST(BiffCryptoTruncation, CutStreamsDecryptToPrefixOfWholeStream) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     for (const std::string fixture : {"encrypted_rc4_default_password_excel2003.xls",
                                       "encrypted_rc4_cryptoapi_password_11.xls",
                                       "encrypted_xor_password_abc.xls"}) {
@@ -394,6 +404,7 @@ TEST(BiffCryptoTruncation, CutStreamsDecryptToPrefixOfWholeStream) {
 // follows it, so every later record moves by 16 bytes and keeps its place in the 16-byte
 // XOR array.
 TEST(BiffCryptoBiff5, XorObfuscationWithKeyAndVerifierOnly) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     const Expected& e = expectationFor("encrypted_xor_password_abc.xls");
     const Bytes biff8 = workbookStream(e.fixture);
     Bytes biff8Decrypted = biff8;

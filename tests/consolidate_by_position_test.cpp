@@ -13,6 +13,7 @@
 #include "spreadsheet/native_host.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
+#include "tests/support/shared_fixtures.h"
 
 namespace fs = std::filesystem;
 using sbx::CellArea;
@@ -122,12 +123,15 @@ std::vector<SumCase> readExpectedSums() {
 class ConsolidateTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        SBX_SKIP_WITHOUT_SHARED_FIXTURES();
         scratch_ = fs::temp_directory_path() /
                    ("sbx_consolidate_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
                     "_" + std::to_string(std::random_device()()));
         fs::create_directories(scratch_);
     }
-    void TearDown() override { fs::remove_all(scratch_); }
+    void TearDown() override {
+        if (!scratch_.empty()) fs::remove_all(scratch_);
+    }
 
     // Copies a shared fixture to `copy`, a path inside the scratch folder.
     fs::path place(const std::string& fixture, const std::string& copy) {

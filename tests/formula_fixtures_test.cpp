@@ -10,6 +10,7 @@
 #include "spreadsheet/xls/formula_cells.h"
 #include "spreadsheet/xls/formula_evaluator.h"
 #include "spreadsheet/xls/formula_workbook_cells.h"
+#include "tests/support/shared_fixtures.h"
 
 namespace sbx::xls::formula {
 namespace {
@@ -72,9 +73,10 @@ void report(const std::string& name, const Agreement& a) {
     for (const auto& d : a.disagreements) std::cout << "    DISAGREE " << d << "\n";
 }
 
-class FixtureFormulas : public testing::TestWithParam<const char*> {};
+class FixtureFormulas : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(FixtureFormulas, ComputedResultsMatchTheCachedOnes) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     const std::filesystem::path file = std::filesystem::path(SBX_SHARED_FIXTURES) / GetParam();
     if (!std::filesystem::exists(file)) GTEST_SKIP() << "shared fixture missing: " << file;
     const Agreement a = evaluateAll(file);
@@ -84,7 +86,7 @@ TEST_P(FixtureFormulas, ComputedResultsMatchTheCachedOnes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SharedFixtures, FixtureFormulas,
-                         testing::Values("libreoffice_3sheets_150_formulas.xls",
+                         ::testing::Values("libreoffice_3sheets_150_formulas.xls",
                                          "excel2000_zhtw_biweekly_report_40sheets.xls",
                                          "excel2016_formulas_all_cached_result_types.xls",
                                          "softmaker_planmaker_inline_arrays.xls"));
@@ -101,8 +103,8 @@ TEST(FixtureFormulas, ReportTemplateAgreesWithLibreOffice) {
 
 // The rest of the shared workbooks: whatever formulas they hold must agree too.
 TEST(FixtureFormulas, NoSharedWorkbookDisagrees) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     const std::filesystem::path folder(SBX_SHARED_FIXTURES);
-    if (!std::filesystem::exists(folder)) GTEST_SKIP() << "shared fixtures missing";
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (entry.path().extension() != ".xls") continue;

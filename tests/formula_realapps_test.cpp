@@ -13,6 +13,7 @@
 #include "spreadsheet/xls/formula_cells.h"
 #include "spreadsheet/xls/formula_recalc.h"
 #include "spreadsheet/xls/workbook_reader.h"
+#include "tests/support/shared_fixtures.h"
 
 namespace {
 
@@ -70,6 +71,7 @@ TEST(FormulaRealApps, XlrdReadsTheResultsLibreOfficeComputes) {
 class RecomputedFixtures : public testing::TestWithParam<const char*> {};
 
 TEST_P(RecomputedFixtures, AgreeWithLibreOffice) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     int status = 0;
     capture("soffice --version >/dev/null 2>&1", status);
     if (status != 0) GTEST_SKIP() << "LibreOffice is not installed";

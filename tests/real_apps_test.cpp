@@ -15,6 +15,7 @@
 
 #include "spreadsheet/native_host.h"
 #include "spreadsheet/workbook_error.h"
+#include "tests/support/shared_fixtures.h"
 #include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
@@ -132,6 +133,11 @@ const WrittenSet& setup() {
             w.totals = {{{5, 2}, 111}, {{5, 3}, 12.5}, {{5, 4}, 9}};
             host.close(*book, true);
             s->files.push_back(std::move(w));
+        }
+        // The real-world workbooks, when the build names a copy of them.
+        if (!sbx::testing::haveSharedFixtures()) {
+            std::cout << "only the project's own workbooks are written: " << sbx::testing::kNoSharedFixtures << '\n';
+            return s;
         }
         // A shared formula counting on from its first cell (A262 = A261 + 1, ...): writing
         // that first cell must move the whole run.

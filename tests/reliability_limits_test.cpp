@@ -12,6 +12,7 @@
 #include "cli/consolidate_command.h"
 #include "spreadsheet/consolidate_by_position.h"
 #include "tests/reliability_run_fixture.h"
+#include "tests/support/shared_fixtures.h"
 
 namespace sbx::test {
 namespace {
@@ -102,6 +103,7 @@ TEST_F(Limits, TenThousandFilePool) {
 // Mac Excel's sheet that uses row 65,536: sources made from it with numbers down to the last
 // row, the summary's texts in column a untouched.
 TEST_F(Limits, WorksheetDownToRow65536) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     const fs::path layout = fs::path(SBX_SHARED_FIXTURES) / "macexcel_65536_rows.xls";
     if (!fs::exists(layout)) GTEST_SKIP() << "shared fixture missing: " << layout;
     for (int f = 1; f <= 3; ++f) {

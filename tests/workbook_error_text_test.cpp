@@ -9,6 +9,7 @@
 #include "spreadsheet/utf8_path.h"
 #include "tests/support/test_files.h"
 #include "workspace/workbook_error_text.h"
+#include "tests/support/shared_fixtures.h"
 
 namespace sbx {
 namespace {
@@ -26,6 +27,7 @@ std::string textOfOpening(const fs::path& file) {
 }
 
 TEST(WorkbookErrorText, RealFilesThatCannotBeReadSayWhyInPlainWords) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     struct Case {
         fs::path file;
         std::string says;

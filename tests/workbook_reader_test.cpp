@@ -9,6 +9,7 @@
 #include "spreadsheet/native_host.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/xls/workbook_reader.h"
+#include "tests/support/shared_fixtures.h"
 
 namespace fs = std::filesystem;
 using sbx::CellKind;
@@ -214,6 +215,7 @@ TEST(Protection, LockedFlagComesFromCellThenRowThenColumnThenDefault) {
 }
 
 TEST(RealFiles, ProtectedSheetWithOneUnlockedCell) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     sbx::NativeHost host;
     auto& sheet = host.open(kShared / "macexcel2008_protected_sheet_unlocked_cell.xls").worksheet(1);
     EXPECT_TRUE(sheet.isProtected());
@@ -223,6 +225,7 @@ TEST(RealFiles, ProtectedSheetWithOneUnlockedCell) {
 }
 
 TEST(RealFiles, HiddenSheetsCountAndChartSheetsDoNot) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     const auto reader =
         sbx::xls::WorkbookReader::open(kShared / "excel2016_visible_hidden_veryhidden_chart_vba.xls");
     ASSERT_EQ(reader.worksheets().size(), 3u);
@@ -231,6 +234,7 @@ TEST(RealFiles, HiddenSheetsCountAndChartSheetsDoNot) {
 }
 
 TEST(RealFiles, SameSerialsIn1900And1904WorkbooksAre1462DaysApart) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     sbx::NativeHost host;
     auto& s1900 = host.open(kShared / "family_dates_1900_macexcel2016.xls").worksheet(1);
     auto& s1904 = host.open(kShared / "family_dates_1904_macexcel2016.xls").worksheet(1);
@@ -247,6 +251,7 @@ TEST(RealFiles, SameSerialsIn1900And1904WorkbooksAre1462DaysApart) {
 }
 
 TEST(RealFiles, ForEachValueAgreesWithCellByCellReading) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     sbx::NativeHost host;
     auto& sheet = host.open(kShared / "excel2003_zh_income_statement_sst_continue.xls").worksheet(1);
     const sbx::CellArea area{3, 2, 40, 6};
@@ -265,6 +270,7 @@ TEST(RealFiles, ForEachValueAgreesWithCellByCellReading) {
 }
 
 TEST(RealFiles, WorksheetLookupByNameIgnoresLetterCase) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     sbx::NativeHost host;
     auto& book = host.open(kShared / "family_dpi_a_macexcel2016.xls");
     EXPECT_EQ(book.worksheet("sheet2").name(), "Sheet2");

@@ -23,6 +23,7 @@
 #include "spreadsheet/xls/workbook_writer.h"
 #include "written_stream_check.h"
 #include "tests/support/test_files.h"
+#include "tests/support/shared_fixtures.h"
 
 namespace fs = std::filesystem;
 using sbx::testing::TempFolder;
@@ -415,6 +416,7 @@ TEST(SavedWorkbooks, AskForRecalculationOnOpening) {
 // A dual-stream file (Excel 95 "Book" beside the "Workbook" stream) loses the Excel 95 copy,
 // which would still hold the old values; the other streams stay.
 TEST(SavedWorkbooks, DropTheStaleExcel95CopyOfADualStreamFile) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "gnumeric_zh_balance_sheet_dual_stream.xls");
     const auto before = sbx::xls::CompoundFile::parse(byteVectorOf(file));
@@ -444,6 +446,7 @@ std::pair<int, int> findCell(sbx::Worksheet& sheet, bool locked) {
 }
 
 TEST(Protection, UnlockedCellsTakeWritesAndLockedCellsChangeNothing) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     for (const char* name : {"macexcel2008_protected_sheet_unlocked_cell.xls", "excel2000_ko_protected_sheets_vba.xls"}) {
         SCOPED_TRACE(name);
         TempFolder temp{"writer"};
@@ -490,6 +493,7 @@ TEST(Protection, UnlockedCellsTakeWritesAndLockedCellsChangeNothing) {
 }
 
 TEST(Encryption, WorkbooksWithTheDefaultPasswordAreEncryptedAgain) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     for (const char* name : {"encrypted_rc4_cryptoapi_default_password_excel2016.xls", "encrypted_rc4_default_password_excel2003.xls"}) {
         SCOPED_TRACE(name);
         TempFolder temp{"writer"};
@@ -554,6 +558,7 @@ struct FailingSave {
 };
 
 TEST(AtomicSave, AWriteFailingHalfWayLeavesTheOldFileAndNoTemporaryFile) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     FailingSave s;
     auto steps = sbx::FileWriteSteps::system();
     size_t written = 0;
@@ -575,6 +580,7 @@ TEST(AtomicSave, AWriteFailingHalfWayLeavesTheOldFileAndNoTemporaryFile) {
 }
 
 TEST(AtomicSave, AFailedFlushOrRenameLeavesTheOldFile) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     {
         FailingSave s;
         auto steps = sbx::FileWriteSteps::system();
@@ -592,6 +598,7 @@ TEST(AtomicSave, AFailedFlushOrRenameLeavesTheOldFile) {
 }
 
 TEST(AtomicSave, AReadOnlyFileGivesAClearError) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
     const auto original = byteVectorOf(file);
@@ -610,6 +617,7 @@ TEST(AtomicSave, AReadOnlyFileGivesAClearError) {
 }
 
 TEST(AtomicSave, AReadOnlyFolderGivesAClearError) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     if (::geteuid() == 0) GTEST_SKIP() << "running as root: folder permissions do not bind";
     TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
@@ -630,6 +638,7 @@ TEST(AtomicSave, AReadOnlyFolderGivesAClearError) {
 }
 
 TEST(AtomicSave, AMissingFolderIsNamedInTheError) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
     sbx::NativeHost host;
@@ -649,6 +658,7 @@ TEST(AtomicSave, AMissingFolderIsNamedInTheError) {
 // The system's refusal of the final rename (here: a folder stands at the file's name) comes
 // through with its errno, and nothing of the new file stays behind.
 TEST(AtomicSave, ARefusedRenameCarriesTheSystemError) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
     sbx::NativeHost host;
@@ -671,6 +681,7 @@ TEST(AtomicSave, ARefusedRenameCarriesTheSystemError) {
 
 // Flushing a copy made by other means: read-only copies too; a missing file says so.
 TEST(AtomicSave, FlushingACopyWorksForReadOnlyFilesAndNamesAMissingOne) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     TempFolder temp{"writer"};
     const fs::path copy = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
     EXPECT_EQ(sbx::flushFileToDisk(copy), 0);
@@ -682,6 +693,7 @@ TEST(AtomicSave, FlushingACopyWorksForReadOnlyFilesAndNamesAMissingOne) {
 // ---- the command line -------------------------------------------------------------------
 
 TEST(SetCommand, WritesOneValueAndSaysWhyItCannot) {
+    SBX_SKIP_WITHOUT_SHARED_FIXTURES();
     TempFolder temp{"writer"};
     const fs::path file = temp.copy(kShared / "family_dpi_a_macexcel2016.xls");
     std::ostringstream err;

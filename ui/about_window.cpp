@@ -79,6 +79,8 @@ AboutWindow::AboutWindow(DialogsPort& dialogs, QWidget* parent, std::function<bo
     titleFont.setBold(true);
     title->setFont(titleFont);
     addLabel(this, "lblVersion", "版本: 测试版", twips(1050, 780, 4440, 300));
+    // The release number, as `shubuxing --version` prints it.
+    addLabel(this, "lblProgramVersion", SBX_VERSION, twips(2400, 780, 3090, 300));
     addLabel(this, "lblDescription",
              "该程序在WIN98\\WIN XP系统下,OFFICE2000环境下测试通过.由于本人并非专业的程序员,加之水平有限,"
              "很难保证程序在运行过程中不出现任何问题,对于存在的问题,在抱歉的同时,也希望阁下能及时与我取得联系,"

@@ -40,6 +40,11 @@ QPixmap drawLogo(int size) {
     QPixmap logo(size, size);
     logo.fill(Qt::transparent);
     QPainter painter(&logo);
+    paintLogo(painter, size);
+    return logo;
+}
+
+void paintLogo(QPainter& painter, int size) {
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF box(1, 1, size - 2, size - 2);
     QLinearGradient ground(box.topLeft(), box.bottomRight());
@@ -59,7 +64,6 @@ QPixmap drawLogo(int size) {
     painter.setFont(font);
     painter.setPen(QColor(250, 220, 90));
     painter.drawText(QRectF(0, size * 0.08, size, size * 0.42), Qt::AlignCenter, QString::fromUtf8("★"));
-    return logo;
 }
 
 SplashWindow::SplashWindow(JobDefinition& job, QWidget* parent)

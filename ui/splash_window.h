@@ -7,13 +7,16 @@
 #include <QWidget>
 
 class QFrame;
+class QPainter;
 
 namespace sbx {
 
 struct JobDefinition;
 
-// The program's logo, drawn (no image files to ship): used by the splash and the main window.
+// The program's logo, drawn (no image files to ship): used by the splash and the main window,
+// and painted on any device (the installed icons) by paintLogo, in a square of `size`.
 QPixmap drawLogo(int size);
+void paintLogo(QPainter& painter, int size);
 
 class SplashWindow : public QWidget {
     Q_OBJECT

@@ -126,6 +126,7 @@ private slots:
         QCOMPARE(about->windowTitle(), u("关于 数簿星"));
         QCOMPARE(about->findChild<QLabel*>("lblTitle")->text(), u("数簿星 [EXCEL电子表格版]"));
         QCOMPARE(about->findChild<QLabel*>("lblVersion")->text(), u("版本: 测试版"));
+        QCOMPARE(about->findChild<QLabel*>("lblProgramVersion")->text(), QStringLiteral(SBX_VERSION));
         QVERIFY(about->findChild<QLabel*>("lblDescription")
                     ->text()
                     .startsWith(u("该程序在WIN98\\WIN XP系统下,OFFICE2000环境下测试通过.由于本人并非专业的程序员,"
