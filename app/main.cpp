@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "app/main_window.h"
+#include "spreadsheet/temporary_files.h"
 #include "ui/qt_dialogs.h"
 #include "workspace/workspace_lock.h"
 
@@ -20,6 +21,7 @@ int main(int argc, char* argv[]) {
         std::cout << "shubuxing " << SBX_VERSION << '\n';
         return 0;
     }
+    sbx::removeTemporaryFilesOnSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(sbx::kApplicationTitle));
     const bool skipSplash = QApplication::arguments().contains(QStringLiteral("--no-splash"));

@@ -9,6 +9,7 @@
 #include "cli/dump_format.h"
 #include "cli/set_command.h"
 #include "spreadsheet/spreadsheet_host.h"
+#include "spreadsheet/temporary_files.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/workbook_file_check.h"
 
@@ -74,6 +75,7 @@ int dump(const std::string& file, const std::string& sheetName, const std::strin
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    sbx::removeTemporaryFilesOnSignals();
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return usageError("no command given");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {

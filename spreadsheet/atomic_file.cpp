@@ -14,6 +14,7 @@
 #include <unistd.h>
 #endif
 
+#include "spreadsheet/temporary_files.h"
 #include "spreadsheet/workbook_error.h"
 
 namespace sbx {
@@ -43,14 +44,6 @@ void syncFolder([[maybe_unused]] const std::filesystem::path& folder) {
         ::close(fd);
     }
 #endif
-}
-
-std::filesystem::path temporaryBeside(const std::filesystem::path& target) {
-    std::random_device random;
-    const std::string suffix = ".sbx-" + std::to_string(random() % 1000000000u) + ".tmp";
-    std::filesystem::path name = target.filename();  // as a path: any name, on any system
-    name += suffix;
-    return target.parent_path() / name;
 }
 
 // The file a path finally names: links are followed, so that saving through a link writes
@@ -109,7 +102,9 @@ void replaceFileAtomically(const std::filesystem::path& given, std::span<const u
     if (replacing && (old.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none) {
         fail("the file is read-only", EACCES);
     }
-    const std::filesystem::path temporary = temporaryBeside(target);
+    removeLeftoversBeside(target);
+    const std::filesystem::path temporary = temporaryNameBeside(target);
+    const PendingTemporary removedOnSignals(temporary);
     const int fd = openNew(temporary);
     if (fd < 0) {
         const int error = errno;

@@ -2,6 +2,10 @@
 // an existing OUT left alone otherwise, the run folder cleaned up.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -157,6 +161,114 @@ TEST_F(ConsolidateCliTest, FormulasLeftToTheApplicationAreNamedInTheReport) {
         EXPECT_NE(said.find("明细!B10"), std::string::npos) << mode << ": " << said;
         EXPECT_NE(said.find("will be recomputed by the spreadsheet application"), std::string::npos) << mode << ": " << said;
     }
+}
+
+}  // namespace
+}  // namespace sbx
+
+namespace sbx {
+namespace {
+
+// Arguments that would count a report twice, overwrite an input, or read something else than
+// meant are refused before anything is read or written: exit 2, naming what is wrong.
+TEST_F(ConsolidateCliTest, RefusesWhatWouldCountTwiceOverwriteAnInputOrMisreadARange) {
+    fs::create_symlink(src(2), dir / "link.xls");
+    ASSERT_EQ(mkfifo((dir / "pipe.xls").c_str(), 0600), 0);
+    const std::string dotted = (dir / "." / "branch_1.xls").string();
+    struct Case {
+        std::vector<std::string> args;
+        std::string named;
+    };
+    const std::string range = "收入明细!b4:e9";
+    const std::vector<Case> cases = {
+        {{"--range", range, src(1), src(1)}, "named twice"},
+        {{"--range", range, src(1), dotted}, "named twice"},
+        {{"--range", range, src(2), (dir / "link.xls").string()}, "named twice"},
+        {{"--range", range, "--template", outFile(), src(1)}, "--out names the template"},
+        {{"--range", range, src(1), outFile()}, "--out names the source"},
+        {{"--range", range, src(1), (dir / "pipe.xls").string()}, "named pipe"},
+        {{"--range", range, src(1), dir.string()}, "a folder"},
+        {{"--range", "收入明细!b 3:e9", src(1)}, "\"b 3\""},
+        {{"--range", "收入明细!b+3:e9", src(1)}, "\"b+3\""},
+        {{"--range", "收入明细!a1x:e9", src(1)}, "\"a1x\""},
+        {{"--range", "收入明细!e9:b4", src(1)}, "runs backwards"},
+    };
+    { std::ofstream(outFile()) << "previous result"; }
+    const std::string before = bytesOf(src(1)) + bytesOf(src(2));
+    for (const auto& c : cases) {
+        err.str("");
+        std::vector<std::string> args{"--mode", "function", "--out", outFile()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        EXPECT_EQ(run(args), 2) << c.named;
+        EXPECT_NE(err.str().find(c.named), std::string::npos) << err.str();
+    }
+    EXPECT_EQ(bytesOf(outFile()), "previous result");
+    EXPECT_EQ(bytesOf(src(1)) + bytesOf(src(2)), before);
+}
+
+// What cannot be read or written as asked fails the run: exit 1, the file named, no OUT.
+TEST_F(ConsolidateCliTest, SourcesOrTemplatesThatCannotDoTheirPartFailTheRun) {
+    fs::copy_file(fs::path(SBX_TEST_DATA) / "fixtures" / "biff5_chinese_cp936.xls", dir / "excel95.xls");
+    { std::ofstream(dir / "broken.xls") << std::string(600, 'x'); }
+    struct Case {
+        std::vector<std::string> args;
+        std::string named;
+    };
+    const std::vector<Case> cases = {
+        // A worksheet missing from a source fails whichever worksheet it is.
+        {{"--range", "收入明细!b4:e9", "--range", "没有这页!b4:e9", src(1), src(2)}, "没有这页"},
+        {{"--range", "没有这页!b4:e9", "--range", "收入明细!b4:e9", src(1), src(2)}, "没有这页"},
+        {{"--range", "收入明细!b4:e9", src(1), (dir / "broken.xls").string()}, "broken.xls"},
+        {{"--range", "收入明细!b4:e9", "--template", (dir / "excel95.xls").string(), src(1)}, "excel95.xls"},
+    };
+    for (const std::string mode : {"function", "efficiency"}) {
+        for (const auto& c : cases) {
+            err.str("");
+            std::vector<std::string> args{"--mode", mode, "--out", outFile()};
+            args.insert(args.end(), c.args.begin(), c.args.end());
+            EXPECT_EQ(run(args), 1) << mode << " " << c.named << ": " << err.str();
+            EXPECT_NE(err.str().find(c.named), std::string::npos) << err.str();
+            EXPECT_FALSE(fs::exists(outFile())) << mode << " " << c.named;
+        }
+    }
+}
+
+// Names that look like options after "--", backslashes in names, and a read-only template:
+// the run goes through and its summary can be written again.
+TEST_F(ConsolidateCliTest, OddNamesAndAReadOnlyTemplate) {
+    fs::copy_file(src(1), dir / "--a\\b.xls");
+    fs::copy_file(src(3), dir / "template.xls");
+    fs::permissions(dir / "template.xls", fs::perms::owner_read | fs::perms::group_read);
+    for (const std::string mode : {"function", "efficiency"}) {
+        fs::remove(outFile());
+        err.str("");
+        ASSERT_EQ(run({"--mode", mode, "--out", outFile(), "--template", (dir / "template.xls").string(), "--range",
+                       "收入明细!b4:b4", "--", (dir / "--a\\b.xls").string(), src(2)}),
+                  0)
+            << err.str();
+        EXPECT_NE(fs::status(outFile()).permissions() & fs::perms::owner_write, fs::perms::none);
+        auto host = makeNativeHost();
+        const double b4 = host->open(src(1)).worksheet("收入明细").cell(4, 2).numberValue() +
+                          host->open(src(2)).worksheet("收入明细").cell(4, 2).numberValue();
+        EXPECT_NEAR(host->open(outFile()).worksheet("收入明细").cell(4, 2).numberValue(), b4, 1e-9);
+    }
+}
+
+// What killed runs left beside OUT is gone after the next run: temporary files of processes
+// that no longer run, and the run folders of earlier versions. A live process's file stays.
+TEST_F(ConsolidateCliTest, TheNextRunRemovesWhatKilledRunsLeft) {
+    const fs::path dead = dir / "total.xls.sbx-999999999-1.tmp";
+    const fs::path live = dir / ("total.xls.sbx-" + std::to_string(getpid()) + "-2.tmp");
+    const fs::path oldFolder = dir / ".shubuxing-run-123";
+    for (const auto& file : {dead, live}) std::ofstream(file) << "partial";
+    fs::create_directories(oldFolder / "hz");
+    fs::copy_file(src(1), oldFolder / "hz" / "total.xls");
+    fs::last_write_time(oldFolder, fs::file_time_type::clock::now() - std::chrono::hours(2));
+    ASSERT_EQ(run({"--mode", "efficiency", "--out", outFile(), "--range", "收入明细!b4:e9", src(1), src(2)}), 0)
+        << err.str();
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_FALSE(fs::exists(oldFolder));
+    EXPECT_TRUE(fs::exists(live));
 }
 
 }  // namespace

@@ -1,0 +1,111 @@
+#include "spreadsheet/temporary_files.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <random>
+#include <string>
+#include <system_error>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include "spreadsheet/utf8_path.h"
+
+namespace sbx {
+
+namespace {
+
+constexpr const char* kMarker = ".sbx-";
+constexpr const char* kRunFolder = ".shubuxing-run-";
+
+long processId() {
+#ifdef _WIN32
+    return 0;
+#else
+    return static_cast<long>(::getpid());
+#endif
+}
+
+bool processRuns(long pid) {
+#ifdef _WIN32
+    (void)pid;
+    return true;  // no cheap check: keep what may belong to a running program
+#else
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+#endif
+}
+
+// The writer of `name` if it is one of `target`'s temporary files: <target>.sbx-<pid>-<n>.tmp.
+long writerOf(const std::string& name, const std::string& target) {
+    const std::string prefix = target + kMarker;
+    if (!name.starts_with(prefix) || !name.ends_with(".tmp")) return -1;
+    const std::string rest = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    const size_t dash = rest.find('-');
+    if (dash == std::string::npos || dash == 0) return -1;
+    long pid = 0;
+    for (size_t i = 0; i < dash; ++i) {
+        if (rest[i] < '0' || rest[i] > '9' || pid > 100000000) return -1;
+        pid = pid * 10 + (rest[i] - '0');
+    }
+    return pid;
+}
+
+// The one temporary file being written, for the signal handler: a plain buffer, as a handler
+// may touch nothing else. This is the only state of its kind; saving is never concurrent.
+char pendingPath[4096];
+volatile std::sig_atomic_t pending = 0;
+
+#ifndef _WIN32
+void removePendingAndDie(int signal) {
+    if (pending) ::unlink(pendingPath);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+#endif
+
+}  // namespace
+
+std::filesystem::path temporaryNameBeside(const std::filesystem::path& target) {
+    std::random_device random;
+    std::filesystem::path name = target.filename();  // as a path: any name, on any system
+    name += std::string(kMarker) + std::to_string(processId()) + "-" + std::to_string(random() % 1000000000u) + ".tmp";
+    return target.parent_path() / name;
+}
+
+void removeLeftoversBeside(const std::filesystem::path& target) {
+    const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+    const std::string targetName = utf8String(target.filename());
+    const auto now = std::filesystem::file_time_type::clock::now();
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = utf8String(it->path().filename());
+        std::error_code ignored;
+        if (const long pid = writerOf(name, targetName); pid > 0 && pid != processId() && !processRuns(pid)) {
+            std::filesystem::remove(it->path(), ignored);
+        } else if (name.starts_with(kRunFolder) && it->is_directory(ignored)) {
+            // An old run folder still in use is at most minutes old.
+            const auto age = now - std::filesystem::last_write_time(it->path(), ignored);
+            if (!ignored && age > std::chrono::hours(1)) std::filesystem::remove_all(it->path(), ignored);
+        }
+    }
+}
+
+PendingTemporary::PendingTemporary(const std::filesystem::path& file) {
+    const std::string text = file.string();
+    if (text.size() >= sizeof pendingPath) return;
+    std::memcpy(pendingPath, text.c_str(), text.size() + 1);
+    pending = 1;
+}
+
+PendingTemporary::~PendingTemporary() { pending = 0; }
+
+void removeTemporaryFilesOnSignals() {
+#ifndef _WIN32
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, removePendingAndDie);
+#endif
+}
+
+}  // namespace sbx
