@@ -71,7 +71,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
 
 void MainWindow::startUp(std::chrono::milliseconds splashTime) {
     {
-        SplashWindow splash(job_);
+        SplashWindow splash(job_.splashDismissed);
         showSplashAndWait(splash, splashTime);
     }
     resetForStartUp();

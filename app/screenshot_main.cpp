@@ -68,7 +68,7 @@ int main(int argc, char* argv[]) {
     bool ok = true;
     {
         sbx::JobDefinition job;
-        sbx::SplashWindow splash(job);
+        sbx::SplashWindow splash(job.splashDismissed);
         splash.show();
         ok &= save(splash, out / "splash.png");
     }

@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QTimer>
 
-#include "job/job_definition.h"
 
 namespace sbx {
 
@@ -66,10 +65,10 @@ void paintLogo(QPainter& painter, int size) {
     painter.drawText(QRectF(0, size * 0.08, size, size * 0.42), Qt::AlignCenter, QString::fromUtf8("★"));
 }
 
-SplashWindow::SplashWindow(JobDefinition& job, QWidget* parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), job_(job) {
+SplashWindow::SplashWindow(bool& dismissedFlag, QWidget* parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), dismissed_(dismissedFlag) {
     setObjectName("frmSplash");
-    job_.splashDismissed = false;
+    dismissed_ = false;
     setFixedSize(px(7380), px(4350));
 
     frame_ = new QFrame(this);
@@ -99,7 +98,7 @@ SplashWindow::SplashWindow(JobDefinition& job, QWidget* parent)
 }
 
 void SplashWindow::dismiss() {
-    job_.splashDismissed = true;
+    dismissed_ = true;
     close();
     emit dismissed();
 }

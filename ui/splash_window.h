@@ -11,8 +11,6 @@ class QPainter;
 
 namespace sbx {
 
-struct JobDefinition;
-
 // The program's logo, drawn (no image files to ship): used by the splash and the main window,
 // and painted on any device (the installed icons) by paintLogo, in a square of `size`.
 QPixmap drawLogo(int size);
@@ -21,8 +19,8 @@ void paintLogo(QPainter& painter, int size);
 class SplashWindow : public QWidget {
     Q_OBJECT
 public:
-    // Sets job.splashDismissed to false; a dismissal sets it to true.
-    explicit SplashWindow(JobDefinition& job, QWidget* parent = nullptr);
+    // Sets `dismissedFlag` (the job's splashDismissed) to false; a dismissal sets it to true.
+    explicit SplashWindow(bool& dismissedFlag, QWidget* parent = nullptr);
 
 signals:
     void dismissed();
@@ -34,7 +32,7 @@ protected:
 private:
     void dismiss();
 
-    JobDefinition& job_;
+    bool& dismissed_;
     QFrame* frame_ = nullptr;
 };
 

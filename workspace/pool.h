@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "workspace/pool_file_ops.h"
+#include "workspace/file_copy.h"
 #include "workspace/workspace_paths.h"
 
 namespace sbx {

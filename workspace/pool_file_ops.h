@@ -14,6 +14,7 @@
 
 #include "spreadsheet/spreadsheet_host.h"
 #include "workspace/dialogs_port.h"
+#include "workspace/file_copy.h"
 #include "workspace/typed_name.h"
 #include "workspace/workspace_paths.h"
 
@@ -50,21 +51,6 @@ public:
 private:
     std::vector<std::string> names_;
 };
-
-// Copies the bytes of `from` to `to` (a new file); the seam through which tests make a copy
-// fail half-way.
-using FileCopy = std::function<std::error_code(const std::filesystem::path& from, const std::filesystem::path& to)>;
-std::error_code copyFileContents(const std::filesystem::path& from, const std::filesystem::path& to);
-
-// Puts a copy of `source` at `target` in one step: the bytes go to a temporary file beside
-// `target`, which is then renamed over it. When anything fails, `target` is as it was and
-// no temporary file is left.
-std::error_code replaceFile(const std::filesystem::path& source, const std::filesystem::path& target,
-                            const FileCopy& copy = copyFileContents);
-
-// Whether the two paths name the same file or folder on disk (links, letter case and
-// other spellings resolved by the file system); false when either does not exist.
-bool sameFileOnDisk(const std::filesystem::path& a, const std::filesystem::path& b);
 
 // Makes the pool list agree with the folder for `names`: an existing pool file that is not
 // listed is appended, a listed name without a file is removed.

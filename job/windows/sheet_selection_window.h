@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "job/windows/job_windows.h"
+#include "job/windows/job_window_context.h"
 
 class QCheckBox;
 class QPushButton;
