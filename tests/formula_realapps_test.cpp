@@ -117,7 +117,7 @@ TEST_P(RecomputedFixtures, AgreeWithLibreOffice) {
         host.close(book, true);
     }
     ASSERT_FALSE(recomputed.empty());
-    capture("cd '" + dir.string() + "' && soffice --headless --convert-to 'xls:MS Excel 97' --outdir lo saved.xls >/dev/null 2>&1",
+    capture("cd '" + dir.string() + "' && soffice -env:UserInstallation=file://" + (dir / "profile").string() + " --headless --convert-to 'xls:MS Excel 97' --outdir lo saved.xls >/dev/null 2>&1",
             status);
     ASSERT_EQ(status, 0);
     const auto ours = sbx::xls::WorkbookReader::open(saved);

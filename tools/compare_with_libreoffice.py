@@ -30,7 +30,9 @@ SHOWN_LIMIT = 8
 
 def libreoffice_sheets(path, workdir):
     """{sheet name: rows of cell texts} as LibreOffice exports them."""
-    subprocess.run(["soffice", "--headless", "--convert-to", CSV_FILTER, "--outdir", str(workdir), str(path)],
+    # A profile of its own: instances sharing one refuse to start while another runs.
+    profile = "-env:UserInstallation=file://" + str(Path(workdir).resolve() / "profile")
+    subprocess.run(["soffice", profile, "--headless", "--convert-to", CSV_FILTER, "--outdir", str(workdir), str(path)],
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     sheets = {}
     prefix = path.stem + "-"
