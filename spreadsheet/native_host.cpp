@@ -6,7 +6,7 @@
 #include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/workbook_file_check.h"
-#include "spreadsheet/worksheet_name.h"
+#include "spreadsheet/worksheet_lookup.h"
 #include "spreadsheet/xls/formula_recalc.h"
 #include "spreadsheet/xls/old_biff_reader.h"
 #include "spreadsheet/xlsx/xlsx_saver.h"
@@ -149,22 +149,9 @@ NativeWorkbook::NativeWorkbook(NativeHost& host, xls::WorkbookReader reader) : h
     }
 }
 
-Worksheet& NativeWorkbook::worksheet(int position) {
-    if (position < 1 || position > worksheetCount()) {
-        throw WorkbookError(WorkbookErrorKind::SheetNotFound, path(),
-                            "the workbook has no worksheet number " + std::to_string(position) + " (it has " +
-                                std::to_string(worksheetCount()) + ")");
-    }
-    return *sheets_[static_cast<size_t>(position - 1)];
-}
+Worksheet& NativeWorkbook::worksheet(int position) { return worksheetAt(sheets_, position, path()); }
 
-Worksheet& NativeWorkbook::worksheet(std::string_view name) {
-    for (auto& sheet : sheets_) {
-        if (sameWorksheetName(sheet->name(), name)) return *sheet;
-    }
-    throw WorkbookError(WorkbookErrorKind::SheetNotFound, path(),
-                        "the workbook has no worksheet named \"" + std::string(name) + "\"");
-}
+Worksheet& NativeWorkbook::worksheet(std::string_view name) { return worksheetNamed(sheets_, name, path()); }
 
 std::vector<StaleFormula> NativeWorkbook::staleFormulas() const {
     std::vector<StaleFormula> out;

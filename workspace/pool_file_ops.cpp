@@ -12,6 +12,7 @@
 #include "spreadsheet/atomic_file.h"
 #include "workspace/file_copy.h"
 #include "workspace/file_kind.h"
+#include "workspace/local_time.h"
 #include "workspace/pool.h"
 #include "workspace/workbook_error_text.h"
 
@@ -36,19 +37,9 @@ bool fileExists(const fs::path& file) {
 }
 
 
-std::string localTimeText(fs::file_time_type when) {
+std::string modifiedText(fs::file_time_type when) {
     const auto system = std::chrono::file_clock::to_sys(when);
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(
-        std::chrono::time_point_cast<std::chrono::system_clock::duration>(system));
-    std::tm parts{};
-#ifdef _WIN32
-    localtime_s(&parts, &seconds);
-#else
-    localtime_r(&seconds, &parts);
-#endif
-    std::array<char, 32> text{};
-    std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &parts);
-    return text.data();
+    return localTimeText(std::chrono::time_point_cast<std::chrono::system_clock::duration>(system), "%Y-%m-%d %H:%M:%S");
 }
 
 std::string worksheetLine(const fs::path& file, const std::function<std::unique_ptr<SpreadsheetHost>()>& makeHost) {
@@ -163,7 +154,7 @@ std::string describePoolFile(const WorkspacePaths& paths, const std::string& nam
     if (error) return text + "\r无法读取文件属性：" + error.message();
     const fs::file_time_type changed = fs::last_write_time(file, error);
     text += "\r大小：" + std::to_string(size) + " 字节";
-    text += "\r修改时间：" + (error ? "无法读取（" + error.message() + "）" : localTimeText(changed));
+    text += "\r修改时间：" + (error ? "无法读取（" + error.message() + "）" : modifiedText(changed));
     return text + "\r" + worksheetLine(file, makeHost);
 }
 

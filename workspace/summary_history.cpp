@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "workspace/local_time.h"
 #include "workspace/pool_file_ops.h"
 
 namespace sbx {
@@ -16,18 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string stampOf(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm parts{};
-#ifdef _WIN32
-    localtime_s(&parts, &seconds);
-#else
-    localtime_r(&seconds, &parts);
-#endif
-    std::array<char, 32> text{};
-    std::strftime(text.data(), text.size(), "%Y%m%d-%H%M%S", &parts);
-    return text.data();
-}
+std::string stampOf(std::chrono::system_clock::time_point when) { return localTimeText(when, "%Y%m%d-%H%M%S"); }
 
 bool allDigits(std::string_view text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });

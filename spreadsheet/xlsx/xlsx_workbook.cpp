@@ -5,7 +5,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "spreadsheet/worksheet_name.h"
+#include "spreadsheet/worksheet_lookup.h"
 #include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/xls/format_error.h"
@@ -192,22 +192,9 @@ std::unique_ptr<XlsxWorkbook> XlsxWorkbook::fromBytes(std::vector<uint8_t> bytes
     }
 }
 
-Worksheet& XlsxWorkbook::worksheet(int position) {
-    if (position < 1 || position > worksheetCount()) {
-        throw WorkbookError(WorkbookErrorKind::SheetNotFound, file_,
-                            "the workbook has no worksheet number " + std::to_string(position) + " (it has " +
-                                std::to_string(worksheetCount()) + ")");
-    }
-    return *sheets_[static_cast<size_t>(position - 1)];
-}
+Worksheet& XlsxWorkbook::worksheet(int position) { return worksheetAt(sheets_, position, file_); }
 
-Worksheet& XlsxWorkbook::worksheet(std::string_view name) {
-    for (auto& sheet : sheets_) {
-        if (sameWorksheetName(sheet->name(), name)) return *sheet;
-    }
-    throw WorkbookError(WorkbookErrorKind::SheetNotFound, file_,
-                        "the workbook has no worksheet named \"" + std::string(name) + "\"");
-}
+Worksheet& XlsxWorkbook::worksheet(std::string_view name) { return worksheetNamed(sheets_, name, file_); }
 
 const std::vector<std::string>& XlsxWorkbook::sharedStrings() const {
     if (!sharedStrings_) {
