@@ -36,6 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const auto again = sbx::xlsx::XlsxWorkbook::fromBytes(std::move(saved), "saved.xlsx");
-    if (!(again->worksheet(1).cell(3, 2) == sbx::CellValue::number(42))) __builtin_trap();
+    // A date format on the cell makes the number read back as a date of the same serial.
+    if (!sbx::holdsWrittenValue(sbx::CellValue::number(42), again->worksheet(1).cell(3, 2), again->uses1904Dates())) {
+        __builtin_trap();
+    }
     return 0;
 }

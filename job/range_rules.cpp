@@ -8,20 +8,27 @@ namespace {
 constexpr long kLastRow = 65536;
 constexpr int kLastColumn = 256;
 
-// Characters, not bytes: a box holding one Chinese character has length 1. A byte that is
-// not valid UTF-8 counts as one character of its own.
+// Characters, not bytes: a box holding one Chinese character has length 1. A byte that does
+// not begin a well-formed UTF-8 sequence (a stray continuation byte, a cut or over-long
+// sequence) counts as one character of its own, never as the character it would spell.
 std::vector<char32_t> characters(std::string_view text) {
     std::vector<char32_t> out;
     for (size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 1;
-        if (i + length > text.size()) {
-            out.push_back(lead);
+        const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        char32_t code = length <= 1 ? lead : lead & (0x7F >> length);
+        bool wellFormed = length > 0 && i + length <= text.size();
+        for (size_t k = 1; wellFormed && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            wellFormed = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (!wellFormed || code < kLeast[length]) {
+            out.push_back(0x110000 + lead);  // above every character: equal to none
             ++i;
             continue;
         }
-        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
-        for (size_t k = 1; k < length; ++k) code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         out.push_back(code);
         i += length;
     }

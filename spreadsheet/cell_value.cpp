@@ -1,6 +1,8 @@
 #include "spreadsheet/cell_value.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 
 namespace sbx {
 
@@ -33,6 +35,18 @@ std::string describe(const CellValue& v) {
         case CellKind::Error: return "error(" + errorText(v.errorCode()) + ")";
     }
     return "?";
+}
+
+bool holdsWrittenValue(const CellValue& written, const CellValue& read, bool uses1904Dates) {
+    const auto numeric = [](const CellValue& v) { return v.kind() == CellKind::Number || v.kind() == CellKind::Date; };
+    if (numeric(written) && numeric(read)) {
+        const double a = written.numberValue();
+        // A plain number stored under a date format reads as a date in the 1900 serials.
+        const bool shifted = uses1904Dates && written.kind() == CellKind::Number && read.kind() == CellKind::Date;
+        const double b = read.numberValue() - (shifted ? kDate1904Offset : 0.0);
+        return a == b || std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a));
+    }
+    return written == read;
 }
 
 }  // namespace sbx

@@ -64,6 +64,11 @@ private:
     std::string text_;
 };
 
+// Whether `read`, what a saved file gives back for a cell, is the `written` value: a number
+// written into a cell with a date format reads back as a date of the same serial (in a 1904
+// workbook, through that system's offset), which is the same value.
+bool holdsWrittenValue(const CellValue& written, const CellValue& read, bool uses1904Dates);
+
 // A readable form for test failures and diagnostics, e.g. number(12.5) or text("合计").
 std::string describe(const CellValue& v);
 

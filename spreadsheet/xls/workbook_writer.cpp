@@ -294,21 +294,6 @@ std::vector<uint8_t> buildWorkbookFile(const WorkbookReader& reader, const Workb
 
 namespace {
 
-// A written value and what the saved file gives back for it. A number written into a cell
-// with a date format reads back as a date of the same serial, and a date in a 1904 workbook
-// goes through that system's offset: both are the same value.
-bool holdsWrittenValue(const CellValue& written, const CellValue& read, bool uses1904Dates) {
-    const auto numeric = [](const CellValue& v) { return v.kind() == CellKind::Number || v.kind() == CellKind::Date; };
-    if (numeric(written) && numeric(read)) {
-        const double a = written.numberValue();
-        // A plain number stored under a date format reads as a date in the 1900 serials.
-        const bool shifted = uses1904Dates && written.kind() == CellKind::Number && read.kind() == CellKind::Date;
-        const double b = read.numberValue() - (shifted ? kDate1904Offset : 0.0);
-        return a == b || std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a));
-    }
-    return written == read;
-}
-
 void checkWrittenFile(const WorkbookReader& reader, const WorkbookEdits& edits, std::vector<uint8_t> bytes) {
     WorkbookReader written = [&] {
         try {

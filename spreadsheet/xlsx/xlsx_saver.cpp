@@ -199,7 +199,7 @@ void saveXlsxWorkbook(const XlsxWorkbook& book, const std::filesystem::path& tar
         auto& sheet = check->worksheet(static_cast<int>(index) + 1);
         for (const auto& [key, value] : edits) {
             const CellValue saved = sheet.cell(keyRow(key), keyColumn(key));
-            if (!(saved == value)) {
+            if (!holdsWrittenValue(value, saved, check->uses1904Dates())) {
                 throw WorkbookError(WorkbookErrorKind::Corrupt, target,
                                     "cannot save: worksheet \"" + sheet.name() + "\", cell " +
                                         referenceText(keyRow(key), keyColumn(key)) + " would read back as " +
