@@ -2,7 +2,8 @@
 // How the values of one cell position add up across the sources: the one set of rules of
 // both run modes.
 //
-// - Numbers and texts that read as numbers add up ("12" and "12" make 24).
+// - Numbers and texts that read as numbers add up ("12" and "12" make 24); a text reads as a
+//   number as the spreadsheet application reads one typed into a cell (parseTypedNumber).
 // - Texts that do not read as numbers, error values and booleans add nothing; add() says so,
 //   so that the run can count them.
 // - A date adds its number, as stored in its workbook, to a total that also holds plain
@@ -12,17 +13,10 @@
 // - A total of zero, or of nothing, is an empty cell.
 // The additions are compensated: a thousand amounts such as 0.1 add up to the correctly
 // rounded total, in any order.
-#include <optional>
-#include <string_view>
-
 #include "spreadsheet/cell_value.h"
 #include "spreadsheet/compensated_sum.h"
 
 namespace sbx {
-
-// The number a text reads as: surrounding blanks, a sign, digit grouping by commas (groups
-// of three), a decimal point and an exponent are accepted; nothing else.
-std::optional<double> readsAsNumber(std::string_view text);
 
 enum class Contribution : unsigned char {
     Added,        // a number, a text that reads as one, or a date

@@ -14,21 +14,22 @@
 #include "consolidate/status_texts.h"
 #include "spreadsheet/area_totals.h"
 #include "spreadsheet/cell_total.h"
+#include "spreadsheet/typed_number.h"
 
 namespace sbx {
 namespace {
 
-TEST(ReadsAsNumber, AcceptedSyntax) {
+TEST(TextThatReadsAsANumber, AcceptedSyntax) {
     const std::vector<std::pair<std::string, double>> numbers = {
         {"12", 12}, {" 12 ", 12}, {"-3.5", -3.5}, {"+7", 7}, {"1,234", 1234}, {"12,345,678.5", 12345678.5},
         {".5", 0.5}, {"5.", 5}, {"1e3", 1000}, {"2.5E-1", 0.25}, {"0", 0}};
     for (const auto& [text, value] : numbers) {
-        const auto n = readsAsNumber(text);
+        const auto n = parseTypedNumber(text);
         ASSERT_TRUE(n.has_value()) << text;
         EXPECT_DOUBLE_EQ(*n, value) << text;
     }
     for (const char* text : {"", " ", "合计", "12a", "1,23", "1234,567", ",123", "e5", "1e", "--1", ".", "1 2", "0x10"}) {
-        EXPECT_FALSE(readsAsNumber(text).has_value()) << text;
+        EXPECT_FALSE(parseTypedNumber(text).has_value()) << text;
     }
 }
 

@@ -119,7 +119,9 @@ TEMPLATE = {
     },
 }
 
-NUMERIC_TEXT = re.compile(r" *[+-]?(?:(?:\d{1,3}(?:,\d{3})+|\d+)(?:\.\d*)?|\.\d+)(?:[eE][+-]?\d+)? *")
+# Blanks (also tabs and line breaks) around, a sign, digits grouped by commas in threes, a
+# decimal point, an exponent: what a spreadsheet application reads as a typed number.
+NUMERIC_TEXT = re.compile(r"[ \t\r\n]*[+-]?(?:(?:\d{1,3}(?:,\d{3})+|\d+)(?:\.\d*)?|\.\d+)(?:[eE][+-]?\d+)?[ \t\r\n]*")
 
 
 def reads_as_number(text):

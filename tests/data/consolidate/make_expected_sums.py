@@ -86,7 +86,7 @@ CASES = [
 ]
 
 # Blanks, a sign, digits grouped by commas in threes, a decimal point, an exponent.
-NUMBER_TEXT = re.compile(r"^ *[+-]?(?:(?:\d{1,3}(?:,\d{3})+|\d+)(?:\.\d*)?|\.\d+)(?:[eE][+-]?\d+)? *$")
+NUMBER_TEXT = re.compile(r"^[ \t\r\n]*[+-]?(?:(?:\d{1,3}(?:,\d{3})+|\d+)(?:\.\d*)?|\.\d+)(?:[eE][+-]?\d+)?[ \t\r\n]*$")
 
 
 def parse_area(text):
