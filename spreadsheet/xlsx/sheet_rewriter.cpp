@@ -33,6 +33,7 @@ public:
     LayoutHandler(std::string_view xml, const std::set<int>& editedRows) : xml_(xml), editedRows_(editedRows) {}
     XmlParser* parser = nullptr;
     Span sheetData, dimension;
+    int sheetDataCount = 0;  // a part has one; rows spread over two cannot be rewritten in place
     std::string prefix;
     std::vector<RowSpan> rows;
     std::vector<CellSpan> cells;  // of the edited rows
@@ -64,6 +65,7 @@ public:
             s.row = row_;
             rows.push_back(s);
         } else if (name == "sheetData") {
+            ++sheetDataCount;
             begin(sheetData);
             size_t n = sheetData.start + 1;
             while (n < xml_.size() && xml_[n] != ' ' && xml_[n] != '>' && xml_[n] != '/') ++n;
@@ -172,6 +174,10 @@ std::string rewriteWorksheet(std::string_view xml, const SheetEdits& edits, cons
     }
     if (!layout.sheetData.found) {
         throw FormatError(WorkbookErrorKind::Corrupt, "the worksheet part " + part + " has no sheetData element");
+    }
+    if (layout.sheetDataCount > 1) {
+        throw FormatError(WorkbookErrorKind::Corrupt,
+                          "the worksheet part " + part + " has more than one sheetData element, so it cannot be rewritten");
     }
     const std::string& p = layout.prefix;
     auto cellText = [&](int row, int column, const CellValue& value, const CellSpan* old) {
