@@ -50,11 +50,13 @@ size_t attributeStart(std::string_view tag, std::string_view name, size_t& value
         from = at + 1;
         const char before = at > 0 ? tag[at - 1] : '<';
         if (before != ' ' && before != '\t' && before != '\r' && before != '\n' && before != ':') continue;
+        // XML allows any of its blanks around the "=".
+        const auto blank = [&](size_t i) { return tag[i] == ' ' || tag[i] == '\t' || tag[i] == '\r' || tag[i] == '\n'; };
         size_t k = at + name.size();
-        while (k < tag.size() && tag[k] == ' ') ++k;
+        while (k < tag.size() && blank(k)) ++k;
         if (k >= tag.size() || tag[k] != '=') continue;
         ++k;
-        while (k < tag.size() && tag[k] == ' ') ++k;
+        while (k < tag.size() && blank(k)) ++k;
         if (k >= tag.size() || (tag[k] != '"' && tag[k] != '\'')) continue;
         const size_t close = tag.find(tag[k], k + 1);
         if (close == std::string_view::npos) return std::string_view::npos;
