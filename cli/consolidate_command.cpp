@@ -16,6 +16,8 @@
 #include "consolidate/run.h"
 #include "consolidate/status_texts.h"
 #include "spreadsheet/utf8_path.h"
+#include "spreadsheet/workbook_error.h"
+#include "spreadsheet/workbook_file_check.h"
 
 namespace sbx::cli {
 
@@ -121,20 +123,16 @@ bool sameFile(const fs::path& a, const fs::path& b) {
     return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
 }
 
-// A regular file (through links): a FIFO, a device or a folder is never opened.
+// The engine's own check, before anything is opened: a FIFO, a device, a folder or a file far
+// larger than any workbook is refused with its reason.
 bool checkWorkbookArgument(const fs::path& file, const char* role, std::string& why) {
-    std::error_code ec;
-    const auto status = fs::status(file, ec);
-    if (ec || !fs::exists(status)) {
-        why = std::string(role) + " " + quoted(file) + " does not exist";
+    try {
+        checkWorkbookFile(file);
+        return true;
+    } catch (const WorkbookError& e) {
+        why = std::string(role) + " " + quoted(file) + ": " + e.reason();
         return false;
     }
-    if (!fs::is_regular_file(status)) {
-        why = std::string(role) + " " + quoted(file) + " is not a workbook file (" +
-              (fs::is_directory(status) ? "a folder" : fs::is_fifo(status) ? "a named pipe" : "not a regular file") + ")";
-        return false;
-    }
-    return true;
 }
 
 bool checkFiles(const Arguments& a, std::string& why) {
