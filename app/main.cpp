@@ -13,6 +13,8 @@
 #include "app/main_window.h"
 #include "spreadsheet/temporary_files.h"
 #include "ui/qt_dialogs.h"
+#include "ui/qt_translations.h"
+#include "ui/window_placement.h"
 #include "workspace/workspace_lock.h"
 
 int main(int argc, char* argv[]) {
@@ -24,6 +26,7 @@ int main(int argc, char* argv[]) {
     sbx::removeTemporaryFilesOnSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(sbx::kApplicationTitle));
+    sbx::installQtChineseTranslations(app);
     const bool skipSplash = QApplication::arguments().contains(QStringLiteral("--no-splash"));
 
     sbx::QtDialogs dialogs;  // parentless until the main window shows: start-up asks first
@@ -45,6 +48,7 @@ int main(int argc, char* argv[]) {
 
     window.startUp(skipSplash ? std::chrono::milliseconds(0) : sbx::kSplashTime);
     dialogs.setParent(&window);
+    sbx::placeOver(window, nullptr);
     window.show();
     return QApplication::exec();
 }

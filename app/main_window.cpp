@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTimer>
 
 #include "app/hint_colour.h"
@@ -34,7 +35,7 @@ constexpr const char* kChooseModeHint = "请根据需要选择相应模式!";
 QString countCaption(int count) { return QStringLiteral(" %1").arg(count); }
 
 MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
-    : QWidget(parent), services_(std::move(services)), controls_(buildMainWindowControls(this)) {
+    : QWidget(parent), services_(std::move(services)), controls_(buildMainWindowControls(this)), geometry_(*this) {
     setObjectName("main");
     setWindowTitle(QString::fromUtf8("数簿星"));
 
@@ -58,7 +59,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
                                         [this] { refreshCounts(); }};
     connect(this, &MainWindow::fileIntakeRequested, this, [poolWindows] { openFileIntakeWindow(poolWindows); });
     connectPoolFileActions(*c.op, poolWindows);
-    connect(this, &MainWindow::helpRequested, this, [this] { openHelpWindow(this); });
+    connect(this, &MainWindow::helpRequested, this, [this] { openHelpWindow(this, services_.paths); });
     connect(this, &MainWindow::aboutRequested, this, [this] { openAboutWindow(this, services_.dialogs); });
     // Keyboard selection counts as much as the mouse.
     connect(c.list1, &QListWidget::itemSelectionChanged, this, &MainWindow::applyCommand3Rule);
@@ -149,8 +150,9 @@ void MainWindow::setUpJob() {
 }
 
 void MainWindow::recolourHint() {
-    const Rgb colour = hintColourFromSeed(clockSeed());
     QPalette palette = controls_.text11->palette();
+    const QColor base = palette.color(QPalette::Base);
+    const Rgb colour = readableOn(hintColourFromSeed(clockSeed()), Rgb{base.red(), base.green(), base.blue()});
     palette.setColor(QPalette::Text, QColor(colour.red, colour.green, colour.blue));
     controls_.text11->setPalette(palette);
 }
@@ -192,6 +194,11 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
         return;
     }
     QWidget::mousePressEvent(event);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    geometry_.apply(event->size());
+    QWidget::resizeEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "ui/main_window_controls.h"
+#include "ui/proportional_geometry.h"
 #include "job/job_definition.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "workspace/dialogs_port.h"
@@ -62,6 +63,7 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -74,6 +76,7 @@ private:
     MainWindowServices services_;
     JobDefinition job_;
     MainWindowControls controls_;
+    ProportionalGeometry geometry_;  // the controls follow the window's size
     int jobSetups_ = 0;  // clicks on Command2 since start
 };
 

@@ -8,11 +8,13 @@
 #include <iostream>
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app/main_window.h"
 #include "job/job_definition.h"
@@ -20,6 +22,9 @@
 #include "ui/about_window.h"
 #include "ui/file_intake_window.h"
 #include "ui/help_window.h"
+#include "ui/qt_dialogs.h"
+#include "ui/qt_translations.h"
+#include "workspace/pool_file_ops.h"
 #include "ui/splash_window.h"
 
 namespace {
@@ -28,8 +33,8 @@ namespace {
 class AgreeingDialogs : public sbx::DialogsPort {
 public:
     void message(const std::string&) override {}
-    bool askYesNo(const std::string&) override { return true; }
-    bool askOkCancel(const std::string&) override { return true; }
+    bool askYesNo(const std::string&, sbx::Risk) override { return true; }
+    bool askOkCancel(const std::string&, sbx::Risk) override { return true; }
     std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string& text) override {
         return text;
     }
@@ -51,6 +56,8 @@ Widget* control(QWidget& window, const char* name) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    sbx::installQtChineseTranslations(app);
     if (argc != 2) {
         std::cerr << "usage: shubuxing-screenshot OUTPUT_DIR\n";
         return 2;
@@ -78,6 +85,10 @@ int main(int argc, char* argv[]) {
     window.startUp(std::chrono::milliseconds(0));
     window.show();
     ok &= save(window, out / "main_window.png");
+    // Enlarged by the user: the controls follow the window's edges.
+    window.resize(window.width() * 7 / 5, window.height() * 7 / 5);
+    ok &= save(window, out / "main_window_enlarged.png");
+    window.resize(window.minimumSize());
 
     // A function-mode run half way: two files selected, the panel filled in.
     auto* list1 = control<QListWidget>(window, "List1");
@@ -120,12 +131,31 @@ int main(int argc, char* argv[]) {
     file1->item(1)->setSelected(true);
     ok &= save(*intake, out / "fldfrm.png");
     intake->close();
-    sbx::HelpWindow* help = sbx::openHelpWindow(&window);
+    sbx::HelpWindow* help = sbx::openHelpWindow(&window, sbx::WorkspacePaths(pool));
     ok &= save(*help, out / "help.png");
     help->close();
     sbx::AboutWindow* about = sbx::openAboutWindow(&window, dialogs);
     ok &= save(*about, out / "about.png");
     about->close();
+
+    // A question that deletes, with the safe answer as its default button, and the save
+    // dialog in Qt's Chinese: each pictured as it opens, then dismissed.
+    sbx::QtDialogs boxes(&window);
+    const auto pictureNextModal = [&ok, &out](const char* file) {
+        QTimer::singleShot(300, [&ok, &out, file] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr) {
+                ok = false;
+                return;
+            }
+            ok &= save(*modal, out / file);
+            if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+        });
+    };
+    pictureNextModal("question_delete.png");
+    boxes.askOkCancel(sbx::pool_ops_text::deleteQuestion("二分公司.xls"), sbx::Risk::Destructive);
+    pictureNextModal("save_dialog.png");
+    boxes.saveFile(sbx::SaveFileRequest{"导出汇总EXCELL表格...", "*.xls", "xls", samples});
     QDir::setCurrent(QDir::tempPath());
 
     std::filesystem::remove_all(pool);

@@ -9,6 +9,7 @@
 #include "consolidate/status_view_events.h"
 #include "spreadsheet/utf8_path.h"
 #include "workspace/workbook_error_text.h"
+#include "workspace/working_folder_text.h"
 
 namespace sbx {
 
@@ -26,7 +27,7 @@ std::vector<std::string> listPoolFolder(const std::filesystem::path& folder) {
 
 bool confirmFunctionMode(StatusView& status, DialogsPort& dialogs) {
     status.setHint(run_text::kHintFunctionConfirm);
-    if (!dialogs.askYesNo(run_text::functionConfirmQuestion())) {
+    if (!dialogs.askYesNo(run_text::functionConfirmQuestion(), Risk::Harmless)) {
         status.setHint(run_text::kHintWelcome);
         return false;
     }
@@ -193,8 +194,9 @@ private:
             s_.dialogs.message(report);
         }
         s_.status.setHint(run_text::kHintArchive);
-        if (s_.dialogs.askYesNo(run_text::kArchiveQuestion)) {
-            s_.status.setHint(mode_ == Mode::Efficiency ? std::string() : run_text::kHintArchiveExplained);
+        if (s_.dialogs.askYesNo(run_text::kArchiveQuestion, Risk::Destructive)) {
+            s_.status.setHint(mode_ == Mode::Efficiency ? std::string()
+                                                        : namingWorkingFolder(run_text::kHintArchiveExplained, s_.paths));
             try {
                 s_.postRun.archive(out_.runList);
             } catch (const std::exception&) {
@@ -204,12 +206,12 @@ private:
             s_.status.disableAddFilesButton();
         }
         s_.status.setHint(run_text::kHintSummaryMade);
-        if (s_.dialogs.askYesNo(run_text::kExportQuestion)) {
+        if (s_.dialogs.askYesNo(run_text::kExportQuestion, Risk::Harmless)) {
             s_.postRun.offerExport();
             s_.status.setHint(run_text::kHintExport);
         } else {
             s_.status.focusExitButton();
-            s_.status.setHint(run_text::kHintKeptAtHome);
+            s_.status.setHint(namingWorkingFolder(run_text::kHintKeptAtHome, s_.paths));
         }
     }
 

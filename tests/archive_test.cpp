@@ -64,7 +64,7 @@ TEST_F(ArchiveTest, ExistingFolderAndYesReplacesNamesakes) {
     writeFile(pool / "2005" / "a.xls", "older a");
     writeFile(pool / "2005" / "z.xls", "unrelated");
     askName("2005")
-        .expectYesNo(archive_text::kFolderExistsQuestion, true)
+        .expectYesNo(archive_text::kFolderExistsQuestion, true, sbx::Risk::Destructive)
         .expectMessage("清理完毕,共计 2 个子文件已被移至: [ " + where("2005") + " ] 目录下！");
     const ArchiveResult result = archive();
     EXPECT_EQ(dialogs.problems(), "");
@@ -78,7 +78,7 @@ TEST_F(ArchiveTest, ExistingFolderAndYesReplacesNamesakes) {
 TEST_F(ArchiveTest, ExistingFolderAndNoMarksEveryFile) {
     writeFile(pool / "2005" / "a.xls", "older a");
     askName("2005")
-        .expectYesNo(archive_text::kFolderExistsQuestion, false)
+        .expectYesNo(archive_text::kFolderExistsQuestion, false, sbx::Risk::Destructive)
         .expectMessage("清理完毕,共计2个子文件已被移至: [ " + where("2005") +
                        " ] 目录下\r其中同名文件被标记“new_”以示区别！");
     const ArchiveResult result = archive();
@@ -190,7 +190,7 @@ TEST_F(ArchiveTest, FilesThatStayAreReportedAndNotCounted) {
 TEST_F(ArchiveTest, AMarkedNameAlreadyInTheFolderIsNeverReplaced) {
     writeFile(pool / "2005" / "new_a.xls", "marked before");
     askName("2005")
-        .expectYesNo(archive_text::kFolderExistsQuestion, false)
+        .expectYesNo(archive_text::kFolderExistsQuestion, false, sbx::Risk::Destructive)
         .expectMessage("以下 1 个文件未能移入文件夹，仍留在汇表池中：\ra.xls：文件夹中已有同名文件")
         .expectMessage("清理完毕,共计1个子文件已被移至: [ " + where("2005") +
                        " ] 目录下\r其中同名文件被标记“new_”以示区别！");
@@ -204,7 +204,7 @@ TEST_F(ArchiveTest, AMarkedNameAlreadyInTheFolderIsNeverReplaced) {
 TEST_F(ArchiveTest, OverwriteNeverDeletesAFolderOfTheFilesName) {
     writeFile(pool / "2005" / "a.xls" / "inner.txt", "keep");
     askName("2005")
-        .expectYesNo(archive_text::kFolderExistsQuestion, true)
+        .expectYesNo(archive_text::kFolderExistsQuestion, true, sbx::Risk::Destructive)
         .expectMessageContaining("a.xls：文件夹中有同名的子文件夹")
         .expectMessage("清理完毕,共计 1 个子文件已被移至: [ " + where("2005") + " ] 目录下！");
     archive();

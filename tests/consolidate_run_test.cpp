@@ -13,6 +13,7 @@
 #include "tests/support/memory_host.h"
 #include "tests/support/pool_runs.h"
 #include "tests/support/run_fakes.h"
+#include "workspace/working_folder_text.h"
 
 namespace sbx {
 namespace {
@@ -179,8 +180,8 @@ TEST_F(RunTest, FunctionModeAddsEveryCellAndHandsOver) {
               0u)
         << dialogs.messages[0];
     EXPECT_EQ(dialogs.questions, (std::vector<std::string>{run_text::kArchiveQuestion, run_text::kExportQuestion}));
-    EXPECT_EQ(status.hints, (std::vector<std::string>{run_text::kHintArchive, run_text::kHintArchiveExplained,
-                                                      run_text::kHintSummaryMade, run_text::kHintKeptAtHome}));
+    EXPECT_EQ(status.hints, (std::vector<std::string>{run_text::kHintArchive, sbx::namingWorkingFolder(run_text::kHintArchiveExplained, paths),
+                                                      run_text::kHintSummaryMade, sbx::namingWorkingFolder(run_text::kHintKeptAtHome, paths)}));
     EXPECT_EQ(status.events, (std::vector<std::string>{"openFunctionPanel", "closeFunctionPanel", "focusExitButton"}));
 
     // The status panel as it stands after the last worksheet.

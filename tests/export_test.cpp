@@ -75,7 +75,7 @@ TEST_F(ExportTest, ANameWithoutExtensionGetsXls) {
 
 TEST_F(ExportTest, ExistingTargetYesReplacesIt) {
     writeFile(out / "old.xls", "the old export");
-    dialogs.expectSaveFile(out / "old.xls").expectYesNo("该文件已经在目标目录中存在，请\r注意核对，是否覆盖？", true);
+    dialogs.expectSaveFile(out / "old.xls").expectYesNo("该文件已经在目标目录中存在，请\r注意核对，是否覆盖？", true, sbx::Risk::Destructive);
     EXPECT_EQ(exportNow().outcome, ExportOutcome::Copied);
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_EQ(bytesOf(out / "old.xls"), summary);
@@ -84,7 +84,7 @@ TEST_F(ExportTest, ExistingTargetYesReplacesIt) {
 
 TEST_F(ExportTest, ExistingTargetNoLeavesItAlone) {
     writeFile(out / "old.xls", "the old export");
-    dialogs.expectSaveFile(out / "old.xls").expectYesNo(export_text::kOverwriteQuestion, false);
+    dialogs.expectSaveFile(out / "old.xls").expectYesNo(export_text::kOverwriteQuestion, false, sbx::Risk::Destructive);
     EXPECT_EQ(exportNow().outcome, ExportOutcome::Declined);
     EXPECT_EQ(dialogs.problems(), "");  // and no further message
     EXPECT_EQ(bytesOf(out / "old.xls"), "the old export");
@@ -111,7 +111,7 @@ TEST_F(ExportTest, AFailingReplacementLeavesTheOldFileWhole) {
     writeFile(out / "old.xls", "the old export");
     fs::remove(paths().summaryWorkbook());  // nothing to copy: the copy fails
     dialogs.expectSaveFile(out / "old.xls")
-        .expectYesNo(export_text::kOverwriteQuestion, true)
+        .expectYesNo(export_text::kOverwriteQuestion, true, sbx::Risk::Destructive)
         .expectMessageContaining("汇总文件未能导出到:");
     EXPECT_EQ(exportNow().outcome, ExportOutcome::Failed);
     EXPECT_EQ(dialogs.problems(), "");

@@ -105,7 +105,7 @@ TEST_F(IntakeTest, AnExistingPoolFileIsReplacedOnYesAndListedOnceAtTheEnd) {
     write(paths().poolFile("a.xls"), "old A");
     write(source_ / "a.xls", "new A");
     list_ = VectorPoolList({"a.xls", "x.xls", "a.xls"});
-    dialogs_.expectYesNo("目标目录下有a.xls同名文件，是否覆盖?", true).expectMessage(text::kAllTakenIn);
+    dialogs_.expectYesNo("目标目录下有a.xls同名文件，是否覆盖?", true, sbx::Risk::Destructive).expectMessage(text::kAllTakenIn);
     EXPECT_EQ(takeIn(source_, {"a.xls"}), IntakeOutcome::Done);
     EXPECT_EQ(list_.names(), (Names{"x.xls", "a.xls"}));
     EXPECT_EQ(pool("a.xls"), "new A");
@@ -116,7 +116,7 @@ TEST_F(IntakeTest, NoToTheOverwriteQuestionChangesNeitherPoolNorSummary) {
     write(paths().poolFile("a.xls"), "old A");
     write(source_ / "a.xls", "new A");
     list_ = VectorPoolList({"a.xls"});
-    dialogs_.expectYesNo(sbx::pool_ops_text::overwriteQuestion("a.xls"), false).expectMessage(text::kChooseAgain);
+    dialogs_.expectYesNo(sbx::pool_ops_text::overwriteQuestion("a.xls"), false, sbx::Risk::Destructive).expectMessage(text::kChooseAgain);
     EXPECT_EQ(takeIn(source_, {"a.xls"}), IntakeOutcome::ChooseAgain);
     EXPECT_EQ(pool("a.xls"), "old A");
     EXPECT_EQ(total(), "previous total");
@@ -127,7 +127,7 @@ TEST_F(IntakeTest, DecliningTheLastFileEndsWithChooseAgainThoughOthersWereTakenI
     write(paths().poolFile("b.xls"), "old B");
     write(source_ / "a.xls", "A");
     write(source_ / "b.xls", "B");
-    dialogs_.expectYesNo(sbx::pool_ops_text::overwriteQuestion("b.xls"), false).expectMessage(text::kChooseAgain);
+    dialogs_.expectYesNo(sbx::pool_ops_text::overwriteQuestion("b.xls"), false, sbx::Risk::Destructive).expectMessage(text::kChooseAgain);
     EXPECT_EQ(takeIn(source_, {"a.xls", "b.xls"}), IntakeOutcome::ChooseAgain);
     EXPECT_EQ(list_.names(), Names{"a.xls"});
     EXPECT_EQ(total(), "A");
@@ -191,7 +191,7 @@ TEST_F(IntakeTest, ACopyThatFailsHalfWayLeavesTheOldPoolFileAndIsReported) {
         return sbx::copyFileContents(from, to);
     };
     const std::string reason = std::make_error_code(std::errc::no_space_on_device).message();
-    dialogs_.expectYesNo(sbx::pool_ops_text::overwriteQuestion("a.xls"), true)
+    dialogs_.expectYesNo(sbx::pool_ops_text::overwriteQuestion("a.xls"), true, sbx::Risk::Destructive)
         .expectMessageContaining(sbx::utf8String(source_ / "a.xls"))
         .expectMessage(text::kAllTakenIn);
     EXPECT_EQ(takeIn(source_, {"a.xls", "b.xls"}, failFirst), IntakeOutcome::Done);

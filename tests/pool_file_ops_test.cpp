@@ -185,13 +185,13 @@ TEST_F(PoolFileOpsTest, RenameOntoAnotherFileAsksAndOnYesListsTheNameOnce) {
     write("b.xls", "B");
     write("c.xls", "C");
     VectorPoolList list({"b.xls", "a.xls", "c.xls"});
-    dialogs_.expectInput(text::kRenamePrompt, "b").expectYesNo(text::overwriteQuestion("b.xls"), false);
+    dialogs_.expectInput(text::kRenamePrompt, "b").expectYesNo(text::overwriteQuestion("b.xls"), false, sbx::Risk::Destructive);
     EXPECT_FALSE(sbx::renamePoolFile(paths(), dialogs_, list, "a.xls"));
     EXPECT_EQ(read("a.xls"), "A");
     EXPECT_EQ(read("b.xls"), "B");
     EXPECT_EQ(list.names(), (Names{"b.xls", "a.xls", "c.xls"}));
 
-    dialogs_.expectInput(text::kRenamePrompt, "b").expectYesNo(text::overwriteQuestion("b.xls"), true);
+    dialogs_.expectInput(text::kRenamePrompt, "b").expectYesNo(text::overwriteQuestion("b.xls"), true, sbx::Risk::Destructive);
     EXPECT_TRUE(sbx::renamePoolFile(paths(), dialogs_, list, "a.xls"));
     EXPECT_EQ(read("b.xls"), "A");
     EXPECT_FALSE(exists("a.xls"));
@@ -205,7 +205,7 @@ TEST_F(PoolFileOpsTest, RenameThatFailsIsReportedAndTheListFollowsTheFolder) {
     fs::create_directories(paths().poolFile("b.xls") / "inner");
     VectorPoolList list({"a.xls"});
     dialogs_.expectInput(text::kRenamePrompt, "b")
-        .expectYesNo(text::overwriteQuestion("b.xls"), true)
+        .expectYesNo(text::overwriteQuestion("b.xls"), true, sbx::Risk::Destructive)
         .expectMessageContaining(std::string(text::kRenameFailed) + "a.xls → b.xls\r");
     EXPECT_FALSE(sbx::renamePoolFile(paths(), dialogs_, list, "a.xls"));
     EXPECT_EQ(read("a.xls"), "A");
@@ -224,7 +224,7 @@ TEST_F(PoolFileOpsTest, DeleteAsksAndOnOkRemovesFileAndEntry) {
     write("a.xls", "A");
     write("b.xls", "B");
     VectorPoolList list({"a.xls", "b.xls"});
-    dialogs_.expectOkCancel(text::deleteQuestion("a.xls"), false).expectOkCancel("确信要删除文件：a.xls吗？", true);
+    dialogs_.expectOkCancel(text::deleteQuestion("a.xls"), false, sbx::Risk::Destructive).expectOkCancel("确信要删除文件：a.xls吗？", true, sbx::Risk::Destructive);
     EXPECT_FALSE(sbx::deletePoolFile(paths(), dialogs_, list, "a.xls"));
     EXPECT_TRUE(exists("a.xls"));
     EXPECT_TRUE(sbx::deletePoolFile(paths(), dialogs_, list, "a.xls"));
@@ -237,7 +237,7 @@ TEST_F(PoolFileOpsTest, DeleteThatFailsIsReportedAndTheEntryStays) {
     write("a.xls", "A");
     write("b.xls", "B");
     VectorPoolList list({"a.xls", "b.xls"});
-    dialogs_.expectOkCancel(text::deleteQuestion("a.xls"), true)
+    dialogs_.expectOkCancel(text::deleteQuestion("a.xls"), true, sbx::Risk::Destructive)
         .expectMessageContaining(std::string(text::kDeleteFailed) + "a.xls\r");
     const auto refuse = [](const fs::path&) { return std::make_error_code(std::errc::permission_denied); };
     EXPECT_FALSE(sbx::deletePoolFile(paths(), dialogs_, list, "a.xls", refuse));
@@ -250,7 +250,7 @@ TEST_F(PoolFileOpsTest, DeleteNeverRemovesAFolderOfThatName) {
     // An empty folder: the plain remove call would take it.
     fs::create_directories(paths().poolFile("a.xls"));
     VectorPoolList list({"a.xls"});
-    dialogs_.expectOkCancel(text::deleteQuestion("a.xls"), true)
+    dialogs_.expectOkCancel(text::deleteQuestion("a.xls"), true, sbx::Risk::Destructive)
         .expectMessageContaining(std::string(text::kDeleteFailed) + "a.xls\r");
     EXPECT_FALSE(sbx::deletePoolFile(paths(), dialogs_, list, "a.xls"));
     EXPECT_TRUE(fs::is_directory(paths().poolFile("a.xls")));

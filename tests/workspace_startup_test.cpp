@@ -98,7 +98,7 @@ TEST_F(StartupTest, NewWorkingDirectoryIsCreatedAndReportedEmpty) {
 TEST_F(StartupTest, MissingSummaryDirectoryIsCreatedAndTheScanStillRuns) {
     write(paths().poolDirectory() / "only.xls", "ONLY");
     ScriptedDialogs dialogs;
-    dialogs.expectOkCancel(text::kWorkOnPool, true);
+    dialogs.expectOkCancel(text::workOnPoolQuestion(paths()), true);
     const auto outcome = sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_EQ(outcome.poolList, std::vector<std::string>{"only.xls"});
@@ -119,7 +119,7 @@ TEST_F(StartupTest, EmptyPoolLeavesAnEarlierSummaryWorkbookAlone) {
 TEST_F(StartupTest, OkKeepsThePoolInListingOrderAndCopiesTheLastOne) {
     mixedPool();
     ScriptedDialogs dialogs;
-    dialogs.expectMessageContaining(text::kPreviousSummaryKept).expectOkCancel(text::kWorkOnPool, true);
+    dialogs.expectMessageContaining(text::kPreviousSummaryKept).expectOkCancel(text::workOnPoolQuestion(paths()), true);
     const auto outcome = sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_EQ(outcome.state, StartupState::PoolKept);
@@ -135,8 +135,8 @@ TEST_F(StartupTest, CancelThenCancelKeepsEverything) {
     mixedPool();
     ScriptedDialogs dialogs;
     dialogs.expectMessageContaining(text::kPreviousSummaryKept)
-        .expectOkCancel(text::kWorkOnPool, false)
-        .expectOkCancel(text::kClearPool, false);
+        .expectOkCancel(text::workOnPoolQuestion(paths()), false)
+        .expectOkCancel(text::kClearPool, false, sbx::Risk::Destructive);
     const auto outcome = sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_EQ(outcome.state, StartupState::PoolKept);
@@ -151,8 +151,8 @@ TEST_F(StartupTest, CancelThenOkDeletesOnlyThePoolFiles) {
     mixedPool();
     ScriptedDialogs dialogs;
     dialogs.expectMessageContaining(text::kPreviousSummaryKept)
-        .expectOkCancel(text::kWorkOnPool, false)
-        .expectOkCancel(text::kClearPool, true);
+        .expectOkCancel(text::workOnPoolQuestion(paths()), false)
+        .expectOkCancel(text::kClearPool, true, sbx::Risk::Destructive);
     const auto outcome = sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_EQ(outcome.state, StartupState::PoolDeleted);
@@ -177,12 +177,12 @@ TEST_F(StartupTest, AFileThatCannotBeDeletedIsNamedAndStaysListed) {
     // Between the two questions b.xls turns into a folder with content, which no plain
     // delete removes (running as root defeats permission tricks).
     dialogs.expectMessageContaining(text::kPreviousSummaryKept)
-        .expectOkCancel(text::kWorkOnPool, false)
+        .expectOkCancel(text::workOnPoolQuestion(paths()), false)
         .then([&] {
             fs::remove(pool / "b.xls");
             write(pool / "b.xls" / "inside.txt", "x");
         })
-        .expectOkCancel(text::kClearPool, true)
+        .expectOkCancel(text::kClearPool, true, sbx::Risk::Destructive)
         .expectMessageContaining("b.xls");
     const auto outcome = sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
@@ -209,7 +209,7 @@ TEST_F(StartupTest, AFailedSummaryCopyIsReportedAndStartUpGoesOn) {
     // total.xls as a folder: copying over it must fail.
     fs::create_directories(paths().summaryWorkbook() / "blocker");
     ScriptedDialogs dialogs;
-    dialogs.expectMessageContaining("a.xls").expectOkCancel(text::kWorkOnPool, true);
+    dialogs.expectMessageContaining("a.xls").expectOkCancel(text::workOnPoolQuestion(paths()), true);
     const auto outcome = sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_NE(dialogs.messages().at(0).find("total.xls"), std::string::npos);
@@ -250,7 +250,7 @@ TEST_F(StartupTest, AReadOnlyPoolFileGivesAWritableSummary) {
     fs::permissions(paths().poolDirectory() / "a.xls", fs::perms::owner_read | fs::perms::group_read);
     for (int start = 0; start < 2; ++start) {
         ScriptedDialogs dialogs;
-        dialogs.expectOkCancel(text::kWorkOnPool, true);
+        dialogs.expectOkCancel(text::workOnPoolQuestion(paths()), true);
         sbx::runStartup(paths(), dialogs);
         EXPECT_EQ(dialogs.problems(), "") << start;
         EXPECT_EQ(fs::status(paths().summaryWorkbook()).permissions(), defaults) << start;
@@ -272,7 +272,7 @@ TEST_F(StartupTest, OnlyRegularFilesAndLinksToThemAreListed) {
     fs::create_symlink(root_ / "missing.bin", pool / "gone.xls");
     fs::create_symlink("/dev/null", pool / "device.xls");
     ScriptedDialogs dialogs;
-    dialogs.expectOkCancel(text::kWorkOnPool, true);
+    dialogs.expectOkCancel(text::workOnPoolQuestion(paths()), true);
     const auto outcome = sbx::runStartup(paths(), dialogs);
     alarm(0);
     EXPECT_EQ(dialogs.problems(), "");
@@ -287,7 +287,7 @@ TEST_F(StartupTest, APreviousSummaryThatDiffersIsKeptAndNamed) {
     write(paths().poolDirectory() / "a.xls", "A");
     write(paths().summaryWorkbook(), "the summary of last time");
     ScriptedDialogs dialogs;
-    dialogs.expectMessageContaining(text::kPreviousSummaryKept).expectOkCancel(text::kWorkOnPool, true);
+    dialogs.expectMessageContaining(text::kPreviousSummaryKept).expectOkCancel(text::workOnPoolQuestion(paths()), true);
     sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
     const fs::path history = sbx::summaryHistoryDirectory(paths());
@@ -300,7 +300,7 @@ TEST_F(StartupTest, APreviousSummaryThatDiffersIsKeptAndNamed) {
 
     // The next start finds the summary equal to the pool file: nothing more is kept or said.
     ScriptedDialogs again;
-    again.expectOkCancel(text::kWorkOnPool, true);
+    again.expectOkCancel(text::workOnPoolQuestion(paths()), true);
     sbx::runStartup(paths(), again);
     EXPECT_EQ(again.problems(), "");
     EXPECT_EQ(std::distance(fs::directory_iterator(history), fs::directory_iterator{}), 1);
@@ -355,7 +355,7 @@ TEST_F(StartupTest, AFileNamedHzIsNamedAndThePoolIsStillListed) {
     write(paths().summaryDirectory(), "not a folder");
     ScriptedDialogs dialogs;
     dialogs.expectMessageContaining(sbx::utf8String(paths().summaryDirectory()) + " 不是文件夹")
-        .expectOkCancel(text::kWorkOnPool, true);
+        .expectOkCancel(text::workOnPoolQuestion(paths()), true);
     const auto outcome = sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_EQ(outcome.state, StartupState::PoolKept);
@@ -397,7 +397,7 @@ TEST(WorkingFolder, WithoutHomeTheAccountsHomeFolderIsUsed) {
 TEST(ScriptedDialogs, AnUnexpectedPromptFailsAndIsRecorded) {
     ScriptedDialogs dialogs;
     dialogs.expectOkCancel("first?", true);
-    EXPECT_THROW(dialogs.askYesNo("other?"), sbx::testing::ScriptedDialogsError);
+    EXPECT_THROW(dialogs.askYesNo("other?", sbx::Risk::Harmless), sbx::testing::ScriptedDialogsError);
     EXPECT_NE(dialogs.problems().find("other?"), std::string::npos);
     ScriptedDialogs empty;
     EXPECT_THROW(empty.message("surprise"), sbx::testing::ScriptedDialogsError);

@@ -32,7 +32,7 @@ version=$(dpkg-deb -f "$deb" Version)
 expected=$(sed -n 's/^project(shubuxing VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 [ "$version" = "$expected" ] || fail "package version $version, the project says $expected"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libqt6gui6 libqt6core6 libssl3 libstdc++6; do
+for library in libqt6widgets6 libqt6gui6 libqt6core6 libssl3 libstdc++6 qt6-translations-l10n; do
   [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 [[ $(dpkg-deb -f "$deb" Recommends) == *fonts-noto-cjk* ]] || fail "fonts-noto-cjk is not recommended"

@@ -11,6 +11,7 @@
 #include "ui/open_windows.h"
 #include "ui/qt_dialogs.h"
 #include "ui/splash_window.h"
+#include "ui/window_placement.h"
 
 namespace sbx {
 
@@ -119,6 +120,7 @@ AboutWindow* openAboutWindow(QWidget* owner, DialogsPort& dialogs) {
         window = new AboutWindow(dialogs, nullptr);
         // A window of its own (a disabled main window leaves it usable); it goes with the owner.
         if (owner != nullptr) QObject::connect(owner, &QObject::destroyed, window, &QWidget::close);
+        placeOver(*window, owner);
     }
     window->show();
     window->raise();

@@ -5,12 +5,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStyle>
 
 #include "ui/open_windows.h"
+#include "ui/window_placement.h"
 #include "workspace/intake.h"
 
 namespace sbx {
@@ -193,6 +195,14 @@ void FileIntakeWindow::takeInSelected() {
     if (context_.list1->count() != 0 && context_.command2 != nullptr) context_.command2->setEnabled(true);
 }
 
+void FileIntakeWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        command2_->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void FileIntakeWindow::closeEvent(QCloseEvent* event) {
     // However the window closes, the main window comes back.
     if (mainWindow_) mainWindow_->setEnabled(true);
@@ -202,7 +212,10 @@ void FileIntakeWindow::closeEvent(QCloseEvent* event) {
 FileIntakeWindow* openFileIntakeWindow(const PoolWindowContext& context) {
     if (context.label13 != nullptr) context.label13->clear();
     FileIntakeWindow* window = findOpenWindow<FileIntakeWindow>();
-    if (window == nullptr) window = new FileIntakeWindow(context);
+    if (window == nullptr) {
+        window = new FileIntakeWindow(context);
+        placeOver(*window, context.mainWindow);
+    }
     window->show();
     window->raise();
     window->activateWindow();

@@ -38,6 +38,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Esc leaves as 退出 does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void showFolder();

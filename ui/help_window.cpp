@@ -5,6 +5,8 @@
 #include <QPushButton>
 
 #include "ui/open_windows.h"
+#include "ui/window_placement.h"
+#include "workspace/working_folder_text.h"
 
 namespace sbx {
 
@@ -22,12 +24,22 @@ QFont guideFont() {
 
 }  // namespace
 
-HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+QString guideText(const WorkspacePaths& paths) {
+    const std::string guide = namingWorkingFolder(kGuideText, paths);
+    QString shown = QString::fromStdString(guide);
+    if (guide != kGuideText) {
+        const qsizetype next = shown.indexOf(QString::fromUtf8("三、"));
+        if (next >= 0) shown.insert(next, QString(kGuideLineBlanks, QLatin1Char(' ')));
+    }
+    return shown;
+}
+
+HelpWindow::HelpWindow(const WorkspacePaths& paths, QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName("help_u");
     setWindowTitle(QString::fromUtf8("系统上手指南"));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    label1_ = new QLabel(QString::fromUtf8(kGuideText), this);
+    label1_ = new QLabel(guideText(paths), this);
     label1_->setObjectName("Label1");
     label1_->setToolTip(QString::fromUtf8("详细内容请参见<操作指南>"));
     label1_->setTextFormat(Qt::PlainText);
@@ -51,12 +63,13 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setFixedSize(width + 2 * margin, height + 3 * margin + 30);
 }
 
-HelpWindow* openHelpWindow(QWidget* owner) {
+HelpWindow* openHelpWindow(QWidget* owner, const WorkspacePaths& paths) {
     HelpWindow* window = findOpenWindow<HelpWindow>();
     if (window == nullptr) {
-        window = new HelpWindow(nullptr);
+        window = new HelpWindow(paths);
         // A window of its own (a disabled main window leaves it usable); it goes with the owner.
         if (owner != nullptr) QObject::connect(owner, &QObject::destroyed, window, &QWidget::close);
+        placeOver(*window, owner);
     }
     window->show();
     window->raise();

@@ -4,11 +4,13 @@
 // fixed-width label.
 #include <QWidget>
 
+#include "workspace/workspace_paths.h"
+
 class QLabel;
 
 namespace sbx {
 
-// The guide text exactly as the label shows it.
+// The guide text as the label shows it for the default working folder.
 inline constexpr const char* kGuideText =
     "               "
     "系统操作指南：                                                                     "
@@ -22,10 +24,14 @@ inline constexpr const char* kGuideText =
 // past the end of the line that its paragraph ends on.
 inline constexpr int kGuideLineBlanks = 90;
 
+// The guide as the window shows it: naming the working folder of `paths`. A paragraph whose
+// length changed that way gets a whole line of blanks more, so the next still starts a line.
+QString guideText(const WorkspacePaths& paths);
+
 class HelpWindow final : public QWidget {
     Q_OBJECT
 public:
-    explicit HelpWindow(QWidget* parent = nullptr);
+    explicit HelpWindow(const WorkspacePaths& paths, QWidget* parent = nullptr);
     QLabel& guideLabel() const { return *label1_; }
 
 private:
@@ -33,6 +39,6 @@ private:
 };
 
 // The menu item help: shows the help window (the open one, if there is one) beside `owner`.
-HelpWindow* openHelpWindow(QWidget* owner);
+HelpWindow* openHelpWindow(QWidget* owner, const WorkspacePaths& paths);
 
 }  // namespace sbx

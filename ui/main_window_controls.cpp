@@ -130,13 +130,26 @@ void buildMenus(QWidget* window, MainWindowControls& controls) {
     controls.help->setObjectName("help");
     controls.about = controls.hlp->addAction(text("关    于"));
     controls.about->setObjectName("about");
+
+    // The keys of mainstream software: F2 renames and Delete deletes the pool entry selected
+    // in List1 (each asks first, as the menu does); F1 opens the guide from anywhere in the window.
+    for (const auto& [name, key] : {std::pair{"RENAME", Qt::Key_F2}, std::pair{"del", Qt::Key_Delete}}) {
+        QAction* action = controls.op->findChild<QAction*>(QString::fromLatin1(name));
+        action->setShortcut(QKeySequence(key));
+        action->setShortcutContext(Qt::WidgetShortcut);
+        controls.list1->addAction(action);
+    }
+    controls.help->setShortcut(QKeySequence(Qt::Key_F1));
+    window->addAction(controls.help);
 }
 
 }  // namespace
 
 MainWindowControls buildMainWindowControls(QWidget* window) {
     MainWindowControls c;
-    window->setFixedSize(px(10500), px(7500));
+    // The designed size is the smallest; a larger window stretches the controls with it.
+    window->resize(px(10500), px(7500));
+    window->setMinimumSize(window->size());
 
     c.label1 = label(window, "Label1", "数簿星系统（EXCEL表格版）", rect(300, 150, 9900, 600), Qt::AlignCenter);
     QFont titleFont = c.label1->font();

@@ -47,7 +47,8 @@ struct MainWindowControls {
     std::vector<QWidget*> statusPanel;
 };
 
-// Creates the controls as children of `window` and sizes the window.
+// Creates the controls as children of `window` and sizes the window (its designed size is
+// also its smallest).
 MainWindowControls buildMainWindowControls(QWidget* window);
 
 }  // namespace sbx

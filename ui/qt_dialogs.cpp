@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "spreadsheet/utf8_path.h"
+#include "ui/literal_ampersands.h"
 
 namespace sbx {
 
@@ -42,12 +43,14 @@ QString dialogText(const std::string& text) {
 
 void QtDialogs::message(const std::string& text) { ask(parent_, text, QMessageBox::Ok, QMessageBox::Ok); }
 
-bool QtDialogs::askYesNo(const std::string& text) {
-    return ask(parent_, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+bool QtDialogs::askYesNo(const std::string& text, Risk risk) {
+    const auto safe = risk == Risk::Destructive ? QMessageBox::No : QMessageBox::Yes;
+    return ask(parent_, text, QMessageBox::Yes | QMessageBox::No, safe) == QMessageBox::Yes;
 }
 
-bool QtDialogs::askOkCancel(const std::string& text) {
-    return ask(parent_, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
+bool QtDialogs::askOkCancel(const std::string& text, Risk risk) {
+    const auto safe = risk == Risk::Destructive ? QMessageBox::Cancel : QMessageBox::Ok;
+    return ask(parent_, text, QMessageBox::Ok | QMessageBox::Cancel, safe) == QMessageBox::Ok;
 }
 
 std::optional<std::string> QtDialogs::inputBox(const std::string& prompt, const std::string& title,
@@ -55,7 +58,8 @@ std::optional<std::string> QtDialogs::inputBox(const std::string& prompt, const 
     QInputDialog dialog(parent_);
     dialog.setObjectName("inputBox");
     dialog.setWindowTitle(title.empty() ? QString::fromUtf8(kApplicationTitle) : qt(title));
-    dialog.setLabelText(dialogText(prompt));
+    // The label is the text box's buddy: an "&" in the prompt would be a mnemonic.
+    dialog.setLabelText(literalAmpersands(dialogText(prompt)));
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setTextValue(qt(defaultText));
     dialog.setOkButtonText(QString::fromUtf8("确定"));

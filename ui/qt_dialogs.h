@@ -20,8 +20,8 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
 
     void message(const std::string& text) override;
-    bool askYesNo(const std::string& text) override;
-    bool askOkCancel(const std::string& text) override;
+    bool askYesNo(const std::string& text, Risk risk) override;
+    bool askOkCancel(const std::string& text, Risk risk) override;
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                         const std::string& defaultText) override;
     std::optional<std::filesystem::path> saveFile(const SaveFileRequest& request) override;

@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QTimer>
 
+#include "ui/window_placement.h"
+
 
 namespace sbx {
 
@@ -117,6 +119,7 @@ bool SplashWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void showSplashAndWait(SplashWindow& splash, std::chrono::milliseconds limit) {
+    placeOver(splash, nullptr);
     splash.show();
     splash.raise();
     splash.activateWindow();

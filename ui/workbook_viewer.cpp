@@ -15,6 +15,7 @@
 
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
+#include "ui/literal_ampersands.h"
 #include "workspace/file_kind.h"
 
 namespace sbx {
@@ -83,7 +84,7 @@ WorkbookViewer::WorkbookViewer(Workbook& book, QWidget* parent) : QWidget(parent
     tabs_ = new QTabBar(this);
     tabs_->setObjectName("sheetTabs");
     tabs_->setShape(QTabBar::RoundedSouth);
-    for (int k = 1; k <= book.worksheetCount(); ++k) tabs_->addTab(QString::fromStdString(book.worksheet(k).name()));
+    for (int k = 1; k <= book.worksheetCount(); ++k) tabs_->addTab(literalAmpersands(QString::fromStdString(book.worksheet(k).name())));
     table_ = new QTableView(this);
     table_->setObjectName("cells");
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);

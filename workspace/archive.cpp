@@ -127,7 +127,7 @@ ArchiveResult archiveRunFiles(const WorkspacePaths& paths, const std::vector<std
 
     std::error_code ec;
     if (fs::is_directory(folder, ec)) {
-        result.kind = dialogs.askYesNo(archive_text::kFolderExistsQuestion) ? ArchiveCase::Overwrite
+        result.kind = dialogs.askYesNo(archive_text::kFolderExistsQuestion, Risk::Destructive) ? ArchiveCase::Overwrite
                                                                              : ArchiveCase::Mark;
     } else {
         fs::create_directory(folder, ec);

@@ -16,6 +16,10 @@ struct SaveFileRequest {
     std::filesystem::path startIn;   // folder shown first; empty: the dialog's own choice
 };
 
+// What a question's "yes" (or OK) does. A destructive one deletes, moves or overwrites files:
+// its box offers the safe answer as the default, so that a hasty Enter never destroys.
+enum class Risk { Harmless, Destructive };
+
 class DialogsPort {
 public:
     virtual ~DialogsPort() = default;
@@ -23,9 +27,9 @@ public:
     // A message with an OK button only.
     virtual void message(const std::string& text) = 0;
     // A question with Yes and No; true for Yes.
-    virtual bool askYesNo(const std::string& text) = 0;
+    virtual bool askYesNo(const std::string& text, Risk risk) = 0;
     // A question with OK and Cancel; true for OK.
-    virtual bool askOkCancel(const std::string& text) = 0;
+    virtual bool askOkCancel(const std::string& text, Risk risk) = 0;
     // An input box; std::nullopt when the user cancels (an empty OK gives "").
     virtual std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                                 const std::string& defaultText) = 0;

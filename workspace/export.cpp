@@ -43,7 +43,7 @@ ExportResult exportSummary(const WorkspacePaths& paths, DialogsPort& dialogs) {
     std::error_code ec;
     bool replace = false;
     if (fs::exists(fs::symlink_status(result.target, ec))) {
-        if (!dialogs.askYesNo(export_text::kOverwriteQuestion)) {
+        if (!dialogs.askYesNo(export_text::kOverwriteQuestion, Risk::Destructive)) {
             result.outcome = ExportOutcome::Declined;
             return result;
         }

@@ -52,7 +52,7 @@ IntakeOutcome takeInFiles(const WorkspacePaths& paths, DialogsPort& dialogs, Poo
         const fs::path target = paths.poolFile(name);
         std::error_code error;
         const bool replacing = fs::exists(fs::symlink_status(target, error));
-        if (replacing && !dialogs.askYesNo(pool_ops_text::overwriteQuestion(name))) {
+        if (replacing && !dialogs.askYesNo(pool_ops_text::overwriteQuestion(name), Risk::Destructive)) {
             outcome = IntakeOutcome::ChooseAgain;
             continue;
         }

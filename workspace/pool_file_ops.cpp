@@ -102,7 +102,7 @@ bool renamePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListP
     const fs::path from = paths.poolFile(oldName);
     const fs::path to = paths.poolFile(newName);
     // Another spelling of the same file (letter case on a case-blind disk) is no other file.
-    if (fileExists(to) && !sameFileOnDisk(from, to) && !dialogs.askYesNo(pool_ops_text::overwriteQuestion(newName))) {
+    if (fileExists(to) && !sameFileOnDisk(from, to) && !dialogs.askYesNo(pool_ops_text::overwriteQuestion(newName), Risk::Destructive)) {
         return false;
     }
     std::error_code error;
@@ -127,7 +127,7 @@ std::error_code removeFile(const fs::path& file) {
 
 bool deletePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list, const std::string& name,
                     const FileRemove& remove) {
-    if (!dialogs.askOkCancel(pool_ops_text::deleteQuestion(name))) return false;
+    if (!dialogs.askOkCancel(pool_ops_text::deleteQuestion(name), Risk::Destructive)) return false;
     const fs::path file = paths.poolFile(name);
     std::error_code error;
     // A folder of that name is not the pool file: never remove it.

@@ -4,6 +4,7 @@
 
 #include "workspace/pool.h"
 #include "workspace/summary_history.h"
+#include "workspace/working_folder_text.h"
 
 namespace sbx {
 
@@ -42,6 +43,10 @@ StartupOutcome emptyPool() {
 
 }  // namespace
 
+std::string startup_text::workOnPoolQuestion(const WorkspacePaths& paths) {
+    return namingWorkingFolder(kWorkOnPool, paths);
+}
+
 StartupOutcome runStartup(const WorkspacePaths& paths, DialogsPort& dialogs) {
     const WorkspaceDirectories directories = ensureWorkspaceDirectories(paths);
     if (!directories.problem.empty()) dialogs.message(directories.problem);
@@ -67,8 +72,8 @@ StartupOutcome runStartup(const WorkspacePaths& paths, DialogsPort& dialogs) {
 
     outcome.state = StartupState::PoolKept;
     outcome.command2Enabled = true;
-    if (dialogs.askOkCancel(startup_text::kWorkOnPool)) return outcome;
-    if (!dialogs.askOkCancel(startup_text::kClearPool)) return outcome;
+    if (dialogs.askOkCancel(startup_text::workOnPoolQuestion(paths), Risk::Harmless)) return outcome;
+    if (!dialogs.askOkCancel(startup_text::kClearPool, Risk::Destructive)) return outcome;
 
     // Only the pool files go: whatever else the user keeps in the folder stays.
     const std::vector<FileFailure> failures = deletePoolFiles(paths, outcome.poolList);

@@ -16,6 +16,8 @@ inline constexpr const char* kWorkOnPool = "系统探测到在C:\\KX\\目录下�
 inline constexpr const char* kClearPool = "需要对当前表格文件进行清理,请确定后自动删除!";
 inline constexpr const char* kPreviousSummaryKept = "上次的汇总文件已保存为：";
 inline constexpr const char* kAddFilesHint = "通过点击[添加文件]按钮选择所需汇总合并的EXCELL文件!";
+// kWorkOnPool naming the folder of `paths`.
+std::string workOnPoolQuestion(const WorkspacePaths& paths);
 }  // namespace startup_text
 
 enum class StartupState {

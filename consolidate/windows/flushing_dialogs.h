@@ -14,13 +14,13 @@ public:
         status_.flush();
         inner_.message(text);
     }
-    bool askYesNo(const std::string& text) override {
+    bool askYesNo(const std::string& text, Risk risk) override {
         status_.flush();
-        return inner_.askYesNo(text);
+        return inner_.askYesNo(text, risk);
     }
-    bool askOkCancel(const std::string& text) override {
+    bool askOkCancel(const std::string& text, Risk risk) override {
         status_.flush();
-        return inner_.askOkCancel(text);
+        return inner_.askOkCancel(text, risk);
     }
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                         const std::string& defaultText) override {

@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "consolidate/windows/run_presenter.h"
+#include "ui/window_placement.h"
 
 namespace sbx {
 
@@ -117,6 +118,7 @@ ModeWindow* openModeWindow(const RunWindowContext& context) {
         }
     }
     auto* window = new ModeWindow(context, context.mainWindow);
+    placeOver(*window, context.mainWindow);
     window->show();
     return window;
 }

@@ -5,6 +5,7 @@
 
 #include "job/sheet_names.h"
 #include "job/windows/sheet_selection_window.h"
+#include "ui/window_placement.h"
 #include "workspace/workbook_error_text.h"
 
 namespace sbx {
@@ -34,7 +35,10 @@ void startJobSetup(const JobWindowContext& context) {
     if (context.jobSetupButton != nullptr) context.jobSetupButton->setEnabled(false);
     // A selection window left open after the limit message is shown again as it is.
     SheetSelectionWindow* window = SheetSelectionWindow::findOpen();
-    if (window == nullptr) window = new SheetSelectionWindow(context);
+    if (window == nullptr) {
+        window = new SheetSelectionWindow(context);
+        placeOver(*window, context.mainWindow);
+    }
     window->show();
     window->raise();
     if (context.setHint) context.setHint("请根据需要选择所需汇总合并的工作表!");

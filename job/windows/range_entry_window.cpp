@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -12,6 +13,7 @@
 #include "job/windows/twips.h"
 #include "job/windows/wheel_hook.h"
 #include "spreadsheet/workbook_error.h"
+#include "ui/window_placement.h"
 #include "ui/workbook_viewer.h"
 #include "workspace/workbook_error_text.h"
 
@@ -89,6 +91,7 @@ RangeEntryWindow* RangeEntryWindow::open(const JobWindowContext& context) {
         earlier->close();
     }
     auto* window = new RangeEntryWindow(context);
+    placeOver(*window, context.mainWindow);
     window->show();
     return window;
 }
@@ -210,6 +213,24 @@ void RangeEntryWindow::leave(const char* hint) {
     if (context_.mainWindow != nullptr) context_.mainWindow->setEnabled(true);
     if (context_.setHint) context_.setHint(hint);
     finished_ = true;
+}
+
+void RangeEntryWindow::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (auto* focused = qobject_cast<QPushButton*>(focusWidget())) {
+            focused->click();
+        } else {
+            okButton_->click();
+        }
+        return;
+    case Qt::Key_Escape:
+        cancelButton_->click();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 void RangeEntryWindow::closeEvent(QCloseEvent* event) {

@@ -32,6 +32,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Enter accepts (a focused button is pressed instead), Esc cancels.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void layOut(int rows);

@@ -7,13 +7,12 @@
 #include <QString>
 
 #include "job/sheet_names.h"
+#include "ui/literal_ampersands.h"
 
 namespace sbx {
 
 inline QString sheetCaption(const std::string& name) { return QString::fromStdString(padBlankEdgedName(name)); }
 
-inline QString checkBoxCaption(const std::string& name) {
-    return sheetCaption(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
+inline QString checkBoxCaption(const std::string& name) { return literalAmpersands(sheetCaption(name)); }
 
 }  // namespace sbx

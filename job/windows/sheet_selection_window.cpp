@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QScrollBar>
 
@@ -164,6 +165,14 @@ void SheetSelectionWindow::finish() {
     finished_ = true;
     auto& hook = WheelHook::of(context_.mainWindow);
     if (hook.hookedWindow() == this) hook.remove();
+}
+
+void SheetSelectionWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        cancelButton_->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SheetSelectionWindow::closeEvent(QCloseEvent* event) {

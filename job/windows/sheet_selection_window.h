@@ -26,6 +26,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Esc cancels.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void layOut(int sheets);

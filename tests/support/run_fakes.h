@@ -91,8 +91,8 @@ public:
     std::vector<std::string> questions;  // Yes/No and OK/Cancel boxes
 
     void message(const std::string& text) override { messages.push_back(text); }
-    bool askYesNo(const std::string& text) override { return answer(text); }
-    bool askOkCancel(const std::string& text) override { return answer(text); }
+    bool askYesNo(const std::string& text, Risk) override { return answer(text); }
+    bool askOkCancel(const std::string& text, Risk) override { return answer(text); }
     std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string&) override {
         return std::nullopt;
     }

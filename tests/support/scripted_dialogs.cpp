@@ -25,13 +25,13 @@ ScriptedDialogs& ScriptedDialogs::expectMessageContaining(std::string part) {
     return *this;
 }
 
-ScriptedDialogs& ScriptedDialogs::expectYesNo(std::string question, bool yes) {
-    script_.push_back({Kind::YesNo, std::move(question), false, yes, std::nullopt, std::nullopt, {}});
+ScriptedDialogs& ScriptedDialogs::expectYesNo(std::string question, bool yes, Risk risk) {
+    script_.push_back({Kind::YesNo, std::move(question), false, yes, std::nullopt, std::nullopt, {}, risk});
     return *this;
 }
 
-ScriptedDialogs& ScriptedDialogs::expectOkCancel(std::string question, bool ok) {
-    script_.push_back({Kind::OkCancel, std::move(question), false, ok, std::nullopt, std::nullopt, {}});
+ScriptedDialogs& ScriptedDialogs::expectOkCancel(std::string question, bool ok, Risk risk) {
+    script_.push_back({Kind::OkCancel, std::move(question), false, ok, std::nullopt, std::nullopt, {}, risk});
     return *this;
 }
 
@@ -86,6 +86,10 @@ ScriptedDialogs::Step ScriptedDialogs::take(const Prompt& prompt, bool matchText
         const bool fits = step.containing ? prompt.text.find(step.text) != std::string::npos : prompt.text == step.text;
         if (!fits) fail("unexpected " + shown + " where the script expects \"" + step.text + "\"");
     }
+    if (step.risk != prompt.risk) {
+        const auto name = [](Risk risk) { return risk == Risk::Destructive ? "destructive" : "harmless"; };
+        fail(shown + " asked as " + name(prompt.risk) + " where the script expects it " + name(step.risk));
+    }
     ++next_;
     if (step.after) step.after();
     return step;
@@ -99,10 +103,12 @@ void ScriptedDialogs::message(const std::string& text) {
     take({Kind::Message, text, {}, {}, {}});
 }
 
-bool ScriptedDialogs::askYesNo(const std::string& text) { return take({Kind::YesNo, text, {}, {}, {}}).answer; }
+bool ScriptedDialogs::askYesNo(const std::string& text, Risk risk) {
+    return take({Kind::YesNo, text, {}, {}, {}, risk}).answer;
+}
 
-bool ScriptedDialogs::askOkCancel(const std::string& text) {
-    return take({Kind::OkCancel, text, {}, {}, {}}).answer;
+bool ScriptedDialogs::askOkCancel(const std::string& text, Risk risk) {
+    return take({Kind::OkCancel, text, {}, {}, {}, risk}).answer;
 }
 
 std::optional<std::string> ScriptedDialogs::inputBox(const std::string& prompt, const std::string& title,

@@ -30,14 +30,16 @@ public:
         std::string title;  // input box title
         std::string defaultText;  // input box default
         SaveFileRequest saveRequest;  // the save dialog's request
+        Risk risk = Risk::Harmless;   // a question's
     };
 
     // Expect the exact text.
     ScriptedDialogs& expectMessage(std::string text);
     // Expect a message that contains `part` (for texts that carry a system's reason).
     ScriptedDialogs& expectMessageContaining(std::string part);
-    ScriptedDialogs& expectYesNo(std::string question, bool yes);
-    ScriptedDialogs& expectOkCancel(std::string question, bool ok);
+    // A question asked with another risk than `risk` is a problem too.
+    ScriptedDialogs& expectYesNo(std::string question, bool yes, Risk risk = Risk::Harmless);
+    ScriptedDialogs& expectOkCancel(std::string question, bool ok, Risk risk = Risk::Harmless);
     ScriptedDialogs& expectInput(std::string prompt, std::optional<std::string> answer);
     // The save dialog: any title; answers with `file` (std::nullopt: cancel).
     ScriptedDialogs& expectSaveFile(std::optional<std::filesystem::path> file);
@@ -58,8 +60,8 @@ public:
     std::string problems() const;
 
     void message(const std::string& text) override;
-    bool askYesNo(const std::string& text) override;
-    bool askOkCancel(const std::string& text) override;
+    bool askYesNo(const std::string& text, Risk risk) override;
+    bool askOkCancel(const std::string& text, Risk risk) override;
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                         const std::string& defaultText) override;
     std::optional<std::filesystem::path> saveFile(const SaveFileRequest& request) override;
@@ -73,6 +75,7 @@ private:
         std::optional<std::string> input;
         std::optional<std::filesystem::path> file;
         std::function<void()> after;
+        Risk risk = Risk::Harmless;
     };
 
     // Matches the prompt against the next step; throws when it does not fit.

@@ -66,7 +66,7 @@ private slots:
         f = std::make_unique<MainWindowFixture>();
         f->paths = freshWorkspace();
         writeFile(f->paths.poolFile("p.xls"), "pool P");
-        f->dialogs.expectOkCancel(sbx::startup_text::kWorkOnPool, true);
+        f->dialogs.expectOkCancel(sbx::startup_text::workOnPoolQuestion(f->paths), true);
         f->make();
         f->window->startUp(0ms);
         f->window->show();
@@ -216,12 +216,12 @@ private slots:
         f->list1()->addItem(u("a.xls"));
         openIntake();
         selectFiles({u("a.xls")});
-        f->dialogs.expectYesNo("目标目录下有a.xls同名文件，是否覆盖?", false).expectMessage(text::kChooseAgain);
+        f->dialogs.expectYesNo("目标目录下有a.xls同名文件，是否覆盖?", false, sbx::Risk::Destructive).expectMessage(text::kChooseAgain);
         takeIn();
         QCOMPARE(bytesOf(f->paths.poolFile("a.xls")), std::string("old A"));
         QCOMPARE(bytesOf(f->paths.summaryWorkbook()), std::string("pool P"));
 
-        f->dialogs.expectYesNo("目标目录下有a.xls同名文件，是否覆盖?", true).expectMessage(text::kAllTakenIn);
+        f->dialogs.expectYesNo("目标目录下有a.xls同名文件，是否覆盖?", true, sbx::Risk::Destructive).expectMessage(text::kAllTakenIn);
         takeIn();
         QCOMPARE(bytesOf(f->paths.poolFile("a.xls")), std::string("a.xls"));
         QCOMPARE(entries(*f->list1()), (QStringList{u("p.xls"), u("a.xls")}));
@@ -268,7 +268,7 @@ private slots:
         intake = new sbx::FileIntakeWindow(context, {}, halfThenFail);
         intake->show();
         selectFiles({u("a.xls")});
-        f->dialogs.expectYesNo("目标目录下有a.xls同名文件，是否覆盖?", true)
+        f->dialogs.expectYesNo("目标目录下有a.xls同名文件，是否覆盖?", true, sbx::Risk::Destructive)
             .expectMessageContaining(sbx::pool_ops_text::kCopyFailed)
             .expectMessage(text::kChooseAgain);
         takeIn();

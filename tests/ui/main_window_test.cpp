@@ -1,5 +1,7 @@
 // The main window between operations: its controls, the rule that enables Command3, the
 // start of a run, the two pop-up menus, the hint box colours and exit.
+#include <algorithm>
+#include <cmath>
 #include <set>
 
 #include <QMenu>
@@ -9,6 +11,7 @@
 
 #include "app/hint_colour.h"
 #include "tests/ui/main_window_fixture.h"
+#include "workspace/pool_file_ops.h"
 #include "workspace/startup.h"
 
 using namespace sbx::testing;
@@ -47,7 +50,7 @@ private slots:
         f = std::make_unique<MainWindowFixture>();
         f->paths = freshWorkspace();
         for (const char* name : {"一.xls", "二.xls", "三.xls"}) writeFile(f->paths.poolFile(name), "x");
-        f->dialogs.expectOkCancel(sbx::startup_text::kWorkOnPool, true);
+        f->dialogs.expectOkCancel(sbx::startup_text::workOnPoolQuestion(f->paths), true);
         f->make();
         f->window->startUp(0ms);
         f->window->show();
@@ -257,6 +260,68 @@ private slots:
         QCOMPARE(sbx::hintColour(3.5 / 255, 3.5 / 255, 3.5 / 255), (sbx::Rgb{3, 4, 3}));
     }
 
+    // Every colour the three draws can give, as the hint box shows it on its background.
+    void everyHintColourReadsOnTheHintBox() {
+        const QColor base = f->control<QLineEdit>("Text11")->palette().color(QPalette::Base);
+        const sbx::Rgb background{base.red(), base.green(), base.blue()};
+        // WCAG 2: linear light of each sRGB channel, weighted.
+        double linear[256];
+        for (int c = 0; c < 256; ++c) {
+            const double v = c / 255.0;
+            linear[c] = v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        }
+        const auto luminance = [&linear](sbx::Rgb c) {
+            return 0.2126 * linear[c.red] + 0.7152 * linear[c.green] + 0.0722 * linear[c.blue];
+        };
+        const double ground = luminance(background);
+        double worst = 21.0;
+        int kept = 0;
+        for (int red = 0; red < 256; ++red) {
+            for (int green = 0; green < 256; ++green) {
+                for (int blue = 0; blue < 256; ++blue) {
+                    const sbx::Rgb drawn{red, green, blue};
+                    const sbx::Rgb shown = sbx::readableOn(drawn, background);
+                    const double text = luminance(shown);
+                    worst = std::min(worst, (std::max(text, ground) + 0.05) / (std::min(text, ground) + 0.05));
+                    kept += shown == drawn;
+                }
+            }
+        }
+        QVERIFY2(worst >= 4.5, qPrintable(QString::number(worst)));
+        // Still a hint in changing colours: the readable ones are shown as drawn.
+        QVERIFY(kept > 100000);
+    }
+
+    void theHintBoxShowsReadableColours() {
+        auto* hint = f->control<QLineEdit>("Text11");
+        for (int i = 0; i < 5; ++i) {
+            QTest::qWait(110);
+            const QColor text = hint->palette().color(QPalette::Text);
+            const QColor base = hint->palette().color(QPalette::Base);
+            QVERIFY(sbx::contrastRatio({text.red(), text.green(), text.blue()}, {base.red(), base.green(), base.blue()}) >=
+                    4.5);
+        }
+    }
+
+    // Delete and F2 on the selected pool entry ask as the menu's 删除文件 and 改文件名 do; F1 opens the guide.
+    void keysDeleteRenameAndHelp() {
+        select({1});
+        f->list1()->setFocus();
+        const QString name = f->list1()->item(1)->text();
+        f->dialogs.expectOkCancel(sbx::pool_ops_text::deleteQuestion(name.toStdString()), false, sbx::Risk::Destructive);
+        QTest::keyClick(f->list1(), Qt::Key_Delete);
+        f->dialogs.expectInput(sbx::pool_ops_text::kRenamePrompt, std::nullopt);
+        QTest::keyClick(f->list1(), Qt::Key_F2);
+        QVERIFY2(f->dialogs.problems().empty(), f->dialogs.problems().c_str());
+        QCOMPARE(f->list1()->count(), 3);
+
+        QSignalSpy help(f->window.get(), &sbx::MainWindow::helpRequested);
+        QTest::keyClick(f->button("Command4"), Qt::Key_F1);
+        QCOMPARE(help.count(), 1);
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window != f->window.get()) window->close();
+    }
+
     void timer1RecoloursTheHintAboutTenTimesASecond() {
         auto* timer = f->window->findChild<QTimer*>("Timer1");
         QVERIFY(timer);
@@ -281,7 +346,7 @@ private slots:
             std::filesystem::copy_file(sbx::utf8Path(std::string(SBX_EXAMPLES "/pool/") + name),
                                        f->paths.poolFile(name));
         }
-        f->dialogs.expectOkCancel(sbx::startup_text::kWorkOnPool, true);
+        f->dialogs.expectOkCancel(sbx::startup_text::workOnPoolQuestion(f->paths), true);
         f->make();
         f->window->startUp(0ms);
         f->window->show();

@@ -87,7 +87,7 @@ private slots:
         const auto sources = poolBytes(f->paths);
         if (mode == "Command2") f->expectFunctionConfirmation(true);
         f->dialogs.expectMessageContaining("汇表池中找不到的文件 1")
-            .expectYesNo(run_text::kArchiveQuestion, false)
+            .expectYesNo(run_text::kArchiveQuestion, false, sbx::Risk::Destructive)
             .expectYesNo(run_text::kExportQuestion, false);
         f->clickMode(mode.constData());
 
@@ -165,9 +165,9 @@ private slots:
         const fs::path folder = f->paths.poolDirectory() / "2005";
         fs::create_directories(folder / "branch_2.xls");
         const std::string stayed = bytesOf(f->paths.poolFile("branch_2.xls"));
-        f->dialogs.expectYesNo(run_text::kArchiveQuestion, true)
+        f->dialogs.expectYesNo(run_text::kArchiveQuestion, true, sbx::Risk::Destructive)
             .expectInput(sbx::archive_text::kFolderPrompt, "2005")
-            .expectYesNo(sbx::archive_text::kFolderExistsQuestion, true)
+            .expectYesNo(sbx::archive_text::kFolderExistsQuestion, true, sbx::Risk::Destructive)
             .expectMessage("以下 1 个文件未能移入文件夹，仍留在汇表池中：\rbranch_2.xls：文件夹中有同名的子文件夹")
             .expectMessage("清理完毕,共计 2 个子文件已被移至: [ " + f->paths.poolPrefix() + "2005/ ] 目录下！")
             .expectYesNo(run_text::kExportQuestion, false);
@@ -189,7 +189,7 @@ private slots:
         start();
         writeFile(f->paths.poolDirectory() / "2005", "not a folder");
         const auto sources = poolBytes(f->paths);
-        f->dialogs.expectYesNo(run_text::kArchiveQuestion, true)
+        f->dialogs.expectYesNo(run_text::kArchiveQuestion, true, sbx::Risk::Destructive)
             .expectInput(sbx::archive_text::kFolderPrompt, "2005")
             .expectMessageContaining("无法建立文件夹")
             .expectYesNo(run_text::kExportQuestion, false);

@@ -62,7 +62,7 @@ private slots:
         fs::copy_file(fs::path(SBX_EXAMPLES) / "sample_report.xls", f->paths.poolFile("a.xls"));
         writeFile(f->paths.poolFile("b.xls"), "B");
         writeFile(f->paths.poolFile("c.xls"), "C");
-        f->dialogs.expectOkCancel(sbx::startup_text::kWorkOnPool, true);
+        f->dialogs.expectOkCancel(sbx::startup_text::workOnPoolQuestion(f->paths), true);
         f->make();
         f->window->startUp(0ms);
         f->window->show();
@@ -166,12 +166,12 @@ private slots:
 
     void renameOntoAnExistingNameAsksAndOnYesListsItOnce() {
         select(u("b.xls"));
-        f->dialogs.expectInput(text::kRenamePrompt, "c").expectYesNo("目标目录下有c.xls同名文件，是否覆盖?", false);
+        f->dialogs.expectInput(text::kRenamePrompt, "c").expectYesNo("目标目录下有c.xls同名文件，是否覆盖?", false, sbx::Risk::Destructive);
         choose("RENAME");
         QCOMPARE(bytesOf(f->paths.poolFile("c.xls")), std::string("C"));
         QCOMPARE(entries(*f->list1()), (QStringList{u("a.xls"), u("b.xls"), u("c.xls")}));
 
-        f->dialogs.expectInput(text::kRenamePrompt, "c").expectYesNo("目标目录下有c.xls同名文件，是否覆盖?", true);
+        f->dialogs.expectInput(text::kRenamePrompt, "c").expectYesNo("目标目录下有c.xls同名文件，是否覆盖?", true, sbx::Risk::Destructive);
         choose("RENAME");
         QCOMPARE(bytesOf(f->paths.poolFile("c.xls")), std::string("B"));
         QVERIFY(!exists("b.xls"));
@@ -183,7 +183,7 @@ private slots:
         fs::create_directories(f->paths.poolFile("d.xls") / "inner");
         select(u("b.xls"));
         f->dialogs.expectInput(text::kRenamePrompt, "d")
-            .expectYesNo("目标目录下有d.xls同名文件，是否覆盖?", true)
+            .expectYesNo("目标目录下有d.xls同名文件，是否覆盖?", true, sbx::Risk::Destructive)
             .expectMessageContaining(std::string(text::kRenameFailed) + "b.xls → d.xls\r");
         choose("RENAME");
         QCOMPARE(bytesOf(f->paths.poolFile("b.xls")), std::string("B"));
@@ -193,13 +193,13 @@ private slots:
     void deleteAsksAndTheLastDeletionDisablesCommand2() {
         QVERIFY(f->button("Command2")->isEnabled());
         select(u("b.xls"));
-        f->dialogs.expectOkCancel("确信要删除文件：b.xls吗？", false);
+        f->dialogs.expectOkCancel("确信要删除文件：b.xls吗？", false, sbx::Risk::Destructive);
         choose("del");
         QVERIFY(exists("b.xls"));
         QCOMPARE(f->list1()->count(), 3);
         for (const char* name : {"b.xls", "a.xls", "c.xls"}) {
             select(u(name));
-            f->dialogs.expectOkCancel(text::deleteQuestion(name), true);
+            f->dialogs.expectOkCancel(text::deleteQuestion(name), true, sbx::Risk::Destructive);
             choose("del");
             QVERIFY(!exists(name));
             QCOMPARE(f->list1UntrueToFolder(), QString());
@@ -213,7 +213,7 @@ private slots:
         fs::create_directories(f->paths.poolFile("d.xls") / "inner");
         f->list1()->addItem(u("d.xls"));
         select(u("d.xls"));
-        f->dialogs.expectOkCancel(text::deleteQuestion("d.xls"), true)
+        f->dialogs.expectOkCancel(text::deleteQuestion("d.xls"), true, sbx::Risk::Destructive)
             .expectMessageContaining(std::string(text::kDeleteFailed) + "d.xls\r");
         choose("del");
         QVERIFY(fs::exists(f->paths.poolFile("d.xls") / "inner"));

@@ -80,7 +80,8 @@ private slots:
         QFETCH(bool, expected);
         sbx::QtDialogs dialogs;
         auto seen = answerBox(static_cast<QMessageBox::StandardButton>(press));
-        const bool answer = yesNo ? dialogs.askYesNo("问题?") : dialogs.askOkCancel("问题?");
+        const auto risk = sbx::Risk::Harmless;
+        const bool answer = yesNo ? dialogs.askYesNo("问题?", risk) : dialogs.askOkCancel("问题?", risk);
         QCOMPARE(answer, expected);
         QCOMPARE(seen->title, QString::fromUtf8("数簿星"));
         QCOMPARE(seen->icon, QMessageBox::NoIcon);
@@ -90,6 +91,30 @@ private slots:
                                      : QStringList{QString::fromUtf8("取消"), QString::fromUtf8("确定")};
         captions.sort();
         QCOMPARE(seen->captions, captions);
+    }
+
+    // Enter, as a hasty user presses it, gives the default answer: "yes" only where it destroys nothing.
+    void enterGivesTheSafeAnswerToADestructiveQuestion_data() {
+        QTest::addColumn<bool>("yesNo");
+        QTest::addColumn<bool>("destructive");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("Yes/No harmless") << true << false << true;
+        QTest::newRow("Yes/No destructive") << true << true << false;
+        QTest::newRow("OK/Cancel harmless") << false << false << true;
+        QTest::newRow("OK/Cancel destructive") << false << true << false;
+    }
+    void enterGivesTheSafeAnswerToADestructiveQuestion() {
+        QFETCH(bool, yesNo);
+        QFETCH(bool, destructive);
+        QFETCH(bool, expected);
+        sbx::QtDialogs dialogs;
+        onNextModal([](QWidget* modal) {
+            QWidget* focused = modal->focusWidget() ? modal->focusWidget() : modal;
+            QTest::keyClick(focused, Qt::Key_Return);
+        });
+        const auto risk = destructive ? sbx::Risk::Destructive : sbx::Risk::Harmless;
+        const bool answer = yesNo ? dialogs.askYesNo("删除?", risk) : dialogs.askOkCancel("删除?", risk);
+        QCOMPARE(answer, expected);
     }
 
     void inputBoxGivesTheTextOrNothingOnCancel() {

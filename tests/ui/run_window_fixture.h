@@ -52,7 +52,7 @@ struct RunFixture : MainWindowFixture {
         paths = freshWorkspace();
         std::filesystem::create_directories(paths.poolDirectory());
         for (const auto& name : poolNames) std::filesystem::copy_file(kPoolFixture / name, paths.poolFile(name));
-        dialogs.expectOkCancel(startup_text::kWorkOnPool, true);
+        dialogs.expectOkCancel(startup_text::workOnPoolQuestion(paths), true);
         make();
         window->startUp(std::chrono::milliseconds(0));
         std::filesystem::copy_file(kPoolFixture / summaryFrom, paths.summaryWorkbook(),

@@ -11,6 +11,7 @@
 #include "tests/ui/run_window_fixture.h"
 #include "workspace/archive.h"
 #include "workspace/export.h"
+#include "workspace/working_folder_text.h"
 
 using namespace sbx::testing;
 namespace fs = std::filesystem;
@@ -55,7 +56,7 @@ private slots:
         f->readyJob();
         QString hintAtQuestion;
         bool panelClosedAtQuestion = false;
-        f->dialogs.expectYesNo(run_text::kArchiveQuestion, false)
+        f->dialogs.expectYesNo(run_text::kArchiveQuestion, false, sbx::Risk::Destructive)
             .then([&] {
                 hintAtQuestion = f->hint();
                 panelClosedAtQuestion = f->panelHidden() && f->button("Command7")->isVisible();
@@ -131,7 +132,7 @@ private slots:
         f->expectFunctionConfirmation(true);
         f->dialogs.then([&] { hintAfterConfirmation = f->hint(); })
             .expectMessage("汇总已完成，但以下内容未能汇入：\r拒绝写入的汇总单元格 1 个：收入明细!c5")
-            .expectYesNo(run_text::kArchiveQuestion, false)
+            .expectYesNo(run_text::kArchiveQuestion, false, sbx::Risk::Destructive)
             .expectYesNo(run_text::kExportQuestion, false);
         f->clickMode("Command2");
 
@@ -157,7 +158,7 @@ private slots:
         QVERIFY(f->button("Command5")->isHidden());
         QVERIFY(!f->button("Command4")->isEnabled());  // archiving declined in this mode
         QVERIFY(f->focused("Command1"));
-        QCOMPARE(f->hint(), u(run_text::kHintKeptAtHome));
+        QCOMPARE(f->hint(), u(sbx::namingWorkingFolder(run_text::kHintKeptAtHome, f->paths)));
     }
 
     void noAtTheConfirmationOnlyResetsTheHint() {
@@ -177,7 +178,7 @@ private slots:
         f->readyJob();
         fs::copy_file(kPoolFixture / "branch_1.xls", f->paths.poolFile("extra.xls"));
         QString hintAtInput;
-        f->dialogs.expectYesNo(run_text::kArchiveQuestion, true)
+        f->dialogs.expectYesNo(run_text::kArchiveQuestion, true, sbx::Risk::Destructive)
             .expectInput(sbx::archive_text::kFolderPrompt, "2005")
             .then([&] { hintAtInput = f->hint(); })
             .expectMessage("清理完毕,共计3个子文件已被移至: [ " + f->paths.poolPrefix() + "2005/ ] 目录下！")
@@ -196,7 +197,7 @@ private slots:
         QCOMPARE(f->caption("Label10"), QStringLiteral(" 0"));
         QVERIFY(!f->button("Command2")->isEnabled());
         QVERIFY(!f->button("Command3")->isEnabled());
-        QCOMPARE(f->hint(), u(run_text::kHintKeptAtHome));
+        QCOMPARE(f->hint(), u(sbx::namingWorkingFolder(run_text::kHintKeptAtHome, f->paths)));
     }
 
     void archivingAfterAFunctionRunIntoAnExistingFolder() {
@@ -204,15 +205,15 @@ private slots:
         fs::create_directories(f->paths.poolDirectory() / "2005");
         QString hintAtInput;
         f->expectFunctionConfirmation(true);
-        f->dialogs.expectYesNo(run_text::kArchiveQuestion, true)
+        f->dialogs.expectYesNo(run_text::kArchiveQuestion, true, sbx::Risk::Destructive)
             .expectInput(sbx::archive_text::kFolderPrompt, "2005")
             .then([&] { hintAtInput = f->hint(); })
-            .expectYesNo(sbx::archive_text::kFolderExistsQuestion, false)
+            .expectYesNo(sbx::archive_text::kFolderExistsQuestion, false, sbx::Risk::Destructive)
             .expectMessage("清理完毕,共计3个子文件已被移至: [ " + f->paths.poolPrefix() +
                            "2005/ ] 目录下\r其中同名文件被标记“new_”以示区别！")
             .expectYesNo(run_text::kExportQuestion, true);
         f->clickMode("Command2");
-        QCOMPARE(hintAtInput, u(run_text::kHintArchiveExplained));
+        QCOMPARE(hintAtInput, u(sbx::namingWorkingFolder(run_text::kHintArchiveExplained, f->paths)));
         for (const char* marked : {"new_branch_1.xls", "new_branch_2.xls", "new_branch_3.xls"}) {
             QVERIFY2(fs::exists(f->paths.poolDirectory() / "2005" / marked), marked);
         }
@@ -224,7 +225,7 @@ private slots:
 
     void aDangerousFolderNameMovesNothingAndGoesOnToTheExportOffer() {
         f->readyJob();
-        f->dialogs.expectYesNo(run_text::kArchiveQuestion, true)
+        f->dialogs.expectYesNo(run_text::kArchiveQuestion, true, sbx::Risk::Destructive)
             .expectInput(sbx::archive_text::kFolderPrompt, "../escaped_archive")
             .expectMessageContaining("不能作为文件夹名")
             .expectYesNo(run_text::kExportQuestion, false);
@@ -238,7 +239,7 @@ private slots:
 
     void command5ExportsTheSummary() {
         f->readyJob();
-        f->dialogs.expectYesNo(run_text::kArchiveQuestion, false).expectYesNo(run_text::kExportQuestion, true);
+        f->dialogs.expectYesNo(run_text::kArchiveQuestion, false, sbx::Risk::Destructive).expectYesNo(run_text::kExportQuestion, true);
         f->clickMode("Command1");
         const fs::path out = f->paths.poolDirectory() / "exported";
         fs::create_directories(out);
@@ -251,11 +252,11 @@ private slots:
         QVERIFY(f->focused("Command1"));
         QCOMPARE(f->dialogs.transcript().back().saveRequest.title, std::string("导出汇总EXCELL表格..."));
 
-        f->dialogs.expectSaveFile(out / "old.xls").expectYesNo(sbx::export_text::kOverwriteQuestion, false);
+        f->dialogs.expectSaveFile(out / "old.xls").expectYesNo(sbx::export_text::kOverwriteQuestion, false, sbx::Risk::Destructive);
         f->button("Command5")->click();
         QCOMPARE(bytesOf(out / "old.xls"), std::string("old"));
 
-        f->dialogs.expectSaveFile(out / "old.xls").expectYesNo(sbx::export_text::kOverwriteQuestion, true);
+        f->dialogs.expectSaveFile(out / "old.xls").expectYesNo(sbx::export_text::kOverwriteQuestion, true, sbx::Risk::Destructive);
         f->button("Command5")->click();
         QCOMPARE(bytesOf(out / "old.xls"), bytesOf(f->paths.summaryWorkbook()));
 

@@ -110,8 +110,8 @@ private slots:
         mixedPool();
         QWidget* window = f->window.get();
         // Every question comes before the window shows.
-        f->dialogs.expectOkCancel(text::kWorkOnPool, okFirst).then([window] { QVERIFY(!window->isVisible()); });
-        if (!okFirst) f->dialogs.expectOkCancel(text::kClearPool, false);
+        f->dialogs.expectOkCancel(text::workOnPoolQuestion(f->paths), okFirst).then([window] { QVERIFY(!window->isVisible()); });
+        if (!okFirst) f->dialogs.expectOkCancel(text::kClearPool, false, sbx::Risk::Destructive);
         f->window->startUp(0ms);
         QCOMPARE(poolEntries().size(), 2);
         QVERIFY(poolEntries().contains("a.xls") && poolEntries().contains("b.xls"));
@@ -129,7 +129,7 @@ private slots:
         mixedPool();
         writeFile(f->paths.summaryDirectory(), "a file, not a folder");
         f->dialogs.expectMessageContaining(sbx::utf8String(f->paths.summaryDirectory()) + " 不是文件夹")
-            .expectOkCancel(text::kWorkOnPool, true);
+            .expectOkCancel(text::workOnPoolQuestion(f->paths), true);
         f->window->startUp(0ms);
         QCOMPARE(poolEntries().size(), 2);
         QCOMPARE(f->caption("Label4"), QStringLiteral(" 2"));
@@ -143,7 +143,7 @@ private slots:
         f->make();
         mixedPool();
         writeFile(f->paths.summaryWorkbook(), "never exported");
-        f->dialogs.expectMessageContaining(text::kPreviousSummaryKept).expectOkCancel(text::kWorkOnPool, true);
+        f->dialogs.expectMessageContaining(text::kPreviousSummaryKept).expectOkCancel(text::workOnPoolQuestion(f->paths), true);
         f->window->startUp(0ms);
         const std::string shown = f->dialogs.messages().at(0);
         const std::string kept = shown.substr(std::string(text::kPreviousSummaryKept).size());
@@ -154,7 +154,7 @@ private slots:
     void cancelThenOkDeletesThePoolFilesOnly() {
         f->make();
         mixedPool();
-        f->dialogs.expectOkCancel(text::kWorkOnPool, false).expectOkCancel(text::kClearPool, true);
+        f->dialogs.expectOkCancel(text::workOnPoolQuestion(f->paths), false).expectOkCancel(text::kClearPool, true, sbx::Risk::Destructive);
         f->window->startUp(0ms);
         QCOMPARE(f->list1()->count(), 0);
         QCOMPARE(f->caption("Label4"), QStringLiteral(" 0"));
@@ -172,12 +172,12 @@ private slots:
         f->make();
         mixedPool();
         const auto pool = f->paths.poolDirectory();
-        f->dialogs.expectOkCancel(text::kWorkOnPool, false)
+        f->dialogs.expectOkCancel(text::workOnPoolQuestion(f->paths), false)
             .then([pool] {
                 std::filesystem::remove(pool / "a.xls");
                 writeFile(pool / "a.xls" / "inside", "x");
             })
-            .expectOkCancel(text::kClearPool, true)
+            .expectOkCancel(text::kClearPool, true, sbx::Risk::Destructive)
             .expectMessageContaining("a.xls");
         f->window->startUp(0ms);
         QCOMPARE(poolEntries(), QStringList{"a.xls"});

@@ -1,0 +1,133 @@
+// Where windows open and how the main window grows: centred over the owner and inside the
+// screens people use (1366×768, 1920×1080), every window small enough for the smaller one,
+// and the main window's controls following it when it is enlarged.
+#include <QAction>
+#include <QListWidget>
+#include <QMenu>
+#include <QScreen>
+#include <QtTest>
+
+#include "tests/ui/main_window_fixture.h"
+#include "ui/about_window.h"
+#include "ui/help_window.h"
+#include "ui/window_placement.h"
+#include "workspace/startup.h"
+
+using namespace sbx::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A screen's free area: a task bar of 40 pixels at the bottom.
+QRect freeArea(int width, int height) { return {0, 0, width, height - 40}; }
+
+}  // namespace
+
+class WindowPlacementTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<MainWindowFixture> f;
+
+    void makeMainWindow() {
+        f = std::make_unique<MainWindowFixture>();
+        f->paths = freshWorkspace();
+        f->dialogs.expectMessage(sbx::startup_text::kEmptyPool);
+        f->make();
+        f->window->startUp(0ms);
+    }
+
+private slots:
+    void cleanup() {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (!f || window != f->window.get()) window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        f.reset();
+    }
+
+    void framesOpenCentredOverTheOwnerAndInsideTheScreen_data() {
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QRect>("owner");
+        QTest::addColumn<QSize>("frame");
+        QTest::addColumn<QPoint>("expected");
+        const QRect small = freeArea(1366, 768), large = freeArea(1920, 1080);
+        QTest::newRow("1366: centred over the owner") << small << QRect(300, 100, 708, 525) << QSize(258, 258)
+                                                      << QPoint(524, 233);
+        QTest::newRow("1920: centred over the owner") << large << QRect(600, 250, 708, 525) << QSize(378, 300)
+                                                      << QPoint(764, 362);
+        QTest::newRow("1366: owner half off the right edge") << small << QRect(1100, 100, 708, 525) << QSize(400, 300)
+                                                             << QPoint(966, 212);
+        QTest::newRow("1366: owner above and left of the screen") << small << QRect(-500, -400, 708, 525)
+                                                                  << QSize(258, 258) << QPoint(0, 0);
+        QTest::newRow("1920: owner low on the screen") << large << QRect(600, 900, 708, 525) << QSize(378, 300)
+                                                       << QPoint(764, 740);
+        QTest::newRow("no owner: centred on the screen") << large << QRect() << QSize(500, 300) << QPoint(709, 369);
+        QTest::newRow("taller than the screen: title bar stays on it")
+            << small << QRect(300, 100, 708, 525) << QSize(600, 900) << QPoint(353, 0);
+    }
+    void framesOpenCentredOverTheOwnerAndInsideTheScreen() {
+        QFETCH(QRect, screen);
+        QFETCH(QRect, owner);
+        QFETCH(QSize, frame);
+        QFETCH(QPoint, expected);
+        const QPoint topLeft = sbx::centredTopLeft(owner, frame, screen);
+        QCOMPARE(topLeft, expected);
+        if (frame.height() <= screen.height()) QVERIFY(screen.contains(QRect(topLeft, frame)));
+    }
+
+    void everyWindowFitsTheSmallerScreen() {
+        makeMainWindow();
+        const QSize title(0, 30);  // a title bar and borders around each
+        std::vector<std::unique_ptr<QWidget>> windows;
+        windows.push_back(std::make_unique<sbx::HelpWindow>(f->paths));
+        windows.push_back(std::make_unique<sbx::AboutWindow>(f->dialogs));
+        for (const auto& window : windows) {
+            const QSize frame = window->size() + title;
+            QVERIFY2(freeArea(1366, 768).size().boundedTo(frame) == frame, qPrintable(window->objectName()));
+        }
+        QVERIFY(freeArea(1366, 768).size().boundedTo(f->window->size() + title) == f->window->size() + title);
+    }
+
+    void helpAndAboutOpenCentredOverTheMainWindow() {
+        makeMainWindow();
+        f->window->move(60, 20);
+        f->window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f->window.get()));
+        for (const char* item : {"help", "about"}) {
+            f->window->findChild<QAction*>(QString::fromLatin1(item))->trigger();
+            QWidget* opened = QApplication::activeWindow();
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (window->isVisible() && window != f->window.get()) opened = window;
+            QVERIFY(opened && opened != f->window.get());
+            const QPoint offset = opened->frameGeometry().center() - f->window->frameGeometry().center();
+            QVERIFY2(offset.manhattanLength() <= 16, item);
+            QVERIFY(f->window->screen()->availableGeometry().contains(opened->frameGeometry()));
+            opened->close();
+        }
+    }
+
+    void theMainWindowGrowsAndItsControlsFollow() {
+        makeMainWindow();
+        f->window->show();
+        const QSize design = f->window->size();
+        QCOMPARE(f->window->minimumSize(), design);
+        const QRect list1 = f->list1()->geometry();
+        const QRect exit = f->button("Command1")->geometry();
+        f->window->resize(design.width() * 3 / 2, design.height() * 3 / 2);
+        QCOMPARE(f->window->size(), QSize(design.width() * 3 / 2, design.height() * 3 / 2));
+        // Half as large again, give or take the rounding of each edge.
+        QVERIFY(qAbs(f->list1()->width() - list1.width() * 3 / 2) <= 2);
+        QVERIFY(qAbs(f->list1()->height() - list1.height() * 3 / 2) <= 2);
+        QVERIFY(qAbs(f->button("Command1")->x() - exit.x() * 3 / 2) <= 2);
+        QVERIFY(qAbs(f->button("Command1")->y() - exit.y() * 3 / 2) <= 2);
+        for (const char* name : {"Command1", "Command2", "Command3", "Command4", "Text11", "Frame1", "Frame2"}) {
+            QVERIFY2(f->window->rect().contains(f->control(name)->geometry()), name);
+        }
+        // Back to the designed size, back to the designed layout.
+        f->window->resize(design);
+        QCOMPARE(f->list1()->geometry(), list1);
+        QCOMPARE(f->button("Command1")->geometry(), exit);
+    }
+};
+
+QTEST_MAIN(WindowPlacementTest)
+#include "window_placement_test.moc"
