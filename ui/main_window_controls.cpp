@@ -132,12 +132,12 @@ void buildMenus(QWidget* window, MainWindowControls& controls) {
     controls.about->setObjectName("about");
 
     // The keys of mainstream software: F2 renames and Delete deletes the pool entry selected
-    // in List1 (each asks first, as the menu does); F1 opens the guide from anywhere in the window.
+    // in List1 (each asks first, as the menu does), F1 opens the guide. They work wherever the
+    // focus is in the window: a mouse selection hands the focus on to Command3.
     for (const auto& [name, key] : {std::pair{"RENAME", Qt::Key_F2}, std::pair{"del", Qt::Key_Delete}}) {
         QAction* action = controls.op->findChild<QAction*>(QString::fromLatin1(name));
         action->setShortcut(QKeySequence(key));
-        action->setShortcutContext(Qt::WidgetShortcut);
-        controls.list1->addAction(action);
+        window->addAction(action);
     }
     controls.help->setShortcut(QKeySequence(Qt::Key_F1));
     window->addAction(controls.help);

@@ -303,15 +303,19 @@ private slots:
         }
     }
 
-    // Delete and F2 on the selected pool entry ask as the menu's 删除文件 and 改文件名 do; F1 opens the guide.
+    // Delete and F2 on the selected pool entry ask as the menu's 删除文件 and 改文件名 do, with
+    // the focus on the list or on a button; F1 opens the guide.
     void keysDeleteRenameAndHelp() {
         select({1});
-        f->list1()->setFocus();
         const QString name = f->list1()->item(1)->text();
-        f->dialogs.expectOkCancel(sbx::pool_ops_text::deleteQuestion(name.toStdString()), false, sbx::Risk::Destructive);
-        QTest::keyClick(f->list1(), Qt::Key_Delete);
-        f->dialogs.expectInput(sbx::pool_ops_text::kRenamePrompt, std::nullopt);
-        QTest::keyClick(f->list1(), Qt::Key_F2);
+        for (QWidget* focused : {static_cast<QWidget*>(f->list1()), static_cast<QWidget*>(f->button("Command4"))}) {
+            focused->setFocus();
+            f->dialogs.expectOkCancel(sbx::pool_ops_text::deleteQuestion(name.toStdString()), false,
+                                      sbx::Risk::Destructive);
+            QTest::keyClick(focused, Qt::Key_Delete);
+            f->dialogs.expectInput(sbx::pool_ops_text::kRenamePrompt, std::nullopt);
+            QTest::keyClick(focused, Qt::Key_F2);
+        }
         QVERIFY2(f->dialogs.problems().empty(), f->dialogs.problems().c_str());
         QCOMPARE(f->list1()->count(), 3);
 
