@@ -214,8 +214,29 @@ TEST_F(ArchiveTest, OverwriteNeverDeletesAFolderOfTheFilesName) {
 }
 
 TEST(ArchiveNames, MarkedName) {
-    EXPECT_EQ(markedName("a.xls"), "new_a.xls");
-    EXPECT_EQ(markedName("分公司 1.xls"), "new_分公司 1.xls");
+    const std::pair<const char*, const char*> cases[] = {
+        {"a.xls", "new_a.xls"},   {"分公司 1.xls", "new_分公司 1.xls"}, {"a.xlsx", "new_a.xlsx"},
+        {"a.xlsm", "new_a.xlsm"}, {"a.xls.xlsx", "new_a.xls.xlsx"}};
+    for (const auto& [name, marked] : cases) EXPECT_EQ(markedName(name), marked) << name;
+}
+
+// A pool of both formats: every file moves under its own name, or its marked name with its
+// own extension, and reaches the folder whole.
+TEST_F(ArchiveTest, WorkbooksOfEveryFormatMoveUnderTheirOwnExtensions) {
+    for (const char* name : {"d.xlsx", "e.xlsm"}) writeFile(pool / name, std::string("pool ") + name);
+    askName("2006").expectMessageContaining("共计3个子文件");
+    EXPECT_EQ(archive({"a.xls", "d.xlsx", "e.xlsm"}).moved, 3);
+    writeFile(pool / "d.xlsx", "pool d.xlsx again");
+    askName("2006")
+        .expectYesNo(archive_text::kFolderExistsQuestion, false)
+        .expectMessageContaining("其中同名文件被标记“new_”以示区别！");
+    EXPECT_EQ(archive({"d.xlsx"}).moved, 1);
+    EXPECT_EQ(dialogs.problems(), "");
+    EXPECT_EQ(bytesOf(pool / "2006" / "a.xls"), "pool a.xls");
+    EXPECT_EQ(bytesOf(pool / "2006" / "d.xlsx"), "pool d.xlsx");
+    EXPECT_EQ(bytesOf(pool / "2006" / "e.xlsm"), "pool e.xlsm");
+    EXPECT_EQ(bytesOf(pool / "2006" / "new_d.xlsx"), "pool d.xlsx again");
+    for (const char* name : {"a.xls", "d.xlsx", "e.xlsm"}) EXPECT_FALSE(fs::exists(pool / name)) << name;
 }
 
 }  // namespace

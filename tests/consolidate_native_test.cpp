@@ -3,6 +3,7 @@
 // against the generator's numbers, sources byte for byte unchanged.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -14,6 +15,7 @@
 #include "consolidate/run_messages.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
+#include "workspace/pool.h"
 #include "tests/support/consolidate_pool_fixture.h"
 #include "tests/support/run_fakes.h"
 #include "tests/support/test_files.h"
@@ -103,8 +105,9 @@ protected:
         }
     }
 
-    // Everything outside the ranges is as the template had it.
-    void expectOutsideUnchanged(const fs::path& templateFile) {
+    // Everything outside the ranges is as the template had it; the total row holds the new
+    // totals unless the run left it to the spreadsheet application.
+    void expectOutsideUnchanged(const fs::path& templateFile, const std::vector<StaleFormula>& leftToApplication = {}) {
         auto host = makeNativeHost();
         Workbook& made = host->open(paths().summaryWorkbook());
         Workbook& original = host->open(templateFile);
@@ -113,6 +116,10 @@ protected:
                 for (int c = 1; c <= 6; ++c) {
                     if (r >= 4 && r <= 9 && c >= 2 && c <= 5) continue;
                     if (r == 10 && c >= 2 && c <= 5) {
+                        const bool left = std::any_of(leftToApplication.begin(), leftToApplication.end(), [&](const auto& f) {
+                            return f.sheet == sheet && f.row == r && f.column == c;
+                        });
+                        if (left) continue;
                         // The template's total row, =SUM(B4:B9) and so on, holds the new totals.
                         double total = 0.0;
                         for (int k = 4; k <= 9; ++k) total += made.worksheet(sheet).cell(k, c).numberValue();
@@ -244,6 +251,80 @@ TEST_F(NativeRunTest, GeneratedPoolBothModes) {
             }
         }
         EXPECT_EQ(out.runList.size(), 12u);
+    }
+}
+
+// A pool that mixes .xls and .xlsx sources, added into a template of either format taken
+// as start-up and intake take it: the summary keeps the template's format, only one summary
+// is left, and the totals are those openpyxl and xlrd read from the sources.
+TEST_F(NativeRunTest, MixedPoolIntoATemplateOfEitherFormat) {
+    const fs::path mixed = fs::path(SBX_TEST_DATA) / "fixtures" / "mixed_pool";
+    std::map<std::string, double> expected;  // "sheet!cell"
+    std::ifstream tsv(mixed / "expected_totals.tsv");
+    for (std::string line; std::getline(tsv, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::stringstream fields(line);
+        std::string sheet, cell, total;
+        std::getline(fields, sheet, '\t');
+        std::getline(fields, cell, '\t');
+        std::getline(fields, total, '\t');
+        expected[sheet + "!" + cell] = total.empty() ? 0.0 : std::stod(total);
+    }
+    ASSERT_EQ(expected.size(), 48u);
+    const std::map<std::string, fs::path> pool = {{"branch_1.xls", kPoolFixture / "branch_1.xls"},
+                                                  {"branch_2.xlsx", mixed / "branch_2.xlsx"},
+                                                  {"branch_3.xlsx", mixed / "branch_3.xlsx"}};
+    const struct {
+        const char* templateName;
+        const char* summary;
+        const char* otherSummary;
+    } templates[] = {{"branch_3.xlsx", "total.xlsx", "total.xls"}, {"branch_1.xls", "total.xls", "total.xlsx"}};
+    addRange(kIncome, "b4", "e9");
+    addRange(kCost, "b4", "e9");
+    for (const auto& t : templates) {
+        for (const Mode mode : {Mode::Function, Mode::Efficiency}) {
+            const std::string label = std::string(t.templateName) + (mode == Mode::Function ? " function" : " efficiency");
+            fs::remove_all(home);
+            fs::create_directories(home / "hz");
+            selected.clear();
+            for (const auto& [name, from] : pool) {
+                fs::copy_file(from, home / name);
+                selected.push_back(name);
+            }
+            // The summary of the other format, left by an earlier job, goes once the new one is there.
+            fs::copy_file(kPoolFixture / "branch_2.xls", home / "hz" / t.otherSummary);
+            const SummaryReplacement replaced = replaceSummaryWorkbook(paths(), home / t.templateName);
+            ASSERT_FALSE(replaced.copyError) << label;
+            ASSERT_EQ(paths().summaryWorkbook(), home / "hz" / t.summary) << label;
+            const std::string sourcesBefore = bytesOf(home / "branch_1.xls") + bytesOf(home / "branch_2.xlsx");
+            job.runState = RunState::IdleOrRunning;
+            dialogs.messages.clear();
+
+            const RunSummary out = runFromPool(setup(), mode);
+            ASSERT_EQ(out.state, RunState::Finished) << label << ": " << out.diagnosis;
+            // At most the note of the formulas left to the spreadsheet application.
+            for (const std::string& message : dialogs.messages) {
+                EXPECT_NE(message.find("将由电子表格程序打开时重新计算的公式"), std::string::npos) << label << ": " << message;
+            }
+            EXPECT_EQ(out.runList, (std::vector<std::string>{"branch_1.xls", "branch_2.xlsx", "branch_3.xlsx"})) << label;
+            EXPECT_FALSE(fs::exists(home / "hz" / t.otherSummary)) << label;
+            EXPECT_EQ(bytesOf(home / "branch_1.xls") + bytesOf(home / "branch_2.xlsx"), sourcesBefore) << label;
+            auto host = makeNativeHost();
+            Workbook& book = host->open(home / "hz" / t.summary);
+            for (const auto& [where, want] : expected) {
+                const std::string sheet = where.substr(0, where.find('!'));
+                const std::string cell = where.substr(where.find('!') + 1);
+                const CellValue got = book.worksheet(sheet).cell(std::stoi(cell.substr(1)), cell[0] - 'a' + 1);
+                if (want == 0) {
+                    EXPECT_TRUE(got.isEmpty()) << label << " " << where << " " << describe(got);
+                } else {
+                    ASSERT_EQ(got.kind(), CellKind::Number) << label << " " << where << " " << describe(got);
+                    EXPECT_NEAR(got.numberValue(), want, 1e-6) << label << " " << where;
+                }
+            }
+            host->quit();
+            expectOutsideUnchanged(home / t.templateName, out.report.staleFormulas);
+        }
     }
 }
 

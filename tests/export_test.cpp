@@ -119,6 +119,40 @@ TEST_F(ExportTest, AFailingReplacementLeavesTheOldFileWhole) {
     EXPECT_EQ(filesIn(out), 1u);
 }
 
+// An .xlsx or .xlsm summary is offered and saved under its own extension; a name typed with
+// another workbook format's extension gets the summary's instead.
+TEST_F(ExportTest, TheDialogAndTheTargetFollowTheSummarysFormat) {
+    struct Case {
+        WorkbookFormat format;
+        const char* typed;
+        const char* saved;
+    };
+    const Case cases[] = {
+        {WorkbookFormat::Xlsx, "report", "report.xlsx"},     {WorkbookFormat::Xlsx, "report.xlsx", "report.xlsx"},
+        {WorkbookFormat::Xlsx, "report.xls", "report.xlsx"}, {WorkbookFormat::Xlsx, "report.XLS", "report.xlsx"},
+        {WorkbookFormat::Xlsx, "2024.05", "2024.05"},        {WorkbookFormat::Xlsm, "report.xlsx", "report.xlsm"},
+        {WorkbookFormat::Xls, "report.xlsx", "report.xls"},  {WorkbookFormat::Xls, "report.XLS", "report.XLS"},
+    };
+    fs::remove(paths().summaryWorkbook());
+    for (const Case& c : cases) {
+        const std::string extension(formatExtension(c.format));
+        const std::string content = summary + extension;
+        writeFile(paths().summaryWorkbook(c.format), content);
+        ScriptedDialogs fresh;
+        fresh.expectSaveFile(out / c.typed);
+        const ExportResult result = exportSummary(paths(), fresh);
+        EXPECT_EQ(fresh.problems(), "") << c.typed;
+        EXPECT_EQ(result.outcome, ExportOutcome::Copied) << c.typed;
+        EXPECT_EQ(result.target, out / c.saved) << c.typed;
+        EXPECT_EQ(bytesOf(out / c.saved), content) << c.typed;
+        const auto& request = fresh.transcript().at(0).saveRequest;
+        EXPECT_EQ(request.filter, "*" + extension);
+        EXPECT_EQ(request.defaultSuffix, extension.substr(1));
+        fs::remove(out / c.saved);
+        fs::remove(paths().summaryWorkbook(c.format));
+    }
+}
+
 TEST_F(ExportTest, ACopyThatMayNotReplaceNeverDoes) {
     writeFile(out / "late.xls", "appeared after the question");
     EXPECT_THROW(copySummaryTo(paths(), out / "late.xls", false), fs::filesystem_error);

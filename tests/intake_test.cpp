@@ -83,16 +83,48 @@ TEST_F(IntakeTest, FilesAreTakenInInListOrderAndTheSummaryIsACopyOfTheLast) {
 }
 
 TEST_F(IntakeTest, NonXlsNamesAreRefusedOneByOneAndTheWalkGoesOn) {
-    for (const char* name : {"notes.txt", "a.XLS", "c.xlsx", "b.xls"}) write(source_ / name, name);
+    for (const char* name : {"notes.txt", "a.XLS", "c.XLSX", "b.xls"}) write(source_ / name, name);
     dialogs_.expectMessage(text::kNotXls).expectMessage(text::kAllTakenIn);
     EXPECT_EQ(takeIn(source_, {"notes.txt", "b.xls"}), IntakeOutcome::Done);
     EXPECT_EQ(list_.names(), Names{"b.xls"});
 
     // The outcome is that of the last entry handled.
     dialogs_.expectMessage(text::kNotXls).expectMessage(text::kNotXls).expectMessage(text::kChooseAgain);
-    EXPECT_EQ(takeIn(source_, {"a.XLS", "c.xlsx"}), IntakeOutcome::ChooseAgain);
+    EXPECT_EQ(takeIn(source_, {"a.XLS", "c.XLSX"}), IntakeOutcome::ChooseAgain);
     EXPECT_EQ(list_.names(), Names{"b.xls"});
     EXPECT_EQ(poolFolderFiles(), Names{"b.xls"});
+}
+
+// .xlsx and .xlsm files are taken in beside .xls ones; the summary takes the format of the
+// last one, and the summary of the other format goes.
+TEST_F(IntakeTest, WorkbooksOfEveryFormatAreTakenInAndTheSummaryFollowsTheLastOnesFormat) {
+    const std::string zip = std::string("PK\x03\x04", 4) + "package";
+    const std::string biff = std::string("\xD0\xCF\x11\xE0", 4) + "compound file";
+    write(source_ / "a.xls", biff);
+    write(source_ / "b.xlsx", zip + "b");
+    write(source_ / "c.xlsm", zip + "c");
+    const struct {
+        Names picked;
+        const char* summary;
+        std::string content;
+    } steps[] = {{{"a.xls", "b.xlsx"}, "total.xlsx", zip + "b"},
+                 {{"c.xlsm"}, "total.xlsm", zip + "c"},
+                 {{"a.xls"}, "total.xls", biff}};
+    for (const auto& step : steps) {
+        for (const std::string& name : step.picked) {
+            if (fs::exists(paths().poolFile(name))) dialogs_.expectYesNo(sbx::pool_ops_text::overwriteQuestion(name), true);
+        }
+        dialogs_.expectMessage(text::kAllTakenIn);
+        EXPECT_EQ(takeIn(source_, step.picked), IntakeOutcome::Done) << step.summary;
+        EXPECT_EQ(paths().summaryWorkbook(), paths().summaryDirectory() / step.summary);
+        EXPECT_EQ(total(), step.content) << step.summary;
+        // One summary only: the previous one of another format is gone.
+        EXPECT_EQ(std::distance(fs::directory_iterator(paths().summaryDirectory()), fs::directory_iterator()), 1)
+            << step.summary;
+    }
+    EXPECT_EQ(list_.names(), (Names{"b.xlsx", "c.xlsm", "a.xls"}));
+    EXPECT_EQ(poolFolderFiles(), (Names{"a.xls", "b.xlsx", "c.xlsm"}));
+    EXPECT_EQ(pool("b.xlsx"), zip + "b");
 }
 
 TEST_F(IntakeTest, NothingSelectedAsksToChooseAgain) {

@@ -3,9 +3,11 @@
 // to the folder, and the properties that SEE shows.
 #include <gtest/gtest.h>
 
+
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -153,6 +155,31 @@ TEST_F(PoolFileOpsTest, RenameAppendsTheNewNameRemovesTheOldAndAlwaysAddsXls) {
     EXPECT_EQ(read("b.xls.xls"), "A");
     EXPECT_FALSE(exists("a.xls"));
     EXPECT_EQ(dialogs_.transcript().front().title, "");
+}
+
+// A renamed file keeps its format's extension, whatever the user types after the name.
+TEST_F(PoolFileOpsTest, RenameAddsTheExtensionOfTheFilesOwnFormat) {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"a.xlsx", "b", "b.xlsx"}, {"a.xlsx", "b.xls", "b.xls.xlsx"}, {"a.xlsm", "b.xlsx", "b.xlsx.xlsm"},
+        {"a.xls", "b.xlsx", "b.xlsx.xls"}};
+    for (const auto& [from, typed, to] : cases) {
+        write(from, from);
+        VectorPoolList list({from});
+        dialogs_.expectInput(text::kRenamePrompt, typed);
+        EXPECT_TRUE(sbx::renamePoolFile(paths(), dialogs_, list, from)) << from;
+        EXPECT_EQ(list.names(), Names{to});
+        EXPECT_EQ(read(to), from);
+        EXPECT_FALSE(exists(from));
+        fs::remove(paths().poolFile(to));
+    }
+    // The longest name still allowed leaves room for the longer extension.
+    write("a.xlsx", "A");
+    VectorPoolList list({"a.xlsx"});
+    dialogs_.expectInput(text::kRenamePrompt, std::string(251, 'x')).expectMessageContaining("名称太长");
+    EXPECT_FALSE(sbx::renamePoolFile(paths(), dialogs_, list, "a.xlsx"));
+    dialogs_.expectInput(text::kRenamePrompt, std::string(250, 'x'));
+    EXPECT_TRUE(sbx::renamePoolFile(paths(), dialogs_, list, "a.xlsx"));
+    EXPECT_EQ(list.names(), Names{std::string(250, 'x') + ".xlsx"});
 }
 
 TEST_F(PoolFileOpsTest, RenameWithBlanksCancelOrTheOwnNameChangesNothing) {

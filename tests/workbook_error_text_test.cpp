@@ -53,6 +53,17 @@ TEST(WorkbookErrorText, RealFilesThatCannotBeReadSayWhyInPlainWords) {
     }
 }
 
+// A pool file of any format that holds something else is named as no Excel workbook of any
+// of the formats the pool takes, not as "no .xls workbook".
+TEST(WorkbookErrorText, AFileThatIsNoWorkbookIsNamedSoWhateverItsExtension) {
+    testing::TempFolder temp{"errortext-format"};
+    for (const char* name : {"报表.xlsx", "报表.xls", "报表.xlsm"}) {
+        std::ofstream(temp.path() / utf8Path(name), std::ios::binary) << "项目\t金额\n收入\t12\n";
+        const std::string text = textOfOpening(temp.path() / utf8Path(name));
+        EXPECT_EQ(text.rfind("这是其他格式的文件，不是 Excel 工作簿（.xls、.xlsx 或 .xlsm）：\r", 0), 0u) << text;
+    }
+}
+
 TEST(WorkbookErrorText, AFullDiskIsNamedBeforeTheTechnicalReason) {
     const WorkbookError full(WorkbookErrorKind::Unwritable, utf8Path("/汇总/total.xls"),
                              "the new file cannot be written: No space left on device", ENOSPC);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -61,6 +62,7 @@ protected:
         write(pool / "a.xls", "A");
         write(pool / "C.XLS", "C");
         write(pool / "d.xlsx", "D");
+        write(pool / "E.XLSX", "E");
         write(pool / "notes.txt", "notes");
         write(pool / "old" / "kept.xls", "kept");
         write(paths().summaryWorkbook(), "previous total");
@@ -69,16 +71,13 @@ protected:
     fs::path root_;
 };
 
-TEST(PoolFileName, OnlyExactLowerCaseXlsEnding) {
-    EXPECT_TRUE(sbx::isPoolFileName("a.xls"));
-    EXPECT_TRUE(sbx::isPoolFileName(".xls"));
-    EXPECT_TRUE(sbx::isPoolFileName("报表.xls"));
-    EXPECT_FALSE(sbx::isPoolFileName("a.XLS"));
-    EXPECT_FALSE(sbx::isPoolFileName("a.Xls"));
-    EXPECT_FALSE(sbx::isPoolFileName("a.xlsx"));
-    EXPECT_FALSE(sbx::isPoolFileName("a.xls.bak"));
-    EXPECT_FALSE(sbx::isPoolFileName("xls"));
-    EXPECT_FALSE(sbx::isPoolFileName(""));
+TEST(PoolFileName, OnlyExactLowerCaseWorkbookEndings) {
+    const std::pair<const char*, bool> cases[] = {
+        {"a.xls", true},    {".xls", true},      {"报表.xls", true},   {"a.xlsx", true},      {"报表.xlsx", true},
+        {"a.xlsm", true},   {"a.b.xlsx", true},  {"a.XLS", false},     {"a.Xls", false},      {"a.XLSX", false},
+        {"a.xlsX", false},  {"a.XLSM", false},   {"a.xlsb", false},    {"a.xltx", false},     {"a.xls.bak", false},
+        {"a.xlsx.tmp", false}, {"a.xlsxx", false}, {"xls", false},     {"xlsx", false},       {"", false}};
+    for (const auto& [name, pool] : cases) EXPECT_EQ(sbx::isPoolFileName(name), pool) << name;
 }
 
 TEST_F(StartupTest, NewWorkingDirectoryIsCreatedAndReportedEmpty) {
@@ -125,8 +124,9 @@ TEST_F(StartupTest, OkKeepsThePoolInListingOrderAndCopiesTheLastOne) {
     EXPECT_EQ(outcome.state, StartupState::PoolKept);
     EXPECT_EQ(outcome.poolList, listedXls());
     EXPECT_EQ(std::set<std::string>(outcome.poolList.begin(), outcome.poolList.end()),
-              (std::set<std::string>{"a.xls", "b.xls"}));
-    EXPECT_EQ(read(paths().summaryWorkbook()), outcome.poolList.back() == "a.xls" ? "A" : "B");
+              (std::set<std::string>{"a.xls", "b.xls", "d.xlsx"}));
+    const std::map<std::string, std::string> contents = {{"a.xls", "A"}, {"b.xls", "B"}, {"d.xlsx", "D"}};
+    EXPECT_EQ(read(paths().summaryWorkbook()), contents.at(outcome.poolList.back()));
     EXPECT_TRUE(outcome.command2Enabled);
     EXPECT_EQ(outcome.hint, "");
 }
@@ -140,9 +140,9 @@ TEST_F(StartupTest, CancelThenCancelKeepsEverything) {
     const auto outcome = sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_EQ(outcome.state, StartupState::PoolKept);
-    EXPECT_EQ(outcome.poolList.size(), 2u);
+    EXPECT_EQ(outcome.poolList.size(), 3u);
     EXPECT_TRUE(outcome.command2Enabled);
-    for (const char* name : {"a.xls", "b.xls", "C.XLS", "notes.txt"}) {
+    for (const char* name : {"a.xls", "b.xls", "C.XLS", "d.xlsx", "E.XLSX", "notes.txt"}) {
         EXPECT_TRUE(fs::exists(paths().poolDirectory() / name)) << name;
     }
 }
@@ -160,11 +160,10 @@ TEST_F(StartupTest, CancelThenOkDeletesOnlyThePoolFiles) {
     EXPECT_FALSE(outcome.command2Enabled);
     EXPECT_EQ(outcome.hint, text::kAddFilesHint);
     const fs::path pool = paths().poolDirectory();
-    EXPECT_FALSE(fs::exists(pool / "a.xls"));
-    EXPECT_FALSE(fs::exists(pool / "b.xls"));
+    for (const char* name : {"a.xls", "b.xls", "d.xlsx"}) EXPECT_FALSE(fs::exists(pool / name)) << name;
     // What the user keeps beside the pool survives, and so does the refreshed summary.
     EXPECT_EQ(read(pool / "C.XLS"), "C");
-    EXPECT_EQ(read(pool / "d.xlsx"), "D");
+    EXPECT_EQ(read(pool / "E.XLSX"), "E");
     EXPECT_EQ(read(pool / "notes.txt"), "notes");
     EXPECT_EQ(read(pool / "old" / "kept.xls"), "kept");
     EXPECT_NE(read(paths().summaryWorkbook()), "previous total");
@@ -228,17 +227,17 @@ TEST_F(StartupTest, ASummaryCopyThatBreaksOffKeepsTheOldSummaryWhole) {
         std::ofstream(to, std::ios::binary) << half;
         return std::make_error_code(std::errc::no_space_on_device);
     };
-    const auto failures = sbx::refreshSummaryWorkbook(paths(), "a.xls", halfThenFull);
-    ASSERT_EQ(failures.size(), 1u);
-    EXPECT_EQ(failures[0].name, "a.xls");
-    EXPECT_EQ(failures[0].reason, std::make_error_code(std::errc::no_space_on_device).message());
+    const auto failed = sbx::replaceSummaryWorkbook(paths(), paths().poolFile("a.xls"), halfThenFull);
+    EXPECT_EQ(failed.copyError, std::make_error_code(std::errc::no_space_on_device));
+    EXPECT_EQ(failed.summary, paths().summaryWorkbook());
     std::ifstream summary(paths().summaryWorkbook(), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(summary), {}), "the old summary");
     EXPECT_EQ(std::distance(fs::directory_iterator(paths().summaryWorkbook().parent_path()), fs::directory_iterator()), 1);
 
-    EXPECT_TRUE(sbx::refreshSummaryWorkbook(paths(), "a.xls").empty());
-    std::ifstream copied(paths().summaryWorkbook(), std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copied), {}), std::string(10000, 'A'));
+    const auto copied = sbx::replaceSummaryWorkbook(paths(), paths().poolFile("a.xls"));
+    EXPECT_FALSE(copied.copyError);
+    EXPECT_TRUE(copied.leftOver.empty());
+    EXPECT_EQ(read(paths().summaryWorkbook()), std::string(10000, 'A'));
 }
 
 // A read-only pool file gives a summary with the user's default permissions: the runs that
@@ -339,11 +338,13 @@ TEST_F(StartupTest, KeptSummariesAreTheNewestTwentyAndNothingElseIsRemoved) {
 }
 
 TEST(KeptSummaryNames, OnlyTheStampPattern) {
-    for (const char* good : {"total-20261207-153000.xls", "total-20261207-153000-2.xls"}) {
+    for (const char* good : {"total-20261207-153000.xls", "total-20261207-153000-2.xls", "total-20261207-153000.xlsx",
+                             "total-20261207-153000-12.xlsx", "total-20261207-153000.xlsm"}) {
         EXPECT_TRUE(sbx::isKeptSummaryName(good)) << good;
     }
-    for (const char* bad : {"total.xls", "total-2026127-153000.xls", "total-20261207-153000.xlsx", "total-20261207_153000.xls",
-                            "Total-20261207-153000.xls", "total-20261207-153000-.xls", "total-20261207-153000-x.xls"}) {
+    for (const char* bad : {"total.xls", "total.xlsx", "total-2026127-153000.xls", "total-20261207_153000.xls",
+                            "Total-20261207-153000.xls", "total-20261207-153000-.xls", "total-20261207-153000-x.xls",
+                            "total-20261207-153000.XLSX", "total-20261207-153000.xlsx.bak", "total-20261207-153000-x.xlsx"}) {
         EXPECT_FALSE(sbx::isKeptSummaryName(bad)) << bad;
     }
 }

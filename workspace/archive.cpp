@@ -6,6 +6,7 @@
 
 #include "workspace/pool_file_ops.h"
 #include "workspace/typed_name.h"
+#include "workspace/workbook_format.h"
 
 namespace sbx {
 
@@ -92,8 +93,10 @@ std::string failureMessage(const std::vector<std::string>& failures) {
 }  // namespace
 
 std::string markedName(const std::string& file) {
-    const std::string stem = file.size() >= 4 ? file.substr(0, file.size() - 4) : std::string();
-    return archive_text::kMarkPrefix + stem + ".xls";
+    // The file keeps its own extension: a workbook of one format never gets the other's name.
+    const std::string extension(formatExtension(formatOfPoolName(file).value_or(WorkbookFormat::Xls)));
+    const std::string stem = file.size() >= extension.size() ? file.substr(0, file.size() - extension.size()) : std::string();
+    return archive_text::kMarkPrefix + stem + extension;
 }
 
 std::string archiveClosingMessage(ArchiveCase kind, int moved, const WorkspacePaths& paths, const std::string& name) {

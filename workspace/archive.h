@@ -40,7 +40,8 @@ struct ArchiveResult {
     bool listsReset() const { return kind != ArchiveCase::NoFolder; }
 };
 
-// "new_" + the name without its last four characters + ".xls": a.xls gives new_a.xls.
+// "new_" + the name without its extension + that extension again: a.xls gives new_a.xls,
+// a.xlsx new_a.xlsx.
 std::string markedName(const std::string& file);
 
 // The closing message of each case for `moved` files in folder `name`.

@@ -1,5 +1,7 @@
 #include "workspace/export.h"
 
+#include <cctype>
+#include <optional>
 #include <system_error>
 
 #include "spreadsheet/utf8_path.h"
@@ -9,8 +11,29 @@ namespace sbx {
 
 namespace fs = std::filesystem;
 
-SaveFileRequest exportDialogRequest() {
-    return SaveFileRequest{export_text::kDialogTitle, export_text::kFilter, export_text::kSuffix, {}};
+namespace {
+
+std::string lowerAscii(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+}  // namespace
+
+SaveFileRequest exportDialogRequest(WorkbookFormat format) {
+    if (format == WorkbookFormat::Xls) {
+        return SaveFileRequest{export_text::kDialogTitle, export_text::kFilter, export_text::kSuffix, {}};
+    }
+    const std::string suffix(formatExtension(format).substr(1));
+    return SaveFileRequest{export_text::kDialogTitle, "*." + suffix, suffix, {}};
+}
+
+fs::path exportTarget(const fs::path& chosen, WorkbookFormat format) {
+    const std::string wanted(formatExtension(format));
+    if (!chosen.has_extension()) return fs::path(chosen) += wanted;
+    const std::optional<WorkbookFormat> named = formatOfPoolName(lowerAscii(utf8String(chosen.extension())));
+    if (!named || *named == format) return chosen;
+    return fs::path(chosen).replace_extension(wanted);
 }
 
 void copySummaryTo(const WorkspacePaths& paths, const fs::path& target, bool replace) {
@@ -34,11 +57,12 @@ void copySummaryTo(const WorkspacePaths& paths, const fs::path& target, bool rep
 
 ExportResult exportSummary(const WorkspacePaths& paths, DialogsPort& dialogs) {
     ExportResult result;
-    const auto chosen = dialogs.saveFile(exportDialogRequest());
+    const WorkbookFormat format =
+        formatOfPoolName(utf8String(paths.summaryWorkbook().filename())).value_or(WorkbookFormat::Xls);
+    const auto chosen = dialogs.saveFile(exportDialogRequest(format));
     if (!chosen || chosen->empty()) return result;
-    result.target = *chosen;
     // The dialog appends the suffix to a name typed without one; a dialog that did not gets it here.
-    if (!result.target.has_extension()) result.target += std::string(".") + export_text::kSuffix;
+    result.target = exportTarget(*chosen, format);
 
     std::error_code ec;
     bool replace = false;

@@ -64,9 +64,11 @@ IntakeOutcome takeInFiles(const WorkspacePaths& paths, DialogsPort& dialogs, Poo
         list.removeAll(name);
         list.append(name);
         removeOtherSpellings(paths, list, name);
-        // The summary workbook follows the pool copy just made; a failure here leaves the
-        // file taken in and the previous summary workbook whole.
-        copyReported(dialogs, target, paths.summaryWorkbook(), copy);
+        // The summary workbook follows the pool copy just made, in its format; a failure here
+        // leaves the file taken in and the previous summary workbook whole.
+        const SummaryReplacement replaced = replaceSummaryWorkbook(paths, target, copy);
+        if (replaced.copyError) dialogs.message(copyFailure(target, replaced.summary, replaced.copyError));
+        for (const FileFailure& left : replaced.leftOver) dialogs.message(oldSummaryLeftText(replaced.summary, left));
         outcome = IntakeOutcome::Done;
     }
     dialogs.message(outcome == IntakeOutcome::Done ? intake_text::kAllTakenIn : intake_text::kChooseAgain);

@@ -1,8 +1,9 @@
 #pragma once
 // File intake without windows: the walk over the files picked in the intake window that
-// copies each .xls workbook into the pool and over the summary workbook, with its questions
-// and messages. A pool file is replaced in one step, so a copy that fails leaves it as it
-// was; a file picked from the pool folder itself (by any spelling of it) is refused.
+// copies each workbook with a pool file name (.xls, .xlsx, .xlsm) into the pool and over the
+// summary workbook, with its questions and messages. A pool file is replaced in one step, so
+// a copy that fails leaves it as it was; a file picked from the pool folder itself (by any
+// spelling of it) is refused.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,8 +30,9 @@ enum class IntakeOutcome { ChooseAgain, Done };
 bool isInPoolFolder(const WorkspacePaths& paths, const std::filesystem::path& file);
 
 // One click on the intake window's Command1: walks `selected` (bare names in `folder`, in the
-// order of the file list), takes in each .xls file, shows the closing message and returns the
-// outcome of the last entry handled. The caller updates the counts, hint and buttons.
+// order of the file list), takes in each file with a pool file name, shows the closing
+// message and returns the outcome of the last entry handled. The caller updates the counts,
+// hint and buttons.
 IntakeOutcome takeInFiles(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list,
                           const std::filesystem::path& folder, const std::vector<std::string>& selected,
                           const FileCopy& copy = copyFileContents);

@@ -9,10 +9,7 @@ namespace sbx {
 
 namespace fs = std::filesystem;
 
-bool isPoolFileName(std::string_view name) {
-    constexpr std::string_view suffix = ".xls";
-    return name.size() >= suffix.size() && name.substr(name.size() - suffix.size()) == suffix;
-}
+bool isPoolFileName(std::string_view name) { return formatOfPoolName(name).has_value(); }
 
 PoolScan scanPool(const WorkspacePaths& paths) {
     PoolScan scan;
@@ -30,11 +27,26 @@ PoolScan scanPool(const WorkspacePaths& paths) {
     return scan;
 }
 
-std::vector<FileFailure> refreshSummaryWorkbook(const WorkspacePaths& paths, const std::string& name,
-                                                const FileCopy& copy) {
-    const std::error_code error = replaceFile(paths.poolFile(name), paths.summaryWorkbook(), copy);
-    if (error) return {{name, error.message()}};
-    return {};
+SummaryReplacement replaceSummaryWorkbook(const WorkspacePaths& paths, const fs::path& source, const FileCopy& copy) {
+    SummaryReplacement result;
+    result.summary = paths.summaryWorkbook(workbookFormatOf(source));
+    result.copyError = replaceFile(source, result.summary, copy);
+    if (result.copyError) return result;
+    for (const WorkbookFormat format : kWorkbookFormats) {
+        const fs::path other = paths.summaryWorkbook(format);
+        std::error_code error;
+        if (other == result.summary || !fs::exists(fs::symlink_status(other, error))) continue;
+        // A folder of that name is the user's, not an old summary.
+        if (fs::is_directory(fs::symlink_status(other, error))) continue;
+        fs::remove(other, error);
+        if (error) result.leftOver.push_back({utf8String(other), error.message()});
+    }
+    return result;
+}
+
+std::string oldSummaryLeftText(const fs::path& summary, const FileFailure& failure) {
+    return "汇总文件已更新为 " + utf8String(summary) + "，但原来的汇总文件 " + failure.name + " 无法删除\r" +
+           failure.reason;
 }
 
 std::vector<FileFailure> deletePoolFiles(const WorkspacePaths& paths, const std::vector<std::string>& names) {

@@ -1,9 +1,10 @@
 #pragma once
-// The pool: the ".xls" files directly in the working directory, named by their bare file
-// names in the order of the directory listing, and the summary workbook kept as a copy of
-// one of them.
+// The pool: the workbook files (".xls", ".xlsx", ".xlsm") directly in the working directory,
+// named by their bare file names in the order of the directory listing, and the summary
+// workbook kept as a copy of one of them, in its format.
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "workspace/file_copy.h"
@@ -11,7 +12,8 @@
 
 namespace sbx {
 
-// A pool file's name ends in exactly ".xls" (lower case): "a.XLS" and "a.xlsx" are not.
+// A pool file's name ends in exactly ".xls", ".xlsx" or ".xlsm" (lower case): "a.XLS",
+// "a.Xlsx" and "a.xls.bak" are not.
 bool isPoolFileName(std::string_view name);
 
 // A file operation that did not work: the bare name and the system's reason.
@@ -26,14 +28,27 @@ struct PoolScan {
 };
 
 // Lists the pool: regular files (or links to them) directly in the working directory whose
-// names end in ".xls", in listing order. Sub-folders are not looked into, nothing is sorted,
+// names are pool file names, in listing order. Sub-folders are not looked into, nothing is sorted,
 // and folders, FIFOs and devices are never listed. The directory must exist.
 PoolScan scanPool(const WorkspacePaths& paths);
 
-// Puts a copy of one pool file in the summary workbook's place in one step: should the copy
-// fail (a full disk, say), the summary workbook stays as it was. Empty on success.
-std::vector<FileFailure> refreshSummaryWorkbook(const WorkspacePaths& paths, const std::string& name,
-                                                const FileCopy& copy = copyFileContents);
+struct SummaryReplacement {
+    std::filesystem::path summary;     // where the copy goes: total.xls, .xlsx or .xlsm after the source
+    std::error_code copyError;         // the copy failed: the summary workbook is as it was
+    std::vector<FileFailure> leftOver; // summaries of another format that could not be removed
+};
+
+// Puts a copy of the workbook `source` in the summary workbook's place, in the format of
+// `source`: the copy first, in one step (should it fail, a full disk say, the summary
+// workbook stays as it was); only once it is in place are the summaries of the other
+// formats removed, so that a summary workbook is there at every moment.
+SummaryReplacement replaceSummaryWorkbook(const WorkspacePaths& paths, const std::filesystem::path& source,
+                                          const FileCopy& copy = copyFileContents);
+
+// For the user: the summary workbook of the old format `failure` names stayed beside the new
+// one `summary`, and why.
+std::string oldSummaryLeftText(const std::filesystem::path& summary, const FileFailure& failure);
+
 
 // Deletes the named pool files (only those; other files and sub-folders stay). Returns the
 // files that could not be deleted, in the order given.

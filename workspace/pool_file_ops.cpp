@@ -15,6 +15,7 @@
 #include "workspace/local_time.h"
 #include "workspace/pool.h"
 #include "workspace/workbook_error_text.h"
+#include "workspace/workbook_format.h"
 
 namespace sbx {
 
@@ -92,11 +93,14 @@ bool renamePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListP
     if (!answer) return false;
     const std::string stem = trimTypedName(*answer);
     if (stem.empty()) return false;
-    if (const std::optional<std::string> why = screenTypedName(stem)) {
+    // The extension of the file's own format is appended, so that it stays a workbook of
+    // that format.
+    const std::string extension(formatExtension(formatOfPoolName(oldName).value_or(WorkbookFormat::Xls)));
+    if (const std::optional<std::string> why = screenTypedName(stem, extension.size())) {
         dialogs.message("“" + stem + "”不能作为文件名：" + *why);
         return false;
     }
-    const std::string newName = stem + ".xls";
+    const std::string newName = stem + extension;
     if (newName == oldName) return false;
 
     const fs::path from = paths.poolFile(oldName);

@@ -12,9 +12,12 @@ namespace {
 
 constexpr char kLineBreak = '\r';
 
-void reportCopyFailure(DialogsPort& dialogs, const WorkspacePaths& paths, const FileFailure& failure) {
-    dialogs.message("无法将文件 " + failure.name + " 复制为汇总文件 " + utf8String(paths.summaryWorkbook()) +
-                    kLineBreak + failure.reason);
+void reportReplacement(DialogsPort& dialogs, const std::string& name, const SummaryReplacement& replaced) {
+    if (replaced.copyError) {
+        dialogs.message("无法将文件 " + name + " 复制为汇总文件 " + utf8String(replaced.summary) + kLineBreak +
+                        replaced.copyError.message());
+    }
+    for (const FileFailure& failure : replaced.leftOver) dialogs.message(oldSummaryLeftText(replaced.summary, failure));
 }
 
 void reportDeleteFailures(DialogsPort& dialogs, const std::vector<FileFailure>& failures) {
@@ -30,7 +33,7 @@ void refreshSummaryKeepingThePrevious(const WorkspacePaths& paths, DialogsPort& 
         dialogs.message("上次的汇总文件无法保存，汇总文件未更新：" + kept.failure);
         return;
     }
-    for (const FileFailure& failure : refreshSummaryWorkbook(paths, name)) reportCopyFailure(dialogs, paths, failure);
+    reportReplacement(dialogs, name, replaceSummaryWorkbook(paths, paths.poolFile(name)));
     if (kept.keptAs) dialogs.message(startup_text::kPreviousSummaryKept + utf8String(*kept.keptAs));
 }
 
@@ -58,7 +61,7 @@ StartupOutcome runStartup(const WorkspacePaths& paths, DialogsPort& dialogs) {
             dialogs.message("无法列出汇表池 " + failure.name + kLineBreak + failure.reason);
         }
         outcome.poolList = std::move(scan.names);
-        // Every listed file in turn over total.xls leaves a copy of the last one: copy that
+        // Every listed file in turn over the summary leaves a copy of the last one: copy that
         // one, after keeping the summary it replaces.
         if (!outcome.poolList.empty() && directories.summaryDirectoryReady) {
             refreshSummaryKeepingThePrevious(paths, dialogs, outcome.poolList.back());

@@ -4,12 +4,15 @@
 #include <array>
 #include <ctime>
 #include <fstream>
+#include <optional>
+#include <string_view>
 #include <system_error>
 #include <tuple>
 #include <vector>
 
 #include "workspace/local_time.h"
 #include "workspace/pool_file_ops.h"
+#include "workspace/workbook_format.h"
 
 namespace sbx {
 
@@ -23,11 +26,19 @@ bool allDigits(std::string_view text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// What stands between the time stamp and the extension of a kept summary's name: "" or "-N".
+std::string_view numberPart(std::string_view name) {
+    const std::optional<WorkbookFormat> format = formatOfPoolName(name);
+    const std::size_t extension = format ? formatExtension(*format).size() : 0;
+    if (name.size() < 21 + extension) return {};
+    return name.substr(21, name.size() - 21 - extension);
+}
+
 // The order of kept summaries: time stamp, then the number added within one second.
 std::tuple<std::string, int> ageOf(const std::string& name) {
     const std::string stamp = name.substr(6, 15);
-    const std::string rest = name.substr(21, name.size() - 21 - 4);
-    return {stamp, rest.empty() ? 0 : std::stoi(rest.substr(1))};
+    const std::string_view rest = numberPart(name);
+    return {stamp, rest.empty() ? 0 : std::stoi(std::string(rest.substr(1)))};
 }
 
 bool sameBytes(const fs::path& a, const fs::path& b) {
@@ -61,11 +72,11 @@ void dropOldest(const fs::path& folder, std::size_t keep) {
 fs::path summaryHistoryDirectory(const WorkspacePaths& paths) { return paths.summaryDirectory() / utf8Path("历史"); }
 
 bool isKeptSummaryName(const std::string& name) {
-    // total-YYYYMMDD-HHMMSS[-N].xls
-    if (name.size() < 25 || !name.starts_with("total-") || !name.ends_with(".xls")) return false;
+    // total-YYYYMMDD-HHMMSS[-N].xls, .xlsx or .xlsm
+    if (name.size() < 25 || !name.starts_with("total-") || !formatOfPoolName(name)) return false;
     const std::string_view text(name);
     if (!allDigits(text.substr(6, 8)) || text[14] != '-' || !allDigits(text.substr(15, 6))) return false;
-    const std::string_view rest = text.substr(21, text.size() - 21 - 4);
+    const std::string_view rest = numberPart(text);
     return rest.empty() || (rest.size() >= 2 && rest.size() <= 6 && rest[0] == '-' && allDigits(rest.substr(1)));
 }
 
@@ -82,10 +93,12 @@ KeptSummary keepPreviousSummary(const WorkspacePaths& paths, const fs::path& rep
         result.failure = "无法建立文件夹 " + utf8String(folder) + "：" + error.message();
         return result;
     }
+    // Kept under the extension it has, so that it opens as what it is.
     const std::string stamp = stampOf(now);
-    fs::path target = folder / ("total-" + stamp + ".xls");
+    const std::string extension = utf8String(summary.extension());
+    fs::path target = folder / ("total-" + stamp + extension);
     for (int n = 2; fs::exists(fs::symlink_status(target, error)) && n < 100000; ++n) {
-        target = folder / ("total-" + stamp + "-" + std::to_string(n) + ".xls");
+        target = folder / ("total-" + stamp + "-" + std::to_string(n) + extension);
     }
     if (const std::error_code copyError = replaceFile(summary, target)) {
         result.failure = "无法将 " + utf8String(summary) + " 保存为 " + utf8String(target) + "：" + copyError.message();

@@ -1,7 +1,8 @@
 #pragma once
 // The summaries that start-up replaced: before the start-up copy overwrites the summary
-// workbook, the previous one is kept in <pool>/hz/历史/total-YYYYMMDD-HHMMSS.xls, the last
-// few of them, so that a summary that was never exported is not lost.
+// workbook, the previous one is kept in <pool>/hz/历史/total-YYYYMMDD-HHMMSS.xls (or .xlsx,
+// .xlsm: its own extension), the last few of them, so that a summary that was never exported
+// is not lost.
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
@@ -17,8 +18,8 @@ inline constexpr std::size_t kKeptSummaries = 20;
 // <pool>/hz/历史
 std::filesystem::path summaryHistoryDirectory(const WorkspacePaths& paths);
 
-// Whether `name` is one of the kept summaries' names: total-YYYYMMDD-HHMMSS.xls, or with
-// "-N" before ".xls" when two were kept within one second.
+// Whether `name` is one of the kept summaries' names: total-YYYYMMDD-HHMMSS.xls (.xlsx,
+// .xlsm), or with "-N" before the extension when two were kept within one second.
 bool isKeptSummaryName(const std::string& name);
 
 struct KeptSummary {

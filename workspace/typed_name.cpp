@@ -50,7 +50,7 @@ std::string trimTypedName(std::string_view text) {
     return std::string(text);
 }
 
-std::optional<std::string> screenTypedName(std::string_view name) {
+std::optional<std::string> screenTypedName(std::string_view name, std::size_t extensionLength) {
     if (trimTypedName(name).empty()) return "名称是空的";
     if (name.find_first_of("/\\") != std::string_view::npos) return "不能含有路径分隔符（/ 或 \\）";
     if (name.find("..") != std::string_view::npos || trimTypedName(name) == ".") return "不能含有“..”或只是“.”";
@@ -62,8 +62,8 @@ std::optional<std::string> screenTypedName(std::string_view name) {
     if (isReservedDeviceName(name)) return "这是系统保留的设备名";
     if (name.back() == '.') return "不能以“.”结尾";
     // 255 is the longest file name that common file systems take (bytes or UTF-16 units);
-    // a pool file gets ".xls" appended.
-    if (name.size() + 4 > 255) return "名称太长";
+    // a pool file gets its extension appended.
+    if (name.size() + extensionLength > 255) return "名称太长";
     return std::nullopt;
 }
 

@@ -13,8 +13,8 @@ std::string workbookErrorKindText(WorkbookErrorKind kind) {
         case WorkbookErrorKind::NotAFile: return "这不是文件（是文件夹、管道或设备），不能作为工作簿打开";
         case WorkbookErrorKind::TooLarge: return "文件过大，不可能是工作簿";
         case WorkbookErrorKind::Unwritable: return "无法保存文件";
-        case WorkbookErrorKind::NotCompoundFile: return "这不是 Excel 97-2003 (.xls) 工作簿";
-        case WorkbookErrorKind::WrongFormat: return "这是其他格式的文件，不是 Excel 97-2003 (.xls) 工作簿";
+        case WorkbookErrorKind::NotCompoundFile: return "这不是 Excel 工作簿（.xls、.xlsx 或 .xlsm）";
+        case WorkbookErrorKind::WrongFormat: return "这是其他格式的文件，不是 Excel 工作簿（.xls、.xlsx 或 .xlsm）";
         case WorkbookErrorKind::UnsupportedVersion: return "工作簿的版本早于 Excel 95，无法读取";
         case WorkbookErrorKind::Truncated: return "文件不完整（可能没有复制完，或已损坏）";
         case WorkbookErrorKind::Corrupt: return "文件已损坏";

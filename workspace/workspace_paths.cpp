@@ -65,6 +65,27 @@ WorkspacePaths WorkspacePaths::fromEnvironment() {
 #endif
 }
 
+fs::path WorkspacePaths::summaryWorkbook(WorkbookFormat format) const {
+    return summaryDirectory() / ("total" + std::string(formatExtension(format)));
+}
+
+fs::path WorkspacePaths::summaryWorkbook() const {
+    std::optional<fs::path> newest;
+    fs::file_time_type newestTime;
+    for (const WorkbookFormat format : kWorkbookFormats) {
+        const fs::path candidate = summaryWorkbook(format);
+        std::error_code error;
+        // A folder of that name holds no summary (a dangling link still names the place).
+        if (!fs::exists(fs::symlink_status(candidate, error)) || fs::is_directory(fs::status(candidate, error))) continue;
+        const fs::file_time_type changed = fs::last_write_time(candidate, error);
+        if (!newest || (!error && changed > newestTime)) {
+            newest = candidate;
+            newestTime = error ? fs::file_time_type::min() : changed;
+        }
+    }
+    return newest.value_or(summaryWorkbook(WorkbookFormat::Xls));
+}
+
 std::string WorkspacePaths::poolPrefix() const {
     std::string text = utf8String(pool_);
     const char separator = static_cast<char>(std::filesystem::path::preferred_separator);

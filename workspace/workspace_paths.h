@@ -7,6 +7,7 @@
 #include <string>
 
 #include "spreadsheet/utf8_path.h"
+#include "workspace/workbook_format.h"
 
 namespace sbx {
 
@@ -32,9 +33,14 @@ public:
     // the prefix that full paths and source references are built from.
     const std::filesystem::path& poolDirectory() const { return pool_; }
     std::string poolPrefix() const;
-    // <pool>/hz/ and <pool>/hz/total.xls
+    // <pool>/hz/
     std::filesystem::path summaryDirectory() const { return pool_ / "hz"; }
-    std::filesystem::path summaryWorkbook() const { return pool_ / "hz" / "total.xls"; }
+    // <pool>/hz/total.xls, total.xlsx or total.xlsm: the summary workbook in `format`.
+    std::filesystem::path summaryWorkbook(WorkbookFormat format) const;
+    // The summary workbook as it is now: the one of those names that is there (after a change
+    // of format that was cut short between placing the new one and removing the old one, the
+    // one changed last), else total.xls.
+    std::filesystem::path summaryWorkbook() const;
     // The full path of a pool file given by its bare name.
     std::filesystem::path poolFile(const std::string& name) const { return pool_ / utf8Path(name); }
 

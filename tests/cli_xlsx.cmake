@@ -1,0 +1,50 @@
+# shubuxing-cli on .xlsx workbooks and on a pool that mixes .xls and .xlsx: sheets, dump and
+# set on an .xlsx file, consolidate into templates of both formats. The values expected are
+# what openpyxl and xlrd read (tests/data/fixtures/mixed_pool/expected_totals.tsv, and the
+# cells of branch_2.xlsx as openpyxl reads them).
+# Called with -DCLI=<tool> -DDATA=<tests/data/fixtures> -DWORK=<scratch folder>.
+
+function(expect_run expected_exit stdout_regex)
+  execute_process(COMMAND ${CLI} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)
+  if(NOT rc EQUAL expected_exit OR NOT out MATCHES "${stdout_regex}")
+    message(FATAL_ERROR "shubuxing-cli ${ARGN}: exit ${rc} (expected ${expected_exit})\n"
+                        "stdout does not match '${stdout_regex}' or the exit differs:\n${out}\nstderr: ${err}")
+  endif()
+endfunction()
+
+set(mixed ${DATA}/mixed_pool)
+set(xls ${DATA}/consolidate_pool/branch_1.xls)
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+
+expect_run(0 "^收入明细\n成本费用\n$" sheets ${mixed}/branch_2.xlsx)
+expect_run(0 "^1816.88\t216.85\t2943.49\t7134\n831.17\t662\t2608.62\t2663\n$" dump ${mixed}/branch_2.xlsx 收入明细 b4:e5)
+
+file(COPY ${mixed}/branch_2.xlsx DESTINATION ${WORK})
+expect_run(0 "^$" set ${WORK}/branch_2.xlsx 收入明细 c5 12.5)
+expect_run(0 "^$" set ${WORK}/branch_2.xlsx 成本费用 a1 改过的标题)
+expect_run(0 "^831.17\t12.5\t2608.62\n$" dump ${WORK}/branch_2.xlsx 收入明细 b5:d5)
+expect_run(0 "^改过的标题\n$" dump ${WORK}/branch_2.xlsx 成本费用 a1:a1)
+
+# Three sources of two formats, into a template of each format; the totals of row 4 and of
+# e9 as xlrd and openpyxl add them.
+file(STRINGS ${mixed}/expected_totals.tsv lines ENCODING UTF-8)
+set(row4)
+foreach(cell b4 c4 d4 e4)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^收入明细\t${cell}\t(.*)$")
+      list(APPEND row4 ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+endforeach()
+list(JOIN row4 "\t" row4)
+foreach(mode efficiency function)
+  foreach(template ${mixed}/branch_3.xlsx ${xls})
+    get_filename_component(extension ${template} LAST_EXT)
+    set(out ${WORK}/total-${mode}${extension})
+    expect_run(0 "consolidated 3 files, 2 worksheets, 48 cells per file" consolidate --mode ${mode} --out ${out}
+               --template ${template} --range 收入明细!b4:e9 --range 成本费用!b4:e9
+               ${xls} ${mixed}/branch_2.xlsx ${mixed}/branch_3.xlsx)
+    expect_run(0 "^${row4}\n$" dump ${out} 收入明细 b4:e4)
+  endforeach()
+endforeach()
