@@ -374,7 +374,9 @@ TEST_F(RunTest, ProtectedSummaryCellKeepsItsContentInFunctionMode) {
                                                 {3, 2, false}, {4, 7, false}, {14, 6, false}};
     for (const auto& [row, column, marked] : marks) EXPECT_EQ(written.contains(kIncome, row, column), marked) << row << "," << column;
     EXPECT_FALSE(written.contains(kCost, 4, 2));  // not in the job
-    EXPECT_FALSE(WrittenCells(RunReport{.worksheets = {{kIncome, 50, false, {1, 1, 9, 9}}}}).contains(kIncome, 2, 2));
+    RunReport unsaved;  // a worksheet whose totals never reached the file
+    unsaved.worksheets.push_back({kIncome, 50, false, {1, 1, 9, 9}});
+    EXPECT_FALSE(WrittenCells(unsaved).contains(kIncome, 2, 2));
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].rfind("汇总已完成，但以下内容未能汇入：\r拒绝写入的汇总单元格 1 个：收入明细!c5\r应为数字", 0), 0u)
         << dialogs.messages[0];
