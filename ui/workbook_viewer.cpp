@@ -120,6 +120,12 @@ WorkbookViewer::WorkbookViewer(Workbook& book, ViewerExtras extras, QWidget* par
         connect(takeRangeButton_, &QPushButton::clicked, this, &WorkbookViewer::takeSelectedRange);
         top->addWidget(takeRangeButton_);
     }
+    if (extras_.marked) {
+        auto* legend = new QLabel(QString::fromUtf8("绿底：本次汇入的单元格"), this);
+        legend->setObjectName("markLegend");
+        legend->setStyleSheet(QStringLiteral("QLabel { background: %1; padding: 2px 6px; }").arg(markedCellColour().name()));
+        top->addWidget(legend);
+    }
     if (extras_.openFolder) {
         auto* folderButton = new QPushButton(QString::fromUtf8("打开所在文件夹"), this);
         folderButton->setObjectName("openFolder");
@@ -144,7 +150,8 @@ WorkbookViewer::WorkbookViewer(Workbook& book, ViewerExtras extras, QWidget* par
                                   : table_->model()->index(extras_.startCell.row - 1, extras_.startCell.column - 1);
     if (startCell.isValid() && !extras_.startSheet.empty()) {
         table_->setCurrentIndex(startCell);
-        table_->scrollTo(startCell, QAbstractItemView::PositionAtTop);
+        // Once shown and laid out: before, every cell counts as out of sight.
+        QTimer::singleShot(0, this, [this] { table_->scrollTo(table_->currentIndex(), QAbstractItemView::EnsureVisible); });
     }
     table_->setFocus();
 }

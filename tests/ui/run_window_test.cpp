@@ -179,6 +179,7 @@ private slots:
         f->clickMode("Command2");
         QPushButton* result = f->button("Command8");
         QVERIFY(result != nullptr && result->isVisible());
+        screenshot(f->window.get(), "run_finished.png");
 
         QString shown;
         QString marks;  // "1" for a marked cell, "0" for another, per checked cell
