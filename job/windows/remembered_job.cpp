@@ -29,6 +29,7 @@ void offerRememberedJob(const JobWindowContext& context) {
 
 void rememberAcceptedJob(const JobWindowContext& context) {
     const JobDefinition& job = context.job;
+    if (job.sheetNames.size() <= 1) return;  // no summary workbook was read: no template to keep it for
     const std::filesystem::path file = jobFileOf(context.paths);
     try {
         RememberedJobs kept = readJobFile(file);
