@@ -1,7 +1,10 @@
 // The read-only workbook viewer: what it shows, the address of a selection, the look from
 // the range entry window closed by the program or by the user, and that the file stays as it was.
 #include <QItemSelectionModel>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
 #include <QPushButton>
 #include <QLabel>
 #include <QScrollBar>
@@ -195,6 +198,35 @@ private slots:
         h.dialogs.expectMessage("请在左面列表框中选择汇表子文件！");
         QVERIFY(clickScripted(window->findChild<QAbstractButton*>("Command4"), h.dialogs));
         QCOMPARE(h.job.rangeTable, (Job{{"表2", {2, 1, 2, 1}}, {"表5", {3, 2, 5, 4}}}));
+    }
+
+    // A caller's entries for the menu of a right-clicked cell get that cell of the sheet shown.
+    void theCellMenuHookGetsTheClickedCell() {
+        auto host = makeNativeHost();
+        Workbook& book = host->open(jobFixture("sheets_9"));
+        ViewerExtras extras;
+        std::string asked;
+        extras.cellMenu = [&](QMenu& menu, const std::string& sheet, CellAddress cell) {
+            asked = sheet + "!" + cellName(cell);
+            menu.addAction(QStringLiteral("来源"));
+        };
+        WorkbookViewer viewer(book, extras);
+        viewer.setAttribute(Qt::WA_DeleteOnClose, false);
+        viewer.show();
+        viewer.showWorksheet(3);
+        QTableView& table = viewer.table();
+        bool menuShown = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* popup = QApplication::activePopupWidget();
+            menuShown = popup != nullptr;
+            if (popup != nullptr) popup->close();
+        });
+        const QPoint at = table.visualRect(table.model()->index(4, 2)).center();
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, table.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(table.viewport(), &rightClick);
+        QCOMPARE(asked, std::string("表3!c5"));
+        QVERIFY(menuShown);
+        host->quit();
     }
 
     void closedByTheUserFirst() {
