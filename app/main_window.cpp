@@ -13,6 +13,7 @@
 #include "app/hint_colour.h"
 #include "consolidate/windows/main_window_post_run.h"
 #include "consolidate/windows/mode_window.h"
+#include "consolidate/windows/result_view.h"
 #include "job/windows/job_windows.h"
 #include "ui/about_window.h"
 #include "ui/file_intake_window.h"
@@ -47,7 +48,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     connect(c.command5, &QPushButton::clicked, this, &MainWindow::exportRequested);
     // The runs and the export, one engine host factory for all of them.
     connect(this, &MainWindow::modeWindowRequested, this, [this] {
-        openModeWindow(RunWindowContext{this, controls_, job_, services_.dialogs, services_.paths, services_.makeHost});
+        openModeWindow(RunWindowContext{this, controls_, job_, services_.dialogs, services_.paths, services_.makeHost,
+                                        services_.openUrl});
     });
     connect(this, &MainWindow::exportRequested, this,
             [this] { exportFromMainWindow(controls_, services_.paths, services_.dialogs); });
@@ -121,6 +123,7 @@ void MainWindow::startRun() {
     hideStatusPanel();
     c.command6->hide();
     c.command7->hide();
+    withdrawResultView(this);  // the next run's marks replace the last one's
     // The mode window reads efficiencyBlocked itself when it opens.
     if (c.list1->selectedItems().isEmpty()) {
         services_.dialogs.message(kNothingSelected);

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include <QDesktopServices>
+#include <QUrl>
 #include <QWidget>
 
 #include "ui/main_window_controls.h"
@@ -21,6 +23,8 @@ struct MainWindowServices {
     DialogsPort& dialogs;
     WorkspacePaths paths;
     std::function<std::unique_ptr<SpreadsheetHost>()> makeHost = makeNativeHost;
+    // Opens a folder in the desktop's file manager (a test records it instead).
+    std::function<bool(const QUrl&)> openUrl = QDesktopServices::openUrl;
 };
 
 inline constexpr std::chrono::milliseconds kSplashTime{6000};

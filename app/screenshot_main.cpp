@@ -1,5 +1,6 @@
 // shubuxing-screenshot: renders the main window (after start-up on a small pool, and in the
-// middle of a function-mode run) and the splash window to PNG files, for the documentation.
+// middle of a function-mode run), the splash window and the workbook viewer (as the range
+// entry opens it, and as the result of a run) to PNG files, for the documentation.
 // Run on any platform plugin, e.g. QT_QPA_PLATFORM=offscreen.
 //
 // usage: shubuxing-screenshot OUTPUT_DIR
@@ -15,6 +16,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
+#include <QTableView>
+#include <QItemSelectionModel>
+#include <QUrl>
 
 #include "app/main_window.h"
 #include "job/job_definition.h"
@@ -26,6 +30,7 @@
 #include "ui/qt_translations.h"
 #include "workspace/pool_file_ops.h"
 #include "ui/splash_window.h"
+#include "ui/workbook_viewer.h"
 
 namespace {
 
@@ -157,6 +162,36 @@ int main(int argc, char* argv[]) {
     pictureNextModal("save_dialog.png");
     boxes.saveFile(sbx::SaveFileRequest{"导出汇总EXCELL表格...", "*.xls", "xls", samples});
     QDir::setCurrent(QDir::tempPath());
+
+    // The viewer on the example report: from the range entry with b2:c4 selected, and as the
+    // result of a run that wrote b2:c4 of 资产负债表.
+    {
+        auto host = sbx::makeNativeHost();
+        sbx::Workbook& book = host->open(std::filesystem::path(SBX_EXAMPLES) / "sample_report.xls");
+        sbx::ViewerExtras picking;
+        picking.takesRangeOf = [](const std::string&) { return true; };
+        picking.takeRange = [](const std::string&, const sbx::CellArea&) {};
+        sbx::WorkbookViewer viewer(book, picking);
+        viewer.setAttribute(Qt::WA_DeleteOnClose, false);
+        viewer.show();
+        QTableView& table = viewer.table();
+        table.selectionModel()->select(QItemSelection(table.model()->index(1, 1), table.model()->index(3, 2)),
+                                       QItemSelectionModel::ClearAndSelect);
+        ok &= save(viewer, out / "viewer.png");
+
+        sbx::ViewerExtras result;
+        result.marked = [](const std::string& sheet, int row, int column) {
+            return sheet == "资产负债表" && row >= 2 && row <= 4 && column >= 2 && column <= 3;
+        };
+        result.startSheet = "资产负债表";
+        result.startCell = {2, 2};
+        result.openFolder = [](const QUrl&) {};
+        sbx::WorkbookViewer resultView(book, result);
+        resultView.setAttribute(Qt::WA_DeleteOnClose, false);
+        resultView.show();
+        ok &= save(resultView, out / "result_view.png");
+        host->quit();
+    }
 
     std::filesystem::remove_all(pool);
     return ok ? 0 : 1;

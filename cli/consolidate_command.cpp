@@ -15,6 +15,7 @@
 
 #include "consolidate/run.h"
 #include "consolidate/status_texts.h"
+#include "job/job_file.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/workbook_file_check.h"
@@ -35,6 +36,7 @@ struct Arguments {
     std::string modeName;
     fs::path out;
     std::optional<fs::path> templateFile;
+    std::optional<fs::path> jobFile;
     Job job;
     std::vector<fs::path> sources;
 };
@@ -168,6 +170,36 @@ bool checkFiles(const Arguments& a, std::string& why) {
     return true;
 }
 
+// The job the job file keeps for the template's worksheet names.
+bool readJob(Arguments& a, std::string& why) {
+    const fs::path& templateFile = a.templateFile ? *a.templateFile : a.sources.back();
+    std::vector<std::string> sheets;
+    try {
+        auto host = makeNativeHost();
+        Workbook& book = host->open(templateFile);
+        for (int k = 1; k <= book.worksheetCount(); ++k) sheets.push_back(book.worksheet(k).name());
+        host->close(book, false);
+        host->quit();
+    } catch (const WorkbookError& e) {
+        why = "template " + quoted(templateFile) + " cannot be read for its worksheet names: " + e.reason();
+        return false;
+    }
+    try {
+        const RememberedJobs jobs = readJobFile(*a.jobFile);
+        if (const Job* job = jobs.find(sheets)) {
+            a.job = *job;
+            return true;
+        }
+    } catch (const JobFileError& e) {
+        why = std::string("--job ") + e.what();
+        return false;
+    }
+    why = "--job " + quoted(*a.jobFile) + " keeps no job for the worksheets of " + quoted(templateFile) + " (";
+    for (const std::string& sheet : sheets) why += (&sheet == sheets.data() ? "\"" : ", \"") + sheet + "\"";
+    why += ")";
+    return false;
+}
+
 std::optional<Arguments> readArguments(const std::vector<std::string>& args, std::string& why) {
     Arguments a;
     bool options = true;
@@ -181,7 +213,7 @@ std::optional<Arguments> readArguments(const std::vector<std::string>& args, std
             a.sources.push_back(utf8Path(arg));
             continue;
         }
-        if (arg != "--mode" && arg != "--out" && arg != "--template" && arg != "--range") {
+        if (arg != "--mode" && arg != "--out" && arg != "--template" && arg != "--range" && arg != "--job") {
             why = "unknown option " + arg;
             return std::nullopt;
         }
@@ -193,6 +225,13 @@ std::optional<Arguments> readArguments(const std::vector<std::string>& args, std
         if (arg == "--mode") a.modeName = v;
         if (arg == "--out") a.out = utf8Path(v);
         if (arg == "--template") a.templateFile = utf8Path(v);
+        if (arg == "--job") {
+            if (a.jobFile) {
+                why = "--job is given twice; one job file holds the jobs of every template";
+                return std::nullopt;
+            }
+            a.jobFile = utf8Path(v);
+        }
         if (arg == "--range") {
             auto sheet = readRange(v, why);
             if (!sheet) return std::nullopt;
@@ -208,8 +247,12 @@ std::optional<Arguments> readArguments(const std::vector<std::string>& args, std
         why = "--out OUT.xls is needed";
         return std::nullopt;
     }
-    if (a.job.empty()) {
-        why = "at least one --range 'SHEET!FIRST:LAST' is needed";
+    if (a.jobFile && !a.job.empty()) {
+        why = "--job and --range exclude each other: give the ranges either in the job file or as --range options";
+        return std::nullopt;
+    }
+    if (a.job.empty() && !a.jobFile) {
+        why = "at least one --range 'SHEET!FIRST:LAST', or a --job FILE, is needed";
         return std::nullopt;
     }
     if (a.sources.empty()) {
@@ -217,6 +260,7 @@ std::optional<Arguments> readArguments(const std::vector<std::string>& args, std
         return std::nullopt;
     }
     if (!checkFiles(a, why)) return std::nullopt;
+    if (a.jobFile && !readJob(a, why)) return std::nullopt;
     return a;
 }
 

@@ -8,11 +8,13 @@
 // A string literal, so that the tool's usage text can be joined from pieces at compile time.
 #define SBX_CONSOLIDATE_USAGE \
     "  shubuxing-cli consolidate --mode efficiency|function --out OUT.xls [--template T.xls]\n" \
-    "                --range 'SHEET!FIRST:LAST' [--range ...] SOURCE.xls...\n" \
+    "                (--range 'SHEET!FIRST:LAST' [--range ...] | --job FILE) SOURCE.xls...\n" \
     "      Adds up the SOURCE workbooks cell by cell into OUT, a copy of the template (by\n" \
     "      default the last SOURCE) whose ranges hold the totals: one --range per worksheet,\n" \
     "      in run order, such as '收入明细!b4:k43' (the worksheet name is what stands before\n" \
-    "      the last \"!\"; letter case does not matter). Both modes add numbers and texts\n" \
+    "      the last \"!\"; letter case does not matter). Or --job FILE: the job that a job\n" \
+    "      file (the desktop's 方案.txt) keeps for the template's worksheet names; it cannot\n" \
+    "      be combined with --range. Both modes add numbers and texts\n" \
     "      that read as numbers; labels, error values and booleans add nothing and are\n" \
     "      counted. The efficiency mode writes each area at once; the function mode writes\n" \
     "      cell by cell. A source that cannot be read, a missing worksheet or a summary cell\n" \

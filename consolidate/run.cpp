@@ -90,7 +90,7 @@ void runWorksheets(RunContext& run, Workbook& summary) {
         } catch (const WorkbookError& e) {
             RunContext::stop(summaryFailure(Failure::Kind::SummaryUnusable, request.templateFile, sheet.worksheet, e));
         }
-        WorksheetOutcome outcome{target->name(), 0, false};
+        WorksheetOutcome outcome{target->name(), 0, false, sheet.area};
         outcome.cellsWritten = request.mode == Mode::Efficiency ? consolidateEfficiently(run, sheet, *target)
                                                                 : consolidateCellByCell(run, sheet, *target);
         run.report.cellsWritten += outcome.cellsWritten;

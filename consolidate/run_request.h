@@ -68,6 +68,7 @@ struct WorksheetOutcome {
     std::string worksheet;
     long long cellsWritten = 0;
     bool saved = false;  // its totals are in the summary file
+    CellArea area{};     // the area that received the totals (refused cells are in `skipped`)
 };
 
 struct RunReport {

@@ -27,6 +27,10 @@ struct JobDefinition {
     Job rangeTable;
     int sheetCount() const { return static_cast<int>(rangeTable.size()); }
 
+    // The job remembered for this summary workbook's worksheet names (方案), offered in the
+    // worksheet selection and the range entry; empty when none is kept.
+    Job remembered;
+
     bool jobReady = false;
 
     // How the last run ended; a failed efficiency run blocks that mode for the program's life.

@@ -35,6 +35,36 @@ std::vector<char32_t> characters(std::string_view text) {
     return out;
 }
 
+void appendUtf8(std::string& out, char32_t code) {
+    if (code >= 0x110000) {
+        out += static_cast<char>(code - 0x110000);  // a byte that was not well-formed, as it was
+    } else if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// Full-width forms of what a cell text may hold, and upper-case letters, as the checks read them.
+char32_t canonicalCharacter(char32_t c) {
+    const bool fullWidthDigit = c >= U'０' && c <= U'９';
+    const bool fullWidthLetter = (c >= U'Ａ' && c <= U'Ｚ') || (c >= U'ａ' && c <= U'ｚ');
+    if (fullWidthDigit || fullWidthLetter || c == U'：') c = c - U'！' + U'!';
+    if (c == U'\u3000') c = U' ';
+    if (c >= U'A' && c <= U'Z') c = c - U'A' + U'a';
+    return c;
+}
+
 bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
 bool isLowerLetter(char32_t c) { return c >= U'a' && c <= U'z'; }
 int letterPosition(char32_t c) { return isLowerLetter(c) ? static_cast<int>(c - U'a') + 1 : 0; }
@@ -80,6 +110,19 @@ CellTextVerdict checkCellText(std::string_view typed) {
     if (row > kLastRow) return CellTextVerdict::BeyondSheet;
     if (row < 1) return CellTextVerdict::BadFormat;  // a0: there is no row 0 to read
     return CellTextVerdict::Accepted;
+}
+
+std::string canonicalCellText(std::string_view typed) {
+    std::string out;
+    for (const char32_t c : characters(typed)) appendUtf8(out, canonicalCharacter(c));
+    return std::string(trimBlanks(out));
+}
+
+std::optional<std::pair<std::string, std::string>> splitRangeText(std::string_view typed) {
+    const std::string text = canonicalCellText(typed);
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos) return std::nullopt;
+    return std::pair{canonicalCellText(text.substr(0, colon)), canonicalCellText(text.substr(colon + 1))};
 }
 
 std::optional<CellAddress> acceptedCell(std::string_view typed) {

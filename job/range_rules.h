@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "spreadsheet/cell_address.h"
 
@@ -28,6 +29,16 @@ std::string_view trimBlanks(std::string_view text);
 // The name of the range entry window's text box of row `row` and column `column` (1..3):
 // "txt" and the digits of 10 × row + column, e.g. txt12, txt101.
 std::string rangeBoxName(int row, int column);
+
+// What people type, in the form the checks read: full-width letters, digits, colon and blank
+// (Ａ１, ｂ３, "：", U+3000) become their ASCII selves, upper-case letters lower-case, and the
+// blanks around the text go. Other characters stay as typed, so what the checks refuse is
+// still refused.
+std::string canonicalCellText(std::string_view typed);
+
+// A whole range typed into one box, such as "b3:d5" or "Ｂ３：Ｄ５": its first and last cell
+// texts in canonical form. std::nullopt unless the text holds exactly one colon.
+std::optional<std::pair<std::string, std::string>> splitRangeText(std::string_view typed);
 
 // The cell of a text that checkCellText accepts; std::nullopt for any other text.
 std::optional<CellAddress> acceptedCell(std::string_view typed);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/consolidate_command.h"
+#include "job/job_file.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "tests/support/test_files.h"
 
@@ -73,6 +74,52 @@ TEST_F(ConsolidateCliTest, BothModesWriteOutAndKeepSources) {
     }
     EXPECT_EQ(bytesOf(src(1)) + bytesOf(src(3)), before);
     EXPECT_FALSE(runFolderLeft());
+}
+
+// --job takes the ranges the job file keeps for the template's worksheet names; what cannot
+// give a job exits 2 and leaves OUT and the job file alone.
+TEST_F(ConsolidateCliTest, AJobFileGivesTheRangesOfItsTemplate) {
+    std::vector<std::string> sheets;
+    {
+        auto host = makeNativeHost();
+        Workbook& book = host->open(src(3));
+        for (int k = 1; k <= book.worksheetCount(); ++k) sheets.push_back(book.worksheet(k).name());
+    }
+    RememberedJobs jobs;
+    jobs.remember({"其他"}, {{"其他", {1, 1, 2, 2}}});
+    jobs.remember(sheets, {{"收入明细", {4, 2, 9, 5}}, {"成本费用", {4, 2, 9, 5}}});
+    const std::string jobFile = (dir / "方案.txt").string();
+    writeJobFile(jobFile, jobs);
+    ASSERT_EQ(run({"--mode", "function", "--out", outFile(), "--job", jobFile, src(1), src(2), src(3)}), 0) << err.str();
+    EXPECT_NE(out.str().find("consolidated 3 files, 2 worksheets, 48 cells per file"), std::string::npos) << out.str();
+    {
+        auto host = makeNativeHost();
+        EXPECT_NEAR(host->open(outFile()).worksheet("收入明细").cell(4, 2).numberValue(), 4257.83, 1e-6);
+    }
+
+    const std::string otherJobs = (dir / "other.txt").string();
+    writeJobFile(otherJobs, RememberedJobs{{jobs.jobs.front()}});
+    const std::string damaged = (dir / "damaged.txt").string();
+    testing::writeFile(damaged, "shubuxing-jobs\t1\nsheet\t收入明细\tb4\te9\n");
+    const std::string kept = bytesOf(jobFile) + bytesOf(otherJobs) + bytesOf(damaged);
+    const std::pair<std::vector<std::string>, const char*> refused[] = {
+        {{"--job", jobFile, "--range", "收入明细!b4:e9"}, "exclude each other"},
+        {{"--job", jobFile, "--job", jobFile}, "twice"},
+        {{"--job", otherJobs}, "keeps no job for the worksheets of"},
+        {{"--job", damaged}, "line 2"},
+        {{"--job", jobFile, "--template", (dir / "missing.xls").string()}, "missing.xls"},
+    };
+    for (const auto& [options, why] : refused) {
+        fs::remove(outFile());
+        err.str("");
+        std::vector<std::string> args{"--mode", "efficiency", "--out", outFile()};
+        args.insert(args.end(), options.begin(), options.end());
+        args.insert(args.end(), {src(1), src(2)});
+        EXPECT_EQ(run(args), 2) << why;
+        EXPECT_NE(err.str().find(why), std::string::npos) << err.str();
+        EXPECT_FALSE(fs::exists(outFile())) << why;
+    }
+    EXPECT_EQ(bytesOf(jobFile) + bytesOf(otherJobs) + bytesOf(damaged), kept);
 }
 
 TEST_F(ConsolidateCliTest, BadArgumentsExitTwoAndWriteNothing) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "consolidate/run_messages.h"
+#include "consolidate/written_cells.h"
 #include "spreadsheet/utf8_path.h"
 #include "tests/support/memory_host.h"
 #include "tests/support/pool_runs.h"
@@ -368,6 +369,15 @@ TEST_F(RunTest, ProtectedSummaryCellKeepsItsContentInFunctionMode) {
         }
     }
     EXPECT_EQ(out.report.refusedCells, 1);
+    // What the result view marks: the area, less the refused cell.
+    const WrittenCells written(out.report);
+    const std::tuple<int, int, bool> marks[] = {{4, 2, true}, {13, 6, true}, {5, 4, true}, {5, 3, false},
+                                                {3, 2, false}, {4, 7, false}, {14, 6, false}};
+    for (const auto& [row, column, marked] : marks) EXPECT_EQ(written.contains(kIncome, row, column), marked) << row << "," << column;
+    EXPECT_FALSE(written.contains(kCost, 4, 2));  // not in the job
+    RunReport unsaved;  // a worksheet whose totals never reached the file
+    unsaved.worksheets.push_back({kIncome, 50, false, {1, 1, 9, 9}});
+    EXPECT_FALSE(WrittenCells(unsaved).contains(kIncome, 2, 2));
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].rfind("汇总已完成，但以下内容未能汇入：\r拒绝写入的汇总单元格 1 个：收入明细!c5\r应为数字", 0), 0u)
         << dialogs.messages[0];

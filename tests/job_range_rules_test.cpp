@@ -70,6 +70,42 @@ TEST(AcceptedCell, IsTheEngineCellOfEveryAcceptedText) {
     for (const char* refused : {"A3", "a0", "iw1", "b 3", "a", "", "3a", "a3x"}) EXPECT_FALSE(acceptedCell(refused)) << refused;
 }
 
+// What people type becomes the canonical text, which then meets the same checks: refused
+// texts stay refused (their canonical form still fails).
+struct CanonicalCase {
+    const char* typed;
+    const char* canonical;
+    CellTextVerdict verdict;  // of the canonical text
+};
+
+class CanonicalCellTexts : public testing::TestWithParam<CanonicalCase> {};
+
+TEST_P(CanonicalCellTexts, AreCheckedByTheSameRules) {
+    const std::string canonical = canonicalCellText(GetParam().typed);
+    EXPECT_EQ(canonical, GetParam().canonical) << "typed: [" << GetParam().typed << "]";
+    EXPECT_EQ(checkCellText(canonical), GetParam().verdict) << "typed: [" << GetParam().typed << "]";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AsTyped, CanonicalCellTexts,
+    testing::Values(CanonicalCase{"B3", "b3", V::Accepted}, CanonicalCase{"AB20", "ab20", V::Accepted},
+                    CanonicalCase{"Ａ１", "a1", V::Accepted}, CanonicalCase{"ｂ３", "b3", V::Accepted},
+                    CanonicalCase{"ＩＶ６５５３６", "iv65536", V::Accepted}, CanonicalCase{"\u3000c7 ", "c7", V::Accepted},
+                    CanonicalCase{"a3", "a3", V::Accepted}, CanonicalCase{"Ａ", "a", V::OneCharacter},
+                    CanonicalCase{"3B", "3b", V::BadFormat}, CanonicalCase{"表3", "表3", V::BadFormat},
+                    CanonicalCase{"Ｂ－３", "b－3", V::BadFormat}, CanonicalCase{"IW1", "iw1", V::BeyondSheet},
+                    CanonicalCase{"A0", "a0", V::BadFormat}, CanonicalCase{"\xff" "3", "\xff" "3", V::BadFormat},
+                    CanonicalCase{"   ", "", V::Empty}));
+
+TEST(SplitRangeText, GivesBothCellsOfOneColon) {
+    using Pair = std::pair<std::string, std::string>;
+    EXPECT_EQ(splitRangeText("b3:d5"), (Pair{"b3", "d5"}));
+    EXPECT_EQ(splitRangeText(" B3 : D5 "), (Pair{"b3", "d5"}));
+    EXPECT_EQ(splitRangeText("Ｂ３：Ｄ５"), (Pair{"b3", "d5"}));
+    EXPECT_EQ(splitRangeText("b3:"), (Pair{"b3", ""}));  // the empty last box is refused as usual
+    for (const char* notOne : {"b3", "b3:d5:f7", "", "b3d5"}) EXPECT_FALSE(splitRangeText(notOne)) << notOne;
+}
+
 TEST(RangeMessages, NameTheBoxAndKeepTheTypedText) {
     EXPECT_EQ(cellTextMessage(V::BadFormat, "txt12", "3a"),
               "txt12=3a输入表格区间变量格式错，首位字符应为\r小写英文字母末位为阿拉伯数字（形如：a3）！");

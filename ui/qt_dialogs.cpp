@@ -18,8 +18,10 @@ std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 // One box: plain text, no icon, the application's title, the given buttons.
 QMessageBox::StandardButton ask(QWidget* parent, const std::string& text, QMessageBox::StandardButtons buttons,
-                                QMessageBox::StandardButton defaultButton) {
+                                QMessageBox::StandardButton defaultButton,
+                                Qt::WindowModality modality = Qt::ApplicationModal) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), dialogText(text), buttons, parent);
+    box.setWindowModality(modality);
     box.setTextFormat(Qt::PlainText);
     // The buttons speak the interface's language whatever the system's locale.
     const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
@@ -42,6 +44,10 @@ QString dialogText(const std::string& text) {
 }
 
 void QtDialogs::message(const std::string& text) { ask(parent_, text, QMessageBox::Ok, QMessageBox::Ok); }
+
+void QtDialogs::messageBesideOtherWindows(const std::string& text) {
+    ask(parent_, text, QMessageBox::Ok, QMessageBox::Ok, parent_ ? Qt::WindowModal : Qt::ApplicationModal);
+}
 
 bool QtDialogs::askYesNo(const std::string& text, Risk risk) {
     const auto safe = risk == Risk::Destructive ? QMessageBox::No : QMessageBox::Yes;

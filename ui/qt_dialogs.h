@@ -20,6 +20,8 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
 
     void message(const std::string& text) override;
+    // Window-modal to the parent; without a parent, a plain message.
+    void messageBesideOtherWindows(const std::string& text) override;
     bool askYesNo(const std::string& text, Risk risk) override;
     bool askOkCancel(const std::string& text, Risk risk) override;
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,

@@ -2,13 +2,19 @@
 
 #include <QApplication>
 #include <QDate>
+#include <QDir>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMenu>
 #include <QPointer>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTableView>
 #include <QTime>
+#include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <cmath>
 #include <exception>
@@ -56,13 +62,20 @@ QString displayText(const CellValue& value) {
     return {};
 }
 
-WorksheetModel::WorksheetModel(const Worksheet& sheet, QObject* parent) : QAbstractTableModel(parent), sheet_(sheet) {}
+WorksheetModel::WorksheetModel(const Worksheet& sheet, std::function<bool(int, int)> marked, QObject* parent)
+    : QAbstractTableModel(parent), sheet_(sheet), marked_(std::move(marked)) {}
+
+QColor markedCellColour() { return {198, 239, 206}; }
 
 int WorksheetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kRows; }
 int WorksheetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
 
 QVariant WorksheetModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::TextAlignmentRole)) return {};
+    if (!index.isValid()) return {};
+    if (role == Qt::BackgroundRole) {
+        return marked_ && marked_(index.row() + 1, index.column() + 1) ? QVariant(markedCellColour()) : QVariant();
+    }
+    if (role != Qt::DisplayRole && role != Qt::TextAlignmentRole) return {};
     const CellValue value = sheet_.cell(index.row() + 1, index.column() + 1);
     if (role == Qt::TextAlignmentRole) {
         const bool figure = value.kind() == CellKind::Number || value.kind() == CellKind::Date;
@@ -76,7 +89,8 @@ QVariant WorksheetModel::headerData(int section, Qt::Orientation orientation, in
     return orientation == Qt::Horizontal ? QVariant(QString::fromStdString(columnLetters(section + 1))) : QVariant(section + 1);
 }
 
-WorkbookViewer::WorkbookViewer(Workbook& book, QWidget* parent) : QWidget(parent, Qt::Window), book_(book) {
+WorkbookViewer::WorkbookViewer(Workbook& book, ViewerExtras extras, QWidget* parent)
+    : QWidget(parent, Qt::Window), book_(book), extras_(std::move(extras)) {
     setObjectName("workbookViewer");
     setWindowTitle(QString::fromStdString(utf8String(book.path().filename())) + QString::fromUtf8(" (只读)"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -92,18 +106,55 @@ WorkbookViewer::WorkbookViewer(Workbook& book, QWidget* parent) : QWidget(parent
     table_->verticalHeader()->setDefaultSectionSize(20);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->horizontalHeader()->setDefaultSectionSize(72);
+    table_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table_, &QWidget::customContextMenuRequested, this, &WorkbookViewer::showCellMenu);
     selectionLabel_ = new QLabel(this);
     selectionLabel_->setObjectName("selectionLabel");
     selectionLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    auto* top = new QHBoxLayout;
+    top->addWidget(selectionLabel_, 1);
+    if (extras_.takeRange) {
+        takeRangeButton_ = new QPushButton(QString::fromUtf8("填入区间"), this);
+        takeRangeButton_->setObjectName("takeRange");
+        takeRangeButton_->setToolTip(QString::fromUtf8("把选定的单元格区域填入环境信息设定中本工作表的区间"));
+        connect(takeRangeButton_, &QPushButton::clicked, this, &WorkbookViewer::takeSelectedRange);
+        top->addWidget(takeRangeButton_);
+    }
+    if (extras_.marked) {
+        auto* legend = new QLabel(QString::fromUtf8("绿底：本次汇入的单元格"), this);
+        legend->setObjectName("markLegend");
+        legend->setStyleSheet(QStringLiteral("QLabel { background: %1; padding: 2px 6px; }").arg(markedCellColour().name()));
+        top->addWidget(legend);
+    }
+    if (extras_.openFolder) {
+        auto* folderButton = new QPushButton(QString::fromUtf8("打开所在文件夹"), this);
+        folderButton->setObjectName("openFolder");
+        const QString folder = QString::fromStdString(utf8String(book.path().parent_path()));
+        folderButton->setToolTip(QDir::toNativeSeparators(folder));
+        connect(folderButton, &QPushButton::clicked, this,
+                [this, folder] { extras_.openFolder(QUrl::fromLocalFile(folder)); });
+        top->addWidget(folderButton);
+    }
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(selectionLabel_);
+    layout->addLayout(top);
     layout->addWidget(table_, 1);
     layout->addWidget(tabs_);
     resize(760, 520);
 
     connect(tabs_, &QTabBar::currentChanged, this, [this](int index) { showWorksheet(index + 1); });
-    if (book.worksheetCount() > 0) showWorksheet(1);
+    int start = 1;
+    for (int k = 1; k <= book.worksheetCount(); ++k)
+        if (!extras_.startSheet.empty() && book.worksheet(k).name() == extras_.startSheet) start = k;
+    if (book.worksheetCount() > 0) showWorksheet(start);
+    const QModelIndex startCell = table_->model() == nullptr ? QModelIndex()
+                                  : table_->model()->index(extras_.startCell.row - 1, extras_.startCell.column - 1);
+    if (startCell.isValid() && !extras_.startSheet.empty()) {
+        table_->setCurrentIndex(startCell);
+        // Once shown and laid out: before, every cell counts as out of sight.
+        QTimer::singleShot(0, this, [this] { table_->scrollTo(table_->currentIndex(), QAbstractItemView::EnsureVisible); });
+    }
+    table_->setFocus();
 }
 
 void WorkbookViewer::showWorksheet(int position) {
@@ -113,26 +164,64 @@ void WorkbookViewer::showWorksheet(int position) {
         return;
     }
     auto* previous = model_;
-    model_ = new WorksheetModel(book_.worksheet(position), this);
+    std::function<bool(int, int)> marked;
+    if (extras_.marked) {
+        marked = [this, name = book_.worksheet(position).name()](int row, int column) {
+            return extras_.marked(name, row, column);
+        };
+    }
+    model_ = new WorksheetModel(book_.worksheet(position), std::move(marked), this);
     table_->setModel(model_);
     delete previous;
-    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &WorkbookViewer::updateSelectionLabel);
-    updateSelectionLabel();
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &WorkbookViewer::selectionChanged);
+    selectionChanged();
+}
+
+std::string WorkbookViewer::currentWorksheet() const {
+    const int index = tabs_->currentIndex();
+    return index < 0 ? std::string() : book_.worksheet(index + 1).name();
+}
+
+std::optional<CellArea> WorkbookViewer::selectedArea() const {
+    if (table_->selectionModel() == nullptr) return std::nullopt;
+    const QItemSelection selection = table_->selectionModel()->selection();
+    if (selection.isEmpty()) return std::nullopt;
+    const QItemSelectionRange& area = selection.last();
+    return CellArea{area.top() + 1, area.left() + 1, area.bottom() + 1, area.right() + 1};
 }
 
 QString WorkbookViewer::selectedAddress() const {
-    if (table_->selectionModel() == nullptr) return {};
-    const QItemSelection selection = table_->selectionModel()->selection();
-    if (selection.isEmpty()) return {};
-    const QItemSelectionRange& area = selection.last();
-    return QString::fromStdString(areaName({area.top() + 1, area.left() + 1, area.bottom() + 1, area.right() + 1}));
+    const auto area = selectedArea();
+    return area ? QString::fromStdString(areaName(*area)) : QString();
 }
 
-void WorkbookViewer::updateSelectionLabel() { selectionLabel_->setText(selectedAddress()); }
+void WorkbookViewer::selectionChanged() {
+    selectionLabel_->setText(selectedAddress());
+    if (takeRangeButton_ != nullptr) {
+        takeRangeButton_->setEnabled(selectedArea().has_value() && extras_.takesRangeOf &&
+                                     extras_.takesRangeOf(currentWorksheet()));
+    }
+}
+
+void WorkbookViewer::takeSelectedRange() {
+    const auto area = selectedArea();
+    const std::string sheet = currentWorksheet();
+    if (!area || !extras_.takesRangeOf || !extras_.takesRangeOf(sheet)) return;
+    extras_.takeRange(sheet, *area);
+    selectionLabel_->setText(selectedAddress() + QString::fromUtf8("  已填入「") + QString::fromStdString(sheet) +
+                             QString::fromUtf8("」的区间"));
+}
+
+void WorkbookViewer::showCellMenu(const QPoint& at) {
+    const QModelIndex index = table_->indexAt(at);
+    if (!extras_.cellMenu || !index.isValid()) return;
+    QMenu menu(this);
+    extras_.cellMenu(menu, currentWorksheet(), {index.row() + 1, index.column() + 1});
+    if (!menu.isEmpty()) menu.exec(table_->viewport()->mapToGlobal(at));
+}
 
 void lookAtWorkbook(DialogsPort& dialogs, const std::function<std::unique_ptr<SpreadsheetHost>()>& makeHost,
-                    const std::filesystem::path& file) {
+                    const std::filesystem::path& file, const ViewerExtras& extras) {
     // A FIFO would block the window for good, and a folder or device is no workbook.
     if (std::error_code error; std::filesystem::exists(std::filesystem::status(file, error)) &&
                                !isRegularWorkbookFile(file)) {
@@ -140,10 +229,16 @@ void lookAtWorkbook(DialogsPort& dialogs, const std::function<std::unique_ptr<Sp
     }
     auto host = makeHost();
     Workbook& book = host->open(file);
-    QPointer<WorkbookViewer> viewer = new WorkbookViewer(book);
+    QPointer<WorkbookViewer> viewer = new WorkbookViewer(book, extras);
     viewer->show();
     viewer->raise();
-    dialogs.message("查看完毕后,按确定自动关闭!");
+    viewer->activateWindow();
+    // The message takes the focus as it shows; once it is up, the viewer gets it back.
+    QTimer::singleShot(0, viewer.data(), [viewer] {
+        viewer->raise();
+        viewer->activateWindow();
+    });
+    dialogs.messageBesideOtherWindows("查看完毕后,按确定自动关闭!");
 
     // The viewer reads the workbook until it is gone, so it goes first.
     bool closedByUser = viewer.isNull() || !viewer->isVisible();

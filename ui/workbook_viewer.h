@@ -2,19 +2,26 @@
 // A read-only look at a workbook, where the program lets the user see a workbook to find
 // the cells of a range: worksheet tabs, lower-case column letters and row numbers as the
 // range entry wants them, the cells' values, and the address of the selected rectangle
-// (b3:h20). It never writes the file.
+// (b3:h20). It never writes the file. What a caller adds (a button that takes the selection
+// into the range entry, marked cells, a cell menu) comes in ViewerExtras.
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QWidget>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "spreadsheet/spreadsheet_host.h"
 #include "workspace/dialogs_port.h"
 
 class QLabel;
+class QMenu;
+class QPushButton;
 class QTabBar;
 class QTableView;
+class QUrl;
 
 namespace sbx {
 
@@ -23,7 +30,9 @@ namespace sbx {
 class WorksheetModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit WorksheetModel(const Worksheet& sheet, QObject* parent = nullptr);
+    // `marked(row, column)` (from 1) tells the cells shown on a tinted ground; none without it.
+    explicit WorksheetModel(const Worksheet& sheet, std::function<bool(int, int)> marked = {},
+                            QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -32,6 +41,27 @@ public:
 
 private:
     const Worksheet& sheet_;
+    std::function<bool(int, int)> marked_;
+};
+
+// The ground of a marked cell: a light green that keeps black text readable.
+QColor markedCellColour();
+
+// What a look at a workbook may add to the plain viewer. Each part is optional.
+struct ViewerExtras {
+    // The range entry that opened the look: whether it has boxes for a worksheet, and what
+    // takes the selected rectangle into them. With it, the button "填入区间" shows.
+    std::function<bool(const std::string& worksheet)> takesRangeOf;
+    std::function<void(const std::string& worksheet, const CellArea& area)> takeRange;
+    // Cells shown on a tinted ground, by worksheet name and row and column from 1.
+    std::function<bool(const std::string& worksheet, int row, int column)> marked;
+    // Where the look starts: the worksheet and the cell made current (empty: the first sheet).
+    std::string startSheet;
+    CellAddress startCell{1, 1};
+    // With it, the button "打开所在文件夹" asks it to open the folder that holds the workbook.
+    std::function<void(const QUrl& folder)> openFolder;
+    // Adds entries to the menu of a right-clicked cell; the menu shows when it has any.
+    std::function<void(QMenu& menu, const std::string& worksheet, CellAddress cell)> cellMenu;
 };
 
 // How a cell value is shown: numbers in up to 15 significant digits, dates as yyyy-mm-dd.
@@ -41,29 +71,37 @@ class WorkbookViewer final : public QWidget {
     Q_OBJECT
 public:
     // `book` must outlive the window.
-    explicit WorkbookViewer(Workbook& book, QWidget* parent = nullptr);
+    explicit WorkbookViewer(Workbook& book, ViewerExtras extras = {}, QWidget* parent = nullptr);
 
     void showWorksheet(int position);  // from 1
+    // The worksheet shown; empty for a workbook without any.
+    std::string currentWorksheet() const;
     // "b3:h20", "b3" for one cell, empty without a selection.
     QString selectedAddress() const;
     QTableView& table() const { return *table_; }
 
 private:
-    void updateSelectionLabel();
+    std::optional<CellArea> selectedArea() const;
+    void selectionChanged();
+    void takeSelectedRange();
+    void showCellMenu(const QPoint& at);
 
     Workbook& book_;
+    ViewerExtras extras_;
     QTabBar* tabs_;
     QTableView* table_;
     QLabel* selectionLabel_;
+    QPushButton* takeRangeButton_ = nullptr;  // with extras_.takeRange
     WorksheetModel* model_ = nullptr;  // owned by the window
 };
 
 // Lets the user look at `file` until they confirm: opens it on a host of its own, shows it
-// in a WorkbookViewer, shows "查看完毕后,按确定自动关闭!" and then closes the viewer, the
-// workbook (unsaved) and the host. When the user closed the viewer first, or closing fails,
-// "表格已自动关闭!" follows. A workbook that cannot be opened, or a path that names a folder, FIFO or device,
-// throws WorkbookError before anything is opened.
+// in a WorkbookViewer on top and active, shows "查看完毕后,按确定自动关闭!" beside it (the
+// viewer stays usable while the message waits) and then closes the viewer, the workbook
+// (unsaved) and the host. When the user closed the viewer first, or closing fails,
+// "表格已自动关闭!" follows. A workbook that cannot be opened, or a path that names a folder,
+// FIFO or device, throws WorkbookError before anything is opened.
 void lookAtWorkbook(DialogsPort& dialogs, const std::function<std::unique_ptr<SpreadsheetHost>()>& makeHost,
-                    const std::filesystem::path& file);
+                    const std::filesystem::path& file, const ViewerExtras& extras = {});
 
 }  // namespace sbx

@@ -14,6 +14,10 @@ public:
         status_.flush();
         inner_.message(text);
     }
+    void messageBesideOtherWindows(const std::string& text) override {
+        status_.flush();
+        inner_.messageBesideOtherWindows(text);
+    }
     bool askYesNo(const std::string& text, Risk risk) override {
         status_.flush();
         return inner_.askYesNo(text, risk);

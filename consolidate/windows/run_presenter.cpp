@@ -3,6 +3,7 @@
 #include <QListWidget>
 
 #include "consolidate/windows/main_window_post_run.h"
+#include "consolidate/windows/result_view.h"
 
 namespace sbx {
 
@@ -32,6 +33,7 @@ RunSummary RunPresenter::run(Mode mode) {
                          dialogs_,     postRun,                       clock,            context_.makeHost};
     RunSummary summary = runFromPool(setup, mode);
     forgetVanishedPoolFiles(context_.controls, context_.paths);
+    if (summary.state == RunState::Finished) offerResultView(context_, summary.report);
     status_.flush();
     return summary;
 }

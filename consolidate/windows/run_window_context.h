@@ -2,7 +2,10 @@
 // What the mode window and the steps after a run need from the program: the main window
 // (whose status panel, lists and buttons they drive), the job, the dialogs, the workspace and
 // the spreadsheet engine.
+#include <QDesktopServices>
+#include <QUrl>
 #include <QWidget>
+#include <functional>
 
 #include "consolidate/run_setup.h"
 #include "ui/main_window_controls.h"
@@ -16,6 +19,8 @@ struct RunWindowContext {
     DialogsPort& dialogs;
     WorkspacePaths paths;
     HostFactory makeHost = makeNativeHost;
+    // Opens a folder in the desktop's file manager (replaced in tests).
+    std::function<bool(const QUrl&)> openUrl = QDesktopServices::openUrl;
 };
 
 }  // namespace sbx

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "job/sheet_names.h"
+#include "job/windows/remembered_job.h"
 #include "job/windows/sheet_selection_window.h"
 #include "ui/window_placement.h"
 #include "workspace/workbook_error_text.h"
@@ -32,6 +33,7 @@ void startJobSetup(const JobWindowContext& context) {
         context.dialogs.message(errorTextForUser(error));
         return;
     }
+    offerRememberedJob(context);
     if (context.jobSetupButton != nullptr) context.jobSetupButton->setEnabled(false);
     // A selection window left open after the limit message is shown again as it is.
     SheetSelectionWindow* window = SheetSelectionWindow::findOpen();

@@ -4,11 +4,13 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
 
 #include "job/range_rules.h"
+#include "job/windows/remembered_job.h"
 #include "job/windows/sheet_caption.h"
 #include "job/windows/twips.h"
 #include "job/windows/wheel_hook.h"
@@ -27,6 +29,7 @@ constexpr int kDesignFormHeight = 4380;  // the form as designed, before the loa
 constexpr int kButtonTop = 3480;
 constexpr double kScrollDivisor = 125.0;
 constexpr int kCellTextLength = 7;
+constexpr int kRangeTextLength = 15;  // the first box also takes a whole range: iv65536:iv65536
 
 QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, const char* tip, int left) {
     auto* button = new QPushButton(QString::fromUtf8(caption), parent);
@@ -132,13 +135,42 @@ void RangeEntryWindow::layOut(int rows) {
                 box->setEnabled(false);
                 box->setPalette(nameGround);
             } else {
-                box->setMaxLength(kCellTextLength);
+                box->setMaxLength(c == 2 ? kRangeTextLength : kCellTextLength);
                 setTabOrder(previous, box);
                 previous = box;
             }
             boxes_.push_back(box);
         }
+        connect(box(i, 2), &QLineEdit::editingFinished, this, [this, i] { splitTypedRange(i); });
     }
+    fillRemembered();
+}
+
+void RangeEntryWindow::fillRemembered() {
+    for (int i = 1; i <= rows(); ++i) {
+        const std::string& sheet = context_.job.chosenSheets.at(static_cast<size_t>(i));
+        for (const SheetJob& kept : context_.job.remembered)
+            if (kept.worksheet == sheet) fillRange(i, kept.area);
+    }
+}
+
+void RangeEntryWindow::fillRange(int row, const CellArea& area) {
+    box(row, 2)->setText(QString::fromStdString(cellName(area.first())));
+    box(row, 3)->setText(QString::fromStdString(cellName(area.last())));
+}
+
+bool RangeEntryWindow::splitTypedRange(int row) {
+    const auto cells = splitRangeText(box(row, 2)->text().toStdString());
+    if (!cells) return false;
+    box(row, 2)->setText(QString::fromStdString(cells->first));
+    box(row, 3)->setText(QString::fromStdString(cells->second));
+    return true;
+}
+
+int RangeEntryWindow::rowOf(const std::string& worksheet) const {
+    for (int i = 1; i <= rows(); ++i)
+        if (context_.job.chosenSheets.at(static_cast<size_t>(i)) == worksheet) return i;
+    return 0;
 }
 
 QLineEdit* RangeEntryWindow::box(int row, int column) const {
@@ -160,8 +192,14 @@ void RangeEntryWindow::wheel(int rotation) {
 void RangeEntryWindow::showWorkbook() {
     // The window waits for the look to end; its buttons must not start another meanwhile.
     setEnabled(false);
+    ViewerExtras extras;
+    QPointer<RangeEntryWindow> self(this);
+    extras.takesRangeOf = [self](const std::string& worksheet) { return self && self->rowOf(worksheet) > 0; };
+    extras.takeRange = [self](const std::string& worksheet, const CellArea& area) {
+        if (self && self->rowOf(worksheet) > 0) self->fillRange(self->rowOf(worksheet), area);
+    };
     try {
-        lookAtWorkbook(context_.dialogs, context_.makeHost, context_.paths.summaryWorkbook());
+        lookAtWorkbook(context_.dialogs, context_.makeHost, context_.paths.summaryWorkbook(), extras);
     } catch (const WorkbookError& error) {
         context_.dialogs.message(workbookErrorText(error));
     }
@@ -176,15 +214,20 @@ void RangeEntryWindow::accept() {
     Job accepted;
     for (int i = 1; i <= rows(); ++i) {
         CellAddress cells[2];
+        splitTypedRange(i);
         for (int c = 2; c <= 3; ++c) {
             QLineEdit* field = box(i, c);
+            // Checked as the canonical text (b3 for Ｂ３); a refusal quotes what was typed.
             const std::string typed = field->text().toStdString();
-            const auto cell = acceptedCell(typed);
+            const std::string canonical = canonicalCellText(typed);
+            const auto cell = acceptedCell(canonical);
             if (!cell) {
-                context_.dialogs.message(cellTextMessage(checkCellText(typed), field->objectName().toStdString(), typed));
+                context_.dialogs.message(
+                    cellTextMessage(checkCellText(canonical), field->objectName().toStdString(), typed));
                 field->setFocus();
                 return;
             }
+            field->setText(QString::fromStdString(canonical));
             cells[c - 2] = *cell;
         }
         accepted.push_back({job.chosenSheets.at(static_cast<size_t>(i)), CellArea::between(cells[0], cells[1])});
@@ -199,6 +242,7 @@ void RangeEntryWindow::accept() {
         }
     }
     job.rangeTable = std::move(accepted);
+    rememberAcceptedJob(context_);
 
     context_.dialogs.message("请在左面列表框中选择汇表子文件！");
     if (context_.setHint) context_.setHint("通过单击鼠标并拖拉来实现对文件的选择,然后点击[开始汇表]!");

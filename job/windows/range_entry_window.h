@@ -2,9 +2,11 @@
 // hjxx, "环境信息设定": one row per chosen worksheet, its name and the first and last cell of
 // the rectangle to add up; its OK checks every text and accepts the job.
 #include <QWidget>
+#include <string>
 #include <vector>
 
 #include "job/windows/job_window_context.h"
+#include "spreadsheet/cell_address.h"
 
 class QLineEdit;
 class QPushButton;
@@ -30,6 +32,11 @@ public:
     // One wheel rotation over the hooked window: one step a notch, nothing at the ends.
     void wheel(int rotation);
 
+    // The row (from 1) of a chosen worksheet by its real name; 0 when it is not chosen.
+    int rowOf(const std::string& worksheet) const;
+    // Writes the first and last cell of `area` into the boxes of `row`.
+    void fillRange(int row, const CellArea& area);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     // Enter accepts (a focused button is pressed instead), Esc cancels.
@@ -39,6 +46,9 @@ private:
     void layOut(int rows);
     void scrollList(int value);
     void showWorkbook();
+    void fillRemembered();
+    // A whole range typed into the first box ("b3:d5") goes into both; false when there is none.
+    bool splitTypedRange(int row);
     void accept();
     void leave(const char* hint);
 

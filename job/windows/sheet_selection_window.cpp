@@ -111,6 +111,9 @@ void SheetSelectionWindow::layOut(int sheets) {
         auto* box = new QCheckBox(checkBoxCaption(context_.job.sheetNames.at(static_cast<size_t>(k))), content_);
         box->setObjectName(QStringLiteral("chk%1").arg(10 * k + 1));
         box->setGeometry(toPixels(1150), toPixels(300 * k), toPixels(2811), toPixels(300));
+        // The remembered job's worksheets come ticked; the user may change them.
+        for (const SheetJob& kept : context_.job.remembered)
+            if (kept.worksheet == context_.job.sheetNames.at(static_cast<size_t>(k))) box->setChecked(true);
         boxes_.push_back(box);
     }
 }

@@ -1,5 +1,6 @@
 // The range entry window: its layout, every message of its OK with the box it names, the
 // order check, accepting a job, and the mouse wheel on its scroll bar.
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -35,6 +36,19 @@ void fill(RangeEntryWindow* window, const char* first, const char* last) {
         window->box(i, 2)->setText(first);
         window->box(i, 3)->setText(last);
     }
+}
+
+// Typed as a person does: ASCII key by key, anything else (Ｂ３) as an input method commits it.
+void typeInto(QLineEdit* box, const QString& text) {
+    bool ascii = true;
+    for (const QChar c : text) ascii = ascii && c.unicode() < 0x80;
+    if (ascii) {
+        QTest::keyClicks(box, text);
+        return;
+    }
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QApplication::sendEvent(box, &commit);
 }
 
 QAbstractButton* okButton(QWidget* window) { return window->findChild<QAbstractButton*>("Command4"); }
@@ -103,8 +117,8 @@ private slots:
         add("blanks only", 2, 3, "   ", "请输入表格区间范围！");
         add("one character", 2, 3, "a", messageA("txt23", "a"));
         add("digit first", 1, 2, "3a", messageB("txt12", "3a"));
-        add("upper case", 1, 2, "A3", messageB("txt12", "A3"));
-        add("upper case long", 1, 3, "A30", messageB("txt13", "A30"));
+        add("upper case row zero", 1, 2, "A0", messageB("txt12", "A0"));
+        add("full-width letters only", 1, 3, "ＡＢ", messageB("txt13", "ＡＢ"));
         add("row zero", 2, 2, "a0", messageB("txt22", "a0"));
         add("two letters", 1, 2, "ab", messageB("txt12", "ab"));
         add("letter in row", 1, 2, "a1b2", messageB("txt12", "a1b2"));
@@ -182,6 +196,32 @@ private slots:
         QCOMPARE(h.main.focusWidget(), static_cast<QWidget*>(h.list1));
         QVERIFY(RangeEntryWindow::findOpen() == nullptr);
         QVERIFY(WheelHook::of(&h.main).hookedWindow() == nullptr);
+    }
+
+    // What people type (upper case, full-width, a whole range in the first box) is taken
+    // in the canonical form the rules check.
+    void typedFormsBecomeCanonical_data() {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("last");
+        QTest::newRow("upper case") << "B3" << "D5";
+        QTest::newRow("full-width") << "Ｂ３" << "ｄ５";
+        QTest::newRow("range in the first box") << "b3:d5" << "";
+        QTest::newRow("full-width range") << "Ｂ３：Ｄ５" << "";
+        QTest::newRow("range over a typed last cell") << "b3:D5" << "z9";
+    }
+
+    void typedFormsBecomeCanonical() {
+        QFETCH(QString, first);
+        QFETCH(QString, last);
+        JobWindowHarness h;
+        auto* window = openFor(h, 1);
+        typeInto(window->box(1, 2), first);
+        typeInto(window->box(1, 3), last);
+        h.dialogs.expectMessage("请在左面列表框中选择汇表子文件！");
+        QVERIFY(clickScripted(okButton(window), h.dialogs));
+        QCOMPARE(h.job.rangeTable, (sbx::Job{{"表1", {3, 2, 5, 4}}}));
+        QCOMPARE(window->box(1, 2)->text(), QString("b3"));
+        QCOMPARE(window->box(1, 3)->text(), QString("d5"));
     }
 
     void cancelLeavesTheJobAlone() {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -39,8 +40,15 @@ struct MainWindowFixture {
     // The spreadsheet engine the windows get (a test may put faults into it).
     std::function<std::unique_ptr<SpreadsheetHost>()> makeHost = makeNativeHost;
     std::unique_ptr<MainWindow> window;
+    // What the windows asked the desktop to open, in order; nothing is really opened.
+    std::vector<QUrl> openedUrls;
 
-    void make() { window = std::make_unique<MainWindow>(MainWindowServices{dialogs, paths, makeHost}); }
+    void make() {
+        window = std::make_unique<MainWindow>(MainWindowServices{dialogs, paths, makeHost, [this](const QUrl& url) {
+                                                                     openedUrls.push_back(url);
+                                                                     return true;
+                                                                 }});
+    }
 
     template <typename Widget = QWidget>
     Widget* control(const char* name) const {

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTableView>
 
 #include "consolidate/status_texts.h"
 #include "consolidate/windows/qt_status_view.h"
@@ -12,6 +14,7 @@
 #include "workspace/archive.h"
 #include "workspace/export.h"
 #include "workspace/working_folder_text.h"
+#include "ui/workbook_viewer.h"
 
 using namespace sbx::testing;
 namespace fs = std::filesystem;
@@ -159,6 +162,56 @@ private slots:
         QVERIFY(!f->button("Command4")->isEnabled());  // archiving declined in this mode
         QVERIFY(f->focused("Command1"));
         QCOMPARE(f->hint(), u(sbx::namingWorkingFolder(run_text::kHintKeptAtHome, f->paths)));
+    }
+
+    // After a run, 查看结果 shows the summary with the cells the run wrote marked (not the one
+    // that refused its total), and 打开所在文件夹 asks the desktop for the summary's folder.
+    // The next run takes the button away until it finishes.
+    void theResultOpensWithTheWrittenCellsMarked() {
+        f.reset();
+        f = std::make_unique<RunFixture>();
+        f->startOverFixturePool("protected_layout.xls");
+        f->readyJob();
+        f->expectFunctionConfirmation(true);
+        f->dialogs.expectMessage("汇总已完成，但以下内容未能汇入：\r拒绝写入的汇总单元格 1 个：收入明细!c5")
+            .expectYesNo(run_text::kArchiveQuestion, false)
+            .expectYesNo(run_text::kExportQuestion, false);
+        QVERIFY(f->button("Command8") == nullptr);
+        f->clickMode("Command2");
+        QPushButton* result = f->button("Command8");
+        QVERIFY(result != nullptr && result->isVisible());
+        screenshot(f->window.get(), "run_finished.png");
+
+        QString shown;
+        QString marks;  // "1" for a marked cell, "0" for another, per checked cell
+        f->dialogs.expectMessage("查看完毕后,按确定自动关闭!").then([&] {
+            sbx::WorkbookViewer* viewer = nullptr;
+            for (QWidget* open : QApplication::topLevelWidgets())
+                if (auto* v = qobject_cast<sbx::WorkbookViewer*>(open); v != nullptr && v->isVisible()) viewer = v;
+            if (viewer == nullptr) return;
+            QTableView& table = viewer->table();
+            shown = u(viewer->currentWorksheet()) + "!" + viewer->selectedAddress();
+            const auto markOf = [&](int row, int column) {
+                const QVariant ground = table.model()->index(row - 1, column - 1).data(Qt::BackgroundRole);
+                return ground.value<QColor>() == sbx::markedCellColour() ? QChar('1') : QChar('0');
+            };
+            for (const auto& [row, column] : {std::pair{4, 2}, {9, 5}, {5, 3}, {3, 2}, {4, 6}}) marks += markOf(row, column);
+            auto* tabs = viewer->findChild<QTabBar*>("sheetTabs");
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+            marks += "|" + u(viewer->currentWorksheet()) + markOf(5, 3) + markOf(10, 5);
+            QTest::mouseClick(viewer->findChild<QPushButton*>("openFolder"), Qt::LeftButton);
+        });
+        QTest::mouseClick(result, Qt::LeftButton);
+        QCOMPARE(shown, u(kIncome) + "!b4");
+        QCOMPARE(marks, "11000|" + u(kCost) + "10");
+        const QUrl folder = QUrl::fromLocalFile(QString::fromStdString(sbx::utf8String(f->paths.summaryDirectory())));
+        QCOMPARE(f->openedUrls, std::vector<QUrl>{folder});
+
+        f->dialogs.expectMessage("请在左边列表框中选择文件先！");
+        f->list1()->clearSelection();
+        f->button("Command3")->setEnabled(true);
+        QTest::mouseClick(f->button("Command3"), Qt::LeftButton);
+        QVERIFY(result->isHidden());
     }
 
     void noAtTheConfirmationOnlyResetsTheHint() {

@@ -1,9 +1,16 @@
 // The read-only workbook viewer: what it shows, the address of a selection, the look from
 // the range entry window closed by the program or by the user, and that the file stays as it was.
 #include <QItemSelectionModel>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+#include <QPushButton>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTableView>
+#include <QWindow>
 #include <fstream>
 #include <iterator>
 
@@ -14,6 +21,8 @@
 #include "tests/ui/job_window_harness.h"
 #include "spreadsheet/workbook_error.h"
 #include "tests/support/test_files.h"
+#include "tests/ui/modal_helper.h"
+#include "ui/qt_dialogs.h"
 #include "ui/workbook_viewer.h"
 
 using namespace sbx;
@@ -31,6 +40,18 @@ void select(QTableView& table, int top, int left, int bottom, int right) {
     const auto* model = table.model();
     table.selectionModel()->select(QItemSelection(model->index(top, left), model->index(bottom, right)),
                                    QItemSelectionModel::ClearAndSelect);
+}
+
+QAbstractButton* buttonCaptioned(QWidget* box, const QString& caption) {
+    for (auto* button : box->findChildren<QAbstractButton*>())
+        if (button->text() == caption) return button;
+    return nullptr;
+}
+
+// A click at the centre of `rect` of `widget`, sent to its window as the window system would.
+void clickThroughWindow(QWidget& widget, const QRect& rect) {
+    QWidget* window = widget.window();
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, widget.mapTo(window, rect.center()));
 }
 
 }  // namespace
@@ -111,6 +132,101 @@ private slots:
         QVERIFY(RangeEntryWindow::findOpen() == window);
         QVERIFY(window->isEnabled());
         QCOMPARE(bytesOf(total), before);
+    }
+
+    // The message waits beside the viewer: clicks and keys the window system delivers reach the
+    // viewer, which is the active window, until OK closes both.
+    void usableWhileItsMessageWaits() {
+        JobWindowHarness h;
+        h.useSummaryWorkbook("sheets_9");
+        h.main.show();
+        QtDialogs dialogs(&h.main);
+        bool reached = false;
+        onNextModal([&](QWidget* box) {
+            auto* viewer = openViewer();
+            QVERIFY(viewer != nullptr);
+            QTRY_COMPARE(QApplication::activeWindow(), viewer);
+            auto* tabs = viewer->findChild<QTabBar*>("sheetTabs");
+            clickThroughWindow(*tabs, tabs->tabRect(2));
+            QCOMPARE(tabs->currentIndex(), 2);
+            QTableView& table = viewer->table();
+            clickThroughWindow(*table.viewport(), table.visualRect(table.model()->index(1, 1)));
+            QTest::keyClick(viewer->windowHandle(), Qt::Key_Down, Qt::ShiftModifier);
+            QTest::keyClick(viewer->windowHandle(), Qt::Key_Right, Qt::ShiftModifier);
+            QCOMPARE(viewer->selectedAddress(), QString("b2:c3"));
+            const int top = table.verticalScrollBar()->value();
+            QTest::keyClick(viewer->windowHandle(), Qt::Key_PageDown);
+            QVERIFY(table.verticalScrollBar()->value() > top);
+            reached = true;
+            QTest::mouseClick(buttonCaptioned(box, "确定"), Qt::LeftButton);
+        });
+        lookAtWorkbook(dialogs, [] { return makeNativeHost(); }, h.context().paths.summaryWorkbook());
+        QVERIFY(reached);
+        QVERIFY(openViewer() == nullptr);
+    }
+
+    // From the range entry, "填入区间" takes the selection into the boxes of the worksheet
+    // shown; on a worksheet the range entry has no boxes for, it is disabled.
+    void theSelectionGoesIntoTheRangeEntry() {
+        JobWindowHarness h;
+        h.useSummaryWorkbook("sheets_9");
+        h.job.chosenCount = 2;
+        h.job.chosenSheets = {"", "表2", "表5"};
+        auto* window = RangeEntryWindow::open(h.context());
+        bool disabledOnOtherSheets = false;
+        h.dialogs.expectMessage("查看完毕后,按确定自动关闭!").then([&] {
+            auto* viewer = openViewer();
+            if (viewer == nullptr) return;
+            auto* take = viewer->findChild<QPushButton*>("takeRange");
+            auto* tabs = viewer->findChild<QTabBar*>("sheetTabs");
+            QTableView& table = viewer->table();
+            const auto cell = [&](int row, int column) { return table.visualRect(table.model()->index(row, column)).center(); };
+            QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, cell(0, 0));
+            disabledOnOtherSheets = !take->isEnabled();  // 表1 has no boxes
+            for (const auto& [tab, first, last] : {std::tuple{4, std::pair{2, 1}, std::pair{4, 3}},
+                                                   std::tuple{1, std::pair{1, 0}, std::pair{1, 0}}}) {
+                QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(tab).center());
+                QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, cell(first.first, first.second));
+                QTest::mouseClick(table.viewport(), Qt::LeftButton, Qt::ShiftModifier, cell(last.first, last.second));
+                QTest::mouseClick(take, Qt::LeftButton);
+            }
+        });
+        QVERIFY(clickScripted(window->findChild<QAbstractButton*>("Command3"), h.dialogs));
+        QVERIFY(disabledOnOtherSheets);
+        QCOMPARE(window->box(1, 2)->text() + ":" + window->box(1, 3)->text(), QString("a2:a2"));
+        QCOMPARE(window->box(2, 2)->text() + ":" + window->box(2, 3)->text(), QString("b3:d5"));
+        h.dialogs.expectMessage("请在左面列表框中选择汇表子文件！");
+        QVERIFY(clickScripted(window->findChild<QAbstractButton*>("Command4"), h.dialogs));
+        QCOMPARE(h.job.rangeTable, (Job{{"表2", {2, 1, 2, 1}}, {"表5", {3, 2, 5, 4}}}));
+    }
+
+    // A caller's entries for the menu of a right-clicked cell get that cell of the sheet shown.
+    void theCellMenuHookGetsTheClickedCell() {
+        auto host = makeNativeHost();
+        Workbook& book = host->open(jobFixture("sheets_9"));
+        ViewerExtras extras;
+        std::string asked;
+        extras.cellMenu = [&](QMenu& menu, const std::string& sheet, CellAddress cell) {
+            asked = sheet + "!" + cellName(cell);
+            menu.addAction(QStringLiteral("来源"));
+        };
+        WorkbookViewer viewer(book, extras);
+        viewer.setAttribute(Qt::WA_DeleteOnClose, false);
+        viewer.show();
+        viewer.showWorksheet(3);
+        QTableView& table = viewer.table();
+        bool menuShown = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* popup = QApplication::activePopupWidget();
+            menuShown = popup != nullptr;
+            if (popup != nullptr) popup->close();
+        });
+        const QPoint at = table.visualRect(table.model()->index(4, 2)).center();
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, table.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(table.viewport(), &rightClick);
+        QCOMPARE(asked, std::string("表3!c5"));
+        QVERIFY(menuShown);
+        host->quit();
     }
 
     void closedByTheUserFirst() {

@@ -1,0 +1,66 @@
+#include "consolidate/windows/result_view.h"
+
+#include <memory>
+
+#include <QPushButton>
+#include <QUrl>
+
+#include "consolidate/written_cells.h"
+#include "spreadsheet/workbook_error.h"
+#include "ui/workbook_viewer.h"
+#include "workspace/workbook_error_text.h"
+
+namespace sbx {
+namespace {
+
+constexpr const char* kButtonName = "Command8";
+
+int px(int twips) { return qRound(twips / 15.0); }
+
+QPushButton* findButton(QWidget* mainWindow) { return mainWindow->findChild<QPushButton*>(kButtonName); }
+
+// On the bottom row, between 添加文件 and 导出文件.
+QPushButton* resultButton(QWidget* mainWindow) {
+    if (QPushButton* made = findButton(mainWindow)) return made;
+    auto* button = new QPushButton(QString::fromUtf8("查看结果"), mainWindow);
+    button->setObjectName(kButtonName);
+    button->setToolTip(QString::fromUtf8("查看汇总表格，本次汇入的单元格以绿色标出"));
+    button->setGeometry(px(2550), px(6180), px(1650), px(480));
+    return button;
+}
+
+void lookAtResult(const RunWindowContext& context, const std::shared_ptr<const WrittenCells>& written) {
+    ViewerExtras extras;
+    extras.marked = [written](const std::string& sheet, int row, int column) { return written->contains(sheet, row, column); };
+    if (!written->empty()) {
+        extras.startSheet = written->first().worksheet;
+        extras.startCell = written->first().area.first();
+    }
+    DialogsPort& dialogs = context.dialogs;
+    extras.openFolder = [&dialogs, open = context.openUrl](const QUrl& folder) {
+        if (!open(folder)) dialogs.message("无法打开文件夹：" + folder.toLocalFile().toStdString());
+    };
+    try {
+        lookAtWorkbook(dialogs, context.makeHost, context.paths.summaryWorkbook(), extras);
+    } catch (const WorkbookError& error) {
+        dialogs.message(workbookErrorText(error));
+    }
+}
+
+}  // namespace
+
+void offerResultView(const RunWindowContext& context, const RunReport& report) {
+    QPushButton* button = resultButton(context.mainWindow);
+    QObject::disconnect(button, &QPushButton::clicked, nullptr, nullptr);
+    auto written = std::make_shared<const WrittenCells>(report);
+    QObject::connect(button, &QPushButton::clicked, context.mainWindow,
+                     [context, written] { lookAtResult(context, written); });
+    button->show();
+    button->setEnabled(true);
+}
+
+void withdrawResultView(QWidget* mainWindow) {
+    if (QPushButton* button = findButton(mainWindow)) button->hide();
+}
+
+}  // namespace sbx
