@@ -95,7 +95,8 @@ std::string failureMessage(const std::vector<std::string>& failures) {
 std::string markedName(const std::string& file) {
     // The file keeps its own extension: a workbook of one format never gets the other's name.
     const std::string extension(formatExtension(formatOfPoolName(file).value_or(WorkbookFormat::Xls)));
-    const std::string stem = file.size() >= extension.size() ? file.substr(0, file.size() - extension.size()) : std::string();
+    const std::string stem =
+        file.size() >= extension.size() ? file.substr(0, file.size() - extension.size()) : std::string();
     return archive_text::kMarkPrefix + stem + extension;
 }
 

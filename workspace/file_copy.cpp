@@ -26,8 +26,8 @@ bool fileExists(const fs::path& file) {
     return fs::exists(fs::symlink_status(file, error));
 }
 
-// A name for the temporary file beside `target`: not a pool file name (it does not end in
-// ".xls"), and hard to meet by chance.
+// A name for the temporary file beside `target`: not a pool file name (it ends in ".tmp"),
+// and hard to meet by chance.
 fs::path temporaryBeside(const fs::path& target, std::mt19937_64& random) {
     constexpr std::string_view digits = "0123456789abcdef";
     std::string tag;

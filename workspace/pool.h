@@ -28,12 +28,12 @@ struct PoolScan {
 };
 
 // Lists the pool: regular files (or links to them) directly in the working directory whose
-// names are pool file names, in listing order. Sub-folders are not looked into, nothing is sorted,
-// and folders, FIFOs and devices are never listed. The directory must exist.
+// names are pool file names, in listing order. Sub-folders are not looked into, nothing is
+// sorted, and folders, FIFOs and devices are never listed. The directory must exist.
 PoolScan scanPool(const WorkspacePaths& paths);
 
 struct SummaryReplacement {
-    std::filesystem::path summary;     // where the copy goes: total.xls, .xlsx or .xlsm after the source
+    std::filesystem::path summary;     // where the copy goes: total.xls, .xlsx or .xlsm, by the source
     std::error_code copyError;         // the copy failed: the summary workbook is as it was
     std::vector<FileFailure> leftOver; // summaries of another format that could not be removed
 };
@@ -48,7 +48,6 @@ SummaryReplacement replaceSummaryWorkbook(const WorkspacePaths& paths, const std
 // For the user: the summary workbook of the old format `failure` names stayed beside the new
 // one `summary`, and why.
 std::string oldSummaryLeftText(const std::filesystem::path& summary, const FileFailure& failure);
-
 
 // Deletes the named pool files (only those; other files and sub-folders stay). Returns the
 // files that could not be deleted, in the order given.

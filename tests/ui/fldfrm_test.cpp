@@ -189,6 +189,24 @@ private slots:
         QCOMPARE(f->list1UntrueToFolder(), QString());
     }
 
+    // An .xlsx workbook is taken in as an .xls one is: the summary becomes total.xlsx (the
+    // total.xls of start-up goes), and the job setup reads the worksheets from it.
+    void anXlsxWorkbookIsTakenInAndTheJobSetupReadsTheNewSummary() {
+        fs::copy_file(fs::path(SBX_TEST_DATA) / "fixtures" / "mixed_pool" / "branch_2.xlsx", src() / "分公司.xlsx");
+        QVERIFY(fs::exists(f->paths.summaryWorkbook(sbx::WorkbookFormat::Xls)));
+        openIntake();
+        selectFiles({u("分公司.xlsx")});
+        f->dialogs.expectMessage(text::kAllTakenIn);
+        takeIn();
+        QCOMPARE(entries(*f->list1()), (QStringList{u("p.xls"), u("分公司.xlsx")}));
+        QCOMPARE(f->list1UntrueToFolder(), QString());
+        QCOMPARE(f->paths.summaryWorkbook(), f->paths.summaryWorkbook(sbx::WorkbookFormat::Xlsx));
+        QVERIFY(!fs::exists(f->paths.summaryWorkbook(sbx::WorkbookFormat::Xls)));
+        intake->close();
+        QTest::mouseClick(f->button("Command2"), Qt::LeftButton);
+        QCOMPARE(f->window->job().sheetNames, (std::vector<std::string>{"", "收入明细", "成本费用"}));
+    }
+
     void notAnXlsFileAsksToChooseAgainAndRewritesTheCount() {
         openIntake();
         for (const QString& name : {u("notes.txt"), u("c.XLS")}) {
