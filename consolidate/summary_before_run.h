@@ -1,7 +1,7 @@
 #pragma once
 // The summary file as it was before a run, so that a cancelled run can leave it so: a run
 // that saves after each worksheet has already written some of its totals when it is
-// cancelled.
+// cancelled. It works on the file on disk, where the engine saves the summary.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
