@@ -19,6 +19,7 @@
 #include "ui/file_intake_window.h"
 #include "ui/help_window.h"
 #include "ui/pool_file_actions.h"
+#include "ui/pool_list_drops.h"
 #include "ui/splash_window.h"
 #include "workspace/startup.h"
 
@@ -61,6 +62,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
                                         [this] { refreshCounts(); }};
     connect(this, &MainWindow::fileIntakeRequested, this, [poolWindows] { openFileIntakeWindow(poolWindows); });
     connectPoolFileActions(*c.op, poolWindows);
+    acceptPoolListDrops(poolWindows);
     connect(this, &MainWindow::helpRequested, this, [this] { openHelpWindow(this, services_.paths); });
     connect(this, &MainWindow::aboutRequested, this, [this] { openAboutWindow(this, services_.dialogs); });
     // Keyboard selection counts as much as the mouse.

@@ -21,6 +21,9 @@
 #include <QUrl>
 
 #include "app/main_window.h"
+#include "consolidate/run_messages.h"
+#include "consolidate/status_texts.h"
+#include "consolidate/windows/qt_status_view.h"
 #include "job/job_definition.h"
 #include "spreadsheet/utf8_path.h"
 #include "ui/about_window.h"
@@ -95,30 +98,40 @@ int main(int argc, char* argv[]) {
     ok &= save(window, out / "main_window_enlarged.png");
     window.resize(window.minimumSize());
 
-    // A function-mode run half way: two files selected, the panel filled in.
+    // Runs half way, the panel filled in through the status view as a run fills it: two
+    // files selected, three worksheets.
     auto* list1 = control<QListWidget>(window, "List1");
     list1->item(0)->setSelected(true);
     list1->item(2)->setSelected(true);
     control<QLabel>(window, "Label13")->setText(QStringLiteral("2"));
-    control<QListWidget>(window, "List2")->addItem(list1->item(0)->text());
-    control<QLabel>(window, "Label10")->setText(sbx::countCaption(1));
-    const std::pair<const char*, const char*> fields[] = {
-        {"Text2", "资产负债表"}, {"Text3", "三分公司.xls"}, {"Text1", "c12"},        {"Text4", "c7"},
-        {"Text5", "||||||||||"}, {"Text7", "||||||"},      {"Text10", "|||||"}};
-    for (const auto& [name, value] : fields) control<QLineEdit>(window, name)->setText(QString::fromUtf8(value));
-    for (const char* name : {"Label11", "Label2", "Label6", "Label7", "Label15", "Label16", "Label17", "Label18",
-                             "Label19", "Label20", "Text1", "Text2", "Text3", "Text4", "Text5", "Text7", "Text10"}) {
-        control<QWidget>(window, name)->show();
+    {
+        sbx::QtStatusView status(window.controls());
+        window.setHint(sbx::run_text::kHintEfficiency);
+        status.openEfficiencyPanel();
+        status.showConsolidating("资产负债表", "三分公司.xls");
+        status.showConsolidationProgress(1, 2);
+        status.setProgressCaption(sbx::progressCaption(1, 3, "0:0:42"));
+        status.showRunTime({3, 6, 2, 3, 47, 50});
+        status.flush();
+        ok &= save(window, out / "main_window_run.png");
+        status.closeEfficiencyPanel();
     }
-    control<QLabel>(window, "Label16")->setText(QStringLiteral("50%"));
-    control<QLabel>(window, "Label18")->setText(QStringLiteral("35%"));
-    control<QLabel>(window, "Label20")->setText(QStringLiteral("25%"));
-    control<QLabel>(window, "Image1")->hide();
-    auto* progress = control<QPushButton>(window, "Command7");
-    progress->setText(QString::fromUtf8("已完成 50%  用时 3 秒"));
-    progress->show();
-    window.setHint("功能型,克服了表格中有单元格保护而不能正确汇总的问题!");
-    ok &= save(window, out / "main_window_run.png");
+    {
+        sbx::QtStatusView status(window.controls());
+        window.setHint(sbx::run_text::kHintFunction);
+        status.openFunctionPanel();
+        status.showReading("资产负债表", "三分公司.xls");
+        status.showOverallReadProgress(250, 480);
+        status.showFileReadProgress(10, 240);
+        status.showReadCell(3, 12, false);
+        status.showWriteProgress(0, 240);
+        status.showWrittenCell(3, 7, false);
+        status.setProgressCaption(sbx::progressCaption(1, 3, "0:1:12"));
+        status.showRunTime({3, 6, 2, 3, 80, 84});
+        status.flush();
+        ok &= save(window, out / "run_function_progress.png");
+        status.closeFunctionPanel();
+    }
 
     // File intake on a folder of sample workbooks, two of them picked; help; about.
     const std::filesystem::path samples = pool / sbx::utf8Path("各分公司报表");

@@ -121,6 +121,7 @@ public:
         job_.runFileCount = static_cast<long long>(pool.listing.size()) * static_cast<long long>(report.worksheets.size());
         currentPath_ = events.currentFile().empty() ? std::string() : s_.paths.poolPrefix() + events.currentFile();
 
+        if (report.failure && report.failure->kind == Failure::Kind::Cancelled) return cancelled();
         if (report.failure) {
             const Failure& f = *report.failure;
             if (f.kind == Failure::Kind::SourceUnreadable || f.kind == Failure::Kind::WorksheetMissing) {
@@ -155,6 +156,19 @@ private:
         closePanel();
         const std::string message = run_text::worksheetMismatchMessage(currentPath_);
         s_.dialogs.message(message);
+        out_.diagnosis = message;
+        return out_;
+    }
+
+    // Cancelled by the user: the core has put the summary back as it was. The panel goes and
+    // the user is told; runState stays 0, so that the next run can start at once.
+    RunSummary cancelled() {
+        s_.status.hideStatusPanel();
+        const bool putBack = out_.report.worksheetsSaved() == 0;
+        const std::string message = run_text::cancelledMessage(putBack ? std::string() : out_.report.failure->reason);
+        s_.dialogs.message(message);
+        s_.status.setHint(run_text::kHintCancelled);
+        s_.status.focusStartButton();
         out_.diagnosis = message;
         return out_;
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "consolidate/run_context.h"
+#include "consolidate/summary_before_run.h"
 #include "spreadsheet/cell_address.h"
 
 namespace sbx {
@@ -112,6 +113,9 @@ void runWorksheets(RunContext& run, Workbook& summary) {
 
 RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& events, RunDecisions& decisions) {
     RunContext context(request, host, events, decisions);
+    // A cancelled run leaves the summary as it found it, also when it saved some worksheets.
+    std::optional<SummaryBeforeRun> before;
+    if (request.saving == Saving::AfterEachWorksheet) before.emplace(request.summary);
     Workbook* summary = nullptr;
     try {
         if (request.sources.empty()) {
@@ -127,6 +131,14 @@ RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& event
         context.report.failure = std::move(stopped.failure);
     }
     if (summary) host.close(*summary, false);
+    if (before && context.report.failure && context.report.failure->kind == Failure::Kind::Cancelled &&
+        context.report.worksheetsSaved() > 0) {
+        if (const std::string problem = before->restore(); problem.empty()) {
+            for (auto& done : context.report.worksheets) done.saved = false;
+        } else {
+            context.report.failure->reason += "; the summary could not be put back as it was: " + problem;
+        }
+    }
     for (size_t i = 0; i < request.sources.size(); ++i) {
         if (context.contributed[i]) context.report.consolidated.push_back(request.sources[i]);
     }

@@ -1,6 +1,7 @@
 #pragma once
 // The time of day a run measures its worksheets by, and the elapsed time it shows. The clock
 // is passed in so that tests can set the times.
+#include <chrono>
 #include <string>
 
 namespace sbx {
@@ -15,6 +16,11 @@ class RunClock {
 public:
     virtual ~RunClock() = default;
     virtual TimeOfDay now() const = 0;
+    // A clock that never jumps (the time of day does, with clock changes), for the time a run
+    // has taken and still needs.
+    virtual std::chrono::milliseconds steadyNow() const {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
+    }
 };
 
 // The local time of day.

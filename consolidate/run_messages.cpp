@@ -25,6 +25,11 @@ std::string countAndNames(long long count, const std::vector<std::string>& names
 
 }  // namespace
 
+std::string cancelledMessage(const std::string& putBackFailed) {
+    if (putBackFailed.empty()) return "汇表已取消。\r汇总文件保持汇表开始前的样子，没有写入任何结果。";
+    return "汇表已取消，但汇总文件未能恢复为汇表开始前的样子：\r" + putBackFailed + "\r请在再次汇表前检查汇总文件。";
+}
+
 std::string functionConfirmQuestion() {
     return "这种模式速度慢，而且会占用大量的系统资源\r除非万不得一建议尽量少用为妙，确定继续？";
 }

@@ -21,9 +21,13 @@ inline const std::string kHintArchive = "文件清理是为下次汇表而将当
 inline const std::string kHintArchiveExplained = "清理移除是指将文件转移至在目录C:\\KX\\下新建的一个文件夹中";
 inline const std::string kHintSummaryMade = "汇总完毕,汇总文件已经生成";
 inline const std::string kHintExport = "通过点击[导出文件]来将新生成的汇总文件导出到任意地方";
+inline const std::string kHintCancelled = "汇表已取消,汇总文件未变,可再次点击[开 始 汇 表]";
 inline const std::string kHintKeptAtHome = "汇总保存在默认目录C:\\KX\\HZ\\下";
 
 std::string functionConfirmQuestion();
+// A run the user cancelled: the summary workbook is as it was before the run, or (with
+// `putBackFailed` saying why) it could not be put back.
+std::string cancelledMessage(const std::string& putBackFailed = {});
 // Efficiency mode: a selected file lacks the worksheet.
 std::string worksheetMismatchMessage(const std::string& path);
 std::string efficiencyFailureMessage(const std::string& path);

@@ -34,6 +34,36 @@ std::string cellText(int column, int row, bool last) {
     return "单元格:\r[" + columnLetters(column) + "," + std::to_string(row) + "]";
 }
 
+std::string durationText(long long seconds) {
+    seconds = std::max(0LL, seconds);
+    const long long h = seconds / 3600, m = seconds % 3600 / 60, s = seconds % 60;
+    if (h > 0) return std::to_string(h) + " 小时 " + std::to_string(m) + " 分 " + std::to_string(s) + " 秒";
+    if (m > 0) return std::to_string(m) + " 分 " + std::to_string(s) + " 秒";
+    return std::to_string(s) + " 秒";
+}
+
+std::string aboutText(long long seconds) {
+    auto roundedTo = [](long long value, long long step) { return (value + step / 2) / step * step; };
+    if (seconds < 5) return "即将完成";
+    if (const long long s = roundedTo(seconds, 5); s < 60) return "约 " + std::to_string(s) + " 秒";
+    if (const long long s = roundedTo(seconds, 10); s < 3600) {
+        const std::string minutes = "约 " + std::to_string(s / 60) + " 分";
+        return s % 60 == 0 ? minutes : minutes + " " + std::to_string(s % 60) + " 秒";
+    }
+    const long long s = roundedTo(seconds, 60);
+    const std::string hours = "约 " + std::to_string(s / 3600) + " 小时";
+    return s % 3600 == 0 ? hours : hours + " " + std::to_string(s % 3600 / 60) + " 分";
+}
+
+std::string runTimeText(const RunTimeProgress& p) {
+    std::string files = "文件 " + std::to_string(p.filesDone) + "/" + std::to_string(p.files);
+    if (p.worksheets > 1) files += "（工作表 " + std::to_string(p.worksheet) + "/" + std::to_string(p.worksheets) + "）";
+    std::string time = "已用 " + durationText(p.elapsedSeconds);
+    if (!p.secondsLeft) return files + "\n" + time + "，正在估算剩余时间";
+    const std::string left = aboutText(*p.secondsLeft);
+    return files + "\n" + time + (*p.secondsLeft < 5 ? "，" + left : "，还需" + left);
+}
+
 std::string progressCaption(int worksheet, int worksheets, const std::string& elapsed) {
     if (worksheet == worksheets) return "-----工作完毕,用时" + elapsed + "-----";
     return "总进程：" + std::to_string(worksheet) + "/" + std::to_string(worksheets) + "  用时" + elapsed;

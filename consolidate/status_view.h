@@ -7,9 +7,20 @@
 // an implementation stores the latest values and turns them into texts (status_texts.h)
 // only when it repaints, at most about every 50 ms. A window that repaints on every call
 // makes the run as slow as its painting.
+#include <optional>
 #include <string>
 
 namespace sbx {
+
+// How far a run is and how long it still needs, as shown above the status panel's bars.
+struct RunTimeProgress {
+    long long filesDone = 0;  // files taken in over the whole run (a file counts once per worksheet)
+    long long files = 0;      // of files x worksheets
+    int worksheet = 0;        // the worksheet being done, from 1
+    int worksheets = 0;
+    long long elapsedSeconds = 0;
+    std::optional<long long> secondsLeft;  // nothing until there is enough to go by
+};
 
 class StatusView {
 public:
@@ -52,6 +63,13 @@ public:
     virtual void showWriteProgress(long long done, long long total) = 0;
     // Text4 = cellText(column, row, last): the cell being written.
     virtual void showWrittenCell(int column, int row, bool last) = 0;
+
+    // The files done of the run, its elapsed time and the time left (runTimeText). Comes with
+    // the other progress calls; an implementation paints it at its own pace.
+    virtual void showRunTime(const RunTimeProgress& /*progress*/) {}
+    // Asked between files: whether the user asked to cancel the run. A window lets its input
+    // through here.
+    virtual bool cancelRequested() { return false; }
 
     // Command7's caption (progressCaption).
     virtual void setProgressCaption(const std::string& text) = 0;

@@ -5,7 +5,20 @@
 
 namespace sbx {
 
-void StatusViewEvents::worksheetStarted(int, int, const SheetJob& sheet) {
+void StatusViewEvents::showRunTime(double fileShare) {
+    const auto elapsed = clock_.steadyNow() - runStart_;
+    const long long files = filesPerWorksheet_ * worksheets_;
+    timeLeft_.update(static_cast<double>(filesDone_) + fileShare, static_cast<double>(files), elapsed);
+    RunTimeProgress progress{filesDone_, files, worksheetIndex_, worksheets_,
+                             std::chrono::duration_cast<std::chrono::seconds>(elapsed).count(), std::nullopt};
+    if (const auto left = timeLeft_.timeLeft()) progress.secondsLeft = left->count();
+    status_.showRunTime(progress);
+}
+
+void StatusViewEvents::worksheetStarted(int index, int count, const SheetJob& sheet) {
+    if (index == 1) runStart_ = clock_.steadyNow();
+    worksheetIndex_ = index;
+    worksheets_ = count;
     worksheetStart_ = clock_.now();
     worksheet_ = sheet.worksheet;
     cellsPerFile_ = sheet.area.cellCount();
@@ -13,8 +26,10 @@ void StatusViewEvents::worksheetStarted(int, int, const SheetJob& sheet) {
     if (mode_ == Mode::Function) status_.resetWriteProgress();
 }
 
-void StatusViewEvents::fileStarted(int, int, const std::filesystem::path& file) {
+void StatusViewEvents::fileStarted(int, int count, const std::filesystem::path& file) {
     currentFile_ = utf8String(file.filename());
+    filesPerWorksheet_ = count;
+    showRunTime(0);
     if (mode_ == Mode::Efficiency) {
         status_.showConsolidating(worksheet_, currentFile_);
     } else {
@@ -25,12 +40,16 @@ void StatusViewEvents::fileStarted(int, int, const std::filesystem::path& file) 
 void StatusViewEvents::fileDone(int index, int, const std::filesystem::path&, bool) {
     if (mode_ == Mode::Efficiency) status_.showConsolidationProgress(index, selected_);
     filesBefore_ = index;
+    ++filesDone_;
+    showRunTime(0);
 }
 
 void StatusViewEvents::cellRead(CellAddress cell, long long done, long long total) {
     status_.showOverallReadProgress(filesBefore_ * cellsPerFile_ + done, selected_ * cellsPerFile_);
     status_.showFileReadProgress(done, total);
     status_.showReadCell(cell.column, cell.row, done == total);
+    // The clock is read on every 1024th cell only.
+    if ((++cellCalls_ & 1023u) == 0 && total > 0) showRunTime(static_cast<double>(done) / static_cast<double>(total));
 }
 
 void StatusViewEvents::cellWritten(CellAddress cell, long long done, long long total) {

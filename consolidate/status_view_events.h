@@ -9,6 +9,7 @@
 #include "consolidate/run_clock.h"
 #include "consolidate/run_request.h"
 #include "consolidate/status_view.h"
+#include "consolidate/time_left.h"
 
 namespace sbx {
 
@@ -25,11 +26,15 @@ public:
     void cellRead(CellAddress cell, long long done, long long total) override;
     void cellWritten(CellAddress cell, long long done, long long total) override;
     void worksheetFinished(int index, int count, const WorksheetOutcome& outcome) override;
+    bool cancelled() const override { return status_.cancelRequested(); }
 
     // The file examined last, by bare name (empty before the first).
     const std::string& currentFile() const { return currentFile_; }
 
 private:
+    // The run's files done (with `fileShare` of the current one), elapsed time and time left.
+    void showRunTime(double fileShare);
+
     StatusView& status_;
     const RunClock& clock_;
     Mode mode_;
@@ -40,6 +45,13 @@ private:
     long long filesBefore_ = 0;  // files read of this worksheet before the current one
     TimeOfDay worksheetStart_;
     ElapsedTime elapsed_;
+    int worksheetIndex_ = 0;
+    int worksheets_ = 0;
+    long long filesPerWorksheet_ = 0;
+    long long filesDone_ = 0;  // over the run
+    unsigned cellCalls_ = 0;
+    std::chrono::milliseconds runStart_{0};
+    TimeLeftEstimate timeLeft_;
 };
 
 }  // namespace sbx

@@ -189,6 +189,13 @@ MainWindowControls buildMainWindowControls(QWidget* window) {
     c.command7 = button(window, "Command7", "", "系统进度提示", rect(kCaptionLeft, rowTop(7) + 60, 3060, 420));
     c.command6 = button(window, "Command6", "", "", rect(kCaptionLeft, rowTop(8) + 150, 3060, 150));
 
+    // The run's own controls: the time line above the panel, the cancel button at its foot.
+    c.runTime = label(window, "RunTime", "", rect(kPanelLeft - 150, 840, kPanelWidth + 300, 660), Qt::AlignCenter);
+    c.runTime->hide();
+    c.cancelRun = button(window, "CancelRun", "取消汇表", "停止汇表,汇总文件保持汇表前的样子 (Esc)",
+                         rect(kPanelLeft + (kPanelWidth - 1500) / 2, rowTop(8) + 360, 1500, 420));
+    c.cancelRun->hide();
+
     c.command4 = button(window, "Command4", "添加文件", "添加需要汇总合并的表格文件", rect(600, 6180, 1800, 480));
     c.command5 = button(window, "Command5", "导出文件", "", rect(4350, 6180, 1800, 480));
     c.command1 = button(window, "Command1", "退出系统", "", rect(8100, 6180, 1800, 480));

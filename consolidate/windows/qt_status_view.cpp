@@ -34,8 +34,27 @@ void showPanel(const MainWindowControls& c, const Panel& panel, bool visible) {
 }  // namespace
 
 QtStatusView::QtStatusView(const MainWindowControls& controls, std::chrono::milliseconds repaintEvery)
-    : c_(controls), repaintEvery_(repaintEvery) {
+    : c_(controls), repaintEvery_(repaintEvery),
+      guard_(std::make_unique<RunInputGuard>(controls.list1->window(), controls.cancelRun, [this] {
+          cancelled_ = true;
+          c_.cancelRun->setEnabled(false);
+      })) {
     sinceRepaint_.start();
+}
+
+QtStatusView::~QtStatusView() { showRunControls(false); }
+
+void QtStatusView::showRunControls(bool visible) {
+    if (visible) {
+        cancelled_ = false;
+        runTimePending_ = false;
+        c_.runTime->clear();
+        c_.cancelRun->setEnabled(true);
+        c_.cancelRun->raise();
+    }
+    c_.runTime->setVisible(visible);
+    c_.cancelRun->setVisible(visible);
+    guard_->setActive(visible);
 }
 
 QLineEdit* QtStatusView::field(int number) const { return c_.statusFields.at(static_cast<size_t>(number)); }
@@ -71,12 +90,17 @@ void QtStatusView::writePending() {
     bar(write_, 10, 20, false);
     cell(readCell_, 1);
     cell(writtenCell_, 4);
+    if (runTimePending_) {
+        c_.runTime->setText(qtText(runTimeText(runTime_)));
+        runTimePending_ = false;
+    }
 }
 
 void QtStatusView::flush() {
     writePending();
-    // Paint events and timers only: clicks and keys wait until the run has returned.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // During a run the guard holds the input to the cancel button and Esc; otherwise paint
+    // events and timers only.
+    QCoreApplication::processEvents(guard_->active() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     ++repaints_;
     sinceRepaint_.restart();
 }
@@ -103,6 +127,7 @@ void QtStatusView::openEfficiencyPanel() {
     button(7)->setText(QString());
     button(7)->show();
     label(20)->setText(QString::fromLatin1(kZeroPercent));
+    showRunControls(true);
     flush();
 }
 
@@ -110,6 +135,7 @@ void QtStatusView::closeEfficiencyPanel() {
     writePending();
     c_.image1->show();
     showPanel(c_, kEfficiencyPanel, false);
+    showRunControls(false);
     flush();
 }
 
@@ -134,6 +160,7 @@ void QtStatusView::openFunctionPanel() {
     for (int number : {1, 2, 3, 4}) field(number)->clear();
     for (int number : {16, 18, 20}) label(number)->setText(QString::fromLatin1(kZeroPercent));
     button(6)->show();
+    showRunControls(true);
     flush();
 }
 
@@ -142,6 +169,7 @@ void QtStatusView::closeFunctionPanel() {
     c_.image1->show();
     showPanel(c_, kFunctionPanel, false);
     button(6)->hide();
+    showRunControls(false);
     flush();
 }
 
@@ -183,6 +211,20 @@ void QtStatusView::showWrittenCell(int column, int row, bool last) {
     cellShown();
 }
 
+void QtStatusView::showRunTime(const RunTimeProgress& progress) {
+    runTime_ = progress;
+    runTimePending_ = true;
+    repaintIfDue();
+}
+
+bool QtStatusView::cancelRequested() {
+    // Asked between files only: the window's input gets through at each of them, while the
+    // panel's numbers keep their repaint pace.
+    if (guard_->active()) QCoreApplication::processEvents();
+    repaintIfDue();
+    return cancelled_;
+}
+
 void QtStatusView::setProgressCaption(const std::string& text) {
     writePending();
     button(7)->setText(qtText(text));
@@ -194,6 +236,7 @@ void QtStatusView::hideStatusPanel() {
     showPanel(c_, kWholePanel, false);
     for (int number : {5, 6, 7}) button(number)->hide();
     c_.image1->show();
+    showRunControls(false);
     flush();
 }
 

@@ -1,13 +1,16 @@
 #pragma once
 // The status panel of the main window during a run. Per-cell calls only store the latest
 // numbers; at most every `repaintEvery` they are turned into texts and the window gets to
-// repaint (timers and paint events run, user input waits until the run is over).
+// repaint. While a panel is open, the window's input gets through too, held to the cancel
+// button and Esc (RunInputGuard); otherwise only timers and paint events run.
 #include <chrono>
+#include <memory>
 #include <string>
 
 #include <QElapsedTimer>
 
 #include "consolidate/status_view.h"
+#include "consolidate/windows/run_input_guard.h"
 #include "ui/main_window_controls.h"
 
 class QLabel;
@@ -22,6 +25,9 @@ class QtStatusView final : public StatusView {
 public:
     explicit QtStatusView(const MainWindowControls& controls,
                           std::chrono::milliseconds repaintEvery = std::chrono::milliseconds(50));
+    ~QtStatusView() override;
+    QtStatusView(const QtStatusView&) = delete;
+    QtStatusView& operator=(const QtStatusView&) = delete;
 
     // Writes the pending numbers into the fields and lets the window repaint now.
     void flush();
@@ -42,6 +48,8 @@ public:
     void resetWriteProgress() override;
     void showWriteProgress(long long done, long long total) override;
     void showWrittenCell(int column, int row, bool last) override;
+    void showRunTime(const RunTimeProgress& progress) override;
+    bool cancelRequested() override;
     void setProgressCaption(const std::string& text) override;
     void hideStatusPanel() override;
     void addToRunList(const std::string& name) override;
@@ -71,6 +79,8 @@ private:
     void writePending();
     void repaintIfDue();
     void cellShown();
+    // The run's own controls: the time line and the cancel button, with the input guard.
+    void showRunControls(bool visible);
 
     const MainWindowControls& c_;
     std::chrono::milliseconds repaintEvery_;
@@ -79,6 +89,10 @@ private:
     unsigned cellCalls_ = 0;
     Progress consolidation_, overallRead_, fileRead_, write_;
     Cell readCell_, writtenCell_;
+    RunTimeProgress runTime_;
+    bool runTimePending_ = false;
+    bool cancelled_ = false;
+    std::unique_ptr<RunInputGuard> guard_;
 };
 
 }  // namespace sbx

@@ -25,6 +25,10 @@ public:
     std::string label16, label18, label20;
     int label4 = -1, label10 = -1;
     long long readProgressCalls = 0;
+    std::vector<RunTimeProgress> runTimes;
+    // Asked between files; the run is cancelled from the `cancelAt`-th question on (0: never).
+    int cancelAt = 0;
+    int cancelQuestions = 0;
 
     void setHint(const std::string& text) override { hints.push_back(text); }
     void openEfficiencyPanel() override {
@@ -70,6 +74,8 @@ public:
         label20 = percentText(done, total);
     }
     void showWrittenCell(int column, int row, bool last) override { text4 = cellText(column, row, last); }
+    void showRunTime(const RunTimeProgress& progress) override { runTimes.push_back(progress); }
+    bool cancelRequested() override { return cancelAt > 0 && ++cancelQuestions >= cancelAt; }
     void setProgressCaption(const std::string& text) override { captions.push_back(text); }
     void hideStatusPanel() override { events.push_back("hideStatusPanel"); }
     void addToRunList(const std::string& name) override { runList.push_back(name); }
@@ -120,6 +126,16 @@ public:
 class ScriptedClock final : public RunClock {
 public:
     mutable std::deque<TimeOfDay> script;
+    // The steady clock: each reading takes the next of `steady`, then keeps the last.
+    mutable std::deque<std::chrono::milliseconds> steady;
+    mutable std::chrono::milliseconds lastSteady{0};
+    std::chrono::milliseconds steadyNow() const override {
+        if (!steady.empty()) {
+            lastSteady = steady.front();
+            steady.pop_front();
+        }
+        return lastSteady;
+    }
     mutable TimeOfDay last{};
     TimeOfDay now() const override {
         if (!script.empty()) {

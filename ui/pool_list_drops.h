@@ -1,0 +1,13 @@
+#pragma once
+// Drops on the pool list List1: files and folders from a file manager are taken in as the
+// intake window takes them in (takeInDropped), with one report at the end. The drop is
+// accepted at once and the intake runs right after it, so the dropping program never waits
+// on a question.
+#include "ui/pool_file_actions.h"
+
+namespace sbx {
+
+// Makes List1 of `context` accept drops of local files and folders.
+void acceptPoolListDrops(const PoolWindowContext& context);
+
+}  // namespace sbx

@@ -1,0 +1,128 @@
+#include "workspace/drop_intake.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "spreadsheet/utf8_path.h"
+#include "workspace/file_kind.h"
+#include "workspace/intake.h"
+#include "workspace/pool.h"
+
+namespace sbx {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kNotAWorkbook = "不是汇表池所收的表格文件";
+constexpr const char* kFromThePool = "已在工作目录中";
+constexpr const char* kPoolFolderItself = "这是工作目录本身";
+constexpr const char* kNoWorkbooks = "文件夹中没有表格文件";
+constexpr const char* kNotReplaced = "同名文件未覆盖";
+constexpr size_t kNamesListed = 10;
+
+std::string nameOf(const fs::path& path) {
+    const fs::path name = path.filename().empty() ? path.parent_path().filename() : path.filename();
+    return utf8String(name);
+}
+
+// A system's text on one line of the report.
+std::string oneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
+std::vector<fs::path> workbooksIn(const fs::path& folder) {
+    std::vector<fs::path> files;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        if (isPoolFileName(utf8String(it->path().filename())) && isRegularWorkbookFile(it->path())) {
+            files.push_back(it->path());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace
+
+std::vector<fs::path> droppedWorkbooks(const WorkspacePaths& paths, const std::vector<fs::path>& dropped,
+                                       DropIntake& intake) {
+    std::vector<fs::path> files;
+    for (const fs::path& path : dropped) {
+        std::error_code error;
+        if (!fs::is_directory(path, error)) {
+            files.push_back(path);
+            continue;
+        }
+        if (sameFileOnDisk(path, paths.poolDirectory())) {
+            intake.refused.push_back({nameOf(path), kPoolFolderItself});
+            continue;
+        }
+        const std::vector<fs::path> inside = workbooksIn(path);
+        if (inside.empty()) intake.refused.push_back({nameOf(path), kNoWorkbooks});
+        files.insert(files.end(), inside.begin(), inside.end());
+    }
+    return files;
+}
+
+DropIntake takeInDropped(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list,
+                         const std::vector<fs::path>& dropped, const FileCopy& copy) {
+    DropIntake intake;
+    for (const fs::path& source : droppedWorkbooks(paths, dropped, intake)) {
+        const std::string name = nameOf(source);
+        if (!isPoolFileName(name)) {
+            intake.refused.push_back({name, kNotAWorkbook});
+            continue;
+        }
+        if (isInPoolFolder(paths, source)) {
+            intake.refused.push_back({name, kFromThePool});
+            continue;
+        }
+        if (const std::string notAFile = notAWorkbookFileText(source); !notAFile.empty()) {
+            intake.refused.push_back({name, oneLine(notAFile)});
+            continue;
+        }
+        const fs::path target = paths.poolFile(name);
+        std::error_code error;
+        if (fs::exists(fs::symlink_status(target, error)) && !dialogs.askYesNo(pool_ops_text::overwriteQuestion(name))) {
+            intake.refused.push_back({name, kNotReplaced});
+            continue;
+        }
+        if (const std::error_code failed = replaceFile(source, target, copy)) {
+            intake.refused.push_back({name, oneLine(pool_ops_text::kCopyFailed + failed.message())});
+            continue;
+        }
+        list.removeAll(name);
+        list.append(name);
+        removeOtherSpellings(paths, list, name);
+        intake.taken.push_back(name);
+        // The summary workbook follows the file just taken in; should that copy fail, the
+        // previous one stays whole and the report says so.
+        if (const std::error_code failed = replaceFile(target, paths.summaryWorkbook(), copy)) {
+            intake.refused.push_back({utf8String(paths.summaryWorkbook().filename()),
+                                      oneLine(pool_ops_text::kCopyFailed + failed.message())});
+        }
+    }
+    dialogs.message(dropReportMessage(intake));
+    return intake;
+}
+
+std::string dropReportMessage(const DropIntake& intake) {
+    auto listed = [](std::string& text, size_t count, auto&& line) {
+        for (size_t i = 0; i < count && i < kNamesListed; ++i) text += "\r" + line(i);
+        if (count > kNamesListed) text += "\r……等 " + std::to_string(count) + " 个";
+    };
+    std::string text = intake.taken.empty() ? std::string("没有添加任何文件。")
+                                            : "已添加 " + std::to_string(intake.taken.size()) + " 个文件：";
+    listed(text, intake.taken.size(), [&](size_t i) { return intake.taken[i]; });
+    if (!intake.refused.empty()) {
+        text += "\r未添加 " + std::to_string(intake.refused.size()) + " 个：";
+        listed(text, intake.refused.size(),
+               [&](size_t i) { return intake.refused[i].name + "：" + intake.refused[i].why; });
+    }
+    return text;
+}
+
+}  // namespace sbx
