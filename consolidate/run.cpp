@@ -110,8 +110,11 @@ void runWorksheets(RunContext& run, Workbook& summary) {
 
 }  // namespace
 
-RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& events, RunDecisions& decisions) {
-    RunContext context(request, host, events, decisions);
+namespace {
+
+RunReport runWith(RunContext& context) {
+    const RunRequest& request = context.request;
+    SpreadsheetHost& host = context.host;
     Workbook* summary = nullptr;
     try {
         if (request.sources.empty()) {
@@ -131,6 +134,19 @@ RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& event
         if (context.contributed[i]) context.report.consolidated.push_back(request.sources[i]);
     }
     return std::move(context.report);
+}
+
+}  // namespace
+
+RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& events, RunDecisions& decisions) {
+    RunContext context(request, host, events, decisions);
+    return runWith(context);
+}
+
+RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& events, RunDecisions& decisions,
+              SourceCache& sources) {
+    RunContext context(request, host, events, decisions, &sources);
+    return runWith(context);
 }
 
 }  // namespace sbx
