@@ -1,6 +1,8 @@
 #include "consolidate/run_record.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <ctime>
 #include <map>
 #include <span>
@@ -184,56 +186,130 @@ bool leftOutOf(const RunReport& report, const fs::path& file, const std::string&
     return false;
 }
 
-struct Contributor {
-    unsigned source;
-    CellValue value;
-    bool dates1904;
+// One value of a source at a summary cell; values other than numbers are kept aside.
+struct RecordedValue {
+    uint32_t source;
+    uint32_t other;  // kNumber, or the index of the value in `others`
+    double number;
+};
+constexpr uint32_t kNumber = ~0u;
+
+// One summary cell: its total so far and the values behind it.
+struct CellSlot {
+    CellTotal total;
+    std::vector<RecordedValue> from;
+};
+
+// The slots of an area's cells that some source holds a value at, found by position: a
+// direct index for areas of up to a million cells, a map beyond (a whole sheet as the range).
+class CellSlots {
+public:
+    CellSlots(const CellArea& area, size_t sources) : area_(area), sources_(sources) {
+        if (area.cellCount() <= kDirectLimit) direct_.assign(static_cast<size_t>(area.cellCount()), kNone);
+    }
+    CellSlot& at(int row, int column) {
+        const long long position = static_cast<long long>(row - area_.firstRow) * area_.columns() + (column - area_.firstColumn);
+        uint32_t* index = nullptr;
+        if (!direct_.empty()) {
+            index = &direct_[static_cast<size_t>(position)];
+        } else {
+            index = &sparse_.try_emplace(position, kNone).first->second;
+        }
+        if (*index == kNone) {
+            *index = static_cast<uint32_t>(slots_.size());
+            slots_.emplace_back().from.reserve(sources_);
+            positions_.push_back(position);
+        }
+        return slots_[*index];
+    }
+    // Visits the slots row by row.
+    template <typename Visit>
+    void forEach(Visit visit) const {
+        std::vector<uint32_t> order(slots_.size());
+        for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return positions_[a] < positions_[b]; });
+        for (const uint32_t i : order) {
+            const long long p = positions_[i];
+            visit(CellAddress{area_.firstRow + static_cast<int>(p / area_.columns()),
+                              area_.firstColumn + static_cast<int>(p % area_.columns())},
+                  slots_[i]);
+        }
+    }
+
+private:
+    static constexpr long long kDirectLimit = 1 << 20;
+    static constexpr uint32_t kNone = ~0u;
+    CellArea area_;
+    size_t sources_;
+    std::vector<uint32_t> direct_;
+    std::map<long long, uint32_t> sparse_;
+    std::vector<CellSlot> slots_;
+    std::vector<long long> positions_;
 };
 
 // One line per cell of the area that a source holds a value at, row by row.
 void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& sheet, SourceCache& cache, bool& firstCell) {
     const CellArea& area = sheet.area;
-    std::map<std::pair<int, int>, std::vector<Contributor>> cells;
+    CellSlots cells(area, in.request.sources.size());
     std::map<std::pair<int, int>, bool> refused;
     for (const Skipped& s : in.report.skipped) {
         if (s.kind == Skipped::Kind::CellRefused && s.worksheet == sheet.worksheet) refused[{s.cell.row, s.cell.column}] = true;
     }
-    std::map<fs::path, unsigned> indexOf;
-    for (size_t i = 0; i < in.check.sources.size(); ++i) indexOf.emplace(in.check.sources[i].file, static_cast<unsigned>(i));
+    std::map<fs::path, size_t> indexOf;
+    for (size_t i = 0; i < in.check.sources.size(); ++i) indexOf.emplace(in.check.sources[i].file, i);
+    std::vector<CellValue> others;
     for (const fs::path& file : in.request.sources) {
         if (leftOutOf(in.report, file, sheet.worksheet)) continue;
         const SourceArea where{file, sheet.worksheet, area};
         try {
             const OpenedSource opened = cache.open(where);
-            const unsigned index = indexOf.contains(file) ? indexOf.at(file) : 0u;
+            const auto known = indexOf.find(file);
+            const auto source = static_cast<uint32_t>(known == indexOf.end() ? 0 : known->second);
             opened.sheet.forEachValue(area, [&](int row, int column, const CellValue& v) {
-                cells[{row, column}].push_back({index, v, opened.dates1904});
+                CellSlot& slot = cells.at(row, column);
+                slot.total.add(v, opened.dates1904);
+                if (v.kind() == CellKind::Number) {
+                    slot.from.push_back({source, kNumber, v.numberValue()});
+                } else {
+                    slot.from.push_back({source, static_cast<uint32_t>(others.size()), 0.0});
+                    others.push_back(v);
+                }
             });
             cache.release(where);
         } catch (const WorkbookError&) {
             // The run read this source; a source that fails now (changed meanwhile) has no part here.
         }
     }
-    for (const auto& [at, from] : cells) {
-        CellTotal total;
-        for (const Contributor& c : from) total.add(c.value, c.dates1904);
+    cells.forEach([&](CellAddress at, const CellSlot& slot) {
         out += firstCell ? "\n    {" : ",\n    {";
         firstCell = false;
         appendField(out, "worksheet", sheet.worksheet, true);
-        appendField(out, "cell", cellName({at.first, at.second}));
+        appendField(out, "cell", cellName(at));
         out += ", \"total\": ";
-        appendValue(out, total.written());
-        if (refused.contains(at)) out += ", \"refused\": true";
+        appendValue(out, slot.total.written());
+        if (refused.contains({at.row, at.column})) out += ", \"refused\": true";
         out += ", \"from\": [";
-        for (size_t i = 0; i < from.size(); ++i) {
-            out += i ? ", [" : "[";
-            out += std::to_string(from[i].source);
-            out += ", ";
-            appendValue(out, from[i].value);
-            out += "]";
+        char text[48];
+        for (size_t i = 0; i < slot.from.size(); ++i) {
+            const RecordedValue& c = slot.from[i];
+            char* end = text;
+            if (i) *end++ = ',', *end++ = ' ';
+            *end++ = '[';
+            end = std::to_chars(end, text + sizeof text, c.source).ptr;
+            *end++ = ',';
+            *end++ = ' ';
+            if (c.other == kNumber) {
+                end = std::to_chars(end, text + sizeof text - 1, c.number).ptr;
+                *end++ = ']';
+                out.append(text, end);
+            } else {
+                out.append(text, end);
+                appendValue(out, others[c.other]);
+                out += ']';
+            }
         }
         out += "]}";
-    }
+    });
 }
 
 }  // namespace
@@ -245,7 +321,13 @@ fs::path runRecordPath(const fs::path& summary) {
 }
 
 std::string runRecordText(const RunRecordInput& in, SourceCache& sources) {
-    std::string out = "{\n";
+    // About 16 bytes a contribution: the text is written once, without moving it as it grows.
+    long long cells = 0;
+    for (const SheetJob& sheet : in.request.job) cells += std::min<long long>(sheet.area.cellCount(), 1 << 16);
+    std::string out;
+    out.reserve(static_cast<size_t>(std::min<long long>(cells * static_cast<long long>(in.request.sources.size()) * 16, 64ll << 20)) +
+                (64u << 10));
+    out += "{\n";
     out += "  \"format\": \"shubuxing run record\", \"version\": 1,\n  ";
     appendField(out, "time", utcText(in.started), true);
     appendField(out, "mode", in.request.mode == Mode::Efficiency ? "efficiency" : "function");

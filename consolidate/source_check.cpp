@@ -78,13 +78,29 @@ TemplateSheet readTemplateSheet(SourceCache& cache, const fs::path& file, const 
     return t;
 }
 
+// The rectangles of the sheet outside one range, or the whole sheet for several ranges
+// (whose values inside the ranges are then passed over one by one).
+std::vector<CellArea> outsideOf(const std::vector<CellArea>& areas) {
+    if (areas.size() != 1) return {kWholeSheet};
+    const CellArea& a = areas.front();
+    std::vector<CellArea> parts;
+    if (a.firstRow > 1) parts.push_back({1, 1, a.firstRow - 1, kSheetColumns});
+    if (a.firstColumn > 1) parts.push_back({a.firstRow, 1, a.lastRow, a.firstColumn - 1});
+    if (a.lastColumn < kSheetColumns) parts.push_back({a.firstRow, a.lastColumn + 1, a.lastRow, kSheetColumns});
+    if (a.lastRow < kSheetRows) parts.push_back({a.lastRow + 1, 1, kSheetRows, kSheetColumns});
+    return parts;
+}
+
 // The first position, row by row, where the template or the source has a text that the
 // other lacks.
 std::optional<Finding> firstLayoutDifference(const TemplateSheet& t, const Worksheet& sheet, const std::string& name) {
     std::vector<std::pair<Position, std::string>> texts;
-    sheet.forEachValue(kWholeSheet, [&](int row, int column, const CellValue& v) {
-        if (v.kind() == CellKind::Text && !insideAny(t.areas, row, column)) texts.push_back({{row, column}, v.textValue()});
-    });
+    for (const CellArea& part : outsideOf(t.areas)) {
+        sheet.forEachValue(part, [&](int row, int column, const CellValue& v) {
+            if (v.kind() == CellKind::Text && !insideAny(t.areas, row, column)) texts.push_back({{row, column}, v.textValue()});
+        });
+    }
+    std::sort(texts.begin(), texts.end());
     const auto& mine = t.textsOutside;
     size_t i = 0, j = 0;
     while (i < mine.size() || j < texts.size()) {
@@ -109,20 +125,29 @@ std::optional<Finding> firstLayoutDifference(const TemplateSheet& t, const Works
     return std::nullopt;
 }
 
-// Appends the bytes that identify a value at a position, for the duplicate check.
-void appendValue(std::string& key, int row, int column, const CellValue& v) {
-    char fixed[1 + 2 * sizeof(int) + sizeof(double)];
-    fixed[0] = static_cast<char>(v.kind());
-    std::memcpy(fixed + 1, &row, sizeof row);
-    std::memcpy(fixed + 1 + sizeof row, &column, sizeof column);
-    const double number = v.numberValue();
-    std::memcpy(fixed + 1 + 2 * sizeof(int), &number, sizeof number);
-    key.append(fixed, sizeof fixed);
-    if (v.kind() == CellKind::Text) {
-        key += v.textValue();
-        key += '\0';
+// What identifies the values of a source's ranges, for the duplicate check: two 64-bit
+// hashes of every value with its position, taken as they come.
+struct ValuesKey {
+    uint64_t a = 0xcbf29ce484222325ull;
+    uint64_t b = 0x9e3779b97f4a7c15ull;
+    long long count = 0;
+
+    void mix(uint64_t x) {
+        a = (a ^ x) * 0x100000001b3ull;
+        b = (b + x) * 0xff51afd7ed558ccdull;
+        b ^= b >> 29;
     }
-}
+    void add(int row, int column, const CellValue& v) {
+        ++count;
+        mix((static_cast<uint64_t>(row) << 24) | (static_cast<uint64_t>(column) << 8) | static_cast<uint64_t>(v.kind()));
+        uint64_t bits = 0;
+        const double number = v.numberValue();
+        std::memcpy(&bits, &number, sizeof bits);
+        mix(bits);
+        if (v.kind() == CellKind::Text) mix(std::hash<std::string>{}(v.textValue()));
+    }
+    auto operator<=>(const ValuesKey&) const = default;
+};
 
 class Checker {
 public:
@@ -160,13 +185,12 @@ private:
             c.findings.push_back({FindingKind::Unreadable, {}, {}, {}, {}, e.reason()});
             return c;
         }
-        std::string valueKey;
-        bool anyValue = false;
+        ValuesKey valueKey;
         for (const auto& [name, areas] : sheetsOf(request_.job)) {
             const SourceArea where{c.file, name, areas.front()};
             try {
                 const OpenedSource opened = cache_.open(where);
-                checkSheet(c, templates_.at(name), opened.sheet, name, valueKey, anyValue);
+                checkSheet(c, templates_.at(name), opened.sheet, name, valueKey);
                 cache_.release(where);
             } catch (const WorkbookError& e) {
                 if (e.kind() == WorkbookErrorKind::SheetNotFound) {
@@ -177,20 +201,19 @@ private:
                 return c;
             }
         }
-        noteDuplicate(c, index, anyValue ? std::optional<std::string>(std::move(valueKey)) : std::nullopt);
+        noteDuplicate(c, index, valueKey);
         return c;
     }
 
     void checkSheet(SourceCheck& c, const TemplateSheet& t, const Worksheet& sheet, const std::string& name,
-                    std::string& valueKey, bool& anyValue) {
+                    ValuesKey& valueKey) {
         if (t.present) {
             if (auto layout = firstLayoutDifference(t, sheet, name)) c.findings.push_back(std::move(*layout));
         }
         Finding labels{FindingKind::NotANumber, name};
         for (const CellArea& area : t.areas) {
             sheet.forEachValue(area, [&](int row, int column, const CellValue& v) {
-                anyValue = true;
-                appendValue(valueKey, row, column, v);
+                valueKey.add(row, column, v);
                 if (!addsNothing(v)) return;
                 const auto own = t.labelsInside.find({row, column});
                 if (own != t.labelsInside.end() && own->second == v) return;
@@ -204,14 +227,13 @@ private:
         if (labels.count > 0) c.findings.push_back(std::move(labels));
     }
 
-    void noteDuplicate(SourceCheck& c, size_t index, std::optional<std::string> valueKey) {
+    void noteDuplicate(SourceCheck& c, size_t index, const ValuesKey& valueKey) {
         Finding f{FindingKind::Duplicate};
         if (const auto [it, added] = byBytes_.emplace(c.sha256, index); !added) {
             f.duplicateOf = it->second;
             f.sameBytes = true;
-        } else if (valueKey) {
-            const auto key = std::make_pair(std::hash<std::string>{}(*valueKey), valueKey->size());
-            if (const auto [vt, fresh] = byValues_.emplace(key, index); !fresh) f.duplicateOf = vt->second;
+        } else if (valueKey.count > 0) {
+            if (const auto [vt, fresh] = byValues_.emplace(valueKey, index); !fresh) f.duplicateOf = vt->second;
         }
         if (f.duplicateOf) c.findings.push_back(std::move(f));
     }
@@ -221,7 +243,7 @@ private:
     CheckReport report_;
     std::map<std::string, TemplateSheet> templates_;
     std::unordered_map<std::string, size_t> byBytes_;
-    std::map<std::pair<size_t, size_t>, size_t> byValues_;  // hash and length of the values
+    std::map<ValuesKey, size_t> byValues_;
 };
 
 }  // namespace
