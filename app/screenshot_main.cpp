@@ -1,5 +1,6 @@
 // shubuxing-screenshot: renders the main window (after start-up on a small pool, and in the
-// middle of a function-mode run) and the splash window to PNG files, for the documentation.
+// middle of a function-mode run), the splash window and the check window before a run to PNG
+// files, for the documentation.
 // Run on any platform plugin, e.g. QT_QPA_PLATFORM=offscreen.
 //
 // usage: shubuxing-screenshot OUTPUT_DIR
@@ -15,6 +16,7 @@
 #include <QPushButton>
 
 #include "app/main_window.h"
+#include "consolidate/windows/check_window.h"
 #include "job/job_definition.h"
 #include "spreadsheet/utf8_path.h"
 #include "ui/about_window.h"
@@ -127,6 +129,34 @@ int main(int argc, char* argv[]) {
     ok &= save(*about, out / "about.png");
     about->close();
     QDir::setCurrent(QDir::tempPath());
+
+    // The check before a run that found a moved row, a report sent twice, a label among the
+    // amounts and a file with a password.
+    {
+        sbx::CheckReport report;
+        const auto source = [&](const char* name, std::vector<sbx::Finding> findings) {
+            report.sources.push_back({pool / sbx::utf8Path(name), 27136, "", std::move(findings)});
+        };
+        sbx::Finding layout{sbx::FindingKind::Layout, "资产负债表", {9, 1}, "“应收账款”", "“预付账款”"};
+        sbx::Finding twice{sbx::FindingKind::Duplicate};
+        twice.duplicateOf = 0;
+        twice.sameBytes = true;
+        sbx::Finding label{sbx::FindingKind::NotANumber, "资产负债表", {12, 3}, "", "“见附表”"};
+        label.count = 2;
+        sbx::Finding locked{sbx::FindingKind::Unreadable};
+        locked.reason = "the workbook is encrypted with a password (a password to open)";
+        locked.error = sbx::WorkbookErrorKind::Encrypted;
+        source("一分公司.xls", {});
+        source("二分公司.xls", {layout});
+        source("三分公司.xls", {twice});
+        source("四分公司.xls", {label});
+        source("五分公司.xls", {locked});
+        source("六分公司.xls", {});
+        sbx::CheckWindow check(report, &window);
+        check.show();
+        ok &= save(check, out / "check_window.png");
+        check.close();
+    }
 
     std::filesystem::remove_all(pool);
     return ok ? 0 : 1;

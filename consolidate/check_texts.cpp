@@ -1,6 +1,7 @@
 #include "consolidate/check_texts.h"
 
 #include "spreadsheet/utf8_path.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx::check_text {
 
@@ -32,7 +33,7 @@ std::string firstFinding(const SourceCheck& source, const CheckReport& report) {
     const std::string at = f.worksheet + "!" + upperCell(f.cell);
     std::string text;
     switch (f.kind) {
-        case FindingKind::Unreadable: text = "无法读取：" + f.reason; break;
+        case FindingKind::Unreadable: text = workbookErrorKindText(f.error) + "（" + f.reason + "）"; break;
         case FindingKind::MissingWorksheet: text = "缺少工作表“" + f.worksheet + "”"; break;
         case FindingKind::Layout: text = at + "：模板为" + f.templateValue + "，此文件为" + f.sourceValue; break;
         case FindingKind::Duplicate:

@@ -29,7 +29,7 @@ using Position = std::pair<int, int>;  // row, column: ordered row by row
 struct TemplateSheet {
     std::vector<CellArea> areas;                 // the chosen ranges of this worksheet
     std::vector<std::pair<Position, std::string>> textsOutside;  // row by row
-    std::map<Position, CellValue> outside;       // every value outside the ranges
+    std::map<Position, CellValue> outside;       // every value of the heading zones
     std::map<Position, CellValue> labelsInside;  // values inside that add nothing
     bool present = false;
 };
@@ -57,7 +57,30 @@ std::vector<std::pair<std::string, std::vector<CellArea>>> sheetsOf(const Job& j
     return sheets;
 }
 
-constexpr CellArea kWholeSheet{};
+// Where the headings of a range stand: the column headings above it, in its columns, and the
+// row headings left of it, in its rows. Titles and notes in the corners and below the range
+// (a unit's name, who filled it in) are not part of the layout.
+std::vector<CellArea> headingZones(const std::vector<CellArea>& areas) {
+    std::vector<CellArea> zones;
+    for (const CellArea& a : areas) {
+        if (a.firstRow > 1) zones.push_back({1, a.firstColumn, a.firstRow - 1, a.lastColumn});
+        if (a.firstColumn > 1) zones.push_back({a.firstRow, 1, a.lastRow, a.firstColumn - 1});
+    }
+    return zones;
+}
+
+// The texts of the heading zones outside every range, row by row, each position once.
+std::vector<std::pair<Position, std::string>> headingTexts(const Worksheet& sheet, const std::vector<CellArea>& areas) {
+    std::vector<std::pair<Position, std::string>> texts;
+    for (const CellArea& zone : headingZones(areas)) {
+        sheet.forEachValue(zone, [&](int row, int column, const CellValue& v) {
+            if (v.kind() == CellKind::Text && !insideAny(areas, row, column)) texts.push_back({{row, column}, v.textValue()});
+        });
+    }
+    std::sort(texts.begin(), texts.end());
+    texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
+    return texts;
+}
 
 TemplateSheet readTemplateSheet(SourceCache& cache, const fs::path& file, const std::string& name,
                                 const std::vector<CellArea>& areas) {
@@ -65,42 +88,26 @@ TemplateSheet readTemplateSheet(SourceCache& cache, const fs::path& file, const 
     t.areas = areas;
     const SourceArea where{file, name, areas.front()};
     const OpenedSource opened = cache.open(where);
-    opened.sheet.forEachValue(kWholeSheet, [&](int row, int column, const CellValue& v) {
-        if (insideAny(areas, row, column)) {
+    for (const CellArea& area : areas) {
+        opened.sheet.forEachValue(area, [&](int row, int column, const CellValue& v) {
             if (addsNothing(v)) t.labelsInside.emplace(Position{row, column}, v);
-            return;
-        }
-        if (v.kind() == CellKind::Text) t.textsOutside.push_back({{row, column}, v.textValue()});
-        t.outside.emplace(Position{row, column}, v);
-    });
+        });
+    }
+    t.textsOutside = headingTexts(opened.sheet, areas);
+    for (const CellArea& zone : headingZones(areas)) {
+        opened.sheet.forEachValue(zone, [&](int row, int column, const CellValue& v) {
+            if (!insideAny(areas, row, column)) t.outside.emplace(Position{row, column}, v);
+        });
+    }
     t.present = true;
     cache.release(where);
     return t;
 }
 
-// The rectangles of the sheet outside one range, or the whole sheet for several ranges
-// (whose values inside the ranges are then passed over one by one).
-std::vector<CellArea> outsideOf(const std::vector<CellArea>& areas) {
-    if (areas.size() != 1) return {kWholeSheet};
-    const CellArea& a = areas.front();
-    std::vector<CellArea> parts;
-    if (a.firstRow > 1) parts.push_back({1, 1, a.firstRow - 1, kSheetColumns});
-    if (a.firstColumn > 1) parts.push_back({a.firstRow, 1, a.lastRow, a.firstColumn - 1});
-    if (a.lastColumn < kSheetColumns) parts.push_back({a.firstRow, a.lastColumn + 1, a.lastRow, kSheetColumns});
-    if (a.lastRow < kSheetRows) parts.push_back({a.lastRow + 1, 1, kSheetRows, kSheetColumns});
-    return parts;
-}
-
 // The first position, row by row, where the template or the source has a text that the
 // other lacks.
 std::optional<Finding> firstLayoutDifference(const TemplateSheet& t, const Worksheet& sheet, const std::string& name) {
-    std::vector<std::pair<Position, std::string>> texts;
-    for (const CellArea& part : outsideOf(t.areas)) {
-        sheet.forEachValue(part, [&](int row, int column, const CellValue& v) {
-            if (v.kind() == CellKind::Text && !insideAny(t.areas, row, column)) texts.push_back({{row, column}, v.textValue()});
-        });
-    }
-    std::sort(texts.begin(), texts.end());
+    const auto texts = headingTexts(sheet, t.areas);
     const auto& mine = t.textsOutside;
     size_t i = 0, j = 0;
     while (i < mine.size() || j < texts.size()) {
@@ -181,9 +188,8 @@ private:
         if (ec) c.size = 0;
         try {
             c.sha256 = sha256OfFile(c.file);
-        } catch (const WorkbookError& e) {
-            c.findings.push_back({FindingKind::Unreadable, {}, {}, {}, {}, e.reason()});
-            return c;
+        } catch (const WorkbookError&) {
+            // Not a file the system reads (a host of its own): whether it is readable is the host's to say.
         }
         ValuesKey valueKey;
         for (const auto& [name, areas] : sheetsOf(request_.job)) {
@@ -197,7 +203,7 @@ private:
                     c.findings.push_back({FindingKind::MissingWorksheet, name, {}, {}, {}, e.reason()});
                     continue;
                 }
-                c.findings.push_back({FindingKind::Unreadable, {}, {}, {}, {}, e.reason()});
+                c.findings.push_back({FindingKind::Unreadable, {}, {}, {}, {}, e.reason(), e.kind()});
                 return c;
             }
         }
@@ -229,11 +235,14 @@ private:
 
     void noteDuplicate(SourceCheck& c, size_t index, const ValuesKey& valueKey) {
         Finding f{FindingKind::Duplicate};
-        if (const auto [it, added] = byBytes_.emplace(c.sha256, index); !added) {
-            f.duplicateOf = it->second;
-            f.sameBytes = true;
-        } else if (valueKey.count > 0) {
-            if (const auto [vt, fresh] = byValues_.emplace(valueKey, index); !fresh) f.duplicateOf = vt->second;
+        if (!c.sha256.empty()) {
+            if (const auto [it, added] = byBytes_.emplace(c.sha256, index); !added) {
+                f.duplicateOf = it->second;
+                f.sameBytes = true;
+            }
+        }
+        if (!f.duplicateOf && valueKey.count > 0) {
+            if (const auto [it, added] = byValues_.emplace(valueKey, index); !added) f.duplicateOf = it->second;
         }
         if (f.duplicateOf) c.findings.push_back(std::move(f));
     }

@@ -5,11 +5,12 @@
 // is a finding with the engine's reason.
 //
 // Rules:
-// - Layout: outside the chosen ranges of each chosen worksheet, texts (headings, labels)
-//   must stand where the template has them: a position differs when the template or the
-//   source holds a text there and the other does not hold the same text. Numbers, dates,
-//   booleans and errors outside the ranges are not compared with each other (a year in a
-//   title, a totals row of formulas differ from report to report), only with texts.
+// - Layout: the headings of each chosen range (the texts above it in its columns, and left
+//   of it in its rows) must stand where the template has them: a position differs when the
+//   template or the source holds a text there and the other does not hold the same text.
+//   Numbers, dates, booleans and errors there are not compared with each other, only with
+//   texts; titles and notes in the corners and below the ranges (a unit's name, a year, who
+//   filled it in) are not compared at all.
 // - Not a number: a cell inside a range whose value adds nothing to a total (CellTotal's
 //   rule: a text that does not read as a number, an error value, a boolean), unless the
 //   template holds the same value there (a label column inside the range).
@@ -24,6 +25,7 @@
 
 #include "consolidate/source_cache.h"
 #include "job/job.h"
+#include "spreadsheet/workbook_error.h"
 
 namespace sbx {
 
@@ -42,6 +44,7 @@ struct Finding {
     std::string templateValue = {};           // Layout: what the template holds there, as shown
     std::string sourceValue = {};             // Layout, NotANumber: what the source holds there, as shown
     std::string reason = {};                  // Unreadable, MissingWorksheet: what the engine said
+    WorkbookErrorKind error = WorkbookErrorKind::Unreadable;  // Unreadable: the engine's kind of fault
     std::optional<size_t> duplicateOf = {};   // Duplicate: the index of the earlier source
     bool sameBytes = false;                   // Duplicate: the files are identical, not only their values
     std::vector<CellAddress> cells = {};      // NotANumber: the cells, the first kListedCells of them

@@ -3,9 +3,9 @@
 faulty ones derived from the good ones, and expected_totals.tsv read back with xlrd.
 
   template.xls       the layout, no amounts
-  unit_a/b/c.xls     good reports (unit_c holds the amount text "1200" at 收入明细!c5,
-                     which reads as a number, and a different year at d2, a number
-                     outside the ranges)
+  unit_a/b/c.xls     good reports: unit_b names its unit at a2 (a corner, not a heading),
+                     unit_c holds the amount text "1200" at 收入明细!c5, which reads as a
+                     number, another year at d2 and a signature below the range at b14
   inserted_row.xls   a row inserted above row 6: first difference 收入明细!a6
   moved_label.xls    the label of row 9 moved to column f: first difference 收入明细!a9
   duplicate.xls      unit_a.xls byte for byte
@@ -41,14 +41,15 @@ def amounts(unit):
     return values
 
 
-def write(path, unit=None, year=2026, insert_row=False, move_label=False, overrides=None, sheets=("收入明细", "支出")):
+def write(path, unit=None, year=2026, insert_row=False, move_label=False, overrides=None, sheets=("收入明细", "支出"),
+          unit_line="单位：元", signed=None):
     book = xlwt.Workbook(encoding="utf-8")
     values = amounts(unit) if unit is not None else {}
     values.update(overrides or {})
     if "收入明细" in sheets:
         s = book.add_sheet("收入明细")
         s.write(0, 0, "2026年收入明细表")
-        s.write(1, 0, "单位：元")
+        s.write(1, 0, unit_line)
         s.write(1, 3, year)
         for c, h in enumerate(["项目", "一月", "二月", "三月"]):
             s.write(2, c, h)
@@ -68,6 +69,8 @@ def write(path, unit=None, year=2026, insert_row=False, move_label=False, overri
                 if v is not None:
                     s.write(row + shift, 1 + c, v)
         s.write(3 + len(labels) + shift, 0, "合计")
+        if signed:
+            s.write(5 + len(labels) + shift, 1, signed)
     if "支出" in sheets:
         s = book.add_sheet("支出")
         s.write(0, 0, "项目")
@@ -87,12 +90,12 @@ def main():
     p = lambda name: os.path.join(OUT, name)
     write(p("template.xls"))
     write(p("unit_a.xls"), 1)
-    write(p("unit_b.xls"), 2)
-    write(p("unit_c.xls"), 3, year=2025, overrides={("收入明细", 4, 2): "1200"})
+    write(p("unit_b.xls"), 2, unit_line="填报单位：乙公司")
+    write(p("unit_c.xls"), 3, year=2025, overrides={("收入明细", 4, 2): "1200"}, signed="制表人：李四")
     write(p("inserted_row.xls"), 4, insert_row=True)
     write(p("moved_label.xls"), 5, move_label=True)
     shutil.copyfile(p("unit_a.xls"), p("duplicate.xls"))
-    write(p("resent.xls"), 2, year=2024)
+    write(p("resent.xls"), 2, year=2024, unit_line="填报单位：乙公司")
     write(p("text_in_amount.xls"), 3, overrides={("收入明细", 6, 2): "见附表", ("收入明细", 4, 2): "1200",
                                                 ("支出", 2, 1): True})
     with open(p("unit_c.xls"), "rb") as f:
