@@ -171,10 +171,18 @@ public:
 
 private:
     // The check before the run; flagged files are shown and the user decides. Nullopt: cancelled.
+    // A file that cannot be read or lacks a worksheet alone does not open the check window:
+    // the run meets it as before (each mode's message and rule); the window lists it when
+    // it opens for other findings.
     std::optional<CheckOutcome> checkBeforeRun(RunRequest& request, SourceCache& sources) {
         out_.check = checkSources({request.sources, request.templateFile, request.job}, sources);
+        AllowedFindings runHandles;
+        runHandles.allow(FindingKind::Unreadable);
+        runHandles.allow(FindingKind::MissingWorksheet);
+        if (out_.check.flagged(runHandles).empty()) {
+            return out_.check.flagged().empty() ? CheckOutcome::NothingFlagged : CheckOutcome::IncludedAll;
+        }
         const auto flagged = out_.check.flagged();
-        if (flagged.empty()) return CheckOutcome::NothingFlagged;
         const CheckChoice choice = s_.reviewCheck ? s_.reviewCheck(out_.check) : CheckChoice::IncludeAll;
         if (choice == CheckChoice::Cancel) return std::nullopt;
         if (choice == CheckChoice::IncludeAll) return CheckOutcome::IncludedAll;
