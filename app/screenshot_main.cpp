@@ -17,6 +17,7 @@
 
 #include "app/main_window.h"
 #include "consolidate/windows/check_window.h"
+#include "consolidate/windows/contributions_window.h"
 #include "job/job_definition.h"
 #include "spreadsheet/utf8_path.h"
 #include "ui/about_window.h"
@@ -156,6 +157,19 @@ int main(int argc, char* argv[]) {
         check.show();
         ok &= save(check, out / "check_window.png");
         check.close();
+    }
+
+    // Where a summary cell's total came from, as the run record tells it.
+    {
+        const std::filesystem::path summary = pool / "total.xls";
+        std::ofstream(pool / "total.xls.run.json") << R"({"format": "shubuxing run record", "version": 1,
+  "sources": [{"file": "一分公司.xls"}, {"file": "二分公司.xls"}, {"file": "三分公司.xls"}, {"file": "四分公司.xls"}],
+  "cells": [{"worksheet": "资产负债表", "cell": "c12", "total": 5230.5,
+             "from": [[0, 1200], [1, 2030.5], [2, "2000"], [3, "见附表"]]}]})";
+        sbx::ContributionsWindow contributions(summary, QStringLiteral("资产负债表"), {12, 3}, &window);
+        contributions.show();
+        ok &= save(contributions, out / "contributions_window.png");
+        contributions.close();
     }
 
     std::filesystem::remove_all(pool);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <map>
+#include <optional>
 #include <span>
 
 #include "spreadsheet/atomic_file.h"
@@ -247,39 +248,58 @@ private:
     std::vector<long long> positions_;
 };
 
+// The values of every source behind every cell of the job, read source by source (so that
+// a workbook the cache does not keep is parsed once for all its worksheets).
+struct SheetCells {
+    CellSlots cells;
+    std::vector<CellValue> others;  // the values other than numbers
+};
+
+std::vector<SheetCells> readCells(const RunRecordInput& in, SourceCache& cache) {
+    std::vector<SheetCells> sheets;
+    for (const SheetJob& sheet : in.request.job) sheets.push_back({CellSlots(sheet.area, in.request.sources.size()), {}});
+    std::map<fs::path, size_t> indexOf;
+    for (size_t i = 0; i < in.check.sources.size(); ++i) indexOf.emplace(in.check.sources[i].file, i);
+    for (const fs::path& file : in.request.sources) {
+        const auto known = indexOf.find(file);
+        const auto source = static_cast<uint32_t>(known == indexOf.end() ? 0 : known->second);
+        std::optional<SourceArea> opened;
+        for (size_t j = 0; j < in.request.job.size(); ++j) {
+            const SheetJob& sheet = in.request.job[j];
+            if (leftOutOf(in.report, file, sheet.worksheet)) continue;
+            const SourceArea where{file, sheet.worksheet, sheet.area};
+            try {
+                const OpenedSource book = cache.open(where);
+                opened = where;
+                SheetCells& into = sheets[j];
+                book.sheet.forEachValue(sheet.area, [&](int row, int column, const CellValue& v) {
+                    CellSlot& slot = into.cells.at(row, column);
+                    slot.total.add(v, book.dates1904);
+                    if (v.kind() == CellKind::Number) {
+                        slot.from.push_back({source, kNumber, v.numberValue()});
+                    } else {
+                        slot.from.push_back({source, static_cast<uint32_t>(into.others.size()), 0.0});
+                        into.others.push_back(v);
+                    }
+                });
+            } catch (const WorkbookError&) {
+                // The run read this source; a source that fails now (changed meanwhile) has no part here.
+            }
+        }
+        if (opened) cache.release(*opened);
+    }
+    return sheets;
+}
+
 // One line per cell of the area that a source holds a value at, row by row.
-void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& sheet, SourceCache& cache, bool& firstCell) {
-    const CellArea& area = sheet.area;
-    CellSlots cells(area, in.request.sources.size());
+void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& sheet, const SheetCells& read,
+                 bool& firstCell) {
     std::map<std::pair<int, int>, bool> refused;
     for (const Skipped& s : in.report.skipped) {
         if (s.kind == Skipped::Kind::CellRefused && s.worksheet == sheet.worksheet) refused[{s.cell.row, s.cell.column}] = true;
     }
-    std::map<fs::path, size_t> indexOf;
-    for (size_t i = 0; i < in.check.sources.size(); ++i) indexOf.emplace(in.check.sources[i].file, i);
-    std::vector<CellValue> others;
-    for (const fs::path& file : in.request.sources) {
-        if (leftOutOf(in.report, file, sheet.worksheet)) continue;
-        const SourceArea where{file, sheet.worksheet, area};
-        try {
-            const OpenedSource opened = cache.open(where);
-            const auto known = indexOf.find(file);
-            const auto source = static_cast<uint32_t>(known == indexOf.end() ? 0 : known->second);
-            opened.sheet.forEachValue(area, [&](int row, int column, const CellValue& v) {
-                CellSlot& slot = cells.at(row, column);
-                slot.total.add(v, opened.dates1904);
-                if (v.kind() == CellKind::Number) {
-                    slot.from.push_back({source, kNumber, v.numberValue()});
-                } else {
-                    slot.from.push_back({source, static_cast<uint32_t>(others.size()), 0.0});
-                    others.push_back(v);
-                }
-            });
-            cache.release(where);
-        } catch (const WorkbookError&) {
-            // The run read this source; a source that fails now (changed meanwhile) has no part here.
-        }
-    }
+    const CellSlots& cells = read.cells;
+    const std::vector<CellValue>& others = read.others;
     cells.forEach([&](CellAddress at, const CellSlot& slot) {
         out += firstCell ? "\n    {" : ",\n    {";
         firstCell = false;
@@ -349,7 +369,8 @@ std::string runRecordText(const RunRecordInput& in, SourceCache& sources) {
     appendSkipped(out, in.report);
     out += "  \"cells\": [";
     bool firstCell = true;
-    for (const SheetJob& sheet : in.request.job) appendCells(out, in, sheet, sources, firstCell);
+    const std::vector<SheetCells> read = readCells(in, sources);
+    for (size_t j = 0; j < in.request.job.size(); ++j) appendCells(out, in, in.request.job[j], read[j], firstCell);
     out += firstCell ? "]\n}\n" : "\n  ]\n}\n";
     return out;
 }

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "consolidate/json_value.h"
+#include "spreadsheet/cell_total.h"
 #include "spreadsheet/utf8_path.h"
 
 namespace sbx {
@@ -40,6 +41,20 @@ std::string shown(const JsonValue& v) {
     return "?";
 }
 
+// The recorded value as a cell value, for the run's rules of what adds up.
+CellValue cellValueOf(const JsonValue& v) {
+    switch (v.type()) {
+        case JsonValue::Type::Boolean: return CellValue::boolean(v.boolean());
+        case JsonValue::Type::Number: return CellValue::number(v.number());
+        case JsonValue::Type::String: return CellValue::text(v.string());
+        case JsonValue::Type::Object:
+            if (!v["error"].isNull()) return CellValue::error(error_code::Value);
+            if (!v["date"].isNull()) return CellValue::date(v["date"].number());
+            return {};
+        default: return {};
+    }
+}
+
 }  // namespace
 
 std::optional<CellContributions> contributionsFromRecord(const std::filesystem::path& record, std::string_view worksheet,
@@ -66,7 +81,9 @@ std::optional<CellContributions> contributionsFromRecord(const std::filesystem::
             if (pair.array().size() != 2) continue;
             const auto index = static_cast<size_t>(pair.array()[0].number());
             const std::string file = index < sources.size() ? sources[index]["file"].string() : "?";
-            found.from.push_back({file, shown(pair.array()[1])});
+            CellTotal rules;
+            const bool nothing = rules.add(cellValueOf(pair.array()[1])) == Contribution::AddsNothing;
+            found.from.push_back({file, shown(pair.array()[1]), nothing});
         }
         return found;
     }

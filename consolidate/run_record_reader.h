@@ -14,6 +14,7 @@ namespace sbx {
 struct RecordedContribution {
     std::string file;   // the source as the record names it
     std::string value;  // as a person reads it: 12.5, “合计”, #DIV/0!
+    bool addsNothing = false;  // by the run's rules: a label, an error value, a boolean
 };
 
 struct CellContributions {

@@ -192,21 +192,26 @@ private:
             // Not a file the system reads (a host of its own): whether it is readable is the host's to say.
         }
         ValuesKey valueKey;
+        // Released after its last worksheet, so that a workbook beyond the cache's budget is
+        // parsed once for all of them.
+        std::optional<SourceArea> opened;
         for (const auto& [name, areas] : sheetsOf(request_.job)) {
             const SourceArea where{c.file, name, areas.front()};
             try {
-                const OpenedSource opened = cache_.open(where);
-                checkSheet(c, templates_.at(name), opened.sheet, name, valueKey);
-                cache_.release(where);
+                const OpenedSource source = cache_.open(where);
+                opened = where;
+                checkSheet(c, templates_.at(name), source.sheet, name, valueKey);
             } catch (const WorkbookError& e) {
                 if (e.kind() == WorkbookErrorKind::SheetNotFound) {
                     c.findings.push_back({FindingKind::MissingWorksheet, name, {}, {}, {}, e.reason()});
                     continue;
                 }
                 c.findings.push_back({FindingKind::Unreadable, {}, {}, {}, {}, e.reason(), e.kind()});
-                return c;
+                break;
             }
         }
+        if (opened) cache_.release(*opened);
+        if (!c.findings.empty() && c.findings.back().kind == FindingKind::Unreadable) return c;
         noteDuplicate(c, index, valueKey);
         return c;
     }

@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "consolidate/json_value.h"
 #include "consolidate/run.h"
@@ -158,6 +159,7 @@ TEST(RunRecordTest, HoldsEveryWrittenCellsTotalAndItsContributions) {
     const auto textAmount = contributionsFromRecord(record, "收入明细", *parseCellAddress("c5"));
     ASSERT_TRUE(textAmount);
     EXPECT_EQ(textAmount->from.at(2).value, "“1200”");
+    EXPECT_FALSE(textAmount->from.at(2).addsNothing);  // a text that reads as a number
     EXPECT_TRUE(textAmount->from.at(2).file.ends_with("unit_c.xls"));
     EXPECT_EQ(contributionsFromRecord(record, "收入明细", *parseCellAddress("a1")), std::nullopt);
 }
@@ -173,6 +175,27 @@ TEST(RunRecordTest, ABrokenRecordIsAnErrorNamingIt) {
         } catch (const std::runtime_error& e) {
             EXPECT_NE(std::string(e.what()).find("x.run.json"), std::string::npos) << e.what();
         }
+    }
+}
+
+TEST(RunRecordTest, RecordedValuesReadBackByTheRunsRules) {
+    testing::TempFolder dir("record-values");
+    testing::writeFile(dir.path() / "t.xls.run.json", R"({"format": "shubuxing run record",
+      "sources": [{"file": "a.xls"}, {"file": "b.xls"}],
+      "cells": [{"worksheet": "Sheet1", "cell": "b2", "total": {"date": 45000}, "refused": true,
+                 "from": [[0, 12.5], [1, "合计"], [0, "12"], [1, true], [0, {"error": "#DIV/0!"}], [1, {"date": 45000}]]}]})");
+    const auto cell = contributionsFromRecord(dir.path() / "t.xls.run.json", "SHEET1", *parseCellAddress("b2"));
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->total, "45000");
+    EXPECT_TRUE(cell->refused);
+    const std::vector<std::tuple<std::string, std::string, bool>> expected{
+        {"a.xls", "12.5", false}, {"b.xls", "“合计”", true},   {"a.xls", "“12”", false},
+        {"b.xls", "TRUE", true},  {"a.xls", "#DIV/0!", true}, {"b.xls", "45000", false}};
+    ASSERT_EQ(cell->from.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(cell->from[i].file, std::get<0>(expected[i])) << i;
+        EXPECT_EQ(cell->from[i].value, std::get<1>(expected[i])) << i;
+        EXPECT_EQ(cell->from[i].addsNothing, std::get<2>(expected[i])) << i;
     }
 }
 

@@ -37,7 +37,9 @@ ContributionsWindow::ContributionsWindow(const std::filesystem::path& summary, c
         } else {
             heading->setText(qtText(where + " 的合计：" + found->total +
                                     (found->refused ? "（汇总表未接受此值）" : "")));
-            for (const auto& c : found->from) new QTreeWidgetItem(list, {qtText(c.file), qtText(c.value)});
+            for (const auto& c : found->from) {
+                new QTreeWidgetItem(list, {qtText(c.file), qtText(c.value + (c.addsNothing ? "（不计入合计）" : ""))});
+            }
         }
     } catch (const std::exception& e) {
         heading->setText(QStringLiteral("没有可用的运行记录：") + qtText(e.what()));
