@@ -1,5 +1,7 @@
 #include "consolidate/check_texts.h"
 
+#include <cctype>
+
 #include "spreadsheet/utf8_path.h"
 #include "workspace/workbook_error_text.h"
 

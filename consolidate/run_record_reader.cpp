@@ -1,6 +1,7 @@
 #include "consolidate/run_record_reader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <fstream>
 #include <sstream>

@@ -1,5 +1,7 @@
 #include "consolidate/windows/contributions_window.h"
 
+#include <cctype>
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
