@@ -1,6 +1,7 @@
 // shubuxing-screenshot: renders the main window (after start-up on a small pool, and in the
-// middle of a function-mode run), the splash window and the workbook viewer (as the range
-// entry opens it, and as the result of a run) to PNG files, for the documentation.
+// middle of a function-mode run), the splash window, the workbook viewer (as the range entry
+// opens it, and as the result of a run) and the check window before a run to PNG files, for
+// the documentation.
 // Run on any platform plugin, e.g. QT_QPA_PLATFORM=offscreen.
 //
 // usage: shubuxing-screenshot OUTPUT_DIR
@@ -24,6 +25,8 @@
 #include "consolidate/run_messages.h"
 #include "consolidate/status_texts.h"
 #include "consolidate/windows/qt_status_view.h"
+#include "consolidate/windows/check_window.h"
+#include "consolidate/windows/contributions_window.h"
 #include "job/job_definition.h"
 #include "spreadsheet/utf8_path.h"
 #include "ui/about_window.h"
@@ -204,6 +207,47 @@ int main(int argc, char* argv[]) {
         resultView.show();
         ok &= save(resultView, out / "result_view.png");
         host->quit();
+    }
+
+    // The check before a run that found a moved row, a report sent twice, a label among the
+    // amounts and a file with a password.
+    {
+        sbx::CheckReport report;
+        const auto source = [&](const char* name, std::vector<sbx::Finding> findings) {
+            report.sources.push_back({pool / sbx::utf8Path(name), 27136, "", std::move(findings)});
+        };
+        sbx::Finding layout{sbx::FindingKind::Layout, "资产负债表", {9, 1}, "“应收账款”", "“预付账款”"};
+        sbx::Finding twice{sbx::FindingKind::Duplicate};
+        twice.duplicateOf = 0;
+        twice.sameBytes = true;
+        sbx::Finding label{sbx::FindingKind::NotANumber, "资产负债表", {12, 3}, "", "“见附表”"};
+        label.count = 2;
+        sbx::Finding locked{sbx::FindingKind::Unreadable};
+        locked.reason = "the workbook is encrypted with a password (a password to open)";
+        locked.error = sbx::WorkbookErrorKind::Encrypted;
+        source("一分公司.xls", {});
+        source("二分公司.xls", {layout});
+        source("三分公司.xls", {twice});
+        source("四分公司.xls", {label});
+        source("五分公司.xls", {locked});
+        source("六分公司.xls", {});
+        sbx::CheckWindow check(report, &window);
+        check.show();
+        ok &= save(check, out / "check_window.png");
+        check.close();
+    }
+
+    // Where a summary cell's total came from, as the run record tells it.
+    {
+        const std::filesystem::path summary = pool / "total.xls";
+        std::ofstream(pool / "total.xls.run.json") << R"({"format": "shubuxing run record", "version": 1,
+  "sources": [{"file": "一分公司.xls"}, {"file": "二分公司.xls"}, {"file": "三分公司.xls"}, {"file": "四分公司.xls"}],
+  "cells": [{"worksheet": "资产负债表", "cell": "c12", "total": 5230.5,
+             "from": [[0, 1200], [1, 2030.5], [2, "2000"], [3, "见附表"]]}]})";
+        sbx::ContributionsWindow contributions(summary, QStringLiteral("资产负债表"), {12, 3}, &window);
+        contributions.show();
+        ok &= save(contributions, out / "contributions_window.png");
+        contributions.close();
     }
 
     std::filesystem::remove_all(pool);

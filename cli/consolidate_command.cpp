@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <system_error>
 
 #ifdef _WIN32
@@ -14,6 +15,8 @@
 #endif
 
 #include "consolidate/run.h"
+#include "consolidate/run_record.h"
+#include "consolidate/source_check.h"
 #include "consolidate/status_texts.h"
 #include "job/job_file.h"
 #include "spreadsheet/utf8_path.h"
@@ -39,7 +42,10 @@ struct Arguments {
     std::optional<fs::path> jobFile;
     Job job;
     std::vector<fs::path> sources;
+    AllowedFindings allowed;
 };
+
+enum class Command { Consolidate, Check };
 
 bool stderrIsTerminal() {
 #ifdef _WIN32
@@ -150,20 +156,20 @@ bool checkFiles(const Arguments& a, std::string& why) {
             }
         }
         if (id) seen.emplace_back(*id, file);
-        if (sameFile(file, a.out)) {
+        if (!a.out.empty() && sameFile(file, a.out)) {
             why = "--out names the source " + quoted(file) + "; sources are never overwritten";
             return false;
         }
     }
     if (a.templateFile) {
         if (!checkWorkbookArgument(*a.templateFile, "template", why)) return false;
-        if (sameFile(*a.templateFile, a.out)) {
+        if (!a.out.empty() && sameFile(*a.templateFile, a.out)) {
             why = "--out names the template " + quoted(*a.templateFile) + "; the template is never overwritten";
             return false;
         }
     }
     std::error_code ec;
-    if (fs::exists(a.out, ec) && !fs::is_regular_file(a.out, ec)) {
+    if (!a.out.empty() && fs::exists(a.out, ec) && !fs::is_regular_file(a.out, ec)) {
         why = "--out " + quoted(a.out) + " exists and is not a regular file";
         return false;
     }
@@ -200,7 +206,24 @@ bool readJob(Arguments& a, std::string& why) {
     return false;
 }
 
-std::optional<Arguments> readArguments(const std::vector<std::string>& args, std::string& why) {
+// The kinds named by --allow LAYOUT,DUPLICATE,...
+bool readAllowed(const std::string& list, AllowedFindings& allowed, std::string& why) {
+    size_t from = 0;
+    while (from <= list.size()) {
+        const size_t comma = std::min(list.find(',', from), list.size());
+        const std::string name = list.substr(from, comma - from);
+        const auto kind = findingFromName(name);
+        if (!kind) {
+            why = "--allow: \"" + name + "\" is none of UNREADABLE, MISSING_WORKSHEET, LAYOUT, DUPLICATE, NOT_A_NUMBER";
+            return false;
+        }
+        allowed.allow(*kind);
+        from = comma + 1;
+    }
+    return true;
+}
+
+std::optional<Arguments> readArguments(const std::vector<std::string>& args, Command command, std::string& why) {
     Arguments a;
     bool options = true;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -213,7 +236,8 @@ std::optional<Arguments> readArguments(const std::vector<std::string>& args, std
             a.sources.push_back(utf8Path(arg));
             continue;
         }
-        if (arg != "--mode" && arg != "--out" && arg != "--template" && arg != "--range" && arg != "--job") {
+        if (arg != "--mode" && arg != "--out" && arg != "--template" && arg != "--range" && arg != "--job" &&
+            arg != "--allow") {
             why = "unknown option " + arg;
             return std::nullopt;
         }
@@ -232,18 +256,20 @@ std::optional<Arguments> readArguments(const std::vector<std::string>& args, std
             }
             a.jobFile = utf8Path(v);
         }
+        if (arg == "--allow" && !readAllowed(v, a.allowed, why)) return std::nullopt;
         if (arg == "--range") {
             auto sheet = readRange(v, why);
             if (!sheet) return std::nullopt;
             a.job.push_back(std::move(*sheet));
         }
     }
+    if (command == Command::Check && a.modeName.empty()) a.modeName = "efficiency";
     if (a.modeName != "efficiency" && a.modeName != "function") {
         why = "--mode must be efficiency or function";
         return std::nullopt;
     }
     a.mode = a.modeName == "efficiency" ? Mode::Efficiency : Mode::Function;
-    if (a.out.empty()) {
+    if (a.out.empty() && command == Command::Consolidate) {
         why = "--out OUT.xls is needed";
         return std::nullopt;
     }
@@ -289,17 +315,54 @@ void reportIgnored(const RunReport& report, std::ostream& err) {
     err << '\n';
 }
 
+// The check's findings, one line each; true when one is not allowed.
+bool printFindings(const CheckReport& check, const AllowedFindings& allowed, std::ostream& lines) {
+    if (!check.templateProblem.empty()) lines << "template " << check.templateProblem << '\n';
+    for (const SourceCheck& source : check.sources) {
+        for (const Finding& finding : source.findings) {
+            lines << utf8String(source.file) << ": " << describeFinding(finding, check)
+                  << (allowed.allows(finding.kind) ? " (allowed)" : "") << '\n';
+        }
+    }
+    return !check.flagged(allowed).empty() || !check.templateProblem.empty();
+}
+
+CheckRequest checkRequestOf(const Arguments& a) {
+    return {a.sources, a.templateFile ? *a.templateFile : a.sources.back(), a.job};
+}
+
 }  // namespace
+
+int checkCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string why;
+    const auto parsed = readArguments(args, Command::Check, why);
+    if (!parsed) {
+        err << "shubuxing-cli check: " << why << "\n\nUsage:\n" << SBX_CHECK_USAGE;
+        return kExitBadArguments;
+    }
+    auto host = makeNativeHost();
+    CheckReport check;
+    {
+        SourceCache sources(*host);
+        check = checkSources(checkRequestOf(*parsed), sources);
+    }
+    host->quit();
+    const bool flagged = printFindings(check, parsed->allowed, out);
+    err << "shubuxing-cli check: " << check.sources.size() << " files, " << check.flagged().size() << " with findings, "
+        << check.flagged(parsed->allowed).size() << " not allowed\n";
+    return flagged ? kExitFailed : kExitFinished;
+}
 
 int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string why;
-    const auto parsed = readArguments(args, why);
+    const auto parsed = readArguments(args, Command::Consolidate, why);
     if (!parsed) {
         err << "shubuxing-cli consolidate: " << why << "\n\nUsage:\n" << SBX_CONSOLIDATE_USAGE;
         return kExitBadArguments;
     }
     const Arguments& a = *parsed;
     const auto started = SteadyClock::now();
+    const auto startedAt = std::chrono::system_clock::now();
 
     RunRequest request;
     request.sources = a.sources;
@@ -310,10 +373,30 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     request.saving = Saving::OnceAtEnd;
 
     auto host = makeNativeHost();
+    // Shared by the check and the run, so that each source is parsed once; closed before the host quits.
+    std::optional<SourceCache> sources(std::in_place, *host);
+    const CheckReport check = checkSources(checkRequestOf(a), *sources);
+    std::ostringstream findings;
+    if (printFindings(check, a.allowed, findings)) {
+        err << findings.str() << "shubuxing-cli consolidate: the check flagged " << check.flagged(a.allowed).size()
+            << " of " << check.sources.size() << " files (see `shubuxing-cli check`; --allow KIND,... lets them pass)\n"
+            << utf8String(a.out) << " was not written.\n";
+        return kExitFailed;
+    }
+    err << findings.str();
     TerminalProgress progress(err, stderrIsTerminal());
     StrictDecisions decisions;
-    const RunReport report = run(request, *host, progress, decisions);
+    const RunReport report = run(request, *host, progress, decisions, *sources);
     progress.endLine();
+    if (report.succeeded()) {
+        const CheckOutcome outcome = check.flagged().empty() ? CheckOutcome::NothingFlagged : CheckOutcome::Allowed;
+        try {
+            writeRunRecord({startedAt, check, outcome, request, report}, *sources);
+        } catch (const WorkbookError& e) {
+            err << "shubuxing-cli consolidate: the run record was not written: " << e.what() << '\n';
+        }
+    }
+    sources.reset();
     host->quit();
     const double seconds = std::chrono::duration<double>(SteadyClock::now() - started).count();
 

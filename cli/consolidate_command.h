@@ -18,14 +18,42 @@
     "      that read as numbers; labels, error values and booleans add nothing and are\n" \
     "      counted. The efficiency mode writes each area at once; the function mode writes\n" \
     "      cell by cell. A source that cannot be read, a missing worksheet or a summary cell\n" \
-    "      that refuses its total fails the run. Sources are never written; OUT appears only\n" \
-    "      when the run finished. \"--\" ends the options. Exit status: 0 finished, 1 the\n" \
-    "      run failed (the reason on stderr), 2 bad arguments.\n"
+    "      that refuses its total fails the run. The check below runs first: a file it flags\n" \
+    "      stops the run unless --allow KIND,... names every kind found. Sources are never\n" \
+    "      written; OUT appears only when the run finished, with the run record OUT.run.json\n" \
+    "      beside it (each source's SHA-256, the findings, every written cell's total and the\n" \
+    "      values behind it). \"--\" ends the options. Exit status: 0 finished, 1 the run\n" \
+    "      failed or the check flagged a file (the reason on stderr), 2 bad arguments.\n"
+
+#define SBX_CHECK_USAGE \
+    "  shubuxing-cli check [--template T.xls] --range 'SHEET!FIRST:LAST' [--range ...]\n" \
+    "                [--allow KIND,...] SOURCE.xls...\n" \
+    "      Checks the SOURCE workbooks against the template (by default the last SOURCE), with\n" \
+    "      the arguments of consolidate (--mode and --out are accepted and not needed), one line\n" \
+    "      per finding: UNREADABLE (the engine's reason, such as a password), MISSING_WORKSHEET,\n" \
+    "      LAYOUT (the first cell outside the ranges whose text differs from the template's:\n" \
+    "      an inserted row, a moved label), DUPLICATE (the same bytes, or the same values in\n" \
+    "      every range, as an earlier SOURCE), NOT_A_NUMBER (cells in the ranges whose values\n" \
+    "      add nothing). Exit status: 0 nothing flagged, 1 a finding of a kind that --allow\n" \
+    "      does not name, 2 bad arguments.\n"
+
+#define SBX_TRACE_USAGE \
+    "  shubuxing-cli trace --range 'SHEET!CELL' [--range 'SHEET!FIRST:LAST' ...] SOURCE.xls...\n" \
+    "      Lists each SOURCE's value of those cells and their total, by the rules of a run\n" \
+    "      (values that add nothing are marked). Exit status: 0, 1 a SOURCE could not be\n" \
+    "      read or lacks the worksheet, 2 bad arguments.\n"
 
 namespace sbx::cli {
 
 // `args` are the arguments after "consolidate". Progress (on a terminal) and messages go to
 // `err`, the closing line to `out`. Returns the exit status.
 int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// `args` are the arguments after "check": the findings go to `out`, a count and errors to
+// `err`. Returns the exit status.
+int checkCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// `args` are the arguments after "trace". Returns the exit status.
+int traceCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace sbx::cli

@@ -35,6 +35,8 @@ const char* const kUsage =
     "      to is written. Formulas whose results are left to the spreadsheet application\n"
     "      are named on stderr.\n"
     SBX_CONSOLIDATE_USAGE
+    SBX_CHECK_USAGE
+    SBX_TRACE_USAGE
     "  shubuxing-cli --help\n"
     "  shubuxing-cli --version\n"
     "Exit status: 0 on success, 2 for a bad file, a missing worksheet or bad arguments.\n";
@@ -93,6 +95,12 @@ int main(int argc, char** argv) {
         }
         if (args[0] == "consolidate") {
             return sbx::cli::consolidateCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
+        }
+        if (args[0] == "check") {
+            return sbx::cli::checkCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
+        }
+        if (args[0] == "trace") {
+            return sbx::cli::traceCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
         }
         if (args[0] == "dump") {
             if (args.size() != 3 && args.size() != 4) return usageError("dump takes FILE SHEET [FIRST:LAST]");

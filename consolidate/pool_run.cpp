@@ -1,10 +1,14 @@
 #include "consolidate/pool_run.h"
 
 #include <algorithm>
+#include <chrono>
+#include <optional>
 #include <system_error>
 #include <unordered_set>
 
+#include "consolidate/check_texts.h"
 #include "consolidate/run.h"
+#include "consolidate/run_record.h"
 #include "consolidate/run_messages.h"
 #include "consolidate/status_view_events.h"
 #include "spreadsheet/utf8_path.h"
@@ -113,9 +117,35 @@ public:
         request.mode = mode_;
         request.saving = Saving::AfterEachWorksheet;
 
+        // The check and the run share the opened sources; they are closed before the host quits.
+        std::optional<SourceCache> sources(std::in_place, *host);
+        const auto startedAt = std::chrono::system_clock::now();
+        const auto outcome = checkBeforeRun(request, *sources);
+        if (!outcome) {
+            sources.reset();
+            host->quit();
+            closePanel();
+            s_.status.setHint(run_text::kHintWelcome);
+            out_.diagnosis = "the run was cancelled after the check";
+            return out_;
+        }
+        if (request.sources.empty()) {
+            sources.reset();
+            host->quit();
+            return fail("every selected file was left out after the check");
+        }
+
         StatusViewEvents events(s_.status, s_.clock, mode_, static_cast<long long>(s_.selectedEntries.size()));
         DesktopDecisions decisions(mode_);
-        out_.report = sbx::run(request, *host, events, decisions);
+        out_.report = sbx::run(request, *host, events, decisions, *sources);
+        if (out_.report.summarySaved) {
+            try {
+                writeRunRecord({startedAt, out_.check, *outcome, request, out_.report}, *sources);
+            } catch (const std::exception&) {
+                // The summary is whole without its record; the viewer then has no contributions to show.
+            }
+        }
+        sources.reset();
         host->quit();
         const RunReport& report = out_.report;
         job_.runFileCount = static_cast<long long>(pool.listing.size()) * static_cast<long long>(report.worksheets.size());
@@ -142,6 +172,35 @@ public:
     }
 
 private:
+    // The check before the run; flagged files are shown and the user decides. Nullopt: cancelled.
+    // A file that cannot be read or lacks a worksheet alone does not open the check window:
+    // the run meets it as before (each mode's message and rule); the window lists it when
+    // it opens for other findings.
+    std::optional<CheckOutcome> checkBeforeRun(RunRequest& request, SourceCache& sources) {
+        out_.check = checkSources({request.sources, request.templateFile, request.job}, sources);
+        AllowedFindings runHandles;
+        runHandles.allow(FindingKind::Unreadable);
+        runHandles.allow(FindingKind::MissingWorksheet);
+        if (out_.check.flagged(runHandles).empty()) {
+            return out_.check.flagged().empty() ? CheckOutcome::NothingFlagged : CheckOutcome::IncludedAll;
+        }
+        const auto flagged = out_.check.flagged();
+        const CheckChoice choice = s_.reviewCheck ? s_.reviewCheck(out_.check) : CheckChoice::IncludeAll;
+        if (choice == CheckChoice::Cancel) return std::nullopt;
+        if (choice == CheckChoice::IncludeAll) return CheckOutcome::IncludedAll;
+        std::vector<std::filesystem::path> kept;
+        for (size_t i = 0, next = 0; i < request.sources.size(); ++i) {
+            if (next < flagged.size() && flagged[next] == i) {
+                out_.leftOutByCheck.push_back(utf8String(request.sources[i].filename()));
+                ++next;
+            } else {
+                kept.push_back(request.sources[i]);
+            }
+        }
+        request.sources = std::move(kept);
+        return CheckOutcome::LeftOut;
+    }
+
     void closePanel() {
         if (mode_ == Mode::Efficiency) {
             s_.status.closeEfficiencyPanel();
@@ -204,6 +263,7 @@ private:
     // A finished run: what was left out, the archiving question, the export question.
     void finish() {
         job_.runState = RunState::Finished;
+        if (!out_.leftOutByCheck.empty()) s_.dialogs.message(check_text::leftOutMessage(out_.leftOutByCheck));
         if (const auto report = run_text::skipReportMessage(out_.report, out_.missingFiles); !report.empty()) {
             s_.dialogs.message(report);
         }

@@ -111,8 +111,11 @@ void runWorksheets(RunContext& run, Workbook& summary) {
 
 }  // namespace
 
-RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& events, RunDecisions& decisions) {
-    RunContext context(request, host, events, decisions);
+namespace {
+
+RunReport runWith(RunContext& context) {
+    const RunRequest& request = context.request;
+    SpreadsheetHost& host = context.host;
     // A cancelled run leaves the summary as it found it, also when it saved some worksheets.
     std::optional<SummaryBeforeRun> before;
     if (request.saving == Saving::AfterEachWorksheet) before.emplace(request.summary);
@@ -143,6 +146,19 @@ RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& event
         if (context.contributed[i]) context.report.consolidated.push_back(request.sources[i]);
     }
     return std::move(context.report);
+}
+
+}  // namespace
+
+RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& events, RunDecisions& decisions) {
+    RunContext context(request, host, events, decisions);
+    return runWith(context);
+}
+
+RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& events, RunDecisions& decisions,
+              SourceCache& sources) {
+    RunContext context(request, host, events, decisions, &sources);
+    return runWith(context);
 }
 
 }  // namespace sbx

@@ -1,6 +1,7 @@
 #pragma once
 // The one consolidation run of both modes and every front end.
 #include "consolidate/run_request.h"
+#include "consolidate/source_cache.h"
 
 namespace sbx {
 
@@ -8,5 +9,10 @@ namespace sbx {
 // through `host`, and saves it to request.summary. Sources are never written. Failures are
 // reported in the returned report, never thrown (only programming errors escape).
 RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& events, RunDecisions& decisions);
+
+// The same, reading the sources through `sources` (opened through the same host), whose
+// workbooks a check before the run may have opened already.
+RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& events, RunDecisions& decisions,
+              SourceCache& sources);
 
 }  // namespace sbx

@@ -2,6 +2,7 @@
 // What the two modes share inside one run: the request, the open sources, the report being
 // built, and the way a missing part either is left out or ends the run.
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "consolidate/run_request.h"
@@ -16,15 +17,19 @@ struct RunStopped {
 
 class RunContext {
 public:
-    RunContext(const RunRequest& runRequest, SpreadsheetHost& runHost, RunEvents& runEvents, RunDecisions& runDecisions)
-        : request(runRequest), host(runHost), events(runEvents), decisions(runDecisions), sources(runHost),
+    // `shared`: sources opened before the run (by the check), or null for a cache of the run's own.
+    RunContext(const RunRequest& runRequest, SpreadsheetHost& runHost, RunEvents& runEvents, RunDecisions& runDecisions,
+               SourceCache* shared = nullptr)
+        : request(runRequest), host(runHost), events(runEvents), decisions(runDecisions),
+          ownSources(shared ? nullptr : std::make_unique<SourceCache>(runHost)), sources(shared ? *shared : *ownSources),
           contributed(runRequest.sources.size(), false) {}
 
     const RunRequest& request;
     SpreadsheetHost& host;
     RunEvents& events;
     RunDecisions& decisions;
-    SourceCache sources;
+    std::unique_ptr<SourceCache> ownSources;
+    SourceCache& sources;
     RunReport report;
     std::vector<bool> contributed;  // by source index
     bool cellsWritten = false;

@@ -10,6 +10,7 @@
 #include "consolidate/post_run_steps.h"
 #include "consolidate/run_clock.h"
 #include "consolidate/run_request.h"
+#include "consolidate/source_check.h"
 #include "consolidate/status_view.h"
 #include "job/job_definition.h"
 #include "spreadsheet/spreadsheet_host.h"
@@ -21,6 +22,11 @@ namespace sbx {
 using HostFactory = std::function<std::unique_ptr<SpreadsheetHost>()>;
 // The bare names of the files directly in a folder, in the order the run visits them.
 using PoolLister = std::function<std::vector<std::string>(const std::filesystem::path&)>;
+
+// What the user chose in the check window when the check flagged files.
+enum class CheckChoice { IncludeAll, SkipFlagged, Cancel };
+// Shows the check's result and asks; only called when a file was flagged.
+using CheckReviewer = std::function<CheckChoice(const CheckReport&)>;
 
 // Files directly in `folder` (any extension, no folders), sorted by name so that every run
 // visits them in the same order.
@@ -39,6 +45,8 @@ struct RunSetup {
     const RunClock& clock;
     HostFactory makeHost = makeNativeHost;
     PoolLister listPool = listPoolFolder;
+    // Unset: flagged files are added in, as with 全部汇总.
+    CheckReviewer reviewCheck = {};
 };
 
 struct RunSummary {
@@ -46,6 +54,8 @@ struct RunSummary {
     std::vector<std::string> runList;          // the files consolidated, in visiting order
     std::vector<std::string> missingFiles;     // selected entries whose file is not in the pool
     RunReport report;
+    CheckReport check;                         // the check before the run
+    std::vector<std::string> leftOutByCheck;   // flagged files the user left out
     // Why the run failed or stopped (the message shown, or the engine's reason). Empty
     // otherwise.
     std::string diagnosis;

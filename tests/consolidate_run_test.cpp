@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "consolidate/check_texts.h"
 #include "consolidate/run_messages.h"
 #include "consolidate/written_cells.h"
 #include "spreadsheet/utf8_path.h"
@@ -556,6 +557,72 @@ TEST_F(RunTest, ConfirmationOfTheFunctionMode) {
     status.hints.clear();
     EXPECT_TRUE(confirmFunctionMode(status, dialogs));
     EXPECT_EQ(status.hints, (std::vector<std::string>{run_text::kHintFunctionConfirm, run_text::kHintFunction}));
+}
+
+// ---- the check before the run ----
+
+// A pool whose second report repeats the first's amounts: the check flags it alone, and the
+// user's answer in the check window decides what runs.
+class RunCheckTest : public RunTest {
+protected:
+    static MemoryBook plainBook(double base) {
+        MemoryBook book;
+        for (const std::string& sheet : {kIncome, kCost}) {
+            MemorySheet& s = book.add(sheet);
+            s.set(1, 1, CellValue::text(sheet));
+            for (int r = kFirstRow; r <= kLastRow; ++r) {
+                s.set(r, 1, CellValue::text("项目" + std::to_string(r)));
+                for (int c = kFirstColumn; c <= kLastColumn; ++c) s.set(r, c, CellValue::number(base + r * 10 + c));
+            }
+        }
+        return book;
+    }
+
+    std::vector<size_t> shown;  // the flagged files the check window listed
+
+    RunSummary runAnswering(CheckChoice choice) {
+        for (const auto& [file, base] : {std::pair{1, 100.0}, {2, 100.0}, {3, 300.0}}) {
+            files.put(paths.poolFile(name(file)), plainBook(base));
+            selected.push_back(name(file));
+        }
+        files.put(paths.summaryWorkbook(), plainBook(0));
+        standardJob();
+        dialogs.answers = {false, false};  // archive: no; export: no
+        RunSetup s = setup();
+        s.reviewCheck = [this, choice](const CheckReport& report) {
+            shown = report.flagged();
+            return choice;
+        };
+        return runFunctionMode(s);
+    }
+};
+
+TEST_F(RunCheckTest, AllFlaggedFilesAddedWithIncludeAll) {
+    const RunSummary out = runAnswering(CheckChoice::IncludeAll);
+    EXPECT_EQ(shown, (std::vector<size_t>{1}));
+    EXPECT_EQ(out.state, RunState::Finished);
+    EXPECT_EQ(out.runList, (std::vector<std::string>{name(1), name(2), name(3)}));
+    EXPECT_TRUE(out.leftOutByCheck.empty());
+    EXPECT_EQ(summarySheet(kIncome).at(4, 2), CellValue::number(2 * 142 + 342));
+}
+
+TEST_F(RunCheckTest, FlaggedFilesLeftOutAreReported) {
+    const RunSummary out = runAnswering(CheckChoice::SkipFlagged);
+    EXPECT_EQ(out.state, RunState::Finished);
+    EXPECT_EQ(out.runList, (std::vector<std::string>{name(1), name(3)}));
+    EXPECT_EQ(out.leftOutByCheck, (std::vector<std::string>{name(2)}));
+    EXPECT_EQ(summarySheet(kIncome).at(4, 2), CellValue::number(142 + 342));
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.messages.front(), check_text::leftOutMessage({name(2)}));
+}
+
+TEST_F(RunCheckTest, CancelRunsNothing) {
+    const RunSummary out = runAnswering(CheckChoice::Cancel);
+    EXPECT_NE(out.state, RunState::Finished);
+    EXPECT_TRUE(out.runList.empty());
+    EXPECT_EQ(files.saves(paths.summaryWorkbook()), 0);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_FALSE(out.diagnosis.empty());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QListWidget>
 
+#include "consolidate/windows/check_window.h"
 #include "consolidate/windows/main_window_post_run.h"
 #include "consolidate/windows/result_view.h"
 
@@ -29,8 +30,10 @@ RunSummary RunPresenter::run(Mode mode) {
     MainWindowPostRun postRun(context_.controls, context_.paths, dialogs_, mode);
     const SystemRunClock clock;
     const QListWidget* poolList = context_.controls.list1;
-    const RunSetup setup{context_.job, selectedPoolEntries(poolList), poolList->count(), context_.paths, status_,
-                         dialogs_,     postRun,                       clock,            context_.makeHost};
+    RunSetup setup{context_.job, selectedPoolEntries(poolList), poolList->count(), context_.paths, status_,
+                   dialogs_,     postRun,                       clock,            context_.makeHost};
+    QWidget* parent = context_.mainWindow;
+    setup.reviewCheck = [parent](const CheckReport& report) { return CheckWindow::ask(report, parent); };
     RunSummary summary = runFromPool(setup, mode);
     forgetVanishedPoolFiles(context_.controls, context_.paths);
     if (summary.state == RunState::Finished) offerResultView(context_, summary.report);

@@ -1,0 +1,102 @@
+// What the check before a run and the run record cost: over the first COUNT reports of the
+// pool, 3 worksheets of b4:k43, each mode timed as the run alone, check + run (sharing the
+// opened sources), and check + run + record; best of REPEAT in processor time (the machine's
+// load does not count), with the record's size.
+//
+//   check_record_bench POOLDIR [COUNT=500] [REPEAT=5]
+//
+// POOLDIR holds report_NNNN.xls made by bench/make_pool.sh.
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "consolidate/run.h"
+#include "consolidate/run_record.h"
+#include "consolidate/source_check.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class Steps { RunOnly, CheckAndRun, CheckRunAndRecord };
+
+// Processor time of this process, user and system.
+double cpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+double once(const sbx::RunRequest& request, Steps steps) {
+    const double started = cpuSeconds();
+    auto host = sbx::makeNativeHost();
+    {
+        sbx::SourceCache sources(*host);
+        sbx::RunEvents events;
+        sbx::StrictDecisions decisions;
+        if (steps == Steps::RunOnly) {
+            const auto report = sbx::run(request, *host, events, decisions);
+            if (!report.succeeded()) std::abort();
+        } else {
+            const auto check = sbx::checkSources({request.sources, request.templateFile, request.job}, sources);
+            const auto report = sbx::run(request, *host, events, decisions, sources);
+            if (!report.succeeded()) std::abort();
+            if (steps == Steps::CheckRunAndRecord) {
+                sbx::writeRunRecord({std::chrono::system_clock::now(), check, sbx::CheckOutcome::NothingFlagged, request,
+                                     report},
+                                    sources);
+            }
+        }
+    }
+    host->quit();
+    return cpuSeconds() - started;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: check_record_bench POOLDIR [COUNT] [REPEAT]\n");
+        return 2;
+    }
+    const fs::path pool = argv[1];
+    const size_t count = argc > 2 ? std::stoul(argv[2]) : 500;
+    const int repeat = argc > 3 ? std::stoi(argv[3]) : 5;
+    std::vector<fs::path> reports;
+    for (const auto& e : fs::directory_iterator(pool)) {
+        const std::string name = e.path().filename().string();
+        if (name.starts_with("report_") && name.ends_with(".xls")) reports.push_back(e.path());
+    }
+    std::sort(reports.begin(), reports.end());
+    if (reports.size() > count) reports.resize(count);
+    const fs::path dir = fs::temp_directory_path() / "sbx-check-record-bench";
+    fs::create_directories(dir);
+
+    sbx::RunRequest request;
+    request.sources = reports;
+    request.templateFile = reports.front();
+    request.summary = dir / "total.xls";
+    for (const char* sheet : {"收入明细", "成本费用", "利润汇总"}) request.job.push_back({sheet, *sbx::parseCellRange("b4:k43")});
+    request.saving = sbx::Saving::OnceAtEnd;
+
+    std::printf("%zu reports, 3 worksheets of b4:k43, processor time, best of %d\n", reports.size(), repeat);
+    for (const auto mode : {sbx::Mode::Efficiency, sbx::Mode::Function}) {
+        request.mode = mode;
+        double best[3] = {1e9, 1e9, 1e9};
+        for (int r = 0; r < repeat; ++r) {
+            for (int s = 0; s < 3; ++s) best[s] = std::min(best[s], once(request, static_cast<Steps>(s)));
+        }
+        const auto record = fs::file_size(sbx::runRecordPath(request.summary));
+        std::printf("%-10s run %.3f s | check+run %.3f s (+%.0f%%) | check+run+record %.3f s (record +%.0f%%) | record %.1f MB\n",
+                    mode == sbx::Mode::Efficiency ? "efficiency" : "function", best[0], best[1],
+                    100 * (best[1] / best[0] - 1), best[2], 100 * (best[2] / best[1] - 1), static_cast<double>(record) / 1e6);
+    }
+    fs::remove_all(dir);
+    return 0;
+}

@@ -1,0 +1,60 @@
+#include "consolidate/check_texts.h"
+
+#include <cctype>
+
+#include "spreadsheet/utf8_path.h"
+#include "workspace/workbook_error_text.h"
+
+namespace sbx::check_text {
+
+namespace {
+
+std::string upperCell(CellAddress cell) {
+    std::string name = cellName(cell);
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+}
+
+}  // namespace
+
+std::string verdict(const SourceCheck& source) {
+    if (source.findings.empty()) return "正常";
+    switch (source.findings.front().kind) {
+        case FindingKind::Unreadable: return "无法读取";
+        case FindingKind::MissingWorksheet: return "缺少工作表";
+        case FindingKind::Layout: return "格式不符";
+        case FindingKind::Duplicate: return "重复";
+        case FindingKind::NotANumber: return "含非数字内容";
+    }
+    return {};
+}
+
+std::string firstFinding(const SourceCheck& source, const CheckReport& report) {
+    if (source.findings.empty()) return {};
+    const Finding& f = source.findings.front();
+    const std::string at = f.worksheet + "!" + upperCell(f.cell);
+    std::string text;
+    switch (f.kind) {
+        case FindingKind::Unreadable: text = workbookErrorKindText(f.error) + "（" + f.reason + "）"; break;
+        case FindingKind::MissingWorksheet: text = "缺少工作表“" + f.worksheet + "”"; break;
+        case FindingKind::Layout: text = at + "：模板为" + f.templateValue + "，此文件为" + f.sourceValue; break;
+        case FindingKind::Duplicate:
+            text = "与 " + utf8String(report.sources[*f.duplicateOf].file.filename()) +
+                   (f.sameBytes ? " 完全相同" : " 各区域的数值相同");
+            break;
+        case FindingKind::NotANumber:
+            text = at + " 的 " + f.sourceValue + " 不能相加";
+            if (f.count > 1) text += "（共 " + std::to_string(f.count) + " 处）";
+            break;
+    }
+    if (source.findings.size() > 1) text += "；另有 " + std::to_string(source.findings.size() - 1) + " 项";
+    return text;
+}
+
+std::string leftOutMessage(const std::vector<std::string>& files) {
+    std::string text = "以下 " + std::to_string(files.size()) + " 个文件检查有问题，未参加汇总：";
+    for (const auto& file : files) text += "\n" + file;
+    return text;
+}
+
+}  // namespace sbx::check_text

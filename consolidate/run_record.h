@@ -1,0 +1,44 @@
+#pragma once
+// The record of a run, written beside the summary right after it (total.xls.run.json): when
+// and how the run went, every source with its size and SHA-256, the check's findings and
+// what was done with them, what the run left out, and for every summary cell of the job its
+// total and the sources' non-empty values behind it. JSON, indented for people, one cell per
+// line for scripts and for the viewer (run_record_reader.h).
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "consolidate/run_request.h"
+#include "consolidate/source_check.h"
+
+namespace sbx {
+
+// What happened to the sources the check flagged.
+enum class CheckOutcome {
+    NothingFlagged,
+    IncludedAll,   // the user chose to add them in (全部汇总)
+    LeftOut,       // the flagged sources were left out (跳过有问题的文件)
+    Allowed,       // the findings were of kinds allowed on the command line
+};
+
+struct RunRecordInput {
+    std::chrono::system_clock::time_point started;
+    const CheckReport& check;  // over every source offered, before any was left out
+    CheckOutcome outcome;
+    const RunRequest& request;  // what ran: the sources left in
+    const RunReport& report;
+};
+
+// "hz/total.xls" -> "hz/total.xls.run.json".
+std::filesystem::path runRecordPath(const std::filesystem::path& summary);
+
+// The record as text. The cells' values are read again through `sources`, the cache the run
+// read them through (open workbooks are not parsed again).
+std::string runRecordText(const RunRecordInput& input, SourceCache& sources);
+
+// Writes the record beside input.request.summary in one atomic step; throws WorkbookError
+// (Unwritable) naming the record file.
+void writeRunRecord(const RunRecordInput& input, SourceCache& sources);
+
+}  // namespace sbx

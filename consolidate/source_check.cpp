@@ -1,0 +1,334 @@
+#include "consolidate/source_check.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <system_error>
+#include <unordered_map>
+
+#include "consolidate/file_digest.h"
+#include "spreadsheet/cell_total.h"
+#include "spreadsheet/utf8_path.h"
+#include "spreadsheet/workbook_error.h"
+
+namespace sbx {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::array<std::string_view, kFindingKinds> kNames{"UNREADABLE", "MISSING_WORKSHEET", "LAYOUT", "DUPLICATE",
+                                                             "NOT_A_NUMBER"};
+
+using Position = std::pair<int, int>;  // row, column: ordered row by row
+
+// What the template holds on one chosen worksheet.
+struct TemplateSheet {
+    std::vector<CellArea> areas;                 // the chosen ranges of this worksheet
+    std::vector<std::pair<Position, std::string>> textsOutside;  // row by row
+    std::map<Position, CellValue> outside;       // every value of the heading zones
+    std::map<Position, CellValue> labelsInside;  // values inside that add nothing
+    bool present = false;
+};
+
+bool insideAny(const std::vector<CellArea>& areas, int row, int column) {
+    return std::any_of(areas.begin(), areas.end(), [&](const CellArea& a) { return a.contains(row, column); });
+}
+
+bool addsNothing(const CellValue& v) {
+    CellTotal probe;
+    return probe.add(v) == Contribution::AddsNothing;
+}
+
+// The worksheets of the job by name (letter case as given), each with all its ranges, in job order.
+std::vector<std::pair<std::string, std::vector<CellArea>>> sheetsOf(const Job& job) {
+    std::vector<std::pair<std::string, std::vector<CellArea>>> sheets;
+    for (const SheetJob& s : job) {
+        auto it = std::find_if(sheets.begin(), sheets.end(), [&](const auto& e) { return e.first == s.worksheet; });
+        if (it == sheets.end()) {
+            sheets.push_back({s.worksheet, {s.area}});
+        } else {
+            it->second.push_back(s.area);
+        }
+    }
+    return sheets;
+}
+
+// Where the headings of a range stand: the column headings above it, in its columns, and the
+// row headings left of it, in its rows. Titles and notes in the corners and below the range
+// (a unit's name, who filled it in) are not part of the layout.
+std::vector<CellArea> headingZones(const std::vector<CellArea>& areas) {
+    std::vector<CellArea> zones;
+    for (const CellArea& a : areas) {
+        if (a.firstRow > 1) zones.push_back({1, a.firstColumn, a.firstRow - 1, a.lastColumn});
+        if (a.firstColumn > 1) zones.push_back({a.firstRow, 1, a.lastRow, a.firstColumn - 1});
+    }
+    return zones;
+}
+
+// The texts of the heading zones outside every range, row by row, each position once.
+std::vector<std::pair<Position, std::string>> headingTexts(const Worksheet& sheet, const std::vector<CellArea>& areas) {
+    std::vector<std::pair<Position, std::string>> texts;
+    for (const CellArea& zone : headingZones(areas)) {
+        sheet.forEachValue(zone, [&](int row, int column, const CellValue& v) {
+            if (v.kind() == CellKind::Text && !insideAny(areas, row, column)) texts.push_back({{row, column}, v.textValue()});
+        });
+    }
+    std::sort(texts.begin(), texts.end());
+    texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
+    return texts;
+}
+
+TemplateSheet readTemplateSheet(SourceCache& cache, const fs::path& file, const std::string& name,
+                                const std::vector<CellArea>& areas) {
+    TemplateSheet t;
+    t.areas = areas;
+    const SourceArea where{file, name, areas.front()};
+    const OpenedSource opened = cache.open(where);
+    for (const CellArea& area : areas) {
+        opened.sheet.forEachValue(area, [&](int row, int column, const CellValue& v) {
+            if (addsNothing(v)) t.labelsInside.emplace(Position{row, column}, v);
+        });
+    }
+    t.textsOutside = headingTexts(opened.sheet, areas);
+    for (const CellArea& zone : headingZones(areas)) {
+        opened.sheet.forEachValue(zone, [&](int row, int column, const CellValue& v) {
+            if (!insideAny(areas, row, column)) t.outside.emplace(Position{row, column}, v);
+        });
+    }
+    t.present = true;
+    cache.release(where);
+    return t;
+}
+
+// The first position, row by row, where the template or the source has a text that the
+// other lacks.
+std::optional<Finding> firstLayoutDifference(const TemplateSheet& t, const Worksheet& sheet, const std::string& name) {
+    const auto texts = headingTexts(sheet, t.areas);
+    const auto& mine = t.textsOutside;
+    size_t i = 0, j = 0;
+    while (i < mine.size() || j < texts.size()) {
+        Position at;
+        if (j == texts.size() || (i < mine.size() && mine[i].first < texts[j].first)) {
+            at = mine[i].first;
+        } else if (i == mine.size() || texts[j].first < mine[i].first) {
+            at = texts[j].first;
+        } else if (mine[i].second == texts[j].second) {
+            ++i, ++j;
+            continue;
+        } else {
+            at = mine[i].first;
+        }
+        Finding f{FindingKind::Layout, name};
+        f.cell = {at.first, at.second};
+        const auto own = t.outside.find(at);
+        f.templateValue = shownValue(own == t.outside.end() ? CellValue() : own->second);
+        f.sourceValue = shownValue(sheet.cell(at.first, at.second));
+        return f;
+    }
+    return std::nullopt;
+}
+
+// What identifies the values of a source's ranges, for the duplicate check: two 64-bit
+// hashes of every value with its position, taken as they come.
+struct ValuesKey {
+    uint64_t a = 0xcbf29ce484222325ull;
+    uint64_t b = 0x9e3779b97f4a7c15ull;
+    long long count = 0;
+
+    void mix(uint64_t x) {
+        a = (a ^ x) * 0x100000001b3ull;
+        b = (b + x) * 0xff51afd7ed558ccdull;
+        b ^= b >> 29;
+    }
+    void add(int row, int column, const CellValue& v) {
+        ++count;
+        mix((static_cast<uint64_t>(row) << 24) | (static_cast<uint64_t>(column) << 8) | static_cast<uint64_t>(v.kind()));
+        uint64_t bits = 0;
+        const double number = v.numberValue();
+        std::memcpy(&bits, &number, sizeof bits);
+        mix(bits);
+        if (v.kind() == CellKind::Text) mix(std::hash<std::string>{}(v.textValue()));
+    }
+    auto operator<=>(const ValuesKey&) const = default;
+};
+
+class Checker {
+public:
+    Checker(const CheckRequest& request, SourceCache& cache) : request_(request), cache_(cache) {}
+
+    CheckReport run() {
+        readTemplate();
+        for (size_t index = 0; index < request_.sources.size(); ++index) report_.sources.push_back(checkOne(index));
+        return std::move(report_);
+    }
+
+private:
+    void readTemplate() {
+        for (const auto& [name, areas] : sheetsOf(request_.job)) {
+            try {
+                templates_.emplace(name, readTemplateSheet(cache_, request_.templateFile, name, areas));
+            } catch (const WorkbookError& e) {
+                if (report_.templateProblem.empty()) report_.templateProblem = utf8String(request_.templateFile) + ": " + e.reason();
+                TemplateSheet absent;
+                absent.areas = areas;
+                templates_.emplace(name, std::move(absent));
+            }
+        }
+    }
+
+    SourceCheck checkOne(size_t index) {
+        SourceCheck c;
+        c.file = request_.sources[index];
+        std::error_code ec;
+        c.size = fs::file_size(c.file, ec);
+        if (ec) c.size = 0;
+        try {
+            c.sha256 = sha256OfFile(c.file);
+        } catch (const WorkbookError&) {
+            // Not a file the system reads (a host of its own): whether it is readable is the host's to say.
+        }
+        ValuesKey valueKey;
+        // Released after its last worksheet, so that a workbook beyond the cache's budget is
+        // parsed once for all of them.
+        std::optional<SourceArea> opened;
+        for (const auto& [name, areas] : sheetsOf(request_.job)) {
+            const SourceArea where{c.file, name, areas.front()};
+            try {
+                const OpenedSource source = cache_.open(where);
+                opened = where;
+                checkSheet(c, templates_.at(name), source.sheet, name, valueKey);
+            } catch (const WorkbookError& e) {
+                if (e.kind() == WorkbookErrorKind::SheetNotFound) {
+                    c.findings.push_back({FindingKind::MissingWorksheet, name, {}, {}, {}, e.reason()});
+                    continue;
+                }
+                c.findings.push_back({FindingKind::Unreadable, {}, {}, {}, {}, e.reason(), e.kind()});
+                break;
+            }
+        }
+        if (opened) cache_.release(*opened);
+        if (!c.findings.empty() && c.findings.back().kind == FindingKind::Unreadable) return c;
+        noteDuplicate(c, index, valueKey);
+        return c;
+    }
+
+    void checkSheet(SourceCheck& c, const TemplateSheet& t, const Worksheet& sheet, const std::string& name,
+                    ValuesKey& valueKey) {
+        if (t.present) {
+            if (auto layout = firstLayoutDifference(t, sheet, name)) c.findings.push_back(std::move(*layout));
+        }
+        Finding labels{FindingKind::NotANumber, name};
+        for (const CellArea& area : t.areas) {
+            sheet.forEachValue(area, [&](int row, int column, const CellValue& v) {
+                valueKey.add(row, column, v);
+                if (!addsNothing(v)) return;
+                const auto own = t.labelsInside.find({row, column});
+                if (own != t.labelsInside.end() && own->second == v) return;
+                if (labels.count++ == 0) {
+                    labels.cell = {row, column};
+                    labels.sourceValue = shownValue(v);
+                }
+                if (labels.cells.size() < kListedCells) labels.cells.push_back({row, column});
+            });
+        }
+        if (labels.count > 0) c.findings.push_back(std::move(labels));
+    }
+
+    void noteDuplicate(SourceCheck& c, size_t index, const ValuesKey& valueKey) {
+        Finding f{FindingKind::Duplicate};
+        if (!c.sha256.empty()) {
+            if (const auto [it, added] = byBytes_.emplace(c.sha256, index); !added) {
+                f.duplicateOf = it->second;
+                f.sameBytes = true;
+            }
+        }
+        if (!f.duplicateOf && valueKey.count > 0) {
+            if (const auto [it, added] = byValues_.emplace(valueKey, index); !added) f.duplicateOf = it->second;
+        }
+        if (f.duplicateOf) c.findings.push_back(std::move(f));
+    }
+
+    const CheckRequest& request_;
+    SourceCache& cache_;
+    CheckReport report_;
+    std::map<std::string, TemplateSheet> templates_;
+    std::unordered_map<std::string, size_t> byBytes_;
+    std::map<ValuesKey, size_t> byValues_;
+};
+
+}  // namespace
+
+std::string_view findingName(FindingKind kind) { return kNames[static_cast<size_t>(kind)]; }
+
+std::optional<FindingKind> findingFromName(std::string_view name) {
+    for (size_t i = 0; i < kNames.size(); ++i) {
+        const auto& known = kNames[i];
+        if (known.size() == name.size() &&
+            std::equal(known.begin(), known.end(), name.begin(), [](char a, char b) { return a == std::toupper(static_cast<unsigned char>(b)); })) {
+            return static_cast<FindingKind>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+bool SourceCheck::flagged(const AllowedFindings& allowed) const {
+    return std::any_of(findings.begin(), findings.end(), [&](const Finding& f) { return !allowed.allows(f.kind); });
+}
+
+std::vector<size_t> CheckReport::flagged(const AllowedFindings& allowed) const {
+    std::vector<size_t> indexes;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        if (sources[i].flagged(allowed)) indexes.push_back(i);
+    }
+    return indexes;
+}
+
+CheckReport checkSources(const CheckRequest& request, SourceCache& sources) { return Checker(request, sources).run(); }
+
+std::string shownValue(const CellValue& value) {
+    switch (value.kind()) {
+        case CellKind::Empty: return "(empty)";
+        case CellKind::Text: return "“" + value.textValue() + "”";
+        case CellKind::Error: return errorText(value.errorCode());
+        case CellKind::Boolean: return value.booleanValue() ? "TRUE" : "FALSE";
+        case CellKind::Number:
+        case CellKind::Date: {
+            char text[32];
+            const auto end = std::to_chars(text, text + sizeof text, value.numberValue()).ptr;
+            return std::string(text, end);
+        }
+    }
+    return {};
+}
+
+std::string describeFinding(const Finding& f, const CheckReport& report) {
+    std::string line(findingName(f.kind));
+    const std::string at = f.worksheet + "!" + cellName(f.cell);
+    switch (f.kind) {
+        case FindingKind::Unreadable: return line + ": " + f.reason;
+        case FindingKind::MissingWorksheet: return line + " " + f.worksheet + ": " + f.reason;
+        case FindingKind::Layout:
+            return line + " " + at + ": the template has " + f.templateValue + ", this file " + f.sourceValue;
+        case FindingKind::Duplicate:
+            return line + ": " + (f.sameBytes ? "the same bytes as " : "the same values in every range as ") +
+                   utf8String(report.sources[*f.duplicateOf].file);
+        case FindingKind::NotANumber: {
+            line += " " + at + " " + f.sourceValue + " adds nothing";
+            if (f.count > 1) {
+                line += " (" + std::to_string(f.count) + " cells:";
+                for (const CellAddress& cell : f.cells) line += " " + cellName(cell);
+                if (f.count > static_cast<long long>(f.cells.size())) line += " ...";
+                line += ")";
+            }
+            return line;
+        }
+    }
+    return line;
+}
+
+}  // namespace sbx

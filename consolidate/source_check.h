@@ -1,0 +1,99 @@
+#pragma once
+// The check before a run: every source against the template, so that a report with an
+// inserted row, last month's file sent again, or a label typed where an amount belongs is
+// caught before it is added in silently. The check only reads; a source that cannot be read
+// is a finding with the engine's reason.
+//
+// Rules:
+// - Layout: the headings of each chosen range (the texts above it in its columns, and left
+//   of it in its rows) must stand where the template has them: a position differs when the
+//   template or the source holds a text there and the other does not hold the same text.
+//   Numbers, dates, booleans and errors there are not compared with each other, only with
+//   texts; titles and notes in the corners and below the ranges (a unit's name, a year, who
+//   filled it in) are not compared at all.
+// - Not a number: a cell inside a range whose value adds nothing to a total (CellTotal's
+//   rule: a text that does not read as a number, an error value, a boolean), unless the
+//   template holds the same value there (a label column inside the range).
+// - Duplicate: a source with the same bytes as an earlier one, or, failing that, with the
+//   same values at the same positions in every chosen range (at least one value).
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "consolidate/source_cache.h"
+#include "job/job.h"
+#include "spreadsheet/workbook_error.h"
+
+namespace sbx {
+
+enum class FindingKind : unsigned char { Unreadable, MissingWorksheet, Layout, Duplicate, NotANumber };
+inline constexpr int kFindingKinds = 5;
+
+// "UNREADABLE", "MISSING_WORKSHEET", "LAYOUT", "DUPLICATE", "NOT_A_NUMBER": the names of the
+// command line's --allow and of the run record.
+std::string_view findingName(FindingKind kind);
+std::optional<FindingKind> findingFromName(std::string_view name);  // letter case does not matter
+
+struct Finding {
+    FindingKind kind = FindingKind::Unreadable;
+    std::string worksheet = {};               // empty for findings about the whole file
+    CellAddress cell = {};                    // Layout, NotANumber: the first cell, row by row
+    std::string templateValue = {};           // Layout: what the template holds there, as shown
+    std::string sourceValue = {};             // Layout, NotANumber: what the source holds there, as shown
+    std::string reason = {};                  // Unreadable, MissingWorksheet: what the engine said
+    WorkbookErrorKind error = WorkbookErrorKind::Unreadable;  // Unreadable: the engine's kind of fault
+    std::optional<size_t> duplicateOf = {};   // Duplicate: the index of the earlier source
+    bool sameBytes = false;                   // Duplicate: the files are identical, not only their values
+    std::vector<CellAddress> cells = {};      // NotANumber: the cells, the first kListedCells of them
+    long long count = 0;                      // NotANumber: how many cells in all
+};
+inline constexpr size_t kListedCells = 50;
+
+// Which kinds of finding may pass (the command line's --allow).
+class AllowedFindings {
+public:
+    void allow(FindingKind kind) { bits_ |= 1u << static_cast<unsigned>(kind); }
+    bool allows(FindingKind kind) const { return (bits_ >> static_cast<unsigned>(kind)) & 1u; }
+
+private:
+    unsigned bits_ = 0;
+};
+
+struct SourceCheck {
+    std::filesystem::path file;
+    uintmax_t size = 0;
+    std::string sha256;  // empty when the file could not be read
+    std::vector<Finding> findings;
+
+    // A finding that is not allowed.
+    bool flagged(const AllowedFindings& allowed = {}) const;
+};
+
+struct CheckRequest {
+    std::vector<std::filesystem::path> sources;
+    std::filesystem::path templateFile;
+    Job job;
+};
+
+struct CheckReport {
+    std::vector<SourceCheck> sources;  // in request order
+    std::string templateProblem;       // the template could not be read or lacks a worksheet
+
+    // Sources with a finding that is not allowed, by index.
+    std::vector<size_t> flagged(const AllowedFindings& allowed = {}) const;
+};
+
+// Reads each source once through `sources`, so that a run given the same cache afterwards
+// finds the workbooks open (within the cache's budget) instead of parsing them again.
+CheckReport checkSources(const CheckRequest& request, SourceCache& sources);
+
+// A value as a person reads it: “合计”, 12.5, #DIV/0!, TRUE, (empty).
+std::string shownValue(const CellValue& value);
+
+// One line: `file: LAYOUT 收入明细!a6: the template has “管理费用”, the source “差旅费”`.
+std::string describeFinding(const Finding& finding, const CheckReport& report);
+
+}  // namespace sbx

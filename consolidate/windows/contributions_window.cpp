@@ -1,0 +1,63 @@
+#include "consolidate/windows/contributions_window.h"
+
+#include <cctype>
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "consolidate/run_record.h"
+#include "consolidate/run_record_reader.h"
+#include "consolidate/windows/qt_text.h"
+
+namespace sbx {
+
+ContributionsWindow::ContributionsWindow(const std::filesystem::path& summary, const QString& worksheet,
+                                         CellAddress cell, QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("contributionsWindow"));
+    std::string where = worksheet.toUtf8().toStdString() + "!" + cellName(cell);
+    for (char& c : where) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    setWindowTitle(QStringLiteral("单元格来源"));
+    auto* layout = new QVBoxLayout(this);
+    auto* heading = new QLabel(this);
+    heading->setObjectName(QStringLiteral("contributionsHeading"));
+    layout->addWidget(heading);
+    auto* list = new QTreeWidget(this);
+    list->setObjectName(QStringLiteral("contributionsList"));
+    list->setRootIsDecorated(false);
+    list->setHeaderLabels({QStringLiteral("文件"), QStringLiteral("值")});
+    list->header()->setStretchLastSection(true);
+    layout->addWidget(list);
+    try {
+        const auto found = contributionsFromRecord(runRecordPath(summary), worksheet.toUtf8().toStdString(), cell);
+        if (!found) {
+            heading->setText(qtText(where) + QStringLiteral("：没有文件在此处有值"));
+        } else {
+            heading->setText(qtText(where + " 的合计：" + found->total +
+                                    (found->refused ? "（汇总表未接受此值）" : "")));
+            for (const auto& c : found->from) {
+                new QTreeWidgetItem(list, {qtText(c.file), qtText(c.value + (c.addsNothing ? "（不计入合计）" : ""))});
+            }
+        }
+    } catch (const std::exception& e) {
+        heading->setText(QStringLiteral("没有可用的运行记录：") + qtText(e.what()));
+    }
+    heading->setWordWrap(true);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("关闭"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    resize(560, 320);
+}
+
+void showContributions(QWidget* parent, const std::filesystem::path& summary, const QString& worksheet,
+                       CellAddress cell) {
+    ContributionsWindow window(summary, worksheet, cell, parent);
+    window.exec();
+}
+
+}  // namespace sbx

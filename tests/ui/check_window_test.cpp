@@ -1,0 +1,135 @@
+// The check window before a run and the contributions window of a summary cell, driven as a
+// person does: buttons clicked, keys pressed, the window closed by the window system.
+#include <filesystem>
+#include <fstream>
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "consolidate/run.h"
+#include "consolidate/run_record.h"
+#include "consolidate/source_check.h"
+#include "consolidate/windows/check_window.h"
+#include "consolidate/windows/contributions_window.h"
+
+namespace fs = std::filesystem;
+using sbx::CheckChoice;
+
+namespace {
+
+const fs::path kFamily = fs::path(SBX_TEST_DATA) / "check";
+const sbx::Job kJob{{"收入明细", *sbx::parseCellRange("b4:d11")}, {"支出", *sbx::parseCellRange("b2:c6")}};
+
+std::vector<fs::path> family(std::initializer_list<const char*> names) {
+    std::vector<fs::path> files;
+    for (const char* n : names) files.push_back(kFamily / n);
+    return files;
+}
+
+sbx::CheckReport checkOf(const std::vector<fs::path>& files) {
+    auto host = sbx::makeNativeHost();
+    sbx::SourceCache cache(*host);
+    return sbx::checkSources({files, kFamily / "template.xls", kJob}, cache);
+}
+
+enum class Act { IncludeAll, Skip, Cancel, Escape, Enter, CloseBox };
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Act)
+Q_DECLARE_METATYPE(CheckChoice)
+
+class CheckWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void listsFlaggedFilesFirst() {
+        sbx::CheckWindow window(checkOf(family({"unit_a.xls", "inserted_row.xls", "duplicate.xls"})));
+        auto* list = window.findChild<QTreeWidget*>(QStringLiteral("checkList"));
+        QVERIFY(list);
+        QCOMPARE(list->topLevelItemCount(), 3);
+        const QStringList expected[] = {
+            {"inserted_row.xls", "格式不符", "收入明细!A6：模板为“投资收益”，此文件为“新增项目”"},
+            {"duplicate.xls", "重复", "与 unit_a.xls 完全相同"},
+            {"unit_a.xls", "正常", ""},
+        };
+        for (int row = 0; row < 3; ++row) {
+            for (int column = 0; column < 3; ++column) {
+                QCOMPARE(list->topLevelItem(row)->text(column), expected[row][column]);
+            }
+        }
+    }
+
+    void answers_data() {
+        QTest::addColumn<Act>("act");
+        QTest::addColumn<CheckChoice>("expected");
+        QTest::newRow("全部汇总") << Act::IncludeAll << CheckChoice::IncludeAll;
+        QTest::newRow("跳过有问题的文件") << Act::Skip << CheckChoice::SkipFlagged;
+        QTest::newRow("取消") << Act::Cancel << CheckChoice::Cancel;
+        QTest::newRow("Esc") << Act::Escape << CheckChoice::Cancel;
+        QTest::newRow("Enter leaves the flagged files out") << Act::Enter << CheckChoice::SkipFlagged;
+        QTest::newRow("the window's ×") << Act::CloseBox << CheckChoice::Cancel;
+    }
+    void answers() {
+        QFETCH(Act, act);
+        QFETCH(CheckChoice, expected);
+        sbx::CheckWindow window(checkOf(family({"unit_a.xls", "inserted_row.xls"})));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.activateWindow();
+        const auto button = [&](const char* name) { return window.findChild<QPushButton*>(QString::fromLatin1(name)); };
+        switch (act) {
+            case Act::IncludeAll: QTest::mouseClick(button("includeAllButton"), Qt::LeftButton); break;
+            case Act::Skip: QTest::mouseClick(button("skipFlaggedButton"), Qt::LeftButton); break;
+            case Act::Cancel: QTest::mouseClick(button("cancelButton"), Qt::LeftButton); break;
+            case Act::Escape: QTest::keyClick(&window, Qt::Key_Escape); break;
+            case Act::Enter: QTest::keyClick(&window, Qt::Key_Return); break;
+            case Act::CloseBox: {
+                QCloseEvent close;
+                QApplication::sendEvent(&window, &close);
+                break;
+            }
+        }
+        QTRY_VERIFY(!window.isVisible());
+        QCOMPARE(window.choice(), expected);
+    }
+
+    void showsACellsContributionsFromTheRecord() {
+        QTemporaryDir dir;
+        sbx::RunRequest request;
+        request.sources = family({"unit_a.xls", "unit_b.xls", "unit_c.xls"});
+        request.templateFile = kFamily / "template.xls";
+        request.summary = fs::path(dir.path().toStdString()) / "total.xls";
+        request.job = kJob;
+        request.saving = sbx::Saving::OnceAtEnd;
+        auto host = sbx::makeNativeHost();
+        {
+            sbx::SourceCache cache(*host);
+            const auto check = sbx::checkSources({request.sources, request.templateFile, request.job}, cache);
+            sbx::RunEvents events;
+            sbx::StrictDecisions decisions;
+            const auto report = sbx::run(request, *host, events, decisions, cache);
+            QVERIFY(report.succeeded());
+            sbx::writeRunRecord({std::chrono::system_clock::now(), check, sbx::CheckOutcome::NothingFlagged, request, report},
+                                cache);
+        }
+        // 收入明细!c5 of the three units as xlrd reads them: 1011.25, 2011.25 and the text "1200".
+        sbx::ContributionsWindow window(request.summary, QStringLiteral("收入明细"), {5, 3});
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("contributionsHeading"))->text(),
+                 QStringLiteral("收入明细!C5 的合计：4222.5"));
+        auto* list = window.findChild<QTreeWidget*>(QStringLiteral("contributionsList"));
+        QCOMPARE(list->topLevelItemCount(), 3);
+        QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("1011.25"));
+        QCOMPARE(list->topLevelItem(2)->text(1), QStringLiteral("“1200”"));
+        QVERIFY(list->topLevelItem(2)->text(0).endsWith(QStringLiteral("unit_c.xls")));
+
+        sbx::ContributionsWindow without(fs::path(dir.path().toStdString()) / "other.xls", QStringLiteral("收入明细"), {5, 3});
+        QVERIFY(without.findChild<QLabel*>(QStringLiteral("contributionsHeading"))->text().startsWith(QStringLiteral("没有可用的运行记录")));
+        QCOMPARE(without.findChild<QTreeWidget*>(QStringLiteral("contributionsList"))->topLevelItemCount(), 0);
+    }
+};
+
+QTEST_MAIN(CheckWindowTest)
+#include "check_window_test.moc"
