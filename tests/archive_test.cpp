@@ -228,7 +228,7 @@ TEST_F(ArchiveTest, WorkbooksOfEveryFormatMoveUnderTheirOwnExtensions) {
     EXPECT_EQ(archive({"a.xls", "d.xlsx", "e.xlsm"}).moved, 3);
     writeFile(pool / "d.xlsx", "pool d.xlsx again");
     askName("2006")
-        .expectYesNo(archive_text::kFolderExistsQuestion, false)
+        .expectYesNo(archive_text::kFolderExistsQuestion, false, sbx::Risk::Destructive)
         .expectMessageContaining("其中同名文件被标记“new_”以示区别！");
     EXPECT_EQ(archive({"d.xlsx"}).moved, 1);
     EXPECT_EQ(dialogs.problems(), "");

@@ -54,7 +54,7 @@ TEST_P(DropIntakeTest, TakesInByTheIntakeRules) {
         }
     }
     testing::ScriptedDialogs dialogs;
-    for (const auto& [name, yes] : c.questions) dialogs.expectYesNo(pool_ops_text::overwriteQuestion(name), yes);
+    for (const auto& [name, yes] : c.questions) dialogs.expectYesNo(pool_ops_text::overwriteQuestion(name), yes, Risk::Destructive);
     dialogs.allowUnscriptedMessages();
     VectorPoolList list(c.pool);
     const FileCopy failing = [](const fs::path&, const fs::path&) { return std::make_error_code(std::errc::no_space_on_device); };

@@ -112,7 +112,7 @@ TEST_F(IntakeTest, WorkbooksOfEveryFormatAreTakenInAndTheSummaryFollowsTheLastOn
                  {{"a.xls"}, "total.xls", biff}};
     for (const auto& step : steps) {
         for (const std::string& name : step.picked) {
-            if (fs::exists(paths().poolFile(name))) dialogs_.expectYesNo(sbx::pool_ops_text::overwriteQuestion(name), true);
+            if (fs::exists(paths().poolFile(name))) dialogs_.expectYesNo(sbx::pool_ops_text::overwriteQuestion(name), true, sbx::Risk::Destructive);
         }
         dialogs_.expectMessage(text::kAllTakenIn);
         EXPECT_EQ(takeIn(source_, step.picked), IntakeOutcome::Done) << step.summary;

@@ -169,7 +169,7 @@ TEST_F(SummaryFormatTest, StartUpChangesTheSummaryFormatAndKeepsTheOldOneAsWhatI
     write(paths().poolFile("only.xlsx"), kZip);
     write(paths().summaryWorkbook(F::Xls), "the .xls summary of last time");
     testing::ScriptedDialogs dialogs;
-    dialogs.expectMessageContaining(startup_text::kPreviousSummaryKept).expectOkCancel(startup_text::kWorkOnPool, true);
+    dialogs.expectMessageContaining(startup_text::kPreviousSummaryKept).expectOkCancel(startup_text::workOnPoolQuestion(paths()), true);
     const StartupOutcome outcome = runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_EQ(outcome.poolList, std::vector<std::string>{"only.xlsx"});

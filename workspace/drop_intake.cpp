@@ -86,7 +86,8 @@ DropIntake takeInDropped(const WorkspacePaths& paths, DialogsPort& dialogs, Pool
         }
         const fs::path target = paths.poolFile(name);
         std::error_code error;
-        if (fs::exists(fs::symlink_status(target, error)) && !dialogs.askYesNo(pool_ops_text::overwriteQuestion(name))) {
+        if (fs::exists(fs::symlink_status(target, error)) && 
+            !dialogs.askYesNo(pool_ops_text::overwriteQuestion(name), Risk::Destructive)) {
             intake.refused.push_back({name, kNotReplaced});
             continue;
         }
@@ -100,9 +101,13 @@ DropIntake takeInDropped(const WorkspacePaths& paths, DialogsPort& dialogs, Pool
         intake.taken.push_back(name);
         // The summary workbook follows the file just taken in; should that copy fail, the
         // previous one stays whole and the report says so.
-        if (const std::error_code failed = replaceFile(target, paths.summaryWorkbook(), copy)) {
-            intake.refused.push_back({utf8String(paths.summaryWorkbook().filename()),
-                                      oneLine(pool_ops_text::kCopyFailed + failed.message())});
+        const SummaryReplacement replaced = replaceSummaryWorkbook(paths, target, copy);
+        if (replaced.copyError) {
+            intake.refused.push_back({utf8String(replaced.summary.filename()),
+                                      oneLine(pool_ops_text::kCopyFailed + replaced.copyError.message())});
+        }
+        for (const FileFailure& left : replaced.leftOver) {
+            intake.refused.push_back({left.name, oneLine(oldSummaryLeftText(replaced.summary, left))});
         }
     }
     dialogs.message(dropReportMessage(intake));

@@ -111,7 +111,8 @@ private slots:
         }
         const std::string summaryBefore = bytesOf(f->paths.summaryWorkbook());
         QStringList expectedList = entries(*f->list1());
-        if (dropped.first().contains("branch_2")) f->dialogs.expectYesNo(sbx::pool_ops_text::overwriteQuestion("branch_2.xls"), replace);
+        if (dropped.first().contains("branch_2")) f->dialogs.expectYesNo(sbx::pool_ops_text::overwriteQuestion("branch_2.xls"), replace,
+                                                                                              sbx::Risk::Destructive);
         f->dialogs.allowUnscriptedMessages();
 
         QVERIFY(dropFiles(poolListViewport(), files));
@@ -224,7 +225,7 @@ private slots:
             if (f->control<QLabel>("RunTime")->isVisible() && !text.isEmpty() && !seen.contains(text)) seen << text;
         });
         timer->start();
-        f->dialogs.expectYesNo(run_text::kArchiveQuestion, false).expectYesNo(run_text::kExportQuestion, false);
+        f->dialogs.expectYesNo(run_text::kArchiveQuestion, false, sbx::Risk::Destructive).expectYesNo(run_text::kExportQuestion, false);
         f->clickMode("Command1");
         timer->stop();
         QVERIFY2(!seen.isEmpty(), "the time line never showed");
