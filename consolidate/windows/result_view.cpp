@@ -2,9 +2,12 @@
 
 #include <memory>
 
+#include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QUrl>
 
+#include "consolidate/windows/contributions_window.h"
 #include "consolidate/written_cells.h"
 #include "spreadsheet/workbook_error.h"
 #include "ui/workbook_viewer.h"
@@ -36,12 +39,21 @@ void lookAtResult(const RunWindowContext& context, const std::shared_ptr<const W
         extras.startSheet = written->first().worksheet;
         extras.startCell = written->first().area.first();
     }
+    // A written cell tells where its total came from, from the run's record.
+    const std::filesystem::path summary = context.paths.summaryWorkbook();
+    extras.cellMenu = [written, summary](QMenu& menu, const std::string& sheet, CellAddress cell) {
+        if (!written->contains(sheet, cell.row, cell.column)) return;
+        QPointer<QWidget> viewer = menu.parentWidget();
+        menu.addAction(QString::fromUtf8("查看来源"), [viewer, summary, sheet, cell] {
+            if (viewer) showContributions(viewer, summary, QString::fromStdString(sheet), cell);
+        });
+    };
     DialogsPort& dialogs = context.dialogs;
     extras.openFolder = [&dialogs, open = context.openUrl](const QUrl& folder) {
         if (!open(folder)) dialogs.message("无法打开文件夹：" + folder.toLocalFile().toStdString());
     };
     try {
-        lookAtWorkbook(dialogs, context.makeHost, context.paths.summaryWorkbook(), extras);
+        lookAtWorkbook(dialogs, context.makeHost, summary, extras);
     } catch (const WorkbookError& error) {
         dialogs.message(workbookErrorText(error));
     }

@@ -1,12 +1,16 @@
 // Whole runs through the windows: Command3 opens modfrm, its buttons run the engine on a real
 // pool, the status panel, run list, counts and buttons end as they should, the post-run
 // questions lead to archiving and the export offer, and Command5 exports.
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTableView>
+#include <QTimer>
+#include <QTreeWidget>
 
 #include "consolidate/status_texts.h"
 #include "consolidate/windows/qt_status_view.h"
@@ -184,6 +188,7 @@ private slots:
 
         QString shown;
         QString marks;  // "1" for a marked cell, "0" for another, per checked cell
+        QString traced;  // the contributions window of b4: its heading, the sum of its values, their count
         f->dialogs.expectMessage("查看完毕后,按确定自动关闭!").then([&] {
             sbx::WorkbookViewer* viewer = nullptr;
             for (QWidget* open : QApplication::topLevelWidgets())
@@ -196,6 +201,27 @@ private slots:
                 return ground.value<QColor>() == sbx::markedCellColour() ? QChar('1') : QChar('0');
             };
             for (const auto& [row, column] : {std::pair{4, 2}, {9, 5}, {5, 3}, {3, 2}, {4, 6}}) marks += markOf(row, column);
+            // A written cell's menu tells where its total came from: the values listed add up to it.
+            QTimer::singleShot(0, [&] {
+                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                if (menu == nullptr) return;
+                for (QAction* action : menu->actions())
+                    if (action->text() == QString::fromUtf8("查看来源")) menu->setActiveAction(action);
+                QTimer::singleShot(0, [&] {
+                    auto* from = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                    if (from == nullptr || from->objectName() != "contributionsWindow") return;
+                    const QString heading = from->findChild<QLabel*>("contributionsHeading")->text();
+                    double sum = 0;
+                    auto* list = from->findChild<QTreeWidget*>("contributionsList");
+                    for (int i = 0; i < list->topLevelItemCount(); ++i) sum += list->topLevelItem(i)->text(1).toDouble();
+                    traced = heading + "=" + QString::number(sum) + "/" + QString::number(list->topLevelItemCount());
+                    from->reject();
+                });
+                QTest::keyClick(menu, Qt::Key_Return);
+            });
+            const QPoint at = table.visualRect(table.model()->index(3, 1)).center();
+            QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, table.viewport()->mapToGlobal(at));
+            QApplication::sendEvent(table.viewport(), &rightClick);
             auto* tabs = viewer->findChild<QTabBar*>("sheetTabs");
             QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
             marks += "|" + u(viewer->currentWorksheet()) + markOf(5, 3) + markOf(10, 5);
@@ -204,6 +230,10 @@ private slots:
         QTest::mouseClick(result, Qt::LeftButton);
         QCOMPARE(shown, u(kIncome) + "!b4");
         QCOMPARE(marks, "11000|" + u(kCost) + "10");
+        QVERIFY2(traced.startsWith(u(kIncome) + "!B4 的合计："), qPrintable(traced));
+        const QString total = traced.section("的合计：", 1).section("=", 0, 0);
+        QCOMPARE(traced.section("=", 1).section("/", 0, 0), total);
+        QVERIFY(traced.section("/", 1).toInt() > 1);
         const QUrl folder = QUrl::fromLocalFile(QString::fromStdString(sbx::utf8String(f->paths.summaryDirectory())));
         QCOMPARE(f->openedUrls, std::vector<QUrl>{folder});
 
