@@ -7,6 +7,7 @@
 
 #include "spreadsheet/xls/format_error.h"
 #include "spreadsheet/xlsx/shared_strings.h"
+#include "spreadsheet/xlsx/sheet_data_scanner.h"
 #include "spreadsheet/xlsx/xml_parser.h"
 
 namespace sbx::xlsx {
@@ -93,15 +94,14 @@ bool isoDateSerial(std::string_view text, double& serial) {
     return true;
 }
 
-class WorksheetReader::Handler final : public XmlHandler {
+namespace {
+
+// Turns the events of one worksheet part into its SheetContent.
+class CellHandler final : public XmlHandler {
 public:
-    Handler(const WorksheetReadOptions& options, std::string part)
-        : options_(options), part_(std::move(part)), parser_(*this, part_) {}
+    CellHandler(const WorksheetReadOptions& options, const std::string& part) : options_(options), part_(part) {}
 
-    void feed(std::string_view piece) { parser_.feed(piece); }
-
-    SheetContent finish() {
-        parser_.finish();
+    SheetContent content() {
         if (!sorted_) {
             // Rows or cells out of order: sort, the last of two at one position wins.
             std::stable_sort(content_.cells.begin(), content_.cells.end(),
@@ -326,8 +326,7 @@ private:
     };
 
     const WorksheetReadOptions& options_;
-    std::string part_;
-    XmlParser parser_;
+    const std::string& part_;
     SheetContent content_;
     int row_ = 0;
     int column_ = 0;
@@ -349,13 +348,120 @@ private:
     std::map<std::string, SharedFormula> shared_;
 };
 
-WorksheetReader::WorksheetReader(const WorksheetReadOptions& options, std::string part)
-    : handler_(std::make_unique<Handler>(options, std::move(part))) {}
+}  // namespace
+
+// With the scanner: expat reads up to the start tag of <sheetData>, the scanner its content,
+// and a second expat parser what follows, given the root's start tag again. Whatever goes
+// wrong after the first parser stops is left to a reading by expat alone (ScanDeclined), so
+// that errors stay those of expat.
+class WorksheetReader::Handler final : public XmlHandler {
+public:
+    Handler(const WorksheetReadOptions& options, std::string part, WorksheetParsing parsing)
+        : part_(std::move(part)), cells_(options, part_), scan_(parsing == WorksheetParsing::Scanner),
+          prefix_(scan_ ? static_cast<XmlHandler&>(*this) : cells_, part_) {}
+
+    void feed(std::string_view piece) {
+        if (!scanner_) {
+            prefix_.feed(piece);
+            if (!prefix_.suspended()) {
+                fed_ += piece.size();
+                return;
+            }
+            piece.remove_prefix(static_cast<size_t>(bodyStart_ - fed_));
+        }
+        fed_ += piece.size();
+        try {
+            if (suffix_) {
+                suffix_->feed(piece);
+                return;
+            }
+            std::string_view rest;
+            if (scanner_->feed(piece, rest)) {
+                suffix_ = std::make_unique<XmlParser>(cells_, part_);
+                suffix_->feed("<" + rootName_ + ">");
+                suffix_->feed(rest);
+            }
+        } catch (const std::exception&) {
+            throw ScanDeclined();
+        }
+    }
+
+    SheetContent finish() {
+        if (!scanner_) {
+            prefix_.finish();
+        } else {
+            try {
+                if (!suffix_) throw ScanDeclined();  // the part ends inside sheetData
+                suffix_->finish();
+            } catch (const std::exception&) {
+                throw ScanDeclined();
+            }
+        }
+        return cells_.content();
+    }
+
+    void start(std::string_view name, const char** attributes) override {
+        if (depth_ == 0) rootName_ = prefix_.qualifiedName();
+        if (depth_ == 1 && name == "sheetData" && !scanner_) {
+            const std::string_view tag = prefix_.eventText();
+            const std::string& encoding = prefix_.declaredEncoding();
+            const bool utf8 = encoding.empty() || encoding == "UTF-8" || encoding == "utf-8";
+            if (utf8 && !tag.empty() && !tag.ends_with("/>")) {
+                bodyStart_ = prefix_.eventOffset() + static_cast<uint64_t>(prefix_.eventLength());
+                scanner_ = std::make_unique<SheetDataScanner>(cells_, std::string(prefix_.qualifiedName()));
+                prefix_.suspend();
+                cells_.start(name, attributes);
+                return;
+            }
+        }
+        if (scanner_) return;  // an event expat delivers after stopping: the scanner reads it again
+        ++depth_;
+        cells_.start(name, attributes);
+    }
+
+    void end(std::string_view name) override {
+        if (scanner_) return;
+        --depth_;
+        cells_.end(name);
+    }
+
+    void text(std::string_view chars) override {
+        if (!scanner_) cells_.text(chars);
+    }
+
+private:
+    std::string part_;
+    CellHandler cells_;
+    bool scan_;
+    XmlParser prefix_;
+    std::unique_ptr<SheetDataScanner> scanner_;
+    std::unique_ptr<XmlParser> suffix_;
+    std::string rootName_;
+    int depth_ = 0;
+    uint64_t bodyStart_ = 0;
+    uint64_t fed_ = 0;
+};
+
+WorksheetReader::WorksheetReader(const WorksheetReadOptions& options, std::string part, WorksheetParsing parsing)
+    : handler_(std::make_unique<Handler>(options, std::move(part), parsing)) {}
 
 WorksheetReader::~WorksheetReader() = default;
 
 void WorksheetReader::feed(std::string_view piece) { handler_->feed(piece); }
 
 SheetContent WorksheetReader::finish() { return handler_->finish(); }
+
+SheetContent readWorksheet(const WorksheetReadOptions& options, const std::string& part, const PartStream& stream) {
+    try {
+        WorksheetReader reader(options, part, WorksheetParsing::Scanner);
+        stream([&](std::string_view piece) { reader.feed(piece); });
+        return reader.finish();
+    } catch (const ScanDeclined&) {
+        if (options.formulas) options.formulas->clear();
+    }
+    WorksheetReader reader(options, part, WorksheetParsing::Expat);
+    stream([&](std::string_view piece) { reader.feed(piece); });
+    return reader.finish();
+}
 
 }  // namespace sbx::xlsx
