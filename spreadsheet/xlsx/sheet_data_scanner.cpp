@@ -14,7 +14,7 @@ bool isNameStart(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' &
 bool isNameChar(unsigned char c) {
     return isNameStart(c) || (c >= '0' && c <= '9') || c == '.' || c == '-' || c == ':';
 }
-bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n'; }
+bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // A byte that needs more than copying: markup, control characters (CR included), non-ASCII.
 bool isPlain(unsigned char c) { return c >= 0x20 && c < 0x7F && c != '&' && c != ']' && c != '<'; }
@@ -122,6 +122,10 @@ void SheetDataScanner::decodeInto(std::string& out, std::string_view raw, bool a
         } else if (c == '\t' || c == '\n') {
             out.push_back(attribute ? ' ' : static_cast<char>(c));
             ++p;
+        } else if (c == '\r') {
+            // Line ends read as one LF, which attribute values turn into a space.
+            out.push_back(attribute ? ' ' : '\n');
+            p += (end - p >= 2 && p[1] == '\n') ? 2 : 1;
         } else if (c == ']') {
             if (!attribute && end - p >= 3 && p[1] == ']' && p[2] == '>') throw ScanDeclined();
             out.push_back(']');
@@ -161,7 +165,7 @@ void SheetDataScanner::decodeInto(std::string& out, std::string_view raw, bool a
             }
             p = semicolon + 1;
         } else {
-            throw ScanDeclined();  // '<' in a value, a CR, a control character
+            throw ScanDeclined();  // '<' in a value, a control character
         }
     }
 }

@@ -3,7 +3,7 @@
 // small, regular part of XML that makes up nearly all of a worksheet part. It hands the same
 // events to an XmlHandler as XmlParser does (names without prefix, attributes with their
 // prefixes and decoded values), but accepts only a strict subset of XML: plain ASCII names,
-// the five predefined entities and character references, UTF-8 text without CR. On anything
+// the five predefined entities and character references, UTF-8 text. On anything
 // else (comments, CDATA, processing instructions, a CR, a malformed or unusual token) it
 // throws ScanDeclined, and the caller reads the part again with expat, which then gives the
 // result or the error that XML asks for.

@@ -361,15 +361,46 @@ public:
           prefix_(scan_ ? static_cast<XmlHandler&>(*this) : cells_, part_) {}
 
     void feed(std::string_view piece) {
-        if (!scanner_) {
-            prefix_.feed(piece);
-            if (!prefix_.suspended()) {
-                fed_ += piece.size();
-                return;
-            }
-            piece.remove_prefix(static_cast<size_t>(bodyStart_ - fed_));
+        if (scanner_) {
+            scan(piece);
+            return;
         }
-        fed_ += piece.size();
+        prefix_.feed(piece);
+        if (!prefix_.suspended()) {
+            if (scan_) keepTail(piece);
+            fed_ += piece.size();
+            return;
+        }
+        // Expat defers parsing a token it found incomplete until enough input has come, so it
+        // may report the start tag pieces after the one that ended it: the bytes since then
+        // come from the tail kept of the earlier pieces.
+        if (bodyStart_ >= fed_) {
+            scan(piece.substr(static_cast<size_t>(std::min<uint64_t>(bodyStart_ - fed_, piece.size()))));
+            return;
+        }
+        const uint64_t missing = fed_ - bodyStart_;
+        if (missing > tail_.size()) throw ScanDeclined();
+        const std::string earlier = tail_.substr(tail_.size() - static_cast<size_t>(missing));
+        scan(earlier);
+        scan(piece);
+    }
+
+    SheetContent finish() {
+        if (!scanner_) {
+            finishing_ = true;  // what expat still holds it reads to the end itself
+            prefix_.finish();
+        } else {
+            try {
+                if (!suffix_) throw ScanDeclined();  // the part ends inside sheetData
+                suffix_->finish();
+            } catch (const std::exception&) {
+                throw ScanDeclined();
+            }
+        }
+        return cells_.content();
+    }
+
+    void scan(std::string_view piece) {
         try {
             if (suffix_) {
                 suffix_->feed(piece);
@@ -386,23 +417,19 @@ public:
         }
     }
 
-    SheetContent finish() {
-        if (!scanner_) {
-            prefix_.finish();
+    void keepTail(std::string_view piece) {
+        constexpr size_t kTail = 256 * 1024;
+        if (piece.size() >= kTail) {
+            tail_.assign(piece.substr(piece.size() - kTail));
         } else {
-            try {
-                if (!suffix_) throw ScanDeclined();  // the part ends inside sheetData
-                suffix_->finish();
-            } catch (const std::exception&) {
-                throw ScanDeclined();
-            }
+            tail_.append(piece);
+            if (tail_.size() > kTail) tail_.erase(0, tail_.size() - kTail);
         }
-        return cells_.content();
     }
 
     void start(std::string_view name, const char** attributes) override {
         if (depth_ == 0) rootName_ = prefix_.qualifiedName();
-        if (depth_ == 1 && name == "sheetData" && !scanner_) {
+        if (depth_ == 1 && name == "sheetData" && !scanner_ && !finishing_) {
             const std::string_view tag = prefix_.eventText();
             const std::string& encoding = prefix_.declaredEncoding();
             const bool utf8 = encoding.empty() || encoding == "UTF-8" || encoding == "utf-8";
@@ -439,7 +466,9 @@ private:
     std::string rootName_;
     int depth_ = 0;
     uint64_t bodyStart_ = 0;
-    uint64_t fed_ = 0;
+    bool finishing_ = false;
+    uint64_t fed_ = 0;     // bytes before the current piece
+    std::string tail_;    // the last bytes of the pieces before the current one
 };
 
 WorksheetReader::WorksheetReader(const WorksheetReadOptions& options, std::string part, WorksheetParsing parsing)
