@@ -10,6 +10,7 @@
 
 #include "spreadsheet/xls/format_error.h"
 #include "spreadsheet/xlsx/cell_styles.h"
+#include "spreadsheet/xlsx/shared_strings.h"
 #include "spreadsheet/xlsx/sheet_data_scanner.h"
 #include "spreadsheet/xlsx/worksheet_reader.h"
 #include "spreadsheet/xlsx/zip_package.h"
@@ -145,7 +146,7 @@ std::vector<uint8_t> fileBytes(const fs::path& file) {
 }
 
 // Every worksheet of every real-world workbook (and of ours) is scanned, not declined, and
-// reads as with expat alone.
+// reads as with expat alone; so does every shared-string table.
 TEST(SheetDataScanner, ReadsEveryRealWorksheetAsExpatDoes) {
     SBX_SKIP_WITHOUT_SHARED_XLSX_FIXTURES();
     std::vector<fs::path> files;
@@ -155,7 +156,7 @@ TEST(SheetDataScanner, ReadsEveryRealWorksheetAsExpatDoes) {
             if (ext == ".xlsx" || ext == ".xlsm") files.push_back(entry.path());
         }
     }
-    int parts = 0;
+    int parts = 0, tables = 0;
     for (const auto& file : files) {
         std::optional<ZipPackage> package;
         try {
@@ -164,6 +165,10 @@ TEST(SheetDataScanner, ReadsEveryRealWorksheetAsExpatDoes) {
             continue;  // the damaged ones of the bad-input tests
         }
         for (const auto& name : package->names()) {
+            if (name == "xl/sharedStrings.xml") {
+                EXPECT_EQ(readSharedStrings(*package, name, false), readSharedStrings(*package, name, true)) << file;
+                ++tables;
+            }
             if (!name.starts_with("xl/worksheets/") || !name.ends_with(".xml") || name.find('/', 14) != std::string::npos) continue;
             std::string xml;
             package->stream(name, [&](std::string_view piece) { xml.append(piece); });
@@ -176,6 +181,7 @@ TEST(SheetDataScanner, ReadsEveryRealWorksheetAsExpatDoes) {
         }
     }
     EXPECT_GT(parts, 40);
+    EXPECT_GT(tables, 20);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "spreadsheet/xls/format_error.h"
 #include "spreadsheet/xlsx/shared_strings.h"
+#include "spreadsheet/xlsx/scanned_xml.h"
 #include "spreadsheet/xlsx/sheet_data_scanner.h"
 #include "spreadsheet/xlsx/xml_parser.h"
 
@@ -350,125 +351,24 @@ private:
 
 }  // namespace
 
-// With the scanner: expat reads up to the start tag of <sheetData>, the scanner its content,
-// and a second expat parser what follows, given the root's start tag again. Whatever goes
-// wrong after the first parser stops is left to a reading by expat alone (ScanDeclined), so
-// that errors stay those of expat.
-class WorksheetReader::Handler final : public XmlHandler {
+// Expat alone, or expat with the scanner for the content of <sheetData> (scanned_xml.h).
+class WorksheetReader::Handler {
 public:
     Handler(const WorksheetReadOptions& options, std::string part, WorksheetParsing parsing)
-        : part_(std::move(part)), cells_(options, part_), scan_(parsing == WorksheetParsing::Scanner),
-          prefix_(scan_ ? static_cast<XmlHandler&>(*this) : cells_, part_) {}
+        : part_(std::move(part)), cells_(options, part_),
+          parser_(cells_, part_, parsing == WorksheetParsing::Scanner ? ScannedElement{"sheetData", 1} : ScannedElement{}) {}
 
-    void feed(std::string_view piece) {
-        if (scanner_) {
-            scan(piece);
-            return;
-        }
-        prefix_.feed(piece);
-        if (!prefix_.suspended()) {
-            if (scan_) keepTail(piece);
-            fed_ += piece.size();
-            return;
-        }
-        // Expat defers parsing a token it found incomplete until enough input has come, so it
-        // may report the start tag pieces after the one that ended it: the bytes since then
-        // come from the tail kept of the earlier pieces.
-        if (bodyStart_ >= fed_) {
-            scan(piece.substr(static_cast<size_t>(std::min<uint64_t>(bodyStart_ - fed_, piece.size()))));
-            return;
-        }
-        const uint64_t missing = fed_ - bodyStart_;
-        if (missing > tail_.size()) throw ScanDeclined();
-        const std::string earlier = tail_.substr(tail_.size() - static_cast<size_t>(missing));
-        scan(earlier);
-        scan(piece);
-    }
+    void feed(std::string_view piece) { parser_.feed(piece); }
 
     SheetContent finish() {
-        if (!scanner_) {
-            finishing_ = true;  // what expat still holds it reads to the end itself
-            prefix_.finish();
-        } else {
-            try {
-                if (!suffix_) throw ScanDeclined();  // the part ends inside sheetData
-                suffix_->finish();
-            } catch (const std::exception&) {
-                throw ScanDeclined();
-            }
-        }
+        parser_.finish();
         return cells_.content();
-    }
-
-    void scan(std::string_view piece) {
-        try {
-            if (suffix_) {
-                suffix_->feed(piece);
-                return;
-            }
-            std::string_view rest;
-            if (scanner_->feed(piece, rest)) {
-                suffix_ = std::make_unique<XmlParser>(cells_, part_);
-                suffix_->feed("<" + rootName_ + ">");
-                suffix_->feed(rest);
-            }
-        } catch (const std::exception&) {
-            throw ScanDeclined();
-        }
-    }
-
-    void keepTail(std::string_view piece) {
-        constexpr size_t kTail = 256 * 1024;
-        if (piece.size() >= kTail) {
-            tail_.assign(piece.substr(piece.size() - kTail));
-        } else {
-            tail_.append(piece);
-            if (tail_.size() > kTail) tail_.erase(0, tail_.size() - kTail);
-        }
-    }
-
-    void start(std::string_view name, const char** attributes) override {
-        if (depth_ == 0) rootName_ = prefix_.qualifiedName();
-        if (depth_ == 1 && name == "sheetData" && !scanner_ && !finishing_) {
-            const std::string_view tag = prefix_.eventText();
-            const std::string& encoding = prefix_.declaredEncoding();
-            const bool utf8 = encoding.empty() || encoding == "UTF-8" || encoding == "utf-8";
-            if (utf8 && !tag.empty() && !tag.ends_with("/>")) {
-                bodyStart_ = prefix_.eventOffset() + static_cast<uint64_t>(prefix_.eventLength());
-                scanner_ = std::make_unique<SheetDataScanner>(cells_, std::string(prefix_.qualifiedName()));
-                prefix_.suspend();
-                cells_.start(name, attributes);
-                return;
-            }
-        }
-        if (scanner_) return;  // an event expat delivers after stopping: the scanner reads it again
-        ++depth_;
-        cells_.start(name, attributes);
-    }
-
-    void end(std::string_view name) override {
-        if (scanner_) return;
-        --depth_;
-        cells_.end(name);
-    }
-
-    void text(std::string_view chars) override {
-        if (!scanner_) cells_.text(chars);
     }
 
 private:
     std::string part_;
     CellHandler cells_;
-    bool scan_;
-    XmlParser prefix_;
-    std::unique_ptr<SheetDataScanner> scanner_;
-    std::unique_ptr<XmlParser> suffix_;
-    std::string rootName_;
-    int depth_ = 0;
-    uint64_t bodyStart_ = 0;
-    bool finishing_ = false;
-    uint64_t fed_ = 0;     // bytes before the current piece
-    std::string tail_;    // the last bytes of the pieces before the current one
+    ScannedXmlParser parser_;
 };
 
 WorksheetReader::WorksheetReader(const WorksheetReadOptions& options, std::string part, WorksheetParsing parsing)
