@@ -232,7 +232,11 @@ size_t SheetDataScanner::startTag(std::string_view data, size_t pos) {
         if (!close) return kIncomplete;
         const size_t valueEnd = static_cast<size_t>(static_cast<const char*>(close) - data.data());
         for (size_t k = 0; k < offsets_.size(); k += 2) {
-            if (std::string_view(names_.data() + offsets_[k]) == attributeName) throw ScanDeclined();  // twice
+            const size_t length = offsets_[k + 1] - offsets_[k] - 1;
+            if (length == attributeName.size() &&
+                std::memcmp(names_.data() + offsets_[k], attributeName.data(), length) == 0) {
+                throw ScanDeclined();  // an attribute twice
+            }
         }
         offsets_.push_back(names_.size());
         names_.append(attributeName);
