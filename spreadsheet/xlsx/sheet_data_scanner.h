@@ -1,12 +1,13 @@
 #pragma once
-// A fast tokenizer for the content of a worksheet's <sheetData>: rows, cells and values are a
-// small, regular part of XML that makes up nearly all of a worksheet part. It hands the same
-// events to an XmlHandler as XmlParser does (names without prefix, attributes with their
-// prefixes and decoded values), but accepts only a strict subset of XML: plain ASCII names,
-// the five predefined entities and character references, UTF-8 text. On anything
-// else (comments, CDATA, processing instructions, a CR, a malformed or unusual token) it
-// throws ScanDeclined, and the caller reads the part again with expat, which then gives the
-// result or the error that XML asks for.
+// A fast tokenizer for the content of a worksheet's <sheetData> (and of the shared-string
+// table's <sst>): rows, cells and values are a small, regular part of XML that makes up nearly
+// all of such a part. It hands the same events to an XmlHandler as XmlParser does (names
+// without prefix, attributes with their prefixes and decoded values, line ends read as LF),
+// but accepts only a strict subset of XML: plain ASCII names, the five predefined entities and
+// character references, UTF-8 text, tokens up to 1 MB. On anything else (comments, CDATA,
+// processing instructions, a malformed or unusual token) it throws ScanDeclined, and the
+// caller reads the part again with expat, which then gives the result or the error that XML
+// asks for.
 #include <string>
 #include <string_view>
 #include <vector>
