@@ -6,7 +6,8 @@
 //   consolidate_bench POOLDIR [--sizes 10,100,1000] [--sheets 3] [--range b4:k43]
 //                     [--modes efficiency,function] [--repeat K]
 //
-// POOLDIR holds report_NNNN.xls made by bench/make_pool.sh.
+// POOLDIR holds report_NNNN.xls made by bench/make_pool.sh, or report_NNNN.xlsx made from them
+// by bench/make_xlsx_pool.sh.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -57,7 +58,9 @@ std::vector<fs::path> reportsIn(const fs::path& pool) {
     std::vector<fs::path> reports;
     for (const auto& e : fs::directory_iterator(pool)) {
         const std::string name = e.path().filename().string();
-        if (name.starts_with("report_") && name.ends_with(".xls")) reports.push_back(e.path());
+        if (name.starts_with("report_") && (name.ends_with(".xls") || name.ends_with(".xlsx"))) {
+            reports.push_back(e.path());
+        }
     }
     std::sort(reports.begin(), reports.end());
     return reports;
@@ -74,7 +77,7 @@ CaseResult runCase(const Options& o, const std::vector<fs::path>& reports, const
     if (!first || !last) throw std::runtime_error("not a range: " + o.first + ":" + o.last);
     sbx::RunRequest request;
     request.sources.assign(reports.begin(), reports.begin() + count);
-    request.templateFile = request.summary = work / "total.xls";
+    request.templateFile = request.summary = work / ("total" + reports[0].extension().string());
     for (int s = 0; s < o.sheets; ++s) {
         request.job.push_back({kSheets[static_cast<size_t>(s)], sbx::CellArea::between(*first, *last)});
     }

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "fuzz/fuzz_checks.h"
+#include "fuzz/xlsx_fuzz_checks.h"
 
 namespace sbx {
 namespace {
@@ -29,6 +30,7 @@ const std::map<std::string, Check>& checks() {
         {"workbook_reader", fuzz::checkWorkbookBytes},
         {"workbook_save", fuzz::checkWorkbookSave},
         {"cell_address", fuzz::checkCellTexts},
+        {"xlsx_worksheet", fuzz::checkXlsxWorksheet},
     };
     return all;
 }

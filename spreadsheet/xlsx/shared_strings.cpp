@@ -1,5 +1,6 @@
 #include "spreadsheet/xlsx/shared_strings.h"
 
+#include "spreadsheet/xlsx/scanned_xml.h"
 #include "spreadsheet/xlsx/xml_parser.h"
 
 namespace sbx::xlsx {
@@ -86,7 +87,17 @@ std::string decodeEscapes(std::string text) {
     return out;
 }
 
-std::vector<std::string> readSharedStrings(const ZipPackage& package, const std::string& part) {
+std::vector<std::string> readSharedStrings(const ZipPackage& package, const std::string& part, bool scan) {
+    if (scan) {
+        try {
+            SharedStringsHandler handler;
+            ScannedXmlParser parser(handler, part, ScannedElement{"sst", 0});
+            package.stream(part, [&](std::string_view piece) { parser.feed(piece); });
+            parser.finish();
+            return std::move(handler.strings);
+        } catch (const ScanDeclined&) {
+        }
+    }
     SharedStringsHandler handler;
     XmlParser parser(handler, part);
     package.stream(part, [&](std::string_view piece) { parser.feed(piece); });

@@ -8,8 +8,9 @@
 
 namespace sbx::xlsx {
 
-// Throws xls::FormatError for a damaged part.
-std::vector<std::string> readSharedStrings(const ZipPackage& package, const std::string& part);
+// Throws xls::FormatError for a damaged part. The content of <sst> is read by the scanner
+// (scanned_xml.h) unless `scan` is false or the scanner declines it.
+std::vector<std::string> readSharedStrings(const ZipPackage& package, const std::string& part, bool scan = true);
 
 // Decodes the _xHHHH_ escapes that OOXML writers use for control characters.
 std::string decodeEscapes(std::string text);

@@ -30,6 +30,7 @@ struct StoredCell {
     uint32_t style = 0;  // index into cellXfs
     StoredKind kind = StoredKind::Blank;
     bool formula = false;
+    bool operator==(const StoredCell&) const = default;
 };
 
 struct Area {
@@ -37,11 +38,13 @@ struct Area {
     bool contains(int row, int column) const {
         return row >= firstRow && row <= lastRow && column >= firstColumn && column <= lastColumn;
     }
+    bool operator==(const Area&) const = default;
 };
 
 struct ColumnStyle {
     int first = 0, last = 0;
     uint32_t style = 0;
+    bool operator==(const ColumnStyle&) const = default;
 };
 
 struct SheetContent {
@@ -52,6 +55,7 @@ struct SheetContent {
     std::map<int, uint32_t> rowStyles;  // rows with a format of their own
     std::vector<Area> arrayAreas;        // array formulas and data tables
     std::vector<uint64_t> sharedFormulaMasters;
+    bool operator==(const SheetContent&) const = default;
 
     const StoredCell* find(int row, int column) const;
     // The format a cell shows: its own, else its row's, else its column's.

@@ -7,6 +7,8 @@
 
 #include "spreadsheet/xls/format_error.h"
 #include "spreadsheet/xlsx/shared_strings.h"
+#include "spreadsheet/xlsx/scanned_xml.h"
+#include "spreadsheet/xlsx/sheet_data_scanner.h"
 #include "spreadsheet/xlsx/xml_parser.h"
 
 namespace sbx::xlsx {
@@ -93,15 +95,14 @@ bool isoDateSerial(std::string_view text, double& serial) {
     return true;
 }
 
-class WorksheetReader::Handler final : public XmlHandler {
+namespace {
+
+// Turns the events of one worksheet part into its SheetContent.
+class CellHandler final : public XmlHandler {
 public:
-    Handler(const WorksheetReadOptions& options, std::string part)
-        : options_(options), part_(std::move(part)), parser_(*this, part_) {}
+    CellHandler(const WorksheetReadOptions& options, const std::string& part) : options_(options), part_(part) {}
 
-    void feed(std::string_view piece) { parser_.feed(piece); }
-
-    SheetContent finish() {
-        parser_.finish();
+    SheetContent content() {
         if (!sorted_) {
             // Rows or cells out of order: sort, the last of two at one position wins.
             std::stable_sort(content_.cells.begin(), content_.cells.end(),
@@ -326,8 +327,7 @@ private:
     };
 
     const WorksheetReadOptions& options_;
-    std::string part_;
-    XmlParser parser_;
+    const std::string& part_;
     SheetContent content_;
     int row_ = 0;
     int column_ = 0;
@@ -349,13 +349,48 @@ private:
     std::map<std::string, SharedFormula> shared_;
 };
 
-WorksheetReader::WorksheetReader(const WorksheetReadOptions& options, std::string part)
-    : handler_(std::make_unique<Handler>(options, std::move(part))) {}
+}  // namespace
+
+// Expat alone, or expat with the scanner for the content of <sheetData> (scanned_xml.h).
+class WorksheetReader::Handler {
+public:
+    Handler(const WorksheetReadOptions& options, std::string part, WorksheetParsing parsing)
+        : part_(std::move(part)), cells_(options, part_),
+          parser_(cells_, part_, parsing == WorksheetParsing::Scanner ? ScannedElement{"sheetData", 1} : ScannedElement{}) {}
+
+    void feed(std::string_view piece) { parser_.feed(piece); }
+
+    SheetContent finish() {
+        parser_.finish();
+        return cells_.content();
+    }
+
+private:
+    std::string part_;
+    CellHandler cells_;
+    ScannedXmlParser parser_;
+};
+
+WorksheetReader::WorksheetReader(const WorksheetReadOptions& options, std::string part, WorksheetParsing parsing)
+    : handler_(std::make_unique<Handler>(options, std::move(part), parsing)) {}
 
 WorksheetReader::~WorksheetReader() = default;
 
 void WorksheetReader::feed(std::string_view piece) { handler_->feed(piece); }
 
 SheetContent WorksheetReader::finish() { return handler_->finish(); }
+
+SheetContent readWorksheet(const WorksheetReadOptions& options, const std::string& part, const PartStream& stream) {
+    try {
+        WorksheetReader reader(options, part, WorksheetParsing::Scanner);
+        stream([&](std::string_view piece) { reader.feed(piece); });
+        return reader.finish();
+    } catch (const ScanDeclined&) {
+        if (options.formulas) options.formulas->clear();
+    }
+    WorksheetReader reader(options, part, WorksheetParsing::Expat);
+    stream([&](std::string_view piece) { reader.feed(piece); });
+    return reader.finish();
+}
 
 }  // namespace sbx::xlsx

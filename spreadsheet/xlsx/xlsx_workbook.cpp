@@ -217,9 +217,7 @@ const SheetContent& XlsxWorkbook::content(size_t index) const {
         const auto& entry = layout_.worksheets[index];
         try {
             WorksheetReadOptions options{&styles_, layout_.date1904, sharedStringCount(), nullptr};
-            WorksheetReader reader(options, entry.part);
-            package_.stream(entry.part, [&](std::string_view piece) { reader.feed(piece); });
-            slot = reader.finish();
+            slot = readWorksheet(options, entry.part, [&](const auto& sink) { package_.stream(entry.part, sink); });
         } catch (const std::exception& e) {
             rethrow(e);
         }
@@ -232,9 +230,7 @@ std::vector<FormulaCell> XlsxWorkbook::formulas(size_t index) const {
     std::vector<FormulaCell> out;
     try {
         WorksheetReadOptions options{&styles_, layout_.date1904, sharedStringCount(), &out};
-        WorksheetReader reader(options, entry.part);
-        package_.stream(entry.part, [&](std::string_view piece) { reader.feed(piece); });
-        reader.finish();
+        readWorksheet(options, entry.part, [&](const auto& sink) { package_.stream(entry.part, sink); });
     } catch (const std::exception& e) {
         rethrow(e);
     }

@@ -17,6 +17,7 @@ XmlParser::XmlParser(XmlHandler& handler, std::string part) : handler_(handler),
     XML_SetElementHandler(parser_, &XmlParser::onStart, &XmlParser::onEnd);
     XML_SetCharacterDataHandler(parser_, &XmlParser::onText);
     XML_SetStartDoctypeDeclHandler(parser_, &XmlParser::onDoctype);
+    XML_SetXmlDeclHandler(parser_, &XmlParser::onXmlDecl);
 }
 
 XmlParser::~XmlParser() { XML_ParserFree(parser_); }
@@ -31,6 +32,7 @@ void XmlParser::fail(std::exception_ptr error) {
 void XmlParser::onStart(void* self, const char* name, const char** attributes) {
     auto* p = static_cast<XmlParser*>(self);
     try {
+        p->qualifiedName_ = name;
         p->handler_.start(localName(name), attributes);
     } catch (...) {
         p->fail(std::current_exception());
@@ -55,10 +57,31 @@ void XmlParser::onText(void* self, const char* text, int length) {
     }
 }
 
+void XmlParser::onXmlDecl(void* self, const char*, const char* encoding, int) {
+    auto* p = static_cast<XmlParser*>(self);
+    try {
+        if (encoding) p->encoding_ = encoding;
+    } catch (...) {
+        p->fail(std::current_exception());
+    }
+}
+
 void XmlParser::onDoctype(void* self, const char*, const char*, const char*, int) {
     auto* p = static_cast<XmlParser*>(self);
     p->fail(std::make_exception_ptr(
         FormatError(WorkbookErrorKind::Corrupt, "the part " + p->part_ + " declares a document type, which no workbook part has")));
+}
+
+void XmlParser::suspend() {
+    if (!suspended_ && XML_StopParser(parser_, XML_TRUE) == XML_STATUS_OK) suspended_ = true;
+}
+
+std::string_view XmlParser::eventText() const {
+    int offset = 0, size = 0;
+    const char* buffer = XML_GetInputContext(parser_, &offset, &size);
+    const int length = eventLength();
+    if (!buffer || offset < 0 || length < 0 || offset + length > size) return {};
+    return std::string_view(buffer + offset, static_cast<size_t>(length));
 }
 
 void XmlParser::check(int status) {
@@ -72,7 +95,7 @@ void XmlParser::check(int status) {
 }
 
 void XmlParser::feed(std::string_view piece) {
-    while (!piece.empty()) {
+    while (!piece.empty() && !suspended_) {
         const size_t n = std::min<size_t>(piece.size(), 1u << 30);
         check(XML_Parse(parser_, piece.data(), static_cast<int>(n), XML_FALSE));
         piece.remove_prefix(n);

@@ -45,20 +45,32 @@ public:
     XmlParser& operator=(const XmlParser&) = delete;
 
     // Throws xls::FormatError (Corrupt) naming the part and the line for malformed XML, and
-    // rethrows what the handler threw.
+    // rethrows what the handler threw. Returns early, with the rest of the piece unparsed,
+    // once a handler has called suspend().
     void feed(std::string_view piece);
     void finish();
+
+    // Within a handler call: stops parsing after the current event, for good.
+    void suspend();
+    bool suspended() const { return suspended_; }
 
     // Within a handler call: where the current event starts in the whole input and how many
     // bytes it spans (a start tag with its attributes; 0 for the end of an empty element).
     uint64_t eventOffset() const;
     int eventLength() const;
+    // Within a start handler: the element's name as written, with its prefix; and the bytes of
+    // the current event when expat still holds them (empty otherwise).
+    std::string_view qualifiedName() const { return qualifiedName_; }
+    std::string_view eventText() const;
+    // The encoding the XML declaration names ("" without one), once it was parsed.
+    const std::string& declaredEncoding() const { return encoding_; }
 
 private:
     void check(int status);
     static void onStart(void* self, const char* name, const char** attributes);
     static void onEnd(void* self, const char* name);
     static void onText(void* self, const char* text, int length);
+    static void onXmlDecl(void* self, const char* version, const char* encoding, int standalone);
     static void onDoctype(void* self, const char*, const char*, const char*, int);
     void fail(std::exception_ptr error);
 
@@ -66,6 +78,9 @@ private:
     std::string part_;
     XML_ParserStruct* parser_ = nullptr;
     std::exception_ptr error_;
+    std::string_view qualifiedName_;
+    bool suspended_ = false;
+    std::string encoding_;
 };
 
 // Parses one whole text.
