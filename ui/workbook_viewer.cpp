@@ -22,6 +22,7 @@
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
 #include "ui/literal_ampersands.h"
+#include "ui/window_placement.h"
 #include "workspace/file_kind.h"
 
 namespace sbx {
@@ -230,6 +231,8 @@ void lookAtWorkbook(DialogsPort& dialogs, const std::function<std::unique_ptr<Sp
     auto host = makeHost();
     Workbook& book = host->open(file);
     QPointer<WorkbookViewer> viewer = new WorkbookViewer(book, extras);
+    // Over the window the user opened it from (the main window or the range entry).
+    placeOver(*viewer, QApplication::activeWindow());
     viewer->show();
     viewer->raise();
     viewer->activateWindow();

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QLabel>
 #include <QScrollBar>
+#include <QScreen>
 #include <QTabBar>
 #include <QTableView>
 #include <QWindow>
@@ -23,6 +24,7 @@
 #include "tests/support/test_files.h"
 #include "tests/ui/modal_helper.h"
 #include "ui/qt_dialogs.h"
+#include "ui/window_placement.h"
 #include "ui/workbook_viewer.h"
 
 using namespace sbx;
@@ -139,13 +141,19 @@ private slots:
     void usableWhileItsMessageWaits() {
         JobWindowHarness h;
         h.useSummaryWorkbook("sheets_9");
+        h.main.setGeometry(90, 250, 700, 500);  // away from where a window opens unplaced
         h.main.show();
+        h.main.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &h.main);
+        const QRect mainFrame = h.main.frameGeometry();
         QtDialogs dialogs(&h.main);
         bool reached = false;
         onNextModal([&](QWidget* box) {
             auto* viewer = openViewer();
             QVERIFY(viewer != nullptr);
             QTRY_COMPARE(QApplication::activeWindow(), viewer);
+            const QRect free = viewer->screen()->availableGeometry();
+            QCOMPARE(viewer->frameGeometry().topLeft(), centredTopLeft(mainFrame, viewer->frameGeometry().size(), free));
             auto* tabs = viewer->findChild<QTabBar*>("sheetTabs");
             clickThroughWindow(*tabs, tabs->tabRect(2));
             QCOMPARE(tabs->currentIndex(), 2);
