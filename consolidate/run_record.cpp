@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 
+#include "consolidate/number_text.h"
 #include "spreadsheet/atomic_file.h"
 #include "spreadsheet/cell_total.h"
 #include "spreadsheet/utf8_path.h"
@@ -43,8 +44,8 @@ void appendString(std::string& out, std::string_view text) {
 }
 
 void appendNumber(std::string& out, double x) {
-    char text[32];
-    out.append(text, std::to_chars(text, text + sizeof text, x).ptr);
+    char text[kNumberTextSize];
+    out.append(text, writeNumber(text, x));
 }
 
 // Numbers and texts as themselves, dates, errors and booleans tagged so that a script tells
@@ -309,7 +310,7 @@ void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& she
         appendValue(out, slot.total.written());
         if (refused.contains({at.row, at.column})) out += ", \"refused\": true";
         out += ", \"from\": [";
-        char text[48];
+        char text[16 + kNumberTextSize];
         for (size_t i = 0; i < slot.from.size(); ++i) {
             const RecordedValue& c = slot.from[i];
             char* end = text;
@@ -319,7 +320,7 @@ void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& she
             *end++ = ',';
             *end++ = ' ';
             if (c.other == kNumber) {
-                end = std::to_chars(end, text + sizeof text - 1, c.number).ptr;
+                end = writeNumber(end, c.number);
                 *end++ = ']';
                 out.append(text, end);
             } else {
