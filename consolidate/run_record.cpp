@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 
+#include "consolidate/file_digest.h"
 #include "consolidate/number_text.h"
 #include "spreadsheet/atomic_file.h"
 #include "spreadsheet/cell_total.h"
@@ -140,6 +141,15 @@ void appendFinding(std::string& out, const Finding& f, const CheckReport& check)
     out += "}";
 }
 
+// The check hashes only the files it compares; empty when the file cannot be read.
+std::string digestOf(const fs::path& file) {
+    try {
+        return sha256OfFile(file);
+    } catch (const WorkbookError&) {
+        return {};
+    }
+}
+
 void appendSources(std::string& out, const RunRecordInput& in) {
     std::map<fs::path, size_t> ran;
     for (size_t i = 0; i < in.request.sources.size(); ++i) ran.emplace(in.request.sources[i], i);
@@ -149,7 +159,7 @@ void appendSources(std::string& out, const RunRecordInput& in) {
         out += "    {";
         appendField(out, "file", utf8String(s.file), true);
         out += ", \"size\": " + std::to_string(s.size);
-        appendField(out, "sha256", s.sha256);
+        appendField(out, "sha256", s.sha256.empty() ? digestOf(s.file) : s.sha256);
         const bool left = !ran.contains(s.file);
         appendField(out, "done", left ? "left out" : s.findings.empty() ? "added" : "added with its findings");
         out += ", \"findings\": [";
