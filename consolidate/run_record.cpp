@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <span>
+#include <unordered_map>
 
 #include "consolidate/file_digest.h"
 #include "consolidate/number_text.h"
@@ -151,7 +152,7 @@ std::string digestOf(const fs::path& file) {
 }
 
 void appendSources(std::string& out, const RunRecordInput& in) {
-    std::map<fs::path, size_t> ran;
+    std::unordered_map<fs::path, size_t> ran;
     for (size_t i = 0; i < in.request.sources.size(); ++i) ran.emplace(in.request.sources[i], i);
     out += "  \"sources\": [\n";
     for (size_t i = 0; i < in.check.sources.size(); ++i) {
@@ -269,7 +270,7 @@ struct SheetCells {
 std::vector<SheetCells> readCells(const RunRecordInput& in, SourceCache& cache) {
     std::vector<SheetCells> sheets;
     for (const SheetJob& sheet : in.request.job) sheets.push_back({CellSlots(sheet.area, in.request.sources.size()), {}});
-    std::map<fs::path, size_t> indexOf;
+    std::unordered_map<fs::path, size_t> indexOf;
     for (size_t i = 0; i < in.check.sources.size(); ++i) indexOf.emplace(in.check.sources[i].file, i);
     for (const fs::path& file : in.request.sources) {
         const auto known = indexOf.find(file);
