@@ -7,7 +7,10 @@
 #include <map>
 #include <optional>
 #include <span>
+#include <unordered_map>
 
+#include "consolidate/file_digest.h"
+#include "consolidate/number_text.h"
 #include "spreadsheet/atomic_file.h"
 #include "spreadsheet/cell_total.h"
 #include "spreadsheet/utf8_path.h"
@@ -43,8 +46,8 @@ void appendString(std::string& out, std::string_view text) {
 }
 
 void appendNumber(std::string& out, double x) {
-    char text[32];
-    out.append(text, std::to_chars(text, text + sizeof text, x).ptr);
+    char text[kNumberTextSize];
+    out.append(text, writeNumber(text, x));
 }
 
 // Numbers and texts as themselves, dates, errors and booleans tagged so that a script tells
@@ -139,8 +142,17 @@ void appendFinding(std::string& out, const Finding& f, const CheckReport& check)
     out += "}";
 }
 
+// The check hashes only the files it compares; empty when the file cannot be read.
+std::string digestOf(const fs::path& file) {
+    try {
+        return sha256OfFile(file);
+    } catch (const WorkbookError&) {
+        return {};
+    }
+}
+
 void appendSources(std::string& out, const RunRecordInput& in) {
-    std::map<fs::path, size_t> ran;
+    std::unordered_map<fs::path, size_t> ran;
     for (size_t i = 0; i < in.request.sources.size(); ++i) ran.emplace(in.request.sources[i], i);
     out += "  \"sources\": [\n";
     for (size_t i = 0; i < in.check.sources.size(); ++i) {
@@ -148,7 +160,7 @@ void appendSources(std::string& out, const RunRecordInput& in) {
         out += "    {";
         appendField(out, "file", utf8String(s.file), true);
         out += ", \"size\": " + std::to_string(s.size);
-        appendField(out, "sha256", s.sha256);
+        appendField(out, "sha256", s.sha256.empty() ? digestOf(s.file) : s.sha256);
         const bool left = !ran.contains(s.file);
         appendField(out, "done", left ? "left out" : s.findings.empty() ? "added" : "added with its findings");
         out += ", \"findings\": [";
@@ -258,7 +270,7 @@ struct SheetCells {
 std::vector<SheetCells> readCells(const RunRecordInput& in, SourceCache& cache) {
     std::vector<SheetCells> sheets;
     for (const SheetJob& sheet : in.request.job) sheets.push_back({CellSlots(sheet.area, in.request.sources.size()), {}});
-    std::map<fs::path, size_t> indexOf;
+    std::unordered_map<fs::path, size_t> indexOf;
     for (size_t i = 0; i < in.check.sources.size(); ++i) indexOf.emplace(in.check.sources[i].file, i);
     for (const fs::path& file : in.request.sources) {
         const auto known = indexOf.find(file);
@@ -309,7 +321,7 @@ void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& she
         appendValue(out, slot.total.written());
         if (refused.contains({at.row, at.column})) out += ", \"refused\": true";
         out += ", \"from\": [";
-        char text[48];
+        char text[16 + kNumberTextSize];
         for (size_t i = 0; i < slot.from.size(); ++i) {
             const RecordedValue& c = slot.from[i];
             char* end = text;
@@ -319,7 +331,7 @@ void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& she
             *end++ = ',';
             *end++ = ' ';
             if (c.other == kNumber) {
-                end = std::to_chars(end, text + sizeof text - 1, c.number).ptr;
+                end = writeNumber(end, c.number);
                 *end++ = ']';
                 out.append(text, end);
             } else {

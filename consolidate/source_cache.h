@@ -4,8 +4,8 @@
 // Sources are never saved: they are closed without saving.
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <string>
+#include <unordered_map>
 
 #include "spreadsheet/consolidate_by_position.h"
 
@@ -36,7 +36,7 @@ private:
     SpreadsheetHost& host_;
     uintmax_t budget_;
     uintmax_t used_ = 0;
-    std::map<std::filesystem::path, Entry> open_;
+    std::unordered_map<std::filesystem::path, Entry> open_;  // looked up for every worksheet of every source
 };
 
 }  // namespace sbx

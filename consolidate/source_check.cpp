@@ -8,7 +8,6 @@
 #include <functional>
 #include <map>
 #include <system_error>
-#include <unordered_map>
 
 #include "consolidate/file_digest.h"
 #include "spreadsheet/cell_total.h"
@@ -187,11 +186,6 @@ private:
         std::error_code ec;
         c.size = fs::file_size(c.file, ec);
         if (ec) c.size = 0;
-        try {
-            c.sha256 = sha256OfFile(c.file);
-        } catch (const WorkbookError&) {
-            // Not a file the system reads (a host of its own): whether it is readable is the host's to say.
-        }
         ValuesKey valueKey;
         // Released after its last worksheet, so that a workbook beyond the cache's budget is
         // parsed once for all of them.
@@ -239,26 +233,40 @@ private:
         if (labels.count > 0) c.findings.push_back(std::move(labels));
     }
 
+    // Identical bytes make identical values, so only sources of the same values and size are
+    // hashed and compared: a pool of different reports costs no hashing at all.
     void noteDuplicate(SourceCheck& c, size_t index, const ValuesKey& valueKey) {
         Finding f{FindingKind::Duplicate};
-        if (!c.sha256.empty()) {
-            if (const auto [it, added] = byBytes_.emplace(c.sha256, index); !added) {
-                f.duplicateOf = it->second;
-                f.sameBytes = true;
+        std::vector<size_t>& same = byValues_[valueKey];
+        for (const size_t earlier : same) {
+            SourceCheck& e = report_.sources[earlier];
+            if (e.size != c.size || !hashed(e) || !hashed(c) || e.sha256 != c.sha256) continue;
+            f.duplicateOf = earlier;
+            f.sameBytes = true;
+            break;
+        }
+        if (!f.duplicateOf && valueKey.count > 0 && !same.empty()) f.duplicateOf = same.front();
+        same.push_back(index);
+        if (f.duplicateOf) c.findings.push_back(std::move(f));
+    }
+
+    // Whether the source's digest is known, working it out the first time.
+    static bool hashed(SourceCheck& c) {
+        if (c.sha256.empty()) {
+            try {
+                c.sha256 = sha256OfFile(c.file);
+            } catch (const WorkbookError&) {
+                // Not a file the system reads (a host of its own): whether it is readable is the host's to say.
             }
         }
-        if (!f.duplicateOf && valueKey.count > 0) {
-            if (const auto [it, added] = byValues_.emplace(valueKey, index); !added) f.duplicateOf = it->second;
-        }
-        if (f.duplicateOf) c.findings.push_back(std::move(f));
+        return !c.sha256.empty();
     }
 
     const CheckRequest& request_;
     SourceCache& cache_;
     CheckReport report_;
     std::map<std::string, TemplateSheet> templates_;
-    std::unordered_map<std::string, size_t> byBytes_;
-    std::map<ValuesKey, size_t> byValues_;
+    std::map<ValuesKey, std::vector<size_t>> byValues_;
 };
 
 }  // namespace

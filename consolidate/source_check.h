@@ -65,7 +65,9 @@ private:
 struct SourceCheck {
     std::filesystem::path file;
     uintmax_t size = 0;
-    std::string sha256;  // empty when the file could not be read
+    // SHA-256 of the files the duplicate check compared (the same values and size); empty for
+    // the others (the run record works theirs out) and when the file could not be read.
+    std::string sha256;
     std::vector<Finding> findings;
 
     // A finding that is not allowed.

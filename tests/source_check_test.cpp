@@ -2,6 +2,7 @@
 // make_check_fixtures.py): exactly the faulty ones are flagged, each with its first cell; the
 // run record written after a run through the same cache holds the totals xlrd computes.
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 
 #include <fstream>
 #include <map>
@@ -120,6 +121,20 @@ std::map<std::pair<std::string, std::string>, double> expectedTotals() {
     return totals;
 }
 
+// SHA-256 in lower-case hex, straight from libcrypto.
+std::string digestOf(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        hex += kHex[digest[i] >> 4];
+        hex += kHex[digest[i] & 15];
+    }
+    return hex;
+}
+
 TEST(RunRecordTest, HoldsEveryWrittenCellsTotalAndItsContributions) {
     testing::TempFolder dir("record");
     RunRequest request;
@@ -130,9 +145,10 @@ TEST(RunRecordTest, HoldsEveryWrittenCellsTotalAndItsContributions) {
     request.job = kJob;
     request.saving = Saving::OnceAtEnd;
     auto host = makeNativeHost();
+    CheckReport check;
     {
         SourceCache cache(*host);
-        const CheckReport check = checkSources({request.sources, request.templateFile, request.job}, cache);
+        check = checkSources({request.sources, request.templateFile, request.job}, cache);
         RunEvents events;
         StrictDecisions decisions;
         const RunReport report = run(request, *host, events, decisions, cache);
@@ -145,6 +161,11 @@ TEST(RunRecordTest, HoldsEveryWrittenCellsTotalAndItsContributions) {
     const JsonValue root = JsonValue::parse(testing::bytesOf(record));
     ASSERT_EQ(root["sources"].array().size(), 3u);
     EXPECT_EQ(root["sources"].array()[0]["size"].number(), static_cast<double>(fs::file_size(request.sources[0])));
+    for (size_t i = 0; i < request.sources.size(); ++i) {
+        // The check hashed none of these (no two share their values): the record works the digests out.
+        EXPECT_TRUE(check.sources[i].sha256.empty());
+        EXPECT_EQ(root["sources"].array()[i]["sha256"].string(), digestOf(testing::bytesOf(request.sources[i])));
+    }
     EXPECT_EQ(root["mode"].string(), "efficiency");
 
     const auto totals = expectedTotals();
