@@ -125,7 +125,7 @@ void MainWindow::startRun() {
     hideStatusPanel();
     c.command6->hide();
     c.command7->hide();
-    withdrawResultView(this);  // the next run's marks replace the last one's
+    withdrawResultView(controls_);  // the next run's marks replace the last one's
     // The mode window reads efficiencyBlocked itself when it opens.
     if (c.list1->selectedItems().isEmpty()) {
         services_.dialogs.message(kNothingSelected);

@@ -198,6 +198,10 @@ MainWindowControls buildMainWindowControls(QWidget* window) {
 
     c.command4 = button(window, "Command4", "添加文件", "添加需要汇总合并的表格文件", rect(600, 6180, 1800, 480));
     c.command5 = button(window, "Command5", "导出文件", "", rect(4350, 6180, 1800, 480));
+    // Between 添加文件 and 导出文件, once a run has finished.
+    c.command8 = button(window, "Command8", "查看结果", "查看汇总表格，本次汇入的单元格以绿色标出",
+                        rect(2550, 6180, 1650, 480));
+    c.command8->hide();
     c.command1 = button(window, "Command1", "退出系统", "", rect(8100, 6180, 1800, 480));
 
     greyBox(window, "Text12", "操作提示", rect(150, 6900, 1200, 420))->setAlignment(Qt::AlignCenter);

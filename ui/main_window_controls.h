@@ -32,6 +32,7 @@ struct MainWindowControls {
     QPushButton* command5 = nullptr;  // 导出文件
     QPushButton* command6 = nullptr;  // thin bar of the function mode
     QPushButton* command7 = nullptr;  // progress caption
+    QPushButton* command8 = nullptr;  // 查看结果: after a finished run, the summary with its written cells
     QPushButton* cancelRun = nullptr;  // 取消汇表: shown during a run, cancels it (as does Esc)
     QLabel* runTime = nullptr;         // during a run: files done, elapsed time, time left
     QLineEdit* text11 = nullptr;      // hint box

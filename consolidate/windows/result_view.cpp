@@ -16,22 +16,6 @@
 namespace sbx {
 namespace {
 
-constexpr const char* kButtonName = "Command8";
-
-int px(int twips) { return qRound(twips / 15.0); }
-
-QPushButton* findButton(QWidget* mainWindow) { return mainWindow->findChild<QPushButton*>(kButtonName); }
-
-// On the bottom row, between 添加文件 and 导出文件.
-QPushButton* resultButton(QWidget* mainWindow) {
-    if (QPushButton* made = findButton(mainWindow)) return made;
-    auto* button = new QPushButton(QString::fromUtf8("查看结果"), mainWindow);
-    button->setObjectName(kButtonName);
-    button->setToolTip(QString::fromUtf8("查看汇总表格，本次汇入的单元格以绿色标出"));
-    button->setGeometry(px(2550), px(6180), px(1650), px(480));
-    return button;
-}
-
 void lookAtResult(const RunWindowContext& context, const std::shared_ptr<const WrittenCells>& written) {
     ViewerExtras extras;
     extras.marked = [written](const std::string& sheet, int row, int column) { return written->contains(sheet, row, column); };
@@ -62,7 +46,7 @@ void lookAtResult(const RunWindowContext& context, const std::shared_ptr<const W
 }  // namespace
 
 void offerResultView(const RunWindowContext& context, const RunReport& report) {
-    QPushButton* button = resultButton(context.mainWindow);
+    QPushButton* button = context.controls.command8;
     QObject::disconnect(button, &QPushButton::clicked, nullptr, nullptr);
     auto written = std::make_shared<const WrittenCells>(report);
     QObject::connect(button, &QPushButton::clicked, context.mainWindow,
@@ -71,8 +55,6 @@ void offerResultView(const RunWindowContext& context, const RunReport& report) {
     button->setEnabled(true);
 }
 
-void withdrawResultView(QWidget* mainWindow) {
-    if (QPushButton* button = findButton(mainWindow)) button->hide();
-}
+void withdrawResultView(const MainWindowControls& controls) { controls.command8->hide(); }
 
 }  // namespace sbx

@@ -9,11 +9,11 @@
 
 namespace sbx {
 
-// Shows the result button (made on first use) for the finished run's `report`; its click
+// Shows the result button (Command8) for the finished run's `report`; its click
 // looks at the summary workbook.
 void offerResultView(const RunWindowContext& context, const RunReport& report);
 
 // Hides the button: a new run makes its marks stale.
-void withdrawResultView(QWidget* mainWindow);
+void withdrawResultView(const MainWindowControls& controls);
 
 }  // namespace sbx

@@ -112,6 +112,7 @@ private slots:
         QCOMPARE(f->window->minimumSize(), design);
         const QRect list1 = f->list1()->geometry();
         const QRect exit = f->button("Command1")->geometry();
+        const QRect result = f->button("Command8")->geometry();  // shown only after a run
         f->window->resize(design.width() * 3 / 2, design.height() * 3 / 2);
         QCOMPARE(f->window->size(), QSize(design.width() * 3 / 2, design.height() * 3 / 2));
         // Half as large again, give or take the rounding of each edge.
@@ -119,6 +120,7 @@ private slots:
         QVERIFY(qAbs(f->list1()->height() - list1.height() * 3 / 2) <= 2);
         QVERIFY(qAbs(f->button("Command1")->x() - exit.x() * 3 / 2) <= 2);
         QVERIFY(qAbs(f->button("Command1")->y() - exit.y() * 3 / 2) <= 2);
+        QVERIFY(qAbs(f->button("Command8")->x() - result.x() * 3 / 2) <= 2);
         for (const char* name : {"Command1", "Command2", "Command3", "Command4", "Text11", "Frame1", "Frame2"}) {
             QVERIFY2(f->window->rect().contains(f->control(name)->geometry()), name);
         }
