@@ -28,6 +28,7 @@ using Position = std::pair<int, int>;  // row, column: ordered row by row
 // What the template holds on one chosen worksheet.
 struct TemplateSheet {
     std::vector<CellArea> areas;                 // the chosen ranges of this worksheet
+    std::vector<CellArea> headings;              // where their headings stand
     std::vector<std::pair<Position, std::string>> textsOutside;  // row by row
     std::map<Position, CellValue> outside;       // every value of the heading zones
     std::map<Position, CellValue> labelsInside;  // values inside that add nothing
@@ -57,22 +58,44 @@ std::vector<std::pair<std::string, std::vector<CellArea>>> sheetsOf(const Job& j
     return sheets;
 }
 
-// Where the headings of a range stand: the column headings above it, in its columns, and the
-// row headings left of it, in its rows. Titles and notes in the corners and below the range
-// (a unit's name, who filled it in) are not part of the layout.
-std::vector<CellArea> headingZones(const std::vector<CellArea>& areas) {
+bool holdsTextOutside(const Worksheet& sheet, const CellArea& zone, const std::vector<CellArea>& areas) {
+    bool found = false;
+    sheet.forEachValue(zone, [&](int row, int column, const CellValue& v) {
+        if (v.kind() == CellKind::Text && !insideAny(areas, row, column)) found = true;
+    });
+    return found;
+}
+
+// Where the headings of a range stand, as the template shows them: the nearest row above it
+// with a text in its columns (the column headings) and the nearest column left of it with a
+// text in its rows (the row headings). Rows further up and the corners hold titles, the unit's
+// name ("填报单位 东城区"), dates: they differ from report to report and are no layout.
+std::vector<CellArea> headingZones(const Worksheet& templateSheet, const std::vector<CellArea>& areas) {
     std::vector<CellArea> zones;
     for (const CellArea& a : areas) {
-        if (a.firstRow > 1) zones.push_back({1, a.firstColumn, a.firstRow - 1, a.lastColumn});
-        if (a.firstColumn > 1) zones.push_back({a.firstRow, 1, a.lastRow, a.firstColumn - 1});
+        for (int row = a.firstRow - 1; row >= 1; --row) {
+            const CellArea zone{row, a.firstColumn, row, a.lastColumn};
+            if (holdsTextOutside(templateSheet, zone, areas)) {
+                zones.push_back(zone);
+                break;
+            }
+        }
+        for (int column = a.firstColumn - 1; column >= 1; --column) {
+            const CellArea zone{a.firstRow, column, a.lastRow, column};
+            if (holdsTextOutside(templateSheet, zone, areas)) {
+                zones.push_back(zone);
+                break;
+            }
+        }
     }
     return zones;
 }
 
 // The texts of the heading zones outside every range, row by row, each position once.
-std::vector<std::pair<Position, std::string>> headingTexts(const Worksheet& sheet, const std::vector<CellArea>& areas) {
+std::vector<std::pair<Position, std::string>> headingTexts(const Worksheet& sheet, const std::vector<CellArea>& zones,
+                                                           const std::vector<CellArea>& areas) {
     std::vector<std::pair<Position, std::string>> texts;
-    for (const CellArea& zone : headingZones(areas)) {
+    for (const CellArea& zone : zones) {
         sheet.forEachValue(zone, [&](int row, int column, const CellValue& v) {
             if (v.kind() == CellKind::Text && !insideAny(areas, row, column)) texts.push_back({{row, column}, v.textValue()});
         });
@@ -93,8 +116,9 @@ TemplateSheet readTemplateSheet(SourceCache& cache, const fs::path& file, const 
             if (addsNothing(v)) t.labelsInside.emplace(Position{row, column}, v);
         });
     }
-    t.textsOutside = headingTexts(opened.sheet, areas);
-    for (const CellArea& zone : headingZones(areas)) {
+    t.headings = headingZones(opened.sheet, areas);
+    t.textsOutside = headingTexts(opened.sheet, t.headings, areas);
+    for (const CellArea& zone : t.headings) {
         opened.sheet.forEachValue(zone, [&](int row, int column, const CellValue& v) {
             if (!insideAny(areas, row, column)) t.outside.emplace(Position{row, column}, v);
         });
@@ -107,7 +131,7 @@ TemplateSheet readTemplateSheet(SourceCache& cache, const fs::path& file, const 
 // The first position, row by row, where the template or the source has a text that the
 // other lacks.
 std::optional<Finding> firstLayoutDifference(const TemplateSheet& t, const Worksheet& sheet, const std::string& name) {
-    const auto texts = headingTexts(sheet, t.areas);
+    const auto texts = headingTexts(sheet, t.headings, t.areas);
     const auto& mine = t.textsOutside;
     size_t i = 0, j = 0;
     while (i < mine.size() || j < texts.size()) {

@@ -5,12 +5,13 @@
 // is a finding with the engine's reason.
 //
 // Rules:
-// - Layout: the headings of each chosen range (the texts above it in its columns, and left
-//   of it in its rows) must stand where the template has them: a position differs when the
-//   template or the source holds a text there and the other does not hold the same text.
+// - Layout: the headings of each chosen range (the nearest row above it that holds a text in
+//   its columns, and the nearest column left of it that holds a text in its rows, both as
+//   the template has them) must stand where the template has them: a position differs when
+//   the template or the source holds a text there and the other does not hold the same text.
 //   Numbers, dates, booleans and errors there are not compared with each other, only with
-//   texts; titles and notes in the corners and below the ranges (a unit's name, a year, who
-//   filled it in) are not compared at all.
+//   texts; rows further up (titles, "填报单位 东城区"), the corners and notes below the ranges
+//   (a unit's name, a year, who filled it in) are not compared at all.
 // - Not a number: a cell inside a range whose value adds nothing to a total (CellTotal's
 //   rule: a text that does not read as a number, an error value, a boolean), unless the
 //   template holds the same value there (a label column inside the range).

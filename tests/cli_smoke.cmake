@@ -42,3 +42,8 @@ expect_run(2 "^$" "does not exist" sheets ${EXAMPLES}/no_such_file.xls)
 expect_run(2 "^$" "not a cell range" dump ${sample} 利润表 b2:a1)
 expect_run(2 "^$" "unknown command" merge ${sample})
 expect_run(2 "^$" "Usage")
+
+# The sample pool's reports name their unit above the column headings ("填报单位 东城区"):
+# that is no difference of layout.
+file(GLOB pool ${EXAMPLES}/pool/*.xls)
+expect_run(0 "^$" "4 files, 0 with findings" check --range 基本情况!b3:d5 --range 收支明细!b2:e6 ${pool})
