@@ -1,5 +1,6 @@
 #include "cli/consolidate_command.h"
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/workbook_file_check.h"
+#include "workspace/workbook_format.h"
 
 namespace sbx::cli {
 
@@ -165,6 +167,20 @@ bool checkFiles(const Arguments& a, std::string& why) {
         if (!checkWorkbookArgument(*a.templateFile, "template", why)) return false;
         if (!a.out.empty() && sameFile(*a.templateFile, a.out)) {
             why = "--out names the template " + quoted(*a.templateFile) + "; the template is never overwritten";
+            return false;
+        }
+    }
+    // The summary is a copy of the template, so it has the template's format; a workbook
+    // ending of another format would hand the next reader a file that lies about itself.
+    if (!a.out.empty()) {
+        const fs::path& templateFile = a.templateFile ? *a.templateFile : a.sources.back();
+        std::string ending = utf8String(a.out.filename());
+        for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const auto named = formatOfPoolName(ending);
+        const WorkbookFormat is = workbookFormatOf(templateFile);
+        if (named && *named != is) {
+            why = "--out " + quoted(a.out) + " names another format than the template " + quoted(templateFile) +
+                  " has: the summary is a copy of the template, so name it with " + std::string(formatExtension(is));
             return false;
         }
     }

@@ -48,3 +48,19 @@ foreach(mode efficiency function)
     expect_run(0 "^${row4}\n$" dump ${out} 收入明细 b4:e4)
   endforeach()
 endforeach()
+
+# The summary is a copy of its template: an OUT named for the other format is refused and
+# nothing is written; an OUT of the template's format (in any letter case) is taken.
+foreach(case "mixed_pool/branch_3.xlsx;total.xls" "mixed_pool/branch_3.xlsx;total.xlsm"
+             "consolidate_pool/branch_1.xls;total.xlsx")
+  list(GET case 0 template)
+  list(GET case 1 out)
+  set(template ${DATA}/${template})
+  execute_process(COMMAND ${CLI} consolidate --mode efficiency --out ${WORK}/${out} --template ${template}
+                  --range 收入明细!b4:e9 ${xls} ${mixed}/branch_2.xlsx RESULT_VARIABLE rc ERROR_VARIABLE err TIMEOUT 60)
+  if(NOT rc EQUAL 2 OR NOT err MATCHES "names another format" OR EXISTS ${WORK}/${out})
+    message(FATAL_ERROR "--out ${out} with template ${template}: exit ${rc}, stderr: ${err}")
+  endif()
+endforeach()
+expect_run(0 "consolidated 2 files" consolidate --mode efficiency --out ${WORK}/TOTAL.XLSX
+           --template ${mixed}/branch_3.xlsx --range 收入明细!b4:e9 ${xls} ${mixed}/branch_2.xlsx)
