@@ -118,9 +118,22 @@ void buildMenus(QWidget* window, MainWindowControls& controls) {
     controls.op = new QMenu(text("操作"), window);
     controls.op->setObjectName("op");
     controls.op->addSeparator();
-    for (const auto& [name, caption] : {std::pair{"OPN", "打开文件"}, std::pair{"SEE", "查看属性"},
-                                        std::pair{"RENAME", "改文件名"}, std::pair{"del", "删除文件"}}) {
-        controls.op->addAction(text(caption))->setObjectName(QString::fromLatin1(name));
+    // The keys of mainstream software: F2 renames and Delete deletes the pool entry selected
+    // in List1 (each asks first, as the menu does). They work wherever the focus is in the
+    // window: a mouse selection hands the focus on to Command3.
+    struct Entry {
+        const char* name;
+        const char* caption;
+        QKeySequence key;
+    };
+    for (const Entry& entry : {Entry{"OPN", "打开文件", {}}, Entry{"SEE", "查看属性", {}},
+                               Entry{"RENAME", "改文件名", QKeySequence(Qt::Key_F2)},
+                               Entry{"del", "删除文件", QKeySequence(Qt::Key_Delete)}}) {
+        QAction* action = controls.op->addAction(text(entry.caption));
+        action->setObjectName(QString::fromLatin1(entry.name));
+        if (entry.key.isEmpty()) continue;
+        action->setShortcut(entry.key);
+        window->addAction(action);
     }
     controls.op->addSeparator();
 
@@ -131,14 +144,7 @@ void buildMenus(QWidget* window, MainWindowControls& controls) {
     controls.about = controls.hlp->addAction(text("关    于"));
     controls.about->setObjectName("about");
 
-    // The keys of mainstream software: F2 renames and Delete deletes the pool entry selected
-    // in List1 (each asks first, as the menu does), F1 opens the guide. They work wherever the
-    // focus is in the window: a mouse selection hands the focus on to Command3.
-    for (const auto& [name, key] : {std::pair{"RENAME", Qt::Key_F2}, std::pair{"del", Qt::Key_Delete}}) {
-        QAction* action = controls.op->findChild<QAction*>(QString::fromLatin1(name));
-        action->setShortcut(QKeySequence(key));
-        window->addAction(action);
-    }
+    // F1 opens the guide, wherever the focus is in the window.
     controls.help->setShortcut(QKeySequence(Qt::Key_F1));
     window->addAction(controls.help);
 }
