@@ -69,45 +69,28 @@ std::vector<fs::path> droppedWorkbooks(const WorkspacePaths& paths, const std::v
 
 DropIntake takeInDropped(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list,
                          const std::vector<fs::path>& dropped, const FileCopy& copy) {
+    using Result = OneFileIntake::Result;
     DropIntake intake;
     for (const fs::path& source : droppedWorkbooks(paths, dropped, intake)) {
-        const std::string name = nameOf(source);
-        if (!isPoolFileName(name)) {
-            intake.refused.push_back({name, kNotAWorkbook});
+        const OneFileIntake one = takeInOneFile(paths, dialogs, list, source, copy);
+        switch (one.result) {
+        case Result::NotAPoolName: intake.refused.push_back({nameOf(source), kNotAWorkbook}); continue;
+        case Result::InPoolFolder: intake.refused.push_back({one.name, kFromThePool}); continue;
+        case Result::NotAFile: intake.refused.push_back({one.name, oneLine(one.notAFile)}); continue;
+        case Result::NotReplaced: intake.refused.push_back({one.name, kNotReplaced}); continue;
+        case Result::CopyFailed:
+            intake.refused.push_back({one.name, oneLine(pool_ops_text::kCopyFailed + one.copyError.message())});
             continue;
+        case Result::Taken: break;
         }
-        if (isInPoolFolder(paths, source)) {
-            intake.refused.push_back({name, kFromThePool});
-            continue;
+        intake.taken.push_back(one.name);
+        // Should the summary's copy fail, the previous one stays whole and the report says so.
+        if (one.summary.copyError) {
+            intake.refused.push_back({utf8String(one.summary.summary.filename()),
+                                      oneLine(pool_ops_text::kCopyFailed + one.summary.copyError.message())});
         }
-        if (const std::string notAFile = notAWorkbookFileText(source); !notAFile.empty()) {
-            intake.refused.push_back({name, oneLine(notAFile)});
-            continue;
-        }
-        const fs::path target = paths.poolFile(name);
-        std::error_code error;
-        if (fs::exists(fs::symlink_status(target, error)) && 
-            !dialogs.askYesNo(pool_ops_text::overwriteQuestion(name), Risk::Destructive)) {
-            intake.refused.push_back({name, kNotReplaced});
-            continue;
-        }
-        if (const std::error_code failed = replaceFile(source, target, copy)) {
-            intake.refused.push_back({name, oneLine(pool_ops_text::kCopyFailed + failed.message())});
-            continue;
-        }
-        list.removeAll(name);
-        list.append(name);
-        removeOtherSpellings(paths, list, name);
-        intake.taken.push_back(name);
-        // The summary workbook follows the file just taken in; should that copy fail, the
-        // previous one stays whole and the report says so.
-        const SummaryReplacement replaced = replaceSummaryWorkbook(paths, target, copy);
-        if (replaced.copyError) {
-            intake.refused.push_back({utf8String(replaced.summary.filename()),
-                                      oneLine(pool_ops_text::kCopyFailed + replaced.copyError.message())});
-        }
-        for (const FileFailure& left : replaced.leftOver) {
-            intake.refused.push_back({left.name, oneLine(oldSummaryLeftText(replaced.summary, left))});
+        for (const FileFailure& left : one.summary.leftOver) {
+            intake.refused.push_back({left.name, oneLine(oldSummaryLeftText(one.summary.summary, left))});
         }
     }
     dialogs.message(dropReportMessage(intake));

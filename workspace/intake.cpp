@@ -13,13 +13,6 @@ std::string copyFailure(const fs::path& from, const fs::path& to, const std::err
     return pool_ops_text::kCopyFailed + utf8String(from) + " → " + utf8String(to) + "\r" + error.message();
 }
 
-// Copies `source` to `target` in one step; a failure is reported and leaves `target` alone.
-bool copyReported(DialogsPort& dialogs, const fs::path& source, const fs::path& target, const FileCopy& copy) {
-    const std::error_code error = replaceFile(source, target, copy);
-    if (error) dialogs.message(copyFailure(source, target, error));
-    return !error;
-}
-
 }  // namespace
 
 bool isInPoolFolder(const WorkspacePaths& paths, const fs::path& file) {
@@ -28,8 +21,49 @@ bool isInPoolFolder(const WorkspacePaths& paths, const fs::path& file) {
            sameFileOnDisk(file, paths.poolFile(utf8String(file.filename())));
 }
 
+OneFileIntake takeInOneFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list,
+                            const fs::path& source, const FileCopy& copy) {
+    OneFileIntake one;
+    one.name = utf8String(source.filename());
+    if (!isPoolFileName(one.name)) {
+        one.result = OneFileIntake::Result::NotAPoolName;
+        return one;
+    }
+    if (isInPoolFolder(paths, source)) {
+        one.result = OneFileIntake::Result::InPoolFolder;
+        return one;
+    }
+    // Opening a FIFO would hang the window; a folder or device is no workbook.
+    one.notAFile = notAWorkbookFileText(source);
+    if (!one.notAFile.empty()) {
+        one.result = OneFileIntake::Result::NotAFile;
+        return one;
+    }
+    one.target = paths.poolFile(one.name);
+    std::error_code error;
+    if (fs::exists(fs::symlink_status(one.target, error)) &&
+        !dialogs.askYesNo(pool_ops_text::overwriteQuestion(one.name), Risk::Destructive)) {
+        one.result = OneFileIntake::Result::NotReplaced;
+        return one;
+    }
+    one.copyError = replaceFile(source, one.target, copy);
+    if (one.copyError) {
+        one.result = OneFileIntake::Result::CopyFailed;
+        return one;
+    }
+    // Listed once, at the end, whatever the list held before.
+    list.removeAll(one.name);
+    list.append(one.name);
+    removeOtherSpellings(paths, list, one.name);
+    // The summary workbook follows the pool copy just made, in its format; a failure here
+    // leaves the file taken in and the previous summary workbook whole.
+    one.summary = replaceSummaryWorkbook(paths, one.target, copy);
+    return one;
+}
+
 IntakeOutcome takeInFiles(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list, const fs::path& folder,
                           const std::vector<std::string>& selected, const FileCopy& copy) {
+    using Result = OneFileIntake::Result;
     IntakeOutcome outcome = IntakeOutcome::ChooseAgain;
     for (const std::string& name : selected) {
         if (!isPoolFileName(name)) {
@@ -38,38 +72,17 @@ IntakeOutcome takeInFiles(const WorkspacePaths& paths, DialogsPort& dialogs, Poo
             continue;
         }
         const fs::path source = folder / utf8Path(name);
-        if (isInPoolFolder(paths, source)) {
+        const OneFileIntake one = takeInOneFile(paths, dialogs, list, source, copy);
+        outcome = one.result == Result::Taken ? IntakeOutcome::Done : IntakeOutcome::ChooseAgain;
+        if (one.result == Result::InPoolFolder) {
             dialogs.message(intake_text::kPoolFolder);
-            outcome = IntakeOutcome::ChooseAgain;
             break;
         }
-        // Opening a FIFO would hang the window; a folder or device is no workbook.
-        if (const std::string notAFile = notAWorkbookFileText(source); !notAFile.empty()) {
-            dialogs.message(notAFile);
-            outcome = IntakeOutcome::ChooseAgain;
-            continue;
-        }
-        const fs::path target = paths.poolFile(name);
-        std::error_code error;
-        const bool replacing = fs::exists(fs::symlink_status(target, error));
-        if (replacing && !dialogs.askYesNo(pool_ops_text::overwriteQuestion(name), Risk::Destructive)) {
-            outcome = IntakeOutcome::ChooseAgain;
-            continue;
-        }
-        if (!copyReported(dialogs, source, target, copy)) {
-            outcome = IntakeOutcome::ChooseAgain;
-            continue;
-        }
-        // Listed once, at the end, whatever the list held before.
-        list.removeAll(name);
-        list.append(name);
-        removeOtherSpellings(paths, list, name);
-        // The summary workbook follows the pool copy just made, in its format; a failure here
-        // leaves the file taken in and the previous summary workbook whole.
-        const SummaryReplacement replaced = replaceSummaryWorkbook(paths, target, copy);
-        if (replaced.copyError) dialogs.message(copyFailure(target, replaced.summary, replaced.copyError));
-        for (const FileFailure& left : replaced.leftOver) dialogs.message(oldSummaryLeftText(replaced.summary, left));
-        outcome = IntakeOutcome::Done;
+        if (one.result == Result::NotAFile) dialogs.message(one.notAFile);
+        if (one.result == Result::CopyFailed) dialogs.message(copyFailure(source, one.target, one.copyError));
+        if (one.result != Result::Taken) continue;
+        if (one.summary.copyError) dialogs.message(copyFailure(one.target, one.summary.summary, one.summary.copyError));
+        for (const FileFailure& left : one.summary.leftOver) dialogs.message(oldSummaryLeftText(one.summary.summary, left));
     }
     dialogs.message(outcome == IntakeOutcome::Done ? intake_text::kAllTakenIn : intake_text::kChooseAgain);
     return outcome;

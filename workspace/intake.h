@@ -6,9 +6,12 @@
 // spelling of it) is refused.
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "workspace/dialogs_port.h"
+#include "workspace/file_copy.h"
+#include "workspace/pool.h"
 #include "workspace/pool_file_ops.h"
 #include "workspace/workspace_paths.h"
 
@@ -24,6 +27,24 @@ inline constexpr const char* kDriveNotReady = "注意，驱动器没有准备好
 }  // namespace intake_text
 
 enum class IntakeOutcome { ChooseAgain, Done };
+
+// What became of one file offered for the pool (picked in the intake window or dropped).
+struct OneFileIntake {
+    enum class Result { Taken, NotAPoolName, InPoolFolder, NotAFile, NotReplaced, CopyFailed };
+    Result result = Result::Taken;
+    std::string name;              // the bare name it has in the pool
+    std::filesystem::path target;  // its pool file
+    std::string notAFile;          // NotAFile: why it is no workbook file
+    std::error_code copyError;     // CopyFailed
+    SummaryReplacement summary;    // Taken: how the summary workbook followed it
+};
+
+// Takes one file into the pool by the intake rules: a pool file name, not from the pool
+// folder, a regular file, the overwrite question before a pool file is replaced, a copy in
+// one step, listed once at the end, and the summary workbook following it in its format.
+// The caller reports the result in its own way.
+OneFileIntake takeInOneFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list,
+                            const std::filesystem::path& source, const FileCopy& copy);
 
 // Whether `file` lies in the pool folder: the real folders are compared (links, letter case
 // and other spellings resolved by the file system), not the texts of the paths.
