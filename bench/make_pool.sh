@@ -9,28 +9,19 @@
 #                     the timed passes do not include it), written by LibreOffice
 # Usage: make_pool.sh OUTDIR [COUNT]. Running it again keeps what is already there.
 set -eu
+. "$(dirname "$0")/pool_script_common.sh"
 
-if [ $# -lt 1 ] || [ $# -gt 2 ]; then
-    echo "usage: $0 OUTDIR [COUNT]" >&2
-    exit 2
-fi
+usage_unless 1 2 "OUTDIR [COUNT]" "$@"
 out=$1
 count=${2:-200}
-case $count in
-    ''|*[!0-9]*) echo "$0: COUNT must be a whole number, not '$count'" >&2; exit 2 ;;
-esac
-
-command -v soffice >/dev/null || { echo "$0: soffice (LibreOffice) is needed" >&2; exit 1; }
-command -v ssconvert >/dev/null || { echo "$0: ssconvert (Gnumeric) is needed" >&2; exit 1; }
-command -v python3 >/dev/null || { echo "$0: python3 is needed to write the sources" >&2; exit 1; }
+whole_number "$count"
+need soffice LibreOffice
+need ssconvert Gnumeric
+need python3 "to write the sources"
 
 mkdir -p "$out/sparse"
 out=$(cd "$out" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# A private LibreOffice profile: a running soffice with the default profile would swallow
-# the conversion request.
-profile="file://$work/lo-profile"
+start_work
 
 # Writes the sources of whatever is missing from the pool into $work/src (fods) and
 # $work/csv; prints nothing.

@@ -4,23 +4,17 @@
 #   make_xlsx_pool.sh POOLDIR OUTDIR [COUNT]     (COUNT: 500 by default)
 # Running it again converts only what is missing.
 set -eu
-if [ $# -lt 2 ] || [ $# -gt 3 ]; then
-    echo "usage: $0 POOLDIR OUTDIR [COUNT]" >&2
-    exit 2
-fi
+. "$(dirname "$0")/pool_script_common.sh"
+
+usage_unless 2 3 "POOLDIR OUTDIR [COUNT]" "$@"
 pool=$1
 out=$2
 count=${3:-500}
-case $count in
-    ''|*[!0-9]*) echo "$0: COUNT must be a whole number, not '$count'" >&2; exit 2 ;;
-esac
-command -v soffice >/dev/null || { echo "$0: soffice (LibreOffice) is needed" >&2; exit 1; }
+whole_number "$count"
+need soffice LibreOffice
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# A private profile: a running soffice with the default one would swallow the request.
-profile="file://$work/lo-profile"
+start_work
 
 missing() {
     i=1

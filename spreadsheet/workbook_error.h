@@ -23,8 +23,6 @@ enum class WorkbookErrorKind {
     CellLocked,          // a write to a locked cell of a protected worksheet
     CellInArray,         // a write to part of a multi-cell array formula or of a data table
     WriteUnsupported,    // a workbook format that is read but not written (Excel 2.1-4.0, 95)
-    BadReference,        // a range or source reference that cannot be read or resolved
-    NoActiveSheet,       // a selection or consolidation without an activated worksheet
 };
 
 class WorkbookError : public std::runtime_error {

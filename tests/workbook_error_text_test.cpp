@@ -69,8 +69,8 @@ TEST(WorkbookErrorText, AFullDiskIsNamedBeforeTheTechnicalReason) {
                              "the new file cannot be written: No space left on device", ENOSPC);
     EXPECT_EQ(workbookErrorText(full),
               "无法保存文件：磁盘空间已满：\r/汇总/total.xls\r（the new file cannot be written: No space left on device）");
-    const WorkbookError noFile(WorkbookErrorKind::BadReference, {}, "\"a0\" is no cell");
-    EXPECT_EQ(workbookErrorText(noFile), "无法识别引用的区域或文件\r（\"a0\" is no cell）");
+    const WorkbookError noFile(WorkbookErrorKind::SheetNotFound, {}, "no worksheet is named \"收入\"");
+    EXPECT_EQ(workbookErrorText(noFile), "工作簿中没有这个工作表\r（no worksheet is named \"收入\"）");
     EXPECT_EQ(errorTextForUser(std::runtime_error("plain")), "plain");
 }
 

@@ -24,8 +24,6 @@ std::string workbookErrorKindText(WorkbookErrorKind kind) {
         case WorkbookErrorKind::CellLocked: return "工作表受保护，单元格已锁定";
         case WorkbookErrorKind::CellInArray: return "不能更改数组公式或模拟运算表的某一部分";
         case WorkbookErrorKind::WriteUnsupported: return "这种格式的工作簿只能读取，不能写入";
-        case WorkbookErrorKind::BadReference: return "无法识别引用的区域或文件";
-        case WorkbookErrorKind::NoActiveSheet: return "没有选定工作表";
     }
     return "工作簿出错";
 }
