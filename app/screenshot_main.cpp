@@ -73,7 +73,8 @@ int main(int argc, char* argv[]) {
         std::cerr << "usage: shubuxing-screenshot OUTPUT_DIR\n";
         return 2;
     }
-    const std::filesystem::path out = argv[1];
+    // Absolute: the windows shown below change the current folder (the file dialogs).
+    const std::filesystem::path out = std::filesystem::absolute(argv[1]);
     std::filesystem::create_directories(out);
 
     const std::filesystem::path pool = std::filesystem::temp_directory_path() / "sbx_screenshot_pool";
