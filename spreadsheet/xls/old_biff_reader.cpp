@@ -225,17 +225,8 @@ std::unique_ptr<SheetCells> WorksheetStream::readCells() {
     // The cached result of a formula; a text result follows in a STRING record.
     auto formulaResult = [&](uint16_t row, uint16_t col, uint16_t xf, std::span<const uint8_t> result) {
         pending.waiting = false;
-        if (!inSheet(row, col)) return;
-        if (result[6] == 0xFF && result[7] == 0xFF) {
-            switch (result[0]) {
-                case 0: pending = {true, row, col, xf}; break;
-                case 1: sheet->addBoolean(row, col, xf, result[2] != 0); break;
-                case 2: sheet->addError(row, col, xf, result[2]); break;
-                case 3: sheet->addLocalText(row, col, xf, std::string()); break;
-                default: sheet->addBlank(row, col, xf); break;
-            }
-        } else {
-            sheet->addNumber(row, col, xf, loadF64(result.data()), isDate(xf));
+        if (inSheet(row, col) && sheet->addFormulaResult(row, col, xf, result.data(), isDate(xf))) {
+            pending = {true, row, col, xf};
         }
     };
     auto boolErr = [&](uint16_t row, uint16_t col, uint16_t xf, uint8_t value, bool isError) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "spreadsheet/xls/byte_reader.h"
+
 namespace sbx::xls {
 
 void SheetCells::add(uint32_t row0, uint32_t col0, uint16_t xf, StoredKind kind, double number) {
@@ -39,6 +41,22 @@ void SheetCells::addError(uint32_t row0, uint32_t col0, uint16_t xf, uint8_t cod
 
 void SheetCells::addBlank(uint32_t row0, uint32_t col0, uint16_t xf) {
     add(row0, col0, xf, StoredKind::Blank, 0.0);
+}
+
+bool SheetCells::addFormulaResult(uint32_t row0, uint32_t col0, uint16_t xf, const uint8_t* result, bool isDate) {
+    // 0xFFFF in the last two bytes marks a result that is not a number; the first says which.
+    if (result[6] != 0xFF || result[7] != 0xFF) {
+        addNumber(row0, col0, xf, loadF64(result), isDate);
+        return false;
+    }
+    switch (result[0]) {
+        case 0: return true;
+        case 1: addBoolean(row0, col0, xf, result[2] != 0); break;
+        case 2: addError(row0, col0, xf, result[2]); break;
+        case 3: addLocalText(row0, col0, xf, std::string()); break;
+        default: addBlank(row0, col0, xf); break;
+    }
+    return false;
 }
 
 void SheetCells::finish() {

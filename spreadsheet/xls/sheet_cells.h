@@ -49,6 +49,9 @@ public:
     void addBoolean(uint32_t row0, uint32_t col0, uint16_t xf, bool value);
     void addError(uint32_t row0, uint32_t col0, uint16_t xf, uint8_t code);
     void addBlank(uint32_t row0, uint32_t col0, uint16_t xf);
+    // A formula's cached result, the 8 result bytes of its FORMULA record. True when the
+    // result is a text, which follows in a STRING record and is added by the caller.
+    bool addFormulaResult(uint32_t row0, uint32_t col0, uint16_t xf, const uint8_t* result, bool isDate);
 
     // Formats that rows and columns give to cells without a record of their own.
     void setRowFormat(uint32_t row0, uint16_t xf) { rowFormats_.push_back({row0, row0, xf}); }

@@ -376,17 +376,8 @@ std::unique_ptr<SheetCells> WorkbookReader::readSheet(const WorksheetEntry& entr
                 const uint16_t row = in.u16(), col = in.u16(), xf = in.u16();
                 const auto result = in.bytes(8);
                 pendingString.waiting = false;
-                if (!inSheet(row, col)) break;
-                if (result[6] == 0xFF && result[7] == 0xFF) {
-                    switch (result[0]) {
-                        case 0: pendingString = {true, row, col, xf}; break;
-                        case 1: sheet->addBoolean(row, col, xf, result[2] != 0); break;
-                        case 2: sheet->addError(row, col, xf, result[2]); break;
-                        case 3: sheet->addLocalText(row, col, xf, std::string()); break;
-                        default: sheet->addBlank(row, col, xf); break;
-                    }
-                } else {
-                    sheet->addNumber(row, col, xf, loadF64(result.data()), isDate(xf));
+                if (inSheet(row, col) && sheet->addFormulaResult(row, col, xf, result.data(), isDate(xf))) {
+                    pendingString = {true, row, col, xf};
                 }
                 break;
             }
