@@ -11,7 +11,6 @@
 #include "ui/open_windows.h"
 #include "ui/qt_dialogs.h"
 #include "ui/splash_window.h"
-#include "ui/window_placement.h"
 
 namespace sbx {
 
@@ -115,17 +114,7 @@ void AboutWindow::showSystemInfo() {
 }
 
 AboutWindow* openAboutWindow(QWidget* owner, DialogsPort& dialogs) {
-    AboutWindow* window = findOpenWindow<AboutWindow>();
-    if (window == nullptr) {
-        window = new AboutWindow(dialogs, nullptr);
-        // A window of its own (a disabled main window leaves it usable); it goes with the owner.
-        if (owner != nullptr) QObject::connect(owner, &QObject::destroyed, window, &QWidget::close);
-        placeOver(*window, owner);
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return showCompanionWindowOnce<AboutWindow>(owner, [&] { return new AboutWindow(dialogs, nullptr); });
 }
 
 }  // namespace sbx

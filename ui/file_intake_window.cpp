@@ -12,7 +12,6 @@
 #include <QStyle>
 
 #include "ui/open_windows.h"
-#include "ui/window_placement.h"
 #include "workspace/intake.h"
 
 namespace sbx {
@@ -211,15 +210,7 @@ void FileIntakeWindow::closeEvent(QCloseEvent* event) {
 
 FileIntakeWindow* openFileIntakeWindow(const PoolWindowContext& context) {
     if (context.label13 != nullptr) context.label13->clear();
-    FileIntakeWindow* window = findOpenWindow<FileIntakeWindow>();
-    if (window == nullptr) {
-        window = new FileIntakeWindow(context);
-        placeOver(*window, context.mainWindow);
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return showWindowOnce<FileIntakeWindow>(context.mainWindow, [&] { return new FileIntakeWindow(context); });
 }
 
 }  // namespace sbx

@@ -5,7 +5,6 @@
 #include <QPushButton>
 
 #include "ui/open_windows.h"
-#include "ui/window_placement.h"
 #include "workspace/working_folder_text.h"
 
 namespace sbx {
@@ -64,17 +63,7 @@ HelpWindow::HelpWindow(const WorkspacePaths& paths, QWidget* parent) : QWidget(p
 }
 
 HelpWindow* openHelpWindow(QWidget* owner, const WorkspacePaths& paths) {
-    HelpWindow* window = findOpenWindow<HelpWindow>();
-    if (window == nullptr) {
-        window = new HelpWindow(paths);
-        // A window of its own (a disabled main window leaves it usable); it goes with the owner.
-        if (owner != nullptr) QObject::connect(owner, &QObject::destroyed, window, &QWidget::close);
-        placeOver(*window, owner);
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return showCompanionWindowOnce<HelpWindow>(owner, [&] { return new HelpWindow(paths); });
 }
 
 }  // namespace sbx
