@@ -1,12 +1,22 @@
 #include "ui/qt_dialogs.h"
 
+#include <algorithm>
+#include <functional>
+#include <utility>
+#include <vector>
+
 #include <QAbstractButton>
+#include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QScreen>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
 #include "spreadsheet/utf8_path.h"
 #include "ui/literal_ampersands.h"
+#include "ui/window_placement.h"
 
 namespace sbx {
 
@@ -34,7 +44,61 @@ QMessageBox::StandardButton ask(QWidget* parent, const std::string& text, QMessa
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
+// Calls `closed` when the watched window closes or is destroyed.
+class WindowCloseWatch : public QObject {
+public:
+    WindowCloseWatch(QWidget& window, std::function<void()> closed) : window_(&window), closed_(std::move(closed)) {
+        window.installEventFilter(this);
+        connect(&window, &QObject::destroyed, this, [this] { fire(); });
+    }
+    ~WindowCloseWatch() override {
+        if (window_) window_->removeEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && (event->type() == QEvent::Close || event->type() == QEvent::Hide)) fire();
+        return false;
+    }
+
+private:
+    void fire() {
+        if (closed_) std::exchange(closed_, nullptr)();
+    }
+    QPointer<QWidget> window_;
+    std::function<void()> closed_;
+};
+
+// Below `window` where the screen has room, else over its foot: either way its middle, where
+// the user looks, stays free. Before a box is first shown, window systems may place its
+// client area where asked and add the title bar above it, so room is left for one.
+QPoint besideTopLeft(const QWidget& window, QSize box) {
+    constexpr int kTitleBar = 32;
+    const QRect frame = window.frameGeometry();
+    const QRect free = window.screen() != nullptr ? window.screen()->availableGeometry() : frame;
+    const int x = std::clamp(frame.center().x() - box.width() / 2, free.left(),
+                             std::max(free.left(), free.right() - box.width()));
+    const int below = frame.bottom() + 1 + kTitleBar;
+    const int y = below + box.height() <= free.bottom() ? below : std::max(free.top() + kTitleBar, frame.bottom() - box.height());
+    return {x, y};
+}
+
 }  // namespace
+
+void keepUsableBesideMessages(QWidget& window) { window.setProperty(kUsableBesideMessages, true); }
+
+QWidget* windowUsableBesideMessages() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->property(kUsableBesideMessages).toBool()) return window;
+    }
+    return nullptr;
+}
+
+QWidget* QtDialogs::owner() const {
+    // The window that asks: its box stays above it and gives the focus back to it.
+    QWidget* active = QApplication::activeWindow();
+    return active != nullptr && active->isVisible() ? active : parent_.data();
+}
 
 QString dialogText(const std::string& text) {
     QString shown = qt(text);
@@ -43,25 +107,58 @@ QString dialogText(const std::string& text) {
     return shown;
 }
 
-void QtDialogs::message(const std::string& text) { ask(parent_, text, QMessageBox::Ok, QMessageBox::Ok); }
+void QtDialogs::message(const std::string& text) { ask(owner(), text, QMessageBox::Ok, QMessageBox::Ok); }
 
 void QtDialogs::messageBesideOtherWindows(const std::string& text) {
-    ask(parent_, text, QMessageBox::Ok, QMessageBox::Ok, parent_ ? Qt::WindowModal : Qt::ApplicationModal);
+    QWidget* usable = windowUsableBesideMessages();
+    if (usable == nullptr) {
+        message(text);
+        return;
+    }
+    // Not modal: modality would block the window it waits beside. The other windows of the
+    // program wait instead, disabled until the box is answered.
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), dialogText(text), QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
+    box.setObjectName("messageBox");
+    box.setWindowModality(Qt::NonModal);  // a message box is made modal
+    std::vector<QPointer<QWidget>> disabled;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != usable && window->isVisible() && window->isEnabled() && window->isWindow()) {
+            window->setEnabled(false);
+            disabled.emplace_back(window);
+        }
+    }
+    stackAbove(box, usable);
+    box.adjustSize();
+    box.move(besideTopLeft(*usable, box.frameGeometry().size()));
+    QEventLoop waiting;
+    QObject::connect(&box, &QDialog::finished, &waiting, &QEventLoop::quit);
+    // Closing the window it waits beside answers it too.
+    WindowCloseWatch closed(*usable, [&box] { box.done(QMessageBox::Ok); });
+    box.show();
+    // The user looks at the workbook first; the box stays in sight above it.
+    usable->raise();
+    usable->activateWindow();
+    waiting.exec();
+    for (const QPointer<QWidget>& window : disabled) {
+        if (window) window->setEnabled(true);
+    }
 }
 
 bool QtDialogs::askYesNo(const std::string& text, Risk risk) {
     const auto safe = risk == Risk::Destructive ? QMessageBox::No : QMessageBox::Yes;
-    return ask(parent_, text, QMessageBox::Yes | QMessageBox::No, safe) == QMessageBox::Yes;
+    return ask(owner(), text, QMessageBox::Yes | QMessageBox::No, safe) == QMessageBox::Yes;
 }
 
 bool QtDialogs::askOkCancel(const std::string& text, Risk risk) {
     const auto safe = risk == Risk::Destructive ? QMessageBox::Cancel : QMessageBox::Ok;
-    return ask(parent_, text, QMessageBox::Ok | QMessageBox::Cancel, safe) == QMessageBox::Ok;
+    return ask(owner(), text, QMessageBox::Ok | QMessageBox::Cancel, safe) == QMessageBox::Ok;
 }
 
 std::optional<std::string> QtDialogs::inputBox(const std::string& prompt, const std::string& title,
                                                const std::string& defaultText) {
-    QInputDialog dialog(parent_);
+    QInputDialog dialog(owner());
     dialog.setObjectName("inputBox");
     dialog.setWindowTitle(title.empty() ? QString::fromUtf8(kApplicationTitle) : qt(title));
     // The label is the text box's buddy: an "&" in the prompt would be a mnemonic.
@@ -75,7 +172,7 @@ std::optional<std::string> QtDialogs::inputBox(const std::string& prompt, const 
 }
 
 std::optional<std::filesystem::path> QtDialogs::saveFile(const SaveFileRequest& request) {
-    QFileDialog dialog(parent_, qt(request.title));
+    QFileDialog dialog(owner(), qt(request.title));
     dialog.setObjectName("saveFileDialog");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);

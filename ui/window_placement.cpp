@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 #include <QWidget>
 #include <algorithm>
 
@@ -37,7 +38,25 @@ QPoint centredTopLeft(const QRect& owner, const QSize& frame, const QRect& avail
     return {x, y};
 }
 
-void placeOver(QWidget& window, const QWidget* owner) {
+void stackAbove(QWidget& window, QWidget* owner) {
+    if (owner == nullptr || owner->window() == &window) return;
+    QWidget* ownerWindow = owner->window();
+    // Window systems keep only dialogs above their owner (X11 drops WM_TRANSIENT_FOR from a
+    // plain window); the buttons of a plain window stay.
+    if (window.windowType() == Qt::Window) {
+        window.setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    }
+    // Both need native windows for the window manager to know of the relation.
+    window.winId();
+    ownerWindow->winId();
+    if (window.windowHandle() && ownerWindow->windowHandle()) {
+        window.windowHandle()->setTransientParent(ownerWindow->windowHandle());
+    }
+}
+
+void placeOver(QWidget& window, QWidget* owner) {
+    stackAbove(window, owner);
     const QScreen* screen = screenOf(owner);
     if (screen == nullptr) return;
     const bool framed = !window.windowFlags().testFlag(Qt::FramelessWindowHint);

@@ -16,7 +16,14 @@ namespace sbx {
 QPoint centredTopLeft(const QRect& owner, const QSize& frame, const QRect& available);
 
 // Moves the top-level `window` there over `owner` (nullptr: centred on its screen), frame
-// included. Call before showing the window.
-void placeOver(QWidget& window, const QWidget* owner);
+// included, and has the window manager keep it above `owner`'s window (see stackAbove).
+// Call before showing the window.
+void placeOver(QWidget& window, QWidget* owner);
+
+// The window manager keeps the top-level `window` above `owner`'s window, also when a message
+// box of the owner raises it; without this a step window could end up hidden behind a
+// disabled main window, which looks frozen. `window` does not become a child of `owner`:
+// disabling the owner leaves it usable.
+void stackAbove(QWidget& window, QWidget* owner);
 
 }  // namespace sbx

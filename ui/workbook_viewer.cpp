@@ -22,6 +22,7 @@
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
 #include "ui/literal_ampersands.h"
+#include "ui/qt_dialogs.h"
 #include "ui/window_placement.h"
 #include "workspace/file_kind.h"
 
@@ -231,16 +232,14 @@ void lookAtWorkbook(DialogsPort& dialogs, const std::function<std::unique_ptr<Sp
     auto host = makeHost();
     Workbook& book = host->open(file);
     QPointer<WorkbookViewer> viewer = new WorkbookViewer(book, extras);
-    // Over the window the user opened it from (the main window or the range entry).
-    placeOver(*viewer, QApplication::activeWindow());
+    // Over the window the user opened it from (the main window or the range entry), which has
+    // the focus back once the look is over.
+    const QPointer<QWidget> opener = QApplication::activeWindow();
+    placeOver(*viewer, opener);
+    keepUsableBesideMessages(*viewer);
     viewer->show();
     viewer->raise();
     viewer->activateWindow();
-    // The message takes the focus as it shows; once it is up, the viewer gets it back.
-    QTimer::singleShot(0, viewer.data(), [viewer] {
-        viewer->raise();
-        viewer->activateWindow();
-    });
     dialogs.messageBesideOtherWindows("查看完毕后,按确定自动关闭!");
 
     // The viewer reads the workbook until it is gone, so it goes first.
@@ -253,6 +252,7 @@ void lookAtWorkbook(DialogsPort& dialogs, const std::function<std::unique_ptr<Sp
         closedByUser = true;
     }
     if (closedByUser) dialogs.message("表格已自动关闭!");
+    if (opener) opener->activateWindow();
 }
 
 }  // namespace sbx

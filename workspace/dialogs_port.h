@@ -26,8 +26,8 @@ public:
 
     // A message with an OK button only.
     virtual void message(const std::string& text) = 0;
-    // A message that holds up only the port's own window while it waits for OK: the
-    // program's other windows (a workbook being looked at) stay usable. By default, a message.
+    // A message that waits for OK beside a workbook being looked at: that window stays
+    // usable, the program's other windows wait. By default, a message.
     virtual void messageBesideOtherWindows(const std::string& text) { message(text); }
     // A question with Yes and No; true for Yes.
     virtual bool askYesNo(const std::string& text, Risk risk) = 0;

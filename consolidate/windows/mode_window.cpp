@@ -120,6 +120,8 @@ ModeWindow* openModeWindow(const RunWindowContext& context) {
     auto* window = new ModeWindow(context, context.mainWindow);
     placeOver(*window, context.mainWindow);
     window->show();
+    window->raise();
+    window->activateWindow();
     return window;
 }
 

@@ -43,6 +43,7 @@ void startJobSetup(const JobWindowContext& context) {
     }
     window->show();
     window->raise();
+    window->activateWindow();
     if (context.setHint) context.setHint("请根据需要选择所需汇总合并的工作表!");
 }
 

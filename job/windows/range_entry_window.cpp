@@ -96,6 +96,8 @@ RangeEntryWindow* RangeEntryWindow::open(const JobWindowContext& context) {
     auto* window = new RangeEntryWindow(context);
     placeOver(*window, context.mainWindow);
     window->show();
+    window->raise();
+    window->activateWindow();
     return window;
 }
 

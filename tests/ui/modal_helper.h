@@ -12,12 +12,22 @@
 
 namespace sbx::testing {
 
+// The window waiting for an answer: a modal one, or a message box waiting beside a window
+// that stays usable.
+inline QWidget* waitingBox() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->objectName() == QLatin1String("messageBox")) return window;
+    }
+    return nullptr;
+}
+
 inline void onNextModal(std::function<void(QWidget*)> act, int timeoutMs = 5000) {
     auto* poll = new QTimer(qApp);
     auto waited = std::make_shared<int>(0);
     QObject::connect(poll, &QTimer::timeout, poll, [poll, waited, act = std::move(act), timeoutMs] {
         *waited += 10;
-        if (QWidget* modal = QApplication::activeModalWidget()) {
+        if (QWidget* modal = waitingBox()) {
             poll->stop();
             poll->deleteLater();
             QPointer<QWidget> guard(modal);

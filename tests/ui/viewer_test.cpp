@@ -137,7 +137,8 @@ private slots:
     }
 
     // The message waits beside the viewer: clicks and keys the window system delivers reach the
-    // viewer, which is the active window, until OK closes both.
+    // viewer, which is the active window, until OK closes both. The box is kept above the
+    // viewer, not over its middle; the main window waits, disabled.
     void usableWhileItsMessageWaits() {
         JobWindowHarness h;
         h.useSummaryWorkbook("sheets_9");
@@ -152,6 +153,9 @@ private slots:
             auto* viewer = openViewer();
             QVERIFY(viewer != nullptr);
             QTRY_COMPARE(QApplication::activeWindow(), viewer);
+            QVERIFY(!box->isModal() && !h.main.isEnabled());
+            QCOMPARE(box->windowHandle()->transientParent(), viewer->windowHandle());
+            QVERIFY(!box->frameGeometry().contains(viewer->frameGeometry().center()));
             const QRect free = viewer->screen()->availableGeometry();
             QCOMPARE(viewer->frameGeometry().topLeft(), centredTopLeft(mainFrame, viewer->frameGeometry().size(), free));
             auto* tabs = viewer->findChild<QTabBar*>("sheetTabs");
@@ -171,6 +175,7 @@ private slots:
         lookAtWorkbook(dialogs, [] { return makeNativeHost(); }, h.context().paths.summaryWorkbook());
         QVERIFY(reached);
         QVERIFY(openViewer() == nullptr);
+        QVERIFY(h.main.isEnabled());
     }
 
     // From the range entry, "填入区间" takes the selection into the boxes of the worksheet

@@ -87,7 +87,9 @@ private slots:
         QVERIFY(freeArea(1366, 768).size().boundedTo(f->window->size() + title) == f->window->size() + title);
     }
 
-    void helpAndAboutOpenCentredOverTheMainWindow() {
+    // Centred over the main window, and kept above it by the window manager: a message box of
+    // the main window raises it, which must not bury the window behind it.
+    void helpAndAboutOpenCentredOverAndAboveTheMainWindow() {
         makeMainWindow();
         f->window->move(60, 20);
         f->window->show();
@@ -101,6 +103,7 @@ private slots:
             const QPoint offset = opened->frameGeometry().center() - f->window->frameGeometry().center();
             QVERIFY2(offset.manhattanLength() <= 16, item);
             QVERIFY(f->window->screen()->availableGeometry().contains(opened->frameGeometry()));
+            QCOMPARE(opened->windowHandle()->transientParent(), f->window->windowHandle());
             opened->close();
         }
     }
