@@ -404,13 +404,10 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     StrictDecisions decisions;
     const RunReport report = run(request, *host, progress, decisions, *sources);
     progress.endLine();
-    if (report.succeeded()) {
-        const CheckOutcome outcome = check.flagged().empty() ? CheckOutcome::NothingFlagged : CheckOutcome::Allowed;
-        try {
-            writeRunRecord({startedAt, check, outcome, request, report}, *sources);
-        } catch (const WorkbookError& e) {
-            err << "shubuxing-cli consolidate: the run record was not written: " << e.what() << '\n';
-        }
+    const CheckOutcome outcome = check.flagged().empty() ? CheckOutcome::NothingFlagged : CheckOutcome::Allowed;
+    if (const std::string problem = recordRun({startedAt, check, outcome, request, report}, *sources); !problem.empty()) {
+        err << "shubuxing-cli consolidate: the run record was not written (an older one beside OUT was removed): " << problem
+            << '\n';
     }
     sources.reset();
     host->quit();

@@ -138,13 +138,8 @@ public:
         StatusViewEvents events(s_.status, s_.clock, mode_, static_cast<long long>(s_.selectedEntries.size()));
         DesktopDecisions decisions(mode_);
         out_.report = sbx::run(request, *host, events, decisions, *sources);
-        if (out_.report.summarySaved) {
-            try {
-                writeRunRecord({startedAt, out_.check, *outcome, request, out_.report}, *sources);
-            } catch (const std::exception&) {
-                // The summary is whole without its record; the viewer then has no contributions to show.
-            }
-        }
+        // A record that could not be written is removed; the viewer then has no contributions to show.
+        recordRun({startedAt, out_.check, *outcome, request, out_.report}, *sources);
         sources.reset();
         host->quit();
         const RunReport& report = out_.report;

@@ -114,6 +114,22 @@ std::string_view skippedName(Skipped::Kind k) {
     return {};
 }
 
+std::string_view failureName(Failure::Kind k) {
+    switch (k) {
+        case Failure::Kind::NoSources: return "NO_SOURCES";
+        case Failure::Kind::WorksheetMissing: return "WORKSHEET_MISSING";
+        case Failure::Kind::SourceUnreadable: return "SOURCE_UNREADABLE";
+        case Failure::Kind::SummaryUnusable: return "SUMMARY_UNUSABLE";
+        case Failure::Kind::SummaryNotSaved: return "SUMMARY_NOT_SAVED";
+        case Failure::Kind::Cancelled: return "CANCELLED";
+    }
+    return {};
+}
+
+// Whether the totals of job entry `j` are in the summary on disk (a failed run saved those
+// before its failure, when it saves after each worksheet).
+bool savedInSummary(const RunReport& report, size_t j) { return j < report.worksheets.size() && report.worksheets[j].saved; }
+
 void appendFinding(std::string& out, const Finding& f, const CheckReport& check) {
     out += "{";
     appendField(out, "kind", findingName(f.kind), true);
@@ -223,7 +239,7 @@ std::vector<AreaSources> gatherValues(const RunRecordInput& in, SourceCache& cac
         for (size_t j = 0; j < in.request.job.size(); ++j) {
             const SheetJob& sheet = in.request.job[j];
             const AreaValues* values = nullptr;
-            if (!leftOutOf(in.report, file, sheet.worksheet)) {
+            if (savedInSummary(in.report, j) && !leftOutOf(in.report, file, sheet.worksheet)) {
                 const SourceArea where{file, sheet.worksheet, sheet.area};
                 values = cache.held(where);
                 if (!values) {
@@ -373,11 +389,21 @@ std::string runRecordText(const RunRecordInput& in, SourceCache& sources) {
         out += i ? ", {" : "{";
         appendField(out, "worksheet", in.request.job[i].worksheet, true);
         appendField(out, "range", areaName(in.request.job[i].area));
-        out += "}";
+        out += savedInSummary(in.report, i) ? ", \"saved\": true}" : ", \"saved\": false}";
     }
     out += "],\n  ";
     appendField(out, "check", outcomeName(in.outcome), true);
     if (!in.check.templateProblem.empty()) appendField(out, "template problem", in.check.templateProblem);
+    out += ",\n  ";
+    appendField(out, "outcome", in.report.failure ? "failed" : "finished", true);
+    if (const auto& f = in.report.failure) {
+        out += ", \"failure\": {";
+        appendField(out, "kind", failureName(f->kind), true);
+        if (!f->file.empty()) appendField(out, "file", utf8String(f->file));
+        if (!f->worksheet.empty()) appendField(out, "worksheet", f->worksheet);
+        appendField(out, "reason", f->reason);
+        out += "}";
+    }
     out += ",\n";
     appendSources(out, in, sources);
     appendSkipped(out, in.report);
@@ -388,9 +414,23 @@ std::string runRecordText(const RunRecordInput& in, SourceCache& sources) {
     std::vector<std::string> prefixes;  // "[12, " for each source
     for (size_t i = 0; i < in.check.sources.size(); ++i) prefixes.push_back("[" + std::to_string(i) + ", ");
     if (prefixes.empty()) prefixes.push_back("[0, ");
-    for (size_t j = 0; j < in.request.job.size(); ++j) appendCells(out, in, in.request.job[j], values[j], prefixes, firstCell);
+    for (size_t j = 0; j < in.request.job.size(); ++j) {
+        if (savedInSummary(in.report, j)) appendCells(out, in, in.request.job[j], values[j], prefixes, firstCell);
+    }
     out += firstCell ? "]\n}\n" : "\n  ]\n}\n";
     return out;
+}
+
+std::string recordRun(const RunRecordInput& input, SourceCache& sources) {
+    if (input.report.worksheetsSaved() == 0) return {};
+    try {
+        writeRunRecord(input, sources);
+        return {};
+    } catch (const std::exception& e) {
+        std::error_code ignored;
+        fs::remove(runRecordPath(input.request.summary), ignored);
+        return e.what();
+    }
 }
 
 void writeRunRecord(const RunRecordInput& input, SourceCache& sources) {

@@ -41,4 +41,13 @@ std::string runRecordText(const RunRecordInput& input, SourceCache& sources);
 // (Unwritable) naming the record file.
 void writeRunRecord(const RunRecordInput& input, SourceCache& sources);
 
+// The record after a run, so that the record beside the summary always describes the summary
+// on disk. A run that saved the summary, whole or the worksheets before its failure (saving
+// after each worksheet), gets a record of what was saved (its cells; `outcome` and `failure`
+// tell the rest). A run that saved nothing (it failed first, or was cancelled and the summary
+// put back) left the summary as it was, and so its record: untouched. Should the new record
+// not be written, the old one is removed (it would describe totals no longer there), and
+// the reason returned; empty otherwise.
+std::string recordRun(const RunRecordInput& input, SourceCache& sources);
+
 }  // namespace sbx

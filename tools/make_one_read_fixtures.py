@@ -81,3 +81,18 @@ os.makedirs(OUT, exist_ok=True)
 make(os.path.join(OUT, "template.xls"), 0)
 for unit in range(1, 5):
     make(os.path.join(OUT, "unit_%d.xls" % unit), unit)
+
+# A unit's report without its second worksheet: the first worksheet of the consolidate pool's
+# branch_1.xls alone, values as xlrd reads them.
+import xlrd  # noqa: E402
+
+POOL = os.path.join(os.path.dirname(__file__), "..", "tests", "data", "fixtures", "consolidate_pool")
+source = xlrd.open_workbook(os.path.join(POOL, "branch_1.xls")).sheet_by_index(0)
+lacking = xlwt.Workbook(encoding="utf-8")
+only = lacking.add_sheet(source.name)
+for r in range(source.nrows):
+    for c in range(source.ncols):
+        cell = source.cell(r, c)
+        if cell.ctype in (xlrd.XL_CELL_TEXT, xlrd.XL_CELL_NUMBER):
+            only.write(r, c, cell.value)
+lacking.save(os.path.join(OUT, "branch_1_income_only.xls"))
