@@ -390,7 +390,7 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
 
     auto host = makeNativeHost();
     // Shared by the check and the run, so that each source is parsed once; closed before the host quits.
-    std::optional<SourceCache> sources(std::in_place, *host);
+    std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::Digests::Kept);
     const CheckReport check = checkSources(checkRequestOf(a), *sources);
     std::ostringstream findings;
     if (printFindings(check, a.allowed, findings)) {

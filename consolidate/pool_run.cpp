@@ -118,7 +118,7 @@ public:
         request.saving = Saving::AfterEachWorksheet;
 
         // The check and the run share the opened sources; they are closed before the host quits.
-        std::optional<SourceCache> sources(std::in_place, *host);
+        std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::Digests::Kept);
         const auto startedAt = std::chrono::system_clock::now();
         const auto outcome = checkBeforeRun(request, *sources);
         if (!outcome) {

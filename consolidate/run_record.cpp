@@ -286,14 +286,16 @@ std::vector<uint32_t> heldPositions(const CellArea& area, const AreaSources& fro
 // Room in `out` for `more` characters written through a pointer: the text is written once,
 // without a check of its size for every character.
 char* roomFor(std::string& out, size_t& used, size_t more) {
-    if (used + more > out.size()) out.resize(std::max(out.size() * 2, used + more));
+    if (used + more > out.size()) out.resize(std::max({out.capacity(), out.size() * 2, used + more}));
     return out.data() + used;
 }
 
 // One line per cell of the area that a source holds a value at, row by row: its total by the
 // run's rules and the sources' values, merged from the sources' values (each in position order).
+// The lines of the cells at `positions` (every position of the area a source holds a value
+// at, in order), each led by ",\n" but the very first of the record.
 void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& sheet, const AreaSources& from,
-                 const std::vector<std::string>& prefixes, bool& firstCell) {
+                 const std::vector<std::string>& prefixes, std::span<const uint32_t> positions, bool& firstCell) {
     std::set<std::pair<int, int>> refused;
     for (const Skipped& s : in.report.skipped) {
         if (s.kind == Skipped::Kind::CellRefused && s.worksheet == sheet.worksheet) refused.insert({s.cell.row, s.cell.column});
@@ -316,7 +318,7 @@ void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& she
     appendField(head, "worksheet", sheet.worksheet, true);
     std::string values;  // the "from" list of one cell, written while its total is added up
     size_t used = out.size();
-    for (const uint32_t position : heldPositions(area, from)) {
+    for (const uint32_t position : positions) {
         const CellAddress at{area.firstRow + static_cast<int>(position / static_cast<uint32_t>(area.columns())),
                              area.firstColumn + static_cast<int>(position % static_cast<uint32_t>(area.columns()))};
         CellTotal total;
@@ -408,14 +410,16 @@ std::string runRecordText(const RunRecordInput& in, SourceCache& sources) {
     appendSources(out, in, sources);
     appendSkipped(out, in.report);
     out += "  \"cells\": [";
-    bool firstCell = true;
     std::deque<AreaValues> readAgain;
     const std::vector<AreaSources> values = gatherValues(in, sources, readAgain);
     std::vector<std::string> prefixes;  // "[12, " for each source
     for (size_t i = 0; i < in.check.sources.size(); ++i) prefixes.push_back("[" + std::to_string(i) + ", ");
     if (prefixes.empty()) prefixes.push_back("[0, ");
+    bool firstCell = true;
     for (size_t j = 0; j < in.request.job.size(); ++j) {
-        if (savedInSummary(in.report, j)) appendCells(out, in, in.request.job[j], values[j], prefixes, firstCell);
+        if (!savedInSummary(in.report, j)) continue;
+        const std::vector<uint32_t> positions = heldPositions(in.request.job[j].area, values[j]);
+        appendCells(out, in, in.request.job[j], values[j], prefixes, positions, firstCell);
     }
     out += firstCell ? "]\n}\n" : "\n  ]\n}\n";
     return out;

@@ -76,7 +76,11 @@ void NativeWorksheet::forEachValue(const CellArea& area,
             offer(edit->first, edit->second);
             ++edit;
         } else {
-            if (stored->kind != xls::StoredKind::Blank) offer(stored->key, book_.valueOf(sheet, *stored));
+            // The column first: a value (a label's text, say) is only made for cells of the area.
+            const int column = static_cast<int>(stored->column()) + 1;
+            if (stored->kind != xls::StoredKind::Blank && column >= area.firstColumn && column <= area.lastColumn) {
+                offer(stored->key, book_.valueOf(sheet, *stored));
+            }
             ++stored;
         }
     }

@@ -56,6 +56,25 @@ TEST(CheckCliTest, ExitStatusFollowsFindingsAndAllow) {
     }
 }
 
+// The command line saves OUT once, at the end: a run that fails (a source that turned
+// unreadable, allowed past the check) leaves OUT and the record of the run before as they
+// were, the one describing the other.
+TEST(CheckCliTest, AFailedRunLeavesOutAndItsRecordAsTheyWere) {
+    testing::TempFolder dir("check-cli-failed");
+    const fs::path summary = dir.path() / "total.xls";
+    const fs::path record = summary.string() + ".run.json";
+    auto consolidate = [&](const std::string& last) {
+        std::ostringstream out, err;
+        return cli::consolidateCommand({"--mode", "efficiency", "--out", summary.string(), "--allow", "UNREADABLE",
+                                        "--template", f("template.xls"), "--range", "收入明细!b4:d11", f("unit_a.xls"), last},
+                                       out, err);
+    };
+    ASSERT_EQ(consolidate(f("unit_b.xls")), 0);
+    const std::string before = testing::bytesOf(summary) + testing::bytesOf(record);
+    EXPECT_EQ(consolidate(f("damaged.xls")), 1);
+    EXPECT_EQ(testing::bytesOf(summary) + testing::bytesOf(record), before);
+}
+
 TEST(CheckCliTest, PrintsOneLinePerFinding) {
     std::ostringstream out, err;
     cli::checkCommand({"--template", f("template.xls"), "--range", "收入明细!b4:d11", f("unit_a.xls"),
