@@ -359,7 +359,8 @@ int checkCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     auto host = makeNativeHost();
     CheckReport check;
     {
-        SourceCache sources(*host);
+        // No run follows: the values the check reads need not be kept for it.
+        SourceCache sources(*host, SourceCache::kDefaultBudget, SourceCache::Digests::Skipped, 0);
         check = checkSources(checkRequestOf(*parsed), sources);
     }
     host->quit();

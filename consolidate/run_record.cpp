@@ -4,11 +4,11 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
-#include <deque>
-#include <set>
 #include <ctime>
+#include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <span>
 #include <unordered_map>
 

@@ -33,8 +33,9 @@ struct RunRecordInput {
 // "hz/total.xls" -> "hz/total.xls.run.json".
 std::filesystem::path runRecordPath(const std::filesystem::path& summary);
 
-// The record as text. The cells' values are read again through `sources`, the cache the run
-// read them through (open workbooks are not parsed again).
+// The record as text. The cells' values come from `sources`, the cache the run read them
+// through: the values the check held there, or, for sources it did not hold, read again from
+// the workbooks it keeps open; the digests from the bytes it read, when it kept them.
 std::string runRecordText(const RunRecordInput& input, SourceCache& sources);
 
 // Writes the record beside input.request.summary in one atomic step; throws WorkbookError
