@@ -359,7 +359,8 @@ int checkCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     auto host = makeNativeHost();
     CheckReport check;
     {
-        SourceCache sources(*host);
+        // No run follows: the values the check reads need not be kept for it.
+        SourceCache sources(*host, SourceCache::kDefaultBudget, SourceCache::Digests::Skipped, 0);
         check = checkSources(checkRequestOf(*parsed), sources);
     }
     host->quit();
@@ -390,7 +391,7 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
 
     auto host = makeNativeHost();
     // Shared by the check and the run, so that each source is parsed once; closed before the host quits.
-    std::optional<SourceCache> sources(std::in_place, *host);
+    std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::Digests::Kept);
     const CheckReport check = checkSources(checkRequestOf(a), *sources);
     std::ostringstream findings;
     if (printFindings(check, a.allowed, findings)) {
@@ -404,13 +405,10 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     StrictDecisions decisions;
     const RunReport report = run(request, *host, progress, decisions, *sources);
     progress.endLine();
-    if (report.succeeded()) {
-        const CheckOutcome outcome = check.flagged().empty() ? CheckOutcome::NothingFlagged : CheckOutcome::Allowed;
-        try {
-            writeRunRecord({startedAt, check, outcome, request, report}, *sources);
-        } catch (const WorkbookError& e) {
-            err << "shubuxing-cli consolidate: the run record was not written: " << e.what() << '\n';
-        }
+    const CheckOutcome outcome = check.flagged().empty() ? CheckOutcome::NothingFlagged : CheckOutcome::Allowed;
+    if (const std::string problem = recordRun({startedAt, check, outcome, request, report}, *sources); !problem.empty()) {
+        err << "shubuxing-cli consolidate: the run record was not written (an older one beside OUT was removed): " << problem
+            << '\n';
     }
     sources.reset();
     host->quit();

@@ -16,11 +16,13 @@ class ReportingSources final : public SourceOpener {
 public:
     ReportingSources(RunContext& run, const std::vector<size_t>& indexes) : run_(run), indexes_(indexes) {}
 
-    OpenedSource open(const SourceArea& source) override {
+    // Asked first for every source (consolidateByPosition), so the file's start is told here.
+    const AreaValues* held(const SourceArea& source) override {
         run_.checkCancelled();
         run_.events.fileStarted(position_ + 1, count(), source.file);
-        return run_.sources.open(source);
+        return run_.sources.held(source);
     }
+    OpenedSource open(const SourceArea& source) override { return run_.sources.open(source); }
     void release(const SourceArea& source) override {
         run_.sources.release(source);
         run_.events.fileDone(++position_, count(), source.file, true);

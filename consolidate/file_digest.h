@@ -1,7 +1,11 @@
 #pragma once
 // SHA-256 of a file's bytes, for telling one report sent twice and for the run record.
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <string_view>
+
+#include "spreadsheet/spreadsheet_host.h"
 
 namespace sbx {
 
@@ -11,5 +15,25 @@ std::string sha256OfFile(const std::filesystem::path& file);
 
 // Lower-case hex digest of `bytes`.
 std::string sha256Of(std::string_view bytes);
+
+// Digests of files worked out on a thread of their own from the bytes the engine read to
+// parse them, so that hashing costs no second read and, on a machine of several cores, no
+// waiting: the files are parsed meanwhile.
+class BackgroundDigests {
+public:
+    BackgroundDigests();
+    ~BackgroundDigests();  // waits for the digests under way
+    BackgroundDigests(const BackgroundDigests&) = delete;
+    BackgroundDigests& operator=(const BackgroundDigests&) = delete;
+
+    // Hashes `bytes` as the content of `file` (the first bytes given for a file count).
+    void add(const std::filesystem::path& file, FileBytes bytes);
+    // The digest of the bytes given for `file`, waiting for it; empty if none were given.
+    std::string digestOf(const std::filesystem::path& file);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace sbx

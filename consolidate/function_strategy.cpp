@@ -22,16 +22,24 @@ bool readSource(RunContext& run, const SheetJob& sheet, size_t index, AreaTotals
     const SourceArea source{file, sheet.worksheet, sheet.area};
     const CellArea& area = sheet.area;
     const long long cells = area.cellCount();
+    auto read = [&](int row, int column, Contribution added, const auto& value) {
+        if (added == Contribution::AddsNothing) {
+            ++ignored.try_emplace({row, column}, IgnoredValue{{row, column}, index, {row, column}, value(), 0}).first->second.count;
+        }
+        const long long at = static_cast<long long>(row - area.firstRow) * area.columns() + (column - area.firstColumn) + 1;
+        run.events.cellRead({row, column}, at, cells);
+    };
     try {
-        const OpenedSource opened = run.sources.open(source);
-        opened.sheet.forEachValue(area, [&](int row, int column, const CellValue& value) {
-            if (totals.add(row, column, value, opened.dates1904) == Contribution::AddsNothing) {
-                ++ignored.try_emplace({row, column}, IgnoredValue{{row, column}, index, {row, column}, value, 0})
-                      .first->second.count;
-            }
-            const long long at = static_cast<long long>(row - area.firstRow) * area.columns() + (column - area.firstColumn) + 1;
-            run.events.cellRead({row, column}, at, cells);
-        });
+        if (const AreaValues* held = run.sources.held(source)) {
+            held->forEach([&](const AreaValues::Held& v, int row, int column) {
+                read(row, column, held->addTo(totals.atPosition(v.position), v), [&] { return held->value(v); });
+            });
+        } else {
+            const OpenedSource opened = run.sources.open(source);
+            opened.sheet.forEachValue(area, [&](int row, int column, const CellValue& value) {
+                read(row, column, totals.add(row, column, value, opened.dates1904), [&] { return value; });
+            });
+        }
         run.events.cellRead(area.last(), cells, cells);
     } catch (const WorkbookError& e) {
         run.sources.release(source);

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
+#include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <span>
 #include <unordered_map>
 
@@ -111,6 +114,22 @@ std::string_view skippedName(Skipped::Kind k) {
     return {};
 }
 
+std::string_view failureName(Failure::Kind k) {
+    switch (k) {
+        case Failure::Kind::NoSources: return "NO_SOURCES";
+        case Failure::Kind::WorksheetMissing: return "WORKSHEET_MISSING";
+        case Failure::Kind::SourceUnreadable: return "SOURCE_UNREADABLE";
+        case Failure::Kind::SummaryUnusable: return "SUMMARY_UNUSABLE";
+        case Failure::Kind::SummaryNotSaved: return "SUMMARY_NOT_SAVED";
+        case Failure::Kind::Cancelled: return "CANCELLED";
+    }
+    return {};
+}
+
+// Whether the totals of job entry `j` are in the summary on disk (a failed run saved those
+// before its failure, when it saves after each worksheet).
+bool savedInSummary(const RunReport& report, size_t j) { return j < report.worksheets.size() && report.worksheets[j].saved; }
+
 void appendFinding(std::string& out, const Finding& f, const CheckReport& check) {
     out += "{";
     appendField(out, "kind", findingName(f.kind), true);
@@ -142,8 +161,10 @@ void appendFinding(std::string& out, const Finding& f, const CheckReport& check)
     out += "}";
 }
 
-// The check hashes only the files it compares; empty when the file cannot be read.
-std::string digestOf(const fs::path& file) {
+// From the bytes read to parse the file when the cache kept them, else read again; empty
+// when the file cannot be read.
+std::string digestOf(const fs::path& file, SourceCache& cache) {
+    if (std::string digest = cache.digest(file); !digest.empty()) return digest;
     try {
         return sha256OfFile(file);
     } catch (const WorkbookError&) {
@@ -151,7 +172,7 @@ std::string digestOf(const fs::path& file) {
     }
 }
 
-void appendSources(std::string& out, const RunRecordInput& in) {
+void appendSources(std::string& out, const RunRecordInput& in, SourceCache& cache) {
     std::unordered_map<fs::path, size_t> ran;
     for (size_t i = 0; i < in.request.sources.size(); ++i) ran.emplace(in.request.sources[i], i);
     out += "  \"sources\": [\n";
@@ -160,7 +181,7 @@ void appendSources(std::string& out, const RunRecordInput& in) {
         out += "    {";
         appendField(out, "file", utf8String(s.file), true);
         out += ", \"size\": " + std::to_string(s.size);
-        appendField(out, "sha256", s.sha256.empty() ? digestOf(s.file) : s.sha256);
+        appendField(out, "sha256", s.sha256.empty() ? digestOf(s.file, cache) : s.sha256);
         const bool left = !ran.contains(s.file);
         appendField(out, "done", left ? "left out" : s.findings.empty() ? "added" : "added with its findings");
         out += ", \"findings\": [";
@@ -199,149 +220,148 @@ bool leftOutOf(const RunReport& report, const fs::path& file, const std::string&
     return false;
 }
 
-// One value of a source at a summary cell; values other than numbers are kept aside.
-struct RecordedValue {
-    uint32_t source;
-    uint32_t other;  // kNumber, or the index of the value in `others`
-    double number;
-};
-constexpr uint32_t kNumber = ~0u;
-
-// One summary cell: its total so far and the values behind it.
-struct CellSlot {
-    CellTotal total;
-    std::vector<RecordedValue> from;
+// The values of every source in one area of the job, source by source (request order):
+// those the check held, or read again through the cache for the sources it did not hold.
+struct AreaSources {
+    std::vector<uint32_t> index;             // the source's index in the check's list
+    std::vector<const AreaValues*> values;   // null: the source has no part in this area
 };
 
-// The slots of an area's cells that some source holds a value at, found by position: a
-// direct index for areas of up to a million cells, a map beyond (a whole sheet as the range).
-class CellSlots {
-public:
-    CellSlots(const CellArea& area, size_t sources) : area_(area), sources_(sources) {
-        if (area.cellCount() <= kDirectLimit) direct_.assign(static_cast<size_t>(area.cellCount()), kNone);
-    }
-    CellSlot& at(int row, int column) {
-        const long long position = static_cast<long long>(row - area_.firstRow) * area_.columns() + (column - area_.firstColumn);
-        uint32_t* index = nullptr;
-        if (!direct_.empty()) {
-            index = &direct_[static_cast<size_t>(position)];
-        } else {
-            index = &sparse_.try_emplace(position, kNone).first->second;
-        }
-        if (*index == kNone) {
-            *index = static_cast<uint32_t>(slots_.size());
-            slots_.emplace_back().from.reserve(sources_);
-            positions_.push_back(position);
-        }
-        return slots_[*index];
-    }
-    // Visits the slots row by row.
-    template <typename Visit>
-    void forEach(Visit visit) const {
-        std::vector<uint32_t> order(slots_.size());
-        for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return positions_[a] < positions_[b]; });
-        for (const uint32_t i : order) {
-            const long long p = positions_[i];
-            visit(CellAddress{area_.firstRow + static_cast<int>(p / area_.columns()),
-                              area_.firstColumn + static_cast<int>(p % area_.columns())},
-                  slots_[i]);
-        }
-    }
-
-private:
-    static constexpr long long kDirectLimit = 1 << 20;
-    static constexpr uint32_t kNone = ~0u;
-    CellArea area_;
-    size_t sources_;
-    std::vector<uint32_t> direct_;
-    std::map<long long, uint32_t> sparse_;
-    std::vector<CellSlot> slots_;
-    std::vector<long long> positions_;
-};
-
-// The values of every source behind every cell of the job, read source by source (so that
-// a workbook the cache does not keep is parsed once for all its worksheets).
-struct SheetCells {
-    CellSlots cells;
-    std::vector<CellValue> others;  // the values other than numbers
-};
-
-std::vector<SheetCells> readCells(const RunRecordInput& in, SourceCache& cache) {
-    std::vector<SheetCells> sheets;
-    for (const SheetJob& sheet : in.request.job) sheets.push_back({CellSlots(sheet.area, in.request.sources.size()), {}});
+std::vector<AreaSources> gatherValues(const RunRecordInput& in, SourceCache& cache, std::deque<AreaValues>& readAgain) {
+    std::vector<AreaSources> areas(in.request.job.size());
     std::unordered_map<fs::path, size_t> indexOf;
     for (size_t i = 0; i < in.check.sources.size(); ++i) indexOf.emplace(in.check.sources[i].file, i);
+    // Source by source, so that a workbook the cache does not keep is parsed once for all its worksheets.
     for (const fs::path& file : in.request.sources) {
         const auto known = indexOf.find(file);
         const auto source = static_cast<uint32_t>(known == indexOf.end() ? 0 : known->second);
         std::optional<SourceArea> opened;
         for (size_t j = 0; j < in.request.job.size(); ++j) {
             const SheetJob& sheet = in.request.job[j];
-            if (leftOutOf(in.report, file, sheet.worksheet)) continue;
-            const SourceArea where{file, sheet.worksheet, sheet.area};
-            try {
-                const OpenedSource book = cache.open(where);
-                opened = where;
-                SheetCells& into = sheets[j];
-                book.sheet.forEachValue(sheet.area, [&](int row, int column, const CellValue& v) {
-                    CellSlot& slot = into.cells.at(row, column);
-                    slot.total.add(v, book.dates1904);
-                    if (v.kind() == CellKind::Number) {
-                        slot.from.push_back({source, kNumber, v.numberValue()});
-                    } else {
-                        slot.from.push_back({source, static_cast<uint32_t>(into.others.size()), 0.0});
-                        into.others.push_back(v);
+            const AreaValues* values = nullptr;
+            if (savedInSummary(in.report, j) && !leftOutOf(in.report, file, sheet.worksheet)) {
+                const SourceArea where{file, sheet.worksheet, sheet.area};
+                values = cache.held(where);
+                if (!values) {
+                    try {
+                        const OpenedSource book = cache.open(where);
+                        opened = where;
+                        values = &readAgain.emplace_back(book.sheet, sheet.area, book.dates1904);
+                    } catch (const WorkbookError&) {
+                        // The run read this source; a source that fails now (changed meanwhile) has no part here.
                     }
-                });
-            } catch (const WorkbookError&) {
-                // The run read this source; a source that fails now (changed meanwhile) has no part here.
+                }
             }
+            areas[j].index.push_back(source);
+            areas[j].values.push_back(values);
         }
         if (opened) cache.release(*opened);
     }
-    return sheets;
+    return areas;
 }
 
-// One line per cell of the area that a source holds a value at, row by row.
-void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& sheet, const SheetCells& read,
-                 bool& firstCell) {
-    std::map<std::pair<int, int>, bool> refused;
-    for (const Skipped& s : in.report.skipped) {
-        if (s.kind == Skipped::Kind::CellRefused && s.worksheet == sheet.worksheet) refused[{s.cell.row, s.cell.column}] = true;
+// The positions of the area that some source holds a value at, in order.
+std::vector<uint32_t> heldPositions(const CellArea& area, const AreaSources& from) {
+    std::vector<uint32_t> positions;
+    if (area.cellCount() <= (1 << 20)) {
+        std::vector<bool> seen(static_cast<size_t>(area.cellCount()));
+        for (const AreaValues* values : from.values) {
+            if (!values) continue;
+            for (const AreaValues::Held& v : values->values()) seen[v.position] = true;
+        }
+        for (uint32_t p = 0; p < seen.size(); ++p) {
+            if (seen[p]) positions.push_back(p);
+        }
+        return positions;
     }
-    const CellSlots& cells = read.cells;
-    const std::vector<CellValue>& others = read.others;
-    cells.forEach([&](CellAddress at, const CellSlot& slot) {
-        out += firstCell ? "\n    {" : ",\n    {";
-        firstCell = false;
-        appendField(out, "worksheet", sheet.worksheet, true);
-        appendField(out, "cell", cellName(at));
-        out += ", \"total\": ";
-        appendValue(out, slot.total.written());
-        if (refused.contains({at.row, at.column})) out += ", \"refused\": true";
-        out += ", \"from\": [";
-        char text[16 + kNumberTextSize];
-        for (size_t i = 0; i < slot.from.size(); ++i) {
-            const RecordedValue& c = slot.from[i];
-            char* end = text;
-            if (i) *end++ = ',', *end++ = ' ';
-            *end++ = '[';
-            end = std::to_chars(end, text + sizeof text, c.source).ptr;
-            *end++ = ',';
-            *end++ = ' ';
-            if (c.other == kNumber) {
-                end = writeNumber(end, c.number);
+    for (const AreaValues* values : from.values) {
+        if (!values) continue;
+        for (const AreaValues::Held& v : values->values()) positions.push_back(v.position);
+    }
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    return positions;
+}
+
+// Room in `out` for `more` characters written through a pointer: the text is written once,
+// without a check of its size for every character.
+char* roomFor(std::string& out, size_t& used, size_t more) {
+    if (used + more > out.size()) out.resize(std::max({out.capacity(), out.size() * 2, used + more}));
+    return out.data() + used;
+}
+
+// One line per cell of the area that a source holds a value at, row by row: its total by the
+// run's rules and the sources' values, merged from the sources' values (each in position order).
+// The lines of the cells at `positions` (every position of the area a source holds a value
+// at, in order), each led by ",\n" but the very first of the record.
+void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& sheet, const AreaSources& from,
+                 const std::vector<std::string>& prefixes, std::span<const uint32_t> positions, bool& firstCell) {
+    std::set<std::pair<int, int>> refused;
+    for (const Skipped& s : in.report.skipped) {
+        if (s.kind == Skipped::Kind::CellRefused && s.worksheet == sheet.worksheet) refused.insert({s.cell.row, s.cell.column});
+    }
+    const CellArea& area = sheet.area;
+    struct Cursor {
+        const AreaValues::Held* at;
+        const AreaValues::Held* end;
+        const AreaValues* values;
+        const std::string* prefix;
+    };
+    std::vector<Cursor> cursors;  // each source's next value, side by side for the merge
+    for (size_t s = 0; s < from.values.size(); ++s) {
+        if (const AreaValues* values = from.values[s]; values && !values->values().empty()) {
+            const auto& held = values->values();
+            cursors.push_back({held.data(), held.data() + held.size(), values, &prefixes[from.index[s]]});
+        }
+    }
+    std::string head;
+    appendField(head, "worksheet", sheet.worksheet, true);
+    std::string values;  // the "from" list of one cell, written while its total is added up
+    size_t used = out.size();
+    for (const uint32_t position : positions) {
+        const CellAddress at{area.firstRow + static_cast<int>(position / static_cast<uint32_t>(area.columns())),
+                             area.firstColumn + static_cast<int>(position % static_cast<uint32_t>(area.columns()))};
+        CellTotal total;
+        size_t length = 0;
+        for (Cursor& c : cursors) {
+            if (c.at == c.end || c.at->position != position) continue;
+            const AreaValues::Held& v = *c.at++;
+            c.values->addTo(total, v);
+            if (values.size() < length + c.prefix->size() + kNumberTextSize + 4) values.resize(2 * values.size() + 256);
+            char* const start = values.data() + length;
+            char* end = start;
+            if (length) *end++ = ',', *end++ = ' ';
+            std::memcpy(end, c.prefix->data(), c.prefix->size());
+            end += c.prefix->size();
+            if (v.whole == AreaValues::kNumberOnly) {
+                end = writeNumber(end, v.number);
                 *end++ = ']';
-                out.append(text, end);
+                length += static_cast<size_t>(end - start);
             } else {
-                out.append(text, end);
-                appendValue(out, others[c.other]);
-                out += ']';
+                std::string other;
+                appendValue(other, c.values->value(v));
+                other += ']';
+                length += static_cast<size_t>(end - start);
+                if (values.size() < length + other.size()) values.resize(2 * values.size() + other.size());
+                std::memcpy(values.data() + length, other.data(), other.size());
+                length += other.size();
             }
         }
-        out += "]}";
-    });
+        std::string line = firstCell ? "\n    {" : ",\n    {";
+        firstCell = false;
+        line += head;
+        appendField(line, "cell", cellName(at));
+        line += ", \"total\": ";
+        appendValue(line, total.written());
+        if (refused.contains({at.row, at.column})) line += ", \"refused\": true";
+        line += ", \"from\": [";
+        char* to = roomFor(out, used, line.size() + length + 2);
+        std::memcpy(to, line.data(), line.size());
+        std::memcpy(to + line.size(), values.data(), length);
+        std::memcpy(to + line.size() + length, "]}", 2);
+        used += line.size() + length + 2;
+    }
+    out.resize(used);
 }
 
 }  // namespace
@@ -371,20 +391,50 @@ std::string runRecordText(const RunRecordInput& in, SourceCache& sources) {
         out += i ? ", {" : "{";
         appendField(out, "worksheet", in.request.job[i].worksheet, true);
         appendField(out, "range", areaName(in.request.job[i].area));
-        out += "}";
+        out += savedInSummary(in.report, i) ? ", \"saved\": true}" : ", \"saved\": false}";
     }
     out += "],\n  ";
     appendField(out, "check", outcomeName(in.outcome), true);
     if (!in.check.templateProblem.empty()) appendField(out, "template problem", in.check.templateProblem);
+    out += ",\n  ";
+    appendField(out, "outcome", in.report.failure ? "failed" : "finished", true);
+    if (const auto& f = in.report.failure) {
+        out += ", \"failure\": {";
+        appendField(out, "kind", failureName(f->kind), true);
+        if (!f->file.empty()) appendField(out, "file", utf8String(f->file));
+        if (!f->worksheet.empty()) appendField(out, "worksheet", f->worksheet);
+        appendField(out, "reason", f->reason);
+        out += "}";
+    }
     out += ",\n";
-    appendSources(out, in);
+    appendSources(out, in, sources);
     appendSkipped(out, in.report);
     out += "  \"cells\": [";
+    std::deque<AreaValues> readAgain;
+    const std::vector<AreaSources> values = gatherValues(in, sources, readAgain);
+    std::vector<std::string> prefixes;  // "[12, " for each source
+    for (size_t i = 0; i < in.check.sources.size(); ++i) prefixes.push_back("[" + std::to_string(i) + ", ");
+    if (prefixes.empty()) prefixes.push_back("[0, ");
     bool firstCell = true;
-    const std::vector<SheetCells> read = readCells(in, sources);
-    for (size_t j = 0; j < in.request.job.size(); ++j) appendCells(out, in, in.request.job[j], read[j], firstCell);
+    for (size_t j = 0; j < in.request.job.size(); ++j) {
+        if (!savedInSummary(in.report, j)) continue;
+        const std::vector<uint32_t> positions = heldPositions(in.request.job[j].area, values[j]);
+        appendCells(out, in, in.request.job[j], values[j], prefixes, positions, firstCell);
+    }
     out += firstCell ? "]\n}\n" : "\n  ]\n}\n";
     return out;
+}
+
+std::string recordRun(const RunRecordInput& input, SourceCache& sources) {
+    if (input.report.worksheetsSaved() == 0) return {};
+    try {
+        writeRunRecord(input, sources);
+        return {};
+    } catch (const std::exception& e) {
+        std::error_code ignored;
+        fs::remove(runRecordPath(input.request.summary), ignored);
+        return e.what();
+    }
 }
 
 void writeRunRecord(const RunRecordInput& input, SourceCache& sources) {

@@ -33,12 +33,22 @@ struct RunRecordInput {
 // "hz/total.xls" -> "hz/total.xls.run.json".
 std::filesystem::path runRecordPath(const std::filesystem::path& summary);
 
-// The record as text. The cells' values are read again through `sources`, the cache the run
-// read them through (open workbooks are not parsed again).
+// The record as text. The cells' values come from `sources`, the cache the run read them
+// through: the values the check held there, or, for sources it did not hold, read again from
+// the workbooks it keeps open; the digests from the bytes it read, when it kept them.
 std::string runRecordText(const RunRecordInput& input, SourceCache& sources);
 
 // Writes the record beside input.request.summary in one atomic step; throws WorkbookError
 // (Unwritable) naming the record file.
 void writeRunRecord(const RunRecordInput& input, SourceCache& sources);
+
+// The record after a run, so that the record beside the summary always describes the summary
+// on disk. A run that saved the summary, whole or the worksheets before its failure (saving
+// after each worksheet), gets a record of what was saved (its cells; `outcome` and `failure`
+// tell the rest). A run that saved nothing (it failed first, or was cancelled and the summary
+// put back) left the summary as it was, and so its record: untouched. Should the new record
+// not be written, the old one is removed (it would describe totals no longer there), and
+// the reason returned; empty otherwise.
+std::string recordRun(const RunRecordInput& input, SourceCache& sources);
 
 }  // namespace sbx

@@ -4,7 +4,9 @@
 
 namespace sbx {
 
-SourceCache::SourceCache(SpreadsheetHost& host, uintmax_t budgetBytes) : host_(host), budget_(budgetBytes) {}
+SourceCache::SourceCache(SpreadsheetHost& host, uintmax_t budgetBytes, Digests digests, size_t valuesBudget)
+    : host_(host), budget_(budgetBytes), valuesBudget_(valuesBudget),
+      digests_(digests == Digests::Kept ? std::make_unique<BackgroundDigests>() : nullptr) {}
 
 SourceCache::~SourceCache() {
     for (auto& [path, entry] : open_) {
@@ -20,7 +22,8 @@ OpenedSource SourceCache::open(const SourceArea& source) {
     const std::filesystem::path& file = source.file;
     auto it = open_.find(file);
     if (it == open_.end()) {
-        Workbook& book = host_.open(file);
+        Workbook& book = digests_ ? host_.openHandingBytes(file, [&](const FileBytes& bytes) { digests_->add(file, bytes); })
+                                  : host_.open(file);
         std::error_code ec;
         const uintmax_t size = std::filesystem::file_size(file, ec);
         Entry entry{&book, false};
@@ -43,5 +46,23 @@ void SourceCache::release(const SourceArea& source) {
     open_.erase(it);
     host_.close(*book, false);
 }
+
+void SourceCache::hold(const SourceArea& source, AreaValues values) {
+    const size_t bytes = values.bytes();
+    if (valuesUsed_ + bytes > valuesBudget_ || held(source)) return;
+    valuesUsed_ += bytes;
+    held_[source.file].push_back({source.worksheet, std::move(values)});
+}
+
+const AreaValues* SourceCache::held(const SourceArea& source) {
+    const auto it = held_.find(source.file);
+    if (it == held_.end()) return nullptr;
+    for (const HeldArea& h : it->second) {
+        if (h.worksheet == source.worksheet && h.values.area() == source.area) return &h.values;
+    }
+    return nullptr;
+}
+
+std::string SourceCache::digest(const std::filesystem::path& file) { return digests_ ? digests_->digestOf(file) : std::string(); }
 
 }  // namespace sbx

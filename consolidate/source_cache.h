@@ -2,11 +2,19 @@
 // Source workbooks kept open between the worksheets of a run, so that a pool is parsed once
 // per run instead of once per worksheet, while the files kept stay within a byte budget.
 // Sources are never saved: they are closed without saving.
+//
+// Beside the workbooks the cache keeps what the check before a run read, so that nothing is
+// read twice: the values of each source's areas (the run adds them up and the record lists
+// them from these) and, when asked to, the SHA-256 of each file, worked out on another
+// thread from the bytes the engine read to parse it.
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
+#include "consolidate/file_digest.h"
 #include "spreadsheet/consolidate_by_position.h"
 
 namespace sbx {
@@ -16,8 +24,14 @@ public:
     // 48 MB of workbook files: a parsed workbook takes a few times its file's size, which
     // keeps a run well under 200 MB whatever the size of the pool.
     static constexpr uintmax_t kDefaultBudget = 48u << 20;
+    // 64 MB of held values: 16 bytes a number, so four million values (3,300 reports of
+    // 1,200 values); the areas of the sources beyond are read again from their workbooks.
+    static constexpr size_t kValuesBudget = 64u << 20;
 
-    explicit SourceCache(SpreadsheetHost& host, uintmax_t budgetBytes = kDefaultBudget);
+    enum class Digests { Skipped, Kept };
+
+    explicit SourceCache(SpreadsheetHost& host, uintmax_t budgetBytes = kDefaultBudget, Digests digests = Digests::Skipped,
+                         size_t valuesBudget = kValuesBudget);
     ~SourceCache() override;
     SourceCache(const SourceCache&) = delete;
     SourceCache& operator=(const SourceCache&) = delete;
@@ -28,15 +42,32 @@ public:
     // Done with the source for this worksheet: closed unless it fits in the budget.
     void release(const SourceArea& source) override;
 
+    // Keeps the values of the source's area, when they fit in the budget.
+    void hold(const SourceArea& source, AreaValues values);
+    // The values held for exactly this source, worksheet (as spelled) and area, or null.
+    const AreaValues* held(const SourceArea& source) override;
+
+    // The SHA-256 of the file as it was read when opened, waiting for it; empty when the
+    // cache does not keep digests or never read the file.
+    std::string digest(const std::filesystem::path& file);
+
 private:
     struct Entry {
         Workbook* book = nullptr;
         bool kept = false;
     };
+    struct HeldArea {
+        std::string worksheet;
+        AreaValues values;
+    };
     SpreadsheetHost& host_;
     uintmax_t budget_;
     uintmax_t used_ = 0;
     std::unordered_map<std::filesystem::path, Entry> open_;  // looked up for every worksheet of every source
+    size_t valuesBudget_;
+    size_t valuesUsed_ = 0;
+    std::unordered_map<std::filesystem::path, std::vector<HeldArea>> held_;
+    std::unique_ptr<BackgroundDigests> digests_;
 };
 
 }  // namespace sbx

@@ -157,7 +157,8 @@ std::optional<Finding> firstLayoutDifference(const TemplateSheet& t, const Works
 }
 
 // What identifies the values of a source's ranges, for the duplicate check: two 64-bit
-// hashes of every value with its position, taken as they come.
+// hashes of every value with its position in its range, range after range, taken as they
+// come. One mixing step a value: this runs over every value of the pool.
 struct ValuesKey {
     uint64_t a = 0xcbf29ce484222325ull;
     uint64_t b = 0x9e3779b97f4a7c15ull;
@@ -168,15 +169,14 @@ struct ValuesKey {
         b = (b + x) * 0xff51afd7ed558ccdull;
         b ^= b >> 29;
     }
-    void add(int row, int column, const CellValue& v) {
+    void add(uint32_t position, CellKind kind, double number, const std::string* text = nullptr) {
         ++count;
-        mix((static_cast<uint64_t>(row) << 24) | (static_cast<uint64_t>(column) << 8) | static_cast<uint64_t>(v.kind()));
         uint64_t bits = 0;
-        const double number = v.numberValue();
         std::memcpy(&bits, &number, sizeof bits);
-        mix(bits);
-        if (v.kind() == CellKind::Text) mix(std::hash<std::string>{}(v.textValue()));
+        mix(bits ^ ((static_cast<uint64_t>(position) << 8 | static_cast<uint64_t>(kind)) * 0x9e3779b97f4a7c15ull));
+        if (kind == CellKind::Text) mix(std::hash<std::string>{}(*text));
     }
+    void endArea() { mix(0x5bd1e9955bd1e995ull); }
     auto operator<=>(const ValuesKey&) const = default;
 };
 
@@ -219,7 +219,7 @@ private:
             try {
                 const OpenedSource source = cache_.open(where);
                 opened = where;
-                checkSheet(c, templates_.at(name), source.sheet, name, valueKey);
+                checkSheet(c, templates_.at(name), source, name, valueKey);
             } catch (const WorkbookError& e) {
                 if (e.kind() == WorkbookErrorKind::SheetNotFound) {
                     c.findings.push_back({FindingKind::MissingWorksheet, name, {}, {}, {}, e.reason()});
@@ -235,15 +235,20 @@ private:
         return c;
     }
 
-    void checkSheet(SourceCheck& c, const TemplateSheet& t, const Worksheet& sheet, const std::string& name,
+    // The values of the ranges are read once here and handed to the cache, from which the run
+    // adds them up and the record lists them.
+    void checkSheet(SourceCheck& c, const TemplateSheet& t, const OpenedSource& source, const std::string& name,
                     ValuesKey& valueKey) {
         if (t.present) {
-            if (auto layout = firstLayoutDifference(t, sheet, name)) c.findings.push_back(std::move(*layout));
+            if (auto layout = firstLayoutDifference(t, source.sheet, name)) c.findings.push_back(std::move(*layout));
         }
         Finding labels{FindingKind::NotANumber, name};
         for (const CellArea& area : t.areas) {
-            sheet.forEachValue(area, [&](int row, int column, const CellValue& v) {
-                valueKey.add(row, column, v);
+            AreaValues values(source.sheet, area, source.dates1904);
+            values.forEach([&](const AreaValues::Held& held, int row, int column) {
+                if (held.whole == AreaValues::kNumberOnly) return valueKey.add(held.position, CellKind::Number, held.number);
+                const CellValue v = values.value(held);
+                valueKey.add(held.position, v.kind(), v.numberValue(), &v.textValue());
                 if (!addsNothing(v)) return;
                 const auto own = t.labelsInside.find({row, column});
                 if (own != t.labelsInside.end() && own->second == v) return;
@@ -253,6 +258,8 @@ private:
                 }
                 if (labels.cells.size() < kListedCells) labels.cells.push_back({row, column});
             });
+            valueKey.endArea();
+            cache_.hold({c.file, name, area}, std::move(values));
         }
         if (labels.count > 0) c.findings.push_back(std::move(labels));
     }
@@ -274,8 +281,10 @@ private:
         if (f.duplicateOf) c.findings.push_back(std::move(f));
     }
 
-    // Whether the source's digest is known, working it out the first time.
-    static bool hashed(SourceCheck& c) {
+    // Whether the source's digest is known, working it out the first time (from the bytes
+    // read to parse it when the cache keeps digests).
+    bool hashed(SourceCheck& c) {
+        if (c.sha256.empty()) c.sha256 = cache_.digest(c.file);
         if (c.sha256.empty()) {
             try {
                 c.sha256 = sha256OfFile(c.file);

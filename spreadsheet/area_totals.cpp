@@ -15,14 +15,26 @@ size_t AreaTotals::denseIndex(int row, int column) const {
            static_cast<size_t>(column - area_.firstColumn);
 }
 
-Contribution AreaTotals::add(int row, int column, const CellValue& v, bool dates1904) {
-    if (!dense_) return sparse_[sparseKey(row, column)].add(v, dates1904);
+CellTotal& AreaTotals::at(int row, int column) {
+    if (!dense_) return sparse_[sparseKey(row, column)];
     const size_t i = denseIndex(row, column);
     if (!touched_[i]) {
         touched_[i] = true;
         ++touchedCount_;
     }
-    return cells_[i].add(v, dates1904);
+    return cells_[i];
+}
+
+CellTotal& AreaTotals::atPosition(uint32_t position) {
+    if (!dense_) {
+        const auto columns = static_cast<uint32_t>(area_.columns());
+        return at(area_.firstRow + static_cast<int>(position / columns), area_.firstColumn + static_cast<int>(position % columns));
+    }
+    if (!touched_[position]) {
+        touched_[position] = true;
+        ++touchedCount_;
+    }
+    return cells_[position];
 }
 
 CellValue AreaTotals::written(int row, int column) const {

@@ -22,7 +22,13 @@ public:
     const CellArea& area() const { return area_; }
 
     // Adds `v` into the total at (row, column), a cell of the area.
-    Contribution add(int row, int column, const CellValue& v, bool dates1904 = false);
+    Contribution add(int row, int column, const CellValue& v, bool dates1904 = false) {
+        return at(row, column).add(v, dates1904);
+    }
+    // The total at (row, column), a cell of the area, to add into.
+    CellTotal& at(int row, int column);
+    // The same by position in the area: (row - firstRow) * columns + (column - firstColumn).
+    CellTotal& atPosition(uint32_t position);
     // What the total at (row, column) writes; empty where nothing was added or outside.
     CellValue written(int row, int column) const;
     // Cells that received something (even if only blanks), in no particular order.

@@ -29,6 +29,8 @@ public:
     // `dates1904`: the source workbook counts dates from 1904, so a date's stored number is
     // its 1900 serial less 1462 days.
     Contribution add(const CellValue& v, bool dates1904 = false);
+    // Adds a plain number, as add(CellValue::number(x)) does.
+    void add(double x) { addNumber(x); }
     // The value written into the summary cell: empty, a number other than zero, or a date.
     CellValue written() const;
 

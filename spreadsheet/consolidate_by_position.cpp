@@ -138,13 +138,26 @@ ConsolidateResult consolidateByPosition(SourceOpener& sources, Worksheet& target
     for (size_t i = 0; i < areas.size(); ++i) {
         const CellArea& from = areas[i].area;
         const int rowShift = area.firstRow - from.firstRow, columnShift = area.firstColumn - from.firstColumn;
-        const OpenedSource source = sources.open(areas[i]);
-        source.sheet.forEachValue(from, [&](int row, int column, const CellValue& value) {
+        auto addsNothing = [&](int row, int column, const CellValue& value) {
             const int at = row + rowShift, to = column + columnShift;
-            if (totals.add(at, to, value, source.dates1904) != Contribution::AddsNothing) return;
             ++ignored.try_emplace({at, to}, IgnoredValue{{at, to}, i, {row, column}, value, 0}).first->second.count;
             ++result.ignoredCount;
-        });
+        };
+        if (const AreaValues* held = sources.held(areas[i]); held && held->area() == from) {
+            // The same size as the target's area, so a position is the same cell of both.
+            held->forEach([&](const AreaValues::Held& v, int row, int column) {
+                if (held->addTo(totals.atPosition(v.position), v) == Contribution::AddsNothing) {
+                    addsNothing(row, column, held->value(v));
+                }
+            });
+        } else {
+            const OpenedSource source = sources.open(areas[i]);
+            source.sheet.forEachValue(from, [&](int row, int column, const CellValue& value) {
+                if (totals.add(row + rowShift, column + columnShift, value, source.dates1904) == Contribution::AddsNothing) {
+                    addsNothing(row, column, value);
+                }
+            });
+        }
         sources.release(areas[i]);
     }
     checkWritable(target, area);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "spreadsheet/area_values.h"
 #include "spreadsheet/spreadsheet_host.h"
 
 namespace sbx {
@@ -28,9 +29,12 @@ struct OpenedSource {
 // Where the sources come from: a run keeps workbooks open between worksheets; a plain call
 // opens them through the host. open() throws WorkbookError (the file and why) when it cannot;
 // release() says that the source has been read, so that its workbook may be closed.
+// held() gives the values of the source's area read before (by a check), which are then
+// added up instead of opening the source; the caller asks it first, and release()s either way.
 class SourceOpener {
 public:
     virtual ~SourceOpener() = default;
+    virtual const AreaValues* held(const SourceArea& /*source*/) { return nullptr; }
     virtual OpenedSource open(const SourceArea& source) = 0;
     virtual void release(const SourceArea& /*source*/) {}
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "spreadsheet/area_values.h"
 #include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/workbook_file_check.h"
@@ -75,8 +76,32 @@ void NativeWorksheet::forEachValue(const CellArea& area,
             offer(edit->first, edit->second);
             ++edit;
         } else {
-            if (stored->kind != xls::StoredKind::Blank) offer(stored->key, book_.valueOf(sheet, *stored));
+            // The column first: a value (a label's text, say) is only made for cells of the area.
+            const int column = static_cast<int>(stored->column()) + 1;
+            if (stored->kind != xls::StoredKind::Blank && column >= area.firstColumn && column <= area.lastColumn) {
+                offer(stored->key, book_.valueOf(sheet, *stored));
+            }
             ++stored;
+        }
+    }
+}
+
+void NativeWorksheet::readValues(const CellArea& area, AreaValues& into) const {
+    if (edits()) return Worksheet::readValues(area, into);  // written cells win: the general merge
+    const auto& sheet = cells();
+    const auto all = sheet.cells();
+    const uint32_t firstKey = xls::cellKey(static_cast<uint32_t>(std::max(area.firstRow, 1) - 1), 0);
+    const uint32_t endKey = xls::cellKey(static_cast<uint32_t>(std::min(area.lastRow, 65536)), 0);
+    auto stored = std::lower_bound(all.begin(), all.end(), firstKey,
+                                   [](const xls::StoredCell& c, uint32_t k) { return c.key < k; });
+    for (; stored != all.end() && stored->key < endKey; ++stored) {
+        const int column = static_cast<int>(stored->column()) + 1;
+        if (column < area.firstColumn || column > area.lastColumn || stored->kind == xls::StoredKind::Blank) continue;
+        const int row = static_cast<int>(stored->row()) + 1;
+        if (stored->kind == xls::StoredKind::Number) {
+            into.addNumber(row, column, stored->number);
+        } else {
+            into.addValue(row, column, book_.valueOf(sheet, *stored));
         }
     }
 }
@@ -168,6 +193,22 @@ Workbook& NativeHost::open(const std::filesystem::path& file) {
         return *open_.back();
     }
     return adopt(xls::WorkbookReader::open(file));
+}
+
+Workbook& NativeHost::openHandingBytes(const std::filesystem::path& file, const FileBytesSink& sink) {
+    std::shared_ptr<const std::vector<uint8_t>> bytes;
+    {
+        const WorkbookFileReader in(file);
+        bytes = std::make_shared<const std::vector<uint8_t>>(in.readAll());
+    }
+    sink(bytes);
+    const std::span<const uint8_t> content(*bytes);
+    if (content.size() >= 4 && content[0] == 'P' && content[1] == 'K' &&
+        ((content[2] == 3 && content[3] == 4) || (content[2] == 5 && content[3] == 6))) {
+        open_.push_back(xlsx::XlsxWorkbook::fromBytes(std::vector<uint8_t>(content.begin(), content.end()), file));
+        return *open_.back();
+    }
+    return adopt(xls::WorkbookReader::fromSharedBytes(content, file));
 }
 
 NativeWorkbook& NativeHost::adopt(xls::WorkbookReader reader) {

@@ -22,6 +22,7 @@ public:
     CellValue cell(int row, int column) const override;
     void forEachValue(const CellArea& area,
                       const std::function<void(int, int, const CellValue&)>& visit) const override;
+    void readValues(const CellArea& area, AreaValues& into) const override;
     std::pair<int, int> lastValueCell() const override;
     bool isProtected() const override;
     bool isCellLocked(int row, int column) const override;
@@ -68,6 +69,7 @@ public:
     explicit NativeHost(FileWriteSteps writeSteps = FileWriteSteps::system()) : writeSteps_(std::move(writeSteps)) {}
 
     Workbook& open(const std::filesystem::path& file) override;
+    Workbook& openHandingBytes(const std::filesystem::path& file, const FileBytesSink& sink) override;
     // Takes a workbook that was read some other way (from memory, in tests and tools).
     NativeWorkbook& adopt(xls::WorkbookReader reader);
     void close(Workbook& workbook, bool save) override;

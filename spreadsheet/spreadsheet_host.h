@@ -4,6 +4,7 @@
 // failing operation throws WorkbookError, naming the file and the reason.
 #include <filesystem>
 #include <functional>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,8 @@
 #include "spreadsheet/formula_block.h"
 
 namespace sbx {
+
+class AreaValues;
 
 class Worksheet {
 public:
@@ -29,6 +32,10 @@ public:
     // sparse sheets this is far cheaper than asking every position.
     virtual void forEachValue(const CellArea& area,
                               const std::function<void(int row, int column, const CellValue&)>& visit) const = 0;
+
+    // Every value forEachValue visits, into `into` (whose area is `area`), in its order. The
+    // engine's own worksheets hand plain numbers over without making a CellValue of each.
+    virtual void readValues(const CellArea& area, AreaValues& into) const;
 
     // The last row and column that hold a value (0 and 0 for a sheet without values).
     virtual std::pair<int, int> lastValueCell() const = 0;
@@ -92,12 +99,23 @@ public:
     virtual bool uses1904Dates() const { return false; }
 };
 
+// The bytes of a workbook file as a host read them, shared so that they may be used (a
+// digest worked out) on another thread while the workbook is parsed.
+using FileBytes = std::shared_ptr<const std::vector<uint8_t>>;
+using FileBytesSink = std::function<void(const FileBytes&)>;
+
 class SpreadsheetHost {
 public:
     virtual ~SpreadsheetHost() = default;
 
     // Workbooks.Open. The workbook stays valid until close() or quit().
     virtual Workbook& open(const std::filesystem::path& file) = 0;
+    // The same, handing the file's bytes to `sink` before parsing them when the host reads the
+    // file whole (the native engine does; a host that does not hands nothing), so that nobody
+    // reads the file again for its digest.
+    virtual Workbook& openHandingBytes(const std::filesystem::path& file, const FileBytesSink& /*sink*/) {
+        return open(file);
+    }
     // Close(save). With save = true a modified workbook is written back to its own file
     // (safely: the old file stays whole until the new one is complete); an unmodified one is
     // not rewritten. The workbook is closed even when saving fails; the WorkbookError tells.

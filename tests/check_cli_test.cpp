@@ -56,6 +56,44 @@ TEST(CheckCliTest, ExitStatusFollowsFindingsAndAllow) {
     }
 }
 
+// The command line saves OUT once, at the end: a run that fails (a source that turned
+// unreadable, allowed past the check) leaves OUT and the record of the run before as they
+// were, the one describing the other.
+TEST(CheckCliTest, AFailedRunLeavesOutAndItsRecordAsTheyWere) {
+    testing::TempFolder dir("check-cli-failed");
+    const fs::path summary = dir.path() / "total.xls";
+    const fs::path record = summary.string() + ".run.json";
+    auto consolidate = [&](const std::string& last) {
+        std::ostringstream out, err;
+        return cli::consolidateCommand({"--mode", "efficiency", "--out", summary.string(), "--allow", "UNREADABLE",
+                                        "--template", f("template.xls"), "--range", "收入明细!b4:d11", f("unit_a.xls"), last},
+                                       out, err);
+    };
+    ASSERT_EQ(consolidate(f("unit_b.xls")), 0);
+    const std::string before = testing::bytesOf(summary) + testing::bytesOf(record);
+    EXPECT_EQ(consolidate(f("damaged.xls")), 1);
+    EXPECT_EQ(testing::bytesOf(summary) + testing::bytesOf(record), before);
+}
+
+// A record that cannot be written (here: its name leads into a folder that is not there) is
+// not left describing the summary before: it is taken away, and the user is told.
+TEST(CheckCliTest, ARecordThatCannotBeWrittenLeavesNoStaleOne) {
+    testing::TempFolder dir("check-cli-record");
+    const fs::path summary = dir.path() / "total.xls";
+    const fs::path record = summary.string() + ".run.json";
+    std::vector<std::string> args{"--mode", "function", "--out", summary.string(), "--template", f("template.xls"),
+                                  "--range", "收入明细!b4:d11", f("unit_a.xls"), f("unit_b.xls")};
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::consolidateCommand(args, out, err), 0) << err.str();
+    fs::remove(record);
+    fs::create_symlink(dir.path() / "gone" / "total.xls.run.json", record);
+    args.push_back(f("unit_c.xls"));
+    std::ostringstream out2, err2;
+    EXPECT_EQ(cli::consolidateCommand(args, out2, err2), 0) << err2.str();
+    EXPECT_EQ(fs::symlink_status(record).type(), fs::file_type::not_found);
+    EXPECT_NE(err2.str().find("the run record was not written"), std::string::npos) << err2.str();
+}
+
 TEST(CheckCliTest, PrintsOneLinePerFinding) {
     std::ostringstream out, err;
     cli::checkCommand({"--template", f("template.xls"), "--range", "收入明细!b4:d11", f("unit_a.xls"),

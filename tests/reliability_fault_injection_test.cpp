@@ -10,6 +10,7 @@
 #include <memory>
 #include <unistd.h>
 
+#include "consolidate/json_value.h"
 #include "consolidate/run_messages.h"
 #include "spreadsheet/utf8_path.h"
 #include "tests/reliability_run_fixture.h"
@@ -112,6 +113,8 @@ class FaultInjection : public ReliabilityRun {
 protected:
     SaveLog log;
 
+    fs::path record() const { return home / "hz" / "total.xls.run.json"; }
+
     void SetUp() override {
         ReliabilityRun::SetUp();
         useFixturePool();
@@ -128,15 +131,18 @@ TEST_F(FaultInjection, SummaryIsTheOldFileOrOneCompleteSaveAfterEveryFault) {
             for (const int strikeAt : {1, 2}) {
                 SCOPED_TRACE(modeName + ", " + nameOf(fault) + " at save " + std::to_string(strikeAt));
                 fs::copy_file(kPoolFixture / "branch_3.xls", summary(), fs::copy_options::overwrite_existing);
+                fs::remove(record());
                 resetRun();
                 log.arm(fault, strikeAt);
 
                 const RunSummary out = run(setup());
 
-                // On disk: the last complete save, or the old file when none completed.
+                // On disk: the last complete save, or the old file when none completed, and
+                // beside a partly saved summary the record of what it holds.
                 const std::string now = bytesOf(summary());
                 EXPECT_EQ(now, log.completed.empty() ? original : log.completed.back());
-                EXPECT_EQ(namesIn(home / "hz"), std::vector<std::string>{"total.xls"});
+                const std::vector<std::string> beside{"total.xls", "total.xls.run.json"};
+                EXPECT_EQ(namesIn(home / "hz"), strikeAt == 1 ? std::vector<std::string>{"total.xls"} : beside);
                 EXPECT_NO_THROW(makeNativeHost()->open(summary()));
                 EXPECT_EQ(checksumsIn(home), sources);
                 ASSERT_GE(log.attempt, strikeAt);
@@ -169,6 +175,69 @@ TEST_F(FaultInjection, SummaryIsTheOldFileOrOneCompleteSaveAfterEveryFault) {
                 EXPECT_NE(dialogs.messages.back().find(strikeAt == 1 ? "仍是汇表前的内容" : "只有前 1 个工作表"),
                           std::string::npos)
                     << dialogs.messages.back();
+            }
+        }
+    }
+}
+
+// A run that fails part-way leaves the record beside the summary describing the summary on
+// disk: untouched when nothing was saved (the summary is as before, and so is the record of
+// the run before), else a record of the worksheets saved and of the failure.
+TEST_F(FaultInjection, TheRecordDescribesTheSummaryAfterAFailure) {
+    enum class Cause { SaveFailsAtFirst, SaveFailsAtSecond, SourceLacksSecondWorksheet };
+    struct Case {
+        Cause cause;
+        RunMode run;
+        std::string failure;  // the record's failure kind; empty: the old record stays
+    };
+    const std::vector<Case> cases{
+        {Cause::SaveFailsAtFirst, &runEfficiencyMode, ""},
+        {Cause::SaveFailsAtFirst, &runFunctionMode, ""},
+        {Cause::SaveFailsAtSecond, &runEfficiencyMode, "SUMMARY_NOT_SAVED"},
+        {Cause::SaveFailsAtSecond, &runFunctionMode, "SUMMARY_NOT_SAVED"},
+        {Cause::SourceLacksSecondWorksheet, &runEfficiencyMode, "WORKSHEET_MISSING"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.cause)) + (c.run == &runEfficiencyMode ? " efficiency" : " function"));
+        fs::copy_file(kPoolFixture / "branch_1.xls", home / "branch_1.xls", fs::copy_options::overwrite_existing);
+        fs::copy_file(kPoolFixture / "branch_3.xls", summary(), fs::copy_options::overwrite_existing);
+        resetRun();
+        log.arm(Fault::None, 0);
+        ASSERT_EQ(c.run(setup()).state, RunState::Finished);
+        const std::string before = bytesOf(record());
+
+        resetRun();
+        if (c.cause == Cause::SourceLacksSecondWorksheet) {
+            // branch_1 as its unit sent it this time: without the worksheet 成本费用.
+            fs::copy_file(fs::path(SBX_TEST_DATA) / "one_read" / "branch_1_income_only.xls", home / "branch_1.xls",
+                          fs::copy_options::overwrite_existing);
+        } else {
+            log.arm(Fault::RenameFails, c.cause == Cause::SaveFailsAtFirst ? 1 : 2);
+        }
+        const RunSummary out = c.run(setup());
+        ASSERT_NE(out.state, RunState::Finished) << out.diagnosis;
+        if (c.failure.empty()) {
+            EXPECT_EQ(bytesOf(record()), before);
+            continue;
+        }
+        const JsonValue root = JsonValue::parse(bytesOf(record()));
+        EXPECT_EQ(root["outcome"].string(), "failed");
+        EXPECT_EQ(root["failure"]["kind"].string(), c.failure);
+        ASSERT_EQ(root["job"].array().size(), 2u);
+        EXPECT_TRUE(root["job"].array()[0]["saved"].boolean());
+        EXPECT_FALSE(root["job"].array()[1]["saved"].boolean());
+        // Every cell recorded is of the saved worksheet and holds the total the summary holds.
+        auto host = makeNativeHost();
+        Worksheet& saved = host->open(summary()).worksheet(kIncome);
+        ASSERT_FALSE(root["cells"].array().empty());
+        for (const JsonValue& cell : root["cells"].array()) {
+            ASSERT_EQ(cell["worksheet"].string(), kIncome);
+            const CellAddress at = *parseCellAddress(cell["cell"].string());
+            const CellValue onDisk = saved.cell(at.row, at.column);
+            if (cell["total"].isNull()) {
+                EXPECT_TRUE(onDisk.isEmpty()) << cell["cell"].string();
+            } else {
+                EXPECT_DOUBLE_EQ(onDisk.numberValue(), cell["total"].number()) << cell["cell"].string();
             }
         }
     }

@@ -91,17 +91,37 @@ WorkbookReader WorkbookReader::fromBytes(std::vector<uint8_t> bytes, const std::
         book.container_ = CompoundFile::parse(bytes);
         bytes.clear();
         bytes.shrink_to_fit();
-        CfbNode& node = workbookStreamNode(book.container_);
-        // The reader takes the workbook stream over (decryption changes it in place); the
-        // container keeps every other stream and storage for a later save.
-        book.stream_ = std::move(node.data);
-        node.data.clear();
-        book.readGlobals();
+        book.takeWorkbookStream();
     } catch (const FormatError& e) {
         throw WorkbookError(e.kind(), file, e.what());
     }
     book.sheetCache_.resize(book.worksheets_.size());
     return book;
+}
+
+WorkbookReader WorkbookReader::fromSharedBytes(std::span<const uint8_t> bytes, const std::filesystem::path& file) {
+    if (isOldBiffStream(bytes) || !CompoundFile::hasSignature(bytes)) {
+        return fromBytes(std::vector<uint8_t>(bytes.begin(), bytes.end()), file);
+    }
+    WorkbookReader book;
+    book.file_ = file;
+    try {
+        book.container_ = CompoundFile::parse(bytes);
+        book.takeWorkbookStream();
+    } catch (const FormatError& e) {
+        throw WorkbookError(e.kind(), file, e.what());
+    }
+    book.sheetCache_.resize(book.worksheets_.size());
+    return book;
+}
+
+void WorkbookReader::takeWorkbookStream() {
+    CfbNode& node = workbookStreamNode(container_);
+    // The reader takes the workbook stream over (decryption changes it in place); the
+    // container keeps every other stream and storage for a later save.
+    stream_ = std::move(node.data);
+    node.data.clear();
+    readGlobals();
 }
 
 void WorkbookReader::takeOldBiff(OldBiffBook book) {

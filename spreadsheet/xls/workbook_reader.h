@@ -41,6 +41,8 @@ public:
     // Reads a workbook held in memory; `file` only names it in errors. The container keeps
     // every stream but the workbook stream, which the reader holds (decrypted if it was).
     static WorkbookReader fromBytes(std::vector<uint8_t> bytes, const std::filesystem::path& file);
+    // The same from bytes that stay with the caller (and may be read meanwhile elsewhere).
+    static WorkbookReader fromSharedBytes(std::span<const uint8_t> bytes, const std::filesystem::path& file);
 
     BiffVersion version() const { return version_; }
     bool uses1904Dates() const { return date1904_; }
@@ -64,6 +66,7 @@ public:
 private:
     WorkbookReader() = default;
     void readGlobals();
+    void takeWorkbookStream();  // from the container, then the globals
     void takeOldBiff(OldBiffBook book);
     std::unique_ptr<SheetCells> readSheet(const WorksheetEntry& entry) const;
     std::string biff5Text(std::span<const uint8_t> bytes, size_t count) const;

@@ -1,0 +1,133 @@
+// One read of every value: the run adding up the values the check read (and held in the
+// source cache) writes the same summary, byte for byte, and the same report as a run that
+// reads the sources itself, in both modes, over ranges holding every kind of value
+// (tools/make_one_read_fixtures.py); the record lists the same text from held values as from
+// values read again, and its digests, worked out from the bytes read at parse time, are the
+// files' own.
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "consolidate/run.h"
+#include "consolidate/run_record.h"
+#include "consolidate/source_check.h"
+#include "tests/support/test_files.h"
+
+namespace sbx {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kPool = fs::path(SBX_TEST_DATA) / "one_read";
+
+std::string sha256(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        hex += kHex[digest[i] >> 4];
+        hex += kHex[digest[i] & 15];
+    }
+    return hex;
+}
+
+// What a report says of what was left out, for comparing two runs.
+std::vector<std::string> skippedOf(const RunReport& report) {
+    std::vector<std::string> lines;
+    for (const Skipped& s : report.skipped) {
+        lines.push_back(std::to_string(static_cast<int>(s.kind)) + " " + s.file.filename().string() + " " + s.worksheet + "!" +
+                        cellName(s.cell) + " " + s.reason);
+    }
+    lines.push_back("ignored " + std::to_string(report.ignoredValues) + ", misplaced " + std::to_string(report.misplacedValues));
+    return lines;
+}
+
+struct Outcome {
+    std::string summary;
+    std::vector<std::string> skipped;
+    std::string record;
+};
+
+enum class Values { ReadByTheRun, HeldByTheCheck, PartlyHeld };
+
+Outcome runOnce(Mode mode, Values values, const fs::path& folder) {
+    RunRequest request;
+    for (int unit = 1; unit <= 4; ++unit) request.sources.push_back(kPool / ("unit_" + std::to_string(unit) + ".xls"));
+    request.templateFile = kPool / "template.xls";
+    request.summary = folder / "total.xls";
+    request.job = {{"明细", *parseCellRange("b3:e9")}, {"附表", *parseCellRange("b2:c4")}, {"明细", *parseCellRange("c4:d8")}};
+    request.mode = mode;
+    request.saving = Saving::OnceAtEnd;
+    const auto started = std::chrono::system_clock::time_point(std::chrono::seconds(1'800'000'000));
+    auto host = makeNativeHost();
+    RunEvents events;
+    StrictDecisions decisions;
+    Outcome out;
+    // A budget for about two areas' values leaves the other sources to be read again.
+    size_t budget = SourceCache::kValuesBudget;
+    if (values == Values::PartlyHeld) {
+        budget = 2 * AreaValues(host->open(request.sources[0]).worksheet("明细"), request.job[0].area, false).bytes() + 64;
+        host->quit();
+    }
+    SourceCache cache(*host, SourceCache::kDefaultBudget, SourceCache::Digests::Kept, budget);
+    CheckReport check;
+    if (values != Values::ReadByTheRun) check = checkSources({request.sources, request.templateFile, request.job}, cache);
+    const RunReport report = values == Values::ReadByTheRun ? run(request, *host, events, decisions)
+                                                            : run(request, *host, events, decisions, cache);
+    EXPECT_TRUE(report.succeeded()) << (report.failure ? report.failure->reason : "");
+    out.summary = testing::bytesOf(request.summary);
+    out.skipped = skippedOf(report);
+    if (values == Values::ReadByTheRun) {
+        // The record of a run whose values nobody held: read again from the workbooks.
+        check = checkSources({request.sources, request.templateFile, request.job}, *std::make_unique<SourceCache>(*host));
+        SourceCache fresh(*host, SourceCache::kDefaultBudget, SourceCache::Digests::Kept, 0);
+        out.record = runRecordText({started, check, CheckOutcome::IncludedAll, request, report}, fresh);
+    } else {
+        out.record = runRecordText({started, check, CheckOutcome::IncludedAll, request, report}, cache);
+    }
+    return out;
+}
+
+TEST(OneReadTest, HeldValuesAddUpAndRecordExactlyAsValuesReadAgain) {
+    for (const Mode mode : {Mode::Efficiency, Mode::Function}) {
+        SCOPED_TRACE(mode == Mode::Efficiency ? "efficiency" : "function");
+        testing::TempFolder dir("one-read");  // one summary for all, which the record names
+        const Outcome read = runOnce(mode, Values::ReadByTheRun, dir.path());
+        ASSERT_GT(read.skipped.size(), 1u);  // texts, errors and booleans were left out, and reported
+        ASSERT_NE(read.record.find("{\"date\": "), std::string::npos);
+        ASSERT_NE(read.record.find("{\"error\": \"#N/A\"}"), std::string::npos);
+        for (const Values values : {Values::HeldByTheCheck, Values::PartlyHeld}) {
+            SCOPED_TRACE(values == Values::PartlyHeld ? "partly held" : "held");
+            const Outcome held = runOnce(mode, values, dir.path());
+            EXPECT_TRUE(held.summary == read.summary) << "the summaries differ";
+            EXPECT_EQ(held.skipped, read.skipped);
+            const auto differs = std::mismatch(held.record.begin(), held.record.end(), read.record.begin(), read.record.end());
+            EXPECT_TRUE(held.record == read.record) << "the records differ from: " << std::string(differs.first, held.record.end()).substr(0, 200);
+        }
+    }
+}
+
+TEST(OneReadTest, DigestsFromTheBytesReadAtParseTimeAreTheFilesOwn) {
+    auto host = makeNativeHost();
+    SourceCache cache(*host, SourceCache::kDefaultBudget, SourceCache::Digests::Kept);
+    const std::vector<fs::path> files{kPool / "unit_1.xls", kPool / "unit_4.xls", fs::path(SBX_TEST_DATA) / "check" / "damaged.xls"};
+    for (const fs::path& file : files) {
+        try {
+            cache.open({file, "明细", {}});
+        } catch (const WorkbookError&) {
+            // damaged.xls cannot be parsed, and lacks the worksheet: its bytes were read all the same.
+        }
+    }
+    for (const fs::path& file : files) EXPECT_EQ(cache.digest(file), sha256(testing::bytesOf(file))) << file;
+    EXPECT_EQ(cache.digest(kPool / "unit_2.xls"), "");  // never opened
+    SourceCache without(*host);
+    without.open({files[0], "明细", {}});
+    EXPECT_EQ(without.digest(files[0]), "");
+}
+
+}  // namespace
+}  // namespace sbx
