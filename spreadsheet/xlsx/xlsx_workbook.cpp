@@ -10,7 +10,7 @@
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/xls/format_error.h"
 #include "spreadsheet/xlsx/shared_strings.h"
-#include "spreadsheet/xlsx/stale_formulas.h"
+#include "spreadsheet/xlsx/formula_recalc.h"
 
 namespace sbx::xlsx {
 
@@ -252,7 +252,7 @@ CellValue XlsxWorkbook::valueOf(const SheetContent& sheet, const StoredCell& cel
 
 std::vector<StaleFormula> XlsxWorkbook::staleFormulas() const {
     if (edits_.empty()) return {};
-    return findStaleFormulas(*this);
+    return recalculateFormulas(*this).stale;
 }
 
 }  // namespace sbx::xlsx
