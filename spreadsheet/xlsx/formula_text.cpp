@@ -399,21 +399,25 @@ private:
         skipBrackets();
         if (peek() == '\'') quoted('\'');
         else readWord();
-        if (peek() == '!') {
-            ++i_;
-            if (peek() == '#') errorLiteral();
-            else refWord();
+        if (peek() != '!') return unknown("a reference to another workbook is not computed here", false);
+        ++i_;
+        externalCells();
+    }
+
+    // The cells after "[1]Sheet!": "A1", "A1:B2", a name or "#REF!".
+    void externalCells() {
+        if (peek() == '#') {
+            errorLiteral();
+        } else {
+            refWord();
+            if (peek() == ':') ++i_, refWord();
         }
         unknown("a reference to another workbook is not computed here", false);
     }
 
     // The reference after "Sheet!": "A1", "A1:B2", "A:A", "3:5"; "Sheet1:Sheet3" names 3-D.
     void sheetReference(const std::string& sheets) {
-        if (sheets.find('[') != std::string::npos) {
-            if (peek() == '#') errorLiteral();
-            else refWord();
-            return unknown("a reference to another workbook is not computed here", false);
-        }
+        if (sheets.find('[') != std::string::npos) return externalCells();
         if (peek() == '#') return constant(CellValue::error(errorLiteral()));
         const size_t colon = sheets.find(':');
         const int first = sheetIndex(colon == std::string::npos ? sheets : sheets.substr(0, colon));
