@@ -161,7 +161,7 @@ public:
         } else if (name == "f") {
             if (collect_ == Collect::Formula) {
                 collect_ = Collect::None;
-                if (!sharedIndex_.empty()) shared_[sharedIndex_] = {formula_, row_, column_};
+                if (!sharedIndex_.empty() && !follower_) shared_[sharedIndex_] = {formula_, row_, column_};
             }
         } else if (name == "is") {
             inInline_ = false;
