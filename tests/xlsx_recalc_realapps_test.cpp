@@ -124,8 +124,8 @@ INSTANTIATE_TEST_SUITE_P(Writers, XlsxRecalc,
                                            "recalc_shared.xlsx"),
                          [](const auto& p) { return std::string(p.param).substr(7, std::string(p.param).size() - 12); });
 
-// Real workbooks with many formulas: every number that is no formula result is written again
-// one larger, so that the formulas over them must change.
+// Real workbooks with many formulas: every number and date that is no formula result is
+// written again one larger, so that the formulas over them must change.
 TEST_F(XlsxRecalc, RealWorkbooksWithManyFormulasShowWhatGnumericComputes) {
     SBX_SKIP_WITHOUT_SHARED_XLSX_FIXTURES();
     for (const char* name : {"excel2013_12sheets_122k_cells_cached_str_bool_err.xlsx",
@@ -141,9 +141,11 @@ TEST_F(XlsxRecalc, RealWorkbooksWithManyFormulasShowWhatGnumericComputes) {
             const auto& content = xlsx.content(s);
             auto& sheet = book.worksheet(static_cast<int>(s) + 1);
             for (const auto& c : content.cells) {
-                if (c.formula || c.kind != sbx::xlsx::StoredKind::Number) continue;
+                if (c.formula || (c.kind != sbx::xlsx::StoredKind::Number && c.kind != sbx::xlsx::StoredKind::Date)) continue;
                 try {
-                    sheet.setCell(sbx::xlsx::keyRow(c.key), sbx::xlsx::keyColumn(c.key), CellValue::number(c.number + 1));
+                    const bool date = c.kind == sbx::xlsx::StoredKind::Date;
+                    sheet.setCell(sbx::xlsx::keyRow(c.key), sbx::xlsx::keyColumn(c.key),
+                                  date ? CellValue::date(c.number + 1) : CellValue::number(c.number + 1));
                     ++written;
                 } catch (const sbx::WorkbookError&) {
                     // a locked cell or part of an array formula

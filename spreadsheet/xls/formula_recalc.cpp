@@ -14,16 +14,21 @@ namespace {
 
 constexpr size_t kMaxBiffTextResult = 8000;  // a longer text would need CONTINUE records
 
-// Which formulas read which cells: for every worksheet and column, the row spans that
-// formulas refer to.
+// Which formulas read which cells: small areas cell by cell, larger ones as row spans for
+// every worksheet and column they cover.
 class Dependents {
 public:
     Dependents(size_t sheets, uint32_t columns) : columns_(sheets), columnCount_(columns) {}
 
     void add(const Area& a, size_t formula) {
+        const uint64_t cells = static_cast<uint64_t>(a.lastSheet - a.firstSheet + 1) * a.rows() * a.columns();
         for (uint32_t s = a.firstSheet; s <= a.lastSheet && s < columns_.size(); ++s) {
             for (uint32_t c = a.firstColumn; c <= a.lastColumn && c < columnCount_; ++c) {
-                columns_[s][c].push_back({a.firstRow, a.lastRow, formula});
+                if (cells <= kSmallArea) {
+                    for (uint32_t r = a.firstRow; r <= a.lastRow; ++r) cells_[cellId(s, r, c)].push_back(formula);
+                } else {
+                    columns_[s][c].push_back({a.firstRow, a.lastRow, formula});
+                }
             }
         }
     }
@@ -31,6 +36,9 @@ public:
     template <typename F>
     void forEachReader(uint32_t sheet, uint32_t row, uint32_t column, F&& visit) const {
         if (sheet >= columns_.size()) return;
+        if (const auto it = cells_.find(cellId(sheet, row, column)); it != cells_.end()) {
+            for (size_t formula : it->second) visit(formula);
+        }
         const auto it = columns_[sheet].find(column);
         if (it == columns_[sheet].end()) return;
         for (const Span& s : it->second) {
@@ -39,10 +47,15 @@ public:
     }
 
 private:
+    static constexpr uint64_t kSmallArea = 64;
+    static uint64_t cellId(uint32_t sheet, uint32_t row, uint32_t column) {
+        return (static_cast<uint64_t>(sheet) << 40) | (static_cast<uint64_t>(row) << 20) | column;
+    }
     struct Span {
         uint32_t first, last;
         size_t formula;
     };
+    std::unordered_map<uint64_t, std::vector<size_t>> cells_;
     std::vector<std::unordered_map<uint32_t, std::vector<Span>>> columns_;
     uint32_t columnCount_;
 };

@@ -88,11 +88,13 @@ formula::Area zeroBased(uint32_t sheet, const Area& a) {
             static_cast<uint32_t>(a.firstColumn - 1), static_cast<uint32_t>(a.lastColumn - 1)};
 }
 
+bool hasFormulas(const SheetContent& content) {
+    return std::any_of(content.cells.begin(), content.cells.end(), [](const StoredCell& c) { return c.formula; });
+}
+
 bool anyFormula(const XlsxWorkbook& book) {
     for (size_t i = 0; i < book.layout().worksheets.size(); ++i) {
-        for (const auto& c : book.content(i).cells) {
-            if (c.formula) return true;
-        }
+        if (hasFormulas(book.content(i))) return true;
     }
     return false;
 }
@@ -114,17 +116,14 @@ XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
     std::vector<std::string> names;
     for (const auto& w : worksheets) names.push_back(w.name);
     XlsxCells cells(book);
+    // The old results stay in the parts as they are: `cached` is not needed.
     std::vector<formula::FormulaCell> formulas;
     for (size_t s = 0; s < worksheets.size(); ++s) {
+        if (!hasFormulas(book.content(s))) continue;  // its part is not read again
         const auto sheet = static_cast<uint32_t>(s);
-        const SheetContent& content = book.content(s);
         const auto edits = book.edits().find(s);
         auto isWritten = [&](int row, int column) {
             return edits != book.edits().end() && edits->second.count(cellKey(row, column)) > 0;
-        };
-        auto cachedAt = [&](int row, int column) {
-            const StoredCell* c = content.find(row, column);
-            return c ? cells.plain(book.valueOf(content, *c)) : CellValue();
         };
         for (const FormulaCell& f : book.formulas(s)) {
             // A what-if table holds no text; a written cell is no longer a formula.
@@ -137,7 +136,6 @@ XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
             if (f.arrayArea.firstRow == 0) {
                 cell.row = static_cast<uint32_t>(f.row - 1);
                 cell.column = static_cast<uint32_t>(f.column - 1);
-                cell.cached = cachedAt(f.row, f.column);
                 formulas.push_back(std::move(cell));
                 continue;
             }
@@ -149,7 +147,6 @@ XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
                     formula::FormulaCell member = cell;
                     member.row = static_cast<uint32_t>(r - 1);
                     member.column = static_cast<uint32_t>(c - 1);
-                    member.cached = cachedAt(r, c);
                     formulas.push_back(std::move(member));
                 }
             }

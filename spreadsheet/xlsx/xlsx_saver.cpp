@@ -148,7 +148,7 @@ std::vector<uint8_t> buildXlsxFile(const XlsxWorkbook& book) {
     std::map<std::string, std::string> replaced;
     std::vector<std::string> removed;
     DateStyles dateStyles(book);
-    const XlsxRecalculation recalculation = recalculateFormulas(book);
+    const XlsxRecalculation& recalculation = book.recalculation();
     std::set<size_t> rewritten;
     for (const auto& [index, edits] : book.edits()) {
         if (!edits.empty()) rewritten.insert(index);

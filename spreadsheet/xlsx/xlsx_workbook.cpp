@@ -252,7 +252,12 @@ CellValue XlsxWorkbook::valueOf(const SheetContent& sheet, const StoredCell& cel
 
 std::vector<StaleFormula> XlsxWorkbook::staleFormulas() const {
     if (edits_.empty()) return {};
-    return recalculateFormulas(*this).stale;
+    return recalculation().stale;
+}
+
+const XlsxRecalculation& XlsxWorkbook::recalculation() const {
+    if (!recalculation_) recalculation_ = std::make_shared<const XlsxRecalculation>(recalculateFormulas(*this));
+    return *recalculation_;
 }
 
 }  // namespace sbx::xlsx
