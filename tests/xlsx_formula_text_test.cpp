@@ -98,7 +98,8 @@ TEST(XlsxFormulaText, ComputesWhatTheTextSays) {
         // Not computed here; those that may read any cell say so.
         {"_xlfn.STDEV.S(A1:A3)", std::nullopt}, {"VLOOKUP(1,A1:B3,2,FALSE)", std::nullopt},
         {"[1]Sheet1!A1", std::nullopt}, {"'[2]Other sheet'!A1:B2", std::nullopt}, {"Nowhere!A1", std::nullopt},
-        {"MyTotal*2", std::nullopt, true}, {"SUM(Table1[Amount])", std::nullopt, true},
+        {"MyTotal*2", std::nullopt, true}, {"SUM(Table1[Amount])", std::nullopt, true}, {"[@Amount]*2", std::nullopt, true},
+        {"SUM(Table1[[#This Row],[A]:[B]])", std::nullopt, true},
         {"INDIRECT(\"A1\")", std::nullopt, true}, {"SUM(OFFSET(A1,1,0))", std::nullopt, true},
         {"SUM(A1", std::nullopt, true}, {"1+", std::nullopt, true}, {"\"open", std::nullopt, true},
         {"{1,2;3}", std::nullopt, true}, {"A1)", std::nullopt, true},

@@ -76,6 +76,24 @@ private:
     WorkbookCells cells_;
 };
 
+// Whether some formula may read a written cell. Most writes are read by none: that is told
+// without building the graph of the formulas. True for many writes, without looking.
+bool anyReader(const std::vector<FormulaCell>& formulas, const std::vector<CellPlace>& written) {
+    constexpr size_t kFewWrites = 64;
+    if (written.size() > kFewWrites) return true;
+    for (const FormulaCell& f : formulas) {
+        if (!f.undecodable.empty()) return true;
+        for (const Token& t : f.tokens) {
+            if (t.hidesReferences) return true;
+            if (t.kind != TokenKind::Reference) continue;
+            for (const CellPlace& w : written) {
+                if (t.area.contains(w.sheet, w.row, w.column)) return true;
+            }
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string columnName(uint32_t column) {
@@ -88,7 +106,7 @@ std::vector<FormulaOutcome> recomputeDependents(const std::vector<FormulaCell>& 
                                                 RecalcCells& cells, size_t sheetCount, const RecalcLimits& limits,
                                                 const std::function<std::string(const FormulaCell&)>& place) {
     std::vector<FormulaOutcome> out;
-    if (written.empty()) return out;
+    if (written.empty() || !anyReader(formulas, written)) return out;
     Dependents dependents(sheetCount, limits.columns);
     std::vector<size_t> opaque;  // formulas whose references are not known
     for (size_t i = 0; i < formulas.size(); ++i) {

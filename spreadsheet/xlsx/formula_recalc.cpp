@@ -13,6 +13,8 @@ namespace formula = xls::formula;
 
 namespace {
 
+constexpr size_t kMaxTextResult = 32767;  // what a cell holds in the spreadsheet applications
+
 // The cells as formulas see them: what the worksheets hold, the written cells over them, and
 // the results computed so far. Dates are the workbook's own serial numbers.
 class XlsxCells final : public formula::RecalcCells {
@@ -157,7 +159,7 @@ XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
         return worksheets[f.sheet].name + "!" + referenceText(static_cast<int>(f.row) + 1, static_cast<int>(f.column) + 1);
     };
     const auto outcomes = formula::recomputeDependents(formulas, written, cells, worksheets.size(),
-                                                       formula::RecalcLimits{kMaxColumns, SIZE_MAX}, place);
+                                                       formula::RecalcLimits{kMaxColumns, kMaxTextResult}, place);
     std::vector<std::pair<uint32_t, StaleFormula>> stale;
     for (const auto& o : outcomes) {
         const formula::FormulaCell& f = formulas[o.formula];

@@ -396,7 +396,13 @@ private:
 
     // "[1]Sheet1!A1", "[1]!Name": cells of another workbook, which writes here do not change.
     void externalReference() {
+        const size_t begin = i_;
         skipBrackets();
+        // "[@Amount]", "[[#This Row],[Amount]]": a reference into the table the formula stands in.
+        const std::string_view inside = f_.substr(begin + 1, i_ - begin - 2);
+        if (inside.empty() || !std::all_of(inside.begin(), inside.end(), isDigit)) {
+            return unknown("the table reference " + std::string(f_.substr(begin, i_ - begin)) + " is not computed here", true);
+        }
         if (peek() == '\'') quoted('\'');
         else readWord();
         if (peek() != '!') return unknown("a reference to another workbook is not computed here", false);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <utility>
 
 #include "spreadsheet/worksheet_lookup.h"
 #include "spreadsheet/typed_number.h"
@@ -51,8 +52,9 @@ void XlsxWorksheet::checkPosition(int row, int column) const {
 }
 
 const SheetEdits* XlsxWorksheet::edits() const {
-    const auto it = owner_.edits().find(index_);
-    return it == owner_.edits().end() ? nullptr : &it->second;
+    const WorkbookEdits& all = std::as_const(owner_).edits();  // reading keeps the recalculation
+    const auto it = all.find(index_);
+    return it == all.end() ? nullptr : &it->second;
 }
 
 CellValue XlsxWorksheet::cell(int row, int column) const {
