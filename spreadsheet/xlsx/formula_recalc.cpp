@@ -94,12 +94,6 @@ bool hasFormulas(const SheetContent& content) {
     return std::any_of(content.cells.begin(), content.cells.end(), [](const StoredCell& c) { return c.formula; });
 }
 
-bool anyFormula(const XlsxWorkbook& book) {
-    for (size_t i = 0; i < book.layout().worksheets.size(); ++i) {
-        if (hasFormulas(book.content(i))) return true;
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -112,7 +106,7 @@ XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
                                static_cast<uint32_t>(keyColumn(e.first) - 1)});
         }
     }
-    if (written.empty() || !anyFormula(book)) return out;
+    if (written.empty()) return out;
 
     const auto& worksheets = book.layout().worksheets;
     std::vector<std::string> names;
@@ -121,7 +115,7 @@ XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
     // The old results stay in the parts as they are: `cached` is not needed.
     std::vector<formula::FormulaCell> formulas;
     for (size_t s = 0; s < worksheets.size(); ++s) {
-        if (!hasFormulas(book.content(s))) continue;  // its part is not read again
+        if (book.isRead(s) && !hasFormulas(book.content(s))) continue;  // its part is not read again
         const auto sheet = static_cast<uint32_t>(s);
         const auto edits = book.edits().find(s);
         auto isWritten = [&](int row, int column) {
@@ -155,6 +149,7 @@ XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
         }
     }
 
+    if (formulas.empty()) return out;
     auto place = [&](const formula::FormulaCell& f) {
         return worksheets[f.sheet].name + "!" + referenceText(static_cast<int>(f.row) + 1, static_cast<int>(f.column) + 1);
     };

@@ -232,7 +232,8 @@ std::vector<FormulaCell> XlsxWorkbook::formulas(size_t index) const {
     std::vector<FormulaCell> out;
     try {
         WorksheetReadOptions options{&styles_, layout_.date1904, sharedStringCount(), &out};
-        readWorksheet(options, entry.part, [&](const auto& sink) { package_.stream(entry.part, sink); });
+        SheetContent content = readWorksheet(options, entry.part, [&](const auto& sink) { package_.stream(entry.part, sink); });
+        if (!contents_[index]) contents_[index] = std::move(content);  // one read serves both
     } catch (const std::exception& e) {
         rethrow(e);
     }

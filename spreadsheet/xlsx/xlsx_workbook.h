@@ -77,9 +77,11 @@ public:
 
     // The worksheet's cells as stored in the file; read on first use. Throws WorkbookError.
     const SheetContent& content(size_t index) const;
-    // Every formula of a worksheet, read again from its part.
+    // Every formula of a worksheet, read again from its part (the cells are kept when they
+    // were not read yet).
     std::vector<FormulaCell> formulas(size_t index) const;
     CellValue valueOf(const SheetContent& sheet, const StoredCell& cell) const;
+    bool isRead(size_t index) const { return contents_[index].has_value(); }
 
 private:
     XlsxWorkbook(std::filesystem::path file, ZipPackage package);
