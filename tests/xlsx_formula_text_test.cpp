@@ -127,6 +127,26 @@ TEST(XlsxFormulaText, SharedFormulasMoveRelativeReferencesAndArrayFormulasGiveEa
     }
     bool hides = false;
     EXPECT_EQ(compute("A1*2", hides, {0, 1, 5, 3, 5}), CellValue::error(ec::Ref)) << "moved above row 1";
+    // Tokens read once and moved are those of the text read where the cell stands.
+    for (const char* text : {"SUM(D5:E$6)+$F5*Data!G$8", "SUM(D$7:D5)", "SUM(E:F)/SUM($6:7)", "MyName+D5", "D5+"}) {
+        const auto once = sbx::xlsx::parseMovableFormulaText(text, {0, 5, 5, 5, 5}, kSheets);
+        for (const auto& [rows, columns] : {std::pair{0, 0}, std::pair{3, 2}, std::pair{-2, 7}, std::pair{100, -3}}) {
+            const auto moved = sbx::xlsx::movedTokens(once, rows, columns);
+            const auto direct = sbx::xlsx::parseFormulaText(text, {0, 5 + rows, 5 + columns, 5, 5}, kSheets);
+            ASSERT_TRUE(moved) << text;
+            ASSERT_EQ(moved->size(), direct.size()) << text;
+            for (size_t i = 0; i < direct.size(); ++i) {
+                const auto& a = (*moved)[i].area;
+                const auto& b = direct[i].area;
+                EXPECT_TRUE(a.firstRow == b.firstRow && a.lastRow == b.lastRow && a.firstColumn == b.firstColumn &&
+                            a.lastColumn == b.lastColumn && (*moved)[i].kind == direct[i].kind)
+                    << text << " moved " << rows << "," << columns << " token " << i;
+            }
+        }
+        if (!once.moving.empty()) {
+            EXPECT_FALSE(sbx::xlsx::movedTokens(once, -7, 0)) << text << ": off the sheet, read at the cell instead";
+        }
+    }
     // {=A1:A3*B1:B3} over E1:E3: each cell shows its element.
     for (uint32_t r = 0; r < 3; ++r) {
         const f::EvaluationSite where{{0, r, 4}, true, {0, 0, 0, 2, 4, 4}};

@@ -118,6 +118,21 @@ XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
         if (book.isRead(s) && !hasFormulas(book.content(s))) continue;  // its part is not read again
         const auto sheet = static_cast<uint32_t>(s);
         const auto edits = book.edits().find(s);
+        // The cells of a shared formula read its text once, at its first cell, and move it.
+        std::map<uint64_t, ParsedFormula> shared;
+        auto tokensOf = [&](const FormulaCell& f) {
+            if (f.masterRow) {
+                auto it = shared.find(cellKey(f.masterRow, f.masterColumn));
+                if (it == shared.end()) {
+                    const FormulaTextSite at{sheet, f.masterRow, f.masterColumn, f.masterRow, f.masterColumn};
+                    it = shared.emplace(cellKey(f.masterRow, f.masterColumn), parseMovableFormulaText(f.text, at, names)).first;
+                }
+                if (auto moved = movedTokens(it->second, f.row - f.masterRow, f.column - f.masterColumn)) return std::move(*moved);
+            }
+            const FormulaTextSite site{sheet, f.row, f.column, f.masterRow ? f.masterRow : f.row,
+                                       f.masterRow ? f.masterColumn : f.column};
+            return parseFormulaText(f.text, site, names);
+        };
         auto isWritten = [&](int row, int column) {
             return edits != book.edits().end() && edits->second.count(cellKey(row, column)) > 0;
         };
@@ -126,9 +141,7 @@ XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
             if (f.dataTable || isWritten(f.row, f.column)) continue;
             formula::FormulaCell cell;
             cell.sheet = sheet;
-            const FormulaTextSite site{sheet, f.row, f.column, f.masterRow ? f.masterRow : f.row,
-                                       f.masterRow ? f.masterColumn : f.column};
-            cell.tokens = parseFormulaText(f.text, site, names);
+            cell.tokens = tokensOf(f);
             if (f.arrayArea.firstRow == 0) {
                 cell.row = static_cast<uint32_t>(f.row - 1);
                 cell.column = static_cast<uint32_t>(f.column - 1);

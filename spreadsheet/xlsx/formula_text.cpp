@@ -1,6 +1,7 @@
 #include "spreadsheet/xlsx/formula_text.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -43,6 +44,7 @@ std::string upper(std::string_view s) {
 struct RefEnd {
     int row = 0;     // 0: none
     int column = 0;  // 0: none
+    bool rowMoves = false, columnMoves = false;  // relative: no '$'
 };
 
 bool parseEnd(std::string_view word, int rowShift, int columnShift, RefEnd& end) {
@@ -66,6 +68,8 @@ bool parseEnd(std::string_view word, int rowShift, int columnShift, RefEnd& end)
     end = {};
     if (letters > 0) end.column = absColumn ? column : column + columnShift;
     if (digits > 0) end.row = absRow ? row : row + rowShift;
+    end.columnMoves = letters > 0 && !absColumn;
+    end.rowMoves = digits > 0 && !absRow;
     return true;
 }
 
@@ -84,11 +88,11 @@ public:
     Parser(std::string_view text, const FormulaTextSite& site, const std::vector<std::string>& sheetNames)
         : f_(text), site_(site), names_(sheetNames) {}
 
-    std::vector<Token> run() {
+    ParsedFormula run() {
         comparison(true);
         skipSpaces();
         if (i_ != f_.size()) fail("\"" + std::string(1, f_[i_]) + "\" where an operator belongs");
-        return std::move(out_);
+        return {std::move(out_), std::move(moving_), !offSheet_};
     }
 
 private:
@@ -476,7 +480,16 @@ private:
         const int lastColumn = a.column ? std::max(a.column, b.column) : kMaxColumns;
         if (firstRow < 1 || lastRow > kMaxRows || firstColumn < 1 || lastColumn > kMaxColumns) {
             constant(CellValue::error(error_code::Ref));  // moved off the sheet
+            offSheet_ = true;
             return true;
+        }
+        const bool aFirstRow = !a.row || a.row <= b.row, aFirstColumn = !a.column || a.column <= b.column;
+        const RefEnd& top = aFirstRow ? a : b;
+        const RefEnd& bottom = aFirstRow ? b : a;
+        const RefEnd& left = aFirstColumn ? a : b;
+        const RefEnd& right = aFirstColumn ? b : a;
+        if (top.rowMoves || bottom.rowMoves || left.columnMoves || right.columnMoves) {
+            moving_.push_back({out_.size(), top.rowMoves, bottom.rowMoves, left.columnMoves, right.columnMoves});
         }
         Token t;
         t.kind = TokenKind::Reference;
@@ -543,12 +556,14 @@ private:
     std::vector<Token> out_;
     bool arrayArguments_ = false;
     int depth_ = 0;
+    std::vector<MovingReference> moving_;
+    bool offSheet_ = false;
 };
 
 }  // namespace
 
-std::vector<Token> parseFormulaText(std::string_view text, const FormulaTextSite& site,
-                                    const std::vector<std::string>& sheetNames) {
+ParsedFormula parseMovableFormulaText(std::string_view text, const FormulaTextSite& site,
+                                      const std::vector<std::string>& sheetNames) {
     try {
         return Parser(text, site, sheetNames).run();
     } catch (const Unreadable& e) {
@@ -556,8 +571,34 @@ std::vector<Token> parseFormulaText(std::string_view text, const FormulaTextSite
         t.kind = TokenKind::Unknown;
         t.value = CellValue::text(std::string("its formula text cannot be read: ") + e.what());
         t.hidesReferences = true;
-        return {t};
+        return {{t}, {}, true};
     }
+}
+
+std::vector<Token> parseFormulaText(std::string_view text, const FormulaTextSite& site,
+                                    const std::vector<std::string>& sheetNames) {
+    return parseMovableFormulaText(text, site, sheetNames).tokens;
+}
+
+std::optional<std::vector<Token>> movedTokens(const ParsedFormula& parsed, int rows, int columns) {
+    if (!parsed.movable) return std::nullopt;
+    std::vector<Token> out = parsed.tokens;
+    for (const MovingReference& m : parsed.moving) {
+        auto& a = out[m.token].area;
+        int64_t firstRow = a.firstRow, lastRow = a.lastRow, firstColumn = a.firstColumn, lastColumn = a.lastColumn;
+        if (m.firstRow) firstRow += rows;
+        if (m.lastRow) lastRow += rows;
+        if (m.firstColumn) firstColumn += columns;
+        if (m.lastColumn) lastColumn += columns;
+        if (firstRow > lastRow) std::swap(firstRow, lastRow);
+        if (firstColumn > lastColumn) std::swap(firstColumn, lastColumn);
+        if (firstRow < 0 || lastRow >= kMaxRows || firstColumn < 0 || lastColumn >= kMaxColumns) return std::nullopt;
+        a.firstRow = static_cast<uint32_t>(firstRow);
+        a.lastRow = static_cast<uint32_t>(lastRow);
+        a.firstColumn = static_cast<uint32_t>(firstColumn);
+        a.lastColumn = static_cast<uint32_t>(lastColumn);
+    }
+    return out;
 }
 
 }  // namespace sbx::xlsx

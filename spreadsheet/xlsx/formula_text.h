@@ -4,6 +4,7 @@
 // reference resolved to worksheet indices. What the evaluator cannot compute (functions it
 // does not know, defined names, table references, other workbooks) becomes an Unknown token,
 // so the formula is reported rather than computed; the references around it stay known.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,5 +25,24 @@ struct FormulaTextSite {
 // (it may read any cell).
 std::vector<xls::formula::Token> parseFormulaText(std::string_view text, const FormulaTextSite& site,
                                                   const std::vector<std::string>& sheetNames);
+
+// The ends of a reference token that move with the cell the formula stands in (no '$').
+struct MovingReference {
+    size_t token = 0;
+    bool firstRow = false, lastRow = false, firstColumn = false, lastColumn = false;
+};
+
+// Tokens with what moves in them: the cells of a shared formula read the text once.
+struct ParsedFormula {
+    std::vector<xls::formula::Token> tokens;
+    std::vector<MovingReference> moving;
+    bool movable = true;  // false when a reference already moved off the sheet
+};
+ParsedFormula parseMovableFormulaText(std::string_view text, const FormulaTextSite& site,
+                                      const std::vector<std::string>& sheetNames);
+
+// The tokens of the same formula `rows` and `columns` away; nothing when a reference would
+// leave the sheet (the text is then read at that cell).
+std::optional<std::vector<xls::formula::Token>> movedTokens(const ParsedFormula& parsed, int rows, int columns);
 
 }  // namespace sbx::xlsx
