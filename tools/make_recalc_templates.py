@@ -8,7 +8,8 @@ recalc_openpyxl.xlsx (openpyxl: plain formulas, no cached results), recalc_libre
 (LibreOffice headless converts it: cached results, formulas filled down stored as shared
 formulas) and recalc_gnumeric.xlsx (Gnumeric's ssconvert --recalc: cached results), and
 recalc_shared.xlsx: the LibreOffice file with the filled formulas of "Data" stored as shared
-formulas the way Excel stores them (E2:E4 one group, B5:E5 another).
+formulas the way Excel stores them (E2:E4 one group, B5:E5 another). recalc_1904.xlsx
+(openpyxl, the 1904 date system): a date in Data!A1, B1 =A1+1, B2 =B1*2.
 
 Sheet "Data": B2:D4 the input cells (the tests write them), E2:E4 row totals and B5:E5
 column totals (filled formulas), E6 a chain on E5. Sheets "Jan" and "Feb": A1 inputs.
@@ -17,6 +18,7 @@ SUMPRODUCT, COUNTIF, text, boolean and error results, the array formula C2:C4
 {=Data!B2:B4*10}, MEDIAN (not computed by the program: it must stay stale) and B9 reading it.
 """
 
+import datetime
 import re
 import shutil
 import subprocess
@@ -25,6 +27,7 @@ import zipfile
 from pathlib import Path
 
 import openpyxl
+from openpyxl.utils.datetime import CALENDAR_MAC_1904
 
 OUT = Path(__file__).resolve().parents[1] / "tests" / "data" / "xlsx"
 
@@ -101,8 +104,21 @@ def shared_formulas(source, target):
             zout.writestr(item, data)
 
 
+def build_1904(target):
+    book = openpyxl.Workbook()
+    book.epoch = CALENDAR_MAC_1904
+    data = book.active
+    data.title = "Data"
+    data["A1"] = datetime.datetime(2024, 1, 1)
+    data["A1"].number_format = "yyyy-mm-dd"
+    data["B1"] = "=A1+1"
+    data["B2"] = "=B1*2"
+    book.save(target)
+
+
 def main():
     OUT.mkdir(parents=True, exist_ok=True)
+    build_1904(OUT / "recalc_1904.xlsx")
     source = OUT / "recalc_openpyxl.xlsx"
     build(source)
     with tempfile.TemporaryDirectory() as work:
