@@ -14,6 +14,7 @@ namespace formula = xls::formula;
 namespace {
 
 constexpr size_t kMaxTextResult = 32767;  // what a cell holds in the spreadsheet applications
+constexpr int64_t kMaxArrayCells = 4096;  // each cell computes the whole array again
 
 // The cells as formulas see them: what the worksheets hold, the written cells over them, and
 // the results computed so far. Dates are the workbook's own serial numbers.
@@ -94,7 +95,6 @@ bool hasFormulas(const SheetContent& content) {
     return std::any_of(content.cells.begin(), content.cells.end(), [](const StoredCell& c) { return c.formula; });
 }
 
-
 }  // namespace
 
 XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
@@ -151,6 +151,13 @@ XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
             // Every cell of an array formula shows its own element of the one result.
             cell.arrayFormula = true;
             cell.arrayArea = zeroBased(sheet, f.arrayArea);
+            if (static_cast<int64_t>(cell.arrayArea.rows()) * cell.arrayArea.columns() > kMaxArrayCells) {
+                cell.row = cell.arrayArea.firstRow;
+                cell.column = cell.arrayArea.firstColumn;
+                cell.undecodable = "an array formula over more than " + std::to_string(kMaxArrayCells) + " cells";
+                formulas.push_back(std::move(cell));
+                continue;
+            }
             for (int r = f.arrayArea.firstRow; r <= f.arrayArea.lastRow; ++r) {
                 for (int c = f.arrayArea.firstColumn; c <= f.arrayArea.lastColumn; ++c) {
                     formula::FormulaCell member = cell;
