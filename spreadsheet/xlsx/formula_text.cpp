@@ -54,11 +54,12 @@ bool parseEnd(std::string_view word, int rowShift, int columnShift, RefEnd& end)
     int column = 0;
     size_t letters = 0;
     while (i < word.size() && ((word[i] >= 'A' && word[i] <= 'Z') || (word[i] >= 'a' && word[i] <= 'z'))) {
+        if (++letters > 3) return false;  // a name, not a column
         const char c = static_cast<char>(word[i] & ~0x20);
         column = column * 26 + (c - 'A' + 1);
-        ++i, ++letters;
+        ++i;
     }
-    if (letters > 3 || column > kMaxColumns) return false;
+    if (column > kMaxColumns) return false;
     if (i < word.size() && word[i] == '$') absRow = true, ++i;
     int row = 0;
     size_t digits = 0;
