@@ -1,6 +1,7 @@
 #pragma once
 // What the .xlsx worksheet fuzz target asserts about one input, shared with the regression
 // test that replays earlier findings (tests/data/fuzz/xlsx_worksheet/).
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "fuzz/fuzz_checks.h"
 #include "spreadsheet/xlsx/cell_styles.h"
+#include "spreadsheet/xlsx/formula_text.h"
 #include "spreadsheet/xlsx/sheet_data_scanner.h"
 #include "spreadsheet/xlsx/sheet_rewriter.h"
 #include "spreadsheet/xlsx/worksheet_reader.h"
@@ -67,9 +69,16 @@ inline void checkXlsxWorksheet(std::span<const uint8_t> bytes) {
     xlsx::SheetEdits edits;
     edits[xlsx::cellKey(2, 3)] = CellValue::number(42);
     edits[xlsx::cellKey(70000, 1)] = CellValue::text("x");
+    // Every formula text reads into tokens; every formula cell takes a new result.
+    std::map<uint64_t, CellValue> results;
+    for (const auto& f : expat.formulas) {
+        const auto tokens = xlsx::parseFormulaText(f.text, {0, f.row, f.column, f.row, f.column}, {"Sheet1"});
+        require(!tokens.empty(), "a formula text gives no tokens");
+        if (!edits.count(xlsx::cellKey(f.row, f.column))) results[xlsx::cellKey(f.row, f.column)] = CellValue::text("r<&>_x1");
+    }
     std::string rewritten;
     try {
-        rewritten = xlsx::rewriteWorksheet(xml, edits, {}, "xl/worksheets/sheet1.xml");
+        rewritten = xlsx::rewriteWorksheet(xml, edits, {}, "xl/worksheets/sheet1.xml", results);
     } catch (const xls::FormatError&) {
         return;  // refused for rewriting, with the reason
     }

@@ -99,10 +99,10 @@ protected:
         }
     }
 
-    // Written cells, a formula reading one (B1 = A1+1, B2 = B1+1) and cells kept.
-    // LibreOffice gives formula results that add to a date the date's format.
-    const std::vector<Shown> free_ = {{1, 1, "2024-03-01", "2024/03/01"}, {1, 2, "03/02/2024", "45353"},
-                                      {2, 2, "03/03/2024", "45354"},      {2, 1, "合计", "合计"},
+    // Written cells, formulas reading one (B1 = A1+1, B2 = B1+1) with the results the save
+    // computed (General format: the serial numbers), and cells kept.
+    const std::vector<Shown> free_ = {{1, 1, "2024-03-01", "2024/03/01"}, {1, 2, "45353", "45353"},
+                                      {2, 2, "45354", "45354"},           {2, 1, "合计", "合计"},
                                       {2, 4, "_x0041_ stays", "-"},       {7, 5, "12.5", "12.5"},
                                       {7, 6, "TRUE", "TRUE"},             {8, 1, "新行", "新行"}};
     const std::vector<Shown> form_ = {{1, 1, "1", "1"}, {1, 4, "5", "5"}, {2, 4, "-3", "-3"}, {1, 2, "2", "2"}, {1, 3, "6", "6"}};

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <regex>
 #include <set>
 
 #include <unistd.h>
@@ -81,10 +82,16 @@ struct Write {
     std::string expected;  // as openpyxl shows it afterwards; "" for no value
 };
 
+// A formula over written cells and its new result, as openpyxl shows it.
+struct Result {
+    std::string sheet, cell, expected;
+};
+
 struct WriteCase {
     std::string name;
     fs::path templateFile;
     std::vector<Write> writes;
+    std::vector<Result> results = {};
 };
 
 class XlsxWriter : public ::testing::TestWithParam<WriteCase> {
@@ -117,6 +124,7 @@ TEST_P(XlsxWriter, WrittenCellsReadBackInOpenpyxlAndTheRestIsKept) {
         else cells[ref] = w.expected;
         writtenParts.insert(static_cast<sbx::xlsx::XlsxWorkbook&>(book).layout().worksheets[w.sheet - 1].part);
     }
+    for (const auto& r : c.results) expected[r.sheet][r.cell] = r.expected;
     host.close(book, true);
 
     EXPECT_EQ(openpyxlCells(file_), expected);
@@ -157,7 +165,13 @@ std::vector<WriteCase> writeCases() {
           {2, 1, 1, CellValue::date(45322), "2024-01-31"},
           {2, 5, 3, CellValue::boolean(false), "FALSE"},
           {2, 6, 1, CellValue::date(1.25), "1900-01-01T06:00:00"},
-          {2, 2, 4, CellValue::text("line\nbreak"), "line\\nbreak"}}},
+          {2, 2, 4, CellValue::text("line\nbreak"), "line\\nbreak"}},
+         // B1 =A1+1 and B2 =B1+1 over the date 2024-01-31 (serial 45322).
+         {{"Free", "B1", "45323"}, {"Free", "B2", "45324"}}},
+        // The formulas see a date as the workbook's serial: 43860 in the 1904 system.
+        {"date_system_1904_formulas", own("recalc_1904.xlsx"),
+         {{1, 1, 1, CellValue::date(45322), "2024-01-31"}},
+         {{"Data", "B1", "43861"}, {"Data", "B2", "87722"}}},
     };
 }
 
@@ -202,16 +216,44 @@ TEST_F(XlsxWriterRules, LockedArrayAndSharedFormulaCellsRefuseWrites) {
     EXPECT_EQ(form.cell(2, 4), CellValue::number(8));
 }
 
-TEST_F(XlsxWriterRules, FormulasReadingWrittenCellsAreReportedAndTheChainIsDropped) {
+TEST_F(XlsxWriterRules, FormulasReadingWrittenCellsAreComputedOrReportedAndFullCalculationIsSet) {
     sbx::NativeHost host;
     auto& book = host.open(file_);
     book.worksheet("Free").setCell(1, 1, CellValue::date(45000));
-    std::set<std::string> stale;
-    for (const auto& f : book.staleFormulas()) stale.insert(f.sheet + "!" + sbx::xlsx::referenceText(f.row, f.column));
-    EXPECT_EQ(stale, (std::set<std::string>{"Free!B1", "Free!B2"}));
+    EXPECT_TRUE(book.staleFormulas().empty());
     host.close(book, true);
     const sbx::xlsx::ZipPackage saved(sbx::xlsx::readFileBytes(file_));
     EXPECT_NE(saved.read("xl/workbook.xml").find("fullCalcOnLoad=\"1\""), std::string::npos);
+}
+
+TEST(XlsxWriterStale, FormulasThatCannotBeComputedKeepTheirResultsAndAreReported) {
+    const fs::path file = fs::temp_directory_path() / ("sbx_xlsx_stale_" + std::to_string(::getpid()) + ".xlsx");
+    fs::copy_file(own("recalc_libreoffice.xlsx"), file, fs::copy_options::overwrite_existing);
+    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
+    sbx::NativeHost host;
+    auto& book = host.open(file);
+    book.worksheet("Data").setCell(2, 2, CellValue::number(100));
+    std::vector<std::string> stale;
+    for (const auto& f : book.staleFormulas()) stale.push_back(sbx::describeStale(f));
+    EXPECT_EQ(stale, (std::vector<std::string>{
+                         "Sum 'Q' all!B8: the function MEDIAN is not computed here; " + std::string(sbx::kLeftToApplication),
+                         "Sum 'Q' all!B9: depends on Sum 'Q' all!B8, which is not recomputed; " +
+                             std::string(sbx::kLeftToApplication)}));
+    host.close(book, true);
+    const auto cells = openpyxlCells(file);
+    // Data!B2:D2 1 2 3 before; MEDIAN of 1..9 multiples was 3, B9 =B8+1.
+    EXPECT_EQ(cells.at("Data").at("E2"), "105");
+    EXPECT_EQ(cells.at("Sum 'Q' all").at("B8"), "3");
+    EXPECT_EQ(cells.at("Sum 'Q' all").at("B9"), "4");
+    // The summary sheet took no writes, only new results: without the results and their
+    // types, its part is the template's byte for byte.
+    const std::regex results("<v>[^<]*</v>| t=\"[a-z]+\"");
+    const std::string part = "xl/worksheets/sheet4.xml";
+    const std::string before = sbx::xlsx::ZipPackage(sbx::xlsx::readFileBytes(own("recalc_libreoffice.xlsx"))).read(part);
+    const std::string after = sbx::xlsx::ZipPackage(sbx::xlsx::readFileBytes(file)).read(part);
+    EXPECT_NE(before, after);
+    EXPECT_EQ(std::regex_replace(before, results, ""), std::regex_replace(after, results, ""));
+    fs::remove(file);
 }
 
 TEST(XlsxWriterChain, CalculationChainGoesWithItsTypeAndRelationship) {

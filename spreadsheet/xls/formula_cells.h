@@ -12,8 +12,8 @@ namespace sbx::xls::formula {
 
 struct FormulaCell {
     uint32_t sheet = 0;
-    uint16_t row = 0;
-    uint16_t column = 0;
+    uint32_t row = 0;  // zero-based
+    uint32_t column = 0;
     std::vector<Token> tokens;
     // Set when the tokens could not be decoded: the formula's references are not known.
     std::string undecodable;

@@ -21,6 +21,9 @@ constexpr uint16_t IsText = 127, IsNumber = 128, IsBlank = 129, CountA = 169, Ro
 constexpr uint16_t SumProduct = 228, SumIf = 345, CountIf = 346;
 }  // namespace fn
 
+// The largest sheet of both formats: a SUMIF sum range may reach beyond its criteria range.
+constexpr uint32_t kLastRow = 1048575, kLastColumn = 16383;
+
 Value error(uint8_t code) { return Value::of(CellValue::error(code)); }
 Value number(double v) {
     if (!std::isfinite(v)) return error(error_code::Num);
@@ -321,7 +324,7 @@ Value sumIf(const std::vector<Value>& args, const Evaluator& ev) {
         if (sumRange.areas.size() != 1) return error(error_code::Value);
         const Area& s = sumRange.areas.front();
         forEachMatch(args[0], criterion, ev, [&](uint32_t r, uint32_t c) {
-            if (failure || s.firstRow + r > 65535 || s.firstColumn + c > 255) return;
+            if (failure || s.firstRow + r > kLastRow || s.firstColumn + c > kLastColumn) return;
             const CellValue v = ev.cells().value(s.firstSheet, s.firstRow + r, s.firstColumn + c);
             if (v.kind() == CellKind::Error) failure = v.errorCode();
             if (v.kind() == CellKind::Number || v.kind() == CellKind::Date) values.push_back(v.numberValue());
@@ -475,6 +478,21 @@ Value callFunction(uint16_t function, const std::vector<Value>& args, const Eval
         default: break;
     }
     throw Unsupported(functionName(function) + " is not computed here");
+}
+
+std::optional<uint16_t> computedFunctionNumber(std::string_view name) {
+    static const std::pair<std::string_view, uint16_t> numbers[] = {
+        {"COUNT", fn::Count}, {"IF", fn::If}, {"ISNA", fn::IsNa}, {"ISERROR", fn::IsError}, {"SUM", fn::Sum},
+        {"AVERAGE", fn::Average}, {"MIN", fn::Min}, {"MAX", fn::Max}, {"NA", fn::Na}, {"ABS", fn::Abs},
+        {"INT", fn::Int}, {"ROUND", fn::Round}, {"TRUE", fn::True}, {"FALSE", fn::False}, {"AND", fn::And},
+        {"OR", fn::Or}, {"NOT", fn::Not}, {"ISTEXT", fn::IsText}, {"ISNUMBER", fn::IsNumber},
+        {"ISBLANK", fn::IsBlank}, {"COUNTA", fn::CountA}, {"ROUNDUP", fn::RoundUp}, {"ROUNDDOWN", fn::RoundDown},
+        {"SUMPRODUCT", fn::SumProduct}, {"SUMIF", fn::SumIf}, {"COUNTIF", fn::CountIf},
+    };
+    for (const auto& [known, number] : numbers) {
+        if (known == name) return number;
+    }
+    return std::nullopt;
 }
 
 std::string functionName(uint16_t function) {

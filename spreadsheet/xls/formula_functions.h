@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "spreadsheet/xls/formula_value.h"
@@ -16,6 +17,10 @@ std::optional<uint8_t> fixedArgumentCount(uint16_t function);
 
 // "the function VLOOKUP", or "function number 400" for one without a name here.
 std::string functionName(uint16_t function);
+
+// The number of a function the evaluator computes, by its English name in capitals ("SUM");
+// std::nullopt for any other.
+std::optional<uint16_t> computedFunctionNumber(std::string_view name);
 
 // Calls a function; throws Unsupported for one that is not known.
 Value callFunction(uint16_t function, const std::vector<Value>& arguments, const Evaluator& evaluator);

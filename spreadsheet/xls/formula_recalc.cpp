@@ -2,36 +2,33 @@
 
 #include <algorithm>
 #include <deque>
+#include <optional>
+#include <tuple>
 #include <unordered_map>
 
-#include "spreadsheet/xls/formula_cells.h"
-#include "spreadsheet/xls/formula_evaluator.h"
 #include "spreadsheet/xls/formula_workbook_cells.h"
 
 namespace sbx::xls::formula {
 
 namespace {
 
-constexpr size_t kMaxTextResult = 8000;  // a longer text would need CONTINUE records
+constexpr size_t kMaxBiffTextResult = 8000;  // a longer text would need CONTINUE records
 
-uint64_t cellId(uint32_t sheet, uint32_t key) { return (static_cast<uint64_t>(sheet) << 32) | key; }
-
-std::string columnName(uint32_t column) {
-    std::string name;
-    for (uint32_t c = column + 1; c > 0; c = (c - 1) / 26) name.insert(name.begin(), static_cast<char>('A' + (c - 1) % 26));
-    return name;
-}
-
-// Which formulas read which cells: for every worksheet and column, the row spans that
-// formulas refer to.
+// Which formulas read which cells: small areas cell by cell, larger ones as row spans for
+// every worksheet and column they cover.
 class Dependents {
 public:
-    explicit Dependents(size_t sheets) : columns_(sheets) {}
+    Dependents(size_t sheets, uint32_t columns) : columns_(sheets), columnCount_(columns) {}
 
     void add(const Area& a, size_t formula) {
+        const uint64_t cells = static_cast<uint64_t>(a.lastSheet - a.firstSheet + 1) * a.rows() * a.columns();
         for (uint32_t s = a.firstSheet; s <= a.lastSheet && s < columns_.size(); ++s) {
-            for (uint32_t c = a.firstColumn; c <= a.lastColumn && c < 256; ++c) {
-                columns_[s][c].push_back({a.firstRow, a.lastRow, formula});
+            for (uint32_t c = a.firstColumn; c <= a.lastColumn && c < columnCount_; ++c) {
+                if (cells <= kSmallArea) {
+                    for (uint32_t r = a.firstRow; r <= a.lastRow; ++r) cells_[cellId(s, r, c)].push_back(formula);
+                } else {
+                    columns_[s][c].push_back({a.firstRow, a.lastRow, formula});
+                }
             }
         }
     }
@@ -39,6 +36,9 @@ public:
     template <typename F>
     void forEachReader(uint32_t sheet, uint32_t row, uint32_t column, F&& visit) const {
         if (sheet >= columns_.size()) return;
+        if (const auto it = cells_.find(cellId(sheet, row, column)); it != cells_.end()) {
+            for (size_t formula : it->second) visit(formula);
+        }
         const auto it = columns_[sheet].find(column);
         if (it == columns_[sheet].end()) return;
         for (const Span& s : it->second) {
@@ -47,40 +47,70 @@ public:
     }
 
 private:
+    static constexpr uint64_t kSmallArea = 64;
+    static uint64_t cellId(uint32_t sheet, uint32_t row, uint32_t column) {
+        return (static_cast<uint64_t>(sheet) << 40) | (static_cast<uint64_t>(row) << 20) | column;
+    }
     struct Span {
         uint32_t first, last;
         size_t formula;
     };
+    std::unordered_map<uint64_t, std::vector<size_t>> cells_;
     std::vector<std::unordered_map<uint32_t, std::vector<Span>>> columns_;
+    uint32_t columnCount_;
 };
+
+class BiffCells final : public RecalcCells {
+public:
+    BiffCells(const WorkbookReader& reader, const WorkbookEdits& edits) : cells_(reader, edits) {}
+    CellValue value(uint32_t sheet, uint32_t row, uint32_t column) const override { return cells_.value(sheet, row, column); }
+    void forEach(uint32_t sheet, const Area& area,
+                 const std::function<void(uint32_t, uint32_t, const CellValue&)>& visit) const override {
+        cells_.forEach(sheet, area, visit);
+    }
+    void set(uint32_t sheet, uint32_t row, uint32_t column, const CellValue& value) override {
+        cells_.set(sheet, cellKey(row, column), value);
+    }
+
+private:
+    WorkbookCells cells_;
+};
+
+// Whether some formula may read a written cell. Most writes are read by none: that is told
+// without building the graph of the formulas. True for many writes, without looking.
+bool anyReader(const std::vector<FormulaCell>& formulas, const std::vector<CellPlace>& written) {
+    constexpr size_t kFewWrites = 64;
+    if (written.size() > kFewWrites) return true;
+    for (const FormulaCell& f : formulas) {
+        if (!f.undecodable.empty()) return true;
+        for (const Token& t : f.tokens) {
+            if (t.hidesReferences) return true;
+            if (t.kind != TokenKind::Reference) continue;
+            for (const CellPlace& w : written) {
+                if (t.area.contains(w.sheet, w.row, w.column)) return true;
+            }
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
-Recalculation recalculate(const WorkbookReader& reader, const WorkbookEdits& edits) {
-    Recalculation out;
-    bool anyEdit = false;
-    for (const auto& [sheet, cells] : edits) anyEdit = anyEdit || !cells.empty();
-    if (!anyEdit || reader.version() != BiffVersion::Biff8) return out;
+std::string columnName(uint32_t column) {
+    std::string name;
+    for (uint32_t c = column + 1; c > 0; c = (c - 1) / 26) name.insert(name.begin(), static_cast<char>('A' + (c - 1) % 26));
+    return name;
+}
 
-    std::vector<FormulaCell> formulas;
-    try {
-        formulas = readFormulaCells(reader);
-    } catch (const std::exception&) {
-        return out;  // the cells cannot be read: the writer reports that itself
-    }
-    // A written cell is no longer a formula.
-    std::erase_if(formulas, [&](const FormulaCell& f) {
-        const auto it = edits.find(f.sheet);
-        return it != edits.end() && it->second.contains(cellKey(f.row, f.column));
-    });
-
-    const size_t sheetCount = reader.worksheets().size();
-    Dependents dependents(sheetCount);
-    std::unordered_map<uint64_t, size_t> formulaAt;
+std::vector<FormulaOutcome> recomputeDependents(const std::vector<FormulaCell>& formulas, const std::vector<CellPlace>& written,
+                                                RecalcCells& cells, size_t sheetCount, const RecalcLimits& limits,
+                                                const std::function<std::string(const FormulaCell&)>& place) {
+    std::vector<FormulaOutcome> out;
+    if (written.empty() || !anyReader(formulas, written)) return out;
+    Dependents dependents(sheetCount, limits.columns);
     std::vector<size_t> opaque;  // formulas whose references are not known
     for (size_t i = 0; i < formulas.size(); ++i) {
         const FormulaCell& f = formulas[i];
-        formulaAt[cellId(f.sheet, cellKey(f.row, f.column))] = i;
         bool knowsReferences = f.undecodable.empty();
         for (const Token& t : f.tokens) {
             if (t.kind == TokenKind::Reference) dependents.add(t.area, i);
@@ -97,12 +127,9 @@ Recalculation recalculate(const WorkbookReader& reader, const WorkbookEdits& edi
         affected[formula] = true;
         reached.push_back(formula);
     };
-    for (const auto& [sheet, cells] : edits) {
-        for (const auto& [key, value] : cells) {
-            dependents.forEachReader(static_cast<uint32_t>(sheet), key >> 8, key & 0xFF, reach);
-        }
-    }
+    for (const CellPlace& w : written) dependents.forEachReader(w.sheet, w.row, w.column, reach);
     for (size_t i : opaque) reach(i);  // it may read a written cell: it cannot be trusted
+    if (reached.empty()) return out;
     std::vector<std::vector<size_t>> readers(formulas.size());
     std::vector<size_t> pending(formulas.size(), 0);
     while (!reached.empty()) {
@@ -116,15 +143,12 @@ Recalculation recalculate(const WorkbookReader& reader, const WorkbookEdits& edi
         });
     }
 
-    WorkbookCells cells(reader, edits);
     std::vector<std::string> stale(formulas.size());  // why a formula keeps its old result
+    std::vector<std::optional<CellValue>> results(formulas.size());
     std::deque<size_t> ready;
     for (size_t i = 0; i < formulas.size(); ++i) {
         if (affected[i] && pending[i] == 0) ready.push_back(i);
     }
-    auto place = [&](const FormulaCell& f) {
-        return reader.worksheets()[f.sheet].name + "!" + columnName(f.column) + std::to_string(f.row + 1);
-    };
     std::vector<bool> done(formulas.size(), false);
     while (!ready.empty()) {
         const size_t i = ready.front();
@@ -138,11 +162,11 @@ Recalculation recalculate(const WorkbookReader& reader, const WorkbookEdits& edi
                 try {
                     EvaluationSite site{FormulaSite{f.sheet, f.row, f.column}, f.arrayFormula, f.arrayArea};
                     CellValue result = Evaluator(cells, site).evaluate(f.tokens);
-                    if (result.kind() == CellKind::Text && result.textValue().size() > kMaxTextResult) {
-                        stale[i] = "its text result is longer than " + std::to_string(kMaxTextResult) + " bytes";
+                    if (result.kind() == CellKind::Text && result.textValue().size() > limits.maxTextResult) {
+                        stale[i] = "its text result is longer than " + std::to_string(limits.maxTextResult) + " bytes";
                     } else {
-                        cells.set(f.sheet, cellKey(f.row, f.column), result);
-                        out.updates[f.sheet][cellKey(f.row, f.column)] = FormulaUpdate{false, std::move(result)};
+                        cells.set(f.sheet, f.row, f.column, result);
+                        results[i] = std::move(result);
                     }
                 } catch (const std::exception& e) {
                     stale[i] = e.what();
@@ -172,10 +196,50 @@ Recalculation recalculate(const WorkbookReader& reader, const WorkbookEdits& edi
         stale[i] = onCycle ? "is part of a circular reference" : "depends on a circular reference";
     }
     for (size_t i = 0; i < formulas.size(); ++i) {
-        if (!affected[i] || stale[i].empty()) continue;
-        const FormulaCell& f = formulas[i];
-        out.updates[f.sheet][cellKey(f.row, f.column)] = FormulaUpdate{true, f.cached};
-        out.notes.push_back({f.sheet, f.row, f.column, stale[i]});
+        if (!affected[i]) continue;
+        if (stale[i].empty() && results[i]) {
+            out.push_back({i, false, std::move(*results[i]), {}});
+        } else {
+            out.push_back({i, true, formulas[i].cached, stale[i]});
+        }
+    }
+    return out;
+}
+
+Recalculation recalculate(const WorkbookReader& reader, const WorkbookEdits& edits) {
+    Recalculation out;
+    bool anyEdit = false;
+    for (const auto& [sheet, cells] : edits) anyEdit = anyEdit || !cells.empty();
+    if (!anyEdit || reader.version() != BiffVersion::Biff8) return out;
+
+    std::vector<FormulaCell> formulas;
+    try {
+        formulas = readFormulaCells(reader);
+    } catch (const std::exception&) {
+        return out;  // the cells cannot be read: the writer reports that itself
+    }
+    // A written cell is no longer a formula.
+    std::erase_if(formulas, [&](const FormulaCell& f) {
+        const auto it = edits.find(f.sheet);
+        return it != edits.end() && it->second.contains(cellKey(f.row, f.column));
+    });
+    std::vector<CellPlace> written;
+    for (const auto& [sheet, cells] : edits) {
+        for (const auto& [key, value] : cells) written.push_back({static_cast<uint32_t>(sheet), key >> 8, key & 0xFF});
+    }
+
+    BiffCells cells(reader, edits);
+    auto place = [&](const FormulaCell& f) {
+        return reader.worksheets()[f.sheet].name + "!" + columnName(f.column) + std::to_string(f.row + 1);
+    };
+    const auto outcomes = recomputeDependents(formulas, written, cells, reader.worksheets().size(),
+                                              RecalcLimits{256, kMaxBiffTextResult}, place);
+    for (const FormulaOutcome& o : outcomes) {
+        const FormulaCell& f = formulas[o.formula];
+        out.updates[f.sheet][cellKey(f.row, f.column)] = FormulaUpdate{o.keepCached, o.result};
+        if (o.keepCached) {
+            out.notes.push_back({f.sheet, static_cast<uint16_t>(f.row), static_cast<uint16_t>(f.column), o.reason});
+        }
     }
     std::sort(out.notes.begin(), out.notes.end(), [](const FormulaNote& a, const FormulaNote& b) {
         return std::tie(a.sheet, a.row, a.column) < std::tie(b.sheet, b.row, b.column);

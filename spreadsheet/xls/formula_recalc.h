@@ -1,17 +1,54 @@
 #pragma once
 // Brings the cached results of formulas up to date after cells were written: every formula
 // that depends on a written cell, directly or through other formulas, is computed again in
-// dependency order. What cannot be computed keeps its old result and is listed.
+// dependency order. What cannot be computed keeps its old result and is listed. The order
+// and the rules are the same for both workbook formats; each gives its formulas and cells.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "spreadsheet/cell_value.h"
+#include "spreadsheet/xls/formula_cells.h"
+#include "spreadsheet/xls/formula_evaluator.h"
 #include "spreadsheet/xls/workbook_reader.h"
 #include "spreadsheet/xls/workbook_writer.h"
 
 namespace sbx::xls::formula {
+
+// The cells formulas see, which take each new result as it is computed.
+class RecalcCells : public CellSource {
+public:
+    virtual void set(uint32_t sheet, uint32_t row, uint32_t column, const CellValue& value) = 0;
+};
+
+struct CellPlace {
+    uint32_t sheet = 0, row = 0, column = 0;  // zero-based
+};
+
+// What happens to one affected formula (an index into the formulas given): a new result, or
+// the old one kept for `reason`.
+struct FormulaOutcome {
+    size_t formula = 0;
+    bool keepCached = false;
+    CellValue result;
+    std::string reason;
+};
+
+struct RecalcLimits {
+    uint32_t columns = 256;            // of a worksheet
+    size_t maxTextResult = SIZE_MAX;   // a longer text result keeps the old one
+};
+
+// `formulas` must not hold the written cells (they are no longer formulas); `place` names a
+// formula's cell for the reasons. Outcomes in formula order.
+std::vector<FormulaOutcome> recomputeDependents(const std::vector<FormulaCell>& formulas, const std::vector<CellPlace>& written,
+                                                RecalcCells& cells, size_t sheetCount, const RecalcLimits& limits,
+                                                const std::function<std::string(const FormulaCell&)>& place);
+
+// "AB" for column 27 (zero-based).
+std::string columnName(uint32_t column);
 
 // What happens to one formula's record: a new result, or the old one kept and the formula
 // marked to be computed by the application.

@@ -79,8 +79,8 @@ public:
 // relative to it.
 struct FormulaSite {
     uint32_t sheet = 0;
-    uint16_t row = 0;
-    uint16_t column = 0;
+    uint32_t row = 0;  // zero-based
+    uint32_t column = 0;
 };
 
 // Decodes `cce` bytes of tokens (followed in `rgce` by their extra data, e.g. array

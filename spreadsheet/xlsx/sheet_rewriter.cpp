@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <map>
 #include <set>
 
 #include "spreadsheet/xls/format_error.h"
@@ -26,6 +27,7 @@ struct RowSpan : Span {
 struct CellSpan : Span {
     int row = 0, column = 0;
     std::string style;  // the s attribute as written; "" when none
+    Span formula, value, inlineText;  // its <f>, <v> and <is>
 };
 
 class LayoutHandler final : public XmlHandler {
@@ -39,6 +41,14 @@ public:
     std::vector<CellSpan> cells;  // of the edited rows
 
     void start(std::string_view name, const char** attributes) override {
+        if (cellOpen_) {
+            if (++childDepth_ == 1) {
+                if (name == "f") begin(cells.back().formula);
+                else if (name == "v") begin(cells.back().value);
+                else if (name == "is") begin(cells.back().inlineText);
+            }
+            return;
+        }
         if (name == "c") {
             if (!inRow_) return;
             column_ += 1;
@@ -77,6 +87,14 @@ public:
         }
     }
     void end(std::string_view name) override {
+        if (cellOpen_ && childDepth_ > 0) {
+            if (childDepth_-- == 1) {
+                if (name == "f") finish(cells.back().formula);
+                else if (name == "v") finish(cells.back().value);
+                else if (name == "is") finish(cells.back().inlineText);
+            }
+            return;
+        }
         if (name == "c") {
             if (cellOpen_) finish(cells.back());
             cellOpen_ = false;
@@ -108,6 +126,7 @@ private:
     int column_ = 0;
     bool inRow_ = false;
     bool cellOpen_ = false;
+    int childDepth_ = 0;
 };
 
 std::string numberText(double v) {
@@ -161,10 +180,69 @@ std::string cellElement(std::string_view p, int row, int column, const CellValue
     return out + "/>";
 }
 
+namespace {
+
+// A formula cell with a new cached result: its start tag with the type of the result, its
+// <f> and other children as they were, the new <v> after the <f>.
+std::string withResult(std::string_view xml, const CellSpan& cell, const CellValue& result, const std::string& p) {
+    std::string tag(xml.substr(cell.start, cell.startTagEnd - cell.start));
+    std::string value;
+    switch (result.kind()) {
+        case CellKind::Text:
+            tag = withAttribute(tag, "t", "str");
+            value = textContent(result.textValue());
+            break;
+        case CellKind::Boolean:
+            tag = withAttribute(tag, "t", "b");
+            value = result.booleanValue() ? "1" : "0";
+            break;
+        case CellKind::Error:
+            tag = withAttribute(tag, "t", "e");
+            value = escapeXml(errorText(result.errorCode()));
+            break;
+        case CellKind::Empty:
+        case CellKind::Number:
+        case CellKind::Date:
+            tag = withoutAttribute(tag, "t");
+            value = numberText(result.isEmpty() ? 0.0 : result.numberValue());
+            break;
+    }
+    const std::string element = "<" + p + "v>" + value + "</" + p + "v>";
+    if (cell.end == cell.startTagEnd) {  // <c r="B2"/>
+        tag = tag.substr(0, tag.rfind('/')) + ">";
+        return tag + element + "</" + p + "c>";
+    }
+    std::string out = tag;
+    const size_t at = cell.formula.found ? cell.formula.end : cell.startTagEnd;
+    for (size_t i = cell.startTagEnd; i <= cell.endTagStart;) {
+        if (i == at) out += element;
+        if (i == cell.endTagStart) break;
+        const Span* skip = cell.value.found && i == cell.value.start ? &cell.value
+                           : cell.inlineText.found && i == cell.inlineText.start ? &cell.inlineText
+                                                                                 : nullptr;
+        if (skip) {
+            i = skip->end;
+            continue;
+        }
+        // Copy up to the next place where something is cut or inserted.
+        size_t next = cell.endTagStart;
+        for (const size_t mark : {at, cell.value.found ? cell.value.start : next, cell.inlineText.found ? cell.inlineText.start : next}) {
+            if (mark > i && mark < next) next = mark;
+        }
+        out.append(xml.substr(i, next - i));
+        i = next;
+    }
+    out.append(xml.substr(cell.endTagStart, cell.end - cell.endTagStart));
+    return out;
+}
+
+}  // namespace
+
 std::string rewriteWorksheet(std::string_view xml, const SheetEdits& edits, const CellWriteStyle& style,
-                             const std::string& part) {
+                             const std::string& part, const std::map<uint64_t, CellValue>& results) {
     std::set<int> editedRows;
     for (const auto& e : edits) editedRows.insert(keyRow(e.first));
+    for (const auto& r : results) editedRows.insert(keyRow(r.first));
     LayoutHandler layout(xml, editedRows);
     {
         XmlParser parser(layout, part);
@@ -197,51 +275,63 @@ std::string rewriteWorksheet(std::string_view xml, const SheetEdits& edits, cons
         return cellElement(p, row, column, value, &text, style.date1904);
     };
 
+    // Written values and new formula results (never the same cell), by position.
+    struct Change {
+        const CellValue* value;
+        bool result;
+    };
+    std::map<uint64_t, Change> changes;
+    for (const auto& [key, v] : edits) changes.emplace(key, Change{&v, false});
+    for (const auto& [key, v] : results) changes.emplace(key, Change{&v, true});
+    std::map<uint64_t, const CellSpan*> spanAt;
+    for (const auto& c : layout.cells) spanAt.emplace(cellKey(c.row, c.column), &c);
+
     Splices splices;
     std::string newRows;  // rows to add at the end of sheetData
     size_t rowIndex = 0;
-    auto editsOfRow = [&](int row) {
-        return std::make_pair(edits.lower_bound(cellKey(row, 1)), edits.lower_bound(cellKey(row + 1, 1)));
-    };
     for (const int row : editedRows) {
-        const auto [first, last] = editsOfRow(row);
+        const auto first = changes.lower_bound(cellKey(row, 1));
+        const auto last = changes.lower_bound(cellKey(row + 1, 1));
         while (rowIndex < layout.rows.size() && layout.rows[rowIndex].row < row) ++rowIndex;
         const RowSpan* existing = rowIndex < layout.rows.size() && layout.rows[rowIndex].row == row ? &layout.rows[rowIndex] : nullptr;
         if (!existing) {
             std::string element = "<" + p + "row r=\"" + std::to_string(row) + "\">";
-            for (auto e = first; e != last; ++e) element += cellText(row, keyColumn(e->first), e->second, nullptr);
+            for (auto e = first; e != last; ++e) element += cellText(row, keyColumn(e->first), *e->second.value, nullptr);
             element += "</" + p + "row>";
             if (rowIndex < layout.rows.size()) splices.insert(layout.rows[rowIndex].start, element);
             else newRows += element;
             continue;
         }
-        // Drop the spans hint of a row that gains cells outside it.
         const std::string_view startTag = xml.substr(existing->start, existing->startTagEnd - existing->start);
-        std::string tag = withoutAttribute(startTag, "spans");
         if (existing->end == existing->startTagEnd) {
             // <row r="5"/>: becomes <row r="5">cells</row>.
+            std::string tag = withoutAttribute(startTag, "spans");
             const size_t slash = tag.rfind('/');
             tag = tag.substr(0, slash) + ">";
-            for (auto e = first; e != last; ++e) tag += cellText(row, keyColumn(e->first), e->second, nullptr);
+            for (auto e = first; e != last; ++e) tag += cellText(row, keyColumn(e->first), *e->second.value, nullptr);
             tag += "</" + p + "row>";
             splices.replace(existing->start, existing->startTagEnd, tag);
             continue;
         }
-        if (tag != startTag) splices.replace(existing->start, existing->startTagEnd, tag);
+        bool added = false;
         for (auto e = first; e != last; ++e) {
             const int column = keyColumn(e->first);
-            const CellSpan* same = nullptr;
-            const CellSpan* after = nullptr;
-            for (const auto& c : layout.cells) {
-                if (c.row != row) continue;
-                if (c.column == column) same = &c;
-                if (c.column > column && (!after || c.start < after->start)) after = &c;
+            const auto found = spanAt.find(e->first);
+            if (found != spanAt.end()) {
+                const CellSpan& same = *found->second;
+                splices.replace(same.start, same.end, e->second.result ? withResult(xml, same, *e->second.value, p)
+                                                                       : cellText(row, column, *e->second.value, &same));
+                continue;
             }
-            if (same) {
-                splices.replace(same->start, same->end, cellText(row, column, e->second, same));
-            } else {
-                splices.insert(after ? after->start : existing->endTagStart, cellText(row, column, e->second, nullptr));
-            }
+            const auto after = spanAt.upper_bound(e->first);
+            const bool inRow = after != spanAt.end() && after->second->row == row;
+            splices.insert(inRow ? after->second->start : existing->endTagStart, cellText(row, column, *e->second.value, nullptr));
+            added = true;
+        }
+        // Drop the spans hint of a row that gains cells outside it.
+        if (added) {
+            const std::string tag = withoutAttribute(startTag, "spans");
+            if (tag != startTag) splices.replace(existing->start, existing->startTagEnd, tag);
         }
     }
     if (!newRows.empty()) {

@@ -3,6 +3,7 @@
 // format kept) or inserted in their rows, rows are added where needed, and every other byte
 // of the part stays as it was.
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -20,9 +21,10 @@ struct CellWriteStyle {
     bool date1904 = false;
 };
 
-// Throws xls::FormatError for a part without sheetData or malformed XML.
+// `results` are new cached results of formula cells: each keeps its <f>, and its <v> and
+// type change. Throws xls::FormatError for a part without sheetData or malformed XML.
 std::string rewriteWorksheet(std::string_view xml, const SheetEdits& edits, const CellWriteStyle& style,
-                             const std::string& part);
+                             const std::string& part, const std::map<uint64_t, CellValue>& results = {});
 
 // The <c> element of one written cell ("x" prefix for prefixed SpreadsheetML).
 std::string cellElement(std::string_view prefix, int row, int column, const CellValue& value,

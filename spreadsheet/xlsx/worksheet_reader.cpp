@@ -161,7 +161,7 @@ public:
         } else if (name == "f") {
             if (collect_ == Collect::Formula) {
                 collect_ = Collect::None;
-                if (!sharedIndex_.empty()) shared_[sharedIndex_] = {formula_, row_, column_};
+                if (!sharedIndex_.empty() && !follower_) shared_[sharedIndex_] = {formula_, row_, column_};
             }
         } else if (name == "is") {
             inInline_ = false;
@@ -229,10 +229,15 @@ private:
         isFormula_ = true;
         const char* type = attribute(attributes, "t");
         const std::string_view t = type ? type : "";
+        arrayArea_ = {};
+        dataTable_ = t == "dataTable";
         if (t == "array" || t == "dataTable") {
             Area area;
             const char* ref = attribute(attributes, "ref");
-            if (ref && parseArea(ref, area)) content_.arrayAreas.push_back(area);
+            if (ref && parseArea(ref, area)) {
+                content_.arrayAreas.push_back(area);
+                if (t == "array") arrayArea_ = area;
+            }
         }
         sharedIndex_.clear();
         if (t == "shared") {
@@ -301,7 +306,7 @@ private:
                 }
         }
         if (options_.formulas && isFormula_) {
-            FormulaCell f{row_, column_, formula_, 0, 0};
+            FormulaCell f{row_, column_, formula_, 0, 0, arrayArea_, dataTable_};
             if (follower_) {
                 const auto it = shared_.find(sharedIndex_);
                 if (it != shared_.end()) {
@@ -346,6 +351,8 @@ private:
     std::string value_;
     std::string formula_;
     std::string sharedIndex_;
+    Area arrayArea_;
+    bool dataTable_ = false;
     std::map<std::string, SharedFormula> shared_;
 };
 

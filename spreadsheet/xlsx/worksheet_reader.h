@@ -17,6 +17,8 @@ struct FormulaCell {
     std::string text;         // the formula, or the shared group's formula for its followers
     int masterRow = 0;        // for followers of a shared formula: where the text is written
     int masterColumn = 0;
+    Area arrayArea;           // an array formula's cells (on its first cell); all 0 for others
+    bool dataTable = false;   // a what-if table, which holds no formula text
     bool operator==(const FormulaCell&) const = default;
 };
 

@@ -2,10 +2,12 @@
 
 #include <fstream>
 #include <map>
+#include <set>
 
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/xls/format_error.h"
 #include "spreadsheet/xlsx/element_spans.h"
+#include "spreadsheet/xlsx/formula_recalc.h"
 #include "spreadsheet/xlsx/sheet_rewriter.h"
 #include "spreadsheet/xlsx/xlsx_workbook.h"
 
@@ -146,15 +148,26 @@ std::vector<uint8_t> buildXlsxFile(const XlsxWorkbook& book) {
     std::map<std::string, std::string> replaced;
     std::vector<std::string> removed;
     DateStyles dateStyles(book);
+    const XlsxRecalculation& recalculation = book.recalculation();
+    std::set<size_t> rewritten;
     for (const auto& [index, edits] : book.edits()) {
-        if (edits.empty()) continue;
+        if (!edits.empty()) rewritten.insert(index);
+    }
+    for (const auto& [index, results] : recalculation.results) rewritten.insert(index);
+    static const SheetEdits noEdits;
+    static const std::map<uint64_t, CellValue> noResults;
+    for (const size_t index : rewritten) {
+        const auto e = book.edits().find(index);
+        const SheetEdits& edits = e == book.edits().end() ? noEdits : e->second;
+        const auto r = recalculation.results.find(index);
+        const auto& results = r == recalculation.results.end() ? noResults : r->second;
         const auto& content = book.content(index);
         CellWriteStyle style;
         style.inherited = [&](int row, int column) { return content.styleAt(row, column); };
         style.forDate = [&](uint32_t s) { return dateStyles.forDate(s); };
         style.date1904 = layout.date1904;
         const std::string& part = layout.worksheets[index].part;
-        replaced[part] = rewriteWorksheet(book.package().read(part), edits, style, part);
+        replaced[part] = rewriteWorksheet(book.package().read(part), edits, style, part, results);
     }
     if (dateStyles.changed()) replaced[dateStyles.part()] = dateStyles.result();
 

@@ -4,13 +4,14 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <utility>
 
 #include "spreadsheet/worksheet_lookup.h"
 #include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/xls/format_error.h"
 #include "spreadsheet/xlsx/shared_strings.h"
-#include "spreadsheet/xlsx/stale_formulas.h"
+#include "spreadsheet/xlsx/formula_recalc.h"
 
 namespace sbx::xlsx {
 
@@ -51,8 +52,9 @@ void XlsxWorksheet::checkPosition(int row, int column) const {
 }
 
 const SheetEdits* XlsxWorksheet::edits() const {
-    const auto it = owner_.edits().find(index_);
-    return it == owner_.edits().end() ? nullptr : &it->second;
+    const WorkbookEdits& all = std::as_const(owner_).edits();  // reading keeps the recalculation
+    const auto it = all.find(index_);
+    return it == all.end() ? nullptr : &it->second;
 }
 
 CellValue XlsxWorksheet::cell(int row, int column) const {
@@ -230,7 +232,8 @@ std::vector<FormulaCell> XlsxWorkbook::formulas(size_t index) const {
     std::vector<FormulaCell> out;
     try {
         WorksheetReadOptions options{&styles_, layout_.date1904, sharedStringCount(), &out};
-        readWorksheet(options, entry.part, [&](const auto& sink) { package_.stream(entry.part, sink); });
+        SheetContent content = readWorksheet(options, entry.part, [&](const auto& sink) { package_.stream(entry.part, sink); });
+        if (!contents_[index]) contents_[index] = std::move(content);  // one read serves both
     } catch (const std::exception& e) {
         rethrow(e);
     }
@@ -252,7 +255,12 @@ CellValue XlsxWorkbook::valueOf(const SheetContent& sheet, const StoredCell& cel
 
 std::vector<StaleFormula> XlsxWorkbook::staleFormulas() const {
     if (edits_.empty()) return {};
-    return findStaleFormulas(*this);
+    return recalculation().stale;
+}
+
+const XlsxRecalculation& XlsxWorkbook::recalculation() const {
+    if (!recalculation_) recalculation_ = std::make_shared<const XlsxRecalculation>(recalculateFormulas(*this));
+    return *recalculation_;
 }
 
 }  // namespace sbx::xlsx

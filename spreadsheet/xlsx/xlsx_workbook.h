@@ -19,6 +19,7 @@
 namespace sbx::xlsx {
 
 class XlsxWorkbook;
+struct XlsxRecalculation;
 
 // Written cells by cellKey; an empty CellValue clears a cell's value.
 using SheetEdits = std::map<uint64_t, CellValue>;
@@ -65,14 +66,22 @@ public:
     const PackageLayout& layout() const { return layout_; }
     const CellStyles& styles() const { return styles_; }
     const WorkbookEdits& edits() const { return edits_; }
-    WorkbookEdits& edits() { return edits_; }
+    WorkbookEdits& edits() {
+        recalculation_.reset();  // the cells change
+        return edits_;
+    }
+    // The new results of the formulas over the written cells, computed once for the edits as
+    // they are (the report of stale formulas and the save share it). Throws WorkbookError.
+    const XlsxRecalculation& recalculation() const;
     bool isHidden(size_t index) const { return layout_.worksheets[index].hidden; }
 
     // The worksheet's cells as stored in the file; read on first use. Throws WorkbookError.
     const SheetContent& content(size_t index) const;
-    // Every formula of a worksheet, read again from its part.
+    // Every formula of a worksheet, read again from its part (the cells are kept when they
+    // were not read yet).
     std::vector<FormulaCell> formulas(size_t index) const;
     CellValue valueOf(const SheetContent& sheet, const StoredCell& cell) const;
+    bool isRead(size_t index) const { return contents_[index].has_value(); }
 
 private:
     XlsxWorkbook(std::filesystem::path file, ZipPackage package);
@@ -88,6 +97,7 @@ private:
     std::vector<std::unique_ptr<XlsxWorksheet>> sheets_;
     mutable std::optional<std::vector<std::string>> sharedStrings_;
     mutable std::vector<std::optional<SheetContent>> contents_;
+    mutable std::shared_ptr<const XlsxRecalculation> recalculation_;
 };
 
 // Reads a whole file, with FileNotFound and Unreadable errors naming it.

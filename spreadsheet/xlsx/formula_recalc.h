@@ -1,0 +1,24 @@
+#pragma once
+// Brings the cached results of an .xlsx workbook's formulas up to date after cells were
+// written: every formula that depends on a written cell, directly or through other formulas
+// (across worksheets), is read from its text and computed again by the formula evaluator,
+// against the workbook's values with the written cells over them. What cannot be computed
+// keeps its old result and is listed as stale.
+#include <map>
+#include <vector>
+
+#include "spreadsheet/spreadsheet_host.h"
+#include "spreadsheet/xlsx/xlsx_workbook.h"
+
+namespace sbx::xlsx {
+
+struct XlsxRecalculation {
+    // New results by worksheet index and cellKey: numbers, texts, booleans or errors.
+    std::map<size_t, std::map<uint64_t, CellValue>> results;
+    std::vector<StaleFormula> stale;  // in sheet and cell order
+};
+
+// Throws WorkbookError only where reading the workbook's cells would.
+XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book);
+
+}  // namespace sbx::xlsx
