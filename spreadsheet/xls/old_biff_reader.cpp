@@ -89,8 +89,7 @@ Bof readBof(const Record& r) {
 // before the cells, but a first pass collects them so that their order cannot matter.
 class WorksheetStream {
 public:
-    WorksheetStream(std::span<const uint8_t> stream, BiffVersion version, uint16_t codePage)
-        : stream_(stream), version_(version), codePage_(codePage) {}
+    WorksheetStream(std::span<const uint8_t> stream, uint16_t codePage) : stream_(stream), codePage_(codePage) {}
 
     void readFormatting();
     std::unique_ptr<SheetCells> readCells();
@@ -108,7 +107,6 @@ private:
     bool isDate(uint16_t xf) const { return xf < formats_.size() && formats_[xf].isDate; }
 
     std::span<const uint8_t> stream_;
-    BiffVersion version_;
     uint16_t codePage_;
     std::optional<bool> date1904_;
     std::vector<CellFormat> formats_;
@@ -341,7 +339,7 @@ std::optional<ReadSheet> readWorksheet(std::span<const uint8_t> stream, uint16_t
     }
     const Bof bof = readBof(r);
     if (bof.type != old::TypeWorksheet) return std::nullopt;
-    WorksheetStream sheet(stream, bof.version, codePage);
+    WorksheetStream sheet(stream, codePage);
     sheet.readFormatting();
     auto cells = sheet.readCells();
     return ReadSheet{std::move(cells), std::move(sheet.formats()), sheet.date1904(), sheet.codePage()};
