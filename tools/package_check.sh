@@ -36,11 +36,13 @@ for library in libqt6widgets6 libqt6gui6 libqt6core6 libssl3 libstdc++6 qt6-tran
   [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 [[ $(dpkg-deb -f "$deb" Recommends) == *fonts-noto-cjk* ]] || fail "fonts-noto-cjk is not recommended"
-dpkg-deb -f "$deb" Maintainer Description | grep -q . || fail "no maintainer or description"
+# Read whole before testing: `grep -q` stopping early would fail the pipe under pipefail.
+fields=$(dpkg-deb -f "$deb" Maintainer Description)
+[ -n "$fields" ] || fail "no maintainer or description"
 
 # Installed as a user would, with apt-get on the file (a copy from an earlier run goes first:
 # apt-get keeps an installed package of the same version).
-if dpkg-query -W -f='${Status}' shubuxing 2>/dev/null | grep -q "ok installed"; then
+if [[ $(dpkg-query -W -f='${Status}' shubuxing 2>/dev/null || true) == *"ok installed"* ]]; then
   apt-get remove -y -o DPkg::Lock::Timeout=600 shubuxing >/dev/null
 fi
 scratch=$(mktemp -d /tmp/sbx_package_check.XXXXXX)
