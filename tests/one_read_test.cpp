@@ -5,7 +5,6 @@
 // values read again, and its digests, worked out from the bytes read at parse time, are the
 // files' own.
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <algorithm>
 #include <chrono>
@@ -13,6 +12,7 @@
 #include "consolidate/run.h"
 #include "consolidate/run_record.h"
 #include "consolidate/source_check.h"
+#include "tests/support/sha256_hex.h"
 #include "tests/support/test_files.h"
 
 namespace sbx {
@@ -22,18 +22,7 @@ namespace fs = std::filesystem;
 
 const fs::path kPool = fs::path(SBX_TEST_DATA) / "one_read";
 
-std::string sha256(const std::string& bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        static constexpr char kHex[] = "0123456789abcdef";
-        hex += kHex[digest[i] >> 4];
-        hex += kHex[digest[i] & 15];
-    }
-    return hex;
-}
+std::string sha256(const std::string& bytes) { return testing::sha256Hex(bytes); }
 
 // What a report says of what was left out, for comparing two runs.
 std::vector<std::string> skippedOf(const RunReport& report) {

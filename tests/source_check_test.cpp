@@ -2,7 +2,6 @@
 // make_check_fixtures.py): exactly the faulty ones are flagged, each with its first cell; the
 // run record written after a run through the same cache holds the totals xlrd computes.
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <fstream>
 #include <map>
@@ -15,6 +14,7 @@
 #include "consolidate/run_record.h"
 #include "consolidate/run_record_reader.h"
 #include "consolidate/source_check.h"
+#include "tests/support/sha256_hex.h"
 #include "tests/support/test_files.h"
 
 namespace sbx {
@@ -121,19 +121,7 @@ std::map<std::pair<std::string, std::string>, double> expectedTotals() {
     return totals;
 }
 
-// SHA-256 in lower-case hex, straight from libcrypto.
-std::string digestOf(const std::string& bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        static constexpr char kHex[] = "0123456789abcdef";
-        hex += kHex[digest[i] >> 4];
-        hex += kHex[digest[i] & 15];
-    }
-    return hex;
-}
+std::string digestOf(const std::string& bytes) { return testing::sha256Hex(bytes); }
 
 TEST(RunRecordTest, HoldsEveryWrittenCellsTotalAndItsContributions) {
     testing::TempFolder dir("record");

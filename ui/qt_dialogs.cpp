@@ -26,14 +26,14 @@ QString qt(const std::string& text) { return QString::fromUtf8(text.data(), stat
 
 std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
-// One box: plain text, no icon, the application's title, the given buttons.
-QMessageBox::StandardButton ask(QWidget* parent, const std::string& text, QMessageBox::StandardButtons buttons,
-                                QMessageBox::StandardButton defaultButton,
-                                Qt::WindowModality modality = Qt::ApplicationModal) {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), dialogText(text), buttons, parent);
-    box.setWindowModality(modality);
+// Every box of the program: plain text, no icon, the application's title, the given buttons
+// in the interface's language whatever the system's locale.
+void setUpBox(QMessageBox& box, const std::string& text, QMessageBox::StandardButtons buttons,
+              QMessageBox::StandardButton defaultButton) {
+    box.setWindowTitle(QString::fromUtf8(kApplicationTitle));
+    box.setText(dialogText(text));
     box.setTextFormat(Qt::PlainText);
-    // The buttons speak the interface's language whatever the system's locale.
+    box.setStandardButtons(buttons);
     const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
         {QMessageBox::Ok, "确定"}, {QMessageBox::Cancel, "取消"}, {QMessageBox::Yes, "是(&Y)"}, {QMessageBox::No, "否(&N)"}};
     for (const auto& [which, caption] : captions) {
@@ -41,6 +41,13 @@ QMessageBox::StandardButton ask(QWidget* parent, const std::string& text, QMessa
     }
     box.setDefaultButton(defaultButton);
     box.setObjectName("messageBox");
+}
+
+QMessageBox::StandardButton ask(QWidget* parent, const std::string& text, QMessageBox::StandardButtons buttons,
+                                QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(parent);
+    setUpBox(box, text, buttons, defaultButton);
+    box.setWindowModality(Qt::ApplicationModal);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -117,10 +124,8 @@ void QtDialogs::messageBesideOtherWindows(const std::string& text) {
     }
     // Not modal: modality would block the window it waits beside. The other windows of the
     // program wait instead, disabled until the box is answered.
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), dialogText(text), QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText);
-    box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
-    box.setObjectName("messageBox");
+    QMessageBox box;
+    setUpBox(box, text, QMessageBox::Ok, QMessageBox::Ok);
     box.setWindowModality(Qt::NonModal);  // a message box is made modal
     std::vector<QPointer<QWidget>> disabled;
     for (QWidget* window : QApplication::topLevelWidgets()) {

@@ -108,8 +108,8 @@ void ModeWindow::runMode(Mode mode) {
 }
 
 ModeWindow* openModeWindow(const RunWindowContext& context) {
-    for (auto* open : context.mainWindow->findChildren<ModeWindow*>(QStringLiteral("modfrm"),
-                                                                      Qt::FindDirectChildrenOnly)) {
+    // By type: the window is a child of the main window, whatever its object name.
+    for (auto* open : context.mainWindow->findChildren<ModeWindow*>(Qt::FindDirectChildrenOnly)) {
         if (open->isVisible()) {
             open->applyEfficiencyBlock();
             open->raise();

@@ -9,7 +9,7 @@ WheelHook::WheelHook(QObject* owner) : QObject(owner) { setObjectName("wheelHook
 
 WheelHook& WheelHook::of(QObject* owner) {
     if (owner == nullptr) owner = QCoreApplication::instance();
-    if (auto* existing = owner->findChild<WheelHook*>("wheelHook", Qt::FindDirectChildrenOnly)) return *existing;
+    if (auto* existing = owner->findChild<WheelHook*>(QString(), Qt::FindDirectChildrenOnly)) return *existing;
     return *new WheelHook(owner);
 }
 
