@@ -360,7 +360,7 @@ int checkCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     CheckReport check;
     {
         // No run follows: the values the check reads need not be kept for it.
-        SourceCache sources(*host, SourceCache::kDefaultBudget, SourceCache::Digests::Skipped, 0);
+        SourceCache sources(*host, SourceCache::kDefaultBudget, SourceCache::ForRecord::No, 0);
         check = checkSources(checkRequestOf(*parsed), sources);
     }
     host->quit();
@@ -391,7 +391,7 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
 
     auto host = makeNativeHost();
     // Shared by the check and the run, so that each source is parsed once; closed before the host quits.
-    std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::Digests::Kept);
+    std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
     const CheckReport check = checkSources(checkRequestOf(a), *sources);
     std::ostringstream findings;
     if (printFindings(check, a.allowed, findings)) {
@@ -403,10 +403,11 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     err << findings.str();
     TerminalProgress progress(err, stderrIsTerminal());
     StrictDecisions decisions;
+    const CheckOutcome outcome = check.flagged().empty() ? CheckOutcome::NothingFlagged : CheckOutcome::Allowed;
+    RunRecordWriter record(startedAt, check, outcome, request, *sources);
     const RunReport report = run(request, *host, progress, decisions, *sources);
     progress.endLine();
-    const CheckOutcome outcome = check.flagged().empty() ? CheckOutcome::NothingFlagged : CheckOutcome::Allowed;
-    if (const std::string problem = recordRun({startedAt, check, outcome, request, report}, *sources); !problem.empty()) {
+    if (const std::string problem = record.finish(report); !problem.empty()) {
         err << "shubuxing-cli consolidate: the run record was not written (an older one beside OUT was removed): " << problem
             << '\n';
     }

@@ -118,7 +118,7 @@ public:
         request.saving = Saving::AfterEachWorksheet;
 
         // The check and the run share the opened sources; they are closed before the host quits.
-        std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::Digests::Kept);
+        std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
         const auto startedAt = std::chrono::system_clock::now();
         const auto outcome = checkBeforeRun(request, *sources);
         if (!outcome) {
@@ -137,9 +137,10 @@ public:
 
         StatusViewEvents events(s_.status, s_.clock, mode_, static_cast<long long>(s_.selectedEntries.size()));
         DesktopDecisions decisions(mode_);
+        RunRecordWriter record(startedAt, out_.check, *outcome, request, *sources);
         out_.report = sbx::run(request, *host, events, decisions, *sources);
         // A record that could not be written is removed; the viewer then has no contributions to show.
-        recordRun({startedAt, out_.check, *outcome, request, out_.report}, *sources);
+        record.finish(out_.report);
         sources.reset();
         host->quit();
         const RunReport& report = out_.report;

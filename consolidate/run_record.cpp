@@ -10,10 +10,12 @@
 #include <optional>
 #include <set>
 #include <span>
+#include <thread>
 #include <unordered_map>
 
 #include "consolidate/file_digest.h"
 #include "consolidate/number_text.h"
+#include "consolidate/record_json_text.h"
 #include "spreadsheet/atomic_file.h"
 #include "spreadsheet/cell_total.h"
 #include "spreadsheet/utf8_path.h"
@@ -24,62 +26,6 @@ namespace sbx {
 namespace {
 
 namespace fs = std::filesystem;
-
-void appendString(std::string& out, std::string_view text) {
-    out += '"';
-    for (const char c : text) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    static constexpr char kHex[] = "0123456789abcdef";
-                    out += "\\u00";
-                    out += kHex[(c >> 4) & 15];
-                    out += kHex[c & 15];
-                } else {
-                    out += c;
-                }
-        }
-    }
-    out += '"';
-}
-
-void appendNumber(std::string& out, double x) {
-    char text[kNumberTextSize];
-    out.append(text, writeNumber(text, x));
-}
-
-// Numbers and texts as themselves, dates, errors and booleans tagged so that a script tells
-// them apart: {"date": 45292}, {"error": "#DIV/0!"}, true.
-void appendValue(std::string& out, const CellValue& v) {
-    switch (v.kind()) {
-        case CellKind::Empty: out += "null"; break;
-        case CellKind::Number: appendNumber(out, v.numberValue()); break;
-        case CellKind::Text: appendString(out, v.textValue()); break;
-        case CellKind::Boolean: out += v.booleanValue() ? "true" : "false"; break;
-        case CellKind::Date:
-            out += "{\"date\": ";
-            appendNumber(out, v.numberValue());
-            out += '}';
-            break;
-        case CellKind::Error:
-            out += "{\"error\": ";
-            appendString(out, errorText(v.errorCode()));
-            out += '}';
-            break;
-    }
-}
-
-void appendField(std::string& out, std::string_view name, std::string_view value, bool first = false) {
-    if (!first) out += ", ";
-    appendString(out, name);
-    out += ": ";
-    appendString(out, value);
-}
 
 std::string utcText(std::chrono::system_clock::time_point at) {
     const std::time_t t = std::chrono::system_clock::to_time_t(at);
@@ -132,27 +78,27 @@ bool savedInSummary(const RunReport& report, size_t j) { return j < report.works
 
 void appendFinding(std::string& out, const Finding& f, const CheckReport& check) {
     out += "{";
-    appendField(out, "kind", findingName(f.kind), true);
-    if (!f.worksheet.empty()) appendField(out, "worksheet", f.worksheet);
+    appendJsonField(out, "kind", findingName(f.kind), true);
+    if (!f.worksheet.empty()) appendJsonField(out, "worksheet", f.worksheet);
     switch (f.kind) {
         case FindingKind::Unreadable:
-        case FindingKind::MissingWorksheet: appendField(out, "reason", f.reason); break;
+        case FindingKind::MissingWorksheet: appendJsonField(out, "reason", f.reason); break;
         case FindingKind::Layout:
-            appendField(out, "cell", cellName(f.cell));
-            appendField(out, "template", f.templateValue);
-            appendField(out, "source", f.sourceValue);
+            appendJsonField(out, "cell", cellName(f.cell));
+            appendJsonField(out, "template", f.templateValue);
+            appendJsonField(out, "source", f.sourceValue);
             break;
         case FindingKind::Duplicate:
-            appendField(out, "of", utf8String(check.sources[*f.duplicateOf].file));
-            appendField(out, "same", f.sameBytes ? "bytes" : "values");
+            appendJsonField(out, "of", utf8String(check.sources[*f.duplicateOf].file));
+            appendJsonField(out, "same", f.sameBytes ? "bytes" : "values");
             break;
         case FindingKind::NotANumber: {
-            appendField(out, "cell", cellName(f.cell));
-            appendField(out, "source", f.sourceValue);
+            appendJsonField(out, "cell", cellName(f.cell));
+            appendJsonField(out, "source", f.sourceValue);
             out += ", \"count\": " + std::to_string(f.count) + ", \"cells\": [";
             for (size_t i = 0; i < f.cells.size(); ++i) {
                 if (i) out += ", ";
-                appendString(out, cellName(f.cells[i]));
+                appendJsonString(out, cellName(f.cells[i]));
             }
             out += "]";
             break;
@@ -179,11 +125,11 @@ void appendSources(std::string& out, const RunRecordInput& in, SourceCache& cach
     for (size_t i = 0; i < in.check.sources.size(); ++i) {
         const SourceCheck& s = in.check.sources[i];
         out += "    {";
-        appendField(out, "file", utf8String(s.file), true);
+        appendJsonField(out, "file", utf8String(s.file), true);
         out += ", \"size\": " + std::to_string(s.size);
-        appendField(out, "sha256", s.sha256.empty() ? digestOf(s.file, cache) : s.sha256);
+        appendJsonField(out, "sha256", s.sha256.empty() ? digestOf(s.file, cache) : s.sha256);
         const bool left = !ran.contains(s.file);
-        appendField(out, "done", left ? "left out" : s.findings.empty() ? "added" : "added with its findings");
+        appendJsonField(out, "done", left ? "left out" : s.findings.empty() ? "added" : "added with its findings");
         out += ", \"findings\": [";
         for (size_t f = 0; f < s.findings.size(); ++f) {
             if (f) out += ", ";
@@ -199,14 +145,14 @@ void appendSkipped(std::string& out, const RunReport& report) {
     for (size_t i = 0; i < report.skipped.size(); ++i) {
         const Skipped& s = report.skipped[i];
         out += i ? ",\n    {" : "\n    {";
-        appendField(out, "kind", skippedName(s.kind), true);
-        appendField(out, "file", utf8String(s.file));
-        if (!s.worksheet.empty()) appendField(out, "worksheet", s.worksheet);
-        if (s.cell.row > 0) appendField(out, "cell", cellName(s.cell));
-        appendField(out, "reason", s.reason);
+        appendJsonField(out, "kind", skippedName(s.kind), true);
+        appendJsonField(out, "file", utf8String(s.file));
+        if (!s.worksheet.empty()) appendJsonField(out, "worksheet", s.worksheet);
+        if (s.cell.row > 0) appendJsonField(out, "cell", cellName(s.cell));
+        appendJsonField(out, "reason", s.reason);
         out += "}";
     }
-    out += report.skipped.empty() ? "],\n" : "\n  ],\n";
+    out += report.skipped.empty() ? "]" : "\n  ]";
 }
 
 // Whether the run left `file` out of `worksheet`.
@@ -315,7 +261,7 @@ void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& she
         }
     }
     std::string head;
-    appendField(head, "worksheet", sheet.worksheet, true);
+    appendJsonField(head, "worksheet", sheet.worksheet, true);
     std::string values;  // the "from" list of one cell, written while its total is added up
     size_t used = out.size();
     for (const uint32_t position : positions) {
@@ -339,7 +285,7 @@ void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& she
                 length += static_cast<size_t>(end - start);
             } else {
                 std::string other;
-                appendValue(other, c.values->value(v));
+                appendJsonValue(other, c.values->value(v));
                 other += ']';
                 length += static_cast<size_t>(end - start);
                 if (values.size() < length + other.size()) values.resize(2 * values.size() + other.size());
@@ -350,9 +296,9 @@ void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& she
         std::string line = firstCell ? "\n    {" : ",\n    {";
         firstCell = false;
         line += head;
-        appendField(line, "cell", cellName(at));
+        appendJsonField(line, "cell", cellName(at));
         line += ", \"total\": ";
-        appendValue(line, total.written());
+        appendJsonValue(line, total.written());
         if (refused.contains({at.row, at.column})) line += ", \"refused\": true";
         line += ", \"from\": [";
         char* to = roomFor(out, used, line.size() + length + 2);
@@ -364,52 +310,133 @@ void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& she
     out.resize(used);
 }
 
-}  // namespace
+// The record as pieces that follow one another: the cells' lists laid out while the check
+// read the sources stay where they are, and are written from there.
+// The pieces point into the strings: made in place, never moved.
+struct RecordText {
+    RecordText() = default;
+    RecordText(const RecordText&) = delete;
+    RecordText& operator=(const RecordText&) = delete;
 
-fs::path runRecordPath(const fs::path& summary) {
-    fs::path record = summary;
-    record += ".run.json";
-    return record;
-}
+    std::string head;   // up to the cells
+    std::string cells;  // the cells merged after the run, or the lines' heads of the lists laid out
+    std::vector<std::string_view> pieces;  // the head, the cells and their end
+    bool anyCell = false;
+    std::string tail;  // what the run left out, and the end: after the pieces
+};
 
-std::string runRecordText(const RunRecordInput& in, SourceCache& sources) {
-    // About 16 bytes a contribution: the text is written once, without moving it as it grows.
-    long long cells = 0;
-    for (const SheetJob& sheet : in.request.job) cells += std::min<long long>(sheet.area.cellCount(), 1 << 16);
+std::string recordHead(const RunRecordInput& in, SourceCache& sources) {
     std::string out;
-    out.reserve(static_cast<size_t>(std::min<long long>(cells * static_cast<long long>(in.request.sources.size()) * 16, 64ll << 20)) +
-                (64u << 10));
     out += "{\n";
     out += "  \"format\": \"shubuxing run record\", \"version\": 1,\n  ";
-    appendField(out, "time", utcText(in.started), true);
-    appendField(out, "mode", in.request.mode == Mode::Efficiency ? "efficiency" : "function");
+    appendJsonField(out, "time", utcText(in.started), true);
+    appendJsonField(out, "mode", in.request.mode == Mode::Efficiency ? "efficiency" : "function");
     out += ",\n  ";
-    appendField(out, "template", utf8String(in.request.templateFile), true);
-    appendField(out, "summary", utf8String(in.request.summary));
+    appendJsonField(out, "template", utf8String(in.request.templateFile), true);
+    appendJsonField(out, "summary", utf8String(in.request.summary));
     out += ",\n  \"job\": [";
     for (size_t i = 0; i < in.request.job.size(); ++i) {
         out += i ? ", {" : "{";
-        appendField(out, "worksheet", in.request.job[i].worksheet, true);
-        appendField(out, "range", areaName(in.request.job[i].area));
+        appendJsonField(out, "worksheet", in.request.job[i].worksheet, true);
+        appendJsonField(out, "range", areaName(in.request.job[i].area));
         out += savedInSummary(in.report, i) ? ", \"saved\": true}" : ", \"saved\": false}";
     }
     out += "],\n  ";
-    appendField(out, "check", outcomeName(in.outcome), true);
-    if (!in.check.templateProblem.empty()) appendField(out, "template problem", in.check.templateProblem);
+    appendJsonField(out, "check", outcomeName(in.outcome), true);
+    if (!in.check.templateProblem.empty()) appendJsonField(out, "template problem", in.check.templateProblem);
     out += ",\n  ";
-    appendField(out, "outcome", in.report.failure ? "failed" : "finished", true);
+    appendJsonField(out, "outcome", in.report.failure ? "failed" : "finished", true);
     if (const auto& f = in.report.failure) {
         out += ", \"failure\": {";
-        appendField(out, "kind", failureName(f->kind), true);
-        if (!f->file.empty()) appendField(out, "file", utf8String(f->file));
-        if (!f->worksheet.empty()) appendField(out, "worksheet", f->worksheet);
-        appendField(out, "reason", f->reason);
+        appendJsonField(out, "kind", failureName(f->kind), true);
+        if (!f->file.empty()) appendJsonField(out, "file", utf8String(f->file));
+        if (!f->worksheet.empty()) appendJsonField(out, "worksheet", f->worksheet);
+        appendJsonField(out, "reason", f->reason);
         out += "}";
     }
     out += ",\n";
     appendSources(out, in, sources);
-    appendSkipped(out, in.report);
     out += "  \"cells\": [";
+    return out;
+}
+
+// The cells' lists laid out while the check read the sources, when they hold exactly what the
+// run added: for every area saved, the values the cache held of the sources the run did not
+// leave out, in the run's order, none read again. One list per job entry saved (null: no
+// source holds a value there); nullopt when the lists do not serve.
+std::optional<std::vector<const RecordCellLists::Area*>> laidOutLists(const RunRecordInput& in, SourceCache& cache) {
+    const std::deque<RecordCellLists::Area>* lists = cache.cellLists();
+    if (!lists) return std::nullopt;
+    std::unordered_map<fs::path, uint32_t> indexOf;
+    for (size_t i = 0; i < in.check.sources.size(); ++i) indexOf.emplace(in.check.sources[i].file, static_cast<uint32_t>(i));
+    std::vector<const RecordCellLists::Area*> chosen(in.request.job.size(), nullptr);
+    std::vector<uint32_t> expected;
+    for (size_t j = 0; j < in.request.job.size(); ++j) {
+        if (!savedInSummary(in.report, j)) continue;
+        const SheetJob& sheet = in.request.job[j];
+        expected.clear();
+        for (const fs::path& file : in.request.sources) {
+            if (leftOutOf(in.report, file, sheet.worksheet)) continue;
+            const auto known = indexOf.find(file);
+            if (known == indexOf.end() || !cache.held({file, sheet.worksheet, sheet.area})) return std::nullopt;
+            expected.push_back(known->second);
+        }
+        for (const RecordCellLists::Area& a : *lists) {
+            if (a.worksheet == sheet.worksheet && a.area == sheet.area) chosen[j] = &a;
+        }
+        if (chosen[j] ? chosen[j]->sources != expected : !expected.empty()) return std::nullopt;
+    }
+    return chosen;
+}
+
+// The cells' lines from the laid-out lists: each line's head written here, its list where it lies.
+void piecesOfLists(RecordText& text, const RunRecordInput& in, const std::vector<const RecordCellLists::Area*>& lists) {
+    struct Line {
+        size_t headStart, headEnd;
+        std::string_view from;
+    };
+    std::vector<Line> lines;
+    for (size_t j = 0; j < lists.size(); ++j) {
+        if (!lists[j]) continue;
+        const SheetJob& sheet = in.request.job[j];
+        std::set<std::pair<int, int>> refused;
+        for (const Skipped& s : in.report.skipped) {
+            if (s.kind == Skipped::Kind::CellRefused && s.worksheet == sheet.worksheet) refused.insert({s.cell.row, s.cell.column});
+        }
+        std::string worksheetField;
+        appendJsonField(worksheetField, "worksheet", sheet.worksheet, true);
+        const auto& cells = lists[j]->cells;
+        const auto columns = static_cast<size_t>(sheet.area.columns());
+        for (size_t position = 0; position < cells.size(); ++position) {
+            if (cells[position].from.empty()) continue;
+            const CellAddress at{sheet.area.firstRow + static_cast<int>(position / columns),
+                                 sheet.area.firstColumn + static_cast<int>(position % columns)};
+            const size_t start = text.cells.size();
+            text.cells += lines.empty() ? "\n    {" : ",\n    {";
+            text.cells += worksheetField;
+            appendJsonField(text.cells, "cell", cellName(at));
+            text.cells += ", \"total\": ";
+            appendJsonValue(text.cells, cells[position].total.written());
+            if (refused.contains({at.row, at.column})) text.cells += ", \"refused\": true";
+            text.cells += ", \"from\": [";
+            lines.push_back({start, text.cells.size(), cells[position].from.view()});
+        }
+    }
+    text.anyCell = !lines.empty();
+    for (const Line& line : lines) {
+        text.pieces.push_back(std::string_view(text.cells).substr(line.headStart, line.headEnd - line.headStart));
+        text.pieces.push_back(line.from);
+        text.pieces.push_back("]}");
+    }
+}
+
+// The cells merged after the run from the values held, or read again.
+void mergedCells(RecordText& text, const RunRecordInput& in, SourceCache& sources) {
+    // About 16 bytes a contribution: the text is written once, without moving it as it grows.
+    long long cells = 0;
+    for (const SheetJob& sheet : in.request.job) cells += std::min<long long>(sheet.area.cellCount(), 1 << 16);
+    std::string& out = text.cells;
+    out.reserve(static_cast<size_t>(std::min<long long>(cells * static_cast<long long>(in.request.sources.size()) * 16, 64ll << 20)));
     std::deque<AreaValues> readAgain;
     const std::vector<AreaSources> values = gatherValues(in, sources, readAgain);
     std::vector<std::string> prefixes;  // "[12, " for each source
@@ -421,8 +448,64 @@ std::string runRecordText(const RunRecordInput& in, SourceCache& sources) {
         const std::vector<uint32_t> positions = heldPositions(in.request.job[j].area, values[j]);
         appendCells(out, in, in.request.job[j], values[j], prefixes, positions, firstCell);
     }
-    out += firstCell ? "]\n}\n" : "\n  ]\n}\n";
+    text.anyCell = !firstCell;
+    text.pieces.push_back(out);
+}
+
+std::string recordTail(const RunReport& report) {
+    std::string out = ",\n";
+    appendSkipped(out, report);
+    out += "\n}\n";
     return out;
+}
+
+void layOutRecord(RecordText& text, const RunRecordInput& in, SourceCache& sources) {
+    text.head = recordHead(in, sources);
+    text.pieces.push_back(text.head);
+    if (const auto lists = laidOutLists(in, sources)) {
+        piecesOfLists(text, in, *lists);
+    } else {
+        mergedCells(text, in, sources);
+    }
+    text.pieces.push_back(text.anyCell ? "\n  ]" : "]");
+    text.tail = recordTail(in.report);
+}
+
+// The record but what the run left out, for a run that goes as runs mostly do: every worksheet
+// saved, no source and no cell left out. Empty when the cells' lists were not laid out.
+std::optional<std::vector<std::string_view>> piecesBeforeTheRun(RecordText& text, const RunRecordInput& in, SourceCache& sources) {
+    const auto lists = laidOutLists(in, sources);
+    if (!lists) return std::nullopt;
+    text.head = recordHead(in, sources);
+    text.pieces.push_back(text.head);
+    piecesOfLists(text, in, *lists);
+    text.pieces.push_back(text.anyCell ? "\n  ]" : "]");
+    return text.pieces;
+}
+
+// Whether the run went as piecesBeforeTheRun() expected.
+bool wentAsExpected(const RunReport& report, size_t jobSize) {
+    if (report.failure || report.worksheets.size() != jobSize || report.worksheetsSaved() != static_cast<int>(jobSize)) return false;
+    return std::none_of(report.skipped.begin(), report.skipped.end(), [](const Skipped& s) {
+        return s.kind == Skipped::Kind::CellRefused || s.kind == Skipped::Kind::WorksheetMissing ||
+               s.kind == Skipped::Kind::SourceUnreadable;
+    });
+}
+
+}  // namespace
+
+fs::path runRecordPath(const fs::path& summary) {
+    fs::path record = summary;
+    record += ".run.json";
+    return record;
+}
+
+std::string runRecordText(const RunRecordInput& in, SourceCache& sources) {
+    RecordText text;
+    layOutRecord(text, in, sources);
+    std::string whole;
+    for (const std::string_view piece : text.pieces) whole += piece;
+    return whole + text.tail;
 }
 
 std::string recordRun(const RunRecordInput& input, SourceCache& sources) {
@@ -438,9 +521,61 @@ std::string recordRun(const RunRecordInput& input, SourceCache& sources) {
 }
 
 void writeRunRecord(const RunRecordInput& input, SourceCache& sources) {
-    const std::string text = runRecordText(input, sources);
-    replaceFileAtomically(runRecordPath(input.request.summary),
-                          std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    RecordText text;
+    layOutRecord(text, input, sources);
+    text.pieces.push_back(text.tail);
+    replaceFileAtomically(runRecordPath(input.request.summary), std::span<const std::string_view>(text.pieces));
+}
+
+struct RunRecordWriter::Early {
+    RecordText text;
+    RunReport expected;
+    std::optional<FileReplacement> file;  // written and flushed: the record but its tail
+    std::thread writer;
+};
+
+RunRecordWriter::RunRecordWriter(std::chrono::system_clock::time_point started, const CheckReport& check, CheckOutcome outcome,
+                                 const RunRequest& request, SourceCache& sources)
+    : started_(started), check_(check), outcome_(outcome), request_(request), sources_(sources), early_(std::make_unique<Early>()) {
+    for (const SheetJob& sheet : request.job) early_->expected.worksheets.push_back({sheet.worksheet, 0, true, sheet.area});
+    early_->writer = std::thread([this, e = early_.get()] {
+        try {
+            const auto pieces = piecesBeforeTheRun(e->text, {started_, check_, outcome_, request_, e->expected}, sources_);
+            if (!pieces) return;
+            e->file.emplace(runRecordPath(request_.summary));
+            e->file->write(*pieces);
+            // Their memory goes while the run goes, not after it; a record written whole after
+            // an unexpected run merges the values held instead.
+            e->text.pieces.clear();
+            sources_.releaseCellLists();
+            e->file->flush();
+        } catch (const std::exception&) {
+            // Written after the run then, where a failure is reported.
+            e->file.reset();
+        }
+    });
+}
+
+RunRecordWriter::~RunRecordWriter() {
+    if (early_->writer.joinable()) early_->writer.join();
+}
+
+std::string RunRecordWriter::finish(const RunReport& report) {
+    if (early_->writer.joinable()) early_->writer.join();
+    if (early_->file && wentAsExpected(report, request_.job.size())) {
+        try {
+            const std::string tail = recordTail(report);
+            const std::string_view piece = tail;
+            early_->file->write(std::span(&piece, 1));
+            early_->file->commit();
+            writtenWhileRunning_ = true;
+            return {};
+        } catch (const std::exception&) {
+            // Written whole below, where a failure is reported.
+        }
+    }
+    early_->file.reset();
+    return recordRun({started_, check_, outcome_, request_, report}, sources_);
 }
 
 }  // namespace sbx

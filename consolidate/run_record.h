@@ -6,6 +6,7 @@
 // line for scripts and for the viewer (run_record_reader.h).
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,5 +51,36 @@ void writeRunRecord(const RunRecordInput& input, SourceCache& sources);
 // not be written, the old one is removed (it would describe totals no longer there), and
 // the reason returned; empty otherwise.
 std::string recordRun(const RunRecordInput& input, SourceCache& sources);
+
+// The record of a run, begun as the run begins. While the run goes, the record of a run that
+// goes as runs mostly do (every worksheet saved, no source and no cell left out) is written,
+// on a thread of its own, to a temporary file beside the summary and flushed to the disk; when
+// the run went so, only what it left out is added after it before the file takes the record's
+// place. A run that went otherwise has its record written whole after it, as by recordRun().
+// Only what the check left in the cache (values held, digests) is read while the run goes.
+class RunRecordWriter {
+public:
+    // `check`, `request` and `sources` must outlive the writer; `request` must not change.
+    RunRecordWriter(std::chrono::system_clock::time_point started, const CheckReport& check, CheckOutcome outcome,
+                    const RunRequest& request, SourceCache& sources);
+    ~RunRecordWriter();  // an unfinished record's temporary file is removed
+    RunRecordWriter(const RunRecordWriter&) = delete;
+    RunRecordWriter& operator=(const RunRecordWriter&) = delete;
+
+    // After the run: recordRun()'s work for its report, and its answer.
+    std::string finish(const RunReport& report);
+    // After finish(): whether the record was the one written while the run went.
+    bool writtenWhileRunning() const { return writtenWhileRunning_; }
+
+private:
+    struct Early;
+    std::chrono::system_clock::time_point started_;
+    const CheckReport& check_;
+    CheckOutcome outcome_;
+    const RunRequest& request_;
+    SourceCache& sources_;
+    std::unique_ptr<Early> early_;
+    bool writtenWhileRunning_ = false;
+};
 
 }  // namespace sbx

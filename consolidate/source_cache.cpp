@@ -4,9 +4,10 @@
 
 namespace sbx {
 
-SourceCache::SourceCache(SpreadsheetHost& host, uintmax_t budgetBytes, Digests digests, size_t valuesBudget)
+SourceCache::SourceCache(SpreadsheetHost& host, uintmax_t budgetBytes, ForRecord forRecord, size_t valuesBudget)
     : host_(host), budget_(budgetBytes), valuesBudget_(valuesBudget),
-      digests_(digests == Digests::Kept ? std::make_unique<BackgroundDigests>() : nullptr) {}
+      digests_(forRecord == ForRecord::Yes ? std::make_unique<BackgroundDigests>() : nullptr),
+      cellLists_(forRecord == ForRecord::Yes ? std::make_unique<RecordCellLists>() : nullptr) {}
 
 SourceCache::~SourceCache() {
     for (auto& [path, entry] : open_) {
@@ -47,18 +48,25 @@ void SourceCache::release(const SourceArea& source) {
     host_.close(*book, false);
 }
 
-void SourceCache::hold(const SourceArea& source, AreaValues values) {
+void SourceCache::hold(const SourceArea& source, AreaValues values, uint32_t checkIndex) {
+    if (held(source)) return;
     const size_t bytes = values.bytes();
-    if (valuesUsed_ + bytes > valuesBudget_ || held(source)) return;
+    if (valuesUsed_ + bytes > valuesBudget_) {
+        // The record will read these again: lists without them would be incomplete.
+        if (cellLists_) cellLists_->abandon();
+        return;
+    }
     valuesUsed_ += bytes;
-    held_[source.file].push_back({source.worksheet, std::move(values)});
+    auto shared = std::make_shared<const AreaValues>(std::move(values));
+    if (cellLists_) cellLists_->add(checkIndex, source.worksheet, shared);
+    held_[source.file].push_back({source.worksheet, std::move(shared)});
 }
 
 const AreaValues* SourceCache::held(const SourceArea& source) {
     const auto it = held_.find(source.file);
     if (it == held_.end()) return nullptr;
     for (const HeldArea& h : it->second) {
-        if (h.worksheet == source.worksheet && h.values.area() == source.area) return &h.values;
+        if (h.worksheet == source.worksheet && h.values->area() == source.area) return h.values.get();
     }
     return nullptr;
 }

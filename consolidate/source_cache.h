@@ -5,8 +5,9 @@
 //
 // Beside the workbooks the cache keeps what the check before a run read, so that nothing is
 // read twice: the values of each source's areas (the run adds them up and the record lists
-// them from these) and, when asked to, the SHA-256 of each file, worked out on another
-// thread from the bytes the engine read to parse it.
+// them from these) and, for a run with a record, the SHA-256 of each file, worked out on
+// another thread from the bytes the engine read to parse it, and the record's list of each
+// cell, laid out on a third thread from the values held.
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "consolidate/file_digest.h"
+#include "consolidate/record_cell_lists.h"
 #include "spreadsheet/consolidate_by_position.h"
 
 namespace sbx {
@@ -28,9 +30,11 @@ public:
     // 1,200 values); the areas of the sources beyond are read again from their workbooks.
     static constexpr size_t kValuesBudget = 64u << 20;
 
-    enum class Digests { Skipped, Kept };
+    // Whether a run record follows: the digests and the cells' lists are then worked out
+    // while the sources are read.
+    enum class ForRecord { No, Yes };
 
-    explicit SourceCache(SpreadsheetHost& host, uintmax_t budgetBytes = kDefaultBudget, Digests digests = Digests::Skipped,
+    explicit SourceCache(SpreadsheetHost& host, uintmax_t budgetBytes = kDefaultBudget, ForRecord forRecord = ForRecord::No,
                          size_t valuesBudget = kValuesBudget);
     ~SourceCache() override;
     SourceCache(const SourceCache&) = delete;
@@ -42,14 +46,22 @@ public:
     // Done with the source for this worksheet: closed unless it fits in the budget.
     void release(const SourceArea& source) override;
 
-    // Keeps the values of the source's area, when they fit in the budget.
-    void hold(const SourceArea& source, AreaValues values);
+    // Keeps the values of the source's area, when they fit in the budget. `checkIndex`: the
+    // source's place in the check's list, which the record numbers sources by.
+    void hold(const SourceArea& source, AreaValues values, uint32_t checkIndex);
     // The values held for exactly this source, worksheet (as spelled) and area, or null.
     const AreaValues* held(const SourceArea& source) override;
 
     // The SHA-256 of the file as it was read when opened, waiting for it; empty when the
     // cache does not keep digests or never read the file.
     std::string digest(const std::filesystem::path& file);
+    // The record's lists of the cells of the values held, waiting for them; null when the cache
+    // makes none, or some values were not held.
+    const std::deque<RecordCellLists::Area>* cellLists() { return cellLists_ ? cellLists_->finished() : nullptr; }
+    // Done with the lists: they are freed now, on the caller's thread (see RecordCellLists).
+    void releaseCellLists() {
+        if (cellLists_) cellLists_->release();
+    }
 
 private:
     struct Entry {
@@ -58,7 +70,7 @@ private:
     };
     struct HeldArea {
         std::string worksheet;
-        AreaValues values;
+        std::shared_ptr<const AreaValues> values;  // shared with the cells' lists while they are laid out
     };
     SpreadsheetHost& host_;
     uintmax_t budget_;
@@ -68,6 +80,7 @@ private:
     size_t valuesUsed_ = 0;
     std::unordered_map<std::filesystem::path, std::vector<HeldArea>> held_;
     std::unique_ptr<BackgroundDigests> digests_;
+    std::unique_ptr<RecordCellLists> cellLists_;  // after held_: stopped before the values it reads go
 };
 
 }  // namespace sbx

@@ -219,7 +219,7 @@ private:
             try {
                 const OpenedSource source = cache_.open(where);
                 opened = where;
-                checkSheet(c, templates_.at(name), source, name, valueKey);
+                checkSheet(c, index, templates_.at(name), source, name, valueKey);
             } catch (const WorkbookError& e) {
                 if (e.kind() == WorkbookErrorKind::SheetNotFound) {
                     c.findings.push_back({FindingKind::MissingWorksheet, name, {}, {}, {}, e.reason()});
@@ -237,7 +237,7 @@ private:
 
     // The values of the ranges are read once here and handed to the cache, from which the run
     // adds them up and the record lists them.
-    void checkSheet(SourceCheck& c, const TemplateSheet& t, const OpenedSource& source, const std::string& name,
+    void checkSheet(SourceCheck& c, size_t index, const TemplateSheet& t, const OpenedSource& source, const std::string& name,
                     ValuesKey& valueKey) {
         if (t.present) {
             if (auto layout = firstLayoutDifference(t, source.sheet, name)) c.findings.push_back(std::move(*layout));
@@ -259,7 +259,7 @@ private:
                 if (labels.cells.size() < kListedCells) labels.cells.push_back({row, column});
             });
             valueKey.endArea();
-            cache_.hold({c.file, name, area}, std::move(values));
+            cache_.hold({c.file, name, area}, std::move(values), static_cast<uint32_t>(index));
         }
         if (labels.count > 0) c.findings.push_back(std::move(labels));
     }

@@ -1,5 +1,6 @@
 #include "spreadsheet/atomic_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -32,6 +33,9 @@ int openNew(const std::filesystem::path& p) { return ::open(p.c_str(), O_CREAT |
 int openExisting(const std::filesystem::path& p) { return ::open(p.c_str(), O_WRONLY | O_CLOEXEC); }
 int closeFile(int fd) { return ::close(fd); }
 #endif
+
+// Writes of up to 1 MB: large enough to cost few calls, small enough to gather pieces in.
+constexpr size_t kLargestWrite = size_t{1} << 20;
 
 std::string reasonOf(const char* step, int error) { return std::string(step) + ": " + std::strerror(error); }
 
@@ -89,59 +93,122 @@ FileWriteSteps FileWriteSteps::system() {
     return steps;
 }
 
-void replaceFileAtomically(const std::filesystem::path& given, std::span<const uint8_t> bytes,
-                           const FileWriteSteps& steps) {
-    // Errors name the path the caller knows; the file replaced is the one it leads to.
-    auto fail = [&](const std::string& reason, int error) {
-        throw WorkbookError(WorkbookErrorKind::Unwritable, given, reason, error);
-    };
-    const std::filesystem::path target = finalTarget(given);
-    std::error_code ec;
-    const auto old = std::filesystem::status(target, ec);
-    const bool replacing = !ec && std::filesystem::exists(old);
-    if (replacing && (old.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none) {
-        fail("the file is read-only", EACCES);
-    }
-    removeLeftoversBeside(target);
-    const std::filesystem::path temporary = temporaryNameBeside(target);
-    const PendingTemporary removedOnSignals(temporary);
-    const int fd = openNew(temporary);
-    if (fd < 0) {
-        const int error = errno;
-        fail(reasonOf("the new file cannot be created in its folder", error), error);
-    }
+struct FileReplacement::State {
+    std::filesystem::path given;   // the path the caller knows: errors name it
+    std::filesystem::path target;  // the file it leads to
+    FileWriteSteps steps;
+    bool replacing = false;
+    std::filesystem::perms permissions{};
+    std::filesystem::path temporary;
+    std::unique_ptr<PendingTemporary> removedOnSignals;
+    int fd = -1;
 
-    auto abandon = [&](const char* step, int error) {
-        closeFile(fd);
+    [[noreturn]] void fail(const std::string& reason, int error) const {
+        throw WorkbookError(WorkbookErrorKind::Unwritable, given, reason, error);
+    }
+    void removeTemporary() {
+        if (fd >= 0) closeFile(fd);
+        fd = -1;
         std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
+        if (!temporary.empty()) std::filesystem::remove(temporary, ignored);
+        temporary.clear();
+        removedOnSignals.reset();
+    }
+    [[noreturn]] void abandon(const char* step, int error) {
+        removeTemporary();
         fail(reasonOf(step, error), error);
-    };
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const size_t chunk = std::min<size_t>(bytes.size() - done, size_t{1} << 20);
-        const long n = steps.write(fd, bytes.data() + done, chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) abandon("the new file cannot be written", errno);
-        if (n == 0) abandon("the new file cannot be written", ENOSPC);
-        done += static_cast<size_t>(n);
     }
-    if (steps.sync(fd) != 0) abandon("the new file cannot be flushed to the disk", errno);
-    if (closeFile(fd) != 0) {
+    void usable() const {
+        if (fd < 0) fail("the replacement was given up after a failure", EBADF);
+    }
+    void writeAll(const char* data, size_t size) {
+        size_t done = 0;
+        while (done < size) {
+            const size_t chunk = std::min<size_t>(size - done, kLargestWrite);
+            const long n = steps.write(fd, reinterpret_cast<const uint8_t*>(data) + done, chunk);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) abandon("the new file cannot be written", errno);
+            if (n == 0) abandon("the new file cannot be written", ENOSPC);
+            done += static_cast<size_t>(n);
+        }
+    }
+};
+
+FileReplacement::FileReplacement(const std::filesystem::path& given, FileWriteSteps steps) : state_(std::make_unique<State>()) {
+    State& s = *state_;
+    s.given = given;
+    s.steps = std::move(steps);
+    s.target = finalTarget(given);
+    std::error_code ec;
+    const auto old = std::filesystem::status(s.target, ec);
+    s.replacing = !ec && std::filesystem::exists(old);
+    s.permissions = old.permissions();
+    if (s.replacing && (old.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none) {
+        s.fail("the file is read-only", EACCES);
+    }
+    removeLeftoversBeside(s.target);
+    s.temporary = temporaryNameBeside(s.target);
+    s.removedOnSignals = std::make_unique<PendingTemporary>(s.temporary);
+    s.fd = openNew(s.temporary);
+    if (s.fd < 0) {
         const int error = errno;
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        fail(reasonOf("the new file cannot be closed", error), error);
+        s.temporary.clear();
+        s.fail(reasonOf("the new file cannot be created in its folder", error), error);
     }
+}
+
+FileReplacement::~FileReplacement() { state_->removeTemporary(); }
+
+void FileReplacement::write(std::span<const std::string_view> pieces) {
+    State& s = *state_;
+    s.usable();
+    std::string gathered;  // small pieces, written together
+    for (const std::string_view piece : pieces) {
+        if (gathered.size() + piece.size() > kLargestWrite || piece.size() >= kLargestWrite / 2) {
+            s.writeAll(gathered.data(), gathered.size());
+            gathered.clear();
+        }
+        if (piece.size() >= kLargestWrite / 2) {
+            s.writeAll(piece.data(), piece.size());
+        } else {
+            if (gathered.capacity() < kLargestWrite && pieces.size() > 1) gathered.reserve(kLargestWrite);
+            gathered += piece;
+        }
+    }
+    s.writeAll(gathered.data(), gathered.size());
+}
+
+void FileReplacement::flush() {
+    State& s = *state_;
+    s.usable();
+    if (s.steps.sync(s.fd) != 0) s.abandon("the new file cannot be flushed to the disk", errno);
+}
+
+void FileReplacement::commit() {
+    State& s = *state_;
+    flush();
+    const int fd = s.fd;
+    s.fd = -1;
+    if (closeFile(fd) != 0) s.abandon("the new file cannot be closed", errno);
     // The new file takes the old one's permissions.
-    if (replacing) std::filesystem::permissions(temporary, old.permissions(), ec);
-    if (steps.rename(temporary, target) != 0) {
-        const int error = errno;
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        fail(reasonOf("the new file cannot take the old one's place", error), error);
-    }
-    syncFolder(target.parent_path());
+    std::error_code ec;
+    if (s.replacing) std::filesystem::permissions(s.temporary, s.permissions, ec);
+    if (s.steps.rename(s.temporary, s.target) != 0) s.abandon("the new file cannot take the old one's place", errno);
+    s.temporary.clear();
+    s.removedOnSignals.reset();
+    syncFolder(s.target.parent_path());
+}
+
+void replaceFileAtomically(const std::filesystem::path& given, std::span<const uint8_t> bytes, const FileWriteSteps& steps) {
+    const std::string_view whole(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    replaceFileAtomically(given, std::span(&whole, 1), steps);
+}
+
+void replaceFileAtomically(const std::filesystem::path& given, std::span<const std::string_view> pieces,
+                           const FileWriteSteps& steps) {
+    FileReplacement replacement(given, steps);
+    replacement.write(pieces);
+    replacement.commit();
 }
 
 int flushFileToDisk(const std::filesystem::path& file) {

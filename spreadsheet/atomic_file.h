@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <span>
+#include <string_view>
 
 namespace sbx {
 
@@ -26,6 +28,33 @@ struct FileWriteSteps {
 // and WorkbookError (Unwritable) names `target` and says why.
 void replaceFileAtomically(const std::filesystem::path& target, std::span<const uint8_t> bytes,
                            const FileWriteSteps& steps = FileWriteSteps::system());
+// The same, the content given as pieces that follow one another (small ones gathered into
+// large writes), so that a text laid out in parts is not copied whole first.
+void replaceFileAtomically(const std::filesystem::path& target, std::span<const std::string_view> pieces,
+                           const FileWriteSteps& steps = FileWriteSteps::system());
+
+// A replacement made in steps, for content that comes in parts over time: written to the
+// temporary file beside the target part by part (small pieces gathered into large writes),
+// flushed, and put in the target's place by commit(). Destroyed uncommitted, or after a
+// failure, it removes the temporary file and leaves the target as it was. Each step throws
+// WorkbookError (Unwritable) naming the target, as replaceFileAtomically does.
+class FileReplacement {
+public:
+    explicit FileReplacement(const std::filesystem::path& target, FileWriteSteps steps = FileWriteSteps::system());
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    void write(std::span<const std::string_view> pieces);
+    // Flushes what was written to the disk, so that the commit has only the rest to flush.
+    void flush();
+    // Flushes, closes and renames over the target.
+    void commit();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // Flushes a file that was written by other means (a copy) to the disk, before it takes
 // another file's place. Returns 0, or the errno value of the failure.

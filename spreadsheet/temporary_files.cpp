@@ -1,9 +1,11 @@
 #include "spreadsheet/temporary_files.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <iterator>
 #include <random>
 #include <string>
 #include <system_error>
@@ -53,14 +55,21 @@ long writerOf(const std::string& name, const std::string& target) {
     return pid;
 }
 
-// The one temporary file being written, for the signal handler: a plain buffer, as a handler
-// may touch nothing else. This is the only state of its kind; saving is never concurrent.
-char pendingPath[4096];
-volatile std::sig_atomic_t pending = 0;
+// The temporary files being written, for the signal handler: plain buffers and lock-free
+// flags, as a handler may touch nothing else. A few at once: the summary is saved while the
+// run record is written beside it. This is the only state of its kind.
+struct PendingSlot {
+    char path[4096];
+    std::atomic<int> state{0};  // 0 free, 1 being filled, 2 pending
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+PendingSlot pendingSlots[4];
 
 #ifndef _WIN32
 void removePendingAndDie(int signal) {
-    if (pending) ::unlink(pendingPath);
+    for (PendingSlot& slot : pendingSlots) {
+        if (slot.state.load() == 2) ::unlink(slot.path);
+    }
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -95,12 +104,21 @@ void removeLeftoversBeside(const std::filesystem::path& target) {
 
 PendingTemporary::PendingTemporary(const std::filesystem::path& file) {
     const std::string text = file.string();
-    if (text.size() >= sizeof pendingPath) return;
-    std::memcpy(pendingPath, text.c_str(), text.size() + 1);
-    pending = 1;
+    if (text.size() >= sizeof pendingSlots[0].path) return;
+    // With every slot taken the file is left to the next save's clean-up of leftovers.
+    for (int i = 0; i < static_cast<int>(std::size(pendingSlots)); ++i) {
+        int free = 0;
+        if (!pendingSlots[i].state.compare_exchange_strong(free, 1)) continue;
+        std::memcpy(pendingSlots[i].path, text.c_str(), text.size() + 1);
+        pendingSlots[i].state.store(2);
+        slot_ = i;
+        return;
+    }
 }
 
-PendingTemporary::~PendingTemporary() { pending = 0; }
+PendingTemporary::~PendingTemporary() {
+    if (slot_ >= 0) pendingSlots[slot_].state.store(0);
+}
 
 void removeTemporaryFilesOnSignals() {
 #ifndef _WIN32

@@ -16,13 +16,16 @@ std::filesystem::path temporaryNameBeside(const std::filesystem::path& target);
 void removeLeftoversBeside(const std::filesystem::path& target);
 
 // While a temporary file is being written, it is named here so that a SIGINT, SIGTERM or
-// SIGHUP removes it before the process ends. One at a time: saving is not concurrent.
+// SIGHUP removes it before the process ends. A few at once, from any thread.
 class PendingTemporary {
 public:
     explicit PendingTemporary(const std::filesystem::path& file);
     ~PendingTemporary();
     PendingTemporary(const PendingTemporary&) = delete;
     PendingTemporary& operator=(const PendingTemporary&) = delete;
+
+private:
+    int slot_ = -1;
 };
 
 // Installs the signal handlers that remove a pending temporary file (POSIX; nothing elsewhere).

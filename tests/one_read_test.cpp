@@ -62,7 +62,7 @@ Outcome runOnce(Mode mode, Values values, const fs::path& folder) {
         budget = 2 * AreaValues(host->open(request.sources[0]).worksheet("明细"), request.job[0].area, false).bytes() + 64;
         host->quit();
     }
-    SourceCache cache(*host, SourceCache::kDefaultBudget, SourceCache::Digests::Kept, budget);
+    SourceCache cache(*host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes, budget);
     CheckReport check;
     if (values != Values::ReadByTheRun) check = checkSources({request.sources, request.templateFile, request.job}, cache);
     const RunReport report = values == Values::ReadByTheRun ? run(request, *host, events, decisions)
@@ -73,7 +73,7 @@ Outcome runOnce(Mode mode, Values values, const fs::path& folder) {
     if (values == Values::ReadByTheRun) {
         // The record of a run whose values nobody held: read again from the workbooks.
         check = checkSources({request.sources, request.templateFile, request.job}, *std::make_unique<SourceCache>(*host));
-        SourceCache fresh(*host, SourceCache::kDefaultBudget, SourceCache::Digests::Kept, 0);
+        SourceCache fresh(*host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes, 0);
         out.record = runRecordText({started, check, CheckOutcome::IncludedAll, request, report}, fresh);
     } else {
         out.record = runRecordText({started, check, CheckOutcome::IncludedAll, request, report}, cache);
@@ -100,9 +100,72 @@ TEST(OneReadTest, HeldValuesAddUpAndRecordExactlyAsValuesReadAgain) {
     }
 }
 
+// The record written while the run goes, its tail added after it, is byte for byte the record
+// written whole after the run. A run that went otherwise, a source left out after the check and
+// values beyond the cache's budget get their record written after the run instead; a run that
+// saved nothing leaves the old record. No temporary file stays beside it.
+TEST(OneReadTest, TheRecordWrittenWhileTheRunGoesIsTheOneWrittenAfterIt) {
+    enum class Case { AsExpected, SourceLeftOut, PartlyHeld, CellRefused, NothingSaved };
+    const struct {
+        Case which;
+        const char* name;
+        bool whileRunning;
+    } cases[] = {{Case::AsExpected, "as expected", true},
+                 {Case::SourceLeftOut, "a flagged source left out", false},
+                 {Case::PartlyHeld, "values beyond the budget", false},
+                 {Case::CellRefused, "a summary cell refused its total", false},
+                 {Case::NothingSaved, "nothing saved", false}};
+    const auto started = std::chrono::system_clock::time_point(std::chrono::seconds(1'800'000'000));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::TempFolder dir("record-while-running");
+        RunRequest request;
+        for (int unit = 1; unit <= 4; ++unit) request.sources.push_back(kPool / ("unit_" + std::to_string(unit) + ".xls"));
+        request.templateFile = kPool / "template.xls";
+        request.summary = dir.path() / "total.xls";
+        request.job = {{"明细", *parseCellRange("b3:e9")}, {"附表", *parseCellRange("b2:c4")}};
+        request.saving = Saving::AfterEachWorksheet;
+        const fs::path record = runRecordPath(request.summary);
+        testing::writeFile(record, "the record of an earlier run");
+        auto host = makeNativeHost();
+        const size_t budget = c.which == Case::PartlyHeld ? 300 : SourceCache::kValuesBudget;
+        SourceCache cache(*host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes, budget);
+        const CheckReport check = checkSources({request.sources, request.templateFile, request.job}, cache);
+        if (c.which == Case::SourceLeftOut) request.sources.erase(request.sources.begin() + 2);
+        const CheckOutcome outcome = c.which == Case::SourceLeftOut ? CheckOutcome::LeftOut : CheckOutcome::IncludedAll;
+
+        RunRecordWriter writer(started, check, outcome, request, cache);
+        RunEvents events;
+        StrictDecisions decisions;
+        RunReport report = run(request, *host, events, decisions, cache);
+        ASSERT_TRUE(report.succeeded());
+        if (c.which == Case::CellRefused) report.skipped.push_back({Skipped::Kind::CellRefused, request.summary, "明细", {4, 3}, "locked"});
+        if (c.which == Case::NothingSaved) {
+            for (WorksheetOutcome& w : report.worksheets) w.saved = false;
+            report.failure = Failure{Failure::Kind::SummaryNotSaved, request.summary, {}, "disk full", std::nullopt};
+        }
+        EXPECT_EQ(writer.finish(report), "");
+        EXPECT_EQ(writer.writtenWhileRunning(), c.whileRunning);
+
+        SourceCache readAgain(*host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes, 0);
+        const std::string expected = c.which == Case::NothingSaved
+                                         ? "the record of an earlier run"
+                                         : runRecordText({started, check, outcome, request, report}, readAgain);
+        EXPECT_TRUE(testing::bytesOf(record) == expected) << testing::bytesOf(record).substr(0, 300);
+        if (c.which == Case::CellRefused) {
+            const size_t line = expected.find("\"worksheet\": \"明细\", \"cell\": \"c4\", \"total\": ");
+            ASSERT_NE(line, std::string::npos);
+            EXPECT_NE(expected.substr(line, expected.find('\n', line) - line).find("\"refused\": true"), std::string::npos);
+        }
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            EXPECT_EQ(entry.path().filename().string().find(".sbx-"), std::string::npos) << entry.path();
+        }
+    }
+}
+
 TEST(OneReadTest, DigestsFromTheBytesReadAtParseTimeAreTheFilesOwn) {
     auto host = makeNativeHost();
-    SourceCache cache(*host, SourceCache::kDefaultBudget, SourceCache::Digests::Kept);
+    SourceCache cache(*host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
     const std::vector<fs::path> files{kPool / "unit_1.xls", kPool / "unit_4.xls", fs::path(SBX_TEST_DATA) / "check" / "damaged.xls"};
     for (const fs::path& file : files) {
         try {
