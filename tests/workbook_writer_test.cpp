@@ -7,12 +7,15 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <csignal>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "biff_builder.h"
 #include "cli/set_command.h"
 #include "spreadsheet/atomic_file.h"
 #include "spreadsheet/native_host.h"
+#include "spreadsheet/temporary_files.h"
 #include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/xls/cell_records.h"
@@ -653,6 +656,38 @@ TEST(AtomicSave, AMissingFolderIsNamedInTheError) {
         EXPECT_NE(e.reason().find(std::strerror(ENOENT)), std::string::npos) << e.reason();
         EXPECT_EQ(e.systemError(), ENOENT);
     }
+}
+
+// The summary is saved while the run record is written beside it: a process stopped by a
+// signal meanwhile leaves neither temporary file behind.
+TEST(AtomicSave, ASignalRemovesEveryTemporaryFileBeingWritten) {
+    TempFolder temp{"signal"};
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        sbx::removeTemporaryFilesOnSignals();
+        sbx::FileReplacement summary(temp.path() / "total.xls");
+        sbx::FileReplacement record(temp.path() / "total.xls.run.json");
+        const std::string_view part = "half of it";
+        summary.write(std::span(&part, 1));
+        record.write(std::span(&part, 1));
+        const char go = 1;
+        (void)!::write(ready[1], &go, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char go = 0;
+    ASSERT_EQ(::read(ready[0], &go, 1), 1);
+    EXPECT_EQ(temp.entries(), 2u);  // both temporary files
+    ::kill(child, SIGTERM);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_EQ(temp.entries(), 0u);
+    ::close(ready[0]);
+    ::close(ready[1]);
 }
 
 // The system's refusal of the final rename (here: a folder stands at the file's name) comes
