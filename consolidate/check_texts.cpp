@@ -57,4 +57,8 @@ std::string leftOutMessage(const std::vector<std::string>& files) {
     return text;
 }
 
+std::string recordNotWrittenMessage(const std::string& reason) {
+    return "汇总表已保存，但本次汇表的运行记录未能写入（查看汇总数的来源要用到它）：\n" + reason;
+}
+
 }  // namespace sbx::check_text

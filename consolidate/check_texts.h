@@ -23,5 +23,8 @@ std::string verdict(const SourceCheck& source);
 std::string firstFinding(const SourceCheck& source, const CheckReport& report);
 // After a run that left the flagged files out: which, one per line.
 std::string leftOutMessage(const std::vector<std::string>& files);
+// After a finished run whose record beside the summary could not be written (the viewer then
+// cannot show where a total came from); `reason` names the record file and why.
+std::string recordNotWrittenMessage(const std::string& reason);
 
 }  // namespace sbx::check_text

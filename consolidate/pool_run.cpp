@@ -139,8 +139,9 @@ public:
         DesktopDecisions decisions(mode_);
         RunRecordWriter record(startedAt, out_.check, *outcome, request, *sources);
         out_.report = sbx::run(request, *host, events, decisions, *sources);
-        // A record that could not be written is removed; the viewer then has no contributions to show.
-        record.finish(out_.report);
+        // A record that could not be written is removed (the viewer then has no contributions to
+        // show); a finished run says so.
+        out_.recordProblem = record.finish(out_.report);
         sources.reset();
         host->quit();
         const RunReport& report = out_.report;
@@ -260,6 +261,7 @@ private:
     void finish() {
         job_.runState = RunState::Finished;
         if (!out_.leftOutByCheck.empty()) s_.dialogs.message(check_text::leftOutMessage(out_.leftOutByCheck));
+        if (!out_.recordProblem.empty()) s_.dialogs.message(check_text::recordNotWrittenMessage(out_.recordProblem));
         if (const auto report = run_text::skipReportMessage(out_.report, out_.missingFiles); !report.empty()) {
             s_.dialogs.message(report);
         }

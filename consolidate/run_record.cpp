@@ -166,6 +166,15 @@ bool leftOutOf(const RunReport& report, const fs::path& file, const std::string&
     return false;
 }
 
+// The summary cells of `worksheet` that did not take their totals, as (row, column).
+std::set<std::pair<int, int>> refusedCells(const RunReport& report, const std::string& worksheet) {
+    std::set<std::pair<int, int>> refused;
+    for (const Skipped& s : report.skipped) {
+        if (s.kind == Skipped::Kind::CellRefused && s.worksheet == worksheet) refused.insert({s.cell.row, s.cell.column});
+    }
+    return refused;
+}
+
 // The values of every source in one area of the job, source by source (request order):
 // those the check held, or read again through the cache for the sources it did not hold.
 struct AreaSources {
@@ -242,10 +251,7 @@ char* roomFor(std::string& out, size_t& used, size_t more) {
 // at, in order), each led by ",\n" but the very first of the record.
 void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& sheet, const AreaSources& from,
                  const std::vector<std::string>& prefixes, std::span<const uint32_t> positions, bool& firstCell) {
-    std::set<std::pair<int, int>> refused;
-    for (const Skipped& s : in.report.skipped) {
-        if (s.kind == Skipped::Kind::CellRefused && s.worksheet == sheet.worksheet) refused.insert({s.cell.row, s.cell.column});
-    }
+    const std::set<std::pair<int, int>> refused = refusedCells(in.report, sheet.worksheet);
     const CellArea& area = sheet.area;
     struct Cursor {
         const AreaValues::Held* at;
@@ -399,10 +405,7 @@ void piecesOfLists(RecordText& text, const RunRecordInput& in, const std::vector
     for (size_t j = 0; j < lists.size(); ++j) {
         if (!lists[j]) continue;
         const SheetJob& sheet = in.request.job[j];
-        std::set<std::pair<int, int>> refused;
-        for (const Skipped& s : in.report.skipped) {
-            if (s.kind == Skipped::Kind::CellRefused && s.worksheet == sheet.worksheet) refused.insert({s.cell.row, s.cell.column});
-        }
+        const std::set<std::pair<int, int>> refused = refusedCells(in.report, sheet.worksheet);
         std::string worksheetField;
         appendJsonField(worksheetField, "worksheet", sheet.worksheet, true);
         const auto& cells = lists[j]->cells;
