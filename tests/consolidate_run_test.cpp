@@ -15,6 +15,7 @@
 #include "tests/support/memory_host.h"
 #include "tests/support/pool_runs.h"
 #include "tests/support/run_fakes.h"
+#include "tests/support/test_files.h"
 #include "workspace/working_folder_text.h"
 
 namespace sbx {
@@ -58,13 +59,16 @@ protected:
     test::RecordingDialogs dialogs;
     test::RecordingPostRun postRun;
     test::ScriptedClock clock;
-    WorkspacePaths paths{std::filesystem::path("/pool")};
+    // The workbooks live in memory; the run record beside the summary is written to this disk folder.
+    testing::TempFolder home{"run-test"};
+    WorkspacePaths paths{home.path()};
     std::vector<std::string> selected;
     long long addingNothing = 0;  // labels and error values put into the sources counted
     // Expected totals by worksheet and (row, column), per mode.
     std::map<std::string, std::map<std::pair<int, int>, double>> functionTotals, efficiencyTotals;
 
     RunSetup setup() {
+        std::filesystem::create_directories(paths.summaryWorkbook().parent_path());
         RunSetup s{job, selected, static_cast<int>(files.namesIn(paths.poolDirectory()).size()), paths, status,
                    dialogs, postRun, clock};
         s.makeHost = [this] { return std::make_unique<MemoryHost>(files); };
@@ -397,7 +401,7 @@ TEST_F(RunTest, ProtectedSummaryEndsAnEfficiencyRunAndBlocksTheMode) {
     EXPECT_TRUE(job.efficiencyBlocked);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0],
-              "出现未知错误,系统异常中断!\r\r初步侦测:\r可能是汇表池中表格文件:\r/pool/report_2.xls\r"
+              "出现未知错误,系统异常中断!\r\r初步侦测:\r可能是汇表池中表格文件:\r" + paths.poolPrefix() + "report_2.xls\r"
               "格式不够统一，请修整先！\r或者该表格文件有写保护,建议启用[功能]模式！");
     EXPECT_EQ(status.events, (std::vector<std::string>{"openEfficiencyPanel", "hideStatusPanel", "focusStartButton"}));
     EXPECT_TRUE(dialogs.questions.empty());
@@ -416,9 +420,9 @@ TEST_F(RunTest, FunctionModeFileLackingTheFirstWorksheetFails) {
     EXPECT_FALSE(job.efficiencyBlocked);
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[0],
-              "出现未知错误,系统异常结束!\r\r初步侦断:\r可能是汇表池中表格文件:\r/pool/report_2.xls\r格式不够统一，注意查看!");
+              "出现未知错误,系统异常结束!\r\r初步侦断:\r可能是汇表池中表格文件:\r" + paths.poolPrefix() + "report_2.xls\r格式不够统一，注意查看!");
     // Then what is really wrong with it.
-    EXPECT_EQ(dialogs.messages[1].rfind("工作簿中没有这个工作表：\r/pool/report_2.xls\r（", 0), 0u) << dialogs.messages[1];
+    EXPECT_EQ(dialogs.messages[1].rfind(std::string("工作簿中没有这个工作表：\r") + paths.poolPrefix() + "report_2.xls\r（", 0), 0u) << dialogs.messages[1];
     EXPECT_EQ(status.events,
               (std::vector<std::string>{"openFunctionPanel", "hideStatusPanel", "disableJobButtons", "focusExitButton"}));
     EXPECT_EQ(files.saves(paths.summaryWorkbook()), 0);
@@ -452,7 +456,7 @@ TEST_F(RunTest, EfficiencyModeFileLackingAWorksheetStopsTheRun) {
     EXPECT_EQ(job.runState, RunState::IdleOrRunning);
     EXPECT_FALSE(job.efficiencyBlocked);
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0], "注意：表格文件:\r/pool/report_2.xls\r格式不够统一或者工作表名称不一，注意查看!");
+    EXPECT_EQ(dialogs.messages[0], "注意：表格文件:\r" + paths.poolPrefix() + "report_2.xls\r格式不够统一或者工作表名称不一，注意查看!");
     EXPECT_EQ(files.saves(paths.summaryWorkbook()), 1);  // the first worksheet was written
     EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_TRUE(status.runList.empty());
@@ -506,7 +510,7 @@ TEST_F(RunTest, NoSelectedFileFoundFailsAndWritesNothing) {
         dialogs.messages.clear();
         EXPECT_EQ((*run)(setup()).state, RunState::Failed);
         ASSERT_EQ(dialogs.messages.size(), 1u);
-        EXPECT_NE(dialogs.messages[0].find("/pool/gone_1.xls"), std::string::npos) << dialogs.messages[0];
+        EXPECT_NE(dialogs.messages[0].find(paths.poolPrefix() + "gone_1.xls"), std::string::npos) << dialogs.messages[0];
     }
     EXPECT_EQ(files.totalSaves(), 0);
     EXPECT_TRUE(dialogs.questions.empty());
@@ -518,8 +522,8 @@ TEST_F(RunTest, FileThatCannotBeOpenedFailsBeforeTheFirstWrite) {
     standardJob();
     EXPECT_EQ(runFunctionMode(setup()).state, RunState::Failed);
     ASSERT_EQ(dialogs.messages.size(), 2u);
-    EXPECT_EQ(dialogs.messages[0], run_text::functionFailureMessage("/pool/report_3.xls"));
-    EXPECT_NE(dialogs.messages[1].find("：\r/pool/report_3.xls\r（"), std::string::npos) << dialogs.messages[1];
+    EXPECT_EQ(dialogs.messages[0], run_text::functionFailureMessage(paths.poolPrefix() + "report_3.xls"));
+    EXPECT_NE(dialogs.messages[1].find(std::string("：\r") + paths.poolPrefix() + "report_3.xls\r（"), std::string::npos) << dialogs.messages[1];
     EXPECT_EQ(files.totalSaves(), 0);
 }
 
@@ -537,8 +541,8 @@ TEST_F(RunTest, SummaryThatCannotBeSavedFailsTheRun) {
         EXPECT_EQ(out.state, RunState::Failed);
         EXPECT_EQ(out.report.worksheetsSaved(), 0);
         ASSERT_EQ(dialogs.messages.size(), 2u);
-        EXPECT_EQ(dialogs.messages[0], run == &runFunctionMode ? run_text::functionFailureMessage("/pool/report_2.xls")
-                                                               : run_text::efficiencyFailureMessage("/pool/report_2.xls"));
+        EXPECT_EQ(dialogs.messages[0], run == &runFunctionMode ? run_text::functionFailureMessage(paths.poolPrefix() + "report_2.xls")
+                                                               : run_text::efficiencyFailureMessage(paths.poolPrefix() + "report_2.xls"));
         EXPECT_EQ(dialogs.messages[1].rfind("汇总文件未能保存：\r" + utf8String(paths.summaryWorkbook()) + "\r原因：", 0), 0u)
             << dialogs.messages[1];
         EXPECT_NE(dialogs.messages[1].find("汇总文件仍是汇表前的内容"), std::string::npos) << dialogs.messages[1];
