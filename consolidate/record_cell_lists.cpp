@@ -134,7 +134,7 @@ struct RecordCellLists::State {
             const AreaValues::Held* at;
             const AreaValues::Held* end;
             const AreaValues* values;
-            char head[24];  // ", [12345, "
+            char head[24];  // ",[12345,"
             size_t headSize;
         };
         std::vector<Cursor> cursors;
@@ -143,7 +143,7 @@ struct RecordCellLists::State {
             const auto& held = g.values->values();
             if (held.empty()) continue;
             Cursor& c = cursors.emplace_back(Cursor{held.data(), held.data() + held.size(), g.values.get(), {}, 0});
-            c.headSize = static_cast<size_t>(std::snprintf(c.head, sizeof c.head, ", [%u, ", g.source));
+            c.headSize = static_cast<size_t>(std::snprintf(c.head, sizeof c.head, ",[%u,", g.source));
         }
         std::string other;
         constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
@@ -158,7 +158,7 @@ struct RecordCellLists::State {
                 if (c.at == c.end || c.at->position != position) continue;
                 const AreaValues::Held& v = *c.at++;
                 c.values->addTo(cell.total, v);
-                const size_t skip = cell.from.empty() ? 2 : 0;  // the first value of a list has no ", "
+                const size_t skip = cell.from.empty() ? 1 : 0;  // the first value of a list has no ","
                 if (v.whole == AreaValues::kNumberOnly) {
                     char* const start = cell.from.room(c.headSize + kNumberTextSize + 1);
                     std::memcpy(start, c.head + skip, c.headSize - skip);

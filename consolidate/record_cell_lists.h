@@ -1,6 +1,6 @@
 #pragma once
 // The run record's list for every cell (its total and each source's value behind it, as
-// "[3, 12.5], [4, {"date": 45292}]"), laid out on a thread of its own while the check reads
+// "[3,12.5],[4,{"date": 45292}]"), laid out on a thread of its own while the check reads
 // the sources, so that the record after the run is little more than a write. The lists are
 // fed the values the source cache holds, in the order it holds them; a list that would miss
 // some (values beyond the cache's budget, an area too large to lay out cell by cell) is

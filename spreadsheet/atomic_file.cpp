@@ -131,7 +131,14 @@ struct FileReplacement::State {
             if (n == 0) abandon("the new file cannot be written", ENOSPC);
             done += static_cast<size_t>(n);
         }
+#ifdef __linux__
+        // The disk starts on what was written while the rest is written: the flush before the
+        // rename then has less to wait for (a hint only: the flush still decides).
+        ::sync_file_range(fd, static_cast<off_t>(written), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
+#endif
+        written += size;
     }
+    size_t written = 0;  // bytes written so far
 };
 
 FileReplacement::FileReplacement(const std::filesystem::path& given, FileWriteSteps steps) : state_(std::make_unique<State>()) {
