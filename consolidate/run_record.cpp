@@ -474,19 +474,8 @@ void layOutRecord(RecordText& text, const RunRecordInput& in, SourceCache& sourc
     text.tail = recordTail(in.report);
 }
 
-// The record but what the run left out, for a run that goes as runs mostly do: every worksheet
-// saved, no source and no cell left out. Empty when the cells' lists were not laid out.
-std::optional<std::vector<std::string_view>> piecesBeforeTheRun(RecordText& text, const RunRecordInput& in, SourceCache& sources) {
-    const auto lists = laidOutLists(in, sources);
-    if (!lists) return std::nullopt;
-    text.head = recordHead(in, sources);
-    text.pieces.push_back(text.head);
-    piecesOfLists(text, in, *lists);
-    text.pieces.push_back(text.anyCell ? "\n  ]" : "]");
-    return text.pieces;
-}
-
-// Whether the run went as piecesBeforeTheRun() expected.
+// Whether the run went as runs mostly do, as the record written while it went expected: every
+// worksheet saved, no source and no cell left out (values that add nothing aside).
 bool wentAsExpected(const RunReport& report, size_t jobSize) {
     if (report.failure || report.worksheets.size() != jobSize || report.worksheetsSaved() != static_cast<int>(jobSize)) return false;
     return std::none_of(report.skipped.begin(), report.skipped.end(), [](const Skipped& s) {
@@ -543,13 +532,24 @@ RunRecordWriter::RunRecordWriter(std::chrono::system_clock::time_point started, 
     for (const SheetJob& sheet : request.job) early_->expected.worksheets.push_back({sheet.worksheet, 0, true, sheet.area});
     early_->writer = std::thread([this, e = early_.get()] {
         try {
-            const auto pieces = piecesBeforeTheRun(e->text, {started_, check_, outcome_, request_, e->expected}, sources_);
-            if (!pieces) return;
+            const RunRecordInput expected{started_, check_, outcome_, request_, e->expected};
+            // The head first: the digests are ready before the last sources' lists are.
+            e->text.head = recordHead(expected, sources_);
             e->file.emplace(runRecordPath(request_.summary));
-            e->file->write(*pieces);
+            const std::string_view head = e->text.head;
+            e->file->write(std::span(&head, 1));
+            const auto lists = laidOutLists(expected, sources_);
+            if (!lists) {
+                e->file.reset();
+                return;
+            }
+            piecesOfLists(e->text, expected, *lists);
+            e->text.pieces.push_back(e->text.anyCell ? "\n  ]" : "]");
+            e->file->write(e->text.pieces);
             // Their memory goes while the run goes, not after it; a record written whole after
             // an unexpected run merges the values held instead.
-            e->text.pieces.clear();
+            e->text.pieces = {};
+            e->text.cells = {};
             sources_.releaseCellLists();
             e->file->flush();
         } catch (const std::exception&) {
