@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -16,7 +15,7 @@ namespace sbx {
 
 char* RecordCellLists::Text::room(size_t more) {
     if (size_ + more > capacity_) {
-        const size_t capacity = std::max({size_ + more, 2 * capacity_, size_t{512}});
+        const size_t capacity = std::max({size_ + more, 2 * capacity_, size_t{256}});
         auto data = std::make_unique_for_overwrite<char[]>(capacity);
         if (size_) std::memcpy(data.get(), data_.get(), size_);
         data_ = std::move(data);
@@ -28,20 +27,11 @@ char* RecordCellLists::Text::room(size_t more) {
 struct RecordCellLists::State {
     // Woken for a batch of areas, not for each: a wake-up costs more than laying an area out.
     static constexpr size_t kBatch = 16;
-    // The sources of an area are laid out this many at a time, cell by cell: each cell's list
-    // then grows by one longer piece per block instead of by one value per source, which
-    // keeps the writes within a few places of memory at a time (by source, every value went
-    // to another place, and the run waited for the memory).
-    static constexpr size_t kBlock = 32;
 
     struct Given {
         uint32_t source;
         std::string worksheet;
         std::shared_ptr<const AreaValues> values;
-    };
-    struct Pending {
-        Area* area;
-        std::vector<Given> block;
     };
 
     std::mutex mutex;
@@ -49,13 +39,10 @@ struct RecordCellLists::State {
     std::deque<Given> waiting;
     bool abandoned = false;
     bool ending = false;
-    bool flushing = false;  // finished() waits: lay out what is waiting, blocks begun included
+    bool flushing = false;  // finished() waits: lay out what is waiting, however little
     bool flushed = false;   // everything given is laid out
     bool working = false;
-    // The worker's alone, but while finished() holds them.
-    std::deque<Area> areas;
-    std::vector<Pending> pending;
-    std::thread worker;
+    std::deque<Area> areas;  // the worker's alone, but while finished() holds them
 
     void work() {
         std::unique_lock lock(mutex);
@@ -70,14 +57,13 @@ struct RecordCellLists::State {
             working = true;
             lock.unlock();
             bool laidOut = true;
-            for (Given& given : taken) {
-                if (!(laidOut = take(std::move(given)))) break;
+            for (const Given& given : taken) {
+                if (!(laidOut = layOut(given))) break;
             }
-            if (laidOut && flush) layOutBegunBlocks();
             lock.lock();
             working = false;
             if (!laidOut) abandonLocked();
-            if (abandoned) dropLists();
+            if (abandoned) std::deque<Area>().swap(areas);
             if (flush && waiting.empty()) {
                 flushed = true;
                 changed.notify_all();
@@ -88,94 +74,54 @@ struct RecordCellLists::State {
     void abandonLocked() {
         abandoned = true;
         waiting.clear();
-        if (!working) dropLists();
+        if (!working) std::deque<Area>().swap(areas);
         changed.notify_all();
     }
 
-    void dropLists() {
-        pending.clear();
-        std::deque<Area>().swap(areas);
-    }
-
-    Pending* pendingFor(const std::string& worksheet, const CellArea& area) {
-        for (Pending& p : pending) {
-            if (p.area->worksheet == worksheet && p.area->area == area) return &p;
+    Area* areaFor(const std::string& worksheet, const CellArea& area) {
+        for (Area& a : areas) {
+            if (a.worksheet == worksheet && a.area == area) return &a;
         }
         if (area.cellCount() > kMostCells) return nullptr;
         Area& added = areas.emplace_back();
         added.worksheet = worksheet;
         added.area = area;
         added.cells.resize(static_cast<size_t>(area.cellCount()));
-        Pending& p = pending.emplace_back();
-        p.area = &added;
-        p.block.reserve(kBlock);
-        return &p;
+        return &added;
     }
 
-    bool take(Given given) {
-        Pending* p = pendingFor(given.worksheet, given.values->area());
-        if (!p) return false;
-        p->area->sources.push_back(given.source);
-        p->block.push_back(std::move(given));
-        if (p->block.size() == kBlock) layOut(*p);
+    // Appends the source's value to the list of each cell it holds one at, and adds it to the
+    // cell's total.
+    bool layOut(const Given& given) {
+        const AreaValues& values = *given.values;
+        Area* area = areaFor(given.worksheet, values.area());
+        if (!area) return false;
+        area->sources.push_back(given.source);
+        char head[24];  // ",[12345,"
+        const auto headSize = static_cast<size_t>(std::snprintf(head, sizeof head, ",[%u,", given.source));
+        std::string other;
+        for (const AreaValues::Held& v : values.values()) {
+            Cell& cell = area->cells[v.position];
+            values.addTo(cell.total, v);
+            const size_t skip = cell.from.empty() ? 1 : 0;  // the first value of a list has no ","
+            if (v.whole == AreaValues::kNumberOnly) {
+                char* const start = cell.from.room(headSize + kNumberTextSize + 1);
+                std::memcpy(start, head + skip, headSize - skip);
+                char* end = writeNumber(start + headSize - skip, v.number);
+                *end++ = ']';
+                cell.from.grow(static_cast<size_t>(end - start));
+            } else {
+                other.assign(head + skip, headSize - skip);
+                appendJsonValue(other, values.value(v));
+                other += ']';
+                std::memcpy(cell.from.room(other.size()), other.data(), other.size());
+                cell.from.grow(other.size());
+            }
+        }
         return true;
     }
 
-    void layOutBegunBlocks() {
-        for (Pending& p : pending) {
-            if (!p.block.empty()) layOut(p);
-        }
-    }
-
-    // Appends the block's values to the lists of the cells, source by source within each cell,
-    // and adds them to the cells' totals.
-    void layOut(Pending& p) {
-        struct Cursor {
-            const AreaValues::Held* at;
-            const AreaValues::Held* end;
-            const AreaValues* values;
-            char head[24];  // ",[12345,"
-            size_t headSize;
-        };
-        std::vector<Cursor> cursors;
-        cursors.reserve(p.block.size());
-        for (const Given& g : p.block) {
-            const auto& held = g.values->values();
-            if (held.empty()) continue;
-            Cursor& c = cursors.emplace_back(Cursor{held.data(), held.data() + held.size(), g.values.get(), {}, 0});
-            c.headSize = static_cast<size_t>(std::snprintf(c.head, sizeof c.head, ",[%u,", g.source));
-        }
-        std::string other;
-        constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
-        for (;;) {
-            uint32_t position = kNone;
-            for (const Cursor& c : cursors) {
-                if (c.at != c.end) position = std::min(position, c.at->position);
-            }
-            if (position == kNone) break;
-            Cell& cell = p.area->cells[position];
-            for (Cursor& c : cursors) {
-                if (c.at == c.end || c.at->position != position) continue;
-                const AreaValues::Held& v = *c.at++;
-                c.values->addTo(cell.total, v);
-                const size_t skip = cell.from.empty() ? 1 : 0;  // the first value of a list has no ","
-                if (v.whole == AreaValues::kNumberOnly) {
-                    char* const start = cell.from.room(c.headSize + kNumberTextSize + 1);
-                    std::memcpy(start, c.head + skip, c.headSize - skip);
-                    char* end = writeNumber(start + c.headSize - skip, v.number);
-                    *end++ = ']';
-                    cell.from.grow(static_cast<size_t>(end - start));
-                } else {
-                    other.assign(c.head + skip, c.headSize - skip);
-                    appendJsonValue(other, c.values->value(v));
-                    other += ']';
-                    std::memcpy(cell.from.room(other.size()), other.data(), other.size());
-                    cell.from.grow(other.size());
-                }
-            }
-        }
-        p.block.clear();
-    }
+    std::thread worker;  // last: started when the rest is ready
 };
 
 RecordCellLists::RecordCellLists() : state_(std::make_unique<State>()) {
@@ -214,7 +160,6 @@ void RecordCellLists::release() {
         state_->changed.wait(lock, [&] { return !state_->working; });
         state_->abandoned = true;
         state_->waiting.clear();
-        state_->pending.clear();
         gone.swap(state_->areas);
     }
     // Freed outside the lock: 8 MB of lists take a few milliseconds to give back.

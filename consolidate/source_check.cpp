@@ -362,7 +362,7 @@ std::string describeFinding(const Finding& f, const CheckReport& report) {
             line += " " + at + " " + f.sourceValue + " adds nothing";
             if (f.count > 1) {
                 line += " (" + std::to_string(f.count) + " cells:";
-                for (const CellAddress& cell : f.cells) line += " " + cellName(cell);
+                for (const CellAddress& cell : f.cells) (line += ' ') += cellName(cell);
                 if (f.count > static_cast<long long>(f.cells.size())) line += " ...";
                 line += ")";
             }
