@@ -1,12 +1,9 @@
 #include "consolidate/run_record.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
-#include <cstring>
 #include <ctime>
 #include <deque>
-#include <map>
 #include <optional>
 #include <set>
 #include <span>
@@ -14,8 +11,9 @@
 #include <unordered_map>
 
 #include "consolidate/file_digest.h"
-#include "consolidate/number_text.h"
+#include "consolidate/record_cell_line.h"
 #include "consolidate/record_json_text.h"
+#include "consolidate/record_merged_cells.h"
 #include "spreadsheet/atomic_file.h"
 #include "spreadsheet/cell_total.h"
 #include "spreadsheet/utf8_path.h"
@@ -71,10 +69,6 @@ std::string_view failureName(Failure::Kind k) {
     }
     return {};
 }
-
-// Whether the totals of job entry `j` are in the summary on disk (a failed run saved those
-// before its failure, when it saves after each worksheet).
-bool savedInSummary(const RunReport& report, size_t j) { return j < report.worksheets.size() && report.worksheets[j].saved; }
 
 void appendFinding(std::string& out, const Finding& f, const CheckReport& check) {
     out += "{";
@@ -153,167 +147,6 @@ void appendSkipped(std::string& out, const RunReport& report) {
         out += "}";
     }
     out += report.skipped.empty() ? "]" : "\n  ]";
-}
-
-// Whether the run left `file` out of `worksheet`.
-bool leftOutOf(const RunReport& report, const fs::path& file, const std::string& worksheet) {
-    for (const Skipped& s : report.skipped) {
-        if ((s.kind == Skipped::Kind::WorksheetMissing || s.kind == Skipped::Kind::SourceUnreadable) && s.file == file &&
-            (s.worksheet.empty() || s.worksheet == worksheet)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// The summary cells of `worksheet` that did not take their totals, as (row, column).
-std::set<std::pair<int, int>> refusedCells(const RunReport& report, const std::string& worksheet) {
-    std::set<std::pair<int, int>> refused;
-    for (const Skipped& s : report.skipped) {
-        if (s.kind == Skipped::Kind::CellRefused && s.worksheet == worksheet) refused.insert({s.cell.row, s.cell.column});
-    }
-    return refused;
-}
-
-// The values of every source in one area of the job, source by source (request order):
-// those the check held, or read again through the cache for the sources it did not hold.
-struct AreaSources {
-    std::vector<uint32_t> index;             // the source's index in the check's list
-    std::vector<const AreaValues*> values;   // null: the source has no part in this area
-};
-
-std::vector<AreaSources> gatherValues(const RunRecordInput& in, SourceCache& cache, std::deque<AreaValues>& readAgain) {
-    std::vector<AreaSources> areas(in.request.job.size());
-    std::unordered_map<fs::path, size_t> indexOf;
-    for (size_t i = 0; i < in.check.sources.size(); ++i) indexOf.emplace(in.check.sources[i].file, i);
-    // Source by source, so that a workbook the cache does not keep is parsed once for all its worksheets.
-    for (const fs::path& file : in.request.sources) {
-        const auto known = indexOf.find(file);
-        const auto source = static_cast<uint32_t>(known == indexOf.end() ? 0 : known->second);
-        std::optional<SourceArea> opened;
-        for (size_t j = 0; j < in.request.job.size(); ++j) {
-            const SheetJob& sheet = in.request.job[j];
-            const AreaValues* values = nullptr;
-            if (savedInSummary(in.report, j) && !leftOutOf(in.report, file, sheet.worksheet)) {
-                const SourceArea where{file, sheet.worksheet, sheet.area};
-                values = cache.held(where);
-                if (!values) {
-                    try {
-                        const OpenedSource book = cache.open(where);
-                        opened = where;
-                        values = &readAgain.emplace_back(book.sheet, sheet.area, book.dates1904);
-                    } catch (const WorkbookError&) {
-                        // The run read this source; a source that fails now (changed meanwhile) has no part here.
-                    }
-                }
-            }
-            areas[j].index.push_back(source);
-            areas[j].values.push_back(values);
-        }
-        if (opened) cache.release(*opened);
-    }
-    return areas;
-}
-
-// The positions of the area that some source holds a value at, in order.
-std::vector<uint32_t> heldPositions(const CellArea& area, const AreaSources& from) {
-    std::vector<uint32_t> positions;
-    if (area.cellCount() <= (1 << 20)) {
-        std::vector<bool> seen(static_cast<size_t>(area.cellCount()));
-        for (const AreaValues* values : from.values) {
-            if (!values) continue;
-            for (const AreaValues::Held& v : values->values()) seen[v.position] = true;
-        }
-        for (uint32_t p = 0; p < seen.size(); ++p) {
-            if (seen[p]) positions.push_back(p);
-        }
-        return positions;
-    }
-    for (const AreaValues* values : from.values) {
-        if (!values) continue;
-        for (const AreaValues::Held& v : values->values()) positions.push_back(v.position);
-    }
-    std::sort(positions.begin(), positions.end());
-    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
-    return positions;
-}
-
-// Room in `out` for `more` characters written through a pointer: the text is written once,
-// without a check of its size for every character.
-char* roomFor(std::string& out, size_t& used, size_t more) {
-    if (used + more > out.size()) out.resize(std::max({out.capacity(), out.size() * 2, used + more}));
-    return out.data() + used;
-}
-
-// One line per cell of the area that a source holds a value at, row by row: its total by the
-// run's rules and the sources' values, merged from the sources' values (each in position order).
-// The lines of the cells at `positions` (every position of the area a source holds a value
-// at, in order), each led by ",\n" but the very first of the record.
-void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& sheet, const AreaSources& from,
-                 const std::vector<std::string>& prefixes, std::span<const uint32_t> positions, bool& firstCell) {
-    const std::set<std::pair<int, int>> refused = refusedCells(in.report, sheet.worksheet);
-    const CellArea& area = sheet.area;
-    struct Cursor {
-        const AreaValues::Held* at;
-        const AreaValues::Held* end;
-        const AreaValues* values;
-        const std::string* prefix;
-    };
-    std::vector<Cursor> cursors;  // each source's next value, side by side for the merge
-    for (size_t s = 0; s < from.values.size(); ++s) {
-        if (const AreaValues* values = from.values[s]; values && !values->values().empty()) {
-            const auto& held = values->values();
-            cursors.push_back({held.data(), held.data() + held.size(), values, &prefixes[from.index[s]]});
-        }
-    }
-    std::string head;
-    appendJsonField(head, "worksheet", sheet.worksheet, true);
-    std::string values;  // the "from" list of one cell, written while its total is added up
-    size_t used = out.size();
-    for (const uint32_t position : positions) {
-        const CellAddress at{area.firstRow + static_cast<int>(position / static_cast<uint32_t>(area.columns())),
-                             area.firstColumn + static_cast<int>(position % static_cast<uint32_t>(area.columns()))};
-        CellTotal total;
-        size_t length = 0;
-        for (Cursor& c : cursors) {
-            if (c.at == c.end || c.at->position != position) continue;
-            const AreaValues::Held& v = *c.at++;
-            c.values->addTo(total, v);
-            if (values.size() < length + c.prefix->size() + kNumberTextSize + 4) values.resize(2 * values.size() + 256);
-            char* const start = values.data() + length;
-            char* end = start;
-            if (length) *end++ = ',';
-            std::memcpy(end, c.prefix->data(), c.prefix->size());
-            end += c.prefix->size();
-            if (v.whole == AreaValues::kNumberOnly) {
-                end = writeNumber(end, v.number);
-                *end++ = ']';
-                length += static_cast<size_t>(end - start);
-            } else {
-                std::string other;
-                appendJsonValue(other, c.values->value(v));
-                other += ']';
-                length += static_cast<size_t>(end - start);
-                if (values.size() < length + other.size()) values.resize(2 * values.size() + other.size());
-                std::memcpy(values.data() + length, other.data(), other.size());
-                length += other.size();
-            }
-        }
-        std::string line = firstCell ? "\n    {" : ",\n    {";
-        firstCell = false;
-        line += head;
-        appendJsonField(line, "cell", cellName(at));
-        line += ", \"total\": ";
-        appendJsonValue(line, total.written());
-        if (refused.contains({at.row, at.column})) line += ", \"refused\": true";
-        line += ", \"from\": [";
-        char* to = roomFor(out, used, line.size() + length + 2);
-        std::memcpy(to, line.data(), line.size());
-        std::memcpy(to + line.size(), values.data(), length);
-        std::memcpy(to + line.size() + length, "]}", 2);
-        used += line.size() + length + 2;
-    }
-    out.resize(used);
 }
 
 // The record as pieces that follow one another: the cells' lists laid out while the check
@@ -406,8 +239,7 @@ void piecesOfLists(RecordText& text, const RunRecordInput& in, const std::vector
         if (!lists[j]) continue;
         const SheetJob& sheet = in.request.job[j];
         const std::set<std::pair<int, int>> refused = refusedCells(in.report, sheet.worksheet);
-        std::string worksheetField;
-        appendJsonField(worksheetField, "worksheet", sheet.worksheet, true);
+        const std::string worksheetField = cellLineWorksheet(sheet.worksheet);
         const auto& cells = lists[j]->cells;
         const auto columns = static_cast<size_t>(sheet.area.columns());
         for (size_t position = 0; position < cells.size(); ++position) {
@@ -415,13 +247,8 @@ void piecesOfLists(RecordText& text, const RunRecordInput& in, const std::vector
             const CellAddress at{sheet.area.firstRow + static_cast<int>(position / columns),
                                  sheet.area.firstColumn + static_cast<int>(position % columns)};
             const size_t start = text.cells.size();
-            text.cells += lines.empty() ? "\n    {" : ",\n    {";
-            text.cells += worksheetField;
-            appendJsonField(text.cells, "cell", cellName(at));
-            text.cells += ", \"total\": ";
-            appendJsonValue(text.cells, cells[position].total.written());
-            if (refused.contains({at.row, at.column})) text.cells += ", \"refused\": true";
-            text.cells += ", \"from\": [";
+            appendCellLineHead(text.cells, lines.empty(), worksheetField, at, cells[position].total.written(),
+                               refused.contains({at.row, at.column}));
             lines.push_back({start, text.cells.size(), cells[position].from.view()});
         }
     }
@@ -434,27 +261,6 @@ void piecesOfLists(RecordText& text, const RunRecordInput& in, const std::vector
 }
 
 // The cells merged after the run from the values held, or read again.
-void mergedCells(RecordText& text, const RunRecordInput& in, SourceCache& sources) {
-    // About 13 bytes a contribution ("[12,1011.25],"): the text is written once, without moving it as it grows.
-    long long cells = 0;
-    for (const SheetJob& sheet : in.request.job) cells += std::min<long long>(sheet.area.cellCount(), 1 << 16);
-    std::string& out = text.cells;
-    out.reserve(static_cast<size_t>(std::min<long long>(cells * static_cast<long long>(in.request.sources.size()) * 16, 64ll << 20)));
-    std::deque<AreaValues> readAgain;
-    const std::vector<AreaSources> values = gatherValues(in, sources, readAgain);
-    std::vector<std::string> prefixes;  // "[12," for each source
-    for (size_t i = 0; i < in.check.sources.size(); ++i) prefixes.push_back("[" + std::to_string(i) + ",");
-    if (prefixes.empty()) prefixes.push_back("[0,");
-    bool firstCell = true;
-    for (size_t j = 0; j < in.request.job.size(); ++j) {
-        if (!savedInSummary(in.report, j)) continue;
-        const std::vector<uint32_t> positions = heldPositions(in.request.job[j].area, values[j]);
-        appendCells(out, in, in.request.job[j], values[j], prefixes, positions, firstCell);
-    }
-    text.anyCell = !firstCell;
-    text.pieces.push_back(out);
-}
-
 std::string recordTail(const RunReport& report) {
     std::string out = ",\n";
     appendSkipped(out, report);
@@ -468,7 +274,8 @@ void layOutRecord(RecordText& text, const RunRecordInput& in, SourceCache& sourc
     if (const auto lists = laidOutLists(in, sources)) {
         piecesOfLists(text, in, *lists);
     } else {
-        mergedCells(text, in, sources);
+        text.anyCell = appendMergedCells(text.cells, in, sources);
+        text.pieces.push_back(text.cells);
     }
     text.pieces.push_back(text.anyCell ? "\n  ]" : "]");
     text.tail = recordTail(in.report);
