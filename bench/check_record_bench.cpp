@@ -70,7 +70,7 @@ double once(const sbx::RunRequest& request, Steps steps, Phases* phases = nullpt
             if (!report.succeeded()) std::abort();
             const double t2 = cpuSeconds(), w2 = wallSeconds();
             if (record) {
-                if (!record->finish(report).empty()) std::abort();
+                if (record->finish(report)) std::abort();
                 if (phases) *phases = {t1 - t0, t2 - t1, cpuSeconds() - t2, w1 - w0, w2 - w1, wallSeconds() - w2, 0};
             }
         }

@@ -407,9 +407,9 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     RunRecordWriter record(startedAt, check, outcome, request, *sources);
     const RunReport report = run(request, *host, progress, decisions, *sources);
     progress.endLine();
-    if (const std::string problem = record.finish(report); !problem.empty()) {
-        err << "shubuxing-cli consolidate: the run record was not written (an older one beside OUT was removed): " << problem
-            << '\n';
+    if (const auto problem = record.finish(report)) {
+        err << "shubuxing-cli consolidate: the run record was not written (an older one beside OUT was removed): "
+            << problem->what() << '\n';
     }
     sources.reset();
     host->quit();

@@ -57,8 +57,10 @@ std::string leftOutMessage(const std::vector<std::string>& files) {
     return text;
 }
 
-std::string recordNotWrittenMessage(const std::string& reason) {
-    return "汇总表已保存，但本次汇表的运行记录未能写入（查看汇总数的来源要用到它）：\n" + reason;
+std::string recordNotWrittenMessage(const WorkbookError& problem) {
+    const std::string plain = systemErrorText(problem.systemError());
+    return "汇总表已保存，但本次汇表的运行记录未能写入：\r" + utf8String(problem.file()) + "\r原因：" +
+           (plain.empty() ? problem.reason() : plain + "（" + problem.reason() + "）") + "\r查看汇总数的来源要用到这份记录。";
 }
 
 }  // namespace sbx::check_text

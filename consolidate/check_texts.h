@@ -24,7 +24,7 @@ std::string firstFinding(const SourceCheck& source, const CheckReport& report);
 // After a run that left the flagged files out: which, one per line.
 std::string leftOutMessage(const std::vector<std::string>& files);
 // After a finished run whose record beside the summary could not be written (the viewer then
-// cannot show where a total came from); `reason` names the record file and why.
-std::string recordNotWrittenMessage(const std::string& reason);
+// cannot show where a total came from): the record file and why, in words.
+std::string recordNotWrittenMessage(const WorkbookError& problem);
 
 }  // namespace sbx::check_text

@@ -261,7 +261,7 @@ private:
     void finish() {
         job_.runState = RunState::Finished;
         if (!out_.leftOutByCheck.empty()) s_.dialogs.message(check_text::leftOutMessage(out_.leftOutByCheck));
-        if (!out_.recordProblem.empty()) s_.dialogs.message(check_text::recordNotWrittenMessage(out_.recordProblem));
+        if (out_.recordProblem) s_.dialogs.message(check_text::recordNotWrittenMessage(*out_.recordProblem));
         if (const auto report = run_text::skipReportMessage(out_.report, out_.missingFiles); !report.empty()) {
             s_.dialogs.message(report);
         }

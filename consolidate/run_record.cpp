@@ -307,16 +307,21 @@ std::string runRecordText(const RunRecordInput& in, SourceCache& sources) {
     return whole + text.tail;
 }
 
-std::string recordRun(const RunRecordInput& input, SourceCache& sources) {
-    if (input.report.worksheetsSaved() == 0) return {};
+std::optional<WorkbookError> recordRun(const RunRecordInput& input, SourceCache& sources) {
+    if (input.report.worksheetsSaved() == 0) return std::nullopt;
+    const fs::path record = runRecordPath(input.request.summary);
+    std::optional<WorkbookError> problem;
     try {
         writeRunRecord(input, sources);
-        return {};
+        return std::nullopt;
+    } catch (const WorkbookError& e) {
+        problem = e;
     } catch (const std::exception& e) {
-        std::error_code ignored;
-        fs::remove(runRecordPath(input.request.summary), ignored);
-        return e.what();
+        problem = WorkbookError(WorkbookErrorKind::Unwritable, record, e.what());
     }
+    std::error_code ignored;
+    fs::remove(record, ignored);
+    return problem;
 }
 
 void writeRunRecord(const RunRecordInput& input, SourceCache& sources) {
@@ -370,7 +375,7 @@ RunRecordWriter::~RunRecordWriter() {
     if (early_->writer.joinable()) early_->writer.join();
 }
 
-std::string RunRecordWriter::finish(const RunReport& report) {
+std::optional<WorkbookError> RunRecordWriter::finish(const RunReport& report) {
     if (early_->writer.joinable()) early_->writer.join();
     if (early_->file && wentAsExpected(report, request_.job.size())) {
         try {
@@ -379,7 +384,7 @@ std::string RunRecordWriter::finish(const RunReport& report) {
             early_->file->write(std::span(&piece, 1));
             early_->file->commit();
             writtenWhileRunning_ = true;
-            return {};
+            return std::nullopt;
         } catch (const std::exception&) {
             // Written whole below, where a failure is reported.
         }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,8 @@ void writeRunRecord(const RunRecordInput& input, SourceCache& sources);
 // tell the rest). A run that saved nothing (it failed first, or was cancelled and the summary
 // put back) left the summary as it was, and so its record: untouched. Should the new record
 // not be written, the old one is removed (it would describe totals no longer there), and
-// the reason returned; empty otherwise.
-std::string recordRun(const RunRecordInput& input, SourceCache& sources);
+// why returned (naming the record file); nullopt otherwise.
+std::optional<WorkbookError> recordRun(const RunRecordInput& input, SourceCache& sources);
 
 // The record of a run, begun as the run begins. While the run goes, the record of a run that
 // goes as runs mostly do (every worksheet saved, no source and no cell left out) is written,
@@ -52,7 +53,7 @@ public:
     RunRecordWriter& operator=(const RunRecordWriter&) = delete;
 
     // After the run: recordRun()'s work for its report, and its answer.
-    std::string finish(const RunReport& report);
+    std::optional<WorkbookError> finish(const RunReport& report);
     // After finish(): whether the record was the one written while the run went.
     bool writtenWhileRunning() const { return writtenWhileRunning_; }
 

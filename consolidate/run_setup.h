@@ -56,7 +56,7 @@ struct RunSummary {
     RunReport report;
     CheckReport check;                         // the check before the run
     std::vector<std::string> leftOutByCheck;   // flagged files the user left out
-    std::string recordProblem;                 // why the run record was not written beside the summary
+    std::optional<WorkbookError> recordProblem;  // why the run record was not written beside the summary
     // Why the run failed or stopped (the message shown, or the engine's reason). Empty
     // otherwise.
     std::string diagnosis;

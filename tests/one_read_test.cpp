@@ -144,7 +144,8 @@ TEST(OneReadTest, TheRecordWrittenWhileTheRunGoesIsTheOneWrittenAfterIt) {
             for (WorksheetOutcome& w : report.worksheets) w.saved = false;
             report.failure = Failure{Failure::Kind::SummaryNotSaved, request.summary, {}, "disk full", std::nullopt};
         }
-        EXPECT_EQ(writer.finish(report), "");
+        const auto problem = writer.finish(report);
+        EXPECT_FALSE(problem) << problem->what();
         EXPECT_EQ(writer.writtenWhileRunning(), c.whileRunning);
 
         SourceCache readAgain(*host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes, 0);

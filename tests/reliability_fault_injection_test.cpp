@@ -259,7 +259,8 @@ TEST_F(FaultInjection, ARecordThatCannotBeWrittenIsToldAndLeavesNoStaleOne) {
             return m.starts_with("汇总表已保存，但本次汇表的运行记录未能写入");
         });
         ASSERT_NE(told, dialogs.messages.end());
-        EXPECT_NE(told->find("total.xls.run.json"), std::string::npos) << *told;
+        EXPECT_NE(told->find("\r" + record().string() + "\r原因："), std::string::npos) << *told;
+        EXPECT_NE(told->find(std::strerror(ENOENT)), std::string::npos) << *told;
     }
 }
 
