@@ -56,6 +56,10 @@ void SourceCache::hold(const SourceArea& source, AreaValues values, uint32_t che
         if (cellLists_) cellLists_->abandon();
         return;
     }
+    if (cellLists_ && held_.size() == 1 && !held_.contains(source.file) &&
+        valuesUsed_ * expectedSources_ > valuesBudget_) {
+        cellLists_->abandon();  // the first source's values, times the sources, are beyond the budget
+    }
     valuesUsed_ += bytes;
     auto shared = std::make_shared<const AreaValues>(std::move(values));
     if (cellLists_) cellLists_->add(checkIndex, source.worksheet, shared);

@@ -46,6 +46,10 @@ public:
     // Done with the source for this worksheet: closed unless it fits in the budget.
     void release(const SourceArea& source) override;
 
+    // How many sources the check will hold values of: when their values would not all fit in
+    // the budget (judged by the first source's), the record's lists are not laid out at all,
+    // since they could not be complete.
+    void expectSources(size_t count) { expectedSources_ = count; }
     // Keeps the values of the source's area, when they fit in the budget. `checkIndex`: the
     // source's place in the check's list, which the record numbers sources by.
     void hold(const SourceArea& source, AreaValues values, uint32_t checkIndex);
@@ -78,6 +82,7 @@ private:
     std::unordered_map<std::filesystem::path, Entry> open_;  // looked up for every worksheet of every source
     size_t valuesBudget_;
     size_t valuesUsed_ = 0;
+    size_t expectedSources_ = 0;
     std::unordered_map<std::filesystem::path, std::vector<HeldArea>> held_;
     std::unique_ptr<BackgroundDigests> digests_;
     std::unique_ptr<RecordCellLists> cellLists_;  // after held_: stopped before the values it reads go
