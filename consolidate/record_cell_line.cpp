@@ -1,10 +1,11 @@
 #include "consolidate/record_cell_line.h"
 
+#include <cstring>
+
 #include "consolidate/record_json_text.h"
 
 namespace sbx {
 
-// before its failure, when it saves after each worksheet).
 bool savedInSummary(const RunReport& report, size_t j) { return j < report.worksheets.size() && report.worksheets[j].saved; }
 
 bool leftOutOf(const RunReport& report, const std::filesystem::path& file, const std::string& worksheet) {
@@ -40,6 +41,23 @@ void appendCellLineHead(std::string& out, bool firstLine, const std::string& wor
     appendJsonValue(out, total);
     if (refused) out += ", \"refused\": true";
     out += ", \"from\": [";
+}
+
+std::string contributionHead(uint32_t source) { return ",[" + std::to_string(source) + ","; }
+
+std::string_view contributionText(std::string_view head, bool first, const AreaValues& values, const AreaValues::Held& v,
+                                  char* room, std::string& scratch) {
+    if (first) head.remove_prefix(1);
+    if (v.whole == AreaValues::kNumberOnly) {
+        std::memcpy(room, head.data(), head.size());
+        char* end = writeNumber(room + head.size(), v.number);
+        *end++ = ']';
+        return {room, static_cast<size_t>(end - room)};
+    }
+    scratch.assign(head);
+    appendJsonValue(scratch, values.value(v));
+    scratch += ']';
+    return scratch;
 }
 
 }  // namespace sbx

@@ -5,9 +5,12 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "consolidate/run_request.h"
+#include "consolidate/number_text.h"
+#include "spreadsheet/area_values.h"
 #include "spreadsheet/cell_address.h"
 #include "spreadsheet/cell_value.h"
 
@@ -30,5 +33,17 @@ std::string cellLineWorksheet(const std::string& worksheet);
 // "from": [`, led by "," unless it is the first line of the record.
 void appendCellLineHead(std::string& out, bool firstLine, const std::string& worksheetField, CellAddress at,
                         const CellValue& total, bool refused);
+
+// ",[12," for source 12: what leads each of its values in a cell's list.
+std::string contributionHead(uint32_t source);
+
+// Room for a number's contribution: its head, the number and "]".
+inline constexpr size_t kContributionRoom = 16 + kNumberTextSize;
+
+// One source's value in a cell's list: its head (without the "," when it is the first of the
+// list), the value, "]". A number is written into `room` (kContributionRoom characters), any
+// other value into `scratch`; the text is in one of them.
+std::string_view contributionText(std::string_view head, bool first, const AreaValues& values, const AreaValues::Held& v,
+                                  char* room, std::string& scratch);
 
 }  // namespace sbx

@@ -2,14 +2,12 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
 
-#include "consolidate/number_text.h"
-#include "consolidate/record_json_text.h"
+#include "consolidate/record_cell_line.h"
 
 namespace sbx {
 
@@ -97,26 +95,15 @@ struct RecordCellLists::State {
         Area* area = areaFor(given.worksheet, values.area());
         if (!area) return false;
         area->sources.push_back(given.source);
-        char head[24];  // ",[12345,"
-        const auto headSize = static_cast<size_t>(std::snprintf(head, sizeof head, ",[%u,", given.source));
+        const std::string head = contributionHead(given.source);
+        char room[kContributionRoom];
         std::string other;
         for (const AreaValues::Held& v : values.values()) {
             Cell& cell = area->cells[v.position];
             values.addTo(cell.total, v);
-            const size_t skip = cell.from.empty() ? 1 : 0;  // the first value of a list has no ","
-            if (v.whole == AreaValues::kNumberOnly) {
-                char* const start = cell.from.room(headSize + kNumberTextSize + 1);
-                std::memcpy(start, head + skip, headSize - skip);
-                char* end = writeNumber(start + headSize - skip, v.number);
-                *end++ = ']';
-                cell.from.grow(static_cast<size_t>(end - start));
-            } else {
-                other.assign(head + skip, headSize - skip);
-                appendJsonValue(other, values.value(v));
-                other += ']';
-                std::memcpy(cell.from.room(other.size()), other.data(), other.size());
-                cell.from.grow(other.size());
-            }
+            const std::string_view text = contributionText(head, cell.from.empty(), values, v, room, other);
+            std::memcpy(cell.from.room(text.size()), text.data(), text.size());
+            cell.from.grow(text.size());
         }
         return true;
     }

@@ -7,7 +7,6 @@
 #include <span>
 #include <unordered_map>
 
-#include "consolidate/number_text.h"
 #include "consolidate/record_cell_line.h"
 #include "consolidate/record_json_text.h"
 #include "spreadsheet/workbook_error.h"
@@ -93,25 +92,27 @@ char* roomFor(std::string& out, size_t& used, size_t more) {
 // The lines of the cells at `positions` (every position of the area a source holds a value
 // at, in order), each led by ",\n" but the very first of the record.
 void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& sheet, const AreaSources& from,
-                 const std::vector<std::string>& prefixes, std::span<const uint32_t> positions, bool& firstCell) {
+                 const std::vector<std::string>& heads, std::span<const uint32_t> positions, bool& firstCell) {
     const std::set<std::pair<int, int>> refused = refusedCells(in.report, sheet.worksheet);
     const CellArea& area = sheet.area;
     struct Cursor {
         const AreaValues::Held* at;
         const AreaValues::Held* end;
         const AreaValues* values;
-        const std::string* prefix;
+        const std::string* head;
     };
     std::vector<Cursor> cursors;  // each source's next value, side by side for the merge
     for (size_t s = 0; s < from.values.size(); ++s) {
         if (const AreaValues* values = from.values[s]; values && !values->values().empty()) {
             const auto& held = values->values();
-            cursors.push_back({held.data(), held.data() + held.size(), values, &prefixes[from.index[s]]});
+            cursors.push_back({held.data(), held.data() + held.size(), values, &heads[from.index[s]]});
         }
     }
     const std::string head = cellLineWorksheet(sheet.worksheet);
     std::string line;
     std::string values;  // the "from" list of one cell, written while its total is added up
+    char room[kContributionRoom];
+    std::string other;
     size_t used = out.size();
     for (const uint32_t position : positions) {
         const CellAddress at{area.firstRow + static_cast<int>(position / static_cast<uint32_t>(area.columns())),
@@ -122,25 +123,10 @@ void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& she
             if (c.at == c.end || c.at->position != position) continue;
             const AreaValues::Held& v = *c.at++;
             c.values->addTo(total, v);
-            if (values.size() < length + c.prefix->size() + kNumberTextSize + 4) values.resize(2 * values.size() + 256);
-            char* const start = values.data() + length;
-            char* end = start;
-            if (length) *end++ = ',';
-            std::memcpy(end, c.prefix->data(), c.prefix->size());
-            end += c.prefix->size();
-            if (v.whole == AreaValues::kNumberOnly) {
-                end = writeNumber(end, v.number);
-                *end++ = ']';
-                length += static_cast<size_t>(end - start);
-            } else {
-                std::string other;
-                appendJsonValue(other, c.values->value(v));
-                other += ']';
-                length += static_cast<size_t>(end - start);
-                if (values.size() < length + other.size()) values.resize(2 * values.size() + other.size());
-                std::memcpy(values.data() + length, other.data(), other.size());
-                length += other.size();
-            }
+            const std::string_view text = contributionText(*c.head, length == 0, *c.values, v, room, other);
+            if (values.size() < length + text.size()) values.resize(2 * values.size() + text.size());
+            std::memcpy(values.data() + length, text.data(), text.size());
+            length += text.size();
         }
         line.clear();
         appendCellLineHead(line, firstCell, head, at, total.written(), refused.contains({at.row, at.column}));
@@ -163,14 +149,14 @@ bool appendMergedCells(std::string& out, const RunRecordInput& in, SourceCache& 
     out.reserve(static_cast<size_t>(std::min<long long>(cells * static_cast<long long>(in.request.sources.size()) * 16, 64ll << 20)));
     std::deque<AreaValues> readAgain;
     const std::vector<AreaSources> values = gatherValues(in, sources, readAgain);
-    std::vector<std::string> prefixes;  // "[12," for each source
-    for (size_t i = 0; i < in.check.sources.size(); ++i) prefixes.push_back("[" + std::to_string(i) + ",");
-    if (prefixes.empty()) prefixes.push_back("[0,");
+    std::vector<std::string> heads;  // ",[12," for each source
+    for (size_t i = 0; i < in.check.sources.size(); ++i) heads.push_back(contributionHead(static_cast<uint32_t>(i)));
+    if (heads.empty()) heads.push_back(contributionHead(0));
     bool firstCell = true;
     for (size_t j = 0; j < in.request.job.size(); ++j) {
         if (!savedInSummary(in.report, j)) continue;
         const std::vector<uint32_t> positions = heldPositions(in.request.job[j].area, values[j]);
-        appendCells(out, in, in.request.job[j], values[j], prefixes, positions, firstCell);
+        appendCells(out, in, in.request.job[j], values[j], heads, positions, firstCell);
     }
     return !firstCell;
 }

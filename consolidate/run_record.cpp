@@ -260,7 +260,6 @@ void piecesOfLists(RecordText& text, const RunRecordInput& in, const std::vector
     }
 }
 
-// The cells merged after the run from the values held, or read again.
 std::string recordTail(const RunReport& report) {
     std::string out = ",\n";
     appendSkipped(out, report);
