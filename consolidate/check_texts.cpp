@@ -51,8 +51,19 @@ std::string firstFinding(const SourceCheck& source, const CheckReport& report) {
     return text;
 }
 
-std::string leftOutMessage(const std::vector<std::string>& files) {
-    std::string text = "以下 " + std::to_string(files.size()) + " 个文件检查有问题，未参加汇总：";
+std::string unreadableNote(const CheckReport& report) {
+    const auto unreadable = report.unreadable();
+    if (unreadable.empty()) return {};
+    std::string text = "其中 " + std::to_string(unreadable.size()) + " 个文件无法读取，无论选择哪一项都不参加汇总：";
+    for (size_t i = 0; i < unreadable.size(); ++i) {
+        text += (i == 0 ? "" : "、") + utf8String(report.sources[unreadable[i]].file.filename());
+    }
+    return text;
+}
+
+std::string leftOutMessage(size_t consolidated, const std::vector<std::string>& files) {
+    std::string text = "汇总表是 " + std::to_string(consolidated) + " 个文件的合计；以下 " + std::to_string(files.size()) +
+                       " 个文件检查有问题，未参加汇总：";
     for (const auto& file : files) text += "\n" + file;
     return text;
 }

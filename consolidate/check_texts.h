@@ -21,8 +21,12 @@ inline constexpr const char* kFindingColumn = "第一个问题";
 std::string verdict(const SourceCheck& source);
 // The first finding in a sentence; empty when there is none.
 std::string firstFinding(const SourceCheck& source, const CheckReport& report);
-// After a run that left the flagged files out: which, one per line.
-std::string leftOutMessage(const std::vector<std::string>& files);
+// Above the choice, when some flagged files cannot be read: those are left out whatever the
+// answer. Empty when every file can be read.
+std::string unreadableNote(const CheckReport& report);
+// After a run that left files out: how many the total covers, then which were left out, one
+// per line.
+std::string leftOutMessage(size_t consolidated, const std::vector<std::string>& files);
 // After a finished run whose record beside the summary could not be written (the viewer then
 // cannot show where a total came from): the record file and why, in words.
 std::string recordNotWrittenMessage(const WorkbookError& problem);

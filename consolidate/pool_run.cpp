@@ -181,13 +181,14 @@ private:
         if (out_.check.flagged(runHandles).empty()) {
             return out_.check.flagged().empty() ? CheckOutcome::NothingFlagged : CheckOutcome::IncludedAll;
         }
-        const auto flagged = out_.check.flagged();
         const CheckChoice choice = s_.reviewCheck ? s_.reviewCheck(out_.check) : CheckChoice::IncludeAll;
         if (choice == CheckChoice::Cancel) return std::nullopt;
-        if (choice == CheckChoice::IncludeAll) return CheckOutcome::IncludedAll;
+        // 全部汇总 still leaves out what cannot be read: taking it in would only fail the run.
+        const auto leftOut = choice == CheckChoice::IncludeAll ? out_.check.unreadable() : out_.check.flagged();
+        if (leftOut.empty()) return CheckOutcome::IncludedAll;
         std::vector<std::filesystem::path> kept;
         for (size_t i = 0, next = 0; i < request.sources.size(); ++i) {
-            if (next < flagged.size() && flagged[next] == i) {
+            if (next < leftOut.size() && leftOut[next] == i) {
                 out_.leftOutByCheck.push_back(utf8String(request.sources[i].filename()));
                 ++next;
             } else {
@@ -260,7 +261,9 @@ private:
     // A finished run: what was left out, the archiving question, the export question.
     void finish() {
         job_.runState = RunState::Finished;
-        if (!out_.leftOutByCheck.empty()) s_.dialogs.message(check_text::leftOutMessage(out_.leftOutByCheck));
+        if (!out_.leftOutByCheck.empty()) {
+            s_.dialogs.message(check_text::leftOutMessage(out_.runList.size(), out_.leftOutByCheck));
+        }
         if (out_.recordProblem) s_.dialogs.message(check_text::recordNotWrittenMessage(*out_.recordProblem));
         if (const auto report = run_text::skipReportMessage(out_.report, out_.missingFiles); !report.empty()) {
             s_.dialogs.message(report);

@@ -330,6 +330,17 @@ std::vector<size_t> CheckReport::flagged(const AllowedFindings& allowed) const {
     return indexes;
 }
 
+std::vector<size_t> CheckReport::unreadable() const {
+    std::vector<size_t> indexes;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const auto& findings = sources[i].findings;
+        if (std::any_of(findings.begin(), findings.end(), [](const Finding& f) { return f.kind == FindingKind::Unreadable; })) {
+            indexes.push_back(i);
+        }
+    }
+    return indexes;
+}
+
 CheckReport checkSources(const CheckRequest& request, SourceCache& sources) { return Checker(request, sources).run(); }
 
 std::string shownValue(const CellValue& value) {

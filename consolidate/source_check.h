@@ -87,6 +87,8 @@ struct CheckReport {
 
     // Sources with a finding that is not allowed, by index.
     std::vector<size_t> flagged(const AllowedFindings& allowed = {}) const;
+    // Sources that could not be read at all, by index.
+    std::vector<size_t> unreadable() const;
 };
 
 // Reads each source once through `sources`, so that a run given the same cache afterwards

@@ -40,6 +40,12 @@ CheckWindow::CheckWindow(const CheckReport& report, QWidget* parent) : QDialog(p
     list->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     list->header()->setStretchLastSection(true);
     layout->addWidget(list);
+    if (const std::string note = check_text::unreadableNote(report); !note.empty()) {
+        auto* unreadable = new QLabel(qtText(note), this);
+        unreadable->setObjectName(QStringLiteral("unreadableNote"));
+        unreadable->setWordWrap(true);
+        layout->addWidget(unreadable);
+    }
 
     auto* buttons = new QDialogButtonBox(this);
     auto* includeAll = buttons->addButton(QString::fromUtf8(check_text::kIncludeAll), QDialogButtonBox::AcceptRole);
@@ -48,8 +54,9 @@ CheckWindow::CheckWindow(const CheckReport& report, QWidget* parent) : QDialog(p
     includeAll->setObjectName(QStringLiteral("includeAllButton"));
     skip->setObjectName(QStringLiteral("skipFlaggedButton"));
     cancel->setObjectName(QStringLiteral("cancelButton"));
-    // Leaving the doubtful files out is the safe answer to Enter.
-    skip->setDefault(true);
+    // Enter must not decide which units the total covers: it cancels, unless the user has
+    // moved the focus to one of the other buttons.
+    cancel->setDefault(true);
     connect(includeAll, &QPushButton::clicked, this, [this] { choose(CheckChoice::IncludeAll); });
     connect(skip, &QPushButton::clicked, this, [this] { choose(CheckChoice::SkipFlagged); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -1,6 +1,7 @@
 #pragma once
 // The check window before a run: the pool files the check flagged, as a list (file | verdict |
-// first finding), with 全部汇总, 跳过有问题的文件 and 取消 (also Esc and the window's ×).
+// first finding), with 全部汇总, 跳过有问题的文件 and 取消 (also Esc, Enter and the window's ×).
+// Files that cannot be read are named apart: neither answer takes them in.
 #include <QDialog>
 
 #include "consolidate/run_setup.h"

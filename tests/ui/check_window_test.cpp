@@ -69,7 +69,7 @@ private slots:
         QTest::newRow("跳过有问题的文件") << Act::Skip << CheckChoice::SkipFlagged;
         QTest::newRow("取消") << Act::Cancel << CheckChoice::Cancel;
         QTest::newRow("Esc") << Act::Escape << CheckChoice::Cancel;
-        QTest::newRow("Enter leaves the flagged files out") << Act::Enter << CheckChoice::SkipFlagged;
+        QTest::newRow("Enter decides nothing") << Act::Enter << CheckChoice::Cancel;
         QTest::newRow("the window's ×") << Act::CloseBox << CheckChoice::Cancel;
     }
     void answers() {
@@ -94,6 +94,21 @@ private slots:
         }
         QTRY_VERIFY(!window.isVisible());
         QCOMPARE(window.choice(), expected);
+    }
+
+    void namesTheFilesNoAnswerTakesIn() {
+        const struct {
+            std::initializer_list<const char*> files;
+            QString note;
+        } cases[] = {
+            {{"unit_a.xls", "damaged.xls", "inserted_row.xls"}, QStringLiteral("其中 1 个文件无法读取，无论选择哪一项都不参加汇总：damaged.xls")},
+            {{"unit_a.xls", "inserted_row.xls"}, QString()},
+        };
+        for (const auto& c : cases) {
+            sbx::CheckWindow window(checkOf(family(c.files)));
+            auto* note = window.findChild<QLabel*>(QStringLiteral("unreadableNote"));
+            QCOMPARE(note ? note->text() : QString(), c.note);
+        }
     }
 
     void showsACellsContributionsFromTheRecord() {
