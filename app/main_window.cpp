@@ -59,7 +59,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     // File intake, the pool list's menu, help and about.
     const PoolWindowContext poolWindows{this, c.list1, c.label13, c.command2, services_.dialogs, services_.paths,
                                         services_.makeHost, [this](const std::string& text) { setHint(text); },
-                                        [this] { refreshCounts(); }};
+                                        [this] { refreshCounts(); }, [this] { forgetLastRunsSummary(); }};
     connect(this, &MainWindow::fileIntakeRequested, this, [poolWindows] { openFileIntakeWindow(poolWindows); });
     connectPoolFileActions(*c.op, poolWindows);
     acceptPoolListDrops(poolWindows);
@@ -97,6 +97,11 @@ void MainWindow::resetForStartUp() {
     hideStatusPanel();
     job_.jobReady = false;
     job_.runState = RunState::IdleOrRunning;
+}
+
+void MainWindow::forgetLastRunsSummary() {
+    controls_.command5->hide();
+    withdrawResultView(controls_);
 }
 
 void MainWindow::setHint(const std::string& text) { controls_.text11->setText(qt(text)); }

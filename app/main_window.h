@@ -49,6 +49,8 @@ public:
     void setHint(const std::string& text);
     // Label4 from List1, Label10 from List2.
     void refreshCounts();
+    // A file taken in replaced the summary: the last run's export and result are withdrawn.
+    void forgetLastRunsSummary();
     // Hides every label and field of the status panel (Image1 shows again).
     void hideStatusPanel();
     // The enabling rule of Command3: a ready job, a selection in List1, and no failed last

@@ -146,7 +146,7 @@ int main(int argc, char* argv[]) {
     QDir::setCurrent(QString::fromStdString(sbx::utf8String(samples)));
     const sbx::PoolWindowContext poolWindows{&window, list1, control<QLabel>(window, "Label13"),
                                              control<QPushButton>(window, "Command2"), dialogs,
-                                             sbx::WorkspacePaths(pool), sbx::makeNativeHost, {}, {}};
+                                             sbx::WorkspacePaths(pool), sbx::makeNativeHost, {}, {}, {}};
     sbx::FileIntakeWindow* intake = sbx::openFileIntakeWindow(poolWindows);
     auto* file1 = control<QListWidget>(*intake, "File1");
     file1->item(0)->setSelected(true);

@@ -12,6 +12,7 @@
 #include "consolidate/run_messages.h"
 #include "consolidate/status_view_events.h"
 #include "spreadsheet/utf8_path.h"
+#include "workspace/natural_order.h"
 #include "workspace/workbook_error_text.h"
 #include "workspace/working_folder_text.h"
 
@@ -25,7 +26,7 @@ std::vector<std::string> listPoolFolder(const std::filesystem::path& folder) {
         if (it->is_regular_file(typeError)) names.push_back(utf8String(it->path().filename()));
     }
     if (ec) throw std::filesystem::filesystem_error("cannot list the pool folder", folder, ec);
-    std::sort(names.begin(), names.end());
+    sortNaturally(names);
     return names;
 }
 
@@ -181,7 +182,8 @@ private:
         if (out_.check.flagged(runHandles).empty()) {
             return out_.check.flagged().empty() ? CheckOutcome::NothingFlagged : CheckOutcome::IncludedAll;
         }
-        const CheckChoice choice = s_.reviewCheck ? s_.reviewCheck(out_.check) : CheckChoice::IncludeAll;
+        if (!s_.reviewCheck) return CheckOutcome::IncludedAll;
+        const CheckChoice choice = s_.reviewCheck(out_.check);
         if (choice == CheckChoice::Cancel) return std::nullopt;
         // 全部汇总 still leaves out what cannot be read: taking it in would only fail the run.
         const auto leftOut = choice == CheckChoice::IncludeAll ? out_.check.unreadable() : out_.check.flagged();

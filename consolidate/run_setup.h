@@ -28,8 +28,8 @@ enum class CheckChoice { IncludeAll, SkipFlagged, Cancel };
 // Shows the check's result and asks; only called when a file was flagged.
 using CheckReviewer = std::function<CheckChoice(const CheckReport&)>;
 
-// Files directly in `folder` (any extension, no folders), sorted by name so that every run
-// visits them in the same order.
+// Files directly in `folder` (any extension, no folders), in natural order (单位2 before
+// 单位10), so that every run visits them in the same order.
 std::vector<std::string> listPoolFolder(const std::filesystem::path& folder);
 
 struct RunSetup {
@@ -45,7 +45,7 @@ struct RunSetup {
     const RunClock& clock;
     HostFactory makeHost = makeNativeHost;
     PoolLister listPool = listPoolFolder;
-    // Unset: flagged files are added in, as with 全部汇总.
+    // Unset: every file is taken in, unreadable ones too (the run then fails on them).
     CheckReviewer reviewCheck = {};
 };
 

@@ -88,6 +88,11 @@ TEST_P(DropIntakeTest, TakesInByTheIntakeRules) {
         }
     }
     EXPECT_EQ(testing::bytesOf(paths.summaryWorkbook()), c.summaryFrom.empty() ? "previous total" : c.summaryFrom);
+    // The summary replaced (a run's: no pool file holds its bytes) is kept in hz/历史 first.
+    const fs::path history = paths.summaryDirectory() / utf8Path("历史");
+    const bool kept = fs::is_directory(history) && !fs::is_empty(history);
+    EXPECT_EQ(kept, !c.summaryFrom.empty());
+    EXPECT_EQ(intake.summaryKept.empty(), c.summaryFrom.empty()) << intake.summaryKept;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -17,6 +17,7 @@
 
 #include "tests/support/scripted_dialogs.h"
 #include "workspace/pool.h"
+#include "workspace/natural_order.h"
 #include "workspace/startup.h"
 #include "workspace/summary_history.h"
 
@@ -46,15 +47,6 @@ protected:
     static std::string read(const fs::path& file) {
         std::ifstream in(file, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    // The directory's own order, which the pool list must keep.
-    std::vector<std::string> listedXls() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(paths().poolDirectory())) {
-            const std::string name = entry.path().filename().string();
-            if (entry.is_regular_file() && sbx::isPoolFileName(name)) names.push_back(name);
-        }
-        return names;
     }
     void mixedPool() {
         const fs::path pool = paths().poolDirectory();
@@ -115,20 +107,34 @@ TEST_F(StartupTest, EmptyPoolLeavesAnEarlierSummaryWorkbookAlone) {
     EXPECT_EQ(read(paths().summaryWorkbook()), "earlier");
 }
 
-TEST_F(StartupTest, OkKeepsThePoolInListingOrderAndCopiesTheLastOne) {
+TEST_F(StartupTest, OkKeepsThePoolInNaturalOrderAndCopiesTheLastOne) {
     mixedPool();
     ScriptedDialogs dialogs;
     dialogs.expectMessageContaining(text::kPreviousSummaryKept).expectOkCancel(text::workOnPoolQuestion(paths()), true);
     const auto outcome = sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_EQ(outcome.state, StartupState::PoolKept);
-    EXPECT_EQ(outcome.poolList, listedXls());
-    EXPECT_EQ(std::set<std::string>(outcome.poolList.begin(), outcome.poolList.end()),
-              (std::set<std::string>{"a.xls", "b.xls", "d.xlsx"}));
+    EXPECT_EQ(outcome.poolList, (std::vector<std::string>{"a.xls", "b.xls", "d.xlsx"}));
     const std::map<std::string, std::string> contents = {{"a.xls", "A"}, {"b.xls", "B"}, {"d.xlsx", "D"}};
     EXPECT_EQ(read(paths().summaryWorkbook()), contents.at(outcome.poolList.back()));
     EXPECT_TRUE(outcome.command2Enabled);
     EXPECT_EQ(outcome.hint, "");
+}
+
+// Numbered units in the order people count them, whatever order the folder lists them in.
+TEST_F(StartupTest, ThePoolIsListedInNaturalOrder) {
+    const std::vector<std::string> natural = {"单位1.xls", "单位2.xlsx", "单位10.xls", "单位10a.xls", "单位10B.xls",
+                                              "单位100.xls", "第2期.xls", "第09期.xls", "第10期.xls"};
+    for (auto name = natural.rbegin(); name != natural.rend(); ++name) write(paths().poolFile(*name), *name);
+    ScriptedDialogs dialogs;
+    dialogs.allowUnscriptedMessages();
+    dialogs.expectOkCancel(text::workOnPoolQuestion(paths()), true);
+    const auto outcome = sbx::runStartup(paths(), dialogs);
+    EXPECT_EQ(outcome.poolList, natural);
+    for (const auto& [a, b] : std::vector<std::pair<std::string, std::string>>{{"a2", "A10"}, {"x007", "x7"}, {"7", "x"}}) {
+        EXPECT_TRUE(sbx::naturalLess(a, b)) << a << " < " << b;
+        EXPECT_FALSE(sbx::naturalLess(b, a)) << b << " < " << a;
+    }
 }
 
 TEST_F(StartupTest, CancelThenCancelKeepsEverything) {

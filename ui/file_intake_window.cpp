@@ -190,6 +190,7 @@ void FileIntakeWindow::takeInSelected() {
         if (context_.setHint) context_.setHint(intake_text::kNextStepHint);
         command2_->setFocus();
     }
+    if (list.appended() && context_.summaryReplaced) context_.summaryReplaced();
     if (context_.refreshCounts) context_.refreshCounts();
     if (context_.list1->count() != 0 && context_.command2 != nullptr) context_.command2->setEnabled(true);
 }

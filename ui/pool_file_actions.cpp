@@ -33,7 +33,10 @@ std::vector<std::string> ListWidgetPoolList::names() const {
     return names;
 }
 
-void ListWidgetPoolList::append(const std::string& name) { list_.addItem(qt(name)); }
+void ListWidgetPoolList::append(const std::string& name) {
+    list_.addItem(qt(name));
+    appended_ = true;
+}
 
 void ListWidgetPoolList::removeAll(const std::string& name) {
     const QString text = qt(name);

@@ -30,6 +30,9 @@ struct PoolWindowContext {
     std::function<std::unique_ptr<SpreadsheetHost>()> makeHost;
     std::function<void(const std::string&)> setHint;  // the hint box Text11
     std::function<void()> refreshCounts;              // Label4 (and Label10) from the lists
+    // A file taken in replaced the summary workbook: what the last run offered (its export,
+    // its result) no longer refers to the file there.
+    std::function<void()> summaryReplaced;
 };
 
 // List1 as the file operations change it.
@@ -40,8 +43,12 @@ public:
     void append(const std::string& name) override;
     void removeAll(const std::string& name) override;
 
+    // A file was taken in, so the summary workbook became its copy.
+    bool appended() const { return appended_; }
+
 private:
     QListWidget& list_;
+    bool appended_ = false;
 };
 
 // The bare name of the one selected entry of List1; empty unless exactly one is selected.

@@ -63,6 +63,7 @@ private:
         ListWidgetPoolList list(*context_.list1);
         const DropIntake intake = takeInDropped(context_.paths, context_.dialogs, list, files);
         if (!intake.taken.empty() && context_.setHint) context_.setHint(intake_text::kNextStepHint);
+        if (!intake.taken.empty() && context_.summaryReplaced) context_.summaryReplaced();
         if (context_.refreshCounts) context_.refreshCounts();
         if (context_.list1->count() != 0 && context_.command2 != nullptr) context_.command2->setEnabled(true);
     }

@@ -6,7 +6,9 @@
 #include "spreadsheet/utf8_path.h"
 #include "workspace/file_kind.h"
 #include "workspace/intake.h"
+#include "workspace/natural_order.h"
 #include "workspace/pool.h"
+#include "workspace/startup.h"
 
 namespace sbx {
 
@@ -41,7 +43,8 @@ std::vector<fs::path> workbooksIn(const fs::path& folder) {
             files.push_back(it->path());
         }
     }
-    std::sort(files.begin(), files.end());
+    std::sort(files.begin(), files.end(),
+              [](const fs::path& a, const fs::path& b) { return naturalLess(utf8String(a.filename()), utf8String(b.filename())); });
     return files;
 }
 
@@ -84,6 +87,8 @@ DropIntake takeInDropped(const WorkspacePaths& paths, DialogsPort& dialogs, Pool
         case Result::Taken: break;
         }
         intake.taken.push_back(one.name);
+        if (!one.kept.failure.empty()) intake.summaryKept = summaryNotKeptText(one.kept);
+        if (one.kept.keptAs) intake.summaryKept = startup_text::kPreviousSummaryKept + utf8String(*one.kept.keptAs);
         // Should the summary's copy fail, the previous one stays whole and the report says so.
         if (one.summary.copyError) {
             intake.refused.push_back({utf8String(one.summary.summary.filename()),
@@ -110,6 +115,7 @@ std::string dropReportMessage(const DropIntake& intake) {
         listed(text, intake.refused.size(),
                [&](size_t i) { return intake.refused[i].name + "：" + intake.refused[i].why; });
     }
+    if (!intake.summaryKept.empty()) text += "\r" + intake.summaryKept;
     return text;
 }
 

@@ -23,6 +23,7 @@ struct DropIntake {
     };
     std::vector<std::string> taken;  // bare names, in the order taken in
     std::vector<Refused> refused;
+    std::string summaryKept;         // where the summary a run wrote was kept, or why it could not be
 };
 
 // The workbook files a drop stands for, in order: files as dropped, each folder's workbook

@@ -1,5 +1,6 @@
 #include "workspace/file_copy.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <fstream>
@@ -82,6 +83,19 @@ std::error_code replaceFile(const fs::path& source, const fs::path& target, cons
         fs::remove(temporary, ignored);
     }
     return error;
+}
+
+bool sameFileContents(const fs::path& a, const fs::path& b) {
+    std::error_code e1, e2;
+    if (fs::file_size(a, e1) != fs::file_size(b, e2) || e1 || e2) return false;
+    std::ifstream left(a, std::ios::binary), right(b, std::ios::binary);
+    std::array<char, 65536> x{}, y{};
+    while (left && right) {
+        left.read(x.data(), x.size());
+        right.read(y.data(), y.size());
+        if (left.gcount() != right.gcount() || !std::equal(x.begin(), x.begin() + left.gcount(), y.begin())) return false;
+    }
+    return !left.bad() && !right.bad() && left.eof() && right.eof();
 }
 
 bool sameFileOnDisk(const fs::path& a, const fs::path& b) {

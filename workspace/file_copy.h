@@ -22,4 +22,7 @@ std::error_code replaceFile(const std::filesystem::path& source, const std::file
 // other spellings resolved by the file system); false when either does not exist.
 bool sameFileOnDisk(const std::filesystem::path& a, const std::filesystem::path& b);
 
+// Whether the two files hold the same bytes; false when either cannot be read.
+bool sameFileContents(const std::filesystem::path& a, const std::filesystem::path& b);
+
 }  // namespace sbx

@@ -1,7 +1,10 @@
 #include "workspace/intake.h"
 
+#include <algorithm>
+
 #include "workspace/file_kind.h"
 #include "workspace/pool.h"
+#include "workspace/startup.h"
 
 namespace sbx {
 
@@ -11,6 +14,14 @@ namespace {
 
 std::string copyFailure(const fs::path& from, const fs::path& to, const std::error_code& error) {
     return pool_ops_text::kCopyFailed + utf8String(from) + " → " + utf8String(to) + "\r" + error.message();
+}
+
+// Whether the summary workbook holds the bytes of a listed pool file: the copy start-up or
+// intake made, which no run has written since. The last listed is the likely one.
+bool isCopyOfAListedFile(const WorkspacePaths& paths, const std::vector<std::string>& listed) {
+    const fs::path summary = paths.summaryWorkbook();
+    return std::any_of(listed.rbegin(), listed.rend(),
+                       [&](const std::string& name) { return sameFileContents(summary, paths.poolFile(name)); });
 }
 
 }  // namespace
@@ -40,6 +51,7 @@ OneFileIntake takeInOneFile(const WorkspacePaths& paths, DialogsPort& dialogs, P
         return one;
     }
     one.target = paths.poolFile(one.name);
+    const bool summaryIsAPlainCopy = isCopyOfAListedFile(paths, list.names());
     std::error_code error;
     if (fs::exists(fs::symlink_status(one.target, error)) &&
         !dialogs.askYesNo(pool_ops_text::overwriteQuestion(one.name), Risk::Destructive)) {
@@ -57,6 +69,10 @@ OneFileIntake takeInOneFile(const WorkspacePaths& paths, DialogsPort& dialogs, P
     removeOtherSpellings(paths, list, one.name);
     // The summary workbook follows the pool copy just made, in its format; a failure here
     // leaves the file taken in and the previous summary workbook whole.
+    if (!summaryIsAPlainCopy) {
+        one.kept = keepPreviousSummary(paths, one.target);
+        if (!one.kept.failure.empty()) return one;
+    }
     one.summary = replaceSummaryWorkbook(paths, one.target, copy);
     return one;
 }
@@ -81,6 +97,8 @@ IntakeOutcome takeInFiles(const WorkspacePaths& paths, DialogsPort& dialogs, Poo
         if (one.result == Result::NotAFile) dialogs.message(one.notAFile);
         if (one.result == Result::CopyFailed) dialogs.message(copyFailure(source, one.target, one.copyError));
         if (one.result != Result::Taken) continue;
+        if (!one.kept.failure.empty()) dialogs.message(summaryNotKeptText(one.kept));
+        if (one.kept.keptAs) dialogs.message(startup_text::kPreviousSummaryKept + utf8String(*one.kept.keptAs));
         if (one.summary.copyError) dialogs.message(copyFailure(one.target, one.summary.summary, one.summary.copyError));
         for (const FileFailure& left : one.summary.leftOver) dialogs.message(oldSummaryLeftText(one.summary.summary, left));
     }

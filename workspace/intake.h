@@ -13,6 +13,7 @@
 #include "workspace/file_copy.h"
 #include "workspace/pool.h"
 #include "workspace/pool_file_ops.h"
+#include "workspace/summary_history.h"
 #include "workspace/workspace_paths.h"
 
 namespace sbx {
@@ -36,13 +37,16 @@ struct OneFileIntake {
     std::filesystem::path target;  // its pool file
     std::string notAFile;          // NotAFile: why it is no workbook file
     std::error_code copyError;     // CopyFailed
-    SummaryReplacement summary;    // Taken: how the summary workbook followed it
+    KeptSummary kept;              // Taken: where the summary it replaced was kept, or why it could not be
+    SummaryReplacement summary;    // Taken, unless `kept` failed: how the summary workbook followed it
 };
 
 // Takes one file into the pool by the intake rules: a pool file name, not from the pool
 // folder, a regular file, the overwrite question before a pool file is replaced, a copy in
-// one step, listed once at the end, and the summary workbook following it in its format.
-// The caller reports the result in its own way.
+// one step, listed once at the end, and the summary workbook following it in its format. The
+// summary it replaces is kept in hz/历史 first, as at start-up, unless it is only the copy of
+// a listed pool file (no run has written it since); should that fail, the summary
+// stays as it was. The caller reports the result in its own way.
 OneFileIntake takeInOneFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list,
                             const std::filesystem::path& source, const FileCopy& copy);
 

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "workspace/file_kind.h"
+#include "workspace/natural_order.h"
 
 namespace sbx {
 
@@ -24,6 +25,7 @@ PoolScan scanPool(const WorkspacePaths& paths) {
         // Only regular files count: a folder, FIFO or device named "x.xls" is no pool file.
         if (isPoolFileName(name) && isRegularWorkbookFile(entry.path())) scan.names.push_back(std::move(name));
     }
+    sortNaturally(scan.names);
     return scan;
 }
 

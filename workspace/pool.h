@@ -23,13 +23,13 @@ struct FileFailure {
 };
 
 struct PoolScan {
-    std::vector<std::string> names;     // pool files, in listing order
+    std::vector<std::string> names;     // pool files, in natural order (单位2 before 单位10)
     std::vector<FileFailure> failures;  // at most one: the folder could not be listed
 };
 
 // Lists the pool: regular files (or links to them) directly in the working directory whose
-// names are pool file names, in listing order. Sub-folders are not looked into, nothing is
-// sorted, and folders, FIFOs and devices are never listed. The directory must exist.
+// names are pool file names, in natural order. Sub-folders are not looked into, and folders,
+// FIFOs and devices are never listed. The directory must exist.
 PoolScan scanPool(const WorkspacePaths& paths);
 
 struct SummaryReplacement {

@@ -30,7 +30,7 @@ void refreshSummaryKeepingThePrevious(const WorkspacePaths& paths, DialogsPort& 
     const KeptSummary kept = keepPreviousSummary(paths, paths.poolFile(name));
     if (!kept.failure.empty()) {
         // Nothing is lost: the previous summary stays where it is, not refreshed.
-        dialogs.message("上次的汇总文件无法保存，汇总文件未更新：" + kept.failure);
+        dialogs.message(summaryNotKeptText(kept));
         return;
     }
     reportReplacement(dialogs, name, replaceSummaryWorkbook(paths, paths.poolFile(name)));

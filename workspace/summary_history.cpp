@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "workspace/file_copy.h"
 #include "workspace/local_time.h"
 #include "workspace/pool_file_ops.h"
 #include "workspace/workbook_format.h"
@@ -41,19 +42,6 @@ std::tuple<std::string, int> ageOf(const std::string& name) {
     return {stamp, rest.empty() ? 0 : std::stoi(std::string(rest.substr(1)))};
 }
 
-bool sameBytes(const fs::path& a, const fs::path& b) {
-    std::error_code e1, e2;
-    if (fs::file_size(a, e1) != fs::file_size(b, e2) || e1 || e2) return false;
-    std::ifstream left(a, std::ios::binary), right(b, std::ios::binary);
-    std::array<char, 65536> x{}, y{};
-    while (left && right) {
-        left.read(x.data(), x.size());
-        right.read(y.data(), y.size());
-        if (left.gcount() != right.gcount() || !std::equal(x.begin(), x.begin() + left.gcount(), y.begin())) return false;
-    }
-    return !left.bad() && !right.bad() && left.eof() && right.eof();
-}
-
 void dropOldest(const fs::path& folder, std::size_t keep) {
     std::vector<std::string> kept;
     std::error_code error;
@@ -80,12 +68,16 @@ bool isKeptSummaryName(const std::string& name) {
     return rest.empty() || (rest.size() >= 2 && rest.size() <= 6 && rest[0] == '-' && allDigits(rest.substr(1)));
 }
 
+std::string summaryNotKeptText(const KeptSummary& kept) {
+    return "上次的汇总文件无法保存，汇总文件未更新：" + kept.failure;
+}
+
 KeptSummary keepPreviousSummary(const WorkspacePaths& paths, const fs::path& replacement,
                                 std::chrono::system_clock::time_point now, std::size_t keep) {
     KeptSummary result;
     const fs::path summary = paths.summaryWorkbook();
     std::error_code error;
-    if (!fs::is_regular_file(fs::symlink_status(summary, error)) || sameBytes(summary, replacement)) return result;
+    if (!fs::is_regular_file(fs::symlink_status(summary, error)) || sameFileContents(summary, replacement)) return result;
 
     const fs::path folder = summaryHistoryDirectory(paths);
     fs::create_directories(folder, error);

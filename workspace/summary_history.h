@@ -30,6 +30,9 @@ struct KeptSummary {
 // Keeps the summary workbook before `replacement` takes its place: only when there is one
 // (a regular file) and its bytes differ from `replacement`'s. Afterwards only the newest
 // `keep` kept summaries stay; other files in the folder are never touched.
+// For the user: the previous summary could not be kept, so the summary was not replaced.
+std::string summaryNotKeptText(const KeptSummary& kept);
+
 KeptSummary keepPreviousSummary(const WorkspacePaths& paths, const std::filesystem::path& replacement,
                                 std::chrono::system_clock::time_point now = std::chrono::system_clock::now(),
                                 std::size_t keep = kKeptSummaries);

@@ -151,7 +151,7 @@ private slots:
         fs::create_directories(relative.summaryDirectory());
         const sbx::PoolWindowContext context{f->window.get(), f->list1(), f->control<QLabel>("Label13"),
                                              f->button("Command2"), f->dialogs, relative, sbx::makeNativeHost,
-                                             {}, {}};
+                                             {}, {}, {}};
         intake = new sbx::FileIntakeWindow(context);
         QVERIFY(intake->changeFolder(source->path()));
         auto* dir1 = in<QListWidget>("Dir1");
@@ -271,6 +271,22 @@ private slots:
         }
     }
 
+    // After a run, a file taken in replaces the summary: the run's summary is kept in hz/历史,
+    // and 导出文件 and 查看结果 go, since they would show a unit's report as the total.
+    void intakeAfterARunKeepsItsSummaryAndWithdrawsItsExport() {
+        writeFile(f->paths.summaryWorkbook(), "run total");
+        for (const char* name : {"Command5", "Command8"}) f->button(name)->show();
+        openIntake();
+        selectFiles({u("a.xls")});
+        f->dialogs.expectMessageContaining(sbx::startup_text::kPreviousSummaryKept).expectMessage(text::kAllTakenIn);
+        takeIn();
+        QCOMPARE(bytesOf(f->paths.summaryWorkbook()), std::string("a.xls"));
+        for (const char* name : {"Command5", "Command8"}) QVERIFY2(f->button(name)->isHidden(), name);
+        const fs::path history = f->paths.summaryDirectory() / sbx::utf8Path("历史");
+        QCOMPARE(std::distance(fs::directory_iterator(history), fs::directory_iterator()), 1);
+        QCOMPARE(bytesOf(fs::directory_iterator(history)->path()), std::string("run total"));
+    }
+
     void aCopyThatFailsKeepsThePoolFileAndTheList() {
         writeFile(f->paths.poolFile("a.xls"), "old A");
         f->list1()->addItem(u("a.xls"));
@@ -282,7 +298,7 @@ private slots:
         const sbx::PoolWindowContext context{f->window.get(), f->list1(), f->control<QLabel>("Label13"),
                                              f->button("Command2"), f->dialogs, f->paths, sbx::makeNativeHost,
                                              [this](const std::string& t) { f->window->setHint(t); },
-                                             [this] { f->window->refreshCounts(); }};
+                                             [this] { f->window->refreshCounts(); }, {}};
         intake = new sbx::FileIntakeWindow(context, {}, halfThenFail);
         intake->show();
         selectFiles({u("a.xls")});
@@ -306,7 +322,7 @@ private slots:
         const QString missing = other.path() + u("/no_medium");
         const sbx::PoolWindowContext context{f->window.get(), f->list1(), f->control<QLabel>("Label13"),
                                              f->button("Command2"), f->dialogs, f->paths, sbx::makeNativeHost,
-                                             {}, {}};
+                                             {}, {}, {}};
         intake = new sbx::FileIntakeWindow(context, {QStringLiteral("/"), other.path(), missing});
         auto* drive1 = in<QComboBox>("Drive1");
         QCOMPARE(drive1->currentIndex(), 0);  // the source folder lies on "/"
