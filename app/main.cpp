@@ -14,6 +14,7 @@
 #include "spreadsheet/temporary_files.h"
 #include "ui/qt_dialogs.h"
 #include "ui/qt_translations.h"
+#include "ui/recycle_bin.h"
 #include "ui/window_placement.h"
 #include "workspace/workspace_lock.h"
 
@@ -43,7 +44,9 @@ int main(int argc, char* argv[]) {
         dialogs.message(lock.refusal);
         return 1;
     }
-    sbx::MainWindow window(sbx::MainWindowServices{dialogs, *paths});
+    sbx::MainWindowServices services{dialogs, *paths};
+    services.dispose = sbx::moveToRecycleBin;
+    sbx::MainWindow window(std::move(services));
     QObject::connect(&window, &sbx::MainWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     window.startUp(skipSplash ? std::chrono::milliseconds(0) : sbx::kSplashTime);

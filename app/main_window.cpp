@@ -59,7 +59,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     // File intake, the pool list's menu, help and about.
     const PoolWindowContext poolWindows{this, c.list1, c.label13, c.command2, services_.dialogs, services_.paths,
                                         services_.makeHost, [this](const std::string& text) { setHint(text); },
-                                        [this] { refreshCounts(); }, [this] { forgetLastRunsSummary(); }};
+                                        [this] { refreshCounts(); }, [this] { forgetLastRunsSummary(); },
+                                        services_.dispose};
     connect(this, &MainWindow::fileIntakeRequested, this, [poolWindows] { openFileIntakeWindow(poolWindows); });
     connectPoolFileActions(*c.op, poolWindows);
     acceptPoolListDrops(poolWindows);
@@ -81,7 +82,7 @@ void MainWindow::startUp(std::chrono::milliseconds splashTime) {
     }
     resetForStartUp();
 
-    const StartupOutcome outcome = runStartup(services_.paths, services_.dialogs);
+    const StartupOutcome outcome = runStartup(services_.paths, services_.dialogs, services_.dispose);
     controls_.list1->clear();
     for (const std::string& name : outcome.poolList) controls_.list1->addItem(qt(name));
     controls_.command2->setEnabled(outcome.command2Enabled);

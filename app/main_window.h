@@ -15,6 +15,7 @@
 #include "job/job_definition.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "workspace/dialogs_port.h"
+#include "workspace/file_disposal.h"
 #include "workspace/workspace_paths.h"
 
 namespace sbx {
@@ -25,6 +26,8 @@ struct MainWindowServices {
     std::function<std::unique_ptr<SpreadsheetHost>()> makeHost = makeNativeHost;
     // Opens a folder in the desktop's file manager (a test records it instead).
     std::function<bool(const QUrl&)> openUrl = QDesktopServices::openUrl;
+    // Where deleted pool files go (the program passes the recycle bin).
+    FileDisposal dispose = moveToDeletedFolder;
 };
 
 inline constexpr std::chrono::milliseconds kSplashTime{6000};

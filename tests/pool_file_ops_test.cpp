@@ -247,17 +247,29 @@ TEST_F(PoolFileOpsTest, RenameOfAFileThatVanishedIsReportedAndItsEntryGoes) {
     EXPECT_EQ(list.names(), Names{"c.xls"});
 }
 
-TEST_F(PoolFileOpsTest, DeleteAsksAndOnOkRemovesFileAndEntry) {
+// A deleted file can be had back: it goes into the working folder's 已删除 folder (the
+// desktop passes the recycle bin), a second file of the same name beside the first.
+TEST_F(PoolFileOpsTest, DeleteAsksAndOnOkMovesTheFileOutOfThePoolAndSaysWhere) {
+    const fs::path deleted = paths().poolDirectory() / sbx::utf8Path("已删除");
     write("a.xls", "A");
     write("b.xls", "B");
     VectorPoolList list({"a.xls", "b.xls"});
-    dialogs_.expectOkCancel(text::deleteQuestion("a.xls"), false, sbx::Risk::Destructive).expectOkCancel("确信要删除文件：a.xls吗？", true, sbx::Risk::Destructive);
+    dialogs_.expectOkCancel(text::deleteQuestion("a.xls"), false, sbx::Risk::Destructive)
+        .expectOkCancel("确信要删除文件：a.xls吗？", true, sbx::Risk::Destructive)
+        .expectMessage("已删除的文件已移到文件夹：" + sbx::utf8String(deleted) + "。");
     EXPECT_FALSE(sbx::deletePoolFile(paths(), dialogs_, list, "a.xls"));
     EXPECT_TRUE(exists("a.xls"));
     EXPECT_TRUE(sbx::deletePoolFile(paths(), dialogs_, list, "a.xls"));
     EXPECT_FALSE(exists("a.xls"));
     EXPECT_EQ(list.names(), Names{"b.xls"});
     expectListTrueToFolder(list);
+
+    write("a.xls", "A again");
+    list.append("a.xls");
+    dialogs_.expectOkCancel(text::deleteQuestion("a.xls"), true, sbx::Risk::Destructive).expectMessageContaining("已删除");
+    EXPECT_TRUE(sbx::deletePoolFile(paths(), dialogs_, list, "a.xls"));
+    EXPECT_EQ(read("已删除/a.xls"), "A");
+    EXPECT_EQ(read("已删除/a-2.xls"), "A again");
 }
 
 TEST_F(PoolFileOpsTest, DeleteThatFailsIsReportedAndTheEntryStays) {
@@ -266,7 +278,7 @@ TEST_F(PoolFileOpsTest, DeleteThatFailsIsReportedAndTheEntryStays) {
     VectorPoolList list({"a.xls", "b.xls"});
     dialogs_.expectOkCancel(text::deleteQuestion("a.xls"), true, sbx::Risk::Destructive)
         .expectMessageContaining(std::string(text::kDeleteFailed) + "a.xls\r");
-    const auto refuse = [](const fs::path&) { return std::make_error_code(std::errc::permission_denied); };
+    const auto refuse = [](const fs::path&) { return sbx::Disposal{std::make_error_code(std::errc::permission_denied), false, {}}; };
     EXPECT_FALSE(sbx::deletePoolFile(paths(), dialogs_, list, "a.xls", refuse));
     EXPECT_EQ(read("a.xls"), "A");
     EXPECT_EQ(list.names(), (Names{"a.xls", "b.xls"}));

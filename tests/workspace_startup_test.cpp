@@ -158,7 +158,8 @@ TEST_F(StartupTest, CancelThenOkDeletesOnlyThePoolFiles) {
     ScriptedDialogs dialogs;
     dialogs.expectMessageContaining(text::kPreviousSummaryKept)
         .expectOkCancel(text::workOnPoolQuestion(paths()), false)
-        .expectOkCancel(text::kClearPool, true, sbx::Risk::Destructive);
+        .expectOkCancel(text::kClearPool, true, sbx::Risk::Destructive)
+        .expectMessageContaining("已删除的文件已移到文件夹：");
     const auto outcome = sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_EQ(outcome.state, StartupState::PoolDeleted);
@@ -166,7 +167,10 @@ TEST_F(StartupTest, CancelThenOkDeletesOnlyThePoolFiles) {
     EXPECT_FALSE(outcome.command2Enabled);
     EXPECT_EQ(outcome.hint, text::kAddFilesHint);
     const fs::path pool = paths().poolDirectory();
-    for (const char* name : {"a.xls", "b.xls", "d.xlsx"}) EXPECT_FALSE(fs::exists(pool / name)) << name;
+    for (const char* name : {"a.xls", "b.xls", "d.xlsx"}) {
+        EXPECT_FALSE(fs::exists(pool / name)) << name;
+        EXPECT_TRUE(fs::exists(pool / sbx::utf8Path("已删除") / name)) << name;  // to be had back
+    }
     // What the user keeps beside the pool survives, and so does the refreshed summary.
     EXPECT_EQ(read(pool / "C.XLS"), "C");
     EXPECT_EQ(read(pool / "E.XLSX"), "E");
@@ -188,7 +192,8 @@ TEST_F(StartupTest, AFileThatCannotBeDeletedIsNamedAndStaysListed) {
             write(pool / "b.xls" / "inside.txt", "x");
         })
         .expectOkCancel(text::kClearPool, true, sbx::Risk::Destructive)
-        .expectMessageContaining("b.xls");
+        .expectMessageContaining("b.xls")
+        .expectMessageContaining("已删除");
     const auto outcome = sbx::runStartup(paths(), dialogs);
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_EQ(dialogs.messages().at(1).find("a.xls"), std::string::npos);

@@ -83,7 +83,7 @@ void deleteSelectedPoolFile(const PoolWindowContext& context) {
     const std::string name = singleSelectedEntry(*context.list1);
     if (name.empty()) return;
     ListWidgetPoolList list(*context.list1);
-    deletePoolFile(context.paths, context.dialogs, list, name);
+    deletePoolFile(context.paths, context.dialogs, list, name, context.dispose);
     poolListChanged(context);
 }
 

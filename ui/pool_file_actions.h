@@ -9,6 +9,7 @@
 
 #include "spreadsheet/spreadsheet_host.h"
 #include "workspace/dialogs_port.h"
+#include "workspace/file_disposal.h"
 #include "workspace/pool_file_ops.h"
 #include "workspace/workspace_paths.h"
 
@@ -33,6 +34,7 @@ struct PoolWindowContext {
     // A file taken in replaced the summary workbook: what the last run offered (its export,
     // its result) no longer refers to the file there.
     std::function<void()> summaryReplaced;
+    FileDisposal dispose = moveToDeletedFolder;  // where 删除文件 puts a pool file
 };
 
 // List1 as the file operations change it.

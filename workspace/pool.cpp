@@ -51,18 +51,17 @@ std::string oldSummaryLeftText(const fs::path& summary, const FileFailure& failu
            failure.reason;
 }
 
-std::vector<FileFailure> deletePoolFiles(const WorkspacePaths& paths, const std::vector<std::string>& names) {
-    std::vector<FileFailure> failures;
+PoolDeletion deletePoolFiles(const WorkspacePaths& paths, const std::vector<std::string>& names, const FileDisposal& dispose) {
+    PoolDeletion deletion;
     for (const std::string& name : names) {
-        std::error_code error;
-        const bool removed = fs::remove(paths.poolFile(name), error);
-        if (error) {
-            failures.push_back({name, error.message()});
-        } else if (!removed) {
-            failures.push_back({name, std::make_error_code(std::errc::no_such_file_or_directory).message()});
+        Disposal disposal = dispose(paths.poolFile(name));
+        if (disposal.error) {
+            deletion.failures.push_back({name, disposal.error.message()});
+        } else {
+            deletion.lastDisposal = std::move(disposal);
         }
     }
-    return failures;
+    return deletion;
 }
 
 WorkspaceDirectories ensureWorkspaceDirectories(const WorkspacePaths& paths) {

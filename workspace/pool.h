@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "workspace/file_copy.h"
+#include "workspace/file_disposal.h"
 #include "workspace/workspace_paths.h"
 
 namespace sbx {
@@ -49,9 +50,15 @@ SummaryReplacement replaceSummaryWorkbook(const WorkspacePaths& paths, const std
 // one `summary`, and why.
 std::string oldSummaryLeftText(const std::filesystem::path& summary, const FileFailure& failure);
 
-// Deletes the named pool files (only those; other files and sub-folders stay). Returns the
-// files that could not be deleted, in the order given.
-std::vector<FileFailure> deletePoolFiles(const WorkspacePaths& paths, const std::vector<std::string>& names);
+struct PoolDeletion {
+    std::vector<FileFailure> failures;  // the files that stay, in the order given
+    Disposal lastDisposal;              // where the others went
+};
+
+// Takes the named pool files out of the pool, into the recycle bin or the 已删除 folder (only
+// those; other files and sub-folders stay).
+PoolDeletion deletePoolFiles(const WorkspacePaths& paths, const std::vector<std::string>& names,
+                             const FileDisposal& dispose = moveToDeletedFolder);
 
 struct WorkspaceDirectories {
     bool poolExisted = false;         // the working directory was there before

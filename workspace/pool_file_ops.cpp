@@ -123,27 +123,21 @@ bool renamePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListP
     return true;
 }
 
-std::error_code removeFile(const fs::path& file) {
-    std::error_code error;
-    fs::remove(file, error);
-    return error;
-}
-
 bool deletePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list, const std::string& name,
-                    const FileRemove& remove) {
+                    const FileDisposal& dispose) {
     if (!dialogs.askOkCancel(pool_ops_text::deleteQuestion(name), Risk::Destructive)) return false;
     const fs::path file = paths.poolFile(name);
-    std::error_code error;
-    // A folder of that name is not the pool file: never remove it.
-    if (fs::is_directory(fs::symlink_status(file, error))) error = std::make_error_code(std::errc::is_a_directory);
-    if (!error) error = remove(file);
-    if (error) {
-        dialogs.message(failureText(pool_ops_text::kDeleteFailed, name, error));
+    Disposal disposal;
+    // A folder of that name is not the pool file: never move it.
+    if (fs::is_directory(fs::symlink_status(file, disposal.error))) disposal.error = std::make_error_code(std::errc::is_a_directory);
+    if (!disposal.error) disposal = dispose(file);
+    if (disposal.error) {
+        dialogs.message(failureText(pool_ops_text::kDeleteFailed, name, disposal.error));
         reconcilePoolList(paths, list, {name});
         return false;
     }
-    // Removed now, or gone before: either way it is no longer in the pool.
     list.removeAll(name);
+    dialogs.message(disposedText(disposal));
     return true;
 }
 

@@ -15,6 +15,7 @@
 #include "spreadsheet/spreadsheet_host.h"
 #include "workspace/dialogs_port.h"
 #include "workspace/file_copy.h"
+#include "workspace/file_disposal.h"
 #include "workspace/typed_name.h"
 #include "workspace/workspace_paths.h"
 
@@ -65,15 +66,11 @@ void removeOtherSpellings(const WorkspacePaths& paths, PoolListPort& list, const
 // folder changed.
 bool renamePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list, const std::string& oldName);
 
-// Deletes one file (read-only files are not forced); the seam through which tests make a
-// delete fail.
-using FileRemove = std::function<std::error_code(const std::filesystem::path& file)>;
-std::error_code removeFile(const std::filesystem::path& file);
-
-// del of the pool file `name`: asks, deletes and reports a failure. Returns whether the file
-// is gone.
+// del of the pool file `name`: asks, takes the file out of the pool (into the recycle bin or
+// the 已删除 folder, by `dispose`), says where it went or why it could not. Returns whether
+// the file is gone from the pool.
 bool deletePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list, const std::string& name,
-                    const FileRemove& remove = removeFile);
+                    const FileDisposal& dispose = moveToDeletedFolder);
 
 // SEE: the file's size, time of change and worksheets, as lines joined by carriage returns.
 // A workbook that cannot be read still shows its size and time, with the reason.

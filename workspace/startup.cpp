@@ -50,7 +50,7 @@ std::string startup_text::workOnPoolQuestion(const WorkspacePaths& paths) {
     return namingWorkingFolder(kWorkOnPool, paths);
 }
 
-StartupOutcome runStartup(const WorkspacePaths& paths, DialogsPort& dialogs) {
+StartupOutcome runStartup(const WorkspacePaths& paths, DialogsPort& dialogs, const FileDisposal& dispose) {
     const WorkspaceDirectories directories = ensureWorkspaceDirectories(paths);
     if (!directories.problem.empty()) dialogs.message(directories.problem);
 
@@ -79,10 +79,11 @@ StartupOutcome runStartup(const WorkspacePaths& paths, DialogsPort& dialogs) {
     if (!dialogs.askOkCancel(startup_text::kClearPool, Risk::Destructive)) return outcome;
 
     // Only the pool files go: whatever else the user keeps in the folder stays.
-    const std::vector<FileFailure> failures = deletePoolFiles(paths, outcome.poolList);
+    const PoolDeletion deletion = deletePoolFiles(paths, outcome.poolList, dispose);
     std::vector<std::string> remaining;
-    for (const FileFailure& failure : failures) remaining.push_back(failure.name);
-    if (!failures.empty()) reportDeleteFailures(dialogs, failures);
+    for (const FileFailure& failure : deletion.failures) remaining.push_back(failure.name);
+    if (!deletion.failures.empty()) reportDeleteFailures(dialogs, deletion.failures);
+    if (remaining.size() < outcome.poolList.size()) dialogs.message(disposedText(deletion.lastDisposal));
 
     outcome.state = StartupState::PoolDeleted;
     outcome.poolList = std::move(remaining);

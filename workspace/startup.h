@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "workspace/dialogs_port.h"
+#include "workspace/file_disposal.h"
 #include "workspace/workspace_paths.h"
 
 namespace sbx {
@@ -39,6 +40,7 @@ struct StartupOutcome {
 // cannot be copied over the summary workbook or deleted is named in a message; a file that
 // stays undeleted stays listed. A summary folder that cannot be made is named, and the pool
 // is listed all the same.
-StartupOutcome runStartup(const WorkspacePaths& paths, DialogsPort& dialogs);
+StartupOutcome runStartup(const WorkspacePaths& paths, DialogsPort& dialogs,
+                          const FileDisposal& dispose = moveToDeletedFolder);
 
 }  // namespace sbx

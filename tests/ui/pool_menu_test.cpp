@@ -199,7 +199,8 @@ private slots:
         QCOMPARE(f->list1()->count(), 3);
         for (const char* name : {"b.xls", "a.xls", "c.xls"}) {
             select(u(name));
-            f->dialogs.expectOkCancel(text::deleteQuestion(name), true, sbx::Risk::Destructive);
+            f->dialogs.expectOkCancel(text::deleteQuestion(name), true, sbx::Risk::Destructive)
+                .expectMessageContaining("已删除的文件已移到");
             choose("del");
             QVERIFY(!exists(name));
             QCOMPARE(f->list1UntrueToFolder(), QString());

@@ -154,7 +154,9 @@ private slots:
     void cancelThenOkDeletesThePoolFilesOnly() {
         f->make();
         mixedPool();
-        f->dialogs.expectOkCancel(text::workOnPoolQuestion(f->paths), false).expectOkCancel(text::kClearPool, true, sbx::Risk::Destructive);
+        f->dialogs.expectOkCancel(text::workOnPoolQuestion(f->paths), false)
+            .expectOkCancel(text::kClearPool, true, sbx::Risk::Destructive)
+            .expectMessageContaining("已删除的文件已移到");
         f->window->startUp(0ms);
         QCOMPARE(f->list1()->count(), 0);
         QCOMPARE(f->caption("Label4"), QStringLiteral(" 0"));
@@ -178,7 +180,8 @@ private slots:
                 writeFile(pool / "a.xls" / "inside", "x");
             })
             .expectOkCancel(text::kClearPool, true, sbx::Risk::Destructive)
-            .expectMessageContaining("a.xls");
+            .expectMessageContaining("a.xls")
+            .expectMessageContaining("已删除的文件已移到");
         f->window->startUp(0ms);
         QCOMPARE(poolEntries(), QStringList{"a.xls"});
         QCOMPARE(f->caption("Label4"), QStringLiteral(" 1"));
