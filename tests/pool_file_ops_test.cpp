@@ -145,23 +145,25 @@ TEST_F(PoolFileOpsTest, TrimBlanksRemovesOrdinaryAndFullWidthBlanksAtBothEnds) {
     EXPECT_EQ(sbx::trimTypedName("   "), "");
 }
 
-TEST_F(PoolFileOpsTest, RenameAppendsTheNewNameRemovesTheOldAndAlwaysAddsXls) {
+TEST_F(PoolFileOpsTest, RenameStartsFromTheOldNameAppendsTheNewAndRemovesTheOld) {
     write("a.xls", "A");
     write("c.xls", "C");
     VectorPoolList list({"a.xls", "c.xls"});
-    dialogs_.expectInput(text::kRenamePrompt, "  b.xls ");
+    dialogs_.expectInput(text::kRenamePrompt, "  b ");
     EXPECT_TRUE(sbx::renamePoolFile(paths(), dialogs_, list, "a.xls"));
-    EXPECT_EQ(list.names(), (Names{"c.xls", "b.xls.xls"}));
-    EXPECT_EQ(read("b.xls.xls"), "A");
+    EXPECT_EQ(list.names(), (Names{"c.xls", "b.xls"}));
+    EXPECT_EQ(read("b.xls"), "A");
     EXPECT_FALSE(exists("a.xls"));
     EXPECT_EQ(dialogs_.transcript().front().title, "");
+    EXPECT_EQ(dialogs_.transcript().front().defaultText, "a");
 }
 
-// A renamed file keeps its format's extension, whatever the user types after the name.
+// A renamed file keeps its format's extension; a workbook ending typed out of habit is not
+// doubled, nor does it change the format.
 TEST_F(PoolFileOpsTest, RenameAddsTheExtensionOfTheFilesOwnFormat) {
     const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"a.xlsx", "b", "b.xlsx"}, {"a.xlsx", "b.xls", "b.xls.xlsx"}, {"a.xlsm", "b.xlsx", "b.xlsx.xlsm"},
-        {"a.xls", "b.xlsx", "b.xlsx.xls"}};
+        {"a.xlsx", "b", "b.xlsx"}, {"a.xlsx", "b.xls", "b.xlsx"}, {"a.xlsm", "b.xlsx", "b.xlsm"},
+        {"a.xls", "b.xlsx", "b.xls"}, {"a.xls", "十中队.XLS", "十中队.xls"}, {"a.xls", "b.xls.bak", "b.xls.bak.xls"}};
     for (const auto& [from, typed, to] : cases) {
         write(from, from);
         VectorPoolList list({from});

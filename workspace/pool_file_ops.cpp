@@ -88,14 +88,28 @@ void removeOtherSpellings(const WorkspacePaths& paths, PoolListPort& list, const
     }
 }
 
+namespace {
+
+// "十中队.xls", "十中队.XLSX" → "十中队": a workbook ending typed out of habit, in any letter case.
+std::string withoutWorkbookEnding(const std::string& typed) {
+    std::string lower = typed;
+    for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const std::optional<WorkbookFormat> format = formatOfPoolName(lower);
+    return format ? typed.substr(0, typed.size() - formatExtension(*format).size()) : typed;
+}
+
+}  // namespace
+
 bool renamePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list, const std::string& oldName) {
-    const std::optional<std::string> answer = dialogs.inputBox(pool_ops_text::kRenamePrompt, "", "");
+    const std::string extension(formatExtension(formatOfPoolName(oldName).value_or(WorkbookFormat::Xls)));
+    // The box starts with the current name, to be changed rather than typed anew.
+    const std::string oldStem = oldName.substr(0, oldName.size() - std::min(oldName.size(), extension.size()));
+    const std::optional<std::string> answer = dialogs.inputBox(pool_ops_text::kRenamePrompt, "", oldStem);
     if (!answer) return false;
-    const std::string stem = trimTypedName(*answer);
+    const std::string stem = withoutWorkbookEnding(trimTypedName(*answer));
     if (stem.empty()) return false;
     // The extension of the file's own format is appended, so that it stays a workbook of
-    // that format.
-    const std::string extension(formatExtension(formatOfPoolName(oldName).value_or(WorkbookFormat::Xls)));
+    // that format; one typed anyway (十中队.xls) is not doubled.
     if (const std::optional<std::string> why = screenTypedName(stem, extension.size())) {
         dialogs.message("“" + stem + "”不能作为文件名：" + *why);
         return false;

@@ -128,7 +128,7 @@ private slots:
         QVERIFY(shown.find("修改时间：") != std::string::npos);
     }
 
-    void renameMovesTheEntryToTheEndAndAlwaysAppendsXls() {
+    void renameMovesTheEntryToTheEndAndNeverDoublesTheEnding() {
         select(u("a.xls"));
         f->dialogs.expectInput(text::kRenamePrompt, " 新名 ");
         choose("RENAME");
@@ -138,7 +138,8 @@ private slots:
         select(u("b.xls"));
         f->dialogs.expectInput(text::kRenamePrompt, "d.xls");
         choose("RENAME");
-        QVERIFY(exists("d.xls.xls"));
+        QVERIFY(exists("d.xls"));
+        QCOMPARE(f->dialogs.transcript().back().defaultText, std::string("b"));
         QCOMPARE(f->list1UntrueToFolder(), QString());
     }
 
