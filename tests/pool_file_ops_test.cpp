@@ -274,6 +274,27 @@ TEST_F(PoolFileOpsTest, DeleteAsksAndOnOkMovesTheFileOutOfThePoolAndSaysWhere) {
     EXPECT_EQ(read("已删除/a-2.xls"), "A again");
 }
 
+// Several entries: one question naming the count, every file that can go goes, and one
+// message says where they went and which stayed.
+TEST_F(PoolFileOpsTest, DeletingSeveralAsksOnceAndReportsOnce) {
+    write("a.xls", "A");
+    write("c.xls", "C");
+    fs::create_directories(paths().poolFile("b.xls"));  // no pool file, never moved
+    VectorPoolList list({"a.xls", "b.xls", "c.xls", "d.xls"});
+    dialogs_.expectOkCancel(text::deleteSeveralQuestion(3), false, sbx::Risk::Destructive)
+        .expectOkCancel(text::deleteSeveralQuestion(3), true, sbx::Risk::Destructive)
+        .expectMessageContaining("已删除的文件已移到文件夹：");
+    EXPECT_EQ(sbx::deleteSeveralPoolFiles(paths(), dialogs_, list, {"a.xls", "b.xls", "c.xls"}), 0u);
+    EXPECT_TRUE(exists("a.xls"));
+    EXPECT_EQ(sbx::deleteSeveralPoolFiles(paths(), dialogs_, list, {"a.xls", "b.xls", "c.xls"}), 2u);
+    EXPECT_FALSE(exists("a.xls"));
+    EXPECT_FALSE(exists("c.xls"));
+    EXPECT_TRUE(fs::is_directory(paths().poolFile("b.xls")));
+    EXPECT_NE(dialogs_.messages().back().find(std::string(text::kDeleteFailed) + "\rb.xls："), std::string::npos)
+        << dialogs_.messages().back();
+    EXPECT_EQ(list.names(), Names{"d.xls"});  // d.xls was never in the selection
+}
+
 TEST_F(PoolFileOpsTest, DeleteThatFailsIsReportedAndTheEntryStays) {
     write("a.xls", "A");
     write("b.xls", "B");

@@ -80,14 +80,23 @@ void renameSelectedPoolFile(const PoolWindowContext& context) {
 }
 
 void deleteSelectedPoolFile(const PoolWindowContext& context) {
-    const std::string name = singleSelectedEntry(*context.list1);
-    if (name.empty()) return;
+    std::vector<std::string> names;
+    for (int row = 0; row < context.list1->count(); ++row) {
+        if (context.list1->item(row)->isSelected()) names.push_back(utf8(context.list1->item(row)->text()));
+    }
+    if (names.empty()) return;
     ListWidgetPoolList list(*context.list1);
-    deletePoolFile(context.paths, context.dialogs, list, name, context.dispose);
+    deleteSeveralPoolFiles(context.paths, context.dialogs, list, names, context.dispose);
     poolListChanged(context);
 }
 
 void connectPoolFileActions(QMenu& op, const PoolWindowContext& context) {
+    // A double-click opens the entry, as a file manager does.
+    QObject::connect(context.list1, &QListWidget::itemDoubleClicked, &op, [context](QListWidgetItem* item) {
+        context.list1->clearSelection();
+        item->setSelected(true);
+        openSelectedPoolFile(context);
+    });
     const std::pair<const char*, void (*)(const PoolWindowContext&)> actions[] = {
         {"OPN", openSelectedPoolFile},
         {"SEE", showSelectedPoolFileProperties},

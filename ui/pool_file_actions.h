@@ -59,7 +59,8 @@ std::string singleSelectedEntry(const QListWidget& list);
 // Connects the menu's actions OPN, SEE, RENAME and del (found by their names).
 void connectPoolFileActions(QMenu& op, const PoolWindowContext& context);
 
-// The actions themselves, on the single selected entry; nothing without one.
+// The actions themselves, on the single selected entry; nothing without one. Deleting takes
+// every selected entry (one question naming the count when there are several).
 void openSelectedPoolFile(const PoolWindowContext& context);
 void showSelectedPoolFileProperties(const PoolWindowContext& context);
 void renameSelectedPoolFile(const PoolWindowContext& context);

@@ -24,6 +24,7 @@ namespace fs = std::filesystem;
 namespace pool_ops_text {
 std::string overwriteQuestion(const std::string& name) { return "目标目录下有" + name + "同名文件，是否覆盖?"; }
 std::string deleteQuestion(const std::string& name) { return "确信要删除文件：" + name + "吗？"; }
+std::string deleteSeveralQuestion(std::size_t count) { return "确信要删除选定的 " + std::to_string(count) + " 个文件吗？"; }
 }  // namespace pool_ops_text
 
 namespace {
@@ -153,6 +154,33 @@ bool deletePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListP
     list.removeAll(name);
     dialogs.message(disposedText(disposal));
     return true;
+}
+
+std::size_t deleteSeveralPoolFiles(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list,
+                            const std::vector<std::string>& names, const FileDisposal& dispose) {
+    if (names.size() == 1) return deletePoolFile(paths, dialogs, list, names.front(), dispose) ? 1 : 0;
+    if (names.empty() || !dialogs.askOkCancel(pool_ops_text::deleteSeveralQuestion(names.size()), Risk::Destructive)) return 0;
+    std::size_t gone = 0;
+    Disposal last;
+    std::string failures;
+    for (const std::string& name : names) {
+        const fs::path file = paths.poolFile(name);
+        Disposal disposal;
+        if (fs::is_directory(fs::symlink_status(file, disposal.error))) disposal.error = std::make_error_code(std::errc::is_a_directory);
+        if (!disposal.error) disposal = dispose(file);
+        if (disposal.error) {
+            failures += "\r" + name + "：" + disposal.error.message();
+            continue;
+        }
+        list.removeAll(name);
+        last = std::move(disposal);
+        ++gone;
+    }
+    reconcilePoolList(paths, list, names);
+    std::string text = gone > 0 ? disposedText(last) : std::string();
+    if (!failures.empty()) text += (text.empty() ? "" : "\r") + std::string(pool_ops_text::kDeleteFailed) + failures;
+    dialogs.message(text);
+    return gone;
 }
 
 std::string describePoolFile(const WorkspacePaths& paths, const std::string& name,

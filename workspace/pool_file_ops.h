@@ -28,6 +28,7 @@ inline constexpr const char* kDeleteFailed = "删除文件失败：";
 inline constexpr const char* kCopyFailed = "复制文件失败：";
 std::string overwriteQuestion(const std::string& name);  // 目标目录下有…同名文件，是否覆盖?
 std::string deleteQuestion(const std::string& name);     // 确信要删除文件：…吗？
+std::string deleteSeveralQuestion(std::size_t count);    // 确信要删除选定的 N 个文件吗？
 }  // namespace pool_ops_text
 
 // The main window's pool list List1 as the file operations change it.
@@ -71,6 +72,12 @@ bool renamePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListP
 // the file is gone from the pool.
 bool deletePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list, const std::string& name,
                     const FileDisposal& dispose = moveToDeletedFolder);
+
+// Delete with several entries selected: one question naming the count, then each file as
+// deletePoolFile takes it out, and one message saying where they went and which stayed.
+// Returns how many are gone from the pool.
+std::size_t deleteSeveralPoolFiles(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list,
+                            const std::vector<std::string>& names, const FileDisposal& dispose = moveToDeletedFolder);
 
 // SEE: the file's size, time of change and worksheets, as lines joined by carriage returns.
 // A workbook that cannot be read still shows its size and time, with the reason.

@@ -316,6 +316,12 @@ private slots:
             f->dialogs.expectInput(sbx::pool_ops_text::kRenamePrompt, std::nullopt);
             QTest::keyClick(focused, Qt::Key_F2);
         }
+        // Ctrl+A takes the whole pool; Delete then asks once, naming the count.
+        f->list1()->setFocus();
+        QTest::keyClick(f->list1(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(f->list1()->selectedItems().size(), 3);
+        f->dialogs.expectOkCancel(sbx::pool_ops_text::deleteSeveralQuestion(3), false, sbx::Risk::Destructive);
+        QTest::keyClick(f->list1(), Qt::Key_Delete);
         QVERIFY2(f->dialogs.problems().empty(), f->dialogs.problems().c_str());
         QCOMPARE(f->list1()->count(), 3);
 

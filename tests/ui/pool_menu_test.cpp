@@ -75,13 +75,16 @@ private slots:
         f.reset();
     }
 
-    void withoutExactlyOneSelectedEntryNoActionAsks() {
-        // A box would break the script: none may appear.
+    // Nothing selected: no action asks. Several: only 删除文件 does, once, naming the count.
+    void withoutExactlyOneSelectedEntryOnlyDeleteAsks() {
+        // A box would break the script: none may appear but the one expected.
         f->list1()->clearSelection();
         for (const char* action : {"OPN", "SEE", "RENAME", "del"}) choose(action);
         f->list1()->item(0)->setSelected(true);
         f->list1()->item(1)->setSelected(true);
-        for (const char* action : {"OPN", "SEE", "RENAME", "del"}) choose(action);
+        for (const char* action : {"OPN", "SEE", "RENAME"}) choose(action);
+        f->dialogs.expectOkCancel(text::deleteSeveralQuestion(2), false, sbx::Risk::Destructive);
+        choose("del");
         QCOMPARE(f->list1()->count(), 3);
     }
 
@@ -94,6 +97,17 @@ private slots:
         QVERIFY(shownDuringMessage);
         QVERIFY(!viewerOpen());
         QCOMPARE(bytesOf(f->paths.poolFile("a.xls")), before);
+    }
+
+    void aDoubleClickOpensTheEntry() {
+        bool shownDuringMessage = false;
+        f->dialogs.expectMessage("查看完毕后,按确定自动关闭!").then([&] { shownDuringMessage = viewerOpen(); });
+        QListWidgetItem* entry = f->list1()->findItems(u("a.xls"), Qt::MatchExactly).value(0);
+        QVERIFY(entry);
+        const QPoint at = f->list1()->visualItemRect(entry).center();
+        QTest::mousePress(f->list1()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(f->list1()->viewport(), Qt::LeftButton, {}, at);
+        QVERIFY(shownDuringMessage);
     }
 
     void openOfABrokenWorkbookIsReported() {
