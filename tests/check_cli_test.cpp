@@ -119,10 +119,19 @@ TEST(CheckCliTest, FilesBesideOutAreNeverInputsNorWrittenThroughLinks) {
         fs::copy_file(f("unit_b.xls"), b);
         fs::path templateFile = f("template.xls"), second = b;
         switch (c.plant) {
-            case Plant::SourceAsRecord: fs::rename(b, second = record); break;
-            case Plant::TemplateAsRecord: fs::copy_file(templateFile, templateFile = record); break;
+            case Plant::SourceAsRecord:
+                fs::rename(b, record);
+                second = record;
+                break;
+            case Plant::TemplateAsRecord:
+                fs::copy_file(templateFile, record);
+                templateFile = record;
+                break;
             case Plant::HardLinkAsRecord: fs::create_hard_link(b, record); break;
-            case Plant::SourceAsLock: fs::rename(b, second = lock); break;
+            case Plant::SourceAsLock:
+                fs::rename(b, lock);
+                second = lock;
+                break;
             case Plant::LinkAsRecord: fs::create_symlink(victim, record); break;
             case Plant::LinkAsOut: fs::create_symlink(victim, summary); break;
             case Plant::LinkAsLock: fs::create_symlink(victim, lock); break;
@@ -143,7 +152,9 @@ TEST(CheckCliTest, FilesBesideOutAreNeverInputsNorWrittenThroughLinks) {
             EXPECT_FALSE(fs::exists(fs::symlink_status(lock))) << "the lock goes with the run";
         } else {
             EXPECT_NE(err.str().find(c.status == 2 ? "never overwritten" : "symbolic link"), std::string::npos) << err.str();
-            if (c.plant != Plant::LinkAsOut) EXPECT_FALSE(fs::exists(fs::symlink_status(summary)));
+            if (c.plant != Plant::LinkAsOut) {
+                EXPECT_FALSE(fs::exists(fs::symlink_status(summary)));
+            }
         }
     }
 }

@@ -52,9 +52,9 @@ protected:
             resetRun();
             ::_exit(run(setup()).state == RunState::Finished ? 0 : 3);
         }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        return status;
+        int waitStatus = 0;
+        ::waitpid(child, &waitStatus, 0);
+        return waitStatus;
     }
 };
 
@@ -72,10 +72,10 @@ TEST_F(RecordPair, ARunKilledBetweenTheSummaryAndItsRecordLeavesNoRecordThatMisl
 
         // branch_2 sent again with other amounts; the run is killed at its first save.
         fs::copy_file(kPoolFixture / "branch_1.xls", home / "branch_2.xls", fs::copy_options::overwrite_existing);
-        const int status = statusOfChildRun(run, hostCalling([](bool renamed) {
+        const int ended = statusOfChildRun(run, hostCalling([](bool renamed) {
             if (renamed) ::raise(SIGKILL);
         }));
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        ASSERT_TRUE(WIFSIGNALED(ended) && WTERMSIG(ended) == SIGKILL) << ended;
         ASSERT_NE(bytesOf(summary()), summaryBefore);
         ASSERT_EQ(bytesOf(record()), recordBefore);
         try {
@@ -123,9 +123,9 @@ TEST_F(RecordPair, ASecondRunOntoTheSameSummaryIsRefusedWhileTheFirstWrites) {
     EXPECT_EQ(bytesOf(summary()), summaryNow);
 
     ASSERT_EQ(::write(goOn[1], "gogo", 4), 4);  // one for each worksheet's save
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    int waitStatus = 0;
+    ASSERT_EQ(::waitpid(child, &waitStatus, 0), child);
+    EXPECT_TRUE(WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) == 0) << waitStatus;
     for (const int fd : {saving[0], saving[1], goOn[0], goOn[1]}) ::close(fd);
     EXPECT_EQ(JsonValue::parse(bytesOf(record()))["summary sha256"].string(), sha256Of(summary()));
     EXPECT_EQ(namesIn(home / "hz"), (std::vector<std::string>{"total.xls", "total.xls.run.json"})) << "the lock went with the run";

@@ -740,7 +740,9 @@ TEST(AtomicSave, ALinkAtTheTargetIsFollowedOrReplacedAsAsked) {
             EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(target)));
             EXPECT_EQ(sbx::testing::bytesOf(target), text);
             EXPECT_EQ(fs::exists(victim), !c.dangling);
-            if (!c.dangling) EXPECT_EQ(sbx::testing::bytesOf(victim), "someone else's file");
+            if (!c.dangling) {
+                EXPECT_EQ(sbx::testing::bytesOf(victim), "someone else's file");
+            }
         }
         EXPECT_EQ(temp.entries(), c.dangling ? 1u : 2u) << "no temporary file left";
     }
