@@ -12,7 +12,6 @@
 #include "consolidate/run_record.h"
 #include "spreadsheet/cell_total.h"
 #include "spreadsheet/utf8_path.h"
-#include "spreadsheet/workbook_error.h"
 
 namespace sbx {
 
@@ -68,12 +67,7 @@ void checkDescribes(const JsonValue& root, const std::filesystem::path& record, 
                                   numberText(root["version"].isNull() ? 1 : root["version"].number()) +
                                   "), so it may describe another summary than " + utf8String(summary));
     }
-    std::string now;
-    try {
-        now = sha256OfFile(summary);
-    } catch (const WorkbookError& e) {
-        throw std::runtime_error(e.what());
-    }
+    const std::string now = sha256OfFile(summary);  // WorkbookError naming the summary when it cannot be read
     if (now != kept.string()) {
         throw RecordOutOfDate(RecordOutOfDate::Why::SummaryChanged,
                               utf8String(record) + ": describes a summary of SHA-256 " + kept.string() + ", but " +
