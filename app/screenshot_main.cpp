@@ -26,6 +26,7 @@
 #include "consolidate/status_texts.h"
 #include "consolidate/windows/qt_status_view.h"
 #include "consolidate/windows/check_window.h"
+#include "consolidate/file_digest.h"
 #include "consolidate/windows/contributions_window.h"
 #include "job/job_definition.h"
 #include "spreadsheet/utf8_path.h"
@@ -241,7 +242,9 @@ int main(int argc, char* argv[]) {
     // Where a summary cell's total came from, as the run record tells it.
     {
         const std::filesystem::path summary = pool / "total.xls";
-        std::ofstream(pool / "total.xls.run.json") << R"({"format": "shubuxing run record", "version": 1,
+        if (!std::filesystem::exists(summary)) std::ofstream(summary, std::ios::binary) << "a summary";
+        std::ofstream(pool / "total.xls.run.json") << R"({"format": "shubuxing run record", "version": 2,
+  "summary sha256": ")" << sbx::sha256OfFile(summary) << R"(",
   "sources": [{"file": "一分公司.xls"}, {"file": "二分公司.xls"}, {"file": "三分公司.xls"}, {"file": "四分公司.xls"}],
   "cells": [{"worksheet": "资产负债表", "cell": "c12", "total": 5230.5,
              "from": [[0, 1200], [1, 2030.5], [2, "2000"], [3, "见附表"]]}]})";

@@ -16,9 +16,11 @@
 #endif
 
 #include "consolidate/run.h"
+#include "consolidate/run_outputs.h"
 #include "consolidate/run_record.h"
 #include "consolidate/source_check.h"
 #include "consolidate/status_texts.h"
+#include "consolidate/summary_lock.h"
 #include "job/job_file.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
@@ -389,6 +391,18 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     request.mode = a.mode;
     request.saving = Saving::OnceAtEnd;
 
+    if (const auto clash = inputAtOutput(request)) {
+        err << "shubuxing-cli consolidate: " << quoted(clash->input) << " is " << quoted(clash->output)
+            << ", a file the run writes beside --out; sources and the template are never overwritten\n";
+        return kExitBadArguments;
+    }
+    // Held until the summary and its record are in place: one run per OUT at a time.
+    SummaryLock::Attempt lock = SummaryLock::take(a.out);
+    if (!lock.lock) {
+        err << "shubuxing-cli consolidate: " << lock.reason << "\n" << utf8String(a.out) << " was not written.\n";
+        return kExitFailed;
+    }
+
     auto host = makeNativeHost();
     // Shared by the check and the run, so that each source is parsed once; closed before the host quits.
     std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
@@ -411,6 +425,7 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
         err << "shubuxing-cli consolidate: the run record was not written (an older one beside OUT was removed): "
             << problem->what() << '\n';
     }
+    lock.lock.reset();
     sources.reset();
     host->quit();
     const double seconds = std::chrono::duration<double>(SteadyClock::now() - started).count();

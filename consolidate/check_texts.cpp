@@ -74,4 +74,13 @@ std::string recordNotWrittenMessage(const WorkbookError& problem) {
            (plain.empty() ? problem.reason() : plain + "（" + problem.reason() + "）") + "\r查看汇总数的来源要用到这份记录。";
 }
 
+std::string summaryLockedMessage(const std::string& summary, bool inUse, const std::string& reason) {
+    if (inUse) return "汇总表正在由另一次汇表写入：\r" + summary + "\r请等那次汇表结束后再开始汇表。";
+    return "无法锁定汇总表，本次没有汇表：\r" + summary + "\r原因：" + reason;
+}
+
+std::string inputAtOutputMessage(const std::string& input, const std::string& output) {
+    return "文件 " + input + " 正是汇表要写入的文件：\r" + output + "\r汇表会覆盖它，所以本次没有汇表。";
+}
+
 }  // namespace sbx::check_text

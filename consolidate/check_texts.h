@@ -30,5 +30,11 @@ std::string leftOutMessage(size_t consolidated, const std::vector<std::string>& 
 // After a finished run whose record beside the summary could not be written (the viewer then
 // cannot show where a total came from): the record file and why, in words.
 std::string recordNotWrittenMessage(const WorkbookError& problem);
+// Before a run that another run onto the same summary is writing (or whose lock cannot be
+// taken): nothing was done.
+std::string summaryLockedMessage(const std::string& summary, bool inUse, const std::string& reason);
+// Before a run one of whose files to read is a file it would write (the summary, its record,
+// its lock): nothing was done.
+std::string inputAtOutputMessage(const std::string& input, const std::string& output);
 
 }  // namespace sbx::check_text

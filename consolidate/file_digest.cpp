@@ -50,6 +50,10 @@ std::string sha256Of(std::string_view bytes) {
     return digest.hex();
 }
 
+std::string sha256Of(std::span<const uint8_t> bytes) {
+    return sha256Of(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
 std::string sha256OfFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
@@ -116,13 +120,14 @@ BackgroundDigests::~BackgroundDigests() {
     state_->worker.join();
 }
 
-void BackgroundDigests::add(const std::filesystem::path& file, FileBytes bytes) {
+bool BackgroundDigests::add(const std::filesystem::path& file, FileBytes bytes) {
     {
         std::lock_guard lock(state_->mutex);
-        if (!state_->given.insert(file).second) return;
+        if (!state_->given.insert(file).second) return false;
         state_->waiting.emplace_back(file, std::move(bytes));
     }
     state_->changed.notify_all();
+    return true;
 }
 
 std::string BackgroundDigests::digestOf(const std::filesystem::path& file) {

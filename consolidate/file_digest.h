@@ -1,7 +1,9 @@
 #pragma once
 // SHA-256 of a file's bytes, for telling one report sent twice and for the run record.
 #include <filesystem>
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -15,6 +17,7 @@ std::string sha256OfFile(const std::filesystem::path& file);
 
 // Lower-case hex digest of `bytes`.
 std::string sha256Of(std::string_view bytes);
+std::string sha256Of(std::span<const uint8_t> bytes);
 
 // Digests of files worked out on a thread of their own from the bytes the engine read to
 // parse them, so that hashing costs no second read and, on a machine of several cores, no
@@ -26,8 +29,9 @@ public:
     BackgroundDigests(const BackgroundDigests&) = delete;
     BackgroundDigests& operator=(const BackgroundDigests&) = delete;
 
-    // Hashes `bytes` as the content of `file` (the first bytes given for a file count).
-    void add(const std::filesystem::path& file, FileBytes bytes);
+    // Hashes `bytes` as the content of `file` (the first bytes given for a file count); false
+    // when bytes of `file` were given before, and these are not hashed.
+    bool add(const std::filesystem::path& file, FileBytes bytes);
     // The digest of the bytes given for `file`, waiting for it; empty if none were given.
     std::string digestOf(const std::filesystem::path& file);
 

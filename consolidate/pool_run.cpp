@@ -8,9 +8,11 @@
 
 #include "consolidate/check_texts.h"
 #include "consolidate/run.h"
+#include "consolidate/run_outputs.h"
 #include "consolidate/run_record.h"
 #include "consolidate/run_messages.h"
 #include "consolidate/status_view_events.h"
+#include "consolidate/summary_lock.h"
 #include "spreadsheet/utf8_path.h"
 #include "workspace/natural_order.h"
 #include "workspace/workbook_error_text.h"
@@ -118,6 +120,15 @@ public:
         request.mode = mode_;
         request.saving = Saving::AfterEachWorksheet;
 
+        // One run per summary, and never one that would write over a file it reads.
+        if (const auto clash = inputAtOutput(request)) {
+            return refuse(check_text::inputAtOutputMessage(utf8String(clash->input), utf8String(clash->output)));
+        }
+        SummaryLock::Attempt lock = SummaryLock::take(request.summary);
+        if (!lock.lock) {
+            return refuse(check_text::summaryLockedMessage(utf8String(request.summary), lock.inUse, lock.reason));
+        }
+
         // The check and the run share the opened sources; they are closed before the host quits.
         std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
         const auto startedAt = std::chrono::system_clock::now();
@@ -143,6 +154,7 @@ public:
         // A record that could not be written is removed (the viewer then has no contributions to
         // show); a finished run says so.
         out_.recordProblem = record.finish(out_.report);
+        lock.lock.reset();  // the summary and its record are in place
         sources.reset();
         host->quit();
         const RunReport& report = out_.report;
@@ -199,6 +211,15 @@ private:
         }
         request.sources = std::move(kept);
         return CheckOutcome::LeftOut;
+    }
+
+    // Refused before anything was read or written: the message, and the main window as before.
+    RunSummary refuse(const std::string& message) {
+        closePanel();
+        s_.dialogs.message(message);
+        s_.status.setHint(run_text::kHintWelcome);
+        out_.diagnosis = message;
+        return out_;
     }
 
     void closePanel() {

@@ -5,10 +5,12 @@
 #include <deque>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <unordered_map>
 
 #include "consolidate/record_cell_line.h"
 #include "consolidate/record_json_text.h"
+#include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
 
 namespace sbx {
@@ -40,12 +42,15 @@ std::vector<AreaSources> gatherValues(const RunRecordInput& in, SourceCache& cac
                 const SourceArea where{file, sheet.worksheet, sheet.area};
                 values = cache.held(where);
                 if (!values) {
+                    // The run added this source up: a record without its values (it cannot be
+                    // read now, or it changed since) would not describe the summary.
                     try {
                         const OpenedSource book = cache.open(where);
                         opened = where;
                         values = &readAgain.emplace_back(book.sheet, sheet.area, book.dates1904);
-                    } catch (const WorkbookError&) {
-                        // The run read this source; a source that fails now (changed meanwhile) has no part here.
+                    } catch (const WorkbookError& e) {
+                        throw std::runtime_error("the source " + utf8String(file) +
+                                                 " could not be read again for the record: " + e.reason());
                     }
                 }
             }

@@ -11,7 +11,8 @@
 namespace sbx {
 
 // Appends the line of every cell of the saved job entries where a source holds a value, each
-// led by "," but the first; whether there was any.
+// led by "," but the first; whether there was any. Throws std::runtime_error naming the
+// source when one the run added up cannot be read again, or is no longer what the run read.
 bool appendMergedCells(std::string& out, const RunRecordInput& in, SourceCache& sources);
 
 }  // namespace sbx

@@ -1,7 +1,9 @@
 #include "consolidate/run.h"
 
 #include <algorithm>
+#include <span>
 
+#include "consolidate/file_digest.h"
 #include "consolidate/run_context.h"
 #include "consolidate/summary_before_run.h"
 #include "spreadsheet/cell_address.h"
@@ -72,7 +74,12 @@ void saveSummary(RunContext& run, Workbook& summary, const std::string& workshee
             });
             if (!known) run.report.staleFormulas.push_back(std::move(formula));
         }
-        run.host.saveAs(summary, run.request.summary);
+        // A link at the summary's name is replaced, never written through; the digest ties the
+        // run record to the bytes this save put on disk.
+        std::string digest;
+        run.host.saveAsReplacingLink(summary, run.request.summary,
+                                     [&](std::span<const uint8_t> bytes) { digest = sha256Of(bytes); });
+        run.report.summarySha256 = std::move(digest);
     } catch (const WorkbookError& e) {
         RunContext::stop(summaryFailure(Failure::Kind::SummaryNotSaved, run.request.summary, worksheet, e));
     }

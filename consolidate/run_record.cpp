@@ -167,7 +167,7 @@ struct RecordText {
 std::string recordHead(const RunRecordInput& in, SourceCache& sources) {
     std::string out;
     out += "{\n";
-    out += "  \"format\": \"shubuxing run record\", \"version\": 1,\n  ";
+    out += "  \"format\": \"shubuxing run record\", \"version\": " + std::to_string(kRunRecordVersion) + ",\n  ";
     appendJsonField(out, "time", utcText(in.started), true);
     appendJsonField(out, "mode", in.request.mode == Mode::Efficiency ? "efficiency" : "function");
     out += ",\n  ";
@@ -260,8 +260,12 @@ void piecesOfLists(RecordText& text, const RunRecordInput& in, const std::vector
     }
 }
 
+// Last but what was left out: the digest of the summary this record describes, known once
+// the run's last save is on disk.
 std::string recordTail(const RunReport& report) {
-    std::string out = ",\n";
+    std::string out = ",\n  ";
+    appendJsonField(out, "summary sha256", report.summarySha256, true);
+    out += ",\n";
     appendSkipped(out, report);
     out += "\n}\n";
     return out;
@@ -318,8 +322,10 @@ std::optional<WorkbookError> recordRun(const RunRecordInput& input, SourceCache&
     } catch (const std::exception& e) {
         problem = WorkbookError(WorkbookErrorKind::Unwritable, record, e.what());
     }
+    // A record left would describe totals no longer there; anything else at its name (a
+    // folder) is not the program's to remove.
     std::error_code ignored;
-    fs::remove(record, ignored);
+    if (!fs::is_directory(fs::symlink_status(record, ignored))) fs::remove(record, ignored);
     return problem;
 }
 
@@ -327,7 +333,8 @@ void writeRunRecord(const RunRecordInput& input, SourceCache& sources) {
     RecordText text;
     layOutRecord(text, input, sources);
     text.pieces.push_back(text.tail);
-    replaceFileAtomically(runRecordPath(input.request.summary), std::span<const std::string_view>(text.pieces));
+    replaceFileAtomically(runRecordPath(input.request.summary), std::span<const std::string_view>(text.pieces),
+                          FileWriteSteps::system(), LinkAtTarget::Replace);
 }
 
 struct RunRecordWriter::Early {
@@ -346,7 +353,7 @@ RunRecordWriter::RunRecordWriter(std::chrono::system_clock::time_point started, 
             const RunRecordInput expected{started_, check_, outcome_, request_, e->expected};
             // The head first: the digests are ready before the last sources' lists are.
             e->text.head = recordHead(expected, sources_);
-            e->file.emplace(runRecordPath(request_.summary));
+            e->file.emplace(runRecordPath(request_.summary), FileWriteSteps::system(), LinkAtTarget::Replace);
             const std::string_view head = e->text.head;
             e->file->write(std::span(&head, 1));
             const auto lists = laidOutLists(expected, sources_);

@@ -16,6 +16,10 @@
 
 namespace sbx {
 
+// The record's format: 2 adds "summary sha256", the digest of the summary's bytes as the run
+// saved them, so that a reader can tell whether the summary on disk is the one described.
+inline constexpr int kRunRecordVersion = 2;
+
 // "hz/total.xls" -> "hz/total.xls.run.json".
 std::filesystem::path runRecordPath(const std::filesystem::path& summary);
 

@@ -7,7 +7,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "consolidate/file_digest.h"
 #include "consolidate/json_value.h"
+#include "consolidate/run_record.h"
 #include "spreadsheet/cell_total.h"
 #include "spreadsheet/utf8_path.h"
 
@@ -56,10 +58,28 @@ CellValue cellValueOf(const JsonValue& v) {
     }
 }
 
+// Throws RecordOutOfDate unless the record's digest of the summary is the summary's now.
+void checkDescribes(const JsonValue& root, const std::filesystem::path& record, const std::filesystem::path& summary) {
+    const JsonValue& kept = root["summary sha256"];
+    if (kept.type() != JsonValue::Type::String || kept.string().empty()) {
+        throw RecordOutOfDate(RecordOutOfDate::Why::NoDigest,
+                              utf8String(record) + ": the record keeps no digest of the summary (version " +
+                                  numberText(root["version"].isNull() ? 1 : root["version"].number()) +
+                                  "), so it may describe another summary than " + utf8String(summary));
+    }
+    const std::string now = sha256OfFile(summary);  // WorkbookError naming the summary when it cannot be read
+    if (now != kept.string()) {
+        throw RecordOutOfDate(RecordOutOfDate::Why::SummaryChanged,
+                              utf8String(record) + ": describes a summary of SHA-256 " + kept.string() + ", but " +
+                                  utf8String(summary) + " is now " + now + " (changed after the record was written)");
+    }
+}
+
 }  // namespace
 
-std::optional<CellContributions> contributionsFromRecord(const std::filesystem::path& record, std::string_view worksheet,
+std::optional<CellContributions> contributionsFromRecord(const std::filesystem::path& summary, std::string_view worksheet,
                                                          CellAddress cell) {
+    const std::filesystem::path record = runRecordPath(summary);
     std::ifstream in(record, std::ios::binary);
     if (!in) throw std::runtime_error(utf8String(record) + ": the run record cannot be opened");
     std::ostringstream text;
@@ -73,6 +93,7 @@ std::optional<CellContributions> contributionsFromRecord(const std::filesystem::
     if (root["format"].string() != "shubuxing run record") {
         throw std::runtime_error(utf8String(record) + ": not a run record of this program");
     }
+    checkDescribes(root, record, summary);
     const std::string name = cellName(cell);
     for (const JsonValue& c : root["cells"].array()) {
         if (c["cell"].string() != name || !sameName(c["worksheet"].string(), worksheet)) continue;

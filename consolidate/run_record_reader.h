@@ -1,8 +1,11 @@
 #pragma once
 // Where a summary cell's total came from, read back from the run record beside the summary,
-// without reading the sources again: for the viewer's "where did this come from".
+// without reading the sources again: for the viewer's "where did this come from". The record
+// is used only when it describes the summary on disk: the digest it keeps of the summary's
+// bytes must be the digest of the file there now.
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,10 +28,25 @@ struct CellContributions {
     std::vector<RecordedContribution> from;  // the sources holding a value there, in run order
 };
 
-// The contributions to `cell` of `worksheet` (letter case does not matter) in the record
-// file; nullopt when no source held a value there. Throws std::runtime_error naming the
-// record file when it cannot be read or is not a run record.
-std::optional<CellContributions> contributionsFromRecord(const std::filesystem::path& record, std::string_view worksheet,
+// A record that does not describe the summary beside it: the summary was changed (or replaced
+// by a run that was killed before its record was written), or the record is of a version
+// that kept no digest of the summary, so that nobody can tell.
+class RecordOutOfDate : public std::runtime_error {
+public:
+    enum class Why { SummaryChanged, NoDigest };
+    RecordOutOfDate(Why why, const std::string& text) : std::runtime_error(text), why_(why) {}
+    Why why() const { return why_; }
+
+private:
+    Why why_;
+};
+
+// The contributions to `cell` of `worksheet` (letter case does not matter) in the record of
+// `summary` (runRecordPath); nullopt when no source held a value there. Throws
+// RecordOutOfDate when the record does not describe the summary on disk, and
+// std::runtime_error naming the record file (or the summary) when it cannot be read or is not
+// a run record.
+std::optional<CellContributions> contributionsFromRecord(const std::filesystem::path& summary, std::string_view worksheet,
                                                          CellAddress cell);
 
 }  // namespace sbx

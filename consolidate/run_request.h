@@ -83,6 +83,7 @@ struct RunReport {
     std::vector<StaleFormula> staleFormulas;          // left to the spreadsheet application
     std::optional<Failure> failure;                   // set: the run did not do what was asked
     bool summarySaved = false;                        // the summary file holds every total of the run
+    std::string summarySha256;                        // of the bytes of the run's last save of the summary
 
     bool succeeded() const { return !failure && summarySaved; }
     int worksheetsSaved() const;

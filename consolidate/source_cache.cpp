@@ -1,6 +1,9 @@
 #include "consolidate/source_cache.h"
 
+#include <span>
 #include <system_error>
+
+#include "spreadsheet/workbook_error.h"
 
 namespace sbx {
 
@@ -23,7 +26,7 @@ OpenedSource SourceCache::open(const SourceArea& source) {
     const std::filesystem::path& file = source.file;
     auto it = open_.find(file);
     if (it == open_.end()) {
-        Workbook& book = digests_ ? host_.openHandingBytes(file, [&](const FileBytes& bytes) { digests_->add(file, bytes); })
+        Workbook& book = digests_ ? host_.openHandingBytes(file, [&](const FileBytes& bytes) { digestOrCompare(file, bytes); })
                                   : host_.open(file);
         std::error_code ec;
         const uintmax_t size = std::filesystem::file_size(file, ec);
@@ -73,6 +76,19 @@ const AreaValues* SourceCache::held(const SourceArea& source) {
         if (h.worksheet == source.worksheet && h.values->area() == source.area) return h.values.get();
     }
     return nullptr;
+}
+
+void SourceCache::digestOrCompare(const std::filesystem::path& file, const FileBytes& bytes) {
+    if (digests_->add(file, bytes)) return;
+    // Read again (its workbook was not kept): it must be the file the run read before, or the
+    // totals and the record would mix two versions of one report.
+    const std::string before = digests_->digestOf(file);
+    const std::string now = sha256Of(std::span<const uint8_t>(*bytes));
+    if (!before.empty() && now != before) {
+        throw WorkbookError(WorkbookErrorKind::Unreadable, file,
+                            "the file changed while the run was reading it (SHA-256 " + before + " when first read, " +
+                                now + " now); run again to add up one version of it");
+    }
 }
 
 std::string SourceCache::digest(const std::filesystem::path& file) { return digests_ ? digests_->digestOf(file) : std::string(); }

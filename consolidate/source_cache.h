@@ -41,7 +41,8 @@ public:
     SourceCache& operator=(const SourceCache&) = delete;
 
     // The worksheet (letter case aside) of the workbook, opening it when it is not open.
-    // Throws WorkbookError as the host does.
+    // Throws WorkbookError as the host does; for a cache that keeps digests, also when a
+    // workbook read again (not kept open) is no longer the bytes read the first time.
     OpenedSource open(const SourceArea& source) override;
     // Done with the source for this worksheet: closed unless it fits in the budget.
     void release(const SourceArea& source) override;
@@ -68,6 +69,9 @@ public:
     }
 
 private:
+    // The digest of the first bytes read of `file`, or, read again, the check that they are the same.
+    void digestOrCompare(const std::filesystem::path& file, const FileBytes& bytes);
+
     struct Entry {
         Workbook* book = nullptr;
         bool kept = false;

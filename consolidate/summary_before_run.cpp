@@ -31,7 +31,7 @@ std::string SummaryBeforeRun::restore() const {
         return error ? "cannot remove " + utf8String(summary_) + ": " + error.message() : std::string();
     }
     try {
-        replaceFileAtomically(summary_, *bytes_);
+        replaceFileAtomically(summary_, *bytes_, FileWriteSteps::system(), LinkAtTarget::Replace);
     } catch (const WorkbookError& e) {
         return e.what();
     }

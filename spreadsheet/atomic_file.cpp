@@ -141,14 +141,18 @@ struct FileReplacement::State {
     size_t written = 0;  // bytes written so far
 };
 
-FileReplacement::FileReplacement(const std::filesystem::path& given, FileWriteSteps steps) : state_(std::make_unique<State>()) {
+FileReplacement::FileReplacement(const std::filesystem::path& given, FileWriteSteps steps, LinkAtTarget link)
+    : state_(std::make_unique<State>()) {
     State& s = *state_;
     s.given = given;
     s.steps = std::move(steps);
-    s.target = finalTarget(given);
+    s.target = link == LinkAtTarget::Follow ? finalTarget(given) : given;
+    // rename() replaces a link at the target as a link: only the link's own status counts then.
     std::error_code ec;
-    const auto old = std::filesystem::status(s.target, ec);
-    s.replacing = !ec && std::filesystem::exists(old);
+    const auto old = link == LinkAtTarget::Follow ? std::filesystem::status(s.target, ec)
+                                                  : std::filesystem::symlink_status(s.target, ec);
+    // A link replaced gives its place to a new file with the usual permissions.
+    s.replacing = !ec && std::filesystem::exists(old) && !std::filesystem::is_symlink(old);
     s.permissions = old.permissions();
     if (s.replacing && (old.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none) {
         s.fail("the file is read-only", EACCES);
@@ -206,14 +210,15 @@ void FileReplacement::commit() {
     syncFolder(s.target.parent_path());
 }
 
-void replaceFileAtomically(const std::filesystem::path& given, std::span<const uint8_t> bytes, const FileWriteSteps& steps) {
+void replaceFileAtomically(const std::filesystem::path& given, std::span<const uint8_t> bytes, const FileWriteSteps& steps,
+                           LinkAtTarget link) {
     const std::string_view whole(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    replaceFileAtomically(given, std::span(&whole, 1), steps);
+    replaceFileAtomically(given, std::span(&whole, 1), steps, link);
 }
 
 void replaceFileAtomically(const std::filesystem::path& given, std::span<const std::string_view> pieces,
-                           const FileWriteSteps& steps) {
-    FileReplacement replacement(given, steps);
+                           const FileWriteSteps& steps, LinkAtTarget link) {
+    FileReplacement replacement(given, steps, link);
     replacement.write(pieces);
     replacement.commit();
 }

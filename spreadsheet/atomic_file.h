@@ -22,16 +22,30 @@ struct FileWriteSteps {
     static FileWriteSteps system();
 };
 
-// Writes `bytes` to `target` through a temporary file beside it. A link is followed: the
-// file it points to is replaced, in its own folder, and the link stays. The replaced file
-// keeps its permissions. On failure the temporary file is removed, `target` is as it was,
+// What a symbolic link at the target stands for. Follow: the file the user saves through it
+// (the file it points to is replaced, in its own folder, and the link stays). Replace: a name
+// someone else may have planted in a shared folder (the link itself is replaced by the new
+// file; nothing is ever written through it).
+enum class LinkAtTarget { Follow, Replace };
+
+// How a workbook's save puts its file in place: a link at the target as `link` says, and the
+// bytes handed to `written` (when set) just before they are written, for their digest.
+struct SavePlacement {
+    LinkAtTarget link = LinkAtTarget::Follow;
+    std::function<void(std::span<const uint8_t>)> written;
+};
+
+// Writes `bytes` to `target` through a temporary file beside it, a link at `target` treated
+// as `link` says. The replaced file keeps its permissions. On failure the temporary file is removed, `target` is as it was,
 // and WorkbookError (Unwritable) names `target` and says why.
 void replaceFileAtomically(const std::filesystem::path& target, std::span<const uint8_t> bytes,
-                           const FileWriteSteps& steps = FileWriteSteps::system());
+                           const FileWriteSteps& steps = FileWriteSteps::system(),
+                           LinkAtTarget link = LinkAtTarget::Follow);
 // The same, the content given as pieces that follow one another (small ones gathered into
 // large writes), so that a text laid out in parts is not copied whole first.
 void replaceFileAtomically(const std::filesystem::path& target, std::span<const std::string_view> pieces,
-                           const FileWriteSteps& steps = FileWriteSteps::system());
+                           const FileWriteSteps& steps = FileWriteSteps::system(),
+                           LinkAtTarget link = LinkAtTarget::Follow);
 
 // A replacement made in steps, for content that comes in parts over time: written to the
 // temporary file beside the target part by part (small pieces gathered into large writes),
@@ -40,7 +54,8 @@ void replaceFileAtomically(const std::filesystem::path& target, std::span<const 
 // WorkbookError (Unwritable) naming the target, as replaceFileAtomically does.
 class FileReplacement {
 public:
-    explicit FileReplacement(const std::filesystem::path& target, FileWriteSteps steps = FileWriteSteps::system());
+    explicit FileReplacement(const std::filesystem::path& target, FileWriteSteps steps = FileWriteSteps::system(),
+                             LinkAtTarget link = LinkAtTarget::Follow);
     ~FileReplacement();
     FileReplacement(const FileReplacement&) = delete;
     FileReplacement& operator=(const FileReplacement&) = delete;

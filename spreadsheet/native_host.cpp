@@ -1,6 +1,8 @@
 #include "spreadsheet/native_host.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 #include "spreadsheet/area_values.h"
@@ -226,17 +228,33 @@ void NativeHost::close(Workbook& workbook, bool save) {
     if (save && book->isModified()) saveAs(*book, book->path());
 }
 
-void NativeHost::saveAs(Workbook& workbook, const std::filesystem::path& target) {
+void NativeHost::saveAs(Workbook& workbook, const std::filesystem::path& target) { save(workbook, target, {}); }
+
+void NativeHost::saveAsReplacingLink(Workbook& workbook, const std::filesystem::path& target,
+                                     const WrittenBytesSink& written) {
+    save(workbook, target, {LinkAtTarget::Replace, written});
+}
+
+void NativeHost::save(Workbook& workbook, const std::filesystem::path& target, const SavePlacement& placement) {
     if (const auto* xlsxBook = dynamic_cast<const xlsx::XlsxWorkbook*>(&workbook)) {
-        xlsx::saveXlsxWorkbook(*xlsxBook, target, writeSteps_);
+        xlsx::saveXlsxWorkbook(*xlsxBook, target, writeSteps_, placement);
         return;
     }
     const auto* book = dynamic_cast<const NativeWorkbook*>(&workbook);
     if (!book) throw std::logic_error("saveAs: the workbook was not opened by this host");
-    xls::saveWorkbook(book->reader(), book->edits(), target, writeSteps_);
+    xls::saveWorkbook(book->reader(), book->edits(), target, writeSteps_, placement);
 }
 
 void NativeHost::quit() { open_.clear(); }
+
+void SpreadsheetHost::saveAsReplacingLink(Workbook& workbook, const std::filesystem::path& target,
+                                          const WrittenBytesSink& written) {
+    saveAs(workbook, target);
+    std::ifstream in(target, std::ios::binary);
+    if (!in) return;
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    written(bytes);
+}
 
 std::unique_ptr<SpreadsheetHost> makeNativeHost() { return std::make_unique<NativeHost>(); }
 

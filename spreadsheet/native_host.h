@@ -75,8 +75,12 @@ public:
     void close(Workbook& workbook, bool save) override;
     void quit() override;
     void saveAs(Workbook& workbook, const std::filesystem::path& target) override;
+    void saveAsReplacingLink(Workbook& workbook, const std::filesystem::path& target,
+                             const WrittenBytesSink& written) override;
 
 private:
+    void save(Workbook& workbook, const std::filesystem::path& target, const SavePlacement& placement);
+
     FileWriteSteps writeSteps_;
     std::vector<std::unique_ptr<Workbook>> open_;
 };

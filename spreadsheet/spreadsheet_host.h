@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -103,6 +104,8 @@ public:
 // digest worked out) on another thread while the workbook is parsed.
 using FileBytes = std::shared_ptr<const std::vector<uint8_t>>;
 using FileBytesSink = std::function<void(const FileBytes&)>;
+// The bytes of a file being saved, handed over just before they are written (for their digest).
+using WrittenBytesSink = std::function<void(std::span<const uint8_t>)>;
 
 class SpreadsheetHost {
 public:
@@ -126,6 +129,13 @@ public:
     // Saves the workbook with every cell written so far to `target` (its own path, or
     // another file), safely as close(save) does; the workbook stays open and keeps its writes.
     virtual void saveAs(Workbook& workbook, const std::filesystem::path& target) = 0;
+    // saveAs for a file the program names itself, in a folder others may write to (the run's
+    // summary): a symbolic link at `target` is replaced by the new file, never written
+    // through, and the bytes saved are handed to `written` (once the save succeeds they are
+    // the file on disk). A host that does not write such files itself saves through saveAs
+    // and hands what it finds at `target` afterwards.
+    virtual void saveAsReplacingLink(Workbook& workbook, const std::filesystem::path& target,
+                                     const WrittenBytesSink& written);
 };
 
 // The native .xls engine.

@@ -75,8 +75,8 @@ TEST(CheckCliTest, AFailedRunLeavesOutAndItsRecordAsTheyWere) {
     EXPECT_EQ(testing::bytesOf(summary) + testing::bytesOf(record), before);
 }
 
-// A record that cannot be written (here: its name leads into a folder that is not there) is
-// not left describing the summary before: it is taken away, and the user is told.
+// A record that cannot be written (here: a folder stands at its name) is not left describing
+// the summary before, and the user is told; the folder, not a record, is left alone.
 TEST(CheckCliTest, ARecordThatCannotBeWrittenLeavesNoStaleOne) {
     testing::TempFolder dir("check-cli-record");
     const fs::path summary = dir.path() / "total.xls";
@@ -86,12 +86,77 @@ TEST(CheckCliTest, ARecordThatCannotBeWrittenLeavesNoStaleOne) {
     std::ostringstream out, err;
     ASSERT_EQ(cli::consolidateCommand(args, out, err), 0) << err.str();
     fs::remove(record);
-    fs::create_symlink(dir.path() / "gone" / "total.xls.run.json", record);
+    fs::create_directory(record);
     args.push_back(f("unit_c.xls"));
     std::ostringstream out2, err2;
     EXPECT_EQ(cli::consolidateCommand(args, out2, err2), 0) << err2.str();
-    EXPECT_EQ(fs::symlink_status(record).type(), fs::file_type::not_found);
+    EXPECT_TRUE(fs::is_directory(record));
     EXPECT_NE(err2.str().find("the run record was not written"), std::string::npos) << err2.str();
+}
+
+// The files a run writes beside OUT (OUT, OUT.run.json, OUT.lock) are never among the files
+// it reads, whatever their spelling, and a link that another user of a shared folder planted
+// at one of their names is never written through.
+TEST(CheckCliTest, FilesBesideOutAreNeverInputsNorWrittenThroughLinks) {
+    enum class Plant { SourceAsRecord, TemplateAsRecord, HardLinkAsRecord, SourceAsLock, LinkAsRecord, LinkAsOut, LinkAsLock };
+    const struct {
+        const char* what;
+        Plant plant;
+        int status;
+    } cases[] = {{"a source named OUT.run.json", Plant::SourceAsRecord, 2},
+                 {"the template named OUT.run.json", Plant::TemplateAsRecord, 2},
+                 {"a source hard-linked at OUT.run.json", Plant::HardLinkAsRecord, 2},
+                 {"a source named OUT.lock", Plant::SourceAsLock, 2},
+                 {"a link planted at OUT.run.json", Plant::LinkAsRecord, 0},
+                 {"a link planted at OUT", Plant::LinkAsOut, 0},
+                 {"a link planted at OUT.lock", Plant::LinkAsLock, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing::TempFolder dir("beside-out");
+        const fs::path summary = dir.path() / "total.xls", record = summary.string() + ".run.json",
+                       lock = summary.string() + ".lock", victim = dir.path() / "victim.xls", b = dir.path() / "b.xls";
+        fs::copy_file(f("unit_c.xls"), victim);
+        fs::copy_file(f("unit_b.xls"), b);
+        fs::path templateFile = f("template.xls"), second = b;
+        switch (c.plant) {
+            case Plant::SourceAsRecord:
+                fs::rename(b, record);
+                second = record;
+                break;
+            case Plant::TemplateAsRecord:
+                fs::copy_file(templateFile, record);
+                templateFile = record;
+                break;
+            case Plant::HardLinkAsRecord: fs::create_hard_link(b, record); break;
+            case Plant::SourceAsLock:
+                fs::rename(b, lock);
+                second = lock;
+                break;
+            case Plant::LinkAsRecord: fs::create_symlink(victim, record); break;
+            case Plant::LinkAsOut: fs::create_symlink(victim, summary); break;
+            case Plant::LinkAsLock: fs::create_symlink(victim, lock); break;
+        }
+        const std::string inputs = testing::bytesOf(second) + testing::bytesOf(templateFile), victimBytes = testing::bytesOf(victim);
+        std::ostringstream out, err;
+        EXPECT_EQ(cli::consolidateCommand({"--mode", "function", "--out", summary.string(), "--template", templateFile.string(),
+                                           "--range", "收入明细!b4:d11", f("unit_a.xls"), second.string()},
+                                          out, err),
+                  c.status)
+            << err.str();
+        EXPECT_EQ(testing::bytesOf(second) + testing::bytesOf(templateFile), inputs);
+        EXPECT_EQ(testing::bytesOf(victim), victimBytes);
+        if (c.status == 0) {
+            // The links were replaced by the files themselves.
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(summary)));
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(record)));
+            EXPECT_FALSE(fs::exists(fs::symlink_status(lock))) << "the lock goes with the run";
+        } else {
+            EXPECT_NE(err.str().find(c.status == 2 ? "never overwritten" : "symbolic link"), std::string::npos) << err.str();
+            if (c.plant != Plant::LinkAsOut) {
+                EXPECT_FALSE(fs::exists(fs::symlink_status(summary)));
+            }
+        }
+    }
 }
 
 TEST(CheckCliTest, PrintsOneLinePerFinding) {

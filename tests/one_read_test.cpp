@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 
 #include "consolidate/run.h"
 #include "consolidate/run_record.h"
@@ -161,6 +162,54 @@ TEST(OneReadTest, TheRecordWrittenWhileTheRunGoesIsTheOneWrittenAfterIt) {
         for (const auto& entry : fs::directory_iterator(dir.path())) {
             EXPECT_EQ(entry.path().filename().string().find(".sbx-"), std::string::npos) << entry.path();
         }
+    }
+}
+
+// A source replaced while the run goes (by another unit's report), in a pool whose workbooks
+// and values the cache keeps none of, so that it is read again: read again for the second
+// worksheet, the run stops and names it; read again for the record after the run, the record
+// is not written (nor is the record of the run before left), and the problem names it.
+TEST(OneReadTest, ASourceChangedWhileTheRunGoesIsNeitherAddedNorRecordedAsAnother) {
+    enum class When { BetweenWorksheets, AfterTheRun };
+    for (const When when : {When::BetweenWorksheets, When::AfterTheRun}) {
+        SCOPED_TRACE(when == When::AfterTheRun ? "after the run" : "between the worksheets");
+        testing::TempFolder dir("changed-source");
+        RunRequest request;
+        for (int unit = 1; unit <= 3; ++unit) request.sources.push_back(dir.copy(kPool / ("unit_" + std::to_string(unit) + ".xls")));
+        request.templateFile = kPool / "template.xls";
+        request.summary = dir.path() / "total.xls";
+        request.job = {{"明细", *parseCellRange("b3:e9")}, {"附表", *parseCellRange("b2:c4")}};
+        request.saving = Saving::AfterEachWorksheet;
+        const fs::path changed = request.sources[1], record = runRecordPath(request.summary);
+        testing::writeFile(record, "the record of an earlier run");
+        auto replace = [&] { fs::copy_file(kPool / "unit_4.xls", changed, fs::copy_options::overwrite_existing); };
+        struct ReplacingAfterTheFirstWorksheet final : RunEvents {
+            std::function<void()> replace;
+            void worksheetFinished(int index, int, const WorksheetOutcome&) override {
+                if (index == 1 && replace) replace();
+            }
+        } events;
+        if (when == When::BetweenWorksheets) events.replace = replace;
+
+        auto host = makeNativeHost();
+        SourceCache cache(*host, 0, SourceCache::ForRecord::Yes, 0);
+        const CheckReport check = checkSources({request.sources, request.templateFile, request.job}, cache);
+        RunRecordWriter writer(std::chrono::system_clock::now(), check, CheckOutcome::NothingFlagged, request, cache);
+        StrictDecisions decisions;
+        const RunReport report = run(request, *host, events, decisions, cache);
+        if (when == When::AfterTheRun) {
+            ASSERT_TRUE(report.succeeded());
+            replace();
+        } else {
+            ASSERT_TRUE(report.failure);
+            EXPECT_EQ(report.failure->file, changed);
+            EXPECT_NE(report.failure->reason.find("changed while the run"), std::string::npos) << report.failure->reason;
+        }
+        const auto problem = writer.finish(report);
+        ASSERT_TRUE(problem);  // in both cases the record would list unit_4's values as unit_2's
+        EXPECT_EQ(problem->file(), record);
+        EXPECT_NE(problem->reason().find(changed.string()), std::string::npos) << problem->reason();
+        EXPECT_FALSE(fs::exists(record));
     }
 }
 

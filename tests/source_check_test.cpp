@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -159,27 +160,57 @@ TEST(RunRecordTest, HoldsEveryWrittenCellsTotalAndItsContributions) {
     const auto totals = expectedTotals();
     ASSERT_EQ(totals.size(), 8u * 3 + 5u * 2);
     ASSERT_EQ(root["cells"].array().size(), totals.size());
+    EXPECT_EQ(root["version"].number(), 2);
+    EXPECT_EQ(root["summary sha256"].string(), digestOf(testing::bytesOf(request.summary)));
     for (const auto& [where, total] : totals) {
-        const auto cell = contributionsFromRecord(record, where.first, *parseCellAddress(where.second));
+        const auto cell = contributionsFromRecord(request.summary, where.first, *parseCellAddress(where.second));
         ASSERT_TRUE(cell) << where.second;
         EXPECT_DOUBLE_EQ(std::stod(cell->total), total) << where.first << "!" << where.second;
         EXPECT_EQ(cell->from.size(), 3u);
     }
-    const auto textAmount = contributionsFromRecord(record, "收入明细", *parseCellAddress("c5"));
+    const auto textAmount = contributionsFromRecord(request.summary, "收入明细", *parseCellAddress("c5"));
     ASSERT_TRUE(textAmount);
     EXPECT_EQ(textAmount->from.at(2).value, "“1200”");
     EXPECT_FALSE(textAmount->from.at(2).addsNothing);  // a text that reads as a number
     EXPECT_TRUE(textAmount->from.at(2).file.ends_with("unit_c.xls"));
-    EXPECT_EQ(contributionsFromRecord(record, "收入明细", *parseCellAddress("a1")), std::nullopt);
+    EXPECT_EQ(contributionsFromRecord(request.summary, "收入明细", *parseCellAddress("a1")), std::nullopt);
+
+    // The record serves only the summary it describes: not one changed after it (or saved by a
+    // run killed before its record), nor, from a record that kept no digest, any summary.
+    const std::string summaryBytes = testing::bytesOf(request.summary), recordBytes = testing::bytesOf(record);
+    const struct {
+        const char* what;
+        std::string summary, record;
+        RecordOutOfDate::Why why;
+    } outOfDate[] = {
+        {"summary changed", summaryBytes + "x", recordBytes, RecordOutOfDate::Why::SummaryChanged},
+        {"summary replaced by another", testing::bytesOf(request.sources[0]), recordBytes, RecordOutOfDate::Why::SummaryChanged},
+        {"a record of the first version",
+         summaryBytes,
+         std::regex_replace(recordBytes, std::regex("\"summary sha256\": \"[0-9a-f]+\",\n  "), ""),
+         RecordOutOfDate::Why::NoDigest},
+    };
+    for (const auto& c : outOfDate) {
+        testing::writeFile(request.summary, c.summary);
+        testing::writeFile(record, c.record);
+        try {
+            contributionsFromRecord(request.summary, "收入明细", *parseCellAddress("c5"));
+            ADD_FAILURE() << c.what << ": the record was used";
+        } catch (const RecordOutOfDate& e) {
+            EXPECT_EQ(e.why(), c.why) << c.what;
+            EXPECT_NE(std::string(e.what()).find("total.xls.run.json"), std::string::npos) << e.what();
+        }
+    }
 }
 
 TEST(RunRecordTest, ABrokenRecordIsAnErrorNamingIt) {
     testing::TempFolder dir("record-broken");
+    testing::writeFile(dir.path() / "x", "a summary");
     for (const std::string text : {"", "{", "{\"format\": \"other\"}", "[1, 2", "{\"cells\": [}", "\"\\u12\""}) {
         const fs::path record = dir.path() / "x.run.json";
         testing::writeFile(record, text);
         try {
-            contributionsFromRecord(record, "a", {1, 1});
+            contributionsFromRecord(dir.path() / "x", "a", {1, 1});
             ADD_FAILURE() << "accepted: " << text;
         } catch (const std::runtime_error& e) {
             EXPECT_NE(std::string(e.what()).find("x.run.json"), std::string::npos) << e.what();
@@ -189,11 +220,13 @@ TEST(RunRecordTest, ABrokenRecordIsAnErrorNamingIt) {
 
 TEST(RunRecordTest, RecordedValuesReadBackByTheRunsRules) {
     testing::TempFolder dir("record-values");
-    testing::writeFile(dir.path() / "t.xls.run.json", R"({"format": "shubuxing run record",
+    testing::writeFile(dir.path() / "t.xls", "the summary");
+    testing::writeFile(dir.path() / "t.xls.run.json", R"({"format": "shubuxing run record", "version": 2,
+      "summary sha256": ")" + digestOf("the summary") + R"(",
       "sources": [{"file": "a.xls"}, {"file": "b.xls"}],
       "cells": [{"worksheet": "Sheet1", "cell": "b2", "total": {"date": 45000}, "refused": true,
                  "from": [[0, 12.5], [1, "合计"], [0, "12"], [1, true], [0, {"error": "#DIV/0!"}], [1, {"date": 45000}]]}]})");
-    const auto cell = contributionsFromRecord(dir.path() / "t.xls.run.json", "SHEET1", *parseCellAddress("b2"));
+    const auto cell = contributionsFromRecord(dir.path() / "t.xls", "SHEET1", *parseCellAddress("b2"));
     ASSERT_TRUE(cell);
     EXPECT_EQ(cell->total, "45000");
     EXPECT_TRUE(cell->refused);

@@ -714,6 +714,40 @@ TEST(AtomicSave, ARefusedRenameCarriesTheSystemError) {
     EXPECT_EQ(temp.entries(), 2u) << "no temporary file left";
 }
 
+// A symbolic link at the target: followed when the user saves through it, replaced as itself
+// when it may have been planted by someone else (the summary, the run record), so that the file
+// it points to is never written.
+TEST(AtomicSave, ALinkAtTheTargetIsFollowedOrReplacedAsAsked) {
+    const struct {
+        const char* name;
+        sbx::LinkAtTarget link;
+        bool dangling;
+    } cases[] = {{"followed", sbx::LinkAtTarget::Follow, false},
+                 {"replaced", sbx::LinkAtTarget::Replace, false},
+                 {"replaced, pointing nowhere", sbx::LinkAtTarget::Replace, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder temp{"link-at-target"};
+        const fs::path victim = temp.path() / "victim.txt", target = temp.path() / "total.xls.run.json";
+        if (!c.dangling) sbx::testing::writeFile(victim, "someone else's file");
+        fs::create_symlink(victim, target);
+        const std::string_view text = "the new record";
+        sbx::replaceFileAtomically(target, std::span(&text, 1), sbx::FileWriteSteps::system(), c.link);
+        if (c.link == sbx::LinkAtTarget::Follow) {
+            EXPECT_TRUE(fs::is_symlink(fs::symlink_status(target)));
+            EXPECT_EQ(sbx::testing::bytesOf(victim), text);
+        } else {
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(target)));
+            EXPECT_EQ(sbx::testing::bytesOf(target), text);
+            EXPECT_EQ(fs::exists(victim), !c.dangling);
+            if (!c.dangling) {
+                EXPECT_EQ(sbx::testing::bytesOf(victim), "someone else's file");
+            }
+        }
+        EXPECT_EQ(temp.entries(), c.dangling ? 1u : 2u) << "no temporary file left";
+    }
+}
+
 // Flushing a copy made by other means: read-only copies too; a missing file says so.
 TEST(AtomicSave, FlushingACopyWorksForReadOnlyFilesAndNamesAMissingOne) {
     SBX_SKIP_WITHOUT_SHARED_FIXTURES();

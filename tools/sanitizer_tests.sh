@@ -23,7 +23,7 @@ ctest --test-dir "$build" --output-on-failure -j"$(nproc)" -LE realapps --timeou
 
 tsan=${SBX_TSAN_BUILD:-$root/build-tsan}
 threaded_tests=(one_read_test source_check_test check_cli_test consolidate_cli_test consolidate_run_test
-  reliability_fault_injection_test)
+  reliability_fault_injection_test reliability_record_pair_test)
 cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=Debug -DSBX_BUILD_BENCH=OFF -DSBX_BUILD_GUI=OFF \
   -DCMAKE_CXX_FLAGS="-fsanitize=thread -O1 -fno-omit-frame-pointer" >/dev/null
 cmake --build "$tsan" -j"$(nproc)" --target "${threaded_tests[@]}"

@@ -9,7 +9,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "consolidate/run_record.h"
 #include "consolidate/run_record_reader.h"
 #include "consolidate/windows/qt_text.h"
 
@@ -33,7 +32,7 @@ ContributionsWindow::ContributionsWindow(const std::filesystem::path& summary, c
     list->header()->setStretchLastSection(true);
     layout->addWidget(list);
     try {
-        const auto found = contributionsFromRecord(runRecordPath(summary), worksheet.toUtf8().toStdString(), cell);
+        const auto found = contributionsFromRecord(summary, worksheet.toUtf8().toStdString(), cell);
         if (!found) {
             heading->setText(qtText(where) + QStringLiteral("：没有文件在此处有值"));
         } else {
@@ -43,6 +42,11 @@ ContributionsWindow::ContributionsWindow(const std::filesystem::path& summary, c
                 new QTreeWidgetItem(list, {qtText(c.file), qtText(c.value + (c.addsNothing ? "（不计入合计）" : ""))});
             }
         }
+    } catch (const RecordOutOfDate& e) {
+        // Sources that may not be the summary's are not shown at all.
+        heading->setText(e.why() == RecordOutOfDate::Why::SummaryChanged
+                             ? QStringLiteral("运行记录与汇总表不符（汇总表在记录之后被改动过），无法显示来源。")
+                             : QStringLiteral("运行记录来自旧版本，无法确认与汇总表相符，无法显示来源。请重新汇表。"));
     } catch (const std::exception& e) {
         heading->setText(QStringLiteral("没有可用的运行记录：") + qtText(e.what()));
     }

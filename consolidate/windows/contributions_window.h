@@ -13,7 +13,8 @@ namespace sbx {
 
 class ContributionsWindow final : public QDialog {
 public:
-    // `summary`: the summary workbook; its record is runRecordPath(summary).
+    // `summary`: the summary workbook; its record is runRecordPath(summary), used only when it
+    // describes the summary on disk.
     ContributionsWindow(const std::filesystem::path& summary, const QString& worksheet, CellAddress cell,
                         QWidget* parent = nullptr);
 };

@@ -331,7 +331,7 @@ std::vector<uint8_t> buildCheckedWorkbookFile(const WorkbookReader& reader, cons
 }
 
 void saveWorkbook(const WorkbookReader& reader, const WorkbookEdits& edits, const std::filesystem::path& target,
-                  const FileWriteSteps& steps) {
+                  const FileWriteSteps& steps, const SavePlacement& placement) {
     std::vector<uint8_t> bytes;
     try {
         // The new file must read back, with every write in place, before it takes the old
@@ -340,7 +340,8 @@ void saveWorkbook(const WorkbookReader& reader, const WorkbookEdits& edits, cons
     } catch (const FormatError& e) {
         throw WorkbookError(e.kind(), target, e.what());
     }
-    replaceFileAtomically(target, bytes, steps);
+    if (placement.written) placement.written(bytes);
+    replaceFileAtomically(target, bytes, steps, placement.link);
 }
 
 void saveWorkbook(const WorkbookReader& reader, const WorkbookEdits& edits, const std::filesystem::path& target) {

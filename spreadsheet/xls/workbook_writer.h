@@ -21,9 +21,10 @@ using WorkbookEdits = std::map<size_t, SheetEdits>;
 // swapped in with one rename, so `target` is either the old file or the complete new one.
 // Throws WorkbookError naming `target` when it cannot be written.
 void saveWorkbook(const WorkbookReader& reader, const WorkbookEdits& edits, const std::filesystem::path& target);
-// The same with the file operations given, so that tests can make them fail.
+// The same with the file operations given, so that tests can make them fail, and the way the
+// file is put in place.
 void saveWorkbook(const WorkbookReader& reader, const WorkbookEdits& edits, const std::filesystem::path& target,
-                  const FileWriteSteps& steps);
+                  const FileWriteSteps& steps, const SavePlacement& placement = {});
 
 // The new workbook stream (BIFF8 records) and the whole new file (the container with every
 // other stream kept). A workbook encrypted with RC4 (always with the default password, the

@@ -199,7 +199,8 @@ std::vector<uint8_t> buildXlsxFile(const XlsxWorkbook& book) {
     return book.package().rebuilt(replaced, removed);
 }
 
-void saveXlsxWorkbook(const XlsxWorkbook& book, const std::filesystem::path& target, const FileWriteSteps& steps) {
+void saveXlsxWorkbook(const XlsxWorkbook& book, const std::filesystem::path& target, const FileWriteSteps& steps,
+                      const SavePlacement& placement) {
     std::vector<uint8_t> bytes;
     try {
         bytes = buildXlsxFile(book);
@@ -220,7 +221,8 @@ void saveXlsxWorkbook(const XlsxWorkbook& book, const std::filesystem::path& tar
             }
         }
     }
-    replaceFileAtomically(target, bytes, steps);
+    if (placement.written) placement.written(bytes);
+    replaceFileAtomically(target, bytes, steps, placement.link);
 }
 
 }  // namespace sbx::xlsx

@@ -20,8 +20,9 @@ bool isZipPackage(const std::filesystem::path& file);
 std::vector<uint8_t> buildXlsxFile(const XlsxWorkbook& book);
 
 // buildXlsxFile, read back (every written cell must read as written), then written to
-// `target` through a temporary file. Throws WorkbookError naming `target`.
+// `target` through a temporary file, put in place as `placement` says. Throws WorkbookError
+// naming `target`.
 void saveXlsxWorkbook(const XlsxWorkbook& book, const std::filesystem::path& target,
-                      const FileWriteSteps& steps = FileWriteSteps::system());
+                      const FileWriteSteps& steps = FileWriteSteps::system(), const SavePlacement& placement = {});
 
 }  // namespace sbx::xlsx

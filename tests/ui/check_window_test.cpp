@@ -140,6 +140,13 @@ private slots:
         QCOMPARE(list->topLevelItem(2)->text(1), QStringLiteral("“1200”"));
         QVERIFY(list->topLevelItem(2)->text(0).endsWith(QStringLiteral("unit_c.xls")));
 
+        // A summary changed after its record (or saved by a run killed before its record): no sources shown.
+        std::ofstream(request.summary, std::ios::binary | std::ios::app) << "changed";
+        sbx::ContributionsWindow changed(request.summary, QStringLiteral("收入明细"), {5, 3});
+        QCOMPARE(changed.findChild<QLabel*>(QStringLiteral("contributionsHeading"))->text(),
+                 QStringLiteral("运行记录与汇总表不符（汇总表在记录之后被改动过），无法显示来源。"));
+        QCOMPARE(changed.findChild<QTreeWidget*>(QStringLiteral("contributionsList"))->topLevelItemCount(), 0);
+
         sbx::ContributionsWindow without(fs::path(dir.path().toStdString()) / "other.xls", QStringLiteral("收入明细"), {5, 3});
         QVERIFY(without.findChild<QLabel*>(QStringLiteral("contributionsHeading"))->text().startsWith(QStringLiteral("没有可用的运行记录")));
         QCOMPARE(without.findChild<QTreeWidget*>(QStringLiteral("contributionsList"))->topLevelItemCount(), 0);
