@@ -106,7 +106,8 @@ TEST_F(ConsolidateCliTest, AJobFileGivesTheRangesOfItsTemplate) {
         {{"--job", jobFile, "--range", "收入明细!b4:e9"}, "exclude each other"},
         {{"--job", jobFile, "--job", jobFile}, "twice"},
         {{"--job", otherJobs}, "keeps no job for the worksheets of"},
-        {{"--job", damaged}, "line 2"},
+        {{"--job", damaged}, "is damaged at line 2"},
+        {{"--job", (dir / "none.txt").string()}, "does not exist"},
         {{"--job", jobFile, "--template", (dir / "missing.xls").string()}, "missing.xls"},
     };
     for (const auto& [options, why] : refused) {
@@ -119,6 +120,11 @@ TEST_F(ConsolidateCliTest, AJobFileGivesTheRangesOfItsTemplate) {
         EXPECT_NE(err.str().find(why), std::string::npos) << err.str();
         EXPECT_FALSE(fs::exists(outFile())) << why;
     }
+    // OUT naming the job file, however spelled, is refused as OUT naming the template is.
+    err.str("");
+    EXPECT_EQ(run({"--mode", "efficiency", "--out", (dir / "." / "方案.txt").string(), "--job", jobFile, src(1), src(2)}),
+              2);
+    EXPECT_NE(err.str().find("--out names the job file"), std::string::npos) << err.str();
     EXPECT_EQ(bytesOf(jobFile) + bytesOf(otherJobs) + bytesOf(damaged), kept);
 }
 
@@ -224,6 +230,7 @@ namespace {
 // meant are refused before anything is read or written: exit 2, naming what is wrong.
 TEST_F(ConsolidateCliTest, RefusesWhatWouldCountTwiceOverwriteAnInputOrMisreadARange) {
     fs::create_symlink(src(2), dir / "link.xls");
+    fs::create_hard_link(src(3), dir / "hard.xls");
     ASSERT_EQ(mkfifo((dir / "pipe.xls").c_str(), 0600), 0);
     const std::string dotted = (dir / "." / "branch_1.xls").string();
     struct Case {
@@ -235,6 +242,8 @@ TEST_F(ConsolidateCliTest, RefusesWhatWouldCountTwiceOverwriteAnInputOrMisreadAR
         {{"--range", range, src(1), src(1)}, "named twice"},
         {{"--range", range, src(1), dotted}, "named twice"},
         {{"--range", range, src(2), (dir / "link.xls").string()}, "named twice"},
+        {{"--range", range, "--allow", "DUPLICATE", src(3), (dir / "hard.xls").string()}, "named twice"},
+        {{"--range", range, src(1), (dir / "hard_out.xls").string()}, "--out names the source"},
         {{"--range", range, "--template", outFile(), src(1)}, "--out names the template"},
         {{"--range", range, src(1), outFile()}, "--out names the source"},
         {{"--range", range, src(1), (dir / "pipe.xls").string()}, "named pipe"},
@@ -245,6 +254,7 @@ TEST_F(ConsolidateCliTest, RefusesWhatWouldCountTwiceOverwriteAnInputOrMisreadAR
         {{"--range", "收入明细!e9:b4", src(1)}, "runs backwards"},
     };
     { std::ofstream(outFile()) << "previous result"; }
+    fs::create_hard_link(outFile(), dir / "hard_out.xls");
     const std::string before = bytesOf(src(1)) + bytesOf(src(2));
     for (const auto& c : cases) {
         err.str("");
