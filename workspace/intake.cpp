@@ -2,6 +2,7 @@
 
 #include "workspace/file_kind.h"
 #include "workspace/pool.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 
@@ -10,7 +11,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string copyFailure(const fs::path& from, const fs::path& to, const std::error_code& error) {
-    return pool_ops_text::kCopyFailed + utf8String(from) + " → " + utf8String(to) + "\r" + error.message();
+    return pool_ops_text::kCopyFailed + utf8String(from) + " → " + utf8String(to) + "\r" + systemErrorText(error);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "workspace/file_kind.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 
@@ -16,7 +17,7 @@ PoolScan scanPool(const WorkspacePaths& paths) {
     std::error_code error;
     fs::directory_iterator entries(paths.poolDirectory(), error);
     if (error) {
-        scan.failures.push_back({utf8String(paths.poolDirectory()), error.message()});
+        scan.failures.push_back({utf8String(paths.poolDirectory()), systemErrorText(error)});
         return scan;
     }
     for (const fs::directory_entry& entry : entries) {
@@ -39,7 +40,7 @@ SummaryReplacement replaceSummaryWorkbook(const WorkspacePaths& paths, const fs:
         // A folder of that name is the user's, not an old summary.
         if (fs::is_directory(fs::symlink_status(other, error))) continue;
         fs::remove(other, error);
-        if (error) result.leftOver.push_back({utf8String(other), error.message()});
+        if (error) result.leftOver.push_back({utf8String(other), systemErrorText(error)});
     }
     return result;
 }
@@ -55,9 +56,9 @@ std::vector<FileFailure> deletePoolFiles(const WorkspacePaths& paths, const std:
         std::error_code error;
         const bool removed = fs::remove(paths.poolFile(name), error);
         if (error) {
-            failures.push_back({name, error.message()});
+            failures.push_back({name, systemErrorText(error)});
         } else if (!removed) {
-            failures.push_back({name, std::make_error_code(std::errc::no_such_file_or_directory).message()});
+            failures.push_back({name, systemErrorText(std::make_error_code(std::errc::no_such_file_or_directory))});
         }
     }
     return failures;
@@ -70,7 +71,7 @@ WorkspaceDirectories ensureWorkspaceDirectories(const WorkspacePaths& paths) {
     if (!result.poolExisted) {
         fs::create_directories(paths.poolDirectory(), error);
         if (error) {
-            result.problem = "无法建立工作目录 " + utf8String(paths.poolDirectory()) + "：" + error.message();
+            result.problem = "无法建立工作目录 " + utf8String(paths.poolDirectory()) + "：" + systemErrorText(error);
             return result;
         }
     }
@@ -83,7 +84,7 @@ WorkspaceDirectories ensureWorkspaceDirectories(const WorkspacePaths& paths) {
     }
     if (!fs::is_directory(status)) fs::create_directory(summary, error);
     if (error) {
-        result.problem = "无法建立汇总文件夹 " + utf8String(summary) + "：" + error.message();
+        result.problem = "无法建立汇总文件夹 " + utf8String(summary) + "：" + systemErrorText(error);
         return result;
     }
     result.summaryDirectoryReady = true;

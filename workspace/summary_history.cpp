@@ -13,6 +13,7 @@
 #include "workspace/local_time.h"
 #include "workspace/pool_file_ops.h"
 #include "workspace/workbook_format.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 
@@ -137,7 +138,7 @@ KeptSummary keepPreviousSummary(const WorkspacePaths& paths, const fs::path& rep
     const fs::path folder = summaryHistoryDirectory(paths);
     fs::create_directories(folder, error);
     if (error) {
-        result.failure = "无法建立文件夹 " + utf8String(folder) + "：" + error.message();
+        result.failure = "无法建立文件夹 " + utf8String(folder) + "：" + systemErrorText(error);
         return result;
     }
     // Kept under the extension it has, so that it opens as what it is.
@@ -152,7 +153,7 @@ KeptSummary keepPreviousSummary(const WorkspacePaths& paths, const fs::path& rep
         target = folder / ("total-" + std::string(number) + "-" + stamp + extension);
     } while (fs::exists(fs::symlink_status(target, error)));
     if (const std::error_code copyError = replaceFile(summary, target)) {
-        result.failure = "无法将 " + utf8String(summary) + " 保存为 " + utf8String(target) + "：" + copyError.message();
+        result.failure = "无法将 " + utf8String(summary) + " 保存为 " + utf8String(target) + "：" + systemErrorText(copyError);
         return result;
     }
     result.keptAs = target;
