@@ -22,6 +22,7 @@
 #include "consolidate/status_texts.h"
 #include "job/job_file.h"
 #include "spreadsheet/file_identity.h"
+#include "spreadsheet/file_name_limit.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/workbook_file_check.h"
@@ -139,6 +140,28 @@ bool checkWorkbookArgument(const fs::path& file, const char* role, std::string& 
     }
 }
 
+// OUT and its record beside it must have names the folder takes: said before the run, not
+// after it as "File name too long".
+bool checkNameLengths(const fs::path& out, std::string& why) {
+    const std::size_t limit = fileNameLimit(out.parent_path());
+    const auto tooLong = [&](const fs::path& file, const std::string& what) {
+        why = what + " " + quoted(file.filename()) + " is " + std::to_string(fileNameLength(file)) + " " +
+              kFileNameUnits + " long, more than the " + std::to_string(limit) + " its folder takes";
+    };
+    if (fileNameLength(out) > limit) {
+        tooLong(out, "the name of --out");
+        return false;
+    }
+    const fs::path record = runRecordPath(out);
+    if (fileNameLength(record) > limit) {
+        tooLong(record, "the run record cannot be written beside OUT: its name");
+        why += "; give OUT a name at least " + std::to_string(fileNameLength(record) - limit) + " " + kFileNameUnits +
+               " shorter";
+        return false;
+    }
+    return true;
+}
+
 // The template, the job file and OUT first, each once; then the sources, each against the
 // others by identity in a hash set, so that ten thousand sources cost ten thousand look-ups.
 bool checkFiles(const Arguments& a, std::string& why) {
@@ -171,6 +194,7 @@ bool checkFiles(const Arguments& a, std::string& why) {
         why = "--out " + quoted(a.out) + " exists and is not a regular file";
         return false;
     }
+    if (!a.out.empty() && !checkNameLengths(a.out, why)) return false;
     std::unordered_map<FileIdentity, const fs::path*, FileIdentityHash> seen;  // identity, as first given
     seen.reserve(a.sources.size());
     for (const auto& file : a.sources) {

@@ -315,19 +315,52 @@ TEST_F(ConsolidateCliTest, OddNamesAndAReadOnlyTemplate) {
     }
 }
 
+// Saving goes through a temporary file of a short name of its own: an OUT name near the limit
+// of 255 bytes is saved with its record; one whose record's name would pass the limit, or that
+// passes it itself, is refused before the run, saying so.
+TEST_F(ConsolidateCliTest, OutNamesNearTheLimitAreSavedOrRefusedAtOnce) {
+    struct Case {
+        size_t bytes;
+        int exit;
+        std::string says;
+    };
+    const Case cases[] = {{240, 0, "consolidated 2 files"},
+                          {246, 0, "consolidated 2 files"},
+                          {250, 2, "the run record cannot be written beside OUT"},
+                          {256, 2, "the name of --out"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        const fs::path longOut = dir / (std::string(c.bytes - 4, 'x') + ".xls");
+        out.str("");
+        err.str("");
+        EXPECT_EQ(run({"--mode", "efficiency", "--out", longOut.string(), "--range", "收入明细!b4:e9", src(1), src(2)}),
+                  c.exit)
+            << err.str();
+        EXPECT_NE((out.str() + err.str()).find(c.says), std::string::npos) << out.str() << err.str();
+        std::error_code ec;
+        EXPECT_EQ(fs::exists(longOut, ec), c.exit == 0);
+        EXPECT_EQ(fs::exists(fs::path(longOut.string() + ".run.json"), ec), c.exit == 0);
+        for (const auto& e : fs::directory_iterator(dir)) EXPECT_FALSE(e.path().extension() == ".tmp") << e.path();
+        fs::remove(longOut, ec);
+        fs::remove(fs::path(longOut.string() + ".run.json"), ec);
+    }
+}
+
 // What killed runs left beside OUT is gone after the next run: temporary files of processes
 // that no longer run, and the run folders of earlier versions. A live process's file stays.
 TEST_F(ConsolidateCliTest, TheNextRunRemovesWhatKilledRunsLeft) {
-    const fs::path dead = dir / "total.xls.sbx-999999999-1.tmp";
+    const fs::path dead = dir / ".sbx-999999999-1.tmp";
+    const fs::path deadOfAnEarlierVersion = dir / "total.xls.sbx-999999998-1.tmp";
     const fs::path live = dir / ("total.xls.sbx-" + std::to_string(getpid()) + "-2.tmp");
     const fs::path oldFolder = dir / ".shubuxing-run-123";
-    for (const auto& file : {dead, live}) std::ofstream(file) << "partial";
+    for (const auto& file : {dead, deadOfAnEarlierVersion, live}) std::ofstream(file) << "partial";
     fs::create_directories(oldFolder / "hz");
     fs::copy_file(src(1), oldFolder / "hz" / "total.xls");
     fs::last_write_time(oldFolder, fs::file_time_type::clock::now() - std::chrono::hours(2));
     ASSERT_EQ(run({"--mode", "efficiency", "--out", outFile(), "--range", "收入明细!b4:e9", src(1), src(2)}), 0)
         << err.str();
     EXPECT_FALSE(fs::exists(dead));
+    EXPECT_FALSE(fs::exists(deadOfAnEarlierVersion));
     EXPECT_FALSE(fs::exists(oldFolder));
     EXPECT_TRUE(fs::exists(live));
 }
