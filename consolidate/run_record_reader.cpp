@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "consolidate/json_value.h"
+#include "consolidate/record_json_text.h"
 #include "spreadsheet/cell_total.h"
 #include "spreadsheet/utf8_path.h"
 
@@ -56,6 +57,15 @@ CellValue cellValueOf(const JsonValue& v) {
     }
 }
 
+// A file name the record wrote: its bytes when it kept them beside the text (a name that is
+// not UTF-8 text), else the text.
+std::string recordedName(const JsonValue& object, const std::string& field) {
+    if (const auto bytes = fileNameBytes(object[field + "_bytes"].string())) {
+        if (!bytes->empty()) return *bytes;
+    }
+    return object[field].string();
+}
+
 }  // namespace
 
 std::optional<CellContributions> contributionsFromRecord(const std::filesystem::path& record, std::string_view worksheet,
@@ -81,7 +91,7 @@ std::optional<CellContributions> contributionsFromRecord(const std::filesystem::
         for (const JsonValue& pair : c["from"].array()) {
             if (pair.array().size() != 2) continue;
             const auto index = static_cast<size_t>(pair.array()[0].number());
-            const std::string file = index < sources.size() ? sources[index]["file"].string() : "?";
+            const std::string file = index < sources.size() ? recordedName(sources[index], "file") : "?";
             CellTotal rules;
             const bool nothing = rules.add(cellValueOf(pair.array()[1])) == Contribution::AddsNothing;
             found.from.push_back({file, shown(pair.array()[1]), nothing});

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "cli/consolidate_command.h"
+#include "consolidate/record_json_text.h"
+#include "consolidate/run_record_reader.h"
 #include "job/job_file.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "tests/support/test_files.h"
@@ -344,6 +346,22 @@ TEST_F(ConsolidateCliTest, OutNamesNearTheLimitAreSavedOrRefusedAtOnce) {
         fs::remove(longOut, ec);
         fs::remove(fs::path(longOut.string() + ".run.json"), ec);
     }
+}
+
+// A source whose name is not UTF-8 text (GBK bytes, as shared drives hold them) leaves a record
+// that is still UTF-8 JSON and names it exactly: the viewer reads back the name's bytes.
+TEST_F(ConsolidateCliTest, TheRecordNamesASourceOfGbkBytesExactly) {
+    const fs::path gbk = dir / "\xB7\xD6\xB9\xAB\xCB\xBE 100%.xls";  // 分公司 in GBK
+    fs::copy_file(src(1), gbk);
+    ASSERT_EQ(run({"--mode", "efficiency", "--out", outFile(), "--range", "收入明细!b4:e9", gbk.string(), src(2)}), 0)
+        << err.str();
+    const std::string record = outFile() + ".run.json";
+    EXPECT_TRUE(isUtf8Text(bytesOf(record)));
+    const auto found = contributionsFromRecord(record, "收入明细", {4, 2});
+    ASSERT_TRUE(found);
+    ASSERT_EQ(found->from.size(), 2u);
+    EXPECT_EQ(found->from[0].file, gbk.string());
+    EXPECT_EQ(found->from[1].file, src(2));
 }
 
 // What killed runs left beside OUT is gone after the next run: temporary files of processes
