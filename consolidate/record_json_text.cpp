@@ -2,42 +2,13 @@
 
 #include "consolidate/number_text.h"
 #include "spreadsheet/utf8_path.h"
+#include "spreadsheet/utf8_text.h"
 
 namespace sbx {
 
 namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
-
-// The length of the UTF-8 sequence at the start of `bytes`; 0 when it is none (a stray or
-// overlong byte, a surrogate, beyond U+10FFFF, or cut short).
-size_t utf8SequenceLength(std::string_view bytes) {
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80) return 1;
-    size_t length = 0;
-    unsigned long lowest = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        lowest = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        lowest = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        lowest = 0x10000;
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length) return 0;
-    unsigned long code = lead & (0x3Fu >> (length - 1));
-    for (size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (byte(i) & 0x3Fu);
-    }
-    if (code < lowest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return length;
-}
 
 void appendEscaped(std::string& out, char c) {
     switch (c) {
@@ -59,15 +30,6 @@ void appendEscaped(std::string& out, char c) {
 }
 
 }  // namespace
-
-bool isUtf8Text(std::string_view bytes) {
-    for (size_t i = 0; i < bytes.size();) {
-        const size_t length = utf8SequenceLength(bytes.substr(i));
-        if (length == 0) return false;
-        i += length;
-    }
-    return true;
-}
 
 void appendJsonString(std::string& out, std::string_view text) {
     out += '"';

@@ -28,6 +28,4 @@ void appendJsonFileField(std::string& out, std::string_view name, const std::fil
 // The name's bytes back from a "..._bytes" field; nullopt when it is not one.
 std::optional<std::string> fileNameBytes(std::string_view percentEncoded);
 
-bool isUtf8Text(std::string_view bytes);
-
 }  // namespace sbx

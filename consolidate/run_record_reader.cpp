@@ -68,20 +68,23 @@ std::string recordedName(const JsonValue& object, const std::string& field) {
 
 }  // namespace
 
+RunRecordError::RunRecordError(Kind kind, const std::filesystem::path& record, const std::string& reason)
+    : std::runtime_error(utf8String(record) + ": " + reason), kind_(kind), file_(record) {}
+
 std::optional<CellContributions> contributionsFromRecord(const std::filesystem::path& record, std::string_view worksheet,
                                                          CellAddress cell) {
     std::ifstream in(record, std::ios::binary);
-    if (!in) throw std::runtime_error(utf8String(record) + ": the run record cannot be opened");
+    if (!in) throw RunRecordError(RunRecordError::Kind::CannotOpen, record, "the run record cannot be opened");
     std::ostringstream text;
     text << in.rdbuf();
     JsonValue root;
     try {
         root = JsonValue::parse(text.str());
     } catch (const std::runtime_error& e) {
-        throw std::runtime_error(utf8String(record) + ": " + e.what());
+        throw RunRecordError(RunRecordError::Kind::Damaged, record, e.what());
     }
     if (root["format"].string() != "shubuxing run record") {
-        throw std::runtime_error(utf8String(record) + ": not a run record of this program");
+        throw RunRecordError(RunRecordError::Kind::NotARecord, record, "not a run record of this program");
     }
     const std::string name = cellName(cell);
     for (const JsonValue& c : root["cells"].array()) {

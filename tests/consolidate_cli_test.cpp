@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "cli/consolidate_command.h"
-#include "consolidate/record_json_text.h"
 #include "consolidate/run_record_reader.h"
 #include "job/job_file.h"
 #include "spreadsheet/spreadsheet_host.h"
+#include "spreadsheet/utf8_text.h"
 #include "tests/support/test_files.h"
 
 namespace sbx {

@@ -126,7 +126,8 @@ private slots:
         QVERIFY(list->topLevelItem(2)->text(0).endsWith(QStringLiteral("unit_c.xls")));
 
         sbx::ContributionsWindow without(fs::path(dir.path().toStdString()) / "other.xls", QStringLiteral("收入明细"), {5, 3});
-        QVERIFY(without.findChild<QLabel*>(QStringLiteral("contributionsHeading"))->text().startsWith(QStringLiteral("没有可用的运行记录")));
+        QCOMPARE(without.findChild<QLabel*>(QStringLiteral("contributionsHeading"))->text(),
+                 QStringLiteral("没有可用的运行记录：找不到或无法打开运行记录：\n") + dir.path() + QStringLiteral("/other.xls.run.json"));
         QCOMPARE(without.findChild<QTreeWidget*>(QStringLiteral("contributionsList"))->topLevelItemCount(), 0);
     }
 };
