@@ -22,6 +22,7 @@
 #include "ui/pool_list_drops.h"
 #include "ui/splash_window.h"
 #include "workspace/startup.h"
+#include "ui/pool_name_text.h"
 
 namespace sbx {
 
@@ -84,7 +85,7 @@ void MainWindow::startUp(std::chrono::milliseconds splashTime) {
 
     const StartupOutcome outcome = runStartup(services_.paths, services_.dialogs, services_.dispose);
     controls_.list1->clear();
-    for (const std::string& name : outcome.poolList) controls_.list1->addItem(qt(name));
+    for (const std::string& name : outcome.poolList) controls_.list1->addItem(poolNameText(name));
     controls_.command2->setEnabled(outcome.command2Enabled);
     if (!outcome.hint.empty()) setHint(outcome.hint);
     refreshCounts();

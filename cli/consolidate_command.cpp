@@ -8,6 +8,7 @@
 #include <optional>
 #include <sstream>
 #include <system_error>
+#include <unordered_map>
 
 #ifdef _WIN32
 #include <io.h>
@@ -22,6 +23,8 @@
 #include "consolidate/status_texts.h"
 #include "consolidate/summary_lock.h"
 #include "job/job_file.h"
+#include "spreadsheet/file_identity.h"
+#include "spreadsheet/file_name_limit.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/workbook_file_check.h"
@@ -122,17 +125,9 @@ std::optional<SheetJob> readRange(const std::string& text, std::string& why) {
     return SheetJob{text.substr(0, bang), area};
 }
 
-// The file itself, whatever the spelling (./x.xls, a link to it).
-std::optional<fs::path> identity(const fs::path& file) {
-    std::error_code ec;
-    auto canonical = fs::canonical(file, ec);
-    if (ec) return std::nullopt;
-    return canonical;
-}
-
-bool sameFile(const fs::path& a, const fs::path& b) {
-    std::error_code ec;
-    return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
+// Whether `file` is the file `out` names, whatever the spelling (./x.xls, a link, a hard link).
+bool isOut(const std::optional<FileIdentity>& out, const fs::path& file) {
+    return out && fileIdentity(file) == out;
 }
 
 // The engine's own check, before anything is opened: a FIFO, a device, a folder or a file far
@@ -147,35 +142,45 @@ bool checkWorkbookArgument(const fs::path& file, const char* role, std::string& 
     }
 }
 
-bool checkFiles(const Arguments& a, std::string& why) {
-    std::vector<std::pair<fs::path, fs::path>> seen;  // identity, as given
-    for (const auto& file : a.sources) {
-        if (!checkWorkbookArgument(file, "source", why)) return false;
-        const auto id = identity(file);
-        for (const auto& [other, given] : seen) {
-            if (id && *id == other) {
-                why = "source " + quoted(file) + " is named twice (also as " + quoted(given) +
-                      "); each report is added once";
-                return false;
-            }
-        }
-        if (id) seen.emplace_back(*id, file);
-        if (!a.out.empty() && sameFile(file, a.out)) {
-            why = "--out names the source " + quoted(file) + "; sources are never overwritten";
-            return false;
-        }
+// OUT and its record beside it must have names the folder takes: said before the run, not
+// after it as "File name too long".
+bool checkNameLengths(const fs::path& out, std::string& why) {
+    const std::size_t limit = fileNameLimit(out.parent_path());
+    const auto tooLong = [&](const fs::path& file, const std::string& what) {
+        why = what + " " + quoted(file.filename()) + " is " + std::to_string(fileNameLength(file)) + " " +
+              kFileNameUnits + " long, more than the " + std::to_string(limit) + " its folder takes";
+    };
+    if (fileNameLength(out) > limit) {
+        tooLong(out, "the name of --out");
+        return false;
     }
-    if (a.templateFile) {
-        if (!checkWorkbookArgument(*a.templateFile, "template", why)) return false;
-        if (!a.out.empty() && sameFile(*a.templateFile, a.out)) {
-            why = "--out names the template " + quoted(*a.templateFile) + "; the template is never overwritten";
-            return false;
-        }
+    const fs::path record = runRecordPath(out);
+    if (fileNameLength(record) > limit) {
+        tooLong(record, "the run record cannot be written beside OUT: its name");
+        why += "; give OUT a name at least " + std::to_string(fileNameLength(record) - limit) + " " + kFileNameUnits +
+               " shorter";
+        return false;
+    }
+    return true;
+}
+
+// The template, the job file and OUT first, each once; then the sources, each against the
+// others by identity in a hash set, so that ten thousand sources cost ten thousand look-ups.
+bool checkFiles(const Arguments& a, std::string& why) {
+    const std::optional<FileIdentity> out = a.out.empty() ? std::nullopt : fileIdentity(a.out);
+    const fs::path& templateFile = a.templateFile ? *a.templateFile : a.sources.back();
+    if (!checkWorkbookArgument(templateFile, a.templateFile ? "template" : "source", why)) return false;
+    if (a.templateFile && isOut(out, *a.templateFile)) {
+        why = "--out names the template " + quoted(*a.templateFile) + "; the template is never overwritten";
+        return false;
+    }
+    if (a.jobFile && isOut(out, *a.jobFile)) {
+        why = "--out names the job file " + quoted(*a.jobFile) + "; the job file is never overwritten";
+        return false;
     }
     // The summary is a copy of the template, so it has the template's format; a workbook
     // ending of another format would hand the next reader a file that lies about itself.
     if (!a.out.empty()) {
-        const fs::path& templateFile = a.templateFile ? *a.templateFile : a.sources.back();
         std::string ending = utf8String(a.out.filename());
         for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         const auto named = formatOfPoolName(ending);
@@ -191,11 +196,44 @@ bool checkFiles(const Arguments& a, std::string& why) {
         why = "--out " + quoted(a.out) + " exists and is not a regular file";
         return false;
     }
+    if (!a.out.empty() && !checkNameLengths(a.out, why)) return false;
+    std::unordered_map<FileIdentity, const fs::path*, FileIdentityHash> seen;  // identity, as first given
+    seen.reserve(a.sources.size());
+    for (const auto& file : a.sources) {
+        if (!checkWorkbookArgument(file, "source", why)) return false;
+        const auto id = fileIdentity(file);
+        if (!id) continue;  // gone since the check: reading it says so
+        if (id == out) {
+            why = "--out names the source " + quoted(file) + "; sources are never overwritten";
+            return false;
+        }
+        const auto [earlier, added] = seen.emplace(*id, &file);
+        if (!added) {
+            why = "source " + quoted(file) + " is named twice (also as " + quoted(*earlier->second) +
+                  "); each report is added once";
+            return false;
+        }
+    }
     return true;
 }
 
-// The job the job file keeps for the template's worksheet names.
+// The job the job file keeps for the template's worksheet names. The job file is read first:
+// a missing or damaged one is said so, not met as a file that keeps no job.
 bool readJob(Arguments& a, std::string& why) {
+    std::error_code ec;
+    if (fs::status(*a.jobFile, ec).type() == fs::file_type::not_found) {
+        why = "--job " + quoted(*a.jobFile) + " does not exist: name the job file (" + kJobFileName +
+              " in the working folder) that keeps the job";
+        return false;
+    }
+    RememberedJobs jobs;
+    try {
+        jobs = readJobFile(*a.jobFile);
+    } catch (const JobFileError& e) {
+        why = "--job " + quoted(e.file()) + (e.line() > 0 ? " is damaged at line " + std::to_string(e.line()) : "") +
+              ": " + e.reason();
+        return false;
+    }
     const fs::path& templateFile = a.templateFile ? *a.templateFile : a.sources.back();
     std::vector<std::string> sheets;
     try {
@@ -208,15 +246,9 @@ bool readJob(Arguments& a, std::string& why) {
         why = "template " + quoted(templateFile) + " cannot be read for its worksheet names: " + e.reason();
         return false;
     }
-    try {
-        const RememberedJobs jobs = readJobFile(*a.jobFile);
-        if (const Job* job = jobs.find(sheets)) {
-            a.job = *job;
-            return true;
-        }
-    } catch (const JobFileError& e) {
-        why = std::string("--job ") + e.what();
-        return false;
+    if (const Job* job = jobs.find(sheets)) {
+        a.job = *job;
+        return true;
     }
     why = "--job " + quoted(*a.jobFile) + " keeps no job for the worksheets of " + quoted(templateFile) + " (";
     for (const std::string& sheet : sheets) why += (&sheet == sheets.data() ? "\"" : ", \"") + sheet + "\"";

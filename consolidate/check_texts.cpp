@@ -35,7 +35,7 @@ std::string firstFinding(const SourceCheck& source, const CheckReport& report) {
     const std::string at = f.worksheet + "!" + upperCell(f.cell);
     std::string text;
     switch (f.kind) {
-        case FindingKind::Unreadable: text = workbookErrorKindText(f.error) + "（" + f.reason + "）"; break;
+        case FindingKind::Unreadable: text = workbookErrorKindText(f.error); break;
         case FindingKind::MissingWorksheet: text = "缺少工作表“" + f.worksheet + "”"; break;
         case FindingKind::Layout: text = at + "：模板为" + f.templateValue + "，此文件为" + f.sourceValue; break;
         case FindingKind::Duplicate:
@@ -69,9 +69,8 @@ std::string leftOutMessage(size_t consolidated, const std::vector<std::string>& 
 }
 
 std::string recordNotWrittenMessage(const WorkbookError& problem) {
-    const std::string plain = systemErrorText(problem.systemError());
     return "汇总表已保存，但本次汇表的运行记录未能写入：\r" + utf8String(problem.file()) + "\r原因：" +
-           (plain.empty() ? problem.reason() : plain + "（" + problem.reason() + "）") + "\r查看汇总数的来源要用到这份记录。";
+           workbookErrorReason(problem) + "\r查看汇总数的来源要用到这份记录。";
 }
 
 std::string summaryLockedMessage(const std::string& summary, bool inUse, const std::string& reason) {

@@ -168,7 +168,7 @@ public:
                 currentPath_ = utf8String(f.file);
             }
             if (mode_ == Mode::Efficiency && f.kind == Failure::Kind::WorksheetMissing) return stop();
-            return fail(f.error ? std::string(f.error->what()) : f.reason, f.error ? &*f.error : nullptr);
+            return fail(f.error ? std::string(f.error->what()) : f.reason, f.error ? &*f.error : nullptr, f.worksheet);
         }
         closePanel();
         if (job_.runFileCount == 0) return fail("the run consolidated no file");
@@ -255,15 +255,16 @@ private:
 
     // The failure path: the mode's message, then the precise reason when the failure came
     // from a workbook (the summary that could not be saved, or the file that could not be read).
-    RunSummary fail(const std::string& why, const WorkbookError* cause = nullptr) {
+    RunSummary fail(const std::string& why, const WorkbookError* cause = nullptr, const std::string& worksheet = {}) {
         if (job_.runState != RunState::IdleOrRunning) return out_;
         job_.runState = RunState::Failed;
         s_.dialogs.message(mode_ == Mode::Efficiency ? run_text::efficiencyFailureMessage(currentPath_)
                                                      : run_text::functionFailureMessage(currentPath_));
         if (cause && !cause->file().empty()) {
             if (cause->kind() == WorkbookErrorKind::Unwritable && cause->file() == s_.paths.summaryWorkbook()) {
-                s_.dialogs.message(run_text::summaryNotSavedMessage(utf8String(cause->file()), cause->reason(),
-                                                                    cause->systemError(), out_.report.worksheetsSaved()));
+                s_.dialogs.message(run_text::summaryNotSavedMessage(*cause, out_.report.worksheetsSaved()));
+            } else if (cause->kind() == WorkbookErrorKind::SheetNotFound && !worksheet.empty()) {
+                s_.dialogs.message(run_text::worksheetNotFoundMessage(worksheet, utf8String(cause->file())));
             } else {
                 s_.dialogs.message(workbookErrorText(*cause));
             }

@@ -43,10 +43,12 @@ std::string efficiencyFailureMessage(const std::string& path) {
            "\r格式不够统一，请修整先！\r或者该表格文件有写保护,建议启用[功能]模式！";
 }
 
-std::string summaryNotSavedMessage(const std::string& path, const std::string& reason, int systemError,
-                                   int worksheetsSaved) {
-    const std::string plain = systemErrorText(systemError);
-    std::string text = "汇总文件未能保存：\r" + path + "\r原因：" + (plain.empty() ? reason : plain + "（" + reason + "）");
+std::string worksheetNotFoundMessage(const std::string& worksheet, const std::string& path) {
+    return "工作簿中没有工作表“" + worksheet + "”：\r" + path;
+}
+
+std::string summaryNotSavedMessage(const WorkbookError& cause, int worksheetsSaved) {
+    std::string text = "汇总文件未能保存：\r" + utf8String(cause.file()) + "\r原因：" + workbookErrorReason(cause);
     if (worksheetsSaved == 0) return text + "\r汇总文件仍是汇表前的内容。";
     return text + "\r汇总文件中只有前 " + std::to_string(worksheetsSaved) + " 个工作表是本次汇总的结果。";
 }

@@ -32,11 +32,12 @@ std::string cancelledMessage(const std::string& putBackFailed = {});
 std::string worksheetMismatchMessage(const std::string& path);
 std::string efficiencyFailureMessage(const std::string& path);
 std::string functionFailureMessage(const std::string& path);
+// After the failure message of a run stopped by a file that lacks a worksheet: which one.
+std::string worksheetNotFoundMessage(const std::string& worksheet, const std::string& path);
+
 // After the failure message of a run that could not save the summary workbook: which file,
-// the reason (in the user's words where the operating system's error is a common one, with
-// the technical text after it), and how much of the summary holds new totals.
-std::string summaryNotSavedMessage(const std::string& path, const std::string& reason, int systemError,
-                                   int worksheetsSaved);
+// why in the user's words, and how much of the summary holds new totals.
+std::string summaryNotSavedMessage(const WorkbookError& cause, int worksheetsSaved);
 // What a finished run left out (and the selected entries whose files were not in the pool),
 // and the formulas left to the spreadsheet application; empty when there is nothing to tell.
 std::string skipReportMessage(const RunReport& report, const std::vector<std::string>& missingFiles);

@@ -83,7 +83,7 @@ void appendFinding(std::string& out, const Finding& f, const CheckReport& check)
             appendJsonField(out, "source", f.sourceValue);
             break;
         case FindingKind::Duplicate:
-            appendJsonField(out, "of", utf8String(check.sources[*f.duplicateOf].file));
+            appendJsonFileField(out, "of", check.sources[*f.duplicateOf].file);
             appendJsonField(out, "same", f.sameBytes ? "bytes" : "values");
             break;
         case FindingKind::NotANumber: {
@@ -119,7 +119,7 @@ void appendSources(std::string& out, const RunRecordInput& in, SourceCache& cach
     for (size_t i = 0; i < in.check.sources.size(); ++i) {
         const SourceCheck& s = in.check.sources[i];
         out += "    {";
-        appendJsonField(out, "file", utf8String(s.file), true);
+        appendJsonFileField(out, "file", s.file, true);
         out += ", \"size\": " + std::to_string(s.size);
         appendJsonField(out, "sha256", s.sha256.empty() ? digestOf(s.file, cache) : s.sha256);
         const bool left = !ran.contains(s.file);
@@ -140,7 +140,7 @@ void appendSkipped(std::string& out, const RunReport& report) {
         const Skipped& s = report.skipped[i];
         out += i ? ",\n    {" : "\n    {";
         appendJsonField(out, "kind", skippedName(s.kind), true);
-        appendJsonField(out, "file", utf8String(s.file));
+        appendJsonFileField(out, "file", s.file);
         if (!s.worksheet.empty()) appendJsonField(out, "worksheet", s.worksheet);
         if (s.cell.row > 0) appendJsonField(out, "cell", cellName(s.cell));
         appendJsonField(out, "reason", s.reason);
@@ -171,8 +171,8 @@ std::string recordHead(const RunRecordInput& in, SourceCache& sources) {
     appendJsonField(out, "time", utcText(in.started), true);
     appendJsonField(out, "mode", in.request.mode == Mode::Efficiency ? "efficiency" : "function");
     out += ",\n  ";
-    appendJsonField(out, "template", utf8String(in.request.templateFile), true);
-    appendJsonField(out, "summary", utf8String(in.request.summary));
+    appendJsonFileField(out, "template", in.request.templateFile, true);
+    appendJsonFileField(out, "summary", in.request.summary);
     out += ",\n  \"job\": [";
     for (size_t i = 0; i < in.request.job.size(); ++i) {
         out += i ? ", {" : "{";
@@ -188,7 +188,7 @@ std::string recordHead(const RunRecordInput& in, SourceCache& sources) {
     if (const auto& f = in.report.failure) {
         out += ", \"failure\": {";
         appendJsonField(out, "kind", failureName(f->kind), true);
-        if (!f->file.empty()) appendJsonField(out, "file", utf8String(f->file));
+        if (!f->file.empty()) appendJsonFileField(out, "file", f->file);
         if (!f->worksheet.empty()) appendJsonField(out, "worksheet", f->worksheet);
         appendJsonField(out, "reason", f->reason);
         out += "}";

@@ -10,6 +10,7 @@
 #include "consolidate/file_digest.h"
 #include "consolidate/json_value.h"
 #include "consolidate/run_record.h"
+#include "consolidate/record_json_text.h"
 #include "spreadsheet/cell_total.h"
 #include "spreadsheet/utf8_path.h"
 
@@ -75,23 +76,35 @@ void checkDescribes(const JsonValue& root, const std::filesystem::path& record, 
     }
 }
 
+// A file name the record wrote: its bytes when it kept them beside the text (a name that is
+// not UTF-8 text), else the text.
+std::string recordedName(const JsonValue& object, const std::string& field) {
+    if (const auto bytes = fileNameBytes(object[field + "_bytes"].string())) {
+        if (!bytes->empty()) return *bytes;
+    }
+    return object[field].string();
+}
+
 }  // namespace
+
+RunRecordError::RunRecordError(Kind kind, const std::filesystem::path& record, const std::string& reason)
+    : std::runtime_error(utf8String(record) + ": " + reason), kind_(kind), file_(record) {}
 
 std::optional<CellContributions> contributionsFromRecord(const std::filesystem::path& summary, std::string_view worksheet,
                                                          CellAddress cell) {
     const std::filesystem::path record = runRecordPath(summary);
     std::ifstream in(record, std::ios::binary);
-    if (!in) throw std::runtime_error(utf8String(record) + ": the run record cannot be opened");
+    if (!in) throw RunRecordError(RunRecordError::Kind::CannotOpen, record, "the run record cannot be opened");
     std::ostringstream text;
     text << in.rdbuf();
     JsonValue root;
     try {
         root = JsonValue::parse(text.str());
     } catch (const std::runtime_error& e) {
-        throw std::runtime_error(utf8String(record) + ": " + e.what());
+        throw RunRecordError(RunRecordError::Kind::Damaged, record, e.what());
     }
     if (root["format"].string() != "shubuxing run record") {
-        throw std::runtime_error(utf8String(record) + ": not a run record of this program");
+        throw RunRecordError(RunRecordError::Kind::NotARecord, record, "not a run record of this program");
     }
     checkDescribes(root, record, summary);
     const std::string name = cellName(cell);
@@ -102,7 +115,7 @@ std::optional<CellContributions> contributionsFromRecord(const std::filesystem::
         for (const JsonValue& pair : c["from"].array()) {
             if (pair.array().size() != 2) continue;
             const auto index = static_cast<size_t>(pair.array()[0].number());
-            const std::string file = index < sources.size() ? sources[index]["file"].string() : "?";
+            const std::string file = index < sources.size() ? recordedName(sources[index], "file") : "?";
             CellTotal rules;
             const bool nothing = rules.add(cellValueOf(pair.array()[1])) == Contribution::AddsNothing;
             found.from.push_back({file, shown(pair.array()[1]), nothing});

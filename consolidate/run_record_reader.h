@@ -28,6 +28,20 @@ struct CellContributions {
     std::vector<RecordedContribution> from;  // the sources holding a value there, in run order
 };
 
+// A record that cannot be used: what kind of fault (for the windows' words), which file, and
+// why in English (what()).
+class RunRecordError : public std::runtime_error {
+public:
+    enum class Kind { CannotOpen, Damaged, NotARecord };
+    RunRecordError(Kind kind, const std::filesystem::path& record, const std::string& reason);
+    Kind kind() const { return kind_; }
+    const std::filesystem::path& file() const { return file_; }
+
+private:
+    Kind kind_;
+    std::filesystem::path file_;
+};
+
 // A record that does not describe the summary beside it: the summary was changed (or replaced
 // by a run that was killed before its record was written), or the record is of a version
 // that kept no digest of the summary, so that nobody can tell.
@@ -43,9 +57,9 @@ private:
 
 // The contributions to `cell` of `worksheet` (letter case does not matter) in the record of
 // `summary` (runRecordPath); nullopt when no source held a value there. Throws
-// RecordOutOfDate when the record does not describe the summary on disk, and
-// std::runtime_error naming the record file (or the summary) when it cannot be read or is not
-// a run record.
+// RecordOutOfDate when the record does not describe the summary on disk, RunRecordError when
+// the record cannot be read or is not a run record, and WorkbookError naming the summary when
+// that cannot be read.
 std::optional<CellContributions> contributionsFromRecord(const std::filesystem::path& summary, std::string_view worksheet,
                                                          CellAddress cell);
 

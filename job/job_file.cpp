@@ -101,7 +101,7 @@ public:
     }
 
 private:
-    [[noreturn]] void fail(const std::string& why) const { throw JobFileError(file_, line_, why); }
+    [[noreturn]] void fail(const std::string& why) const { throw JobFileError(JobFileError::Kind::Damaged, file_, line_, why); }
 
     std::string name(std::string_view field) const {
         auto text = unescaped(field);
@@ -159,12 +159,14 @@ private:
 
 }  // namespace
 
-JobFileError::JobFileError(std::filesystem::path file, int line, const std::string& reason)
+JobFileError::JobFileError(Kind kind, std::filesystem::path file, int line, const std::string& reason, int systemError)
     : std::runtime_error(utf8String(file) + (line > 0 ? ": line " + std::to_string(line) : std::string()) + ": " +
                          reason),
+      kind_(kind),
       file_(std::move(file)),
       line_(line),
-      reason_(reason) {}
+      reason_(reason),
+      systemError_(systemError) {}
 
 const Job* RememberedJobs::find(const std::vector<std::string>& templateSheets) const {
     for (const RememberedJob& kept : jobs)
@@ -204,14 +206,19 @@ RememberedJobs readJobFile(const std::filesystem::path& file) {
     std::error_code error;
     const auto status = std::filesystem::status(file, error);
     if (status.type() == std::filesystem::file_type::not_found) return {};
-    if (error) throw JobFileError(file, 0, "cannot be looked at: " + error.message());
-    if (!std::filesystem::is_regular_file(status)) throw JobFileError(file, 0, "is not a regular file");
+    if (error) throw JobFileError(JobFileError::Kind::Unreadable, file, 0, "cannot be looked at: " + error.message(),
+                                 error.default_error_condition().value());
+    if (!std::filesystem::is_regular_file(status)) throw JobFileError(JobFileError::Kind::NotAFile, file, 0, "is not a regular file");
     if (std::filesystem::file_size(file, error) > kLargestFile) {
-        throw JobFileError(file, 0, "is larger than 1 MiB, far more than any job file");
+        throw JobFileError(JobFileError::Kind::TooLarge, file, 0, "is larger than 1 MiB, far more than any job file");
     }
     std::ifstream in(file, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.is_open() || in.bad()) throw JobFileError(file, 0, std::string("cannot be read: ") + std::strerror(errno));
+    if (!in.is_open() || in.bad()) {
+        const int refusal = errno;
+        throw JobFileError(JobFileError::Kind::Unreadable, file, 0,
+                           std::string("cannot be read: ") + std::strerror(refusal), refusal);
+    }
     return parseJobFile(text, file);
 }
 
@@ -220,7 +227,8 @@ void writeJobFile(const std::filesystem::path& file, const RememberedJobs& jobs)
     try {
         replaceFileAtomically(file, {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
     } catch (const WorkbookError& error) {
-        throw JobFileError(file, 0, "cannot be written: " + error.reason());
+        throw JobFileError(JobFileError::Kind::Unwritable, file, 0, "cannot be written: " + error.reason(),
+                           error.systemError());
     }
 }
 

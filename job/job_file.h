@@ -22,19 +22,26 @@ namespace sbx {
 
 inline constexpr const char* kJobFileName = "方案.txt";
 
-// A job file that cannot be read or written, or is damaged: which file, which line (0 when
-// the fault is not of one line) and why.
+// A job file that cannot be read or written, or is damaged: what kind of fault, which file,
+// which line (0 when the fault is not of one line), why in English (the command line's
+// words) and the errno value behind it, when the system refused something.
 class JobFileError : public std::runtime_error {
 public:
-    JobFileError(std::filesystem::path file, int line, const std::string& reason);
+    enum class Kind { Unreadable, NotAFile, TooLarge, Damaged, Unwritable };
+
+    JobFileError(Kind kind, std::filesystem::path file, int line, const std::string& reason, int systemError = 0);
+    Kind kind() const { return kind_; }
     const std::filesystem::path& file() const { return file_; }
     int line() const { return line_; }
     const std::string& reason() const { return reason_; }
+    int systemError() const { return systemError_; }
 
 private:
+    Kind kind_;
     std::filesystem::path file_;
     int line_;
     std::string reason_;
+    int systemError_;
 };
 
 struct RememberedJob {

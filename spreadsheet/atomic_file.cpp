@@ -158,9 +158,14 @@ FileReplacement::FileReplacement(const std::filesystem::path& given, FileWriteSt
         s.fail("the file is read-only", EACCES);
     }
     removeLeftoversBeside(s.target);
-    s.temporary = temporaryNameBeside(s.target);
-    s.removedOnSignals = std::make_unique<PendingTemporary>(s.temporary);
-    s.fd = openNew(s.temporary);
+    // Two replacements in one folder at once (the summary and its record) draw their names
+    // at random: a name already taken is drawn again.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        s.temporary = temporaryNameBeside(s.target);
+        s.removedOnSignals = std::make_unique<PendingTemporary>(s.temporary);
+        s.fd = openNew(s.temporary);
+        if (s.fd >= 0 || errno != EEXIST) break;
+    }
     if (s.fd < 0) {
         const int error = errno;
         s.temporary.clear();

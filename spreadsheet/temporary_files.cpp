@@ -40,9 +40,11 @@ bool processRuns(long pid) {
 #endif
 }
 
-// The writer of `name` if it is one of `target`'s temporary files: <target>.sbx-<pid>-<n>.tmp.
+// The writer of `name` if it is a temporary file: .sbx-<pid>-<n>.tmp, or <target>.sbx-<pid>-<n>.tmp
+// as earlier versions named them after the file they replaced.
 long writerOf(const std::string& name, const std::string& target) {
-    const std::string prefix = target + kMarker;
+    std::string prefix = kMarker;
+    if (!name.starts_with(prefix)) prefix = target + kMarker;
     if (!name.starts_with(prefix) || !name.ends_with(".tmp")) return -1;
     const std::string rest = name.substr(prefix.size(), name.size() - prefix.size() - 4);
     const size_t dash = rest.find('-');
@@ -79,8 +81,8 @@ void removePendingAndDie(int signal) {
 
 std::filesystem::path temporaryNameBeside(const std::filesystem::path& target) {
     std::random_device random;
-    std::filesystem::path name = target.filename();  // as a path: any name, on any system
-    name += std::string(kMarker) + std::to_string(processId()) + "-" + std::to_string(random() % 1000000000u) + ".tmp";
+    const std::string name =
+        std::string(kMarker) + std::to_string(processId()) + "-" + std::to_string(random() % 1000000000u) + ".tmp";
     return target.parent_path() / name;
 }
 

@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "cli/consolidate_command.h"
+#include "consolidate/run_record_reader.h"
 #include "job/job_file.h"
 #include "spreadsheet/spreadsheet_host.h"
+#include "spreadsheet/utf8_text.h"
 #include "tests/support/test_files.h"
 
 namespace sbx {
@@ -106,7 +108,8 @@ TEST_F(ConsolidateCliTest, AJobFileGivesTheRangesOfItsTemplate) {
         {{"--job", jobFile, "--range", "收入明细!b4:e9"}, "exclude each other"},
         {{"--job", jobFile, "--job", jobFile}, "twice"},
         {{"--job", otherJobs}, "keeps no job for the worksheets of"},
-        {{"--job", damaged}, "line 2"},
+        {{"--job", damaged}, "is damaged at line 2"},
+        {{"--job", (dir / "none.txt").string()}, "does not exist"},
         {{"--job", jobFile, "--template", (dir / "missing.xls").string()}, "missing.xls"},
     };
     for (const auto& [options, why] : refused) {
@@ -119,6 +122,11 @@ TEST_F(ConsolidateCliTest, AJobFileGivesTheRangesOfItsTemplate) {
         EXPECT_NE(err.str().find(why), std::string::npos) << err.str();
         EXPECT_FALSE(fs::exists(outFile())) << why;
     }
+    // OUT naming the job file, however spelled, is refused as OUT naming the template is.
+    err.str("");
+    EXPECT_EQ(run({"--mode", "efficiency", "--out", (dir / "." / "方案.txt").string(), "--job", jobFile, src(1), src(2)}),
+              2);
+    EXPECT_NE(err.str().find("--out names the job file"), std::string::npos) << err.str();
     EXPECT_EQ(bytesOf(jobFile) + bytesOf(otherJobs) + bytesOf(damaged), kept);
 }
 
@@ -224,6 +232,7 @@ namespace {
 // meant are refused before anything is read or written: exit 2, naming what is wrong.
 TEST_F(ConsolidateCliTest, RefusesWhatWouldCountTwiceOverwriteAnInputOrMisreadARange) {
     fs::create_symlink(src(2), dir / "link.xls");
+    fs::create_hard_link(src(3), dir / "hard.xls");
     ASSERT_EQ(mkfifo((dir / "pipe.xls").c_str(), 0600), 0);
     const std::string dotted = (dir / "." / "branch_1.xls").string();
     struct Case {
@@ -235,6 +244,8 @@ TEST_F(ConsolidateCliTest, RefusesWhatWouldCountTwiceOverwriteAnInputOrMisreadAR
         {{"--range", range, src(1), src(1)}, "named twice"},
         {{"--range", range, src(1), dotted}, "named twice"},
         {{"--range", range, src(2), (dir / "link.xls").string()}, "named twice"},
+        {{"--range", range, "--allow", "DUPLICATE", src(3), (dir / "hard.xls").string()}, "named twice"},
+        {{"--range", range, src(1), (dir / "hard_out.xls").string()}, "--out names the source"},
         {{"--range", range, "--template", outFile(), src(1)}, "--out names the template"},
         {{"--range", range, src(1), outFile()}, "--out names the source"},
         {{"--range", range, src(1), (dir / "pipe.xls").string()}, "named pipe"},
@@ -245,6 +256,7 @@ TEST_F(ConsolidateCliTest, RefusesWhatWouldCountTwiceOverwriteAnInputOrMisreadAR
         {{"--range", "收入明细!e9:b4", src(1)}, "runs backwards"},
     };
     { std::ofstream(outFile()) << "previous result"; }
+    fs::create_hard_link(outFile(), dir / "hard_out.xls");
     const std::string before = bytesOf(src(1)) + bytesOf(src(2));
     for (const auto& c : cases) {
         err.str("");
@@ -305,19 +317,68 @@ TEST_F(ConsolidateCliTest, OddNamesAndAReadOnlyTemplate) {
     }
 }
 
+// Saving goes through a temporary file of a short name of its own: an OUT name near the limit
+// of 255 bytes is saved with its record; one whose record's name would pass the limit, or that
+// passes it itself, is refused before the run, saying so.
+TEST_F(ConsolidateCliTest, OutNamesNearTheLimitAreSavedOrRefusedAtOnce) {
+    struct Case {
+        size_t bytes;
+        int exit;
+        std::string says;
+    };
+    const Case cases[] = {{240, 0, "consolidated 2 files"},
+                          {246, 0, "consolidated 2 files"},
+                          {250, 2, "the run record cannot be written beside OUT"},
+                          {256, 2, "the name of --out"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        const fs::path longOut = dir / (std::string(c.bytes - 4, 'x') + ".xls");
+        out.str("");
+        err.str("");
+        EXPECT_EQ(run({"--mode", "efficiency", "--out", longOut.string(), "--range", "收入明细!b4:e9", src(1), src(2)}),
+                  c.exit)
+            << err.str();
+        EXPECT_NE((out.str() + err.str()).find(c.says), std::string::npos) << out.str() << err.str();
+        std::error_code ec;
+        EXPECT_EQ(fs::exists(longOut, ec), c.exit == 0);
+        EXPECT_EQ(fs::exists(fs::path(longOut.string() + ".run.json"), ec), c.exit == 0);
+        for (const auto& e : fs::directory_iterator(dir)) EXPECT_FALSE(e.path().extension() == ".tmp") << e.path();
+        fs::remove(longOut, ec);
+        fs::remove(fs::path(longOut.string() + ".run.json"), ec);
+    }
+}
+
+// A source whose name is not UTF-8 text (GBK bytes, as shared drives hold them) leaves a record
+// that is still UTF-8 JSON and names it exactly: the viewer reads back the name's bytes.
+TEST_F(ConsolidateCliTest, TheRecordNamesASourceOfGbkBytesExactly) {
+    const fs::path gbk = dir / "\xB7\xD6\xB9\xAB\xCB\xBE 100%.xls";  // 分公司 in GBK
+    fs::copy_file(src(1), gbk);
+    ASSERT_EQ(run({"--mode", "efficiency", "--out", outFile(), "--range", "收入明细!b4:e9", gbk.string(), src(2)}), 0)
+        << err.str();
+    const std::string record = outFile() + ".run.json";
+    EXPECT_TRUE(isUtf8Text(bytesOf(record)));
+    const auto found = contributionsFromRecord(record, "收入明细", {4, 2});
+    ASSERT_TRUE(found);
+    ASSERT_EQ(found->from.size(), 2u);
+    EXPECT_EQ(found->from[0].file, gbk.string());
+    EXPECT_EQ(found->from[1].file, src(2));
+}
+
 // What killed runs left beside OUT is gone after the next run: temporary files of processes
 // that no longer run, and the run folders of earlier versions. A live process's file stays.
 TEST_F(ConsolidateCliTest, TheNextRunRemovesWhatKilledRunsLeft) {
-    const fs::path dead = dir / "total.xls.sbx-999999999-1.tmp";
+    const fs::path dead = dir / ".sbx-999999999-1.tmp";
+    const fs::path deadOfAnEarlierVersion = dir / "total.xls.sbx-999999998-1.tmp";
     const fs::path live = dir / ("total.xls.sbx-" + std::to_string(getpid()) + "-2.tmp");
     const fs::path oldFolder = dir / ".shubuxing-run-123";
-    for (const auto& file : {dead, live}) std::ofstream(file) << "partial";
+    for (const auto& file : {dead, deadOfAnEarlierVersion, live}) std::ofstream(file) << "partial";
     fs::create_directories(oldFolder / "hz");
     fs::copy_file(src(1), oldFolder / "hz" / "total.xls");
     fs::last_write_time(oldFolder, fs::file_time_type::clock::now() - std::chrono::hours(2));
     ASSERT_EQ(run({"--mode", "efficiency", "--out", outFile(), "--range", "收入明细!b4:e9", src(1), src(2)}), 0)
         << err.str();
     EXPECT_FALSE(fs::exists(dead));
+    EXPECT_FALSE(fs::exists(deadOfAnEarlierVersion));
     EXPECT_FALSE(fs::exists(oldFolder));
     EXPECT_TRUE(fs::exists(live));
 }

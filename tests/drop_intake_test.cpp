@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {}, false, {}, {"empty：文件夹中没有表格文件", "kx：这是工作目录本身",
                                  "notes.txt：不是汇表池所收的表格文件", "p.xls：已在工作目录中"}, ""},
         DropCase{"FailedCopyLeavesPoolAndSummary", {"n/a.xls"}, {"a.xls"}, {"n/a.xls"}, {{"a.xls", true}}, true, {},
-                 {"a.xls：复制文件失败：No space left on device"}, ""}),
+                 {"a.xls：复制文件失败：磁盘空间已满"}, ""}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(DropReport, ListsAtMostTenNamesEach) {

@@ -223,7 +223,7 @@ TEST_F(IntakeTest, ACopyThatFailsHalfWayLeavesTheOldPoolFileAndIsReported) {
         }
         return sbx::copyFileContents(from, to);
     };
-    const std::string reason = std::make_error_code(std::errc::no_space_on_device).message();
+    const std::string reason = "磁盘空间已满";
     dialogs_.expectYesNo(sbx::pool_ops_text::overwriteQuestion("a.xls"), true, sbx::Risk::Destructive)
         .expectMessageContaining(sbx::utf8String(source_ / "a.xls"))
         .expectMessage(text::kAllTakenIn);

@@ -1,9 +1,10 @@
-// What the user reads when a workbook cannot be used: the kind of fault in Chinese, the file,
-// and the engine's technical reason after it.
+// What the user reads when a workbook or a file cannot be used: the kind of fault and the
+// system's refusal in Chinese, and the file; the engine's English reason is not shown.
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <fstream>
+#include <regex>
 
 #include "spreadsheet/native_host.h"
 #include "spreadsheet/utf8_path.h"
@@ -48,8 +49,9 @@ TEST(WorkbookErrorText, RealFilesThatCannotBeReadSayWhyInPlainWords) {
     for (const auto& c : cases) {
         const std::string text = textOfOpening(c.file);
         EXPECT_EQ(text.rfind(c.says, 0), 0u) << text;
-        EXPECT_NE(text.find("：\r" + utf8String(c.file) + "\r（"), std::string::npos) << text;
-        EXPECT_TRUE(text.ends_with("）")) << text;
+        ASSERT_TRUE(text.ends_with("：\r" + utf8String(c.file))) << text;
+        const std::string why = text.substr(0, text.size() - utf8String(c.file).size());
+        EXPECT_FALSE(std::regex_search(why, std::regex("[A-Za-z]+ [a-z]+"))) << text;  // no English reason
     }
 }
 
@@ -64,14 +66,26 @@ TEST(WorkbookErrorText, AFileThatIsNoWorkbookIsNamedSoWhateverItsExtension) {
     }
 }
 
-TEST(WorkbookErrorText, AFullDiskIsNamedBeforeTheTechnicalReason) {
+TEST(WorkbookErrorText, TheSystemsRefusalIsSaidInWordsOrByItsCode) {
     const WorkbookError full(WorkbookErrorKind::Unwritable, utf8Path("/汇总/total.xls"),
                              "the new file cannot be written: No space left on device", ENOSPC);
-    EXPECT_EQ(workbookErrorText(full),
-              "无法保存文件：磁盘空间已满：\r/汇总/total.xls\r（the new file cannot be written: No space left on device）");
+    EXPECT_EQ(workbookErrorText(full), "无法保存文件：磁盘空间已满：\r/汇总/total.xls");
+    const WorkbookError odd(WorkbookErrorKind::Unreadable, {}, "read: Text file busy", ETXTBSY);
+    EXPECT_EQ(workbookErrorText(odd), "无法读取文件（系统错误代码 " + std::to_string(ETXTBSY) + "）");
     const WorkbookError noFile(WorkbookErrorKind::SheetNotFound, {}, "no worksheet is named \"收入\"");
-    EXPECT_EQ(workbookErrorText(noFile), "工作簿中没有这个工作表\r（no worksheet is named \"收入\"）");
+    EXPECT_EQ(workbookErrorText(noFile), "工作簿中没有这个工作表");
     EXPECT_EQ(errorTextForUser(std::runtime_error("plain")), "plain");
+
+    const std::pair<std::errc, const char*> refusals[] = {
+        {std::errc::no_such_file_or_directory, "文件或文件夹不存在"},
+        {std::errc::permission_denied, "文件为只读，或没有写入该文件夹的权限"},
+        {std::errc::no_space_on_device, "磁盘空间已满"},
+        {std::errc::filename_too_long, "文件名过长"},
+        {std::errc::cross_device_link, "不能在两个磁盘之间直接移动"},
+    };
+    for (const auto& [code, words] : refusals) EXPECT_EQ(systemErrorText(std::make_error_code(code)), words);
+    EXPECT_EQ(systemErrorText(std::make_error_code(std::errc::text_file_busy)),
+              "系统错误代码 " + std::to_string(ETXTBSY));
 }
 
 }  // namespace

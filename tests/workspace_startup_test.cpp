@@ -348,14 +348,38 @@ TEST_F(StartupTest, KeptSummariesAreTheNewestTwentyAndNothingElseIsRemoved) {
     EXPECT_EQ(others, (std::set<std::string>{"notes.txt", "total-old.xls", "total-20260101-000001.xls.bak", "mine.xls"}));
 }
 
+// The order of keeping is the copies' own, not the clock's: after the clock or the time zone
+// is set back, the copy just made stays and the older ones, of any naming, go first.
+TEST_F(StartupTest, AClockSetBackNeverDropsTheCopyJustMade) {
+    const fs::path history = sbx::summaryHistoryDirectory(paths());
+    write(history / "total-20991231-235959.xls", "kept by an earlier version, clock far ahead");
+    write(paths().poolDirectory() / "a.xls", "A");
+    const auto now = std::chrono::system_clock::now();
+    std::vector<std::string> made;
+    for (int i = 0; i < 4; ++i) {
+        write(paths().summaryWorkbook(), "S" + std::to_string(i));
+        const auto kept = sbx::keepPreviousSummary(paths(), paths().poolFile("a.xls"), now - std::chrono::hours(i), 2);
+        ASSERT_TRUE(kept.keptAs) << kept.failure;
+        ASSERT_TRUE(fs::exists(*kept.keptAs)) << *kept.keptAs;
+        made.push_back(kept.keptAs->filename().string());
+    }
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(history)) left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{made[2], made[3]}));
+    EXPECT_EQ(read(history / made[3]), "S3");
+}
+
 TEST(KeptSummaryNames, OnlyTheStampPattern) {
     for (const char* good : {"total-20261207-153000.xls", "total-20261207-153000-2.xls", "total-20261207-153000.xlsx",
-                             "total-20261207-153000-12.xlsx", "total-20261207-153000.xlsm"}) {
+                             "total-20261207-153000-12.xlsx", "total-20261207-153000.xlsm",
+                             "total-000001-20261207-153000.xls", "total-1234567-20261207-153000.xlsx"}) {
         EXPECT_TRUE(sbx::isKeptSummaryName(good)) << good;
     }
     for (const char* bad : {"total.xls", "total.xlsx", "total-2026127-153000.xls", "total-20261207_153000.xls",
                             "Total-20261207-153000.xls", "total-20261207-153000-.xls", "total-20261207-153000-x.xls",
-                            "total-20261207-153000.XLSX", "total-20261207-153000.xlsx.bak", "total-20261207-153000-x.xlsx"}) {
+                            "total-20261207-153000.XLSX", "total-20261207-153000.xlsx.bak", "total-20261207-153000-x.xlsx",
+                            "total-00001-20261207-153000.xls", "total-000001-2026120-153000.xls",
+                            "total-000001-20261207-153000-2.xls", "total-00000x-20261207-153000.xls"}) {
         EXPECT_FALSE(sbx::isKeptSummaryName(bad)) << bad;
     }
 }

@@ -10,14 +10,11 @@
 #include "ui/workbook_viewer.h"
 #include "workspace/file_kind.h"
 #include "workspace/workbook_error_text.h"
+#include "ui/pool_name_text.h"
 
 namespace sbx {
 
 namespace {
-
-QString qt(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 // After a rename or delete: the count follows the list, and an empty pool has no job to set up.
 void poolListChanged(const PoolWindowContext& context) {
@@ -29,17 +26,17 @@ void poolListChanged(const PoolWindowContext& context) {
 
 std::vector<std::string> ListWidgetPoolList::names() const {
     std::vector<std::string> names;
-    for (int row = 0; row < list_.count(); ++row) names.push_back(utf8(list_.item(row)->text()));
+    for (int row = 0; row < list_.count(); ++row) names.push_back(poolNameBytes(list_.item(row)->text()));
     return names;
 }
 
 void ListWidgetPoolList::append(const std::string& name) {
-    list_.addItem(qt(name));
+    list_.addItem(poolNameText(name));
     appended_ = true;
 }
 
 void ListWidgetPoolList::removeAll(const std::string& name) {
-    const QString text = qt(name);
+    const QString text = poolNameText(name);
     for (int row = list_.count() - 1; row >= 0; --row) {
         if (list_.item(row)->text() == text) delete list_.takeItem(row);
     }
@@ -47,7 +44,7 @@ void ListWidgetPoolList::removeAll(const std::string& name) {
 
 std::string singleSelectedEntry(const QListWidget& list) {
     const QList<QListWidgetItem*> selected = list.selectedItems();
-    return selected.size() == 1 ? utf8(selected.front()->text()) : std::string();
+    return selected.size() == 1 ? poolNameBytes(selected.front()->text()) : std::string();
 }
 
 void openSelectedPoolFile(const PoolWindowContext& context) {

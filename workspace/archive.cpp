@@ -7,6 +7,7 @@
 #include "workspace/pool_file_ops.h"
 #include "workspace/typed_name.h"
 #include "workspace/workbook_format.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 
@@ -27,12 +28,12 @@ std::string moveWithoutReplacing(const fs::path& from, const fs::path& to) {
         if (!ec) return std::string();
         std::error_code undo;
         fs::remove(to, undo);
-        return "无法从汇表池中移走（" + ec.message() + "）";
+        return "无法从汇表池中移走（" + systemErrorText(ec) + "）";
     }
     if (ec == std::errc::file_exists) return "文件夹中已有同名文件";
     ec.clear();
     fs::rename(from, to, ec);
-    if (ec) return "无法移动（" + ec.message() + "）";
+    if (ec) return "无法移动（" + systemErrorText(ec) + "）";
     return std::string();
 }
 
@@ -43,7 +44,7 @@ std::string replaceNamesake(const fs::path& target) {
     if (!fs::exists(status)) return std::string();
     if (fs::is_directory(status)) return "文件夹中有同名的子文件夹";
     fs::remove(target, ec);
-    if (ec) return "文件夹中的同名文件无法删除（" + ec.message() + "）";
+    if (ec) return "文件夹中的同名文件无法删除（" + systemErrorText(ec) + "）";
     return std::string();
 }
 
@@ -136,7 +137,7 @@ ArchiveResult archiveRunFiles(const WorkspacePaths& paths, const std::vector<std
     } else {
         fs::create_directory(folder, ec);
         if (ec) {
-            dialogs.message("无法建立文件夹 " + utf8String(folder) + "（" + ec.message() + "），文件仍留在汇表池中。");
+            dialogs.message("无法建立文件夹 " + utf8String(folder) + "（" + systemErrorText(ec) + "），文件仍留在汇表池中。");
             return result;
         }
         result.kind = ArchiveCase::NewFolder;

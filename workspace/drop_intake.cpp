@@ -9,6 +9,7 @@
 #include "workspace/natural_order.h"
 #include "workspace/pool.h"
 #include "workspace/startup.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 
@@ -82,7 +83,7 @@ DropIntake takeInDropped(const WorkspacePaths& paths, DialogsPort& dialogs, Pool
         case Result::NotAFile: intake.refused.push_back({one.name, oneLine(one.notAFile)}); continue;
         case Result::NotReplaced: intake.refused.push_back({one.name, kNotReplaced}); continue;
         case Result::CopyFailed:
-            intake.refused.push_back({one.name, oneLine(pool_ops_text::kCopyFailed + one.copyError.message())});
+            intake.refused.push_back({one.name, oneLine(pool_ops_text::kCopyFailed + systemErrorText(one.copyError))});
             continue;
         case Result::Taken: break;
         }
@@ -92,7 +93,7 @@ DropIntake takeInDropped(const WorkspacePaths& paths, DialogsPort& dialogs, Pool
         // Should the summary's copy fail, the previous one stays whole and the report says so.
         if (one.summary.copyError) {
             intake.refused.push_back({utf8String(one.summary.summary.filename()),
-                                      oneLine(pool_ops_text::kCopyFailed + one.summary.copyError.message())});
+                                      oneLine(pool_ops_text::kCopyFailed + systemErrorText(one.summary.copyError))});
         }
         for (const FileFailure& left : one.summary.leftOver) {
             intake.refused.push_back({left.name, oneLine(oldSummaryLeftText(one.summary.summary, left))});

@@ -6,6 +6,7 @@
 
 #include "spreadsheet/utf8_path.h"
 #include "workspace/pool_file_ops.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 
@@ -78,7 +79,7 @@ ExportResult exportSummary(const WorkspacePaths& paths, DialogsPort& dialogs) {
         result.outcome = ExportOutcome::Copied;
     } catch (const fs::filesystem_error& e) {
         result.outcome = ExportOutcome::Failed;
-        result.error = e.code().message();
+        result.error = systemErrorText(e.code());
         dialogs.message("汇总文件未能导出到:\r" + utf8String(result.target) + "\r原因：" + result.error);
     }
     return result;

@@ -28,12 +28,13 @@ bool fileExists(const fs::path& file) {
 }
 
 // A name for the temporary file beside `target`: not a pool file name (it ends in ".tmp"),
-// and hard to meet by chance.
+// hard to meet by chance, and short (~sbx-<12 hex digits>.tmp), so that a target whose name
+// is near the file system's limit of 255 bytes can still be copied to.
 fs::path temporaryBeside(const fs::path& target, std::mt19937_64& random) {
     constexpr std::string_view digits = "0123456789abcdef";
     std::string tag;
     for (int i = 0; i < 12; ++i) tag.push_back(digits[static_cast<std::size_t>(random() % digits.size())]);
-    return target.parent_path() / utf8Path("~" + utf8String(target.filename()) + "." + tag + ".tmp");
+    return target.parent_path() / ("~sbx-" + tag + ".tmp");
 }
 
 }  // namespace

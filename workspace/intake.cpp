@@ -5,6 +5,7 @@
 #include "workspace/file_kind.h"
 #include "workspace/pool.h"
 #include "workspace/startup.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 
@@ -13,7 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string copyFailure(const fs::path& from, const fs::path& to, const std::error_code& error) {
-    return pool_ops_text::kCopyFailed + utf8String(from) + " → " + utf8String(to) + "\r" + error.message();
+    return pool_ops_text::kCopyFailed + utf8String(from) + " → " + utf8String(to) + "\r" + systemErrorText(error);
 }
 
 // Whether the summary workbook holds the bytes of a listed pool file: the copy start-up or

@@ -5,6 +5,7 @@
 
 #include "workspace/file_kind.h"
 #include "workspace/natural_order.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 
@@ -17,7 +18,7 @@ PoolScan scanPool(const WorkspacePaths& paths) {
     std::error_code error;
     fs::directory_iterator entries(paths.poolDirectory(), error);
     if (error) {
-        scan.failures.push_back({utf8String(paths.poolDirectory()), error.message()});
+        scan.failures.push_back({utf8String(paths.poolDirectory()), systemErrorText(error)});
         return scan;
     }
     for (const fs::directory_entry& entry : entries) {
@@ -41,7 +42,7 @@ SummaryReplacement replaceSummaryWorkbook(const WorkspacePaths& paths, const fs:
         // A folder of that name is the user's, not an old summary.
         if (fs::is_directory(fs::symlink_status(other, error))) continue;
         fs::remove(other, error);
-        if (error) result.leftOver.push_back({utf8String(other), error.message()});
+        if (error) result.leftOver.push_back({utf8String(other), systemErrorText(error)});
     }
     return result;
 }
@@ -56,7 +57,7 @@ PoolDeletion deletePoolFiles(const WorkspacePaths& paths, const std::vector<std:
     for (const std::string& name : names) {
         Disposal disposal = dispose(paths.poolFile(name));
         if (disposal.error) {
-            deletion.failures.push_back({name, disposal.error.message()});
+            deletion.failures.push_back({name, systemErrorText(disposal.error)});
         } else {
             deletion.lastDisposal = std::move(disposal);
         }
@@ -71,7 +72,7 @@ WorkspaceDirectories ensureWorkspaceDirectories(const WorkspacePaths& paths) {
     if (!result.poolExisted) {
         fs::create_directories(paths.poolDirectory(), error);
         if (error) {
-            result.problem = "无法建立工作目录 " + utf8String(paths.poolDirectory()) + "：" + error.message();
+            result.problem = "无法建立工作目录 " + utf8String(paths.poolDirectory()) + "：" + systemErrorText(error);
             return result;
         }
     }
@@ -84,7 +85,7 @@ WorkspaceDirectories ensureWorkspaceDirectories(const WorkspacePaths& paths) {
     }
     if (!fs::is_directory(status)) fs::create_directory(summary, error);
     if (error) {
-        result.problem = "无法建立汇总文件夹 " + utf8String(summary) + "：" + error.message();
+        result.problem = "无法建立汇总文件夹 " + utf8String(summary) + "：" + systemErrorText(error);
         return result;
     }
     result.summaryDirectoryReady = true;

@@ -30,7 +30,7 @@ std::string deleteSeveralQuestion(std::size_t count) { return "确信要删除�
 namespace {
 
 std::string failureText(const char* what, const std::string& name, const std::error_code& error) {
-    return what + name + "\r" + error.message();
+    return what + name + "\r" + systemErrorText(error);
 }
 
 bool fileExists(const fs::path& file) {
@@ -191,10 +191,10 @@ std::string describePoolFile(const WorkspacePaths& paths, const std::string& nam
     // A FIFO would block the reading of its worksheets; a missing file says so below.
     if (fs::exists(fs::status(file, error)) && !isRegularWorkbookFile(file)) return text + "\r" + notAWorkbookFileText(file);
     const std::uintmax_t size = fs::file_size(file, error);
-    if (error) return text + "\r无法读取文件属性：" + error.message();
+    if (error) return text + "\r无法读取文件属性：" + systemErrorText(error);
     const fs::file_time_type changed = fs::last_write_time(file, error);
     text += "\r大小：" + std::to_string(size) + " 字节";
-    text += "\r修改时间：" + (error ? "无法读取（" + error.message() + "）" : modifiedText(changed));
+    text += "\r修改时间：" + (error ? "无法读取（" + systemErrorText(error) + "）" : modifiedText(changed));
     return text + "\r" + worksheetLine(file, makeHost);
 }
 

@@ -5,6 +5,7 @@
 #include "workspace/pool.h"
 #include "workspace/summary_history.h"
 #include "workspace/working_folder_text.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 
@@ -15,7 +16,7 @@ constexpr char kLineBreak = '\r';
 void reportReplacement(DialogsPort& dialogs, const std::string& name, const SummaryReplacement& replaced) {
     if (replaced.copyError) {
         dialogs.message("无法将文件 " + name + " 复制为汇总文件 " + utf8String(replaced.summary) + kLineBreak +
-                        replaced.copyError.message());
+                        systemErrorText(replaced.copyError));
     }
     for (const FileFailure& failure : replaced.leftOver) dialogs.message(oldSummaryLeftText(replaced.summary, failure));
 }

@@ -36,6 +36,7 @@ std::string systemErrorText(int error) {
         case EIO: return "磁盘读写出错";
         case ENOENT: return "文件夹已不存在";
         case EBUSY: return "文件正被其他程序使用";
+        case ENAMETOOLONG: return "文件名过长";
 #ifdef EROFS
         case EROFS: return "磁盘为只读";
 #endif
@@ -46,12 +47,40 @@ std::string systemErrorText(int error) {
     }
 }
 
+std::string systemErrorText(const std::error_code& error) {
+    // Windows reports its own codes; their portable meaning is the errno value.
+    const std::error_condition condition = error.default_error_condition();
+    if (condition.category() == std::generic_category()) {
+        switch (condition.value()) {
+            case ENOENT: return "文件或文件夹不存在";
+            case EEXIST: return "已有同名的文件";
+            case ENOTDIR: return "路径中有一项不是文件夹";
+            case EISDIR: return "这是一个文件夹";
+            case ENOTEMPTY: return "文件夹不是空的";
+            case EXDEV: return "不能在两个磁盘之间直接移动";
+            case ELOOP: return "快捷链接指向自身，形成循环";
+            case EMFILE:
+            case ENFILE: return "同时打开的文件过多";
+            default:
+                if (std::string known = systemErrorText(condition.value()); !known.empty()) return known;
+        }
+    }
+    return "系统错误代码 " + std::to_string(error.value());
+}
+
+std::string workbookErrorReason(const WorkbookError& error) {
+    std::string why = workbookErrorKindText(error.kind());
+    if (const std::string system = systemErrorText(error.systemError()); !system.empty()) {
+        why += "：" + system;
+    } else if (error.systemError() != 0) {
+        why += "（系统错误代码 " + std::to_string(error.systemError()) + "）";
+    }
+    return why;
+}
+
 std::string workbookErrorText(const WorkbookError& error) {
-    std::string kind = workbookErrorKindText(error.kind());
-    if (const std::string system = systemErrorText(error.systemError()); !system.empty()) kind += "：" + system;
-    std::string text = kind;
-    if (!error.file().empty()) text += "：\r" + utf8String(error.file());
-    return text + "\r（" + error.reason() + "）";
+    const std::string why = workbookErrorReason(error);
+    return error.file().empty() ? why : why + "：\r" + utf8String(error.file());
 }
 
 std::string errorTextForUser(const std::exception& error) {

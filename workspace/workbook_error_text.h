@@ -1,8 +1,10 @@
 #pragma once
-// Engine errors in the user's words: a Chinese sentence for the kind of fault, the file, and
-// the technical reason after it (for whoever helps the user).
+// Engine errors in the user's words: a Chinese sentence for the kind of fault and the system's
+// refusal behind it, and the file. The windows show only these; the engine's English reason
+// is the command line's.
 #include <exception>
 #include <string>
+#include <system_error>
 
 #include "spreadsheet/workbook_error.h"
 
@@ -15,7 +17,15 @@ std::string workbookErrorKindText(WorkbookErrorKind kind);
 // for the others.
 std::string systemErrorText(int error);
 
-// "<kind>：\r<file>\r（<reason>）", with the system's refusal in plain words where known.
+// A refusal of the operating system as a file operation reports it (std::filesystem), in
+// Chinese: the common ones in words, any other by its code. Never empty.
+std::string systemErrorText(const std::error_code& error);
+
+// Why, in Chinese: the kind of fault, then the system's refusal in plain words where known
+// ("无法保存文件：磁盘空间已满"), or its code.
+std::string workbookErrorReason(const WorkbookError& error);
+
+// "<why>：\r<file>" (no file: "<why>").
 std::string workbookErrorText(const WorkbookError& error);
 
 // workbookErrorText for a WorkbookError, the exception's own text for any other.

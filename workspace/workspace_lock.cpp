@@ -1,4 +1,5 @@
 #include "workspace/workspace_lock.h"
+#include "workspace/workbook_error_text.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string failedText(const fs::path& file, const std::error_code& error) {
-    return "无法锁定工作目录（" + utf8String(file) + "）：" + error.message();
+    return "无法锁定工作目录（" + utf8String(file) + "）：" + systemErrorText(error);
 }
 
 }  // namespace
@@ -32,7 +33,7 @@ WorkspaceLock::Attempt WorkspaceLock::acquire(const WorkspacePaths& paths) {
     std::error_code error;
     fs::create_directories(paths.poolDirectory(), error);
     if (error) {
-        attempt.refusal = "无法建立工作目录 " + utf8String(paths.poolDirectory()) + "：" + error.message();
+        attempt.refusal = "无法建立工作目录 " + utf8String(paths.poolDirectory()) + "：" + systemErrorText(error);
         return attempt;
     }
     const std::string inUse = lock_text::kInUse + utf8String(paths.poolDirectory());

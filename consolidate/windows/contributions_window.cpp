@@ -11,6 +11,8 @@
 
 #include "consolidate/run_record_reader.h"
 #include "consolidate/windows/qt_text.h"
+#include "spreadsheet/utf8_path.h"
+#include "ui/pool_name_text.h"
 
 namespace sbx {
 
@@ -39,7 +41,8 @@ ContributionsWindow::ContributionsWindow(const std::filesystem::path& summary, c
             heading->setText(qtText(where + " 的合计：" + found->total +
                                     (found->refused ? "（汇总表未接受此值）" : "")));
             for (const auto& c : found->from) {
-                new QTreeWidgetItem(list, {qtText(c.file), qtText(c.value + (c.addsNothing ? "（不计入合计）" : ""))});
+                new QTreeWidgetItem(list,
+                                    {poolNameText(c.file), qtText(c.value + (c.addsNothing ? "（不计入合计）" : ""))});
             }
         }
     } catch (const RecordOutOfDate& e) {
@@ -47,8 +50,15 @@ ContributionsWindow::ContributionsWindow(const std::filesystem::path& summary, c
         heading->setText(e.why() == RecordOutOfDate::Why::SummaryChanged
                              ? QStringLiteral("运行记录与汇总表不符（汇总表在记录之后被改动过），无法显示来源。")
                              : QStringLiteral("运行记录来自旧版本，无法确认与汇总表相符，无法显示来源。请重新汇表。"));
-    } catch (const std::exception& e) {
-        heading->setText(QStringLiteral("没有可用的运行记录：") + qtText(e.what()));
+    } catch (const RunRecordError& e) {
+        const char* why = e.kind() == RunRecordError::Kind::CannotOpen ? "找不到或无法打开运行记录"
+                          : e.kind() == RunRecordError::Kind::Damaged  ? "运行记录已损坏"
+                                                                       : "这不是本程序的运行记录";
+        heading->setText(QStringLiteral("没有可用的运行记录：") + qtText(why) + QStringLiteral("：\n") +
+                         poolNameText(utf8String(e.file())));
+    } catch (const std::exception&) {
+        // The summary itself could not be read for its digest.
+        heading->setText(QStringLiteral("没有可用的运行记录：无法读取汇总表或运行记录"));
     }
     heading->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);

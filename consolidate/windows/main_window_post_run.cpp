@@ -11,6 +11,7 @@
 #include "consolidate/windows/qt_text.h"
 #include "workspace/archive.h"
 #include "workspace/export.h"
+#include "ui/pool_name_text.h"
 
 namespace sbx {
 
@@ -38,7 +39,7 @@ void MainWindowPostRun::resetForNewJob(const std::vector<std::string>& stillInPo
     }
     // Files that could not be moved are still in the pool: the list keeps showing them, in
     // the run list's order (the archiving visited it from the end).
-    for (auto it = stillInPool.rbegin(); it != stillInPool.rend(); ++it) poolList->addItem(qtText(*it));
+    for (auto it = stillInPool.rbegin(); it != stillInPool.rend(); ++it) poolList->addItem(poolNameText(*it));
     if (!stillInPool.empty()) c_.label4->setText(signedCount(poolList->count()));
     c_.command2->setEnabled(false);
 }
@@ -48,7 +49,7 @@ void forgetVanishedPoolFiles(const MainWindowControls& controls, const Workspace
     int gone = 0;
     bool selectedGone = false;
     for (int row = poolList->count() - 1; row >= 0; --row) {
-        const std::string name = poolList->item(row)->text().toUtf8().toStdString();
+        const std::string name = poolNameBytes(poolList->item(row)->text());
         // Only a file known to be gone leaves the list; one that cannot be looked at stays.
         std::error_code ec;
         if (std::filesystem::status(paths.poolFile(name), ec).type() != std::filesystem::file_type::not_found) continue;

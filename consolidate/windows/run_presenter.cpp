@@ -5,6 +5,7 @@
 #include "consolidate/windows/check_window.h"
 #include "consolidate/windows/main_window_post_run.h"
 #include "consolidate/windows/result_view.h"
+#include "ui/pool_name_text.h"
 
 namespace sbx {
 
@@ -14,7 +15,7 @@ namespace {
 std::vector<std::string> selectedPoolEntries(const QListWidget* poolList) {
     std::vector<std::string> names;
     for (int row = 0; row < poolList->count(); ++row) {
-        if (poolList->item(row)->isSelected()) names.push_back(poolList->item(row)->text().toUtf8().toStdString());
+        if (poolList->item(row)->isSelected()) names.push_back(poolNameBytes(poolList->item(row)->text()));
     }
     return names;
 }

@@ -4,6 +4,7 @@
 
 #include "job/job_file.h"
 #include "spreadsheet/utf8_path.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 namespace {
@@ -14,6 +15,21 @@ std::vector<std::string> templateSheets(const JobDefinition& job) {
 
 }  // namespace
 
+std::string jobFileErrorText(const JobFileError& error) {
+    std::string why;
+    switch (error.kind()) {
+        case JobFileError::Kind::Unreadable: why = "无法读取方案文件"; break;
+        case JobFileError::Kind::NotAFile: why = "方案文件的位置上不是文件（是文件夹、管道或设备）"; break;
+        case JobFileError::Kind::TooLarge: why = "方案文件过大（超过 1 MB），不是本程序的方案文件"; break;
+        case JobFileError::Kind::Damaged:
+            why = error.line() > 0 ? "方案文件第 " + std::to_string(error.line()) + " 行已损坏" : "方案文件已损坏";
+            break;
+        case JobFileError::Kind::Unwritable: why = "无法保存方案文件"; break;
+    }
+    if (error.systemError() != 0) why += "：" + systemErrorText(std::error_code(error.systemError(), std::generic_category()));
+    return why + "：\r" + utf8String(error.file());
+}
+
 std::filesystem::path jobFileOf(const WorkspacePaths& paths) { return paths.poolDirectory() / utf8Path(kJobFileName); }
 
 void offerRememberedJob(const JobWindowContext& context) {
@@ -23,7 +39,7 @@ void offerRememberedJob(const JobWindowContext& context) {
         const RememberedJobs kept = readJobFile(jobFileOf(context.paths));
         if (const Job* found = kept.find(templateSheets(job))) job.remembered = *found;
     } catch (const JobFileError& error) {
-        context.dialogs.message("方案文件无法使用，本次不预先填写，文件保持原样：\r" + std::string(error.what()));
+        context.dialogs.message("方案文件无法使用，本次不预先填写，文件保持原样：\r" + jobFileErrorText(error));
     }
 }
 
@@ -36,7 +52,7 @@ void rememberAcceptedJob(const JobWindowContext& context) {
         kept.remember(templateSheets(job), job.rangeTable);
         writeJobFile(file, kept);
     } catch (const JobFileError& error) {
-        context.dialogs.message("本次方案未能保存，方案文件保持原样：\r" + std::string(error.what()));
+        context.dialogs.message("本次方案未能保存，方案文件保持原样：\r" + jobFileErrorText(error));
     }
 }
 

@@ -2,11 +2,16 @@
 // The remembered jobs (方案) as the job windows use them: the job kept for the summary
 // workbook's worksheet names is offered when a job is set up, and an accepted job is kept.
 #include <filesystem>
+#include <string>
 
+#include "job/job_file.h"
 #include "job/windows/job_window_context.h"
 #include "workspace/workspace_paths.h"
 
 namespace sbx {
+
+// Why a job file cannot be used or kept, in Chinese, with the file: "方案文件第 3 行已损坏：\r<file>".
+std::string jobFileErrorText(const JobFileError& error);
 
 // <working folder>/方案.txt
 std::filesystem::path jobFileOf(const WorkspacePaths& paths);

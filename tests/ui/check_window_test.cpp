@@ -148,7 +148,8 @@ private slots:
         QCOMPARE(changed.findChild<QTreeWidget*>(QStringLiteral("contributionsList"))->topLevelItemCount(), 0);
 
         sbx::ContributionsWindow without(fs::path(dir.path().toStdString()) / "other.xls", QStringLiteral("收入明细"), {5, 3});
-        QVERIFY(without.findChild<QLabel*>(QStringLiteral("contributionsHeading"))->text().startsWith(QStringLiteral("没有可用的运行记录")));
+        QCOMPARE(without.findChild<QLabel*>(QStringLiteral("contributionsHeading"))->text(),
+                 QStringLiteral("没有可用的运行记录：找不到或无法打开运行记录：\n") + dir.path() + QStringLiteral("/other.xls.run.json"));
         QCOMPARE(without.findChild<QTreeWidget*>(QStringLiteral("contributionsList"))->topLevelItemCount(), 0);
     }
 };

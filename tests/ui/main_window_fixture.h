@@ -18,6 +18,7 @@
 #include "tests/support/scripted_dialogs.h"
 #include "workspace/pool.h"
 #include "tests/support/test_files.h"
+#include "ui/pool_name_text.h"
 
 namespace sbx::testing {
 
@@ -66,7 +67,7 @@ struct MainWindowFixture {
         QStringList pool;
         for (const auto& entry : std::filesystem::directory_iterator(paths.poolDirectory())) {
             const std::string name = utf8String(entry.path().filename());
-            if (entry.is_regular_file() && isPoolFileName(name)) pool << QString::fromStdString(name);
+            if (entry.is_regular_file() && isPoolFileName(name)) pool << poolNameText(name);
         }
         QStringList listed = entries(*list1());
         pool.sort();

@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "tests/ui/main_window_fixture.h"
+#include "ui/pool_name_text.h"
 #include "ui/workbook_viewer.h"
 #include "workspace/pool.h"
 #include "workspace/pool_file_ops.h"
@@ -222,6 +223,25 @@ private slots:
             QCOMPARE(f->button("Command2")->isEnabled(), f->list1()->count() > 0);
         }
         QCOMPARE(f->caption("Label4"), QStringLiteral(" 0"));
+    }
+
+    // Names of GBK bytes (not UTF-8, as shared drives hold them) are renamed and deleted by
+    // their own bytes, not by the replacement marks the list shows for them.
+    void namesOfGbkBytesAreRenamedAndDeletedByTheirBytes() {
+        const std::string gbk = "\xB7\xD6\xB9\xAB\xCB\xBE";  // 分公司 in GBK
+        writeFile(f->paths.poolFile(gbk + "1.xls"), "G1");
+        writeFile(f->paths.poolFile(gbk + "2.xls"), "G2");
+        for (const char* n : {"1.xls", "2.xls"}) f->list1()->addItem(sbx::poolNameText(gbk + n));
+        select(sbx::poolNameText(gbk + "1.xls"));
+        f->dialogs.expectInput(text::kRenamePrompt, "新名");
+        choose("RENAME");
+        QCOMPARE(bytesOf(f->paths.poolFile("新名.xls")), std::string("G1"));
+        select(sbx::poolNameText(gbk + "2.xls"));
+        f->dialogs.expectOkCancel(text::deleteQuestion(gbk + "2.xls"), true, sbx::Risk::Destructive);
+        choose("del");
+        QVERIFY(!fs::exists(f->paths.poolFile(gbk + "2.xls")));
+        QCOMPARE(f->list1UntrueToFolder(), QString());
+        QCOMPARE(sbx::poolNameBytes(sbx::poolNameText(gbk + "😀.xls")), gbk + "😀.xls");
     }
 
     void aDeleteThatFailsIsReportedAndTheListStaysTrue() {

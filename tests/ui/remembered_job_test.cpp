@@ -99,12 +99,12 @@ private slots:
         const auto file = jobFileOf(h.context().paths);
         const std::string damaged = "shubuxing-jobs\t1\ntemplate\t表1\nsheet\t表1\tb3\n";
         std::ofstream(file, std::ios::binary) << damaged;
-        h.dialogs.expectMessageContaining("line 3");
+        h.dialogs.expectMessageContaining("方案文件第 3 行已损坏：\r" + utf8String(file));
         auto* entry = setUpTo(h, {1}, 1);
         QVERIFY(entry != nullptr);
         QVERIFY(entry->box(1, 2)->text().isEmpty());
         QTest::keyClicks(entry->box(1, 2), "a1:b2");
-        h.dialogs.expectMessageContaining("本次方案未能保存").expectMessage("请在左面列表框中选择汇表子文件！");
+        h.dialogs.expectMessageContaining("本次方案未能保存，方案文件保持原样：\r方案文件第 3 行已损坏").expectMessage("请在左面列表框中选择汇表子文件！");
         QVERIFY(clickScripted(button(entry, "Command4"), h.dialogs));
         QVERIFY(h.job.jobReady);  // the job itself stands
         QCOMPARE(bytesOf(file), damaged);
