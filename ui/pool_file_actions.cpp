@@ -79,7 +79,7 @@ void renameSelectedPoolFile(const PoolWindowContext& context) {
 void deleteSelectedPoolFile(const PoolWindowContext& context) {
     std::vector<std::string> names;
     for (int row = 0; row < context.list1->count(); ++row) {
-        if (context.list1->item(row)->isSelected()) names.push_back(utf8(context.list1->item(row)->text()));
+        if (context.list1->item(row)->isSelected()) names.push_back(poolNameBytes(context.list1->item(row)->text()));
     }
     if (names.empty()) return;
     ListWidgetPoolList list(*context.list1);

@@ -169,7 +169,7 @@ std::size_t deleteSeveralPoolFiles(const WorkspacePaths& paths, DialogsPort& dia
         if (fs::is_directory(fs::symlink_status(file, disposal.error))) disposal.error = std::make_error_code(std::errc::is_a_directory);
         if (!disposal.error) disposal = dispose(file);
         if (disposal.error) {
-            failures += "\r" + name + "：" + disposal.error.message();
+            failures += "\r" + name + "：" + systemErrorText(disposal.error);
             continue;
         }
         list.removeAll(name);
