@@ -35,6 +35,12 @@ public:
     static CellValue number(double v) { return CellValue(CellKind::Number, v); }
     static CellValue boolean(bool b) { return CellValue(CellKind::Boolean, b ? 1.0 : 0.0); }
     static CellValue date(double serial1900) { return CellValue(CellKind::Date, serial1900); }
+    // A date whose format shows only hours, minutes and seconds: a time of day or a duration.
+    static CellValue time(double serial1900) {
+        CellValue v(CellKind::Date, serial1900);
+        v.timeOnly_ = true;
+        return v;
+    }
     static CellValue error(uint8_t code) { return CellValue(CellKind::Error, code); }
     static CellValue text(std::string utf8) {
         CellValue v(CellKind::Text, 0.0);
@@ -50,7 +56,10 @@ public:
     bool booleanValue() const { return number_ != 0.0; }
     uint8_t errorCode() const { return static_cast<uint8_t>(number_); }
     const std::string& textValue() const { return text_; }
+    // A Date shown as a time only (CellValue::time); such amounts add up.
+    bool isTimeOnly() const { return timeOnly_; }
 
+    // Whether a date shows as a time only is a matter of its format, not of the value.
     friend bool operator==(const CellValue& a, const CellValue& b) {
         return a.kind_ == b.kind_ && a.text_ == b.text_ &&
                (a.number_ == b.number_ || (a.number_ != a.number_ && b.number_ != b.number_));
@@ -61,6 +70,7 @@ private:
 
     CellKind kind_ = CellKind::Empty;
     double number_ = 0.0;
+    bool timeOnly_ = false;
     std::string text_;
 };
 

@@ -171,6 +171,7 @@ void WorkbookReader::readGlobals() {
 
     std::unordered_map<uint16_t, bool> customFormatIsDate;
     std::unordered_set<uint16_t> customTextFormats;
+    std::unordered_set<uint16_t> customTimeFormats;
     struct RawXf {
         uint16_t formatId;
         bool locked;
@@ -208,6 +209,7 @@ void WorkbookReader::readGlobals() {
                 }
                 customFormatIsDate[id] = isDateFormatCode(code);
                 if (isTextFormatCode(code)) customTextFormats.insert(id);
+                if (isTimeFormatCode(code)) customTimeFormats.insert(id);
                 break;
             }
             case rec::Xf: {
@@ -274,7 +276,9 @@ void WorkbookReader::readGlobals() {
                                                                : isBuiltInDateFormat(xf.formatId);
         const bool isText = custom != customFormatIsDate.end() ? customTextFormats.contains(xf.formatId)
                                                                : xf.formatId == kBuiltInTextFormat;
-        formats_.push_back({xf.formatId, xf.locked, isDate, isText});
+        const bool isTime = custom != customFormatIsDate.end() ? customTimeFormats.contains(xf.formatId)
+                                                               : isBuiltInTimeFormat(xf.formatId);
+        formats_.push_back({xf.formatId, xf.locked, isDate, isText, isTime});
     }
 }
 
@@ -478,8 +482,10 @@ CellValue WorkbookReader::valueOf(const SheetCells& sheet, const StoredCell& cel
     switch (cell.kind) {
         case StoredKind::Blank: return CellValue();
         case StoredKind::Number: return CellValue::number(cell.number);
-        case StoredKind::Date:
-            return CellValue::date(date1904_ ? cell.number + kDate1904Offset : cell.number);
+        case StoredKind::Date: {
+            const double serial = date1904_ ? cell.number + kDate1904Offset : cell.number;
+            return format(cell.xf).isTime ? CellValue::time(serial) : CellValue::date(serial);
+        }
         case StoredKind::SharedText: return CellValue::text(sharedStrings_[cell.index]);
         case StoredKind::LocalText: return CellValue::text(sheet.localText(cell.index));
         case StoredKind::Boolean: return CellValue::boolean(cell.number != 0.0);

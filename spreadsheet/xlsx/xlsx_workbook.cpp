@@ -244,7 +244,7 @@ CellValue XlsxWorkbook::valueOf(const SheetContent& sheet, const StoredCell& cel
     switch (cell.kind) {
         case StoredKind::Blank: return {};
         case StoredKind::Number: return CellValue::number(cell.number);
-        case StoredKind::Date: return CellValue::date(cell.number);
+        case StoredKind::Date: return styles_.at(cell.style).time ? CellValue::time(cell.number) : CellValue::date(cell.number);
         case StoredKind::SharedText: return CellValue::text(sharedStrings()[cell.text]);
         case StoredKind::Text: return CellValue::text(sheet.texts[cell.text]);
         case StoredKind::Boolean: return CellValue::boolean(cell.number != 0);
