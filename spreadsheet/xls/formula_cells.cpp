@@ -59,6 +59,10 @@ public:
         return first == kNoWorksheet ? SheetTarget::Deleted : SheetTarget::Worksheets;
     }
 
+    bool ownWorkbook(uint16_t index) const override {
+        return index < xti_.size() && xti_[index].book < ownBook_.size() && ownBook_[xti_[index].book];
+    }
+
     std::optional<std::vector<Token>> nameTokens(uint16_t index) const override {
         if (index == 0 || index > names_.size()) return std::nullopt;
         Name& name = names_[index - 1];
