@@ -193,6 +193,7 @@ void readSheet(const WorkbookReader& reader, uint32_t sheet, const SheetResolver
     bool lastWasFormula = false;
     int depth = 1;
     while (depth > 0 && records.next(r)) {
+        r.type = rec::worksheetRecordType(r.type);
         if (r.type == rec::Bof || r.type == rec::Eof) {
             depth += r.type == rec::Bof ? 1 : -1;
             continue;

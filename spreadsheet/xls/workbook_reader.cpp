@@ -199,13 +199,20 @@ void WorkbookReader::readGlobals() {
                 date1904_ = in.u16() == 1;
                 break;
             case rec::Format: {
+                // A FORMAT record that cannot be read (some writers leave it a byte short) is
+                // passed over: its cells show as General, and the rest of the workbook reads.
+                if (r.body.size() < 3) break;
                 const uint16_t id = in.u16();
                 std::string code;
-                if (version_ == BiffVersion::Biff8) {
-                    code = readBiff8String(r.body.subspan(2), 2);
-                } else {
-                    const size_t count = in.u8();
-                    code = biff5Text(in.bytes(count), count);
+                try {
+                    if (version_ == BiffVersion::Biff8) {
+                        code = readBiff8String(r.body.subspan(2), 2);
+                    } else {
+                        const size_t count = in.u8();
+                        code = biff5Text(in.bytes(count), count);
+                    }
+                } catch (const FormatError&) {
+                    break;
                 }
                 customFormatIsDate[id] = isDateFormatCode(code);
                 if (isTextFormatCode(code)) customTextFormats.insert(id);
@@ -326,6 +333,7 @@ std::unique_ptr<SheetCells> WorkbookReader::readSheet(const WorksheetEntry& entr
     int depth = 1;  // embedded charts bring BOF/EOF pairs of their own
 
     while (depth > 0 && records.next(r)) {
+        r.type = rec::worksheetRecordType(r.type);
         if (r.type == rec::Bof) {
             ++depth;
             continue;
