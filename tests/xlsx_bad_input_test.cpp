@@ -73,9 +73,11 @@ TEST_P(XlsxBadInput, IsRefusedWithAClearError) {
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     sbx::NativeHost host;
     try {
-        // Opening reads the package; the first worksheet is read on first use.
+        // Opening reads the package; the first worksheet is read on first use. A sheet that
+        // cannot be read is left out, and named when a job asks for it.
         auto& book = host.open(file);
         for (int s = 1; s <= book.worksheetCount(); ++s) book.worksheet(s).lastValueCell();
+        book.worksheet("Free").lastValueCell();
         ADD_FAILURE() << "opened without an error";
     } catch (const sbx::WorkbookError& e) {
         EXPECT_EQ(e.kind(), c.kind) << e.what();
@@ -108,7 +110,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadPackage{"malformed_workbook_part", [] { return changed({{"xl/workbook.xml", "<workbook><sheets>"}}); },
                    WorkbookErrorKind::Corrupt, "xl/workbook.xml is not well-formed XML"},
         BadPackage{"missing_worksheet_part", [] { return changed({}, {"xl/worksheets/sheet2.xml"}); },
-                   WorkbookErrorKind::Corrupt, "lacks the part of worksheet \"Free\""},
+                   WorkbookErrorKind::SheetNotFound,
+                   "the worksheet \"Free\" cannot be read (the package lacks its part xl/worksheets/sheet2.xml)"},
+        // An old macro sheet listed with r:id="", which openpyxl and LibreOffice pass over.
+        BadPackage{"sheet_without_relationship",
+                   [] {
+                       std::string workbook = sbx::xlsx::ZipPackage(templateBytes()).read("xl/workbook.xml");
+                       workbook.replace(workbook.find("r:id=\"rId2\""), 11, "r:id=\"\"");
+                       return changed({{"xl/workbook.xml", workbook}});
+                   },
+                   WorkbookErrorKind::SheetNotFound, "the worksheet \"Free\" cannot be read (the sheet has no relationship \"\""},
         BadPackage{"malformed_worksheet_part",
                    [] { return changed({{"xl/worksheets/sheet1.xml", "<worksheet><sheetData><row><c><v>1</c>"}}); },
                    WorkbookErrorKind::Corrupt, "xl/worksheets/sheet1.xml is not well-formed XML"},
