@@ -129,6 +129,24 @@ INSTANTIATE_TEST_SUITE_P(
                                         "<worksheet><sheetData><row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row></sheetData></worksheet>"}});
                    },
                    WorkbookErrorKind::Corrupt, "XFE1"},
+        // Nesting is refused at once, in the cells (read by the scanner, then by expat) and in
+        // the parts read whole.
+        BadPackage{"nested_deep_in_a_cell",
+                   [] {
+                       constexpr int kDepth = 200000;
+                       std::string part = "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is>";
+                       for (int i = 0; i < kDepth; ++i) part += "<r>";
+                       for (int i = 0; i < kDepth; ++i) part += "</r>";
+                       return changed({{"xl/worksheets/sheet1.xml", part + "</is></c></row></sheetData></worksheet>"}});
+                   },
+                   WorkbookErrorKind::Corrupt, "the part xl/worksheets/sheet1.xml nests its XML elements more than 512 deep"},
+        BadPackage{"nested_deep_in_the_styles",
+                   [] {
+                       std::string part = "<styleSheet>";
+                       for (int i = 0; i < 600; ++i) part += "<x>";
+                       return changed({{"xl/styles.xml", part}});
+                   },
+                   WorkbookErrorKind::Corrupt, "the part xl/styles.xml nests its XML elements more than 512 deep"},
         BadPackage{"entity_expansion",
                    [] {
                        return changed({{"xl/worksheets/sheet1.xml",
