@@ -28,6 +28,10 @@ std::string errorText(uint8_t code);
 // Days between 1904-01-01 and 1900-01-00 in the 1900 serials (with its 29 February 1900).
 inline constexpr double kDate1904Offset = 1462.0;
 
+// Whether a 1900 serial falls on a day of the calendar, 0001-01-01 to 9999-12-31; a value
+// formatted as a date outside it is shown as its number.
+inline bool isCalendarSerial(double serial1900) { return serial1900 >= -693594.0 && serial1900 < 2958466.0; }
+
 class CellValue {
 public:
     CellValue() = default;  // empty
