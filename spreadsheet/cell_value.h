@@ -73,8 +73,8 @@ private:
     CellValue(CellKind k, double n) : kind_(k), number_(n) {}
 
     CellKind kind_ = CellKind::Empty;
+    bool timeOnly_ = false;  // beside the kind: the value stays as large as it was
     double number_ = 0.0;
-    bool timeOnly_ = false;
     std::string text_;
 };
 
