@@ -12,6 +12,9 @@ form_controls.xlsx, sheet "Form": rows 1-3 (a heading row and two amount rows), 
 <sheetData> two check boxes as Excel stores form controls: each a <control> with a
 properties part and an anchor whose <from> and <to> hold <xdr:col> and <xdr:row> elements
 (rows 4-7 of the sheet). openpyxl cannot write controls, so they are put into its package.
+
+far_cells.xlsx, sheet "Far": A1 a text, IW1 = 1 (the first column beyond .xls's IV), XFD2 = 2
+(the last column of the .xlsx grid).
 """
 
 import datetime
@@ -52,6 +55,10 @@ def main():
     free["B3"] = "=D9*2"
     book.save(OUT / "protected_formulas.xlsx")
     write_form_controls(OUT / "form_controls.xlsx")
+    far = openpyxl.Workbook()
+    far.active.title = "Far"
+    far.active["A1"], far.active["IW1"], far.active["XFD2"] = "左上", 1, 2
+    far.save(OUT / "far_cells.xlsx")
 
 
 CONTROL = (
