@@ -62,6 +62,7 @@ void civilFromDays(long long z, int& y, unsigned& m, unsigned& d) {
 }  // namespace
 
 std::string formatDate(double serial) {
+    if (!isCalendarSerial(serial)) return formatNumber(serial);
     // Serials below 60 count from 1899-12-31; from 61 on, from 1899-12-30, stepping over the
     // 29 February 1900 that the 1900 date system counts.
     constexpr long long kDays1899_12_30 = -25569;  // relative to 1970-01-01

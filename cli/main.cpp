@@ -1,4 +1,5 @@
 // shubuxing-cli: the engine from the command line, for people and scripts.
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -69,6 +70,12 @@ int dump(const std::string& file, const std::string& sheetName, const std::strin
     auto host = sbx::makeNativeHost();
     auto& book = host->open(file);
     const auto& sheet = book.worksheet(sheetName);
+    if (openEnded) {
+        // The whole sheet as far as it holds values: an .xlsx sheet reaches beyond column IV
+        // and row 65536.
+        const auto [lastRow, lastColumn] = sheet.lastValueCell();
+        area = sbx::CellArea{1, 1, std::max(lastRow, 1), std::max(lastColumn, 1)};
+    }
     sbx::cli::dumpArea(sheet, area, openEnded, std::cout);
     return kExitOk;
 }

@@ -17,6 +17,12 @@ Contribution CellTotal::add(const CellValue& v, bool dates1904) {
             }
             return Contribution::AddsNothing;
         case CellKind::Date:
+            // Times of day and durations are amounts (6:00 and 12:00 make 18:00): they add
+            // the number their workbook stores.
+            if (v.isTimeOnly()) {
+                addNumber(dates1904 ? v.numberValue() - kDate1904Offset : v.numberValue());
+                return Contribution::Added;
+            }
             // The stored number counts towards a sum; the date itself is kept in case no
             // plain number ever comes.
             sum_.add(dates1904 ? v.numberValue() - kDate1904Offset : v.numberValue());

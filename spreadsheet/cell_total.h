@@ -9,7 +9,9 @@
 // - A date adds its number, as stored in its workbook, to a total that also holds plain
 //   numbers (an amount formatted as a date is still an amount): nothing read before it is
 //   dropped.
-// - Where every source that holds a value holds a date, the total is a date: the latest.
+// - Where every source that holds a value holds a calendar date, the total is a date: the
+//   latest. Times of day and durations (formats showing only hours, minutes and seconds)
+//   add up as numbers; the summary cell keeps its own format.
 // - A total of zero, or of nothing, is an empty cell.
 // The additions are compensated: a thousand amounts such as 0.1 add up to the correctly
 // rounded total, in any order.

@@ -28,6 +28,10 @@ std::string errorText(uint8_t code);
 // Days between 1904-01-01 and 1900-01-00 in the 1900 serials (with its 29 February 1900).
 inline constexpr double kDate1904Offset = 1462.0;
 
+// Whether a 1900 serial falls on a day of the calendar, 0001-01-01 to 9999-12-31; a value
+// formatted as a date outside it is shown as its number.
+inline bool isCalendarSerial(double serial1900) { return serial1900 >= -693594.0 && serial1900 < 2958466.0; }
+
 class CellValue {
 public:
     CellValue() = default;  // empty
@@ -35,6 +39,12 @@ public:
     static CellValue number(double v) { return CellValue(CellKind::Number, v); }
     static CellValue boolean(bool b) { return CellValue(CellKind::Boolean, b ? 1.0 : 0.0); }
     static CellValue date(double serial1900) { return CellValue(CellKind::Date, serial1900); }
+    // A date whose format shows only hours, minutes and seconds: a time of day or a duration.
+    static CellValue time(double serial1900) {
+        CellValue v(CellKind::Date, serial1900);
+        v.timeOnly_ = true;
+        return v;
+    }
     static CellValue error(uint8_t code) { return CellValue(CellKind::Error, code); }
     static CellValue text(std::string utf8) {
         CellValue v(CellKind::Text, 0.0);
@@ -50,7 +60,10 @@ public:
     bool booleanValue() const { return number_ != 0.0; }
     uint8_t errorCode() const { return static_cast<uint8_t>(number_); }
     const std::string& textValue() const { return text_; }
+    // A Date shown as a time only (CellValue::time); such amounts add up.
+    bool isTimeOnly() const { return timeOnly_; }
 
+    // Whether a date shows as a time only is a matter of its format, not of the value.
     friend bool operator==(const CellValue& a, const CellValue& b) {
         return a.kind_ == b.kind_ && a.text_ == b.text_ &&
                (a.number_ == b.number_ || (a.number_ != a.number_ && b.number_ != b.number_));
@@ -60,6 +73,7 @@ private:
     CellValue(CellKind k, double n) : kind_(k), number_(n) {}
 
     CellKind kind_ = CellKind::Empty;
+    bool timeOnly_ = false;  // beside the kind: the value stays as large as it was
     double number_ = 0.0;
     std::string text_;
 };

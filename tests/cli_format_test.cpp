@@ -46,7 +46,10 @@ INSTANTIATE_TEST_SUITE_P(Dump, DateText, testing::Values(
     DateCase{0.5, "1899-12-31T12:00:00"},        // a time of day alone
     DateCase{45322.99999999, "2024-02-01"},      // rounds to the next midnight
     DateCase{-1.2, "1899-12-29T19:12:00"},       // negative serials run backwards
-    DateCase{2958465.0, "9999-12-31"}));
+    DateCase{2958465.0, "9999-12-31"},
+    // Outside the calendar Python's datetime knows (years 1 to 9999): the number.
+    DateCase{2958466.0, "2958466"}, DateCase{-693594.0, "0001-01-01"}, DateCase{-693595.0, "-693595"},
+    DateCase{-566327000000.5, "-566327000000.5"}, DateCase{1e300, "1e+300"}));
 
 TEST(TextEscapes, SpecialCharactersAreWrittenAsEscapes) {
     EXPECT_EQ(sbx::cli::escapeText("a\tb\r\nc\\d"), "a\\tb\\r\\nc\\\\d");

@@ -64,3 +64,14 @@ foreach(case "mixed_pool/branch_3.xlsx;total.xls" "mixed_pool/branch_3.xlsx;tota
 endforeach()
 expect_run(0 "consolidated 2 files" consolidate --mode efficiency --out ${WORK}/TOTAL.XLSX
            --template ${mixed}/branch_3.xlsx --range 收入明细!b4:e9 ${xls} ${mixed}/branch_2.xlsx)
+
+# An .xlsx sheet reaches beyond column IV: a dump of the whole sheet shows IW1 and XFD2 (as
+# openpyxl reads tests/data/xlsx/far_cells.xlsx: A1 左上, IW1 1, XFD2 2).
+execute_process(COMMAND ${CLI} dump ${DATA}/../xlsx/far_cells.xlsx Far RESULT_VARIABLE rc OUTPUT_VARIABLE out TIMEOUT 60)
+string(REPEAT "\t" 256 to_iw)
+string(REPEAT "\t" 16127 after_iw)
+string(REPEAT "\t" 16383 to_xfd)
+if(NOT rc EQUAL 0 OR NOT out STREQUAL "左上${to_iw}1${after_iw}\n${to_xfd}2\n")
+  string(LENGTH "${out}" length)
+  message(FATAL_ERROR "shubuxing-cli dump far_cells.xlsx Far: exit ${rc}, ${length} bytes of output, not the cells beyond column IV")
+endif()

@@ -288,4 +288,46 @@ TEST_F(ConsolidateTest, UnlockedCellOfAProtectedTargetTakesTheSum) {
     EXPECT_EQ(target.cell(4, 1), CellValue::number(15.83 + 66.0));
 }
 
+// Times of day and durations add up, calendar dates keep the latest, in .xlsx and .xls sources
+// alike, into summaries of both formats; the summary cells keep their time formats. The
+// expected serials are openpyxl's and xlrd's readings (tools/make_time_pool.py).
+TEST(ConsolidateTimes, TimesAndDurationsAddUpAndDatesKeepTheLatest) {
+    const fs::path pool = fs::path(SBX_TEST_DATA) / "fixtures" / "time_pool";
+    std::map<std::string, std::pair<std::string, double>> expected;  // cell → kind, serial
+    std::ifstream tsv(pool / "expected_totals.tsv");
+    for (std::string line; std::getline(tsv, line);) {
+        const auto f = fields(line);
+        if (f.size() == 3 && !f[0].starts_with("#")) expected[f[0]] = {f[1], std::stod(f[2])};
+    }
+    ASSERT_EQ(expected.size(), 8u);
+    const fs::path scratch = fs::temp_directory_path() / ("sbx_time_pool_" + std::to_string(std::random_device()()));
+    fs::create_directories(scratch);
+    std::vector<sbx::SourceArea> sources;
+    for (const char* name : {"sheet_1.xlsx", "sheet_2.xlsx", "sheet_3.xls"}) {
+        sources.push_back({pool / name, "工时", CellArea{2, 2, 9, 2}});
+    }
+    for (const char* summaryFrom : {"sheet_2.xlsx", "sheet_3.xls"}) {
+        SCOPED_TRACE(summaryFrom);
+        const fs::path summary = scratch / (std::string("total") + fs::path(summaryFrom).extension().string());
+        fs::copy_file(pool / summaryFrom, summary, fs::copy_options::overwrite_existing);
+        fs::permissions(summary, fs::perms::owner_write, fs::perm_options::add);
+        {
+            sbx::NativeHost host;
+            Workbook& book = host.open(summary);
+            consolidateByPosition(host, book.worksheet("工时"), CellArea{2, 2, 9, 2}, sources);
+            host.close(book, true);
+        }
+        sbx::NativeHost host;
+        const Worksheet& sheet = host.open(summary).worksheet("工时");
+        for (int row = 2; row <= 9; ++row) {
+            const auto& [kind, serial] = expected.at("B" + std::to_string(row));
+            const CellValue got = sheet.cell(row, 2);
+            EXPECT_EQ(got.kind(), sbx::CellKind::Date) << "B" << row << ": " << sbx::describe(got);
+            EXPECT_EQ(got.isTimeOnly(), kind == "sum") << "B" << row << ": the summary cell's format";
+            EXPECT_NEAR(got.numberValue(), serial, 1e-9) << "B" << row;
+        }
+    }
+    fs::remove_all(scratch);
+}
+
 }  // namespace

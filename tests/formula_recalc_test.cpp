@@ -5,6 +5,9 @@
 
 #include <unistd.h>
 
+#include <fstream>
+#include <set>
+
 #include "formula_golden_files.h"
 #include "spreadsheet/native_host.h"
 #include "spreadsheet/xls/workbook_reader.h"
@@ -94,6 +97,55 @@ TEST(FormulaRecalc, UnwrittenWorkbookReportsNothingAndEvaluatesToItsOwnResults) 
     sbx::Workbook& book = host->open(kTemplate);
     EXPECT_TRUE(book.staleFormulas().empty());
     host->quit();
+}
+
+// Formulas reaching the written cells through names (local to a sheet, "[0]!Name", of the
+// workbook) and through INDIRECT and OFFSET, in both formats: each holds what LibreOffice
+// computes for the new inputs, or keeps its old result and is named. .xls names are
+// computed (tools/make_name_formulas.py).
+TEST(FormulaRecalc, FormulasReachingWrittenCellsThroughNamesIndirectAndOffsetAreComputedOrNamed) {
+    const fs::path data = fs::path(SBX_TEST_DATA) / "formulas";
+    std::map<std::string, double> computed;  // Sheet2's cells, by LibreOffice
+    std::ifstream tsv(data / "names_written.tsv");
+    for (std::string line; std::getline(tsv, line);) {
+        if (!line.empty() && line[0] != '#') computed[line.substr(0, line.find('\t'))] = std::stod(line.substr(line.find('\t') + 1));
+    }
+    ASSERT_EQ(computed.size(), 5u);
+    const struct {
+        const char* file;
+        std::set<std::string> mustCompute;
+    } cases[] = {{"names.xls", {"A1", "A2", "A5"}}, {"names.xlsx", {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const fs::path copy = scratch(c.file);
+        fs::copy_file(data / c.file, copy, fs::copy_options::overwrite_existing);
+        fs::permissions(copy, fs::perms::owner_write, fs::perm_options::add);
+        std::map<std::string, CellValue> old;
+        std::set<std::string> named;
+        {
+            sbx::NativeHost host;
+            sbx::Workbook& book = host.open(copy);
+            for (int row = 1; row <= 5; ++row) old["A" + std::to_string(row)] = book.worksheet("Sheet2").cell(row, 1);
+            book.worksheet("Sheet1").setCell(2, 2, CellValue::number(787));
+            book.worksheet("Sheet1").setCell(3, 2, CellValue::number(7));
+            for (const auto& f : book.staleFormulas()) {
+                EXPECT_EQ(f.sheet, "Sheet2") << f.reason;
+                named.insert("A" + std::to_string(f.row));
+            }
+            host.close(book, true);
+        }
+        sbx::NativeHost host;
+        const sbx::Worksheet& sheet = host.open(copy).worksheet("Sheet2");
+        for (const auto& [cell, value] : computed) {
+            const CellValue now = sheet.cell(std::stoi(cell.substr(1)), 1);
+            if (named.contains(cell)) {
+                EXPECT_FALSE(c.mustCompute.contains(cell)) << cell << " is named as not recomputed";
+                EXPECT_EQ(now, old.at(cell)) << cell;
+            } else {
+                EXPECT_EQ(now, CellValue::number(value)) << cell << " is neither recomputed nor named";
+            }
+        }
+    }
 }
 
 }  // namespace

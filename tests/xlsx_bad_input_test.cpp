@@ -73,9 +73,11 @@ TEST_P(XlsxBadInput, IsRefusedWithAClearError) {
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     sbx::NativeHost host;
     try {
-        // Opening reads the package; the first worksheet is read on first use.
+        // Opening reads the package; the first worksheet is read on first use. A sheet that
+        // cannot be read is left out, and named when a job asks for it.
         auto& book = host.open(file);
         for (int s = 1; s <= book.worksheetCount(); ++s) book.worksheet(s).lastValueCell();
+        book.worksheet("Free").lastValueCell();
         ADD_FAILURE() << "opened without an error";
     } catch (const sbx::WorkbookError& e) {
         EXPECT_EQ(e.kind(), c.kind) << e.what();
@@ -108,7 +110,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadPackage{"malformed_workbook_part", [] { return changed({{"xl/workbook.xml", "<workbook><sheets>"}}); },
                    WorkbookErrorKind::Corrupt, "xl/workbook.xml is not well-formed XML"},
         BadPackage{"missing_worksheet_part", [] { return changed({}, {"xl/worksheets/sheet2.xml"}); },
-                   WorkbookErrorKind::Corrupt, "lacks the part of worksheet \"Free\""},
+                   WorkbookErrorKind::SheetNotFound,
+                   "the worksheet \"Free\" cannot be read (the package lacks its part xl/worksheets/sheet2.xml)"},
+        // An old macro sheet listed with r:id="", which openpyxl and LibreOffice pass over.
+        BadPackage{"sheet_without_relationship",
+                   [] {
+                       std::string workbook = sbx::xlsx::ZipPackage(templateBytes()).read("xl/workbook.xml");
+                       workbook.replace(workbook.find("r:id=\"rId2\""), 11, "r:id=\"\"");
+                       return changed({{"xl/workbook.xml", workbook}});
+                   },
+                   WorkbookErrorKind::SheetNotFound, "the worksheet \"Free\" cannot be read (the sheet has no relationship \"\""},
         BadPackage{"malformed_worksheet_part",
                    [] { return changed({{"xl/worksheets/sheet1.xml", "<worksheet><sheetData><row><c><v>1</c>"}}); },
                    WorkbookErrorKind::Corrupt, "xl/worksheets/sheet1.xml is not well-formed XML"},
@@ -118,6 +129,24 @@ INSTANTIATE_TEST_SUITE_P(
                                         "<worksheet><sheetData><row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row></sheetData></worksheet>"}});
                    },
                    WorkbookErrorKind::Corrupt, "XFE1"},
+        // Nesting is refused at once, in the cells (read by the scanner, then by expat) and in
+        // the parts read whole.
+        BadPackage{"nested_deep_in_a_cell",
+                   [] {
+                       constexpr int kDepth = 200000;
+                       std::string part = "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is>";
+                       for (int i = 0; i < kDepth; ++i) part += "<r>";
+                       for (int i = 0; i < kDepth; ++i) part += "</r>";
+                       return changed({{"xl/worksheets/sheet1.xml", part + "</is></c></row></sheetData></worksheet>"}});
+                   },
+                   WorkbookErrorKind::Corrupt, "the part xl/worksheets/sheet1.xml nests its XML elements more than 512 deep"},
+        BadPackage{"nested_deep_in_the_styles",
+                   [] {
+                       std::string part = "<styleSheet>";
+                       for (int i = 0; i < 600; ++i) part += "<x>";
+                       return changed({{"xl/styles.xml", part}});
+                   },
+                   WorkbookErrorKind::Corrupt, "the part xl/styles.xml nests its XML elements more than 512 deep"},
         BadPackage{"entity_expansion",
                    [] {
                        return changed({{"xl/worksheets/sheet1.xml",

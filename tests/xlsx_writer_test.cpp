@@ -168,6 +168,12 @@ std::vector<WriteCase> writeCases() {
           {2, 2, 4, CellValue::text("line\nbreak"), "line\\nbreak"}},
          // B1 =A1+1 and B2 =B1+1 over the date 2024-01-31 (serial 45322).
          {{"Free", "B1", "45323"}, {"Free", "B2", "45324"}}},
+        // New rows go into <sheetData>, not into the <xdr:row> of the control anchors after it.
+        {"form_controls_after_sheet_data", own("form_controls.xlsx"),
+         {{1, 5, 2, CellValue::number(55), "55"},
+          {1, 4, 2, CellValue::number(4), "4"},
+          {1, 2, 2, CellValue::number(7), "7"},
+          {1, 9, 1, CellValue::text("合计"), "合计"}}},
         // The formulas see a date as the workbook's serial: 43860 in the 1904 system.
         {"date_system_1904_formulas", own("recalc_1904.xlsx"),
          {{1, 1, 1, CellValue::date(45322), "2024-01-31"}},

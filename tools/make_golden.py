@@ -97,7 +97,10 @@ def date_text(v, datemode):
         # the previous midnight, as for positive serials (-1.25 is 18:00 on day -2).
         days -= 1
         secs += 86400
-    day = epoch + datetime.timedelta(days=days)
+    try:
+        day = epoch + datetime.timedelta(days=days)
+    except OverflowError:  # outside years 1 to 9999: the engine shows the number too
+        return number_text(v)
     if secs == 0:
         return day.isoformat()
     return "%sT%02d:%02d:%02d" % (day.isoformat(), secs // 3600, secs % 3600 // 60, secs % 60)

@@ -33,6 +33,7 @@ constexpr int kRows = 65536;
 constexpr int kColumns = 256;
 
 QString dateText(double serial) {
+    if (!isCalendarSerial(serial)) return QString::number(serial, 'g', 15);
     // 1900 serials count a 29 February 1900 that never was: day 60. Before it, day 1 is
     // 1900-01-01; from day 61 on, the day count runs one ahead.
     const double day = std::floor(serial);

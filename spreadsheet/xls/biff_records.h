@@ -5,6 +5,9 @@
 namespace sbx::xls::rec {
 
 inline constexpr uint16_t Formula = 0x0006;
+// BIFF4's number for FORMULA. Some writers give it to BIFF5/BIFF8 FORMULA records, laid out
+// as those are; xlrd and LibreOffice read them as FORMULA, and so does the engine.
+inline constexpr uint16_t FormulaBiff4 = 0x0406;
 inline constexpr uint16_t Eof = 0x000A;
 inline constexpr uint16_t Protect = 0x0012;
 inline constexpr uint16_t DateMode = 0x0022;
@@ -46,5 +49,8 @@ inline constexpr uint16_t BofMacroSheet = 0x0040;
 // BOF versions.
 inline constexpr uint16_t VersionBiff5 = 0x0500;
 inline constexpr uint16_t VersionBiff8 = 0x0600;
+
+// The record number a worksheet record of a BIFF5/BIFF8 stream is read as.
+inline uint16_t worksheetRecordType(uint16_t type) { return type == FormulaBiff4 ? Formula : type; }
 
 }  // namespace sbx::xls::rec

@@ -59,6 +59,10 @@ public:
         return first == kNoWorksheet ? SheetTarget::Deleted : SheetTarget::Worksheets;
     }
 
+    bool ownWorkbook(uint16_t index) const override {
+        return index < xti_.size() && xti_[index].book < ownBook_.size() && ownBook_[xti_[index].book];
+    }
+
     std::optional<std::vector<Token>> nameTokens(uint16_t index) const override {
         if (index == 0 || index > names_.size()) return std::nullopt;
         Name& name = names_[index - 1];
@@ -189,6 +193,7 @@ void readSheet(const WorkbookReader& reader, uint32_t sheet, const SheetResolver
     bool lastWasFormula = false;
     int depth = 1;
     while (depth > 0 && records.next(r)) {
+        r.type = rec::worksheetRecordType(r.type);
         if (r.type == rec::Bof || r.type == rec::Eof) {
             depth += r.type == rec::Bof ? 1 : -1;
             continue;

@@ -62,7 +62,7 @@ std::vector<uint8_t> writeFormulaResults(std::span<const uint8_t> substream, con
     int depth = 0;
     size_t pos = 0;
     while (pos + 4 <= substream.size()) {
-        const uint16_t type = loadU16(substream.data() + pos);
+        const uint16_t type = rec::worksheetRecordType(loadU16(substream.data() + pos));
         const size_t size = 4 + loadU16(substream.data() + pos + 2);
         if (pos + size > substream.size()) break;  // the rebuild reports a truncated record
         const auto record = substream.subspan(pos, size);

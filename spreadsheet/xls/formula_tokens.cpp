@@ -10,6 +10,12 @@ namespace {
 constexpr uint32_t kLastRow = 65535;
 constexpr uint32_t kLastColumn = 255;
 
+// INDIRECT and OFFSET reach cells that the formula's references do not name.
+bool readsCellsItNames(uint16_t function) {
+    constexpr uint16_t kOffset = 78, kIndirect = 148;
+    return function == kOffset || function == kIndirect;
+}
+
 std::string hexByte(uint8_t b) {
     static const char digits[] = "0123456789ABCDEF";
     return std::string("0x") + digits[b >> 4] + digits[b & 0x0F];
@@ -129,6 +135,24 @@ std::vector<Token> decodeTokens(std::span<const uint8_t> rgce, size_t cce, const
         if (t.area.firstRow > t.area.lastRow) std::swap(t.area.firstRow, t.area.lastRow);
         if (t.area.firstColumn > t.area.lastColumn) std::swap(t.area.firstColumn, t.area.lastColumn);
     };
+    // What a defined name stands for, where that can be computed; else a token that may read
+    // any cell.
+    auto definedName = [&](uint16_t index, uint8_t ptg) {
+        if (auto tokens = sheets.nameTokens(index)) {
+            // A name that is one reference is used as the token asks (as a reference, a value
+            // or an array); a longer one is a whole expression.
+            if (tokens->size() == 1 && tokens->front().kind == TokenKind::Reference) {
+                tokens->front().operandClass = classOf(ptg);
+            }
+            out.insert(out.end(), tokens->begin(), tokens->end());
+            return;
+        }
+        Token t;
+        t.kind = TokenKind::Unknown;
+        t.value = CellValue::text("uses a defined name");
+        t.hidesReferences = true;
+        out.push_back(t);
+    };
     while (!in.atEnd()) {
         const uint8_t ptg = in.u8();
         if (ptg >= 0x03 && ptg <= 0x11) {
@@ -214,6 +238,7 @@ std::vector<Token> decodeTokens(std::span<const uint8_t> rgce, size_t cce, const
                 t.kind = TokenKind::Function;
                 t.function = in.u16();
                 t.argumentCount = 0xFF;  // filled in by the evaluator from its table
+                t.hidesReferences = readsCellsItNames(t.function);
                 out.push_back(t);
                 break;
             }
@@ -224,26 +249,14 @@ std::vector<Token> decodeTokens(std::span<const uint8_t> rgce, size_t cce, const
                 const uint16_t number = in.u16();
                 if (number & 0x8000) throw Unsupported("a macro command in a formula");
                 t.function = number;
+                t.hidesReferences = readsCellsItNames(number);
                 out.push_back(t);
                 break;
             }
             case 0x03: {  // ptgName: what the name stands for, where that can be computed
                 const uint16_t index = in.u16();
                 in.skip(2);
-                if (auto tokens = sheets.nameTokens(index)) {
-                    // A name that is one reference is used as the token asks (as a
-                    // reference, a value or an array); a longer one is a whole expression.
-                    if (tokens->size() == 1 && tokens->front().kind == TokenKind::Reference) {
-                        tokens->front().operandClass = classOf(ptg);
-                    }
-                    out.insert(out.end(), tokens->begin(), tokens->end());
-                    break;
-                }
-                Token t;
-                t.kind = TokenKind::Unknown;
-                t.value = CellValue::text("uses a defined name");
-                t.hidesReferences = true;
-                out.push_back(t);
+                definedName(index, ptg);
                 break;
             }
             case 0x04: cell(reference(ptg, site.sheet, site.sheet), false); break;
@@ -259,7 +272,14 @@ std::vector<Token> decodeTokens(std::span<const uint8_t> rgce, size_t cce, const
             case 0x0C: cell(reference(ptg, site.sheet, site.sheet), true); break;
             case 0x0D: area(reference(ptg, site.sheet, site.sheet), true); break;
             case 0x19: {  // ptgNameX: add-in functions, newer functions, names of other workbooks
-                in.skip(6);
+                const uint16_t ixti = in.u16();
+                const uint16_t index = in.u16();
+                in.skip(2);
+                // "Sheet1!BOB", "[0]!Name": a name of this workbook reached through its own book.
+                if (sheets.ownWorkbook(ixti)) {
+                    definedName(index, ptg);
+                    break;
+                }
                 Token t;
                 t.kind = TokenKind::Unknown;
                 t.value = CellValue::text("uses an add-in function or an external name");

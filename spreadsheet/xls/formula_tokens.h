@@ -51,7 +51,8 @@ struct Token {
     char op = 0;
     OperandClass operandClass = OperandClass::Value;
     bool singleCell = false;  // a ptgRef: the reference names one cell
-    bool hidesReferences = false;  // Unknown: it may read cells that are not known (a defined name)
+    // It may read cells that are not known: an Unknown defined name, INDIRECT, OFFSET.
+    bool hidesReferences = false;
     uint16_t function = 0;
     uint8_t argumentCount = 0;
     CellValue value;
@@ -67,6 +68,12 @@ class SheetResolver {
 public:
     virtual ~SheetResolver() = default;
     virtual SheetTarget resolve(uint16_t externSheetIndex, uint32_t& firstSheet, uint32_t& lastSheet) const = 0;
+    // Whether an EXTERNSHEET entry stands for this workbook (its sheets or the workbook
+    // itself): the names that ptgNameX reaches through it are this workbook's own.
+    virtual bool ownWorkbook(uint16_t externSheetIndex) const {
+        (void)externSheetIndex;
+        return false;
+    }
     // The tokens of defined name `nameIndex` (1-based, in the order of the NAME records)
     // when the evaluator can compute them wherever the name is used; std::nullopt otherwise.
     virtual std::optional<std::vector<Token>> nameTokens(uint16_t nameIndex) const {

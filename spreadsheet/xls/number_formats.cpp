@@ -24,9 +24,23 @@ size_t closing(std::string_view code, char c, size_t from) {
 }
 }  // namespace
 
-bool isDateFormatCode(std::string_view code) {
-    int dateChars = 0;
-    int numberChars = 0;
+bool isBuiltInTimeFormat(uint16_t id) {
+    return (id >= 18 && id <= 21) || (id >= 32 && id <= 35) || (id >= 45 && id <= 47) || id == 55 || id == 56;
+}
+
+namespace {
+
+struct FormatLetters {
+    int date = 0;      // d m y h s and elapsed [h] [mm] [ss]
+    int number = 0;    // 0 # ?
+    int calendar = 0;  // d y: a format that shows a day of the calendar
+    int clock = 0;     // h s and elapsed parts
+};
+
+// Counts the letters of a format code outside quoted text, escaped characters and
+// [bracketed] parts.
+FormatLetters lettersOf(std::string_view code) {
+    FormatLetters letters;
     for (size_t i = 0; i < code.size(); ++i) {
         switch (code[i]) {
             case '"':  // quoted literal text
@@ -41,7 +55,8 @@ bool isDateFormatCode(std::string_view code) {
                 const size_t close = closing(code, ']', i + 1);
                 const auto inside = code.substr(i + 1, close - i - 1);
                 if (!inside.empty() && inside.find_first_not_of("hHmMsS") == std::string_view::npos) {
-                    ++dateChars;
+                    ++letters.date;
+                    ++letters.clock;
                 }
                 i = close;
                 break;
@@ -49,18 +64,37 @@ bool isDateFormatCode(std::string_view code) {
             case 'G': case 'g':
                 if (startsWithGeneral(code.substr(i))) i += 6;
                 break;
-            case 'd': case 'D': case 'm': case 'M': case 'y': case 'Y':
+            case 'd': case 'D': case 'y': case 'Y':
+                ++letters.date;
+                ++letters.calendar;
+                break;
             case 'h': case 'H': case 's': case 'S':
-                ++dateChars;
+                ++letters.date;
+                ++letters.clock;
+                break;
+            case 'm': case 'M':
+                ++letters.date;
                 break;
             case '0': case '#': case '?':
-                ++numberChars;
+                ++letters.number;
                 break;
             default:
                 break;
         }
     }
-    return dateChars > numberChars;
+    return letters;
+}
+
+}  // namespace
+
+bool isDateFormatCode(std::string_view code) {
+    const FormatLetters letters = lettersOf(code);
+    return letters.date > letters.number;
+}
+
+bool isTimeFormatCode(std::string_view code) {
+    const FormatLetters letters = lettersOf(code);
+    return letters.date > letters.number && letters.calendar == 0 && letters.clock > 0;
 }
 
 bool isTextFormatCode(std::string_view code) {

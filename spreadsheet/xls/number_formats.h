@@ -14,6 +14,15 @@ bool isBuiltInDateFormat(uint16_t formatId);
 // than digit placeholders (0 # ?). "General" and "@" are never dates.
 bool isDateFormatCode(std::string_view code);
 
+// The built-in formats that show only a time of day or a duration (h:mm, mm:ss, [h]:mm:ss,
+// and the Chinese h"时"mm"分" ones, 32-35 and 55-56).
+bool isBuiltInTimeFormat(uint16_t formatId);
+
+// A date or time format code that shows no calendar date: hours, minutes and seconds only
+// (h:mm AM/PM, [h]:mm:ss, mm:ss.0). Amounts in such formats are times or durations, which
+// add up; calendar dates do not.
+bool isTimeFormatCode(std::string_view code);
+
 // The built-in text format, "@".
 inline constexpr uint16_t kBuiltInTextFormat = 49;
 

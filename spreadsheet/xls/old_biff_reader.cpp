@@ -188,7 +188,8 @@ void WorksheetStream::readFormatting() {
     for (const RawXf& xf : xfs) {
         const bool known = xf.formatIndex < formatCodes_.size();
         formats_.push_back({xf.formatIndex, xf.locked, known && isDateFormatCode(formatCodes_[xf.formatIndex]),
-                            known && isTextFormatCode(formatCodes_[xf.formatIndex])});
+                            known && isTextFormatCode(formatCodes_[xf.formatIndex]),
+                            known && isTimeFormatCode(formatCodes_[xf.formatIndex])});
     }
 }
 
@@ -206,7 +207,8 @@ uint16_t WorksheetStream::biff2Xf(std::span<const uint8_t> attributes) {
     if (added) {
         const bool known = formatIndex < formatCodes_.size();
         formats_.push_back({formatIndex, locked, known && isDateFormatCode(formatCodes_[formatIndex]),
-                            known && isTextFormatCode(formatCodes_[formatIndex])});
+                            known && isTextFormatCode(formatCodes_[formatIndex]),
+                            known && isTimeFormatCode(formatCodes_[formatIndex])});
     }
     return it->second;
 }

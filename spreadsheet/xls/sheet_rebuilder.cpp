@@ -25,7 +25,7 @@ std::vector<RawRecord> splitRecords(std::span<const uint8_t> s) {
     std::vector<RawRecord> out;
     size_t pos = 0;
     while (pos + 4 <= s.size()) {
-        const uint16_t type = loadU16(s.data() + pos);
+        const uint16_t type = rec::worksheetRecordType(loadU16(s.data() + pos));
         const size_t length = loadU16(s.data() + pos + 2);
         if (pos + 4 + length > s.size()) {
             throwTruncated("a record at byte " + std::to_string(pos) + " of a worksheet runs past its end");

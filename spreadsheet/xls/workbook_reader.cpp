@@ -171,6 +171,7 @@ void WorkbookReader::readGlobals() {
 
     std::unordered_map<uint16_t, bool> customFormatIsDate;
     std::unordered_set<uint16_t> customTextFormats;
+    std::unordered_set<uint16_t> customTimeFormats;
     struct RawXf {
         uint16_t formatId;
         bool locked;
@@ -198,16 +199,24 @@ void WorkbookReader::readGlobals() {
                 date1904_ = in.u16() == 1;
                 break;
             case rec::Format: {
+                // A FORMAT record that cannot be read (some writers leave it a byte short) is
+                // passed over: its cells show as General, and the rest of the workbook reads.
+                if (r.body.size() < 3) break;
                 const uint16_t id = in.u16();
                 std::string code;
-                if (version_ == BiffVersion::Biff8) {
-                    code = readBiff8String(r.body.subspan(2), 2);
-                } else {
-                    const size_t count = in.u8();
-                    code = biff5Text(in.bytes(count), count);
+                try {
+                    if (version_ == BiffVersion::Biff8) {
+                        code = readBiff8String(r.body.subspan(2), 2);
+                    } else {
+                        const size_t count = in.u8();
+                        code = biff5Text(in.bytes(count), count);
+                    }
+                } catch (const FormatError&) {
+                    break;
                 }
                 customFormatIsDate[id] = isDateFormatCode(code);
                 if (isTextFormatCode(code)) customTextFormats.insert(id);
+                if (isTimeFormatCode(code)) customTimeFormats.insert(id);
                 break;
             }
             case rec::Xf: {
@@ -274,7 +283,9 @@ void WorkbookReader::readGlobals() {
                                                                : isBuiltInDateFormat(xf.formatId);
         const bool isText = custom != customFormatIsDate.end() ? customTextFormats.contains(xf.formatId)
                                                                : xf.formatId == kBuiltInTextFormat;
-        formats_.push_back({xf.formatId, xf.locked, isDate, isText});
+        const bool isTime = custom != customFormatIsDate.end() ? customTimeFormats.contains(xf.formatId)
+                                                               : isBuiltInTimeFormat(xf.formatId);
+        formats_.push_back({xf.formatId, xf.locked, isDate, isText, isTime});
     }
 }
 
@@ -322,6 +333,7 @@ std::unique_ptr<SheetCells> WorkbookReader::readSheet(const WorksheetEntry& entr
     int depth = 1;  // embedded charts bring BOF/EOF pairs of their own
 
     while (depth > 0 && records.next(r)) {
+        r.type = rec::worksheetRecordType(r.type);
         if (r.type == rec::Bof) {
             ++depth;
             continue;
@@ -478,8 +490,10 @@ CellValue WorkbookReader::valueOf(const SheetCells& sheet, const StoredCell& cel
     switch (cell.kind) {
         case StoredKind::Blank: return CellValue();
         case StoredKind::Number: return CellValue::number(cell.number);
-        case StoredKind::Date:
-            return CellValue::date(date1904_ ? cell.number + kDate1904Offset : cell.number);
+        case StoredKind::Date: {
+            const double serial = date1904_ ? cell.number + kDate1904Offset : cell.number;
+            return format(cell.xf).isTime ? CellValue::time(serial) : CellValue::date(serial);
+        }
         case StoredKind::SharedText: return CellValue::text(sharedStrings_[cell.index]);
         case StoredKind::LocalText: return CellValue::text(sheet.localText(cell.index));
         case StoredKind::Boolean: return CellValue::boolean(cell.number != 0.0);

@@ -32,6 +32,7 @@ struct CellFormat {
     bool locked = true;
     bool isDate = false;
     bool isText = false;  // "@": what is typed into the cell stays text
+    bool isTime = false;  // a date format that shows only a time of day or a duration
 };
 
 class WorkbookReader {

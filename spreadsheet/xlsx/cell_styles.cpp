@@ -61,9 +61,12 @@ CellStyles CellStyles::parse(std::string_view stylesXml, const std::string& part
         const auto code = handler.codes.find(style.numberFormat);
         if (code != handler.codes.end()) {
             style.date = xls::isDateFormatCode(code->second);
+            style.time = xls::isTimeFormatCode(code->second);
             style.text = xls::isTextFormatCode(code->second);
         } else {
-            style.date = style.numberFormat <= 0xFFFF && xls::isBuiltInDateFormat(static_cast<uint16_t>(style.numberFormat));
+            const bool builtIn = style.numberFormat <= 0xFFFF;
+            style.date = builtIn && xls::isBuiltInDateFormat(static_cast<uint16_t>(style.numberFormat));
+            style.time = builtIn && xls::isBuiltInTimeFormat(static_cast<uint16_t>(style.numberFormat));
             style.text = style.numberFormat == xls::kBuiltInTextFormat;
         }
     }

@@ -9,6 +9,7 @@ namespace sbx::xlsx {
 
 struct CellStyle {
     bool date = false;
+    bool time = false;  // a date format showing only a time of day or a duration
     bool text = false;
     bool locked = true;  // cells are locked unless their format says otherwise
     uint32_t numberFormat = 0;

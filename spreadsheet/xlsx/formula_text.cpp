@@ -408,6 +408,12 @@ private:
         if (inside.empty() || !std::all_of(inside.begin(), inside.end(), isDigit)) {
             return unknown("the table reference " + std::string(f_.substr(begin, i_ - begin)) + " is not computed here", true);
         }
+        // "[0]!Name": a name of this workbook, which may read the written cells.
+        if (inside == "0" && peek() == '!') {
+            ++i_;
+            const std::string_view name = refWord();
+            return unknown("the defined name " + std::string(name) + " is not computed here", true);
+        }
         if (peek() == '\'') quoted('\'');
         else readWord();
         if (peek() != '!') return unknown("a reference to another workbook is not computed here", false);

@@ -112,16 +112,19 @@ PackageLayout readPackageLayout(const ZipPackage& package) {
         for (const auto& r : relationships) {
             if (r.id == sheet.relationshipId) found = &r;
         }
+        // A sheet that cannot be found (r:id="" of an old macro sheet, a part that is gone) is
+        // left out, as other readers leave it out; the rest of the workbook reads.
         if (!found) {
-            throw FormatError(WorkbookErrorKind::Corrupt, "the sheet \"" + sheet.name + "\" of " + layout.workbookPart +
-                                                              " has no relationship " + sheet.relationshipId);
+            layout.unreadable.push_back({sheet.name, "the sheet has no relationship \"" + sheet.relationshipId + "\" in " +
+                                                         layout.workbookPart});
+            continue;
         }
         if (!hasType(*found, "worksheet")) continue;  // chart sheets, dialog and macro sheets
         std::string part = partOf(*found);
         if (part.empty()) {
-            throw FormatError(WorkbookErrorKind::Corrupt,
-                              "the .xlsx package lacks the part of worksheet \"" + sheet.name + "\" (" +
-                                  resolvePartName(layout.workbookPart, found->target) + ")");
+            layout.unreadable.push_back({sheet.name, "the package lacks its part " +
+                                                         resolvePartName(layout.workbookPart, found->target)});
+            continue;
         }
         layout.worksheets.push_back({sheet.name, std::move(part), sheet.hidden});
     }

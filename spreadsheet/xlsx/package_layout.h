@@ -30,16 +30,23 @@ struct WorksheetEntry {
     bool hidden = false;
 };
 
+// A sheet the workbook lists that cannot be read (no relationship, no part), and why.
+struct UnreadableSheet {
+    std::string name;
+    std::string reason;
+};
+
 struct PackageLayout {
     std::string workbookPart;
     std::vector<WorksheetEntry> worksheets;  // chart sheets and macro sheets left out
+    std::vector<UnreadableSheet> unreadable;  // left out too, as other readers leave them out
     std::string sharedStringsPart;           // "" when there is none
     std::string stylesPart;
     std::string calcChainPart;
     bool date1904 = false;
 };
 
-// Throws xls::FormatError when the package holds no workbook or a worksheet part is missing.
+// Throws xls::FormatError when the package holds no workbook part.
 PackageLayout readPackageLayout(const ZipPackage& package);
 
 // Limits for the small parts read whole.

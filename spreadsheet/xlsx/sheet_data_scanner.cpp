@@ -254,6 +254,8 @@ size_t SheetDataScanner::startTag(std::string_view data, size_t pos) {
     if (empty) {
         handler_.end(local);
     } else {
+        // Deep nesting is left to expat, which refuses it with its line.
+        if (depth_ + 2 >= static_cast<size_t>(kMaxXmlDepth)) throw ScanDeclined();
         if (depth_ < open_.size()) open_[depth_].assign(name);
         else open_.emplace_back(name);
         ++depth_;

@@ -49,8 +49,10 @@ public:
             }
             return;
         }
+        const int level = dataDepth_;
+        if (dataDepth_ >= 0) ++dataDepth_;
         if (name == "c") {
-            if (!inRow_) return;
+            if (!inRow_ || level != 1) return;
             column_ += 1;
             const char* r = attribute(attributes, "r");
             int row = row_, column = column_;
@@ -64,6 +66,7 @@ public:
             cells.push_back(std::move(c));
             cellOpen_ = true;
         } else if (name == "row") {
+            if (level != 0) return;
             const char* r = attribute(attributes, "r");
             uint32_t n = 0;
             if (r) std::from_chars(r, r + std::char_traits<char>::length(r), n);
@@ -75,6 +78,7 @@ public:
             s.row = row_;
             rows.push_back(s);
         } else if (name == "sheetData") {
+            if (level < 0) dataDepth_ = 0;
             ++sheetDataCount;
             begin(sheetData);
             size_t n = sheetData.start + 1;
@@ -95,10 +99,13 @@ public:
             }
             return;
         }
+        if (dataDepth_ > 0) --dataDepth_;
+        else if (dataDepth_ == 0) dataDepth_ = -1;  // </sheetData>
         if (name == "c") {
             if (cellOpen_) finish(cells.back());
             cellOpen_ = false;
         } else if (name == "row") {
+            if (!inRow_ || dataDepth_ != 0) return;
             finish(rows.back());
             inRow_ = false;
         } else if (name == "sheetData") {
@@ -122,6 +129,9 @@ private:
 
     std::string_view xml_;
     const std::set<int>& editedRows_;
+    // Elements open inside <sheetData>, -1 outside it: only its <row> children are rows and
+    // their <c> children cells, not the <xdr:row> of the drawing anchors after it.
+    int dataDepth_ = -1;
     int row_ = 0;
     int column_ = 0;
     bool inRow_ = false;

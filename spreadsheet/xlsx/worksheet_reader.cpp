@@ -119,8 +119,10 @@ public:
     }
 
     void start(std::string_view name, const char** attributes) override {
+        const int level = dataDepth_;
+        if (dataDepth_ >= 0) ++dataDepth_;
         if (name == "c") {
-            startCell(attributes);
+            if (level == 1) startCell(attributes);
         } else if (name == "v") {
             if (inCell_) {
                 collect_ = Collect::Value;
@@ -140,7 +142,11 @@ public:
         } else if (name == "rPh") {
             ++phonetic_;
         } else if (name == "row") {
-            startRow(attributes);
+            if (level == 0) startRow(attributes);
+        } else if (name == "sheetData") {
+            if (level < 0) dataDepth_ = 0;
+        } else if (level >= 0) {
+            return;
         } else if (name == "col") {
             const int first = static_cast<int>(toUnsigned(attribute(attributes, "min")));
             const int last = static_cast<int>(toUnsigned(attribute(attributes, "max")));
@@ -154,8 +160,10 @@ public:
     }
 
     void end(std::string_view name) override {
+        if (dataDepth_ > 0) --dataDepth_;
+        else if (dataDepth_ == 0) dataDepth_ = -1;  // </sheetData>
         if (name == "c") {
-            endCell();
+            if (inCell_ && dataDepth_ == 1) endCell();
         } else if (name == "v" || name == "t") {
             if (collect_ == Collect::Value) collect_ = Collect::None;
         } else if (name == "f") {
@@ -334,6 +342,10 @@ private:
     const WorksheetReadOptions& options_;
     const std::string& part_;
     SheetContent content_;
+    // Elements open inside <sheetData>, -1 outside it. Rows are its <row> children and cells
+    // their <c> children only: the anchors of controls and embedded objects after it hold
+    // <xdr:row> and <xdr:col> elements of their own.
+    int dataDepth_ = -1;
     int row_ = 0;
     int column_ = 0;
     bool explicit_ = false;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "spreadsheet/worksheet_lookup.h"
+#include "spreadsheet/worksheet_name.h"
 #include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/xls/format_error.h"
@@ -196,7 +197,17 @@ std::unique_ptr<XlsxWorkbook> XlsxWorkbook::fromBytes(std::vector<uint8_t> bytes
 
 Worksheet& XlsxWorkbook::worksheet(int position) { return worksheetAt(sheets_, position, file_); }
 
-Worksheet& XlsxWorkbook::worksheet(std::string_view name) { return worksheetNamed(sheets_, name, file_); }
+Worksheet& XlsxWorkbook::worksheet(std::string_view name) {
+    for (const UnreadableSheet& left : layout_.unreadable) {
+        if (!sameWorksheetName(left.name, name)) continue;
+        bool readable = false;  // a readable sheet of the same name is still found
+        for (const auto& sheet : sheets_) readable = readable || sameWorksheetName(sheet->name(), name);
+        if (readable) break;
+        throw WorkbookError(WorkbookErrorKind::SheetNotFound, file_,
+                            "the worksheet \"" + std::string(name) + "\" cannot be read (" + left.reason + "), so it was left out");
+    }
+    return worksheetNamed(sheets_, name, file_);
+}
 
 const std::vector<std::string>& XlsxWorkbook::sharedStrings() const {
     if (!sharedStrings_) {
@@ -244,7 +255,7 @@ CellValue XlsxWorkbook::valueOf(const SheetContent& sheet, const StoredCell& cel
     switch (cell.kind) {
         case StoredKind::Blank: return {};
         case StoredKind::Number: return CellValue::number(cell.number);
-        case StoredKind::Date: return CellValue::date(cell.number);
+        case StoredKind::Date: return styles_.at(cell.style).time ? CellValue::time(cell.number) : CellValue::date(cell.number);
         case StoredKind::SharedText: return CellValue::text(sharedStrings()[cell.text]);
         case StoredKind::Text: return CellValue::text(sheet.texts[cell.text]);
         case StoredKind::Boolean: return CellValue::boolean(cell.number != 0);

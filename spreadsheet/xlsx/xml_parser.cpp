@@ -32,6 +32,12 @@ void XmlParser::fail(std::exception_ptr error) {
 void XmlParser::onStart(void* self, const char* name, const char** attributes) {
     auto* p = static_cast<XmlParser*>(self);
     try {
+        if (++p->depth_ > kMaxXmlDepth) {
+            throw FormatError(WorkbookErrorKind::Corrupt,
+                              "the part " + p->part_ + " nests its XML elements more than " + std::to_string(kMaxXmlDepth) +
+                                  " deep (line " + std::to_string(XML_GetCurrentLineNumber(p->parser_)) +
+                                  "), which no workbook part does");
+        }
         p->qualifiedName_ = name;
         p->handler_.start(localName(name), attributes);
     } catch (...) {
@@ -41,6 +47,7 @@ void XmlParser::onStart(void* self, const char* name, const char** attributes) {
 
 void XmlParser::onEnd(void* self, const char* name) {
     auto* p = static_cast<XmlParser*>(self);
+    --p->depth_;
     try {
         p->handler_.end(localName(name));
     } catch (...) {

@@ -36,6 +36,10 @@ inline const char* attribute(const char** attributes, std::string_view name) {
     return nullptr;
 }
 
+// No workbook part nests its elements anywhere near this deep; a part that does is refused
+// at once instead of being followed down (a few hundred kilobytes can nest millions deep).
+inline constexpr int kMaxXmlDepth = 512;
+
 class XmlParser {
 public:
     // `part` names the part in error messages.
@@ -44,8 +48,8 @@ public:
     XmlParser(const XmlParser&) = delete;
     XmlParser& operator=(const XmlParser&) = delete;
 
-    // Throws xls::FormatError (Corrupt) naming the part and the line for malformed XML, and
-    // rethrows what the handler threw. Returns early, with the rest of the piece unparsed,
+    // Throws xls::FormatError (Corrupt) naming the part and the line for malformed XML or
+    // elements nested deeper than kMaxXmlDepth, and rethrows what the handler threw. Returns early, with the rest of the piece unparsed,
     // once a handler has called suspend().
     void feed(std::string_view piece);
     void finish();
@@ -80,6 +84,7 @@ private:
     std::exception_ptr error_;
     std::string_view qualifiedName_;
     bool suspended_ = false;
+    int depth_ = 0;
     std::string encoding_;
 };
 

@@ -7,7 +7,9 @@ Run from anywhere: /usr/bin/python3 tests/data/consolidate/make_expected_sums.py
 The rules of a total, as both run modes apply them: numbers and texts that read as numbers
 add up; a date adds its number as stored in its own workbook (xlrd hands it over unchanged)
 when a plain number is also there, and where every source holding a value holds a date the
-total is the latest date (as a 1900-system serial); other texts, booleans, error values and
+total is the latest date (as a 1900-system serial); a time of day or a duration (a format
+that shows no calendar day, only hours, minutes and seconds) adds up as a number; other
+texts, booleans, error values and
 empty cells add nothing; a total of zero or of nothing is an empty cell. Sums are correctly
 rounded (math.fsum).
 
@@ -96,12 +98,23 @@ def parse_area(text):
     return int(r1), int(c1), int(r2), int(c2)
 
 
-def contribution(sheet, datemode, row, col):
+def shows_time_only(book, sheet, row, col):
+    """Whether the cell's format shows hours, minutes or seconds and no day of the calendar."""
+    code = book.format_map[book.xf_list[sheet.cell_xf_index(row - 1, col - 1)].format_key].format_str
+    plain = re.sub(r'"[^"]*"|\\.|_.|\*.', "", code)
+    elapsed = re.search(r"\[[hHmMsS]+\]", plain) is not None
+    plain = re.sub(r"\[[^\]]*\]", "", plain).lower()
+    return not re.search(r"[dy]", plain) and (elapsed or re.search(r"[hs]", plain) is not None)
+
+
+def contribution(book, sheet, datemode, row, col):
     """What the value at 1-based (row, col) adds: ("number", v), ("date", stored, serial1900) or None."""
     if row - 1 >= sheet.nrows or col - 1 >= sheet.ncols:
         return None
     kind, value = sheet.cell_type(row - 1, col - 1), sheet.cell_value(row - 1, col - 1)
     if kind == xlrd.XL_CELL_NUMBER:
+        return ("number", float(value))
+    if kind == xlrd.XL_CELL_DATE and shows_time_only(book, sheet, row, col):
         return ("number", float(value))
     if kind == xlrd.XL_CELL_DATE:
         return ("date", float(value), float(value) + (1462.0 if datemode else 0.0))
@@ -136,12 +149,13 @@ def case_lines(name, target, sources):
     for copy, fixture, sheet_name, area in sources:
         lines.append("\t".join(["source", copy, fixture, sheet_name, area]))
         if fixture not in opened:
-            opened[fixture] = xlrd.open_workbook(os.path.join(FIXTURES, fixture))
-        readers.append((find_sheet(opened[fixture], sheet_name), opened[fixture].datemode, parse_area(area)))
+            opened[fixture] = xlrd.open_workbook(os.path.join(FIXTURES, fixture), formatting_info=True)
+        book = opened[fixture]
+        readers.append((book, find_sheet(book, sheet_name), book.datemode, parse_area(area)))
     tr1, tc1, tr2, tc2 = parse_area(t_area)
     for dr in range(tr2 - tr1 + 1):
         for dc in range(tc2 - tc1 + 1):
-            parts = [contribution(sheet, mode, r1 + dr, c1 + dc) for sheet, mode, (r1, c1, _, _) in readers]
+            parts = [contribution(book, sheet, mode, r1 + dr, c1 + dc) for book, sheet, mode, (r1, c1, _, _) in readers]
             shown = total_text([p for p in parts if p is not None])
             lines.append("\t".join(["cell", str(tr1 + dr), str(tc1 + dc), shown]))
     lines.append("end")
