@@ -57,6 +57,8 @@ long long consolidateEfficiently(RunContext& run, const SheetJob& sheet, Workshe
         ConsolidateResult result;
         try {
             result = consolidateByPosition(sources, target, sheet.area, areas);
+        } catch (const TotalNotFinite& e) {
+            run.stopForNotFinite(sheet, e.cell(), indexes);
         } catch (const WorkbookError& e) {
             const auto source = std::find(files.begin(), files.end(), e.file());
             if (e.file().empty() || source == files.end() || refusedByTarget(e)) {

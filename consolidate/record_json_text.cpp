@@ -1,5 +1,7 @@
 #include "consolidate/record_json_text.h"
 
+#include <cmath>
+
 #include "consolidate/number_text.h"
 
 namespace sbx {
@@ -28,6 +30,10 @@ void appendJsonString(std::string& out, std::string_view text) {
 }
 
 void appendJsonNumber(std::string& out, double x) {
+    if (!std::isfinite(x)) {
+        out += "null";  // JSON has no NaN or infinity; appendJsonValue tags such a cell's value
+        return;
+    }
     char text[kNumberTextSize];
     out.append(text, writeNumber(text, x));
 }
@@ -35,7 +41,15 @@ void appendJsonNumber(std::string& out, double x) {
 void appendJsonValue(std::string& out, const CellValue& v) {
     switch (v.kind()) {
         case CellKind::Empty: out += "null"; break;
-        case CellKind::Number: appendJsonNumber(out, v.numberValue()); break;
+        case CellKind::Number:
+            if (std::isfinite(v.numberValue())) {
+                appendJsonNumber(out, v.numberValue());
+            } else {
+                out += "{\"number\": ";
+                appendJsonString(out, std::isnan(v.numberValue()) ? "NaN" : v.numberValue() > 0 ? "Infinity" : "-Infinity");
+                out += '}';
+            }
+            break;
         case CellKind::Text: appendJsonString(out, v.textValue()); break;
         case CellKind::Boolean: out += v.booleanValue() ? "true" : "false"; break;
         case CellKind::Date:

@@ -5,6 +5,7 @@
 #include "consolidate/run_context.h"
 #include "consolidate/summary_before_run.h"
 #include "spreadsheet/cell_address.h"
+#include "spreadsheet/utf8_path.h"
 
 namespace sbx {
 
@@ -51,6 +52,36 @@ void RunContext::noteIgnored(const std::string& worksheet, const std::vector<Ign
         report.skipped.push_back({Skipped::Kind::AddsNothing, request.sources[at.source], worksheet, at.cell,
                                   shownValue(at.value)});
     }
+}
+
+void RunContext::stopForNotFinite(const SheetJob& sheet, CellAddress cell, const std::vector<size_t>& indexes) {
+    constexpr size_t kNamed = 20;
+    std::vector<std::filesystem::path> adding;
+    for (const size_t i : indexes) {
+        const SourceArea source{request.sources[i], sheet.worksheet, sheet.area};
+        CellTotal probe;
+        try {
+            if (const AreaValues* held = sources.held(source)) {
+                const auto position = static_cast<uint32_t>((cell.row - sheet.area.firstRow) * sheet.area.columns() +
+                                                            (cell.column - sheet.area.firstColumn));
+                for (const auto& v : held->values()) {
+                    if (v.position == position) held->addTo(probe, v);
+                }
+            } else {
+                const OpenedSource opened = sources.open(source);
+                probe.add(opened.sheet.cell(cell.row, cell.column), opened.dates1904);
+            }
+        } catch (const WorkbookError&) {
+            // It was read a moment ago; a source that fails now is simply not named.
+        }
+        sources.release(source);
+        if (!probe.written().isEmpty()) adding.push_back(request.sources[i]);
+    }
+    std::string reason = "the total of " + sheet.worksheet + "!" + cellName(cell) +
+                         " is beyond the largest number a spreadsheet holds (about 1.8e308); it adds up";
+    for (size_t i = 0; i < adding.size() && i < kNamed; ++i) reason += " " + utf8String(adding[i]);
+    if (adding.size() > kNamed) reason += " and " + std::to_string(adding.size() - kNamed) + " more";
+    stop({Failure::Kind::TotalNotFinite, request.summary, sheet.worksheet, reason, std::nullopt, cell, std::move(adding)});
 }
 
 void RunContext::checkCancelled() const {

@@ -43,6 +43,9 @@ public:
     void noteIgnored(const std::string& worksheet, const std::vector<IgnoredValue>& positions,
                      const std::function<bool(CellAddress)>& amongNumbers);
     void checkCancelled() const;
+    // Ends the run for a total of `cell` that is not finite, naming the sources (of `indexes`)
+    // whose values add up to it.
+    [[noreturn]] void stopForNotFinite(const SheetJob& sheet, CellAddress cell, const std::vector<size_t>& indexes);
 };
 
 // One worksheet in each mode: reads every source's area and writes the totals into `target`.

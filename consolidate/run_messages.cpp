@@ -55,6 +55,14 @@ std::string functionFailureMessage(const std::string& path) {
     return "出现未知错误,系统异常结束!\r\r初步侦断:\r可能是汇表池中表格文件:\r" + path + "\r格式不够统一，注意查看!";
 }
 
+std::string totalNotFiniteMessage(const Failure& failure) {
+    std::vector<std::string> files;
+    for (const auto& file : failure.sources) files.push_back(utf8String(file.filename()));
+    return "汇总单元格 " + failure.worksheet + "!" + cellName(failure.cell) +
+           " 的合计超出了电子表格能存放的最大数值，汇总未能完成，汇总文件中没有写入这个工作表的结果。\r参与该合计的文件 " +
+           countAndNames(static_cast<long long>(files.size()), files) + "\r请检查这些文件中该单元格的数值。";
+}
+
 std::string skipReportMessage(const RunReport& report, const std::vector<std::string>& missingFiles) {
     std::vector<std::string> unreadable, lacking, refused, ignored, stale;
     for (const Skipped& item : report.skipped) {

@@ -37,6 +37,8 @@ std::string functionFailureMessage(const std::string& path);
 // the technical text after it), and how much of the summary holds new totals.
 std::string summaryNotSavedMessage(const std::string& path, const std::string& reason, int systemError,
                                    int worksheetsSaved);
+// A total that added up beyond the largest number a spreadsheet holds (Failure::Kind::TotalNotFinite).
+std::string totalNotFiniteMessage(const Failure& failure);
 // What a finished run left out (and the selected entries whose files were not in the pool),
 // and the formulas left to the spreadsheet application; empty when there is nothing to tell.
 std::string skipReportMessage(const RunReport& report, const std::vector<std::string>& missingFiles);

@@ -65,6 +65,7 @@ std::string_view failureName(Failure::Kind k) {
         case Failure::Kind::SourceUnreadable: return "SOURCE_UNREADABLE";
         case Failure::Kind::SummaryUnusable: return "SUMMARY_UNUSABLE";
         case Failure::Kind::SummaryNotSaved: return "SUMMARY_NOT_SAVED";
+        case Failure::Kind::TotalNotFinite: return "TOTAL_NOT_FINITE";
         case Failure::Kind::Cancelled: return "CANCELLED";
     }
     return {};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -36,6 +37,7 @@ std::string shown(const JsonValue& v) {
         case JsonValue::Type::Object:
             if (!v["error"].isNull()) return v["error"].string();
             if (!v["date"].isNull()) return numberText(v["date"].number());
+            if (!v["number"].isNull()) return v["number"].string();
             return "?";
         case JsonValue::Type::Array: return "?";
     }
@@ -51,6 +53,7 @@ CellValue cellValueOf(const JsonValue& v) {
         case JsonValue::Type::Object:
             if (!v["error"].isNull()) return CellValue::error(error_code::Value);
             if (!v["date"].isNull()) return CellValue::date(v["date"].number());
+            if (!v["number"].isNull()) return CellValue::number(std::nan(""));  // adds nothing
             return {};
         default: return {};
     }

@@ -55,6 +55,7 @@ struct Failure {
         SourceUnreadable,  // a source could not be read and the run could not go on without it
         SummaryUnusable,   // the template could not be opened, lacks a worksheet, or refused the totals
         SummaryNotSaved,   // the summary could not be saved
+        TotalNotFinite,    // a total added up beyond the largest number a spreadsheet holds
         Cancelled,
     };
     Kind kind;
@@ -62,6 +63,8 @@ struct Failure {
     std::string worksheet;
     std::string reason;
     std::optional<WorkbookError> error;  // the engine's error behind it, when there is one
+    CellAddress cell = {};                        // TotalNotFinite: the summary cell
+    std::vector<std::filesystem::path> sources = {};  // TotalNotFinite: the sources adding up to it
 };
 
 struct WorksheetOutcome {

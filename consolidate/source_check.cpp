@@ -113,7 +113,9 @@ TemplateSheet readTemplateSheet(SourceCache& cache, const fs::path& file, const 
     const OpenedSource opened = cache.open(where);
     for (const CellArea& area : areas) {
         opened.sheet.forEachValue(area, [&](int row, int column, const CellValue& v) {
-            if (addsNothing(v)) t.labelsInside.emplace(Position{row, column}, v);
+            // A NaN or an infinity is no label: the same one in a source is flagged all the same.
+            const bool number = v.kind() == CellKind::Number || v.kind() == CellKind::Date;
+            if (addsNothing(v) && !number) t.labelsInside.emplace(Position{row, column}, v);
         });
     }
     t.headings = headingZones(opened.sheet, areas);

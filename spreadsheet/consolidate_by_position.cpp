@@ -160,6 +160,7 @@ ConsolidateResult consolidateByPosition(SourceOpener& sources, Worksheet& target
         }
         sources.release(areas[i]);
     }
+    if (const auto beyond = totals.firstNotFinite()) throw TotalNotFinite(*beyond);
     checkWritable(target, area);
     checkNoFormulaBlock(target, area);
     result.cellsWritten = writeArea(target, totals);

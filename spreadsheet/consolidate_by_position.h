@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -57,7 +58,21 @@ struct ConsolidateResult {
     std::vector<IgnoredValue> ignored;
 };
 
-// All or nothing: nothing is written when the area is not an area of the sheet, a source
+// A total that added up beyond the largest number a double holds (CellTotal::finite): no
+// spreadsheet application stores it, so nothing of the area is written.
+class TotalNotFinite : public std::runtime_error {
+public:
+    explicit TotalNotFinite(CellAddress cell)
+        : std::runtime_error("the total of cell " + cellName(cell) + " is beyond the largest number a spreadsheet holds"),
+          cell_(cell) {}
+    CellAddress cell() const { return cell_; }
+
+private:
+    CellAddress cell_;
+};
+
+// All or nothing: nothing is written when a total is not finite (TotalNotFinite), when the
+// area is not an area of the sheet, a source
 // area differs from it in size, a cell of the target area is locked on a protected
 // worksheet (CellLocked), or a source cannot be opened or read. Sources are read one after
 // the other, each released before the next is opened, so memory does not grow with their

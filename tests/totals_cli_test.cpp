@@ -1,0 +1,122 @@
+// Totals a plain reader of stored values gets wrong, through shubuxing-cli check and
+// consolidate over tools/make_totals_fixtures.py's sources: formulas stored without results,
+// totals beyond the largest double, NaN and infinities in sources. Expected values are those
+// LibreOffice shows for the same files (tests/data/totals/expected.tsv).
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "cli/consolidate_command.h"
+#include "consolidate/json_value.h"
+#include "spreadsheet/spreadsheet_host.h"
+#include "tests/support/test_files.h"
+
+namespace sbx {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kData = fs::path(SBX_TEST_DATA) / "totals";
+const std::string kRange = "表!b2:d4";
+
+std::string at(const std::string& name) { return (kData / name).string(); }
+
+// expected.tsv: the value LibreOffice shows at each cell of 表!b2:d4 of a source.
+std::map<std::string, double> shownBy(const std::string& file) {
+    std::ifstream in(kData / "expected.tsv");
+    std::map<std::string, double> values;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string name, cell, text;
+        std::getline(fields, name, '\t');
+        std::getline(fields, cell, '\t');
+        std::getline(fields, text, '\t');
+        if (name == file && !text.empty()) values[cell] = std::stod(text);
+    }
+    return values;
+}
+
+struct Outcome {
+    int status = 0;
+    std::string said;  // stdout and stderr
+    std::map<std::string, CellValue> totals;  // 表!b2:d4 of OUT, by cell name
+    std::string record;
+};
+
+Outcome consolidate(const fs::path& out, const std::string& mode, const std::vector<std::string>& files,
+                    const std::string& allow = {}) {
+    fs::remove(out);
+    fs::remove(out.string() + ".run.json");
+    std::vector<std::string> args{"--mode", mode, "--out", out.string(), "--template", at("plain.xls"), "--range", kRange};
+    if (!allow.empty()) args.insert(args.end(), {"--allow", allow});
+    for (const auto& f : files) args.push_back(at(f));
+    std::ostringstream stdOut, stdErr;
+    Outcome o;
+    o.status = cli::consolidateCommand(args, stdOut, stdErr);
+    o.said = stdOut.str() + stdErr.str();
+    if (fs::exists(out)) {
+        auto host = makeNativeHost();
+        Worksheet& sheet = host->open(out).worksheet("表");
+        for (int row = 2; row <= 4; ++row) {
+            for (int column = 2; column <= 4; ++column) o.totals[cellName({row, column})] = sheet.cell(row, column);
+        }
+        host->quit();
+    }
+    o.record = testing::bytesOf(out.string() + ".run.json");
+    return o;
+}
+
+int check(const std::vector<std::string>& files, std::string& said) {
+    std::vector<std::string> args{"--template", at("plain.xls"), "--range", kRange};
+    for (const auto& f : files) args.push_back(at(f));
+    std::ostringstream out, err;
+    const int status = cli::checkCommand(args, out, err);
+    said = out.str() + err.str();
+    return status;
+}
+
+const std::vector<std::string> kModes{"efficiency", "function"};
+
+// 1e308 twice is beyond a double: the run fails naming the cell and both sources, OUT is not
+// written, and nothing says "inf".
+TEST(TotalsCliTest, ATotalBeyondTheLargestNumberFailsTheRunNamingCellAndSources) {
+    testing::TempFolder dir("totals-huge");
+    for (const auto& mode : kModes) {
+        const Outcome o = consolidate(dir.path() / "total.xls", mode, {"huge_a.xls", "huge_b.xlsx"});
+        EXPECT_EQ(o.status, 1) << mode << "\n" << o.said;
+        EXPECT_NE(o.said.find("表!b2"), std::string::npos) << mode << "\n" << o.said;
+        EXPECT_NE(o.said.find("huge_a.xls"), std::string::npos) << mode << "\n" << o.said;
+        EXPECT_NE(o.said.find("huge_b.xlsx"), std::string::npos) << mode << "\n" << o.said;
+        EXPECT_FALSE(fs::exists(dir.path() / "total.xls")) << mode;
+    }
+}
+
+// A NaN and an infinity in a source add nothing: the check flags their cells, and once
+// allowed the run adds the other sources and its record stays JSON.
+TEST(TotalsCliTest, NaNAndInfinityInASourceAreFlaggedAndAddNothing) {
+    std::string said;
+    EXPECT_EQ(check({"plain.xls", "nan.xls"}, said), 1) << said;
+    EXPECT_NE(said.find("nan.xls: NOT_A_NUMBER 表!b3"), std::string::npos) << said;
+    EXPECT_NE(said.find("2 cells: b3 c3"), std::string::npos) << said;
+
+    testing::TempFolder dir("totals-nan");
+    const auto plain = shownBy("plain.xls");
+    for (const auto& mode : kModes) {
+        EXPECT_EQ(consolidate(dir.path() / "total.xls", mode, {"plain.xls", "nan.xls"}).status, 1) << mode;
+        const Outcome o = consolidate(dir.path() / "total.xls", mode, {"plain.xls", "nan.xls"}, "NOT_A_NUMBER");
+        ASSERT_EQ(o.status, 0) << mode << "\n" << o.said;
+        for (const auto& [cell, value] : plain) {
+            const double expected = value + (cell == "b2" ? 1 : 0);  // nan.xls holds 1 at b2
+            EXPECT_EQ(o.totals.at(cell), CellValue::number(expected)) << mode << " " << cell;
+        }
+        EXPECT_NO_THROW(JsonValue::parse(o.record)) << mode << "\n" << o.record;
+        EXPECT_NE(o.record.find(R"({"number": "NaN"})"), std::string::npos) << mode;
+        EXPECT_NE(o.record.find(R"({"number": "Infinity"})"), std::string::npos) << mode;
+    }
+}
+
+}  // namespace
+}  // namespace sbx
