@@ -87,9 +87,14 @@ void appendFinding(std::string& out, const Finding& f, const CheckReport& check)
             appendJsonField(out, "of", utf8String(check.sources[*f.duplicateOf].file));
             appendJsonField(out, "same", f.sameBytes ? "bytes" : "values");
             break;
-        case FindingKind::NotANumber: {
+        case FindingKind::NotANumber:
+        case FindingKind::NoResult:
             appendJsonField(out, "cell", cellName(f.cell));
-            appendJsonField(out, "source", f.sourceValue);
+            if (f.kind == FindingKind::NotANumber) {
+                appendJsonField(out, "source", f.sourceValue);
+            } else {
+                appendJsonField(out, "reason", f.reason);
+            }
             out += ", \"count\": " + std::to_string(f.count) + ", \"cells\": [";
             for (size_t i = 0; i < f.cells.size(); ++i) {
                 if (i) out += ", ";
@@ -97,7 +102,6 @@ void appendFinding(std::string& out, const Finding& f, const CheckReport& check)
             }
             out += "]";
             break;
-        }
     }
     out += "}";
 }

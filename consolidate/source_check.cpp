@@ -21,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::array<std::string_view, kFindingKinds> kNames{"UNREADABLE", "MISSING_WORKSHEET", "LAYOUT", "DUPLICATE",
-                                                             "NOT_A_NUMBER"};
+                                                             "NOT_A_NUMBER", "NO_RESULT"};
 
 using Position = std::pair<int, int>;  // row, column: ordered row by row
 
@@ -246,6 +246,7 @@ private:
             if (auto layout = firstLayoutDifference(t, source.sheet, name)) c.findings.push_back(std::move(*layout));
         }
         Finding labels{FindingKind::NotANumber, name};
+        Finding withoutResult{FindingKind::NoResult, name};
         for (const CellArea& area : t.areas) {
             AreaValues values(source.sheet, area, source.dates1904);
             values.forEach([&](const AreaValues::Held& held, int row, int column) {
@@ -263,8 +264,16 @@ private:
             });
             valueKey.endArea();
             cache_.hold({c.file, name, area}, std::move(values), static_cast<uint32_t>(index));
+            for (const FormulaWithoutResult& f : source.sheet.formulasWithoutResult(area)) {
+                if (withoutResult.count++ == 0) {
+                    withoutResult.cell = f.cell;
+                    withoutResult.reason = f.reason;
+                }
+                if (withoutResult.cells.size() < kListedCells) withoutResult.cells.push_back(f.cell);
+            }
         }
         if (labels.count > 0) c.findings.push_back(std::move(labels));
+        if (withoutResult.count > 0) c.findings.push_back(std::move(withoutResult));
     }
 
     // Identical bytes make identical values, so only sources of the same values and size are
@@ -361,8 +370,14 @@ std::string describeFinding(const Finding& f, const CheckReport& report) {
         case FindingKind::Duplicate:
             return line + ": " + (f.sameBytes ? "the same bytes as " : "the same values in every range as ") +
                    utf8String(report.sources[*f.duplicateOf].file);
-        case FindingKind::NotANumber: {
-            line += " " + at + " " + f.sourceValue + " adds nothing";
+        case FindingKind::NotANumber:
+        case FindingKind::NoResult: {
+            if (f.kind == FindingKind::NotANumber) {
+                line += " " + at + " " + f.sourceValue + " adds nothing";
+            } else {
+                line += " " + at + ": the file holds the formula without its result, which is not computed here either (" +
+                        f.reason + "), so it adds nothing";
+            }
             if (f.count > 1) {
                 line += " (" + std::to_string(f.count) + " cells:";
                 for (const CellAddress& cell : f.cells) (line += ' ') += cellName(cell);

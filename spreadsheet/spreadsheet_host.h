@@ -19,6 +19,11 @@ namespace sbx {
 
 class AreaValues;
 
+struct FormulaWithoutResult {
+    CellAddress cell;
+    std::string reason;  // why it is not computed
+};
+
 class Worksheet {
 public:
     virtual ~Worksheet() = default;
@@ -44,6 +49,13 @@ public:
     // locked cell refuses writes.
     virtual bool isProtected() const = 0;
     virtual bool isCellLocked(int row, int column) const = 0;
+
+    // The formulas of `area` that hold no result, row by row: their workbook was written by a
+    // program that stores formulas without computing them (openpyxl, xlwt, ...), and the
+    // engine, which computes such formulas on opening as a spreadsheet application does,
+    // could not compute these (a function it does not compute, a link to another workbook).
+    // They add nothing; a total without them may be wrong.
+    virtual std::vector<FormulaWithoutResult> formulasWithoutResult(const CellArea& /*area*/) const { return {}; }
 
     // A multi-cell array formula or a data table with a cell in `area`, if there is one.
     virtual std::optional<FormulaBlock> formulaBlockIn(const CellArea& /*area*/) const { return std::nullopt; }

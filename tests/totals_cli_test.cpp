@@ -47,10 +47,10 @@ struct Outcome {
 };
 
 Outcome consolidate(const fs::path& out, const std::string& mode, const std::vector<std::string>& files,
-                    const std::string& allow = {}) {
+                    const std::string& allow = {}, const std::string& templateFile = "plain.xls") {
     fs::remove(out);
     fs::remove(out.string() + ".run.json");
-    std::vector<std::string> args{"--mode", mode, "--out", out.string(), "--template", at("plain.xls"), "--range", kRange};
+    std::vector<std::string> args{"--mode", mode, "--out", out.string(), "--template", at(templateFile), "--range", kRange};
     if (!allow.empty()) args.insert(args.end(), {"--allow", allow});
     for (const auto& f : files) args.push_back(at(f));
     std::ostringstream stdOut, stdErr;
@@ -115,6 +115,56 @@ TEST(TotalsCliTest, NaNAndInfinityInASourceAreFlaggedAndAddNothing) {
         EXPECT_NO_THROW(JsonValue::parse(o.record)) << mode << "\n" << o.record;
         EXPECT_NE(o.record.find(R"({"number": "NaN"})"), std::string::npos) << mode;
         EXPECT_NE(o.record.find(R"({"number": "Infinity"})"), std::string::npos) << mode;
+    }
+}
+
+// Formulas written without their results (openpyxl's <f> without <v>, xlwt's empty texts)
+// are computed as LibreOffice computes them on opening: both sources add up to twice what it
+// shows, in both modes and with a summary of either format.
+TEST(TotalsCliTest, FormulasStoredWithoutResultsAddWhatTheyCompute) {
+    std::string said;
+    EXPECT_EQ(check({"formulas.xlsx", "formulas.xls"}, said), 0) << said;
+    testing::TempFolder dir("totals-formulas");
+    const auto xlsx = shownBy("formulas.xlsx");
+    const auto xls = shownBy("formulas.xls");
+    ASSERT_EQ(xlsx.size(), 8u);
+    for (const auto& mode : kModes) {
+        for (const std::string summary : {"formulas.xls", "formulas.xlsx"}) {
+            const Outcome o = consolidate(dir.path() / ("total" + fs::path(summary).extension().string()), mode,
+                                          {"formulas.xlsx", "formulas.xls"}, {}, summary);
+            ASSERT_EQ(o.status, 0) << mode << "\n" << o.said;
+            for (const auto& [cell, total] : o.totals) {
+                const double expected = (xlsx.count(cell) ? xlsx.at(cell) : 0) + (xls.count(cell) ? xls.at(cell) : 0);
+                EXPECT_EQ(total, expected == 0 ? CellValue() : CellValue::number(expected)) << mode << " " << summary << " " << cell;
+            }
+        }
+    }
+}
+
+// What the engine cannot compute (SQRT, a link to another workbook) is flagged NO_RESULT with
+// its cells and reason; allowed, the run adds the rest and the record lists the finding.
+TEST(TotalsCliTest, FormulasWithoutResultsThatCannotBeComputedAreFlagged) {
+    const struct {
+        const char* file;
+        const char* line;  // what check says of it
+    } cases[] = {
+        {"no_result.xlsx", "no_result.xlsx: NO_RESULT 表!c2: the file holds the formula without its result, which is "
+                           "not computed here either (the function SQRT is not computed here), so it adds nothing (2 cells: c2 c3)"},
+        {"no_result.xls", "no_result.xls: NO_RESULT 表!c2: the file holds the formula without its result, which is "
+                          "not computed here either (the function SQRT is not computed here), so it adds nothing\n"},
+    };
+    testing::TempFolder dir("totals-no-result");
+    for (const auto& c : cases) {
+        std::string said;
+        EXPECT_EQ(check({"plain.xls", c.file}, said), 1) << said;
+        EXPECT_NE(said.find(c.line), std::string::npos) << said;
+        EXPECT_EQ(consolidate(dir.path() / "total.xls", "efficiency", {"plain.xls", c.file}).status, 1) << c.file;
+        const Outcome o = consolidate(dir.path() / "total.xls", "function", {"plain.xls", c.file}, "NO_RESULT");
+        ASSERT_EQ(o.status, 0) << c.file << "\n" << o.said;
+        EXPECT_EQ(o.totals.at("b2"), CellValue::number(1.25 + 16)) << c.file;
+        EXPECT_EQ(o.totals.at("c2"), CellValue::number(2)) << c.file;
+        EXPECT_EQ(o.totals.at("d4"), CellValue::number(9 + 3)) << c.file;
+        EXPECT_NE(o.record.find(R"("kind": "NO_RESULT", "worksheet": "表", "cell": "c2")"), std::string::npos) << o.record;
     }
 }
 

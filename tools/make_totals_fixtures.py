@@ -5,7 +5,7 @@ for them (it computes the formulas that hold no result as it loads a file).
 
   formulas.xlsx   written by openpyxl: formulas without stored results, =B2*2, =SUM over
                   another such formula, ROUND, a reference to another worksheet
-  formulas.xls    the same written by xlwt, which stores an empty text as every result
+  formulas.xls    the same written by xlwt (35 at b3), which stores an empty text as every result
   no_result.xlsx  openpyxl: =SQRT(B2), which this engine does not compute, and a link to
                   another workbook, both without results
   no_result.xls   xlwt: =SQRT(B2) with its empty result
@@ -80,7 +80,7 @@ def libreoffice_values(name):
 def main():
     os.makedirs(OUT, exist_ok=True)
     write_xlsx("formulas.xlsx", FORMULAS)
-    write_xls("formulas.xls", FORMULAS)
+    write_xls("formulas.xls", {**FORMULAS, (3, 2): 35})  # other values than formulas.xlsx: no duplicate
     write_xlsx("no_result.xlsx", NO_RESULT_XLSX)
     write_xls("no_result.xls", NO_RESULT_XLS)
     write_xls("huge_a.xls", {(2, 2): 1e308, (2, 3): 1.5})
