@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "spreadsheet/ascii_case.h"
 #include "spreadsheet/utf8_path.h"
 #include "workspace/workbook_error_text.h"
 
@@ -11,7 +12,7 @@ namespace {
 
 std::string upperCell(CellAddress cell) {
     std::string name = cellName(cell);
-    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : name) c = asciiUpper(c);
     return name;
 }
 

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "consolidate/json_value.h"
+#include "spreadsheet/ascii_case.h"
 #include "spreadsheet/cell_total.h"
 #include "spreadsheet/utf8_path.h"
 
@@ -18,7 +19,7 @@ namespace {
 
 bool sameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return asciiLower(x) == asciiLower(y);
            });
 }
 

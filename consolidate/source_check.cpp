@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "consolidate/file_digest.h"
+#include "spreadsheet/ascii_case.h"
 #include "spreadsheet/cell_total.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
@@ -322,7 +323,7 @@ std::optional<FindingKind> findingFromName(std::string_view name) {
     for (size_t i = 0; i < kNames.size(); ++i) {
         const auto& known = kNames[i];
         if (known.size() == name.size() &&
-            std::equal(known.begin(), known.end(), name.begin(), [](char a, char b) { return a == std::toupper(static_cast<unsigned char>(b)); })) {
+            std::equal(known.begin(), known.end(), name.begin(), [](char a, char b) { return a == asciiUpper(b); })) {
             return static_cast<FindingKind>(i);
         }
     }

@@ -4,6 +4,7 @@
 // LibreOffice shows for the same files (tests/data/totals/expected.tsv).
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -11,9 +12,14 @@
 #include "cli/consolidate_command.h"
 #include "consolidate/json_value.h"
 #include "spreadsheet/spreadsheet_host.h"
+#include "spreadsheet/xls/formula_value.h"
+#include "tests/support/comma_locale.h"
 #include "tests/support/test_files.h"
 
 namespace sbx {
+
+void PrintTo(const CellValue& v, std::ostream* out) { *out << describe(v); }
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -34,7 +40,8 @@ std::map<std::string, double> shownBy(const std::string& file) {
         std::getline(fields, name, '\t');
         std::getline(fields, cell, '\t');
         std::getline(fields, text, '\t');
-        if (name == file && !text.empty()) values[cell] = std::stod(text);
+        double value = 0;  // from_chars: stod follows the locale, and one test runs under a decimal comma
+        if (name == file && std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc()) values[cell] = value;
     }
     return values;
 }
@@ -165,6 +172,24 @@ TEST(TotalsCliTest, FormulasWithoutResultsThatCannotBeComputedAreFlagged) {
         EXPECT_EQ(o.totals.at("c2"), CellValue::number(2)) << c.file;
         EXPECT_EQ(o.totals.at("d4"), CellValue::number(9 + 3)) << c.file;
         EXPECT_NE(o.record.find(R"("kind": "NO_RESULT", "worksheet": "表", "cell": "c2")"), std::string::npos) << o.record;
+    }
+}
+
+// Under a decimal-comma locale (a desktop session in German) formula constants (=B3*1.5),
+// ROUND and numbers turned into text are the same as anywhere: the formulas computed on
+// opening give what LibreOffice shows.
+TEST(TotalsCliTest, FormulasComputeTheSameUnderADecimalCommaLocale) {
+    testing::DecimalCommaLocale comma;
+    if (!comma.active()) GTEST_SKIP() << comma.why();
+    EXPECT_EQ(xls::formula::numberText(1234.5), "1234.5");
+    EXPECT_EQ(xls::formula::numberText(1.5e-20), "1.5E-20");
+    testing::TempFolder dir("totals-comma");
+    const auto xlsx = shownBy("formulas.xlsx");
+    for (const auto& mode : kModes) {
+        const Outcome o = consolidate(dir.path() / "total.xlsx", mode, {"formulas.xlsx"}, {}, "formulas.xlsx");
+        ASSERT_EQ(o.status, 0) << mode << "\n" << o.said;
+        for (const auto& [cell, value] : xlsx) EXPECT_EQ(o.totals.at(cell), CellValue::number(value)) << mode << " " << cell;
+        EXPECT_NO_THROW(JsonValue::parse(o.record)) << mode;
     }
 }
 
