@@ -426,6 +426,10 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     for (const auto& formula : report.staleFormulas) {
         err << "shubuxing-cli consolidate: " << describeStale(formula) << '\n';
     }
+    for (const auto& f : report.rangeFormulas) {
+        err << "shubuxing-cli consolidate: " << f.worksheet << "!" << cellName(f.cell)
+            << (f.kept ? " keeps its formula, computed from the totals" : " holds the sum of the sources: " + f.reason) << '\n';
+    }
     long long cellsPerFile = 0;
     for (const auto& sheet : a.job) cellsPerFile += sheet.area.cellCount();
     char secondsText[32];

@@ -97,6 +97,10 @@ long long consolidateCellByCell(RunContext& run, const SheetJob& sheet, Workshee
     long long written = 0;
     const long long positions = area.cellCount();
     for (const CellAddress cell : cellsToWrite(totals, target)) {
+        if (std::find(run.keptFormulas.begin(), run.keptFormulas.end(), cell) != run.keptFormulas.end()) {
+            run.keptTotals.push_back({cell, totals.written(cell.row, cell.column)});
+            continue;
+        }
         try {
             target.setCell(cell.row, cell.column, totals.written(cell.row, cell.column));
             ++written;

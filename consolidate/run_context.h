@@ -33,6 +33,10 @@ public:
     RunReport report;
     std::vector<bool> contributed;  // by source index
     bool cellsWritten = false;
+    // The current worksheet's formulas inside its range that keep their formula, and the
+    // totals they would have received (written should saving not compute them after all).
+    std::vector<CellAddress> keptFormulas;
+    std::vector<std::pair<CellAddress, CellValue>> keptTotals;
 
     [[noreturn]] static void stop(Failure failure) { throw RunStopped{std::move(failure)}; }
     // Asks whether to go on without `item`; reports it if so, ends the run with `failure` if not.

@@ -139,7 +139,24 @@ void appendSources(std::string& out, const RunRecordInput& in, SourceCache& cach
     out += "  ],\n";
 }
 
+// The summary's formulas inside the ranges: kept (their cells' totals are not written, the
+// formula computes from the totals) or given the sum, and why.
+void appendRangeFormulas(std::string& out, const RunReport& report) {
+    out += "  \"formulas\": [";
+    for (size_t i = 0; i < report.rangeFormulas.size(); ++i) {
+        const RangeFormula& f = report.rangeFormulas[i];
+        out += i ? ",\n    {" : "\n    {";
+        appendJsonField(out, "worksheet", f.worksheet, true);
+        appendJsonField(out, "cell", cellName(f.cell));
+        out += f.kept ? ", \"kept\": true" : ", \"kept\": false";
+        if (!f.kept) appendJsonField(out, "reason", f.reason);
+        out += "}";
+    }
+    out += report.rangeFormulas.empty() ? "],\n" : "\n  ],\n";
+}
+
 void appendSkipped(std::string& out, const RunReport& report) {
+    appendRangeFormulas(out, report);
     out += "  \"skipped\": [";
     for (size_t i = 0; i < report.skipped.size(); ++i) {
         const Skipped& s = report.skipped[i];

@@ -67,6 +67,15 @@ struct Failure {
     std::vector<std::filesystem::path> sources = {};  // TotalNotFinite: the sources adding up to it
 };
 
+// A formula of the summary inside a chosen range: kept, and computed from the totals when the
+// summary is saved, or given the sum of the units' results like the cells around it, and why.
+struct RangeFormula {
+    std::string worksheet;
+    CellAddress cell;
+    bool kept = false;
+    std::string reason;  // not kept: why
+};
+
 struct WorksheetOutcome {
     std::string worksheet;
     long long cellsWritten = 0;
@@ -84,6 +93,7 @@ struct RunReport {
     long long cellsRead = 0;                          // cell positions read from sources
     long long cellsWritten = 0;
     std::vector<StaleFormula> staleFormulas;          // left to the spreadsheet application
+    std::vector<RangeFormula> rangeFormulas;          // the summary's formulas inside the ranges
     std::optional<Failure> failure;                   // set: the run did not do what was asked
     bool summarySaved = false;                        // the summary file holds every total of the run
 

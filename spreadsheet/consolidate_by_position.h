@@ -52,6 +52,7 @@ struct IgnoredValue {
 
 struct ConsolidateResult {
     long long cellsWritten = 0;
+    std::vector<std::pair<CellAddress, CellValue>> keptTotals;  // the totals of the cells left alone
     long long ignoredCount = 0;
     // One entry per position of the target area where something added nothing (so no more
     // than the area has cells), in the target's numbering.
@@ -78,8 +79,10 @@ private:
 // the other, each released before the next is opened, so memory does not grow with their
 // number. Cells of the target area
 // that hold a value but receive no total become empty.
+// Cells of `leaveAlone` (in the target area) are neither written nor emptied: their totals come
+// back in keptTotals.
 ConsolidateResult consolidateByPosition(SourceOpener& sources, Worksheet& target, const CellArea& area,
-                                        std::span<const SourceArea> areas);
+                                        std::span<const SourceArea> areas, std::span<const CellAddress> leaveAlone = {});
 
 // The same with every source workbook opened through `host` for this call only.
 ConsolidateResult consolidateByPosition(SpreadsheetHost& host, Worksheet& target, const CellArea& area,

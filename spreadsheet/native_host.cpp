@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "spreadsheet/area_values.h"
+#include "spreadsheet/formula_readings.h"
 #include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/workbook_file_check.h"
@@ -44,6 +45,19 @@ std::vector<FormulaWithoutResult> NativeWorksheet::formulasWithoutResult(const C
         out.push_back({{static_cast<int>(stored->row()) + 1, column}, owner_.withoutResultReason(index_, stored->key)});
     }
     return out;
+}
+
+std::vector<FormulaReading> NativeWorksheet::formulasIn(const CellArea& area) const {
+    if (book_.version() != xls::BiffVersion::Biff8) return {};
+    std::vector<std::string> names;
+    for (const auto& w : book_.worksheets()) names.push_back(w.name);
+    auto readings = formulaReadings(xls::formula::readFormulaCells(book_), static_cast<uint32_t>(index_), area, names);
+    if (const auto* written = edits()) {
+        std::erase_if(readings, [&](const FormulaReading& f) {
+            return written->contains(xls::cellKey(static_cast<uint32_t>(f.cell.row - 1), static_cast<uint32_t>(f.cell.column - 1)));
+        });
+    }
+    return readings;
 }
 
 std::string NativeWorksheet::name() const { return book_.worksheets()[index_].name; }

@@ -30,6 +30,7 @@ public:
     bool isCellLocked(int row, int column) const override;
     std::optional<FormulaBlock> formulaBlockIn(const CellArea& area) const override;
     std::vector<FormulaWithoutResult> formulasWithoutResult(const CellArea& area) const override;
+    std::vector<FormulaReading> formulasIn(const CellArea& area) const override;
     void setCell(int row, int column, const CellValue& value) override;
 
 private:

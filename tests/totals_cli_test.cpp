@@ -54,10 +54,11 @@ struct Outcome {
 };
 
 Outcome consolidate(const fs::path& out, const std::string& mode, const std::vector<std::string>& files,
-                    const std::string& allow = {}, const std::string& templateFile = "plain.xls") {
+                    const std::string& allow = {}, const std::string& templateFile = "plain.xls",
+                    const std::string& range = kRange) {
     fs::remove(out);
     fs::remove(out.string() + ".run.json");
-    std::vector<std::string> args{"--mode", mode, "--out", out.string(), "--template", at(templateFile), "--range", kRange};
+    std::vector<std::string> args{"--mode", mode, "--out", out.string(), "--template", at(templateFile), "--range", range};
     if (!allow.empty()) args.insert(args.end(), {"--allow", allow});
     for (const auto& f : files) args.push_back(at(f));
     std::ostringstream stdOut, stdErr;
@@ -67,8 +68,8 @@ Outcome consolidate(const fs::path& out, const std::string& mode, const std::vec
     if (fs::exists(out)) {
         auto host = makeNativeHost();
         Worksheet& sheet = host->open(out).worksheet("表");
-        for (int row = 2; row <= 4; ++row) {
-            for (int column = 2; column <= 4; ++column) o.totals[cellName({row, column})] = sheet.cell(row, column);
+        for (int row = 2; row <= 5; ++row) {
+            for (int column = 2; column <= 5; ++column) o.totals[cellName({row, column})] = sheet.cell(row, column);
         }
         host->quit();
     }
@@ -190,6 +191,37 @@ TEST(TotalsCliTest, FormulasComputeTheSameUnderADecimalCommaLocale) {
         ASSERT_EQ(o.status, 0) << mode << "\n" << o.said;
         for (const auto& [cell, value] : xlsx) EXPECT_EQ(o.totals.at(cell), CellValue::number(value)) << mode << " " << cell;
         EXPECT_NO_THROW(JsonValue::parse(o.record)) << mode;
+    }
+}
+
+// A summary formula inside the range that reads only the ranges (a 合计 row, a 占比 column)
+// keeps its formula, computed from the totals; one that reads a cell outside them receives
+// the sum of the units' results. Both modes, both summary formats; the values are those
+// LibreOffice computes from the totals (expected_shares.tsv).
+TEST(TotalsCliTest, FormulasInsideTheRangeOverTheRangesAreComputedFromTheTotals) {
+    std::map<std::string, double> expected;
+    std::ifstream in(kData / "expected_shares.tsv");
+    for (std::string cell, text; in >> cell >> text;) {
+        if (cell != "#") std::from_chars(text.data(), text.data() + text.size(), expected[cell]);
+        if (cell == "#") std::getline(in, text);
+    }
+    ASSERT_EQ(expected.size(), 16u);
+    testing::TempFolder dir("totals-shares");
+    for (const auto& mode : kModes) {
+        for (const std::string summary : {"share_1.xlsx", "share_3.xls"}) {
+            const Outcome o = consolidate(dir.path() / ("total" + fs::path(summary).extension().string()), mode,
+                                          {"share_1.xlsx", "share_2.xlsx", "share_3.xls"}, {}, summary, "表!b2:e5");
+            ASSERT_EQ(o.status, 0) << mode << " " << summary << "\n" << o.said;
+            for (const auto& [cell, value] : expected) {
+                ASSERT_EQ(o.totals.at(cell).kind(), CellKind::Number) << mode << " " << summary << " " << cell;
+                EXPECT_NEAR(o.totals.at(cell).numberValue(), value, 1e-12 * value) << mode << " " << summary << " " << cell;
+            }
+            EXPECT_NE(o.said.find("表!d2 keeps its formula, computed from the totals"), std::string::npos) << o.said;
+            EXPECT_NE(o.said.find("表!e2 holds the sum of the sources: its formula reads 其他!a1, outside the chosen ranges"),
+                      std::string::npos) << o.said;
+            EXPECT_NE(o.record.find(R"({"worksheet": "表", "cell": "b5", "kept": true})"), std::string::npos) << o.record;
+            EXPECT_NO_THROW(JsonValue::parse(o.record));
+        }
     }
 }
 

@@ -204,6 +204,8 @@ XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
     return out;
 }
 
+std::vector<formula::FormulaCell> formulaCells(const XlsxWorkbook& book) { return collectFormulas(book, sheetNames(book)); }
+
 XlsxOpeningResults computeOnOpening(const XlsxWorkbook& book) {
     XlsxOpeningResults out;
     const auto& worksheets = book.layout().worksheets;

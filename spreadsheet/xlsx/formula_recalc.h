@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "spreadsheet/spreadsheet_host.h"
+#include "spreadsheet/xls/formula_cells.h"
 #include "spreadsheet/xlsx/xlsx_workbook.h"
 
 namespace sbx::xlsx {
@@ -33,5 +34,9 @@ struct XlsxOpeningResults {
     std::map<std::pair<size_t, uint64_t>, std::string> unresolved;
 };
 XlsxOpeningResults computeOnOpening(const XlsxWorkbook& book);
+
+// Every formula of the workbook as the evaluator takes it, but those of written cells (they
+// are no longer formulas) and what-if tables (they hold no text).
+std::vector<xls::formula::FormulaCell> formulaCells(const XlsxWorkbook& book);
 
 }  // namespace sbx::xlsx

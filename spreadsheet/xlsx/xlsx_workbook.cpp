@@ -6,6 +6,7 @@
 #include <fstream>
 #include <utility>
 
+#include "spreadsheet/formula_readings.h"
 #include "spreadsheet/worksheet_lookup.h"
 #include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
@@ -123,6 +124,16 @@ std::vector<FormulaWithoutResult> XlsxWorksheet::formulasWithoutResult(const Cel
         out.push_back({{keyRow(stored->key), column}, owner_.withoutResultReason(index_, stored->key)});
     }
     return out;
+}
+
+std::vector<FormulaReading> XlsxWorksheet::formulasIn(const CellArea& area) const {
+    std::vector<std::string> names;
+    for (const auto& w : owner_.layout().worksheets) names.push_back(w.name);
+    try {
+        return formulaReadings(formulaCells(owner_), static_cast<uint32_t>(index_), area, names);
+    } catch (const xls::FormatError& e) {
+        throw WorkbookError(e.kind(), owner_.path(), e.what());
+    }
 }
 
 bool XlsxWorksheet::isProtected() const { return owner_.content(index_).isProtected; }
