@@ -116,6 +116,7 @@ std::pair<int, int> XlsxWorksheet::lastValueCell() const {
 std::vector<FormulaWithoutResult> XlsxWorksheet::formulasWithoutResult(const CellArea& area) const {
     std::vector<FormulaWithoutResult> out;
     const auto& sheet = owner_.content(index_);
+    if (!owner_.holdsFormulasWithoutResult()) return out;  // most workbooks: no need to look
     auto stored = std::lower_bound(sheet.cells.begin(), sheet.cells.end(), cellKey(std::max(area.firstRow, 1), 1),
                                    [](const StoredCell& c, uint64_t k) { return c.key < k; });
     for (; stored != sheet.cells.end() && keyRow(stored->key) <= area.lastRow; ++stored) {

@@ -83,6 +83,8 @@ public:
     const SheetContent& content(size_t index) const;
     // Why a formula stored without a result could not be computed.
     std::string withoutResultReason(size_t index, uint64_t key) const;
+    // Whether a worksheet read so far holds a formula stored without a result.
+    bool holdsFormulasWithoutResult() const { return withoutResult_; }
     // Every formula of a worksheet, read again from its part (the cells are kept when they
     // were not read yet).
     std::vector<FormulaCell> formulas(size_t index) const;
