@@ -223,7 +223,6 @@ void NativeWorkbook::computeOnOpening() {
         }
     }
     for (auto& note : opening.unresolved) {
-        reader_.cellsToFill(note.sheet).setFormulaResult(note.row, note.column, CellValue(), false);
         notComputed_[{note.sheet, xls::cellKey(note.row, note.column)}] = std::move(note.reason);
     }
 }

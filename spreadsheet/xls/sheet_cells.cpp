@@ -84,10 +84,7 @@ void SheetCells::setFormulaResult(uint32_t row0, uint32_t col0, const CellValue&
     const auto it = std::lower_bound(cells_.begin(), cells_.end(), cellKey(row0, col0),
                                      [](const StoredCell& c, uint32_t k) { return c.key < k; });
     if (it == cells_.end() || it->key != cellKey(row0, col0)) return;  // no record of its own
-    if (value.isEmpty()) {
-        it->kind = StoredKind::Blank;  // still none: nothing to show, not even an empty text
-        return;
-    }
+    if (value.isEmpty()) return;  // a formula's result never is
     if (it->withoutResult) --withoutResult_;
     it->withoutResult = false;
     switch (value.kind()) {

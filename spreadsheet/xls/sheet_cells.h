@@ -61,7 +61,7 @@ public:
     void addFormulaText(uint32_t row0, uint32_t col0, uint16_t xf, std::string text);
     // How many formulas hold no result.
     size_t formulasWithoutResult() const { return withoutResult_; }
-    // A formula's result computed since; empty: it stays without one, and shows nothing.
+    // A formula's result computed since the file was read.
     void setFormulaResult(uint32_t row0, uint32_t col0, const CellValue& value, bool isDate);
 
     // Formats that rows and columns give to cells without a record of their own.

@@ -165,7 +165,33 @@ std::vector<std::string> sheetNames(const XlsxWorkbook& book) {
 
 }  // namespace
 
+namespace {
+
+XlsxRecalculation recalculateWrites(const XlsxWorkbook& book);
+
+}  // namespace
+
+// The results computed on opening (formulas stored without one) are saved too, so that
+// scripts reading stored results see them; those of written cells are values now.
 XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
+    XlsxRecalculation out = recalculateWrites(book);
+    if (book.edits().empty()) return out;
+    for (const auto& [sheet, results] : book.openingResults()) {
+        const auto edits = book.edits().find(sheet);
+        for (const auto& [key, value] : results) {
+            const bool written = edits != book.edits().end() && edits->second.count(key) > 0;
+            const bool stale = std::any_of(out.stale.begin(), out.stale.end(), [&](const StaleFormula& f) {
+                return f.sheet == book.layout().worksheets[sheet].name && cellKey(f.row, f.column) == key;
+            });
+            if (!written && !stale) out.results[sheet].emplace(key, value);
+        }
+    }
+    return out;
+}
+
+namespace {
+
+XlsxRecalculation recalculateWrites(const XlsxWorkbook& book) {
     XlsxRecalculation out;
     std::vector<formula::CellPlace> written;
     for (const auto& [sheet, edits] : book.edits()) {
@@ -203,6 +229,8 @@ XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
     for (auto& s : stale) out.stale.push_back(std::move(s.second));
     return out;
 }
+
+}  // namespace
 
 std::vector<formula::FormulaCell> formulaCells(const XlsxWorkbook& book) { return collectFormulas(book, sheetNames(book)); }
 

@@ -306,6 +306,7 @@ void XlsxWorkbook::computeOnOpening() const {
         }
     }
     notComputed_ = std::move(opening.unresolved);
+    openingResults_ = std::move(opening.results);
 }
 
 std::string XlsxWorkbook::withoutResultReason(size_t index, uint64_t key) const {

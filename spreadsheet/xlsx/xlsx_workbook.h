@@ -85,6 +85,8 @@ public:
     std::string withoutResultReason(size_t index, uint64_t key) const;
     // Whether a worksheet read so far holds a formula stored without a result.
     bool holdsFormulasWithoutResult() const { return withoutResult_; }
+    // The results computed for them (and the formulas reading them), by worksheet and cellKey.
+    const std::map<size_t, std::map<uint64_t, CellValue>>& openingResults() const { return openingResults_; }
     // Every formula of a worksheet, read again from its part (the cells are kept when they
     // were not read yet).
     std::vector<FormulaCell> formulas(size_t index) const;
@@ -111,6 +113,7 @@ private:
     mutable bool withoutResult_ = false;  // a worksheet read holds a formula without a result
     mutable bool opened_ = false;         // those were computed
     mutable std::map<std::pair<size_t, uint64_t>, std::string> notComputed_;  // by worksheet and cellKey
+    mutable std::map<size_t, std::map<uint64_t, CellValue>> openingResults_;
 };
 
 // Reads a whole file, with FileNotFound and Unreadable errors naming it.
