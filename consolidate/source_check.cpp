@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <set>
 #include <system_error>
 
 #include "consolidate/file_digest.h"
@@ -249,12 +250,24 @@ private:
         Finding labels{FindingKind::NotANumber, name};
         Finding withoutResult{FindingKind::NoResult, name};
         for (const CellArea& area : t.areas) {
+            // A formula without a result shows as what its file holds (an empty text, say):
+            // flagged as that, not as a value that adds nothing besides.
+            const auto missing = source.sheet.formulasWithoutResult(area);
+            std::set<Position> noResultAt;
+            for (const FormulaWithoutResult& f : missing) {
+                noResultAt.insert({f.cell.row, f.cell.column});
+                if (withoutResult.count++ == 0) {
+                    withoutResult.cell = f.cell;
+                    withoutResult.reason = f.reason;
+                }
+                if (withoutResult.cells.size() < kListedCells) withoutResult.cells.push_back(f.cell);
+            }
             AreaValues values(source.sheet, area, source.dates1904);
             values.forEach([&](const AreaValues::Held& held, int row, int column) {
                 if (held.whole == AreaValues::kNumberOnly) return valueKey.add(held.position, CellKind::Number, held.number);
                 const CellValue v = values.value(held);
                 valueKey.add(held.position, v.kind(), v.numberValue(), &v.textValue());
-                if (!addsNothing(v)) return;
+                if (!addsNothing(v) || noResultAt.contains({row, column})) return;
                 const auto own = t.labelsInside.find({row, column});
                 if (own != t.labelsInside.end() && own->second == v) return;
                 if (labels.count++ == 0) {
@@ -265,13 +278,6 @@ private:
             });
             valueKey.endArea();
             cache_.hold({c.file, name, area}, std::move(values), static_cast<uint32_t>(index));
-            for (const FormulaWithoutResult& f : source.sheet.formulasWithoutResult(area)) {
-                if (withoutResult.count++ == 0) {
-                    withoutResult.cell = f.cell;
-                    withoutResult.reason = f.reason;
-                }
-                if (withoutResult.cells.size() < kListedCells) withoutResult.cells.push_back(f.cell);
-            }
         }
         if (labels.count > 0) c.findings.push_back(std::move(labels));
         if (withoutResult.count > 0) c.findings.push_back(std::move(withoutResult));
