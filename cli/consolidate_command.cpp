@@ -1,6 +1,7 @@
 #include "cli/consolidate_command.h"
 
 #include <cctype>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -472,10 +473,14 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     for (const auto& formula : report.staleFormulas) {
         err << "shubuxing-cli consolidate: " << describeStale(formula) << '\n';
     }
+    for (const auto& f : report.rangeFormulas) {
+        err << "shubuxing-cli consolidate: " << f.worksheet << "!" << cellName(f.cell)
+            << (f.kept ? " keeps its formula, computed from the totals" : " holds the sum of the sources: " + f.reason) << '\n';
+    }
     long long cellsPerFile = 0;
     for (const auto& sheet : a.job) cellsPerFile += sheet.area.cellCount();
     char secondsText[32];
-    std::snprintf(secondsText, sizeof secondsText, "%.3f", seconds);
+    *std::to_chars(secondsText, secondsText + sizeof secondsText - 1, seconds, std::chars_format::fixed, 3).ptr = '\0';
     out << "consolidated " << report.consolidated.size() << " files, " << report.worksheetsSaved() << " worksheets, "
         << cellsPerFile << " cells per file in " << secondsText << " s (" << a.modeName << " mode) into "
         << utf8String(a.out) << '\n';

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "spreadsheet/ascii_case.h"
 #include "spreadsheet/utf8_path.h"
 #include "workspace/workbook_error_text.h"
 
@@ -11,7 +12,7 @@ namespace {
 
 std::string upperCell(CellAddress cell) {
     std::string name = cellName(cell);
-    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : name) c = asciiUpper(c);
     return name;
 }
 
@@ -25,6 +26,7 @@ std::string verdict(const SourceCheck& source) {
         case FindingKind::Layout: return "格式不符";
         case FindingKind::Duplicate: return "重复";
         case FindingKind::NotANumber: return "含非数字内容";
+        case FindingKind::NoResult: return "公式无结果";
     }
     return {};
 }
@@ -44,6 +46,10 @@ std::string firstFinding(const SourceCheck& source, const CheckReport& report) {
             break;
         case FindingKind::NotANumber:
             text = at + " 的 " + f.sourceValue + " 不能相加";
+            if (f.count > 1) text += "（共 " + std::to_string(f.count) + " 处）";
+            break;
+        case FindingKind::NoResult:
+            text = at + " 的公式没有保存结果，本程序也无法计算，不能相加";
             if (f.count > 1) text += "（共 " + std::to_string(f.count) + " 处）";
             break;
     }

@@ -56,7 +56,9 @@ long long consolidateEfficiently(RunContext& run, const SheetJob& sheet, Workshe
         ReportingSources sources(run, indexes);
         ConsolidateResult result;
         try {
-            result = consolidateByPosition(sources, target, sheet.area, areas);
+            result = consolidateByPosition(sources, target, sheet.area, areas, run.keptFormulas);
+        } catch (const TotalNotFinite& e) {
+            run.stopForNotFinite(sheet, e.cell(), indexes);
         } catch (const WorkbookError& e) {
             const auto source = std::find(files.begin(), files.end(), e.file());
             if (e.file().empty() || source == files.end() || refusedByTarget(e)) {
@@ -70,6 +72,7 @@ long long consolidateEfficiently(RunContext& run, const SheetJob& sheet, Workshe
             continue;
         }
         run.cellsWritten = run.cellsWritten || result.cellsWritten > 0;
+        run.keptTotals = std::move(result.keptTotals);
         for (const size_t i : indexes) run.contributed[i] = true;
         run.report.cellsRead += sheet.area.cellCount() * static_cast<long long>(areas.size());
         for (IgnoredValue& ignored : result.ignored) ignored.source = indexes[ignored.source];

@@ -76,14 +76,17 @@ long long consolidateCellByCell(RunContext& run, const SheetJob& sheet, Workshee
     AreaTotals totals(area);
     IgnoredAt ignored;
     const int count = static_cast<int>(run.request.sources.size());
+    std::vector<size_t> read;  // the sources that took part
     for (int i = 0; i < count; ++i) {
         run.checkCancelled();
         const auto& file = run.request.sources[static_cast<size_t>(i)];
         run.events.fileStarted(i + 1, count, file);
-        const bool read = readSource(run, sheet, static_cast<size_t>(i), totals, ignored);
-        if (read) run.contributed[static_cast<size_t>(i)] = true;
-        run.events.fileDone(i + 1, count, file, read);
+        const bool done = readSource(run, sheet, static_cast<size_t>(i), totals, ignored);
+        if (done) read.push_back(static_cast<size_t>(i));
+        run.events.fileDone(i + 1, count, file, done);
     }
+    if (const auto beyond = totals.firstNotFinite()) run.stopForNotFinite(sheet, *beyond, read);
+    for (const size_t i : read) run.contributed[i] = true;
     std::vector<IgnoredValue> ignoredPositions;
     for (auto& entry : ignored) ignoredPositions.push_back(std::move(entry.second));
     run.noteIgnored(sheet.worksheet, ignoredPositions, [&](CellAddress at) {
@@ -94,6 +97,10 @@ long long consolidateCellByCell(RunContext& run, const SheetJob& sheet, Workshee
     long long written = 0;
     const long long positions = area.cellCount();
     for (const CellAddress cell : cellsToWrite(totals, target)) {
+        if (std::find(run.keptFormulas.begin(), run.keptFormulas.end(), cell) != run.keptFormulas.end()) {
+            run.keptTotals.push_back({cell, totals.written(cell.row, cell.column)});
+            continue;
+        }
         try {
             target.setCell(cell.row, cell.column, totals.written(cell.row, cell.column));
             ++written;

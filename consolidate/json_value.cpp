@@ -74,6 +74,9 @@ private:
             v.boolean_ = c == 't';
         } else if (word("null")) {
         } else {
+            // from_chars also reads "inf" and "nan", which are no JSON.
+            const size_t digit = at_ + (c == '-' ? 1 : 0);
+            if (digit >= text_.size() || text_[digit] < '0' || text_[digit] > '9') fail("expected a value");
             v.type_ = JsonValue::Type::Number;
             const auto [end, ec] = std::from_chars(text_.data() + at_, text_.data() + text_.size(), v.number_);
             if (ec != std::errc()) fail("expected a value");

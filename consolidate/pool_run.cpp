@@ -168,6 +168,7 @@ public:
                 currentPath_ = utf8String(f.file);
             }
             if (mode_ == Mode::Efficiency && f.kind == Failure::Kind::WorksheetMissing) return stop();
+            if (f.kind == Failure::Kind::TotalNotFinite) return fail(f.reason, nullptr, {}, run_text::totalNotFiniteMessage(f));
             return fail(f.error ? std::string(f.error->what()) : f.reason, f.error ? &*f.error : nullptr, f.worksheet);
         }
         closePanel();
@@ -255,11 +256,17 @@ private:
 
     // The failure path: the mode's message, then the precise reason when the failure came
     // from a workbook (the summary that could not be saved, or the file that could not be read).
-    RunSummary fail(const std::string& why, const WorkbookError* cause = nullptr, const std::string& worksheet = {}) {
+    // `message`, when given, says what went wrong in place of the mode's message.
+    RunSummary fail(const std::string& why, const WorkbookError* cause = nullptr, const std::string& worksheet = {},
+                    const std::string& message = {}) {
         if (job_.runState != RunState::IdleOrRunning) return out_;
         job_.runState = RunState::Failed;
-        s_.dialogs.message(mode_ == Mode::Efficiency ? run_text::efficiencyFailureMessage(currentPath_)
-                                                     : run_text::functionFailureMessage(currentPath_));
+        if (!message.empty()) {
+            s_.dialogs.message(message);
+        } else {
+            s_.dialogs.message(mode_ == Mode::Efficiency ? run_text::efficiencyFailureMessage(currentPath_)
+                                                         : run_text::functionFailureMessage(currentPath_));
+        }
         if (cause && !cause->file().empty()) {
             if (cause->kind() == WorkbookErrorKind::Unwritable && cause->file() == s_.paths.summaryWorkbook()) {
                 s_.dialogs.message(run_text::summaryNotSavedMessage(*cause, out_.report.worksheetsSaved()));

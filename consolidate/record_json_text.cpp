@@ -1,5 +1,7 @@
 #include "consolidate/record_json_text.h"
 
+#include <cmath>
+
 #include "consolidate/number_text.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/utf8_text.h"
@@ -89,6 +91,10 @@ std::optional<std::string> fileNameBytes(std::string_view encoded) {
 }
 
 void appendJsonNumber(std::string& out, double x) {
+    if (!std::isfinite(x)) {
+        out += "null";  // JSON has no NaN or infinity; appendJsonValue tags such a cell's value
+        return;
+    }
     char text[kNumberTextSize];
     out.append(text, writeNumber(text, x));
 }
@@ -96,7 +102,15 @@ void appendJsonNumber(std::string& out, double x) {
 void appendJsonValue(std::string& out, const CellValue& v) {
     switch (v.kind()) {
         case CellKind::Empty: out += "null"; break;
-        case CellKind::Number: appendJsonNumber(out, v.numberValue()); break;
+        case CellKind::Number:
+            if (std::isfinite(v.numberValue())) {
+                appendJsonNumber(out, v.numberValue());
+            } else {
+                out += "{\"number\": ";
+                appendJsonString(out, std::isnan(v.numberValue()) ? "NaN" : v.numberValue() > 0 ? "Infinity" : "-Infinity");
+                out += '}';
+            }
+            break;
         case CellKind::Text: appendJsonString(out, v.textValue()); break;
         case CellKind::Boolean: out += v.booleanValue() ? "true" : "false"; break;
         case CellKind::Date:

@@ -4,9 +4,12 @@
 #include <span>
 
 #include "consolidate/file_digest.h"
+#include "consolidate/range_formulas.h"
 #include "consolidate/run_context.h"
 #include "consolidate/summary_before_run.h"
 #include "spreadsheet/cell_address.h"
+#include "spreadsheet/utf8_path.h"
+#include "spreadsheet/worksheet_name.h"
 
 namespace sbx {
 
@@ -55,6 +58,36 @@ void RunContext::noteIgnored(const std::string& worksheet, const std::vector<Ign
     }
 }
 
+void RunContext::stopForNotFinite(const SheetJob& sheet, CellAddress cell, const std::vector<size_t>& indexes) {
+    constexpr size_t kNamed = 20;
+    std::vector<std::filesystem::path> adding;
+    for (const size_t i : indexes) {
+        const SourceArea source{request.sources[i], sheet.worksheet, sheet.area};
+        CellTotal probe;
+        try {
+            if (const AreaValues* held = sources.held(source)) {
+                const auto position = static_cast<uint32_t>((cell.row - sheet.area.firstRow) * sheet.area.columns() +
+                                                            (cell.column - sheet.area.firstColumn));
+                for (const auto& v : held->values()) {
+                    if (v.position == position) held->addTo(probe, v);
+                }
+            } else {
+                const OpenedSource opened = sources.open(source);
+                probe.add(opened.sheet.cell(cell.row, cell.column), opened.dates1904);
+            }
+        } catch (const WorkbookError&) {
+            // It was read a moment ago; a source that fails now is simply not named.
+        }
+        sources.release(source);
+        if (!probe.written().isEmpty()) adding.push_back(request.sources[i]);
+    }
+    std::string reason = "the total of " + sheet.worksheet + "!" + cellName(cell) +
+                         " is beyond the largest number a spreadsheet holds (about 1.8e308); it adds up";
+    for (size_t i = 0; i < adding.size() && i < kNamed; ++i) reason += " " + utf8String(adding[i]);
+    if (adding.size() > kNamed) reason += " and " + std::to_string(adding.size() - kNamed) + " more";
+    stop({Failure::Kind::TotalNotFinite, request.summary, sheet.worksheet, reason, std::nullopt, cell, std::move(adding)});
+}
+
 void RunContext::checkCancelled() const {
     if (events.cancelled()) stop({Failure::Kind::Cancelled, {}, {}, "the run was cancelled", std::nullopt});
 }
@@ -85,6 +118,40 @@ void saveSummary(RunContext& run, Workbook& summary, const std::string& workshee
     }
 }
 
+// The formulas kept in the range are computed when the summary is saved; one that saving
+// would leave with its old result (a function not computed here, a circular reference)
+// receives the total after all, as it did before formulas were kept.
+void settleKeptFormulas(RunContext& run, Workbook& summary, Worksheet& target, const SheetJob& sheet,
+                        const RangeFormulas& formulas) {
+    for (const auto& [cell, why] : formulas.summed) run.report.rangeFormulas.push_back({target.name(), cell, false, why});
+    if (run.keptFormulas.empty()) return;
+    std::vector<StaleFormula> stale;
+    try {
+        stale = summary.staleFormulas();
+    } catch (const WorkbookError& e) {
+        RunContext::stop(summaryFailure(Failure::Kind::SummaryUnusable, run.request.templateFile, sheet.worksheet, e));
+    }
+    for (const CellAddress& cell : run.keptFormulas) {
+        const auto left = std::find_if(stale.begin(), stale.end(), [&](const StaleFormula& f) {
+            return sameWorksheetName(f.sheet, target.name()) && f.row == cell.row && f.column == cell.column;
+        });
+        if (left == stale.end()) {
+            run.report.rangeFormulas.push_back({target.name(), cell, true, {}});
+            continue;
+        }
+        run.report.rangeFormulas.push_back({target.name(), cell, false, "its formula is not computed here: " + left->reason});
+        const auto total = std::find_if(run.keptTotals.begin(), run.keptTotals.end(), [&](const auto& t) { return t.first == cell; });
+        try {
+            target.setCell(cell.row, cell.column, total == run.keptTotals.end() ? CellValue() : total->second);
+            run.cellsWritten = true;
+        } catch (const WorkbookError& e) {
+            run.leaveOutOrStop({Skipped::Kind::CellRefused, run.request.templateFile, sheet.worksheet, cell,
+                                "cell " + cellName(cell) + ": " + e.reason()},
+                               Failure::Kind::SummaryUnusable, &e);
+        }
+    }
+}
+
 void runWorksheets(RunContext& run, Workbook& summary) {
     const RunRequest& request = run.request;
     const int count = static_cast<int>(request.job.size());
@@ -99,8 +166,17 @@ void runWorksheets(RunContext& run, Workbook& summary) {
             RunContext::stop(summaryFailure(Failure::Kind::SummaryUnusable, request.templateFile, sheet.worksheet, e));
         }
         WorksheetOutcome outcome{target->name(), 0, false, sheet.area};
+        RangeFormulas formulas;
+        try {
+            formulas = rangeFormulas(*target, sheet, request.job);
+        } catch (const WorkbookError& e) {
+            RunContext::stop(summaryFailure(Failure::Kind::SummaryUnusable, request.templateFile, sheet.worksheet, e));
+        }
+        run.keptFormulas = formulas.kept;
+        run.keptTotals.clear();
         outcome.cellsWritten = request.mode == Mode::Efficiency ? consolidateEfficiently(run, sheet, *target)
                                                                 : consolidateCellByCell(run, sheet, *target);
+        settleKeptFormulas(run, summary, *target, sheet, formulas);
         run.report.cellsWritten += outcome.cellsWritten;
         run.report.worksheets.push_back(outcome);
         if (request.saving == Saving::AfterEachWorksheet) {

@@ -33,6 +33,10 @@ public:
     RunReport report;
     std::vector<bool> contributed;  // by source index
     bool cellsWritten = false;
+    // The current worksheet's formulas inside its range that keep their formula, and the
+    // totals they would have received (written should saving not compute them after all).
+    std::vector<CellAddress> keptFormulas;
+    std::vector<std::pair<CellAddress, CellValue>> keptTotals;
 
     [[noreturn]] static void stop(Failure failure) { throw RunStopped{std::move(failure)}; }
     // Asks whether to go on without `item`; reports it if so, ends the run with `failure` if not.
@@ -43,6 +47,9 @@ public:
     void noteIgnored(const std::string& worksheet, const std::vector<IgnoredValue>& positions,
                      const std::function<bool(CellAddress)>& amongNumbers);
     void checkCancelled() const;
+    // Ends the run for a total of `cell` that is not finite, naming the sources (of `indexes`)
+    // whose values add up to it.
+    [[noreturn]] void stopForNotFinite(const SheetJob& sheet, CellAddress cell, const std::vector<size_t>& indexes);
 };
 
 // One worksheet in each mode: reads every source's area and writes the totals into `target`.

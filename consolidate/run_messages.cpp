@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "spreadsheet/ascii_case.h"
 #include "spreadsheet/utf8_path.h"
 #include "workspace/workbook_error_text.h"
 
@@ -57,8 +58,21 @@ std::string functionFailureMessage(const std::string& path) {
     return "出现未知错误,系统异常结束!\r\r初步侦断:\r可能是汇表池中表格文件:\r" + path + "\r格式不够统一，注意查看!";
 }
 
+std::string totalNotFiniteMessage(const Failure& failure) {
+    std::vector<std::string> files;
+    for (const auto& file : failure.sources) files.push_back(utf8String(file.filename()));
+    return "汇总单元格 " + failure.worksheet + "!" + cellName(failure.cell) +
+           " 的合计超出了电子表格能存放的最大数值，汇总未能完成，汇总文件中没有写入这个工作表的结果。\r参与该合计的文件 " +
+           countAndNames(static_cast<long long>(files.size()), files) + "\r请检查这些文件中该单元格的数值。";
+}
+
 std::string skipReportMessage(const RunReport& report, const std::vector<std::string>& missingFiles) {
-    std::vector<std::string> unreadable, lacking, refused, ignored, stale;
+    std::vector<std::string> unreadable, lacking, refused, ignored, stale, kept, summed;
+    for (const RangeFormula& f : report.rangeFormulas) {
+        std::string cell = cellName(f.cell);
+        for (char& c : cell) c = asciiUpper(c);
+        (f.kept ? kept : summed).push_back(f.worksheet + "!" + cell);
+    }
     for (const Skipped& item : report.skipped) {
         const std::string file = utf8String(item.file.filename());
         switch (item.kind) {
@@ -75,7 +89,7 @@ std::string skipReportMessage(const RunReport& report, const std::vector<std::st
         stale.push_back(line.substr(0, line.find(':')));
     }
     const bool nothingLeftOut = missingFiles.empty() && unreadable.empty() && lacking.empty() && refused.empty();
-    if (nothingLeftOut && ignored.empty() && stale.empty()) return std::string();
+    if (nothingLeftOut && ignored.empty() && stale.empty() && kept.empty() && summed.empty()) return std::string();
     std::string text = nothingLeftOut ? "汇总已完成。" : "汇总已完成，但以下内容未能汇入：";
     auto line = [&](const std::string& what, long long count, const std::vector<std::string>& names) {
         if (count > 0) text += "\r" + what + countAndNames(count, names);
@@ -86,6 +100,8 @@ std::string skipReportMessage(const RunReport& report, const std::vector<std::st
     line("拒绝写入的汇总单元格 ", report.refusedCells, refused);
     line("应为数字却不是数字、未计入合计的单元格 ", report.misplacedValues, ignored);
     line("汇总文件中将由电子表格程序打开时重新计算的公式 ", static_cast<long long>(stale.size()), stale);
+    line("汇总区域内保留、按合计重新计算的公式 ", static_cast<long long>(kept.size()), kept);
+    line("汇总区域内读取区域以外单元格或无法计算、已填入各单位结果之和的公式 ", static_cast<long long>(summed.size()), summed);
     return text;
 }
 

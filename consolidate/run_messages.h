@@ -38,6 +38,8 @@ std::string worksheetNotFoundMessage(const std::string& worksheet, const std::st
 // After the failure message of a run that could not save the summary workbook: which file,
 // why in the user's words, and how much of the summary holds new totals.
 std::string summaryNotSavedMessage(const WorkbookError& cause, int worksheetsSaved);
+// A total that added up beyond the largest number a spreadsheet holds (Failure::Kind::TotalNotFinite).
+std::string totalNotFiniteMessage(const Failure& failure);
 // What a finished run left out (and the selected entries whose files were not in the pool),
 // and the formulas left to the spreadsheet application; empty when there is nothing to tell.
 std::string skipReportMessage(const RunReport& report, const std::vector<std::string>& missingFiles);

@@ -65,6 +65,7 @@ std::string_view failureName(Failure::Kind k) {
         case Failure::Kind::SourceUnreadable: return "SOURCE_UNREADABLE";
         case Failure::Kind::SummaryUnusable: return "SUMMARY_UNUSABLE";
         case Failure::Kind::SummaryNotSaved: return "SUMMARY_NOT_SAVED";
+        case Failure::Kind::TotalNotFinite: return "TOTAL_NOT_FINITE";
         case Failure::Kind::Cancelled: return "CANCELLED";
     }
     return {};
@@ -86,9 +87,14 @@ void appendFinding(std::string& out, const Finding& f, const CheckReport& check)
             appendJsonFileField(out, "of", check.sources[*f.duplicateOf].file);
             appendJsonField(out, "same", f.sameBytes ? "bytes" : "values");
             break;
-        case FindingKind::NotANumber: {
+        case FindingKind::NotANumber:
+        case FindingKind::NoResult:
             appendJsonField(out, "cell", cellName(f.cell));
-            appendJsonField(out, "source", f.sourceValue);
+            if (f.kind == FindingKind::NotANumber) {
+                appendJsonField(out, "source", f.sourceValue);
+            } else {
+                appendJsonField(out, "reason", f.reason);
+            }
             out += ", \"count\": " + std::to_string(f.count) + ", \"cells\": [";
             for (size_t i = 0; i < f.cells.size(); ++i) {
                 if (i) out += ", ";
@@ -96,7 +102,6 @@ void appendFinding(std::string& out, const Finding& f, const CheckReport& check)
             }
             out += "]";
             break;
-        }
     }
     out += "}";
 }
@@ -134,7 +139,24 @@ void appendSources(std::string& out, const RunRecordInput& in, SourceCache& cach
     out += "  ],\n";
 }
 
+// The summary's formulas inside the ranges: kept (their cells' totals are not written, the
+// formula computes from the totals) or given the sum, and why.
+void appendRangeFormulas(std::string& out, const RunReport& report) {
+    out += "  \"formulas\": [";
+    for (size_t i = 0; i < report.rangeFormulas.size(); ++i) {
+        const RangeFormula& f = report.rangeFormulas[i];
+        out += i ? ",\n    {" : "\n    {";
+        appendJsonField(out, "worksheet", f.worksheet, true);
+        appendJsonField(out, "cell", cellName(f.cell));
+        out += f.kept ? ", \"kept\": true" : ", \"kept\": false";
+        if (!f.kept) appendJsonField(out, "reason", f.reason);
+        out += "}";
+    }
+    out += report.rangeFormulas.empty() ? "],\n" : "\n  ],\n";
+}
+
 void appendSkipped(std::string& out, const RunReport& report) {
+    appendRangeFormulas(out, report);
     out += "  \"skipped\": [";
     for (size_t i = 0; i < report.skipped.size(); ++i) {
         const Skipped& s = report.skipped[i];

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -11,6 +12,7 @@
 #include "consolidate/json_value.h"
 #include "consolidate/run_record.h"
 #include "consolidate/record_json_text.h"
+#include "spreadsheet/ascii_case.h"
 #include "spreadsheet/cell_total.h"
 #include "spreadsheet/utf8_path.h"
 
@@ -20,7 +22,7 @@ namespace {
 
 bool sameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return asciiLower(x) == asciiLower(y);
            });
 }
 
@@ -39,6 +41,7 @@ std::string shown(const JsonValue& v) {
         case JsonValue::Type::Object:
             if (!v["error"].isNull()) return v["error"].string();
             if (!v["date"].isNull()) return numberText(v["date"].number());
+            if (!v["number"].isNull()) return v["number"].string();
             return "?";
         case JsonValue::Type::Array: return "?";
     }
@@ -54,6 +57,7 @@ CellValue cellValueOf(const JsonValue& v) {
         case JsonValue::Type::Object:
             if (!v["error"].isNull()) return CellValue::error(error_code::Value);
             if (!v["date"].isNull()) return CellValue::date(v["date"].number());
+            if (!v["number"].isNull()) return CellValue::number(std::nan(""));  // adds nothing
             return {};
         default: return {};
     }

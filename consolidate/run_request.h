@@ -55,6 +55,7 @@ struct Failure {
         SourceUnreadable,  // a source could not be read and the run could not go on without it
         SummaryUnusable,   // the template could not be opened, lacks a worksheet, or refused the totals
         SummaryNotSaved,   // the summary could not be saved
+        TotalNotFinite,    // a total added up beyond the largest number a spreadsheet holds
         Cancelled,
     };
     Kind kind;
@@ -62,6 +63,17 @@ struct Failure {
     std::string worksheet;
     std::string reason;
     std::optional<WorkbookError> error;  // the engine's error behind it, when there is one
+    CellAddress cell = {};                        // TotalNotFinite: the summary cell
+    std::vector<std::filesystem::path> sources = {};  // TotalNotFinite: the sources adding up to it
+};
+
+// A formula of the summary inside a chosen range: kept, and computed from the totals when the
+// summary is saved, or given the sum of the units' results like the cells around it, and why.
+struct RangeFormula {
+    std::string worksheet;
+    CellAddress cell;
+    bool kept = false;
+    std::string reason;  // not kept: why
 };
 
 struct WorksheetOutcome {
@@ -81,6 +93,7 @@ struct RunReport {
     long long cellsRead = 0;                          // cell positions read from sources
     long long cellsWritten = 0;
     std::vector<StaleFormula> staleFormulas;          // left to the spreadsheet application
+    std::vector<RangeFormula> rangeFormulas;          // the summary's formulas inside the ranges
     std::optional<Failure> failure;                   // set: the run did not do what was asked
     bool summarySaved = false;                        // the summary file holds every total of the run
     std::string summarySha256;                        // of the bytes of the run's last save of the summary

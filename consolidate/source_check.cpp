@@ -7,9 +7,11 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <set>
 #include <system_error>
 
 #include "consolidate/file_digest.h"
+#include "spreadsheet/ascii_case.h"
 #include "spreadsheet/cell_total.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
@@ -21,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::array<std::string_view, kFindingKinds> kNames{"UNREADABLE", "MISSING_WORKSHEET", "LAYOUT", "DUPLICATE",
-                                                             "NOT_A_NUMBER"};
+                                                             "NOT_A_NUMBER", "NO_RESULT"};
 
 using Position = std::pair<int, int>;  // row, column: ordered row by row
 
@@ -113,7 +115,9 @@ TemplateSheet readTemplateSheet(SourceCache& cache, const fs::path& file, const 
     const OpenedSource opened = cache.open(where);
     for (const CellArea& area : areas) {
         opened.sheet.forEachValue(area, [&](int row, int column, const CellValue& v) {
-            if (addsNothing(v)) t.labelsInside.emplace(Position{row, column}, v);
+            // A NaN or an infinity is no label: the same one in a source is flagged all the same.
+            const bool number = v.kind() == CellKind::Number || v.kind() == CellKind::Date;
+            if (addsNothing(v) && !number) t.labelsInside.emplace(Position{row, column}, v);
         });
     }
     t.headings = headingZones(opened.sheet, areas);
@@ -244,13 +248,26 @@ private:
             if (auto layout = firstLayoutDifference(t, source.sheet, name)) c.findings.push_back(std::move(*layout));
         }
         Finding labels{FindingKind::NotANumber, name};
+        Finding withoutResult{FindingKind::NoResult, name};
         for (const CellArea& area : t.areas) {
+            // A formula without a result shows as what its file holds (an empty text, say):
+            // flagged as that, not as a value that adds nothing besides.
+            const auto missing = source.sheet.formulasWithoutResult(area);
+            std::set<Position> noResultAt;
+            for (const FormulaWithoutResult& f : missing) {
+                noResultAt.insert({f.cell.row, f.cell.column});
+                if (withoutResult.count++ == 0) {
+                    withoutResult.cell = f.cell;
+                    withoutResult.reason = f.reason;
+                }
+                if (withoutResult.cells.size() < kListedCells) withoutResult.cells.push_back(f.cell);
+            }
             AreaValues values(source.sheet, area, source.dates1904);
             values.forEach([&](const AreaValues::Held& held, int row, int column) {
                 if (held.whole == AreaValues::kNumberOnly) return valueKey.add(held.position, CellKind::Number, held.number);
                 const CellValue v = values.value(held);
                 valueKey.add(held.position, v.kind(), v.numberValue(), &v.textValue());
-                if (!addsNothing(v)) return;
+                if (!addsNothing(v) || noResultAt.contains({row, column})) return;
                 const auto own = t.labelsInside.find({row, column});
                 if (own != t.labelsInside.end() && own->second == v) return;
                 if (labels.count++ == 0) {
@@ -263,6 +280,7 @@ private:
             cache_.hold({c.file, name, area}, std::move(values), static_cast<uint32_t>(index));
         }
         if (labels.count > 0) c.findings.push_back(std::move(labels));
+        if (withoutResult.count > 0) c.findings.push_back(std::move(withoutResult));
     }
 
     // Identical bytes make identical values, so only sources of the same values and size are
@@ -311,7 +329,7 @@ std::optional<FindingKind> findingFromName(std::string_view name) {
     for (size_t i = 0; i < kNames.size(); ++i) {
         const auto& known = kNames[i];
         if (known.size() == name.size() &&
-            std::equal(known.begin(), known.end(), name.begin(), [](char a, char b) { return a == std::toupper(static_cast<unsigned char>(b)); })) {
+            std::equal(known.begin(), known.end(), name.begin(), [](char a, char b) { return a == asciiUpper(b); })) {
             return static_cast<FindingKind>(i);
         }
     }
@@ -370,8 +388,14 @@ std::string describeFinding(const Finding& f, const CheckReport& report) {
         case FindingKind::Duplicate:
             return line + ": " + (f.sameBytes ? "the same bytes as " : "the same values in every range as ") +
                    utf8String(report.sources[*f.duplicateOf].file);
-        case FindingKind::NotANumber: {
-            line += " " + at + " " + f.sourceValue + " adds nothing";
+        case FindingKind::NotANumber:
+        case FindingKind::NoResult: {
+            if (f.kind == FindingKind::NotANumber) {
+                line += " " + at + " " + f.sourceValue + " adds nothing";
+            } else {
+                line += " " + at + ": the file holds the formula without its result, which is not computed here either (" +
+                        f.reason + "), so it adds nothing";
+            }
             if (f.count > 1) {
                 line += " (" + std::to_string(f.count) + " cells:";
                 for (const CellAddress& cell : f.cells) (line += ' ') += cellName(cell);

@@ -17,6 +17,9 @@
 //   template holds the same value there (a label column inside the range).
 // - Duplicate: a source with the same bytes as an earlier one, or, failing that, with the
 //   same values at the same positions in every chosen range (at least one value).
+// - No result: a formula cell inside a range that its file holds without a result (written by
+//   a program that does not compute formulas) and that the engine could not compute either:
+//   it adds nothing, though the unit meant it to.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -30,10 +33,10 @@
 
 namespace sbx {
 
-enum class FindingKind : unsigned char { Unreadable, MissingWorksheet, Layout, Duplicate, NotANumber };
-inline constexpr int kFindingKinds = 5;
+enum class FindingKind : unsigned char { Unreadable, MissingWorksheet, Layout, Duplicate, NotANumber, NoResult };
+inline constexpr int kFindingKinds = 6;
 
-// "UNREADABLE", "MISSING_WORKSHEET", "LAYOUT", "DUPLICATE", "NOT_A_NUMBER": the names of the
+// "UNREADABLE", "MISSING_WORKSHEET", "LAYOUT", "DUPLICATE", "NOT_A_NUMBER", "NO_RESULT": the names of the
 // command line's --allow and of the run record.
 std::string_view findingName(FindingKind kind);
 std::optional<FindingKind> findingFromName(std::string_view name);  // letter case does not matter
@@ -41,15 +44,15 @@ std::optional<FindingKind> findingFromName(std::string_view name);  // letter ca
 struct Finding {
     FindingKind kind = FindingKind::Unreadable;
     std::string worksheet = {};               // empty for findings about the whole file
-    CellAddress cell = {};                    // Layout, NotANumber: the first cell, row by row
+    CellAddress cell = {};                    // Layout, NotANumber, NoResult: the first cell, row by row
     std::string templateValue = {};           // Layout: what the template holds there, as shown
     std::string sourceValue = {};             // Layout, NotANumber: what the source holds there, as shown
-    std::string reason = {};                  // Unreadable, MissingWorksheet: what the engine said
+    std::string reason = {};                  // Unreadable, MissingWorksheet: what the engine said; NoResult: why the first is not computed
     WorkbookErrorKind error = WorkbookErrorKind::Unreadable;  // Unreadable: the engine's kind of fault
     std::optional<size_t> duplicateOf = {};   // Duplicate: the index of the earlier source
     bool sameBytes = false;                   // Duplicate: the files are identical, not only their values
-    std::vector<CellAddress> cells = {};      // NotANumber: the cells, the first kListedCells of them
-    long long count = 0;                      // NotANumber: how many cells in all
+    std::vector<CellAddress> cells = {};      // NotANumber, NoResult: the cells, the first kListedCells of them
+    long long count = 0;                      // NotANumber, NoResult: how many cells in all
 };
 inline constexpr size_t kListedCells = 50;
 

@@ -1,5 +1,7 @@
 #include "spreadsheet/area_totals.h"
 
+#include <tuple>
+
 namespace sbx {
 
 AreaTotals::AreaTotals(const CellArea& area)
@@ -42,6 +44,23 @@ CellValue AreaTotals::written(int row, int column) const {
     if (dense_) return cells_[denseIndex(row, column)].written();
     const auto it = sparse_.find(sparseKey(row, column));
     return it == sparse_.end() ? CellValue() : it->second.written();
+}
+
+std::optional<CellAddress> AreaTotals::firstNotFinite() const {
+    std::optional<CellAddress> first;
+    auto note = [&](int row, int column, const CellTotal& total) {
+        if (total.finite()) return;
+        if (!first || std::tie(row, column) < std::tie(first->row, first->column)) first = CellAddress{row, column};
+    };
+    if (dense_) {
+        const auto columns = static_cast<size_t>(area_.columns());
+        for (size_t i = 0; i < cells_.size() && !first; ++i) {
+            if (touched_[i]) note(area_.firstRow + static_cast<int>(i / columns), area_.firstColumn + static_cast<int>(i % columns), cells_[i]);
+        }
+        return first;
+    }
+    for (const auto& [key, total] : sparse_) note(static_cast<int>(key & 0xFFFFF), static_cast<int>(key >> 20), total);
+    return first;
 }
 
 void AreaTotals::forEachTouched(const std::function<void(int, int, const CellValue&)>& visit) const {

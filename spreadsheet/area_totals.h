@@ -3,6 +3,7 @@
 // that received something, not the area: a1:iv65536 over sparse sources holds only those.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -33,6 +34,9 @@ public:
     CellValue written(int row, int column) const;
     // Cells that received something (even if only blanks), in no particular order.
     void forEachTouched(const std::function<void(int row, int column, const CellValue& written)>& visit) const;
+    // The first cell, row by row, whose total added up beyond the largest number (see
+    // CellTotal::finite), if any.
+    std::optional<CellAddress> firstNotFinite() const;
     size_t heldCells() const { return dense_ ? touchedCount_ : sparse_.size(); }
 
 private:

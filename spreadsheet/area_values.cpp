@@ -13,6 +13,10 @@ AreaValues::AreaValues(const Worksheet& sheet, const CellArea& area, bool dates1
 
 void AreaValues::addValue(int row, int column, const CellValue& v) {
     if (v.kind() == CellKind::Number) return addNumber(row, column, v.numberValue());
+    addWhole(row, column, v);
+}
+
+void AreaValues::addWhole(int row, int column, const CellValue& v) {
     values_.push_back({0.0, positionOf(row, column), static_cast<uint32_t>(wholes_.size())});
     wholes_.push_back(v);
 }

@@ -3,6 +3,7 @@
 // run, the run's totals and the run record share one read of every value instead of asking
 // the workbook three times. A number is 16 bytes (itself and its position); texts, dates,
 // errors and booleans are kept whole beside it, as they are shown and added by their kind.
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -26,8 +27,12 @@ public:
     // Reads the values of `area` of `sheet` (a workbook counting dates from 1904 if `dates1904`).
     AreaValues(const Worksheet& sheet, const CellArea& area, bool dates1904);
 
-    // For Worksheet::readValues: the next value, in forEachValue's order.
-    void addNumber(int row, int column, double x) { values_.push_back({x, positionOf(row, column), kNumberOnly}); }
+    // For Worksheet::readValues: the next value, in forEachValue's order. A NaN or an
+    // infinity is kept whole, so that the plain numbers add without a test each.
+    void addNumber(int row, int column, double x) {
+        if (!std::isfinite(x)) [[unlikely]] return addWhole(row, column, CellValue::number(x));
+        values_.push_back({x, positionOf(row, column), kNumberOnly});
+    }
     void addValue(int row, int column, const CellValue& v);
 
     const CellArea& area() const { return area_; }
@@ -59,6 +64,7 @@ public:
     }
 
 private:
+    void addWhole(int row, int column, const CellValue& v);
     uint32_t columns() const { return static_cast<uint32_t>(area_.columns()); }
     uint32_t positionOf(int row, int column) const {
         return static_cast<uint32_t>(row - area_.firstRow) * columns() + static_cast<uint32_t>(column - area_.firstColumn);

@@ -1,6 +1,7 @@
 #include "spreadsheet/cell_total.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "spreadsheet/typed_number.h"
 
@@ -9,7 +10,10 @@ namespace sbx {
 Contribution CellTotal::add(const CellValue& v, bool dates1904) {
     switch (v.kind()) {
         case CellKind::Empty: return Contribution::Blank;
-        case CellKind::Number: addNumber(v.numberValue()); return Contribution::Added;
+        case CellKind::Number:
+            if (!std::isfinite(v.numberValue())) return Contribution::AddsNothing;
+            addNumber(v.numberValue());
+            return Contribution::Added;
         case CellKind::Text:
             if (const auto n = parseTypedNumber(v.textValue())) {
                 addNumber(*n);
@@ -17,6 +21,7 @@ Contribution CellTotal::add(const CellValue& v, bool dates1904) {
             }
             return Contribution::AddsNothing;
         case CellKind::Date:
+            if (!std::isfinite(v.numberValue())) return Contribution::AddsNothing;
             // Times of day and durations are amounts (6:00 and 12:00 make 18:00): they add
             // the number their workbook stores.
             if (v.isTimeOnly()) {
@@ -34,6 +39,8 @@ Contribution CellTotal::add(const CellValue& v, bool dates1904) {
     }
     return Contribution::AddsNothing;
 }
+
+bool CellTotal::finite() const { return !numbers_ || std::isfinite(sum_.value()); }
 
 CellValue CellTotal::written() const {
     if (numbers_) {

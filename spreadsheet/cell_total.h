@@ -5,7 +5,8 @@
 // - Numbers and texts that read as numbers add up ("12" and "12" make 24); a text reads as a
 //   number as the spreadsheet application reads one typed into a cell (parseTypedNumber).
 // - Texts that do not read as numbers, error values and booleans add nothing; add() says so,
-//   so that the run can count them.
+//   so that the run can count them. So does a NaN or an infinity (a damaged or foreign file
+//   can hold one; no spreadsheet application makes one).
 // - A date adds its number, as stored in its workbook, to a total that also holds plain
 //   numbers (an amount formatted as a date is still an amount): nothing read before it is
 //   dropped.
@@ -31,8 +32,11 @@ public:
     // `dates1904`: the source workbook counts dates from 1904, so a date's stored number is
     // its 1900 serial less 1462 days.
     Contribution add(const CellValue& v, bool dates1904 = false);
-    // Adds a plain number, as add(CellValue::number(x)) does.
+    // Adds a plain, finite number, as add(CellValue::number(x)) does.
     void add(double x) { addNumber(x); }
+    // False when the numbers added up beyond the largest a double holds (1e308 twice): such a
+    // total is no number a spreadsheet application stores, and must not be written.
+    bool finite() const;
     // The value written into the summary cell: empty, a number other than zero, or a date.
     CellValue written() const;
 

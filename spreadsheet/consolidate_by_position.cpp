@@ -84,7 +84,7 @@ void checkNoFormulaBlock(const Worksheet& target, const CellArea& area) {
 
 // Writes the area: the totals, and empty where the area held a value but received none.
 // Should a write fail part way, the cells written so far get their old values back.
-long long writeArea(Worksheet& target, const AreaTotals& totals) {
+long long writeArea(Worksheet& target, const AreaTotals& totals, std::span<const CellAddress> leaveAlone) {
     const CellArea& area = totals.area();
     auto key = [&](int row, int column) {
         return static_cast<uint32_t>(row - area.firstRow) * 256u + static_cast<uint32_t>(column - area.firstColumn);
@@ -94,6 +94,7 @@ long long writeArea(Worksheet& target, const AreaTotals& totals) {
     std::map<uint32_t, CellValue> writes;
     for (const auto& entry : previous) writes.emplace(entry.first, CellValue());
     totals.forEachTouched([&](int row, int column, const CellValue& total) { writes.insert_or_assign(key(row, column), total); });
+    for (const CellAddress& cell : leaveAlone) writes.erase(key(cell.row, cell.column));
 
     auto rowOf = [&](uint32_t k) { return area.firstRow + static_cast<int>(k / 256); };
     auto columnOf = [&](uint32_t k) { return area.firstColumn + static_cast<int>(k % 256); };
@@ -120,7 +121,7 @@ long long writeArea(Worksheet& target, const AreaTotals& totals) {
 }  // namespace
 
 ConsolidateResult consolidateByPosition(SourceOpener& sources, Worksheet& target, const CellArea& area,
-                                        std::span<const SourceArea> areas) {
+                                        std::span<const SourceArea> areas, std::span<const CellAddress> leaveAlone) {
     if (!area.valid()) {
         throw WorkbookError(WorkbookErrorKind::CellOutOfRange, {},
                             "the area " + describeArea(area) + " to consolidate into is not an area of the worksheet");
@@ -160,9 +161,11 @@ ConsolidateResult consolidateByPosition(SourceOpener& sources, Worksheet& target
         }
         sources.release(areas[i]);
     }
+    if (const auto beyond = totals.firstNotFinite()) throw TotalNotFinite(*beyond);
     checkWritable(target, area);
     checkNoFormulaBlock(target, area);
-    result.cellsWritten = writeArea(target, totals);
+    result.cellsWritten = writeArea(target, totals, leaveAlone);
+    for (const CellAddress& cell : leaveAlone) result.keptTotals.push_back({cell, totals.written(cell.row, cell.column)});
     for (auto& [at, entry] : ignored) result.ignored.push_back(std::move(entry));
     return result;
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -51,20 +52,37 @@ struct IgnoredValue {
 
 struct ConsolidateResult {
     long long cellsWritten = 0;
+    std::vector<std::pair<CellAddress, CellValue>> keptTotals;  // the totals of the cells left alone
     long long ignoredCount = 0;
     // One entry per position of the target area where something added nothing (so no more
     // than the area has cells), in the target's numbering.
     std::vector<IgnoredValue> ignored;
 };
 
-// All or nothing: nothing is written when the area is not an area of the sheet, a source
+// A total that added up beyond the largest number a double holds (CellTotal::finite): no
+// spreadsheet application stores it, so nothing of the area is written.
+class TotalNotFinite : public std::runtime_error {
+public:
+    explicit TotalNotFinite(CellAddress cell)
+        : std::runtime_error("the total of cell " + cellName(cell) + " is beyond the largest number a spreadsheet holds"),
+          cell_(cell) {}
+    CellAddress cell() const { return cell_; }
+
+private:
+    CellAddress cell_;
+};
+
+// All or nothing: nothing is written when a total is not finite (TotalNotFinite), when the
+// area is not an area of the sheet, a source
 // area differs from it in size, a cell of the target area is locked on a protected
 // worksheet (CellLocked), or a source cannot be opened or read. Sources are read one after
 // the other, each released before the next is opened, so memory does not grow with their
 // number. Cells of the target area
 // that hold a value but receive no total become empty.
+// Cells of `leaveAlone` (in the target area) are neither written nor emptied: their totals come
+// back in keptTotals.
 ConsolidateResult consolidateByPosition(SourceOpener& sources, Worksheet& target, const CellArea& area,
-                                        std::span<const SourceArea> areas);
+                                        std::span<const SourceArea> areas, std::span<const CellAddress> leaveAlone = {});
 
 // The same with every source workbook opened through `host` for this call only.
 ConsolidateResult consolidateByPosition(SpreadsheetHost& host, Worksheet& target, const CellArea& area,

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "spreadsheet/area_values.h"
+#include "spreadsheet/formula_readings.h"
 #include "spreadsheet/typed_number.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/workbook_file_check.h"
@@ -28,6 +29,37 @@ NativeWorksheet::NativeWorksheet(NativeWorkbook& owner, size_t index)
 const xls::SheetEdits* NativeWorksheet::edits() const {
     const auto it = owner_.edits().find(index_);
     return it == owner_.edits().end() ? nullptr : &it->second;
+}
+
+const xls::SheetCells& NativeWorksheet::cells() const { return owner_.sheetCells(index_); }
+
+std::vector<FormulaWithoutResult> NativeWorksheet::formulasWithoutResult(const CellArea& area) const {
+    std::vector<FormulaWithoutResult> out;
+    const auto& sheet = cells();
+    if (sheet.formulasWithoutResult() == 0 || book_.version() != xls::BiffVersion::Biff8) return out;
+    const auto all = sheet.cells();
+    const uint32_t firstKey = xls::cellKey(static_cast<uint32_t>(std::max(area.firstRow, 1) - 1), 0);
+    auto stored = std::lower_bound(all.begin(), all.end(), firstKey,
+                                   [](const xls::StoredCell& c, uint32_t k) { return c.key < k; });
+    for (; stored != all.end() && static_cast<int>(stored->row()) < area.lastRow; ++stored) {
+        const int column = static_cast<int>(stored->column()) + 1;
+        if (!stored->withoutResult || column < area.firstColumn || column > area.lastColumn) continue;
+        out.push_back({{static_cast<int>(stored->row()) + 1, column}, owner_.withoutResultReason(index_, stored->key)});
+    }
+    return out;
+}
+
+std::vector<FormulaReading> NativeWorksheet::formulasIn(const CellArea& area) const {
+    if (book_.version() != xls::BiffVersion::Biff8) return {};
+    std::vector<std::string> names;
+    for (const auto& w : book_.worksheets()) names.push_back(w.name);
+    auto readings = formulaReadings(xls::formula::readFormulaCells(book_), static_cast<uint32_t>(index_), area, names);
+    if (const auto* written = edits()) {
+        std::erase_if(readings, [&](const FormulaReading& f) {
+            return written->contains(xls::cellKey(static_cast<uint32_t>(f.cell.row - 1), static_cast<uint32_t>(f.cell.column - 1)));
+        });
+    }
+    return readings;
 }
 
 std::string NativeWorksheet::name() const { return book_.worksheets()[index_].name; }
@@ -174,6 +206,32 @@ NativeWorkbook::NativeWorkbook(NativeHost& host, xls::WorkbookReader reader) : h
     for (size_t i = 0; i < reader_.worksheets().size(); ++i) {
         sheets_.push_back(std::make_unique<NativeWorksheet>(*this, i));
     }
+}
+
+const xls::SheetCells& NativeWorkbook::sheetCells(size_t index) {
+    const xls::SheetCells& cells = reader_.cells(index);
+    if (!opened_ && cells.formulasWithoutResult() > 0) computeOnOpening();
+    return cells;
+}
+
+void NativeWorkbook::computeOnOpening() {
+    opened_ = true;
+    auto opening = xls::formula::computeOnOpening(reader_);
+    for (const auto& [sheet, results] : opening.results) {
+        xls::SheetCells& cells = reader_.cellsToFill(sheet);
+        for (const auto& [key, value] : results) {
+            const uint32_t row0 = key >> 8, column0 = key & 0xFF;
+            cells.setFormulaResult(row0, column0, value, reader_.format(cells.formatAt(row0, column0)).isDate);
+        }
+    }
+    for (auto& note : opening.unresolved) {
+        notComputed_[{note.sheet, xls::cellKey(note.row, note.column)}] = std::move(note.reason);
+    }
+}
+
+std::string NativeWorkbook::withoutResultReason(size_t index, uint32_t key) const {
+    const auto it = notComputed_.find({index, key});
+    return it == notComputed_.end() ? std::string("its formula is not read") : it->second;
 }
 
 Worksheet& NativeWorkbook::worksheet(int position) { return worksheetAt(sheets_, position, path()); }

@@ -1,7 +1,9 @@
 #pragma once
 // The native engine's side of SpreadsheetHost: .xls workbooks read by WorkbookReader, .xlsx
 // and .xlsm workbooks by the xlsx engine (XlsxWorkbook); open() tells them apart by content.
+#include <map>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -27,10 +29,12 @@ public:
     bool isProtected() const override;
     bool isCellLocked(int row, int column) const override;
     std::optional<FormulaBlock> formulaBlockIn(const CellArea& area) const override;
+    std::vector<FormulaWithoutResult> formulasWithoutResult(const CellArea& area) const override;
+    std::vector<FormulaReading> formulasIn(const CellArea& area) const override;
     void setCell(int row, int column, const CellValue& value) override;
 
 private:
-    const xls::SheetCells& cells() const { return book_.cells(index_); }
+    const xls::SheetCells& cells() const;
     const xls::SheetEdits* edits() const;
     void checkPosition(int row, int column) const;
 
@@ -55,12 +59,21 @@ public:
     const xls::WorkbookEdits& edits() const { return edits_; }
     xls::WorkbookEdits& edits() { return edits_; }
     NativeHost& host() { return host_; }
+    // The cells of a worksheet, with the formulas stored without a result computed (once, for
+    // the whole workbook, when the first worksheet holding one is read).
+    const xls::SheetCells& sheetCells(size_t index);
+    // Why a formula stored without a result could not be computed.
+    std::string withoutResultReason(size_t index, uint32_t key) const;
 
 private:
+    void computeOnOpening();
+
     NativeHost& host_;
     xls::WorkbookReader reader_;
     xls::WorkbookEdits edits_;
     std::vector<std::unique_ptr<NativeWorksheet>> sheets_;
+    bool opened_ = false;  // the formulas without a result were computed
+    std::map<std::pair<size_t, uint32_t>, std::string> notComputed_;  // by worksheet and cellKey
 };
 
 class NativeHost final : public SpreadsheetHost {

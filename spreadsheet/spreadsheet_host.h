@@ -20,6 +20,19 @@ namespace sbx {
 
 class AreaValues;
 
+// A formula cell and the cells it reads: areas by worksheet name. `opaque` when what it reads
+// is not known (a defined name, a link to another workbook, something not computed here).
+struct FormulaReading {
+    CellAddress cell;
+    std::vector<std::pair<std::string, CellArea>> reads;
+    bool opaque = false;
+};
+
+struct FormulaWithoutResult {
+    CellAddress cell;
+    std::string reason;  // why it is not computed
+};
+
 class Worksheet {
 public:
     virtual ~Worksheet() = default;
@@ -45,6 +58,16 @@ public:
     // locked cell refuses writes.
     virtual bool isProtected() const = 0;
     virtual bool isCellLocked(int row, int column) const = 0;
+
+    // The formulas of `area` that hold no result, row by row: their workbook was written by a
+    // program that stores formulas without computing them (openpyxl, xlwt, ...), and the
+    // engine, which computes such formulas on opening as a spreadsheet application does,
+    // could not compute these (a function it does not compute, a link to another workbook).
+    // They add nothing; a total without them may be wrong.
+    virtual std::vector<FormulaWithoutResult> formulasWithoutResult(const CellArea& /*area*/) const { return {}; }
+
+    // The formula cells of `area` (not those written since the workbook was opened), row by row.
+    virtual std::vector<FormulaReading> formulasIn(const CellArea& /*area*/) const { return {}; }
 
     // A multi-cell array formula or a data table with a cell in `area`, if there is one.
     virtual std::optional<FormulaBlock> formulaBlockIn(const CellArea& /*area*/) const { return std::nullopt; }

@@ -1,7 +1,7 @@
 #include "spreadsheet/xls/formula_functions.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -94,13 +94,16 @@ double roundDecimal(double x, double digitsArgument, Rounding mode) {
     const double truncated = std::trunc(digitsArgument);
     if (truncated > 308 || truncated < -308) return mode == Rounding::Down || truncated > 0 ? x : 0.0;
     const int digits = static_cast<int>(truncated);
+    // d.dddddddddddddde+XX, by to_chars: printf would follow the C locale's decimal separator.
     char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.14e", std::fabs(x));  // d.dddddddddddddde+XX
+    const char* end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(x), std::chars_format::scientific, 14).ptr;
     std::string mantissa;
-    for (const char* p = buffer; *p && *p != 'e'; ++p) {
+    const char* p = buffer;
+    for (; p != end && *p != 'e'; ++p) {
         if (*p != '.') mantissa.push_back(*p);
     }
-    const int exponent = std::atoi(std::strchr(buffer, 'e') + 1);
+    int exponent = 0;
+    if (p != end) std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), end, exponent);
     const int keep = exponent + 1 + digits;  // significant digits that stay
     if (keep >= static_cast<int>(mantissa.size())) return x;
     long long kept = 0;
@@ -118,7 +121,8 @@ double roundDecimal(double x, double digitsArgument, Rounding mode) {
     }
     if (roundAway) ++kept;
     const std::string text = std::to_string(kept) + "e" + std::to_string(-digits);
-    const double magnitude = std::strtod(text.c_str(), nullptr);
+    double magnitude = 0;
+    std::from_chars(text.data(), text.data() + text.size(), magnitude);
     return x < 0 ? -magnitude : magnitude;
 }
 

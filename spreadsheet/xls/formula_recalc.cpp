@@ -104,9 +104,11 @@ std::string columnName(uint32_t column) {
 
 std::vector<FormulaOutcome> recomputeDependents(const std::vector<FormulaCell>& formulas, const std::vector<CellPlace>& written,
                                                 RecalcCells& cells, size_t sheetCount, const RecalcLimits& limits,
-                                                const std::function<std::string(const FormulaCell&)>& place) {
+                                                const std::function<std::string(const FormulaCell&)>& place,
+                                                const std::vector<size_t>& alsoCompute) {
     std::vector<FormulaOutcome> out;
-    if (written.empty() || !anyReader(formulas, written)) return out;
+    const bool writesRead = !written.empty() && anyReader(formulas, written);
+    if (!writesRead && alsoCompute.empty()) return out;
     Dependents dependents(sheetCount, limits.columns);
     std::vector<size_t> opaque;  // formulas whose references are not known
     for (size_t i = 0; i < formulas.size(); ++i) {
@@ -128,7 +130,10 @@ std::vector<FormulaOutcome> recomputeDependents(const std::vector<FormulaCell>& 
         reached.push_back(formula);
     };
     for (const CellPlace& w : written) dependents.forEachReader(w.sheet, w.row, w.column, reach);
-    for (size_t i : opaque) reach(i);  // it may read a written cell: it cannot be trusted
+    if (writesRead) {
+        for (size_t i : opaque) reach(i);  // it may read a written cell: it cannot be trusted
+    }
+    for (size_t i : alsoCompute) reach(i);
     if (reached.empty()) return out;
     std::vector<std::vector<size_t>> readers(formulas.size());
     std::vector<size_t> pending(formulas.size(), 0);
@@ -244,6 +249,44 @@ Recalculation recalculate(const WorkbookReader& reader, const WorkbookEdits& edi
     std::sort(out.notes.begin(), out.notes.end(), [](const FormulaNote& a, const FormulaNote& b) {
         return std::tie(a.sheet, a.row, a.column) < std::tie(b.sheet, b.row, b.column);
     });
+    return out;
+}
+
+}  // namespace sbx::xls::formula
+
+namespace sbx::xls::formula {
+
+OpeningResults computeOnOpening(const WorkbookReader& reader) {
+    OpeningResults out;
+    if (reader.version() != BiffVersion::Biff8) return out;
+    std::vector<FormulaCell> formulas;
+    try {
+        formulas = readFormulaCells(reader);
+    } catch (const std::exception&) {
+        return out;  // the cells cannot be read: reading them reports that itself
+    }
+    std::vector<size_t> withoutResult;
+    for (size_t i = 0; i < formulas.size(); ++i) {
+        const FormulaCell& f = formulas[i];
+        const StoredCell* stored = reader.cells(f.sheet).find(f.row, f.column);
+        if (!stored || stored->withoutResult) withoutResult.push_back(i);
+    }
+    if (withoutResult.empty()) return out;
+    const WorkbookEdits none;
+    BiffCells cells(reader, none);
+    auto place = [&](const FormulaCell& f) {
+        return reader.worksheets()[f.sheet].name + "!" + columnName(f.column) + std::to_string(f.row + 1);
+    };
+    const auto outcomes = recomputeDependents(formulas, {}, cells, reader.worksheets().size(),
+                                              RecalcLimits{256, kMaxBiffTextResult}, place, withoutResult);
+    for (const FormulaOutcome& o : outcomes) {
+        const FormulaCell& f = formulas[o.formula];
+        if (!o.keepCached) {
+            out.results[f.sheet][cellKey(f.row, f.column)] = o.result;
+        } else if (std::binary_search(withoutResult.begin(), withoutResult.end(), o.formula)) {
+            out.unresolved.push_back({f.sheet, static_cast<uint16_t>(f.row), static_cast<uint16_t>(f.column), o.reason});
+        }
+    }
     return out;
 }
 

@@ -42,10 +42,13 @@ struct RecalcLimits {
 };
 
 // `formulas` must not hold the written cells (they are no longer formulas); `place` names a
-// formula's cell for the reasons. Outcomes in formula order.
+// formula's cell for the reasons. `alsoCompute`: formulas (indices) computed whatever they
+// read, with the formulas that read them, such as those stored without a result. Outcomes in
+// formula order.
 std::vector<FormulaOutcome> recomputeDependents(const std::vector<FormulaCell>& formulas, const std::vector<CellPlace>& written,
                                                 RecalcCells& cells, size_t sheetCount, const RecalcLimits& limits,
-                                                const std::function<std::string(const FormulaCell&)>& place);
+                                                const std::function<std::string(const FormulaCell&)>& place,
+                                                const std::vector<size_t>& alsoCompute = {});
 
 // "AB" for column 27 (zero-based).
 std::string columnName(uint32_t column);
@@ -74,5 +77,15 @@ struct Recalculation {
 
 // Never throws for a formula it cannot compute: that formula goes to the notes.
 Recalculation recalculate(const WorkbookReader& reader, const WorkbookEdits& edits);
+
+// The results of the formulas a workbook holds without one (SheetCells::formulasWithoutResult),
+// computed as a spreadsheet application does on opening such a file: `results` for those it
+// computes (and the formulas that read them), by worksheet index and cellKey; the notes say
+// why the others are not computed.
+struct OpeningResults {
+    std::map<size_t, std::map<uint32_t, CellValue>> results;
+    std::vector<FormulaNote> unresolved;
+};
+OpeningResults computeOnOpening(const WorkbookReader& reader);
 
 }  // namespace sbx::xls::formula

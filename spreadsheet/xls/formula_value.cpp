@@ -1,7 +1,7 @@
 #include "spreadsheet/xls/formula_value.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 #include "spreadsheet/typed_number.h"
@@ -39,10 +39,11 @@ NumberOrError toNumber(const CellValue& v) {
 
 std::string numberText(double v) {
     if (v == 0.0) return "0";
+    // to_chars, not printf: the text must not follow the C locale's decimal separator.
     char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.15G", v);
-    std::string text = buffer;
-    // %G keeps the exponent's leading zeros and a sign: 1E+020 style is not the application's.
+    std::string text(buffer, std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::general, 15).ptr);
+    for (char& c : text) c = c == 'e' ? 'E' : c;
+    // The exponent's leading zeros and sign (1E+020 style) are not the application's.
     const auto e = text.find('E');
     std::string mantissa = e == std::string::npos ? text : text.substr(0, e);
     if (mantissa.find('.') != std::string::npos) {
@@ -50,10 +51,11 @@ std::string numberText(double v) {
         if (!mantissa.empty() && mantissa.back() == '.') mantissa.pop_back();
     }
     if (e == std::string::npos) return mantissa;
-    const int exponent = std::atoi(text.c_str() + e + 1);
-    char tail[16];
-    std::snprintf(tail, sizeof tail, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
-    return mantissa + tail;
+    int exponent = 0;
+    const char* digits = text.c_str() + e + 1;
+    std::from_chars(digits + (*digits == '+' ? 1 : 0), text.c_str() + text.size(), exponent);
+    const int magnitude = std::abs(exponent);
+    return mantissa + "E" + (exponent < 0 ? "-" : "+") + (magnitude < 10 ? "0" : "") + std::to_string(magnitude);
 }
 
 std::optional<std::string> toText(const CellValue& v) {

@@ -313,7 +313,7 @@ std::unique_ptr<SheetCells> WorksheetStream::readCells() {
             case rec::String: {
                 if (!pending.waiting) break;
                 const size_t count = r.type == old::String2 ? in.u8() : in.u16();
-                sheet->addLocalText(pending.row, pending.col, pending.xf, text(in.bytes(count)));
+                sheet->addFormulaText(pending.row, pending.col, pending.xf, text(in.bytes(count)));
                 pending.waiting = false;
                 break;
             }

@@ -10,6 +10,7 @@ void SheetCells::add(uint32_t row0, uint32_t col0, uint16_t xf, StoredKind kind,
     StoredCell c;
     c.key = cellKey(row0, col0);
     c.kind = kind;
+    c.withoutResult = false;
     c.xf = xf;
     c.number = number;
     if (!cells_.empty() && cells_.back().key >= c.key) sorted_ = false;
@@ -50,13 +51,63 @@ bool SheetCells::addFormulaResult(uint32_t row0, uint32_t col0, uint16_t xf, con
         return false;
     }
     switch (result[0]) {
-        case 0: return true;
+        case 0:
+            // Without a result until its STRING record comes, which a writer may have left out.
+            addBlank(row0, col0, xf);
+            cells_.back().withoutResult = true;
+            ++withoutResult_;
+            return true;
         case 1: addBoolean(row0, col0, xf, result[2] != 0); break;
         case 2: addError(row0, col0, xf, result[2]); break;
-        case 3: addLocalText(row0, col0, xf, std::string()); break;
+        case 3:
+            // An empty text: a formula's result, or what a program that writes formulas without
+            // computing them stores (xlwt): computed again on opening to tell.
+            addLocalText(row0, col0, xf, std::string());
+            cells_.back().withoutResult = true;
+            ++withoutResult_;
+            break;
         default: addBlank(row0, col0, xf); break;
     }
     return false;
+}
+
+void SheetCells::addFormulaText(uint32_t row0, uint32_t col0, uint16_t xf, std::string text) {
+    if (!cells_.empty() && cells_.back().key == cellKey(row0, col0) && cells_.back().withoutResult) {
+        cells_.back().withoutResult = false;
+        --withoutResult_;
+        cells_.pop_back();
+    }
+    addLocalText(row0, col0, xf, std::move(text));
+}
+
+void SheetCells::setFormulaResult(uint32_t row0, uint32_t col0, const CellValue& value, bool isDate) {
+    const auto it = std::lower_bound(cells_.begin(), cells_.end(), cellKey(row0, col0),
+                                     [](const StoredCell& c, uint32_t k) { return c.key < k; });
+    if (it == cells_.end() || it->key != cellKey(row0, col0)) return;  // no record of its own
+    if (value.isEmpty()) return;  // a formula's result never is
+    if (it->withoutResult) --withoutResult_;
+    it->withoutResult = false;
+    switch (value.kind()) {
+        case CellKind::Number:
+        case CellKind::Date:
+            it->kind = isDate ? StoredKind::Date : StoredKind::Number;
+            it->number = value.numberValue();
+            break;
+        case CellKind::Text:
+            it->kind = StoredKind::LocalText;
+            it->index = static_cast<uint32_t>(localTexts_.size());
+            localTexts_.push_back(value.textValue());
+            break;
+        case CellKind::Boolean:
+            it->kind = StoredKind::Boolean;
+            it->number = value.booleanValue() ? 1.0 : 0.0;
+            break;
+        case CellKind::Error:
+            it->kind = StoredKind::Error;
+            it->number = value.errorCode();
+            break;
+        case CellKind::Empty: break;
+    }
 }
 
 void SheetCells::finish() {
@@ -71,6 +122,8 @@ void SheetCells::finish() {
     }
     cells_.erase(out, cells_.end());
     sorted_ = true;
+    withoutResult_ = static_cast<size_t>(
+        std::count_if(cells_.begin(), cells_.end(), [](const StoredCell& c) { return c.withoutResult; }));
 }
 
 const StoredCell* SheetCells::find(uint32_t row0, uint32_t col0) const {

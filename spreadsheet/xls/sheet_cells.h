@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "spreadsheet/cell_value.h"
+
 namespace sbx::xls {
 
 enum class StoredKind : uint8_t {
@@ -21,6 +23,9 @@ enum class StoredKind : uint8_t {
 struct StoredCell {
     uint32_t key;  // zero-based row << 8 | zero-based column
     StoredKind kind;
+    // A formula stored without a result: an empty text or a missing STRING record, as programs
+    // that write formulas without computing them leave it (see formulasWithoutResult()).
+    bool withoutResult;
     uint16_t xf;
     union {
         double number;  // Number, Date (as stored), Boolean (0/1), Error (code)
@@ -52,6 +57,12 @@ public:
     // A formula's cached result, the 8 result bytes of its FORMULA record. True when the
     // result is a text, which follows in a STRING record and is added by the caller.
     bool addFormulaResult(uint32_t row0, uint32_t col0, uint16_t xf, const uint8_t* result, bool isDate);
+    // The text of the STRING record after a formula's FORMULA record.
+    void addFormulaText(uint32_t row0, uint32_t col0, uint16_t xf, std::string text);
+    // How many formulas hold no result.
+    size_t formulasWithoutResult() const { return withoutResult_; }
+    // A formula's result computed since the file was read.
+    void setFormulaResult(uint32_t row0, uint32_t col0, const CellValue& value, bool isDate);
 
     // Formats that rows and columns give to cells without a record of their own.
     void setRowFormat(uint32_t row0, uint16_t xf) { rowFormats_.push_back({row0, row0, xf}); }
@@ -92,6 +103,7 @@ private:
     std::vector<StoredBlock> blocks_;  // few: a linear search will do
     bool protected_ = false;
     bool sorted_ = true;
+    size_t withoutResult_ = 0;
     mutable size_t lastHit_ = 0;  // where the last look-up ended
 };
 

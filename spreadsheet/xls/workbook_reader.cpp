@@ -427,7 +427,7 @@ std::unique_ptr<SheetCells> WorkbookReader::readSheet(const WorksheetEntry& entr
                     const size_t count = in.u16();
                     text = biff5Text(in.bytes(std::min(count, in.remaining())), std::min(count, in.remaining()));
                 }
-                sheet->addLocalText(pendingString.row, pendingString.col, pendingString.xf, std::move(text));
+                sheet->addFormulaText(pendingString.row, pendingString.col, pendingString.xf, std::move(text));
                 pendingString.waiting = false;
                 break;
             }

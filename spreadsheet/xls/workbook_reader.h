@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "spreadsheet/cell_value.h"
@@ -56,6 +57,8 @@ public:
     // The cells of a worksheet (index into worksheets()), read on first use. Throws
     // WorkbookError for a broken worksheet.
     const SheetCells& cells(size_t sheetIndex) const;
+    // The same, to fill in the results of formulas stored without one (computeOnOpening).
+    SheetCells& cellsToFill(size_t sheetIndex) { return const_cast<SheetCells&>(std::as_const(*this).cells(sheetIndex)); }
 
     CellValue valueOf(const SheetCells& sheet, const StoredCell& cell) const;
     const CellFormat& format(uint16_t xf) const;

@@ -95,24 +95,10 @@ bool hasFormulas(const SheetContent& content) {
     return std::any_of(content.cells.begin(), content.cells.end(), [](const StoredCell& c) { return c.formula; });
 }
 
-}  // namespace
-
-XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
-    XlsxRecalculation out;
-    std::vector<formula::CellPlace> written;
-    for (const auto& [sheet, edits] : book.edits()) {
-        for (const auto& e : edits) {
-            written.push_back({static_cast<uint32_t>(sheet), static_cast<uint32_t>(keyRow(e.first) - 1),
-                               static_cast<uint32_t>(keyColumn(e.first) - 1)});
-        }
-    }
-    if (written.empty()) return out;
-
+// Every formula of the workbook as the evaluator takes it, but those of written cells (they
+// are no longer formulas) and what-if tables (they hold no text).
+std::vector<formula::FormulaCell> collectFormulas(const XlsxWorkbook& book, const std::vector<std::string>& names) {
     const auto& worksheets = book.layout().worksheets;
-    std::vector<std::string> names;
-    for (const auto& w : worksheets) names.push_back(w.name);
-    XlsxCells cells(book);
-    // The old results stay in the parts as they are: `cached` is not needed.
     std::vector<formula::FormulaCell> formulas;
     for (size_t s = 0; s < worksheets.size(); ++s) {
         if (book.isRead(s) && !hasFormulas(book.content(s))) continue;  // its part is not read again
@@ -168,7 +154,58 @@ XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
             }
         }
     }
+    return formulas;
+}
 
+std::vector<std::string> sheetNames(const XlsxWorkbook& book) {
+    std::vector<std::string> names;
+    for (const auto& w : book.layout().worksheets) names.push_back(w.name);
+    return names;
+}
+
+}  // namespace
+
+namespace {
+
+XlsxRecalculation recalculateWrites(const XlsxWorkbook& book);
+
+}  // namespace
+
+// The results computed on opening (formulas stored without one) are saved too, so that
+// scripts reading stored results see them; those of written cells are values now.
+XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
+    XlsxRecalculation out = recalculateWrites(book);
+    if (book.edits().empty()) return out;
+    for (const auto& [sheet, results] : book.openingResults()) {
+        const auto edits = book.edits().find(sheet);
+        for (const auto& [key, value] : results) {
+            const bool written = edits != book.edits().end() && edits->second.count(key) > 0;
+            const bool stale = std::any_of(out.stale.begin(), out.stale.end(), [&](const StaleFormula& f) {
+                return f.sheet == book.layout().worksheets[sheet].name && cellKey(f.row, f.column) == key;
+            });
+            if (!written && !stale) out.results[sheet].emplace(key, value);
+        }
+    }
+    return out;
+}
+
+namespace {
+
+XlsxRecalculation recalculateWrites(const XlsxWorkbook& book) {
+    XlsxRecalculation out;
+    std::vector<formula::CellPlace> written;
+    for (const auto& [sheet, edits] : book.edits()) {
+        for (const auto& e : edits) {
+            written.push_back({static_cast<uint32_t>(sheet), static_cast<uint32_t>(keyRow(e.first) - 1),
+                               static_cast<uint32_t>(keyColumn(e.first) - 1)});
+        }
+    }
+    if (written.empty()) return out;
+
+    const auto& worksheets = book.layout().worksheets;
+    XlsxCells cells(book);
+    // The old results stay in the parts as they are: `cached` is not needed.
+    const std::vector<formula::FormulaCell> formulas = collectFormulas(book, sheetNames(book));
     if (formulas.empty()) return out;
     auto place = [&](const formula::FormulaCell& f) {
         return worksheets[f.sheet].name + "!" + referenceText(static_cast<int>(f.row) + 1, static_cast<int>(f.column) + 1);
@@ -190,6 +227,39 @@ XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
         return std::tie(a.first, a.second.row, a.second.column) < std::tie(b.first, b.second.row, b.second.column);
     });
     for (auto& s : stale) out.stale.push_back(std::move(s.second));
+    return out;
+}
+
+}  // namespace
+
+std::vector<formula::FormulaCell> formulaCells(const XlsxWorkbook& book) { return collectFormulas(book, sheetNames(book)); }
+
+XlsxOpeningResults computeOnOpening(const XlsxWorkbook& book) {
+    XlsxOpeningResults out;
+    const auto& worksheets = book.layout().worksheets;
+    const std::vector<formula::FormulaCell> formulas = collectFormulas(book, sheetNames(book));
+    std::vector<size_t> withoutResult;
+    for (size_t i = 0; i < formulas.size(); ++i) {
+        const formula::FormulaCell& f = formulas[i];
+        const StoredCell* stored = book.content(f.sheet).find(static_cast<int>(f.row) + 1, static_cast<int>(f.column) + 1);
+        if (!stored || stored->kind == StoredKind::Blank) withoutResult.push_back(i);
+    }
+    if (withoutResult.empty()) return out;
+    XlsxCells cells(book);
+    auto place = [&](const formula::FormulaCell& f) {
+        return worksheets[f.sheet].name + "!" + referenceText(static_cast<int>(f.row) + 1, static_cast<int>(f.column) + 1);
+    };
+    const auto outcomes = formula::recomputeDependents(formulas, {}, cells, worksheets.size(),
+                                                       formula::RecalcLimits{kMaxColumns, kMaxTextResult}, place, withoutResult);
+    for (const auto& o : outcomes) {
+        const formula::FormulaCell& f = formulas[o.formula];
+        const uint64_t key = cellKey(static_cast<int>(f.row) + 1, static_cast<int>(f.column) + 1);
+        if (!o.keepCached) {
+            out.results[f.sheet][key] = o.result;
+        } else if (std::binary_search(withoutResult.begin(), withoutResult.end(), o.formula)) {
+            out.unresolved[{f.sheet, key}] = o.reason;
+        }
+    }
     return out;
 }
 

@@ -1,6 +1,8 @@
 #include "spreadsheet/xlsx/formula_text.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
@@ -348,7 +350,14 @@ private:
         }
         const std::string text(f_.substr(begin, i_ - begin));
         if (text == ".") fail("a lone \".\"");
-        return std::strtod(text.c_str(), nullptr);
+        // from_chars reads "1.5" in every locale (strtod follows the C locale's separator);
+        // out of range it leaves the value as it is.
+        double value = 0;
+        if (std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc::result_out_of_range) {
+            const bool tiny = text.find("e-") != std::string::npos || text.find("E-") != std::string::npos;
+            value = tiny ? 0.0 : HUGE_VAL;
+        }
+        return value;
     }
 
     // "12.5", "1E+3", or whole rows "3:5".

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <utility>
 
+#include "spreadsheet/formula_readings.h"
 #include "spreadsheet/worksheet_lookup.h"
 #include "spreadsheet/worksheet_name.h"
 #include "spreadsheet/typed_number.h"
@@ -111,6 +112,30 @@ std::pair<int, int> XlsxWorksheet::lastValueCell() const {
         lastColumn = std::max(lastColumn, column);
     });
     return {lastRow, lastColumn};
+}
+
+std::vector<FormulaWithoutResult> XlsxWorksheet::formulasWithoutResult(const CellArea& area) const {
+    std::vector<FormulaWithoutResult> out;
+    const auto& sheet = owner_.content(index_);
+    if (!owner_.holdsFormulasWithoutResult()) return out;  // most workbooks: no need to look
+    auto stored = std::lower_bound(sheet.cells.begin(), sheet.cells.end(), cellKey(std::max(area.firstRow, 1), 1),
+                                   [](const StoredCell& c, uint64_t k) { return c.key < k; });
+    for (; stored != sheet.cells.end() && keyRow(stored->key) <= area.lastRow; ++stored) {
+        const int column = keyColumn(stored->key);
+        if (!stored->formula || stored->kind != StoredKind::Blank || column < area.firstColumn || column > area.lastColumn) continue;
+        out.push_back({{keyRow(stored->key), column}, owner_.withoutResultReason(index_, stored->key)});
+    }
+    return out;
+}
+
+std::vector<FormulaReading> XlsxWorksheet::formulasIn(const CellArea& area) const {
+    std::vector<std::string> names;
+    for (const auto& w : owner_.layout().worksheets) names.push_back(w.name);
+    try {
+        return formulaReadings(formulaCells(owner_), static_cast<uint32_t>(index_), area, names);
+    } catch (const xls::FormatError& e) {
+        throw WorkbookError(e.kind(), owner_.path(), e.what());
+    }
 }
 
 bool XlsxWorksheet::isProtected() const { return owner_.content(index_).isProtected; }
@@ -230,12 +255,74 @@ const SheetContent& XlsxWorkbook::content(size_t index) const {
         const auto& entry = layout_.worksheets[index];
         try {
             WorksheetReadOptions options{&styles_, layout_.date1904, sharedStringCount(), nullptr};
-            slot = readWorksheet(options, entry.part, [&](const auto& sink) { package_.stream(entry.part, sink); });
+            keep(index, readWorksheet(options, entry.part, [&](const auto& sink) { package_.stream(entry.part, sink); }));
         } catch (const std::exception& e) {
             rethrow(e);
         }
     }
+    if (withoutResult_ && !opened_) computeOnOpening();
     return *slot;
+}
+
+void XlsxWorkbook::keep(size_t index, SheetContent content) const {
+    withoutResult_ = withoutResult_ || std::any_of(content.cells.begin(), content.cells.end(), [](const StoredCell& c) {
+                         return c.formula && c.kind == StoredKind::Blank;
+                     });
+    contents_[index] = std::move(content);
+}
+
+void XlsxWorkbook::computeOnOpening() const {
+    opened_ = true;
+    XlsxOpeningResults opening;
+    try {
+        opening = xlsx::computeOnOpening(*this);
+    } catch (const std::exception& e) {
+        rethrow(e);
+    }
+    for (const auto& [index, results] : opening.results) {
+        SheetContent& sheet = *contents_[index];
+        for (const auto& [key, value] : results) {
+            auto at = std::lower_bound(sheet.cells.begin(), sheet.cells.end(), key,
+                                       [](const StoredCell& c, uint64_t k) { return c.key < k; });
+            if (at == sheet.cells.end() || at->key != key) {
+                StoredCell added;  // a cell of an array formula that the file does not list
+                added.key = key;
+                added.formula = true;
+                at = sheet.cells.insert(at, added);
+            }
+            at->text = 0;
+            switch (value.kind()) {
+                case CellKind::Number:
+                case CellKind::Date: {
+                    const bool date = styles_.at(at->style).date;
+                    at->kind = date ? StoredKind::Date : StoredKind::Number;
+                    at->number = value.numberValue() + (date && layout_.date1904 ? kDate1904Offset : 0.0);
+                    break;
+                }
+                case CellKind::Text:
+                    at->kind = StoredKind::Text;
+                    at->text = static_cast<uint32_t>(sheet.texts.size());
+                    sheet.texts.push_back(value.textValue());
+                    break;
+                case CellKind::Boolean:
+                    at->kind = StoredKind::Boolean;
+                    at->number = value.booleanValue() ? 1.0 : 0.0;
+                    break;
+                case CellKind::Error:
+                    at->kind = StoredKind::Error;
+                    at->number = value.errorCode();
+                    break;
+                case CellKind::Empty: break;
+            }
+        }
+    }
+    notComputed_ = std::move(opening.unresolved);
+    openingResults_ = std::move(opening.results);
+}
+
+std::string XlsxWorkbook::withoutResultReason(size_t index, uint64_t key) const {
+    const auto it = notComputed_.find({index, key});
+    return it == notComputed_.end() ? std::string("its formula is not read") : it->second;
 }
 
 std::vector<FormulaCell> XlsxWorkbook::formulas(size_t index) const {
@@ -244,7 +331,7 @@ std::vector<FormulaCell> XlsxWorkbook::formulas(size_t index) const {
     try {
         WorksheetReadOptions options{&styles_, layout_.date1904, sharedStringCount(), &out};
         SheetContent content = readWorksheet(options, entry.part, [&](const auto& sink) { package_.stream(entry.part, sink); });
-        if (!contents_[index]) contents_[index] = std::move(content);  // one read serves both
+        if (!contents_[index]) keep(index, std::move(content));  // one read serves both
     } catch (const std::exception& e) {
         rethrow(e);
     }

@@ -37,6 +37,8 @@ public:
     std::pair<int, int> lastValueCell() const override;
     bool isProtected() const override;
     bool isCellLocked(int row, int column) const override;
+    std::vector<FormulaWithoutResult> formulasWithoutResult(const CellArea& area) const override;
+    std::vector<FormulaReading> formulasIn(const CellArea& area) const override;
     void setCell(int row, int column, const CellValue& value) override;
 
 private:
@@ -75,8 +77,16 @@ public:
     const XlsxRecalculation& recalculation() const;
     bool isHidden(size_t index) const { return layout_.worksheets[index].hidden; }
 
-    // The worksheet's cells as stored in the file; read on first use. Throws WorkbookError.
+    // The worksheet's cells as stored in the file, read on first use, with the results of
+    // formulas stored without one computed (once for the whole workbook, when the first
+    // worksheet holding one is read). Throws WorkbookError.
     const SheetContent& content(size_t index) const;
+    // Why a formula stored without a result could not be computed.
+    std::string withoutResultReason(size_t index, uint64_t key) const;
+    // Whether a worksheet read so far holds a formula stored without a result.
+    bool holdsFormulasWithoutResult() const { return withoutResult_; }
+    // The results computed for them (and the formulas reading them), by worksheet and cellKey.
+    const std::map<size_t, std::map<uint64_t, CellValue>>& openingResults() const { return openingResults_; }
     // Every formula of a worksheet, read again from its part (the cells are kept when they
     // were not read yet).
     std::vector<FormulaCell> formulas(size_t index) const;
@@ -88,6 +98,8 @@ private:
     const std::vector<std::string>& sharedStrings() const;
     uint32_t sharedStringCount() const;
     [[noreturn]] void rethrow(const std::exception& e) const;
+    void keep(size_t index, SheetContent content) const;
+    void computeOnOpening() const;
 
     std::filesystem::path file_;
     ZipPackage package_;
@@ -98,6 +110,10 @@ private:
     mutable std::optional<std::vector<std::string>> sharedStrings_;
     mutable std::vector<std::optional<SheetContent>> contents_;
     mutable std::shared_ptr<const XlsxRecalculation> recalculation_;
+    mutable bool withoutResult_ = false;  // a worksheet read holds a formula without a result
+    mutable bool opened_ = false;         // those were computed
+    mutable std::map<std::pair<size_t, uint64_t>, std::string> notComputed_;  // by worksheet and cellKey
+    mutable std::map<size_t, std::map<uint64_t, CellValue>> openingResults_;
 };
 
 // Reads a whole file, with FileNotFound and Unreadable errors naming it.
