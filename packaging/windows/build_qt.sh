@@ -3,8 +3,9 @@
 # same version as the host tools (moc, rcc, uic from qt6-base-dev-tools), and installs it in
 # a cache folder outside the checkout, keyed by the version and the options. A cache that is
 # already complete is reused. Prints the install prefix on its last line.
-#   packaging/windows/build_qt.sh            (SBX_WINDOWS_CACHE: cache root,
+#   packaging/windows/build_qt.sh [--find]   (SBX_WINDOWS_CACHE: cache root,
 #                                             default /var/cache/shubuxing-windows)
+# --find builds nothing: it prints the prefix of a complete cached build, or fails.
 # Needs g++-mingw-w64-x86-64-posix, ninja-build, cmake, dpkg-dev, qt6-base-dev-tools.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -33,9 +34,13 @@ key=$( { echo "$debian_version"; echo "$compiler"; printf '%s\n' "${options[@]}"
 prefix=$cache/qt-$qt_version-$key
 
 if [ -f "$prefix/.complete" ]; then
-  echo "build_qt: reusing $prefix"
+  [ "${1:-}" = --find ] || echo "build_qt: reusing $prefix"
   echo "$prefix"
   exit 0
+fi
+if [ "${1:-}" = --find ]; then
+  echo "build_qt: no complete Qt $qt_version for Windows in $prefix" >&2
+  exit 1
 fi
 
 mkdir -p "$cache"
