@@ -6,6 +6,7 @@ sbx_configure_windows() {
   shift 3
   local root
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+  # -O2 as the Linux build has it (GCC 12 warns falsely on std::string at -O3).
   local prefixes=$deps gui=OFF
   if [ -n "$qt" ]; then
     prefixes="$deps;$qt"
@@ -18,6 +19,6 @@ sbx_configure_windows() {
     -DSBX_WINDOWS_PREFIXES="$prefixes" -DCMAKE_PREFIX_PATH="$prefixes" \
     -DZLIB_LIBRARY=/usr/x86_64-w64-mingw32/lib/libz.a -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DCMAKE_BUILD_TYPE=Release -DSBX_WERROR=ON -DSBX_BUILD_BENCH=OFF -DSBX_BUILD_GUI=$gui \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DSBX_WERROR=ON -DSBX_BUILD_BENCH=OFF -DSBX_BUILD_GUI=$gui \
     "${launcher[@]}" "$@"
 }
