@@ -10,6 +10,7 @@
 #include <random>
 
 #include "spreadsheet/atomic_file.h"
+#include "spreadsheet/file_moves.h"
 #include "workspace/file_copy.h"
 #include "workspace/file_kind.h"
 #include "workspace/local_time.h"
@@ -29,7 +30,7 @@ std::string deleteQuestion(const std::string& name) { return "确信要删除文
 namespace {
 
 std::string failureText(const char* what, const std::string& name, const std::error_code& error) {
-    return what + name + "\r" + error.message();
+    return what + name + "\r" + fileErrorText(error);
 }
 
 bool fileExists(const fs::path& file) {
@@ -109,8 +110,7 @@ bool renamePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListP
     if (fileExists(to) && !sameFileOnDisk(from, to) && !dialogs.askYesNo(pool_ops_text::overwriteQuestion(newName), Risk::Destructive)) {
         return false;
     }
-    std::error_code error;
-    fs::rename(from, to, error);
+    const std::error_code error = moveFileReplacing(from, to);
     if (error) {
         dialogs.message(failureText(pool_ops_text::kRenameFailed, oldName + " → " + newName, error));
         reconcilePoolList(paths, list, {oldName, newName});
@@ -123,11 +123,7 @@ bool renamePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListP
     return true;
 }
 
-std::error_code removeFile(const fs::path& file) {
-    std::error_code error;
-    fs::remove(file, error);
-    return error;
-}
+std::error_code removeFile(const fs::path& file) { return deleteFile(file); }
 
 bool deletePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list, const std::string& name,
                     const FileRemove& remove) {

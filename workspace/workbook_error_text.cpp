@@ -46,6 +46,11 @@ std::string systemErrorText(int error) {
     }
 }
 
+std::string fileErrorText(const std::error_code& error) {
+    if (error == std::errc::device_or_resource_busy) return "文件正被其他程序打开，请关闭后再试。";
+    return error.message();
+}
+
 std::string workbookErrorText(const WorkbookError& error) {
     std::string kind = workbookErrorKindText(error.kind());
     if (const std::string system = systemErrorText(error.systemError()); !system.empty()) kind += "：" + system;

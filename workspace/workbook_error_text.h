@@ -3,6 +3,7 @@
 // the technical reason after it (for whoever helps the user).
 #include <exception>
 #include <string>
+#include <system_error>
 
 #include "spreadsheet/workbook_error.h"
 
@@ -14,6 +15,10 @@ std::string workbookErrorKindText(WorkbookErrorKind kind);
 // Common refusals of the operating system (errno values), as the user would put them; empty
 // for the others.
 std::string systemErrorText(int error);
+
+// A refused move, rename or deletion in the user's words: a file open in another program (as
+// Windows reports a workbook open in Excel) says what to do; others give the system's text.
+std::string fileErrorText(const std::error_code& error);
 
 // "<kind>：\r<file>\r（<reason>）", with the system's refusal in plain words where known.
 std::string workbookErrorText(const WorkbookError& error);
