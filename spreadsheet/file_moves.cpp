@@ -28,11 +28,15 @@ std::error_code errorOf(DWORD error, const fs::path& a, const fs::path& b) {
     switch (error) {
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION: return std::make_error_code(std::errc::device_or_resource_busy);
-        // Windows also denies access to a file open elsewhere: tell that from a read-only file.
-        case ERROR_ACCESS_DENIED:
+        // Windows also denies access to a file open elsewhere, and to a folder in the way:
+        // tell those from a read-only file.
+        case ERROR_ACCESS_DENIED: {
+            std::error_code ignored;
+            if (fs::is_directory(a, ignored)) return std::make_error_code(std::errc::is_a_directory);
             return std::make_error_code(heldOpenElsewhere(a) || (!b.empty() && heldOpenElsewhere(b))
                                             ? std::errc::device_or_resource_busy
                                             : std::errc::permission_denied);
+        }
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND: return std::make_error_code(std::errc::no_such_file_or_directory);
         case ERROR_FILE_EXISTS:

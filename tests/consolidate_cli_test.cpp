@@ -223,6 +223,9 @@ namespace {
 // Arguments that would count a report twice, overwrite an input, or read something else than
 // meant are refused before anything is read or written: exit 2, naming what is wrong.
 TEST_F(ConsolidateCliTest, RefusesWhatWouldCountTwiceOverwriteAnInputOrMisreadARange) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no FIFOs, and symbolic links need a privilege there";
+#else
     fs::create_symlink(src(2), dir / "link.xls");
     ASSERT_EQ(mkfifo((dir / "pipe.xls").c_str(), 0600), 0);
     const std::string dotted = (dir / "." / "branch_1.xls").string();
@@ -255,6 +258,7 @@ TEST_F(ConsolidateCliTest, RefusesWhatWouldCountTwiceOverwriteAnInputOrMisreadAR
     }
     EXPECT_EQ(bytesOf(outFile()), "previous result");
     EXPECT_EQ(bytesOf(src(1)) + bytesOf(src(2)), before);
+#endif
 }
 
 // What cannot be read or written as asked fails the run: exit 1, the file named, no OUT.
