@@ -9,6 +9,7 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include <windows.h>
 #include <io.h>
 #include <sys/stat.h>
 #else
@@ -24,8 +25,18 @@ namespace sbx {
 namespace {
 
 #ifdef _WIN32
+// Shared for deletion, so that the console-event handler can remove it while it is open
+// (temporary_files.cpp).
 int openNew(const std::filesystem::path& p) {
-    return _wopen(p.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    const HANDLE file = CreateFileW(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        errno = errnoOf(errorOfWindowsCall(GetLastError(), p));
+        return -1;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+    if (fd < 0) CloseHandle(file);
+    return fd;
 }
 int openExisting(const std::filesystem::path& p) { return _wopen(p.c_str(), _O_WRONLY | _O_BINARY); }
 int closeFile(int fd) { return _close(fd); }

@@ -50,6 +50,8 @@ std::error_code errorOf(DWORD error, const fs::path& a, const fs::path& b) {
 
 }  // namespace
 
+std::error_code errorOfWindowsCall(unsigned long error, const fs::path& file) { return errorOf(error, file, {}); }
+
 std::error_code moveFileReplacing(const fs::path& from, const fs::path& to) {
     if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return {};
     return errorOf(GetLastError(), to, from);

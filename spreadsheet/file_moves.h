@@ -18,6 +18,12 @@ std::error_code deleteFile(const std::filesystem::path& file);
 // The errno value of a refused file operation's error.
 int errnoOf(const std::error_code& error);
 
+#ifdef _WIN32
+// The error of a refused Windows file call (its GetLastError()) on `file`, as the functions
+// above report it.
+std::error_code errorOfWindowsCall(unsigned long error, const std::filesystem::path& file);
+#endif
+
 // Why a file operation was refused, in English, from its errno value: on Windows EBUSY is a file
 // open in another program, and the user can do something about it.
 std::string fileErrorReason(int error);
