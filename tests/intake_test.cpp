@@ -38,7 +38,7 @@ protected:
     }
     void TearDown() override {
         EXPECT_EQ(dialogs_.problems(), "");
-        fs::remove_all(root_);
+        sbx::testing::removeAllOf(root_);
     }
 
     WorkspacePaths paths() const { return WorkspacePaths(root_ / "kx"); }

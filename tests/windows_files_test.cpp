@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "spreadsheet/atomic_file.h"
 #include "spreadsheet/file_moves.h"
@@ -88,16 +89,19 @@ TEST(WindowsFiles, MovesAndDeletionsOfAFileHeldOpenSayItIsInUse) {
     const fs::path other = folder / utf8Path("南城区.xls");
     writeFile(held, "held");
     writeFile(other, "other");
-    const HeldOpen holding(held, 0);
     struct Case {
         const char* what;
         std::error_code error;
     };
-    const Case cases[] = {
-        {"renamed", moveFileReplacing(held, folder / utf8Path("北城区（旧）.xls"))},
-        {"replaced", moveFileReplacing(other, held)},
-        {"deleted", deleteFile(held)},
-    };
+    std::vector<Case> cases;
+    {
+        const HeldOpen holding(held, 0);
+        cases = {
+            {"renamed", moveFileReplacing(held, folder / utf8Path("北城区（旧）.xls"))},
+            {"replaced", moveFileReplacing(other, held)},
+            {"deleted", deleteFile(held)},
+        };
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(c.error, std::errc::device_or_resource_busy) << c.error.message();

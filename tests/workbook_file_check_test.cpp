@@ -38,18 +38,17 @@ struct Refusal {
 std::vector<Refusal> makeSpecialFiles(const TempFolder& temp) {
     const fs::path& d = temp.path();
     fs::create_directory(d / "folder.xls");
-    makeSparse(d / "huge.xls", std::uintmax_t{64} << 30);
     makeSparse(d / "two_gigabytes.xls", std::uintmax_t{2} << 30);
 #ifdef _WIN32
-    // Windows has no FIFOs or device files, and its links need a privilege.
+    // Windows has no FIFOs or device files, its links need a privilege, and a 64 GiB file is
+    // not sparse there (nor possible under Wine).
     return {
         {"folder.xls", WorkbookErrorKind::NotAFile, "this is a folder, not a workbook file"},
-        {"huge.xls", WorkbookErrorKind::TooLarge,
-         "the file is larger than any real workbook (65536 MB; the limit is 1024 MB)"},
         {"two_gigabytes.xls", WorkbookErrorKind::TooLarge,
          "the file is larger than any real workbook (2048 MB; the limit is 1024 MB)"},
     };
 #else
+    makeSparse(d / "huge.xls", std::uintmax_t{64} << 30);
     EXPECT_EQ(::mkfifo((d / "pipe.xls").c_str(), 0600), 0);
     fs::create_symlink("/dev/null", d / "device.xls");
     fs::create_symlink(d / "gone.xls", d / "dangling.xls");
