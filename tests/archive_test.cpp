@@ -36,7 +36,7 @@ protected:
     void TearDown() override { fs::remove_all(root); }
 
     WorkspacePaths paths() const { return WorkspacePaths(pool); }
-    // The folder as the message names it, with the pool's own separator (\\ on Windows).
+    // The folder as the message names it, with the pool's own separator (a backslash on Windows).
     std::string where(const std::string& name) const {
         const std::string prefix = paths().poolPrefix();
         return prefix + name + prefix.back();

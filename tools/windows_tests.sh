@@ -27,6 +27,8 @@ qt=$("$root/packaging/windows/build_qt.sh" --find 2>/dev/null || true)
 
 work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+# Wine turns file names and the command line into UTF-16 with the locale's character set.
+export LC_ALL=C.UTF-8
 export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 say "making the Wine prefix"
 wineboot -i >/dev/null 2>&1 || fail "wineboot could not make the Wine prefix in $WINEPREFIX"
