@@ -88,7 +88,7 @@ TEST_F(ConsolidateCliTest, AJobFileGivesTheRangesOfItsTemplate) {
     RememberedJobs jobs;
     jobs.remember({"其他"}, {{"其他", {1, 1, 2, 2}}});
     jobs.remember(sheets, {{"收入明细", {4, 2, 9, 5}}, {"成本费用", {4, 2, 9, 5}}});
-    const std::string jobFile = (dir / "方案.txt").string();
+    const std::string jobFile = utf8String(dir / utf8Path("方案.txt"));
     writeJobFile(jobFile, jobs);
     ASSERT_EQ(run({"--mode", "function", "--out", outFile(), "--job", jobFile, src(1), src(2), src(3)}), 0) << err.str();
     EXPECT_NE(out.str().find("consolidated 3 files, 2 worksheets, 48 cells per file"), std::string::npos) << out.str();
@@ -291,6 +291,9 @@ TEST_F(ConsolidateCliTest, SourcesOrTemplatesThatCannotDoTheirPartFailTheRun) {
 // Names that look like options after "--", backslashes in names, and a read-only template:
 // the run goes through and its summary can be written again.
 TEST_F(ConsolidateCliTest, OddNamesAndAReadOnlyTemplate) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a backslash in a file name is a folder separator on Windows";
+#endif
     fs::copy_file(src(1), dir / "--a\\b.xls");
     fs::copy_file(src(3), dir / "template.xls");
     fs::permissions(dir / "template.xls", fs::perms::owner_read | fs::perms::group_read);
@@ -312,6 +315,9 @@ TEST_F(ConsolidateCliTest, OddNamesAndAReadOnlyTemplate) {
 // What killed runs left beside OUT is gone after the next run: temporary files of processes
 // that no longer run, and the run folders of earlier versions. A live process's file stays.
 TEST_F(ConsolidateCliTest, TheNextRunRemovesWhatKilledRunsLeft) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the standard library cannot set a folder's time on Windows";
+#endif
     const fs::path dead = dir / "total.xls.sbx-999999999-1.tmp";
     const fs::path live = dir / ("total.xls.sbx-" + std::to_string(getpid()) + "-2.tmp");
     const fs::path oldFolder = dir / ".shubuxing-run-123";
