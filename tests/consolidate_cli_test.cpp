@@ -14,6 +14,7 @@
 #include "cli/consolidate_command.h"
 #include "job/job_file.h"
 #include "spreadsheet/spreadsheet_host.h"
+#include "spreadsheet/utf8_path.h"
 #include "tests/support/test_files.h"
 
 namespace sbx {
