@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/test_files.h"
 #include "workspace/intake.h"
 
 namespace fs = std::filesystem;

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/test_files.h"
 #include "workspace/file_kind.h"
 #include "workspace/pool.h"
 #include "workspace/pool_file_ops.h"
