@@ -58,7 +58,8 @@ print(total, failed, skipped)
 PY
 )
 say "core tests under Wine: $total run, $((total - failed - skipped)) passed, $skipped skipped, $failed failed"
-[ "$ctest_status" -eq 0 ] || fail "test programs failed under Wine (see above)"
+# The other stages run even so; the script fails at the end.
+[ "$ctest_status" -eq 0 ] || echo "windows_tests: test programs failed under Wine (see above)" >&2
 
 # ---- shubuxing-cli.exe consolidate on the sample pool, against the Linux build ------------
 linux_build=${SBX_LINUX_BUILD:-$root/build}
@@ -82,3 +83,4 @@ else
       "(packaging/windows/build_qt.sh builds it, in hours; the package command does too)"
 fi
 say "done in $(( $(date +%s) - started )) s"
+[ "$ctest_status" -eq 0 ] || fail "test programs failed under Wine"
