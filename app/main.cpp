@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include <QApplication>
+#include <QFont>
 #include <QStringList>
 #include <optional>
 
@@ -27,6 +28,13 @@ int main(int argc, char* argv[]) {
     sbx::removeTemporaryFilesOnSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(sbx::kApplicationTitle));
+#ifdef _WIN32
+    // Windows' own Chinese fonts, in the order Chinese Windows prefers them.
+    QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("Microsoft YaHei UI"), QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun"),
+                      QStringLiteral("NSimSun"), font.family()});
+    QApplication::setFont(font);
+#endif
     sbx::installQtChineseTranslations(app);
     const bool skipSplash = QApplication::arguments().contains(QStringLiteral("--no-splash"));
 

@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "spreadsheet/cell_address.h"
+#include "cli/console_text.h"
 #include "cli/consolidate_command.h"
 #include "cli/dump_format.h"
 #include "cli/set_command.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "spreadsheet/temporary_files.h"
+#include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/workbook_file_check.h"
 
@@ -48,9 +50,10 @@ int usageError(const std::string& message) {
 }
 
 int listSheets(const std::string& file) {
-    sbx::checkWorkbookFile(file);
+    const auto path = sbx::utf8Path(file);
+    sbx::checkWorkbookFile(path);
     auto host = sbx::makeNativeHost();
-    auto& book = host->open(file);
+    auto& book = host->open(path);
     for (int i = 1; i <= book.worksheetCount(); ++i) std::cout << book.worksheet(i).name() << '\n';
     return kExitOk;
 }
@@ -66,9 +69,10 @@ int dump(const std::string& file, const std::string& sheetName, const std::strin
         area = *parsed;
         openEnded = false;
     }
-    sbx::checkWorkbookFile(file);
+    const auto path = sbx::utf8Path(file);
+    sbx::checkWorkbookFile(path);
     auto host = sbx::makeNativeHost();
-    auto& book = host->open(file);
+    auto& book = host->open(path);
     const auto& sheet = book.worksheet(sheetName);
     if (openEnded) {
         // The whole sheet as far as it holds values: an .xlsx sheet reaches beyond column IV
@@ -85,7 +89,8 @@ int dump(const std::string& file, const std::string& sheetName, const std::strin
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     sbx::removeTemporaryFilesOnSignals();
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    sbx::cli::showUtf8OnConsole();
+    const std::vector<std::string> args = sbx::cli::utf8Arguments(argc, argv);
     if (args.empty()) return usageError("no command given");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::cout << kUsage;

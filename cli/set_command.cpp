@@ -6,6 +6,7 @@
 #include "spreadsheet/cell_address.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "spreadsheet/workbook_error.h"
+#include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_file_check.h"
 
 namespace sbx::cli {
@@ -25,9 +26,10 @@ int setCommand(const std::string& file, const std::string& sheet, const std::str
         return 2;
     }
     auto host = makeNativeHost();
+    const std::filesystem::path path = utf8Path(file);
     try {
-        checkWorkbookFile(file);
-        auto& book = host->open(file);
+        checkWorkbookFile(path);
+        auto& book = host->open(path);
         book.worksheet(sheet).setCell(address->row, address->column, valueFromArgument(value));
         const std::vector<StaleFormula> stale = book.staleFormulas();
         host->close(book, true);

@@ -1,7 +1,5 @@
 #include "consolidate/file_digest.h"
 
-#include <openssl/evp.h>
-
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -15,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "spreadsheet/crypto/crypto.h"
 #include "spreadsheet/workbook_error.h"
 
 namespace sbx {
@@ -22,21 +21,14 @@ namespace sbx {
 namespace {
 
 struct DigestContext {
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx{EVP_MD_CTX_new(), EVP_MD_CTX_free};
-    DigestContext() {
-        if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) throw std::bad_alloc();
-    }
-    void add(const void* data, size_t size) { EVP_DigestUpdate(ctx.get(), data, size); }
+    crypto::Hasher hasher{crypto::HashKind::Sha256};
+    void add(const void* data, size_t size) { hasher.add({static_cast<const uint8_t*>(data), size}); }
     std::string hex() {
-        unsigned char digest[EVP_MAX_MD_SIZE];
-        unsigned int length = 0;
-        EVP_DigestFinal_ex(ctx.get(), digest, &length);
         static constexpr char kHex[] = "0123456789abcdef";
         std::string text;
-        text.reserve(length * 2);
-        for (unsigned int i = 0; i < length; ++i) {
-            text += kHex[digest[i] >> 4];
-            text += kHex[digest[i] & 15];
+        for (const uint8_t byte : hasher.finish()) {
+            text += kHex[byte >> 4];
+            text += kHex[byte & 15];
         }
         return text;
     }

@@ -9,12 +9,14 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include <windows.h>
 #include <io.h>
 #include <sys/stat.h>
 #else
 #include <unistd.h>
 #endif
 
+#include "spreadsheet/file_moves.h"
 #include "spreadsheet/temporary_files.h"
 #include "spreadsheet/workbook_error.h"
 
@@ -23,8 +25,18 @@ namespace sbx {
 namespace {
 
 #ifdef _WIN32
+// Shared for deletion, so that the console-event handler can remove it while it is open
+// (temporary_files.cpp).
 int openNew(const std::filesystem::path& p) {
-    return _wopen(p.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    const HANDLE file = CreateFileW(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        errno = errnoOf(errorOfWindowsCall(GetLastError(), p));
+        return -1;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+    if (fd < 0) CloseHandle(file);
+    return fd;
 }
 int openExisting(const std::filesystem::path& p) { return _wopen(p.c_str(), _O_WRONLY | _O_BINARY); }
 int closeFile(int fd) { return _close(fd); }
@@ -37,7 +49,7 @@ int closeFile(int fd) { return ::close(fd); }
 // Writes of up to 1 MB: large enough to cost few calls, small enough to gather pieces in.
 constexpr size_t kLargestWrite = size_t{1} << 20;
 
-std::string reasonOf(const char* step, int error) { return std::string(step) + ": " + std::strerror(error); }
+std::string reasonOf(const char* step, int error) { return std::string(step) + ": " + fileErrorReason(error); }
 
 // Makes the rename itself durable: on POSIX systems the folder's entry must be flushed too.
 void syncFolder([[maybe_unused]] const std::filesystem::path& folder) {
@@ -79,16 +91,12 @@ FileWriteSteps FileWriteSteps::system() {
     steps.sync = [](int fd) { return ::fsync(fd); };
 #endif
     steps.rename = [](const std::filesystem::path& from, const std::filesystem::path& to) {
-        std::error_code ec;
-        std::filesystem::rename(from, to, ec);  // replaces `to` on every platform
-        if (ec) {
-            // On Windows the code is the system's own (ERROR_SHARING_VIOLATION when the
-            // spreadsheet application holds the file open); the steps speak errno.
-            const std::error_condition condition = ec.default_error_condition();
-            errno = condition.category() == std::generic_category() ? condition.value() : EIO;
-            return -1;
-        }
-        return 0;
+        // Replaces `to` on every platform; on Windows a file the spreadsheet application holds
+        // open refuses with EBUSY. The steps speak errno.
+        const std::error_code error = moveFileReplacing(from, to);
+        if (!error) return 0;
+        errno = errnoOf(error);
+        return -1;
     };
     return steps;
 }

@@ -10,7 +10,9 @@
 #include <string>
 #include <system_error>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -25,7 +27,7 @@ constexpr const char* kRunFolder = ".shubuxing-run-";
 
 long processId() {
 #ifdef _WIN32
-    return 0;
+    return static_cast<long>(GetCurrentProcessId());
 #else
     return static_cast<long>(::getpid());
 #endif
@@ -33,8 +35,14 @@ long processId() {
 
 bool processRuns(long pid) {
 #ifdef _WIN32
-    (void)pid;
-    return true;  // no cheap check: keep what may belong to a running program
+    if (pid <= 0) return false;
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    // A process that cannot be looked at (another user's) may be running: keep its files.
+    if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD exitCode = 0;
+    const bool running = GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
+    CloseHandle(process);
+    return running;
 #else
     return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 #endif
@@ -61,13 +69,22 @@ long writerOf(const std::string& name, const std::string& target) {
 // flags, as a handler may touch nothing else. A few at once: the summary is saved while the
 // run record is written beside it. This is the only state of its kind.
 struct PendingSlot {
-    char path[4096];
+    std::filesystem::path::value_type path[4096];  // UTF-16 on Windows
     std::atomic<int> state{0};  // 0 free, 1 being filled, 2 pending
 };
 static_assert(std::atomic<int>::is_always_lock_free);
 PendingSlot pendingSlots[4];
 
-#ifndef _WIN32
+#ifdef _WIN32
+// Ctrl+C, Ctrl+Break, a closed console window, logging off or shutting down: the files go,
+// then the default handling ends the program.
+BOOL WINAPI removePendingOnConsoleEvent(DWORD) {
+    for (PendingSlot& slot : pendingSlots) {
+        if (slot.state.load() == 2) DeleteFileW(slot.path);
+    }
+    return FALSE;
+}
+#else
 void removePendingAndDie(int signal) {
     for (PendingSlot& slot : pendingSlots) {
         if (slot.state.load() == 2) ::unlink(slot.path);
@@ -105,13 +122,13 @@ void removeLeftoversBeside(const std::filesystem::path& target) {
 }
 
 PendingTemporary::PendingTemporary(const std::filesystem::path& file) {
-    const std::string text = file.string();
-    if (text.size() >= sizeof pendingSlots[0].path) return;
+    const auto& text = file.native();
+    if (text.size() >= std::size(pendingSlots[0].path)) return;
     // With every slot taken the file is left to the next save's clean-up of leftovers.
     for (int i = 0; i < static_cast<int>(std::size(pendingSlots)); ++i) {
         int free = 0;
         if (!pendingSlots[i].state.compare_exchange_strong(free, 1)) continue;
-        std::memcpy(pendingSlots[i].path, text.c_str(), text.size() + 1);
+        std::memcpy(pendingSlots[i].path, text.c_str(), (text.size() + 1) * sizeof text[0]);
         pendingSlots[i].state.store(2);
         slot_ = i;
         return;
@@ -123,7 +140,9 @@ PendingTemporary::~PendingTemporary() {
 }
 
 void removeTemporaryFilesOnSignals() {
-#ifndef _WIN32
+#ifdef _WIN32
+    SetConsoleCtrlHandler(removePendingOnConsoleEvent, TRUE);
+#else
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, removePendingAndDie);
 #endif
 }

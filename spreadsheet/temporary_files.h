@@ -29,7 +29,8 @@ private:
     int slot_ = -1;
 };
 
-// Installs the signal handlers that remove a pending temporary file (POSIX; nothing elsewhere).
+// Installs the handlers that remove a pending temporary file: signals on POSIX, console events
+// (Ctrl+C, a closed console window, logging off) on Windows.
 // Called once by each program at start.
 void removeTemporaryFilesOnSignals();
 

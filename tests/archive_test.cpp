@@ -36,7 +36,11 @@ protected:
     void TearDown() override { fs::remove_all(root); }
 
     WorkspacePaths paths() const { return WorkspacePaths(pool); }
-    std::string where(const std::string& name) const { return paths().poolPrefix() + name + "/"; }
+    // The folder as the message names it, with the pool's own separator (a backslash on Windows).
+    std::string where(const std::string& name) const {
+        const std::string prefix = paths().poolPrefix();
+        return prefix + name + prefix.back();
+    }
     ArchiveResult archive(const std::vector<std::string>& runList = {"a.xls", "b.xls"}) {
         return archiveRunFiles(paths(), runList, dialogs);
     }
@@ -140,6 +144,9 @@ TEST_F(ArchiveTest, RefusedNamesSayWhyAndMoveNothing) {
 // However it is spelled or reached, the summary folder never takes the run's files, even
 // with "yes, overwrite": the new summary stays.
 TEST_F(ArchiveTest, TheSummaryFolderIsRefusedByAnyNameOrLink) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need a privilege on Windows";
+#endif
     writeFile(pool / "hz" / "total.xls", "the new summary");
     writeFile(pool / "hz" / "a.xls", "kept in hz");
     fs::create_directory_symlink(pool / "hz", pool / "to-summary");
@@ -158,6 +165,9 @@ TEST_F(ArchiveTest, TheSummaryFolderIsRefusedByAnyNameOrLink) {
 }
 
 TEST_F(ArchiveTest, ALinkNamedLikeTheFolderCannotLeadOutOfThePool) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need a privilege on Windows";
+#endif
     fs::create_directories(root / "elsewhere");
     fs::create_directory_symlink(root / "elsewhere", pool / "link");
     askName("link").expectMessageContaining("汇表池以外");
@@ -168,6 +178,9 @@ TEST_F(ArchiveTest, ALinkNamedLikeTheFolderCannotLeadOutOfThePool) {
 }
 
 TEST_F(ArchiveTest, BlanksAroundTheNameBelongToIt) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows drops blanks at the end of a folder name";
+#endif
     askName(" 2005 ").expectMessage("清理完毕,共计1个子文件已被移至: [ " + where(" 2005 ") + " ] 目录下！");
     archive({"a.xls"});
     EXPECT_EQ(dialogs.problems(), "");

@@ -1,7 +1,6 @@
 // Decryption of encrypted workbook streams, checked against the fixtures' decryption by
 // msoffcrypto-tool (tests/data/crypto/make_expected.py writes the expectations).
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <array>
 #include <cstdio>
@@ -16,6 +15,7 @@
 #include "spreadsheet/xls/byte_reader.h"
 #include "spreadsheet/xls/compound_file.h"
 #include "spreadsheet/xls/format_error.h"
+#include "tests/support/sha256_hex.h"
 #include "tests/support/shared_fixtures.h"
 
 namespace sbx::xls {
@@ -42,16 +42,7 @@ Bytes workbookStream(const std::string& fixture) {
 }
 
 std::string sha256(const uint8_t* data, size_t size) {
-    std::array<unsigned char, 32> digest{};
-    unsigned int length = 0;
-    EVP_Digest(data, size, digest.data(), &length, EVP_sha256(), nullptr);
-    std::string hex;
-    for (unsigned i = 0; i < length; ++i) {
-        std::array<char, 3> two{};
-        std::snprintf(two.data(), two.size(), "%02x", digest[i]);
-        hex += two.data();
-    }
-    return hex;
+    return sbx::testing::sha256Hex({reinterpret_cast<const char*>(data), size});
 }
 
 struct Record {

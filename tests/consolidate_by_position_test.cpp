@@ -138,6 +138,8 @@ protected:
         const fs::path to = scratch_ / utf8Path(copy);
         fs::create_directories(to.parent_path());
         fs::copy_file(kShared / fixture, to, fs::copy_options::overwrite_existing);
+        // Writable, as TempFolder::copy makes its copies: Windows deletes no read-only file.
+        fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write);
         return to;
     }
     // A source: a copy in the scratch folder, a worksheet, an area in R1C1 form.

@@ -1,7 +1,6 @@
 // The engine's view of real workbooks against expected dumps made once by an independent
 // reader (see tests/data/README.md): worksheet names, date system, and every cell.
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +8,7 @@
 
 #include "cli/dump_format.h"
 #include "spreadsheet/native_host.h"
+#include "tests/support/sha256_hex.h"
 #include "tests/support/shared_fixtures.h"
 
 namespace fs = std::filesystem;
@@ -41,18 +41,7 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-std::string sha256Hex(const std::string& data) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    EVP_Digest(data.data(), data.size(), digest, &size, EVP_sha256(), nullptr);
-    std::string hex;
-    char buf[3];
-    for (unsigned int i = 0; i < size; ++i) {
-        std::snprintf(buf, sizeof buf, "%02x", digest[i]);
-        hex += buf;
-    }
-    return hex;
-}
+using sbx::testing::sha256Hex;
 
 fs::path fixtureFor(const std::string& name) {
     for (const char* folder : {"fixtures", "old_biff"}) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "job/job_file.h"
+#include "spreadsheet/utf8_path.h"
 #include "tests/support/test_files.h"
 
 namespace sbx {
@@ -12,7 +13,7 @@ namespace {
 using testing::TempFolder;
 using testing::writeFile;
 
-const std::filesystem::path kFile = "方案.txt";
+const std::filesystem::path kFile = sbx::utf8Path("方案.txt");
 
 RememberedJobs sample() {
     RememberedJobs jobs;

@@ -53,7 +53,7 @@ struct SaveLog {
 
     FileWriteSteps steps() {
         FileWriteSteps s = FileWriteSteps::system();
-        s.write = [this](int fd, const uint8_t* data, size_t size) -> long {
+        s.write = [this, systemWrite = s.write](int fd, const uint8_t* data, size_t size) -> long {
             if (!inAttempt) {
                 inAttempt = true;
                 ++attempt;
@@ -82,13 +82,13 @@ struct SaveLog {
                         break;
                 }
             }
-            const long n = ::write(fd, data, size);
+            const long n = systemWrite(fd, data, size);
             if (n > 0) attempted.back().append(reinterpret_cast<const char*>(data), static_cast<size_t>(n));
             return n;
         };
-        s.sync = [this](int fd) {
+        s.sync = [this, systemSync = s.sync](int fd) {
             if (striking() && fault == Fault::FlushFails) return static_cast<int>(endWith(EIO));
-            return ::fsync(fd);
+            return systemSync(fd);
         };
         const auto rename = s.rename;
         s.rename = [this, rename](const fs::path& from, const fs::path& to) {
@@ -246,6 +246,9 @@ TEST_F(FaultInjection, TheRecordDescribesTheSummaryAfterAFailure) {
 // A record that cannot be written (a folder stands at its name) is not left describing the
 // summary before, and the user is told why, in both modes.
 TEST_F(FaultInjection, ARecordThatCannotBeWrittenIsToldAndLeavesNoStaleOne) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need a privilege on Windows";
+#endif
     for (const auto& [modeName, run] : kBothModes) {
         SCOPED_TRACE(modeName);
         fs::copy_file(kPoolFixture / "branch_3.xls", summary(), fs::copy_options::overwrite_existing);
@@ -329,7 +332,12 @@ TEST_F(FaultInjection, ReadOnlySourcesAreReadAndLeftAlone) {
         EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
         EXPECT_EQ(checksumsIn(home), sources);
         for (const auto& name : selected) {
+#ifdef _WIN32
+            // Windows keeps one read-only flag, shown as read-only for all.
+            EXPECT_EQ(fs::status(home / name).permissions() & fs::perms::owner_write, fs::perms::none) << name;
+#else
             EXPECT_EQ(fs::status(home / name).permissions(), fs::perms::owner_read | fs::perms::group_read) << name;
+#endif
         }
     }
 }

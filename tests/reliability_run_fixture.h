@@ -2,7 +2,6 @@
 // Shared by the reliability tests: a pool folder of its own per test, the outside of a run
 // (recording status view and dialogs), and byte-level views of files (contents, SHA-256).
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <array>
 #include <filesystem>
@@ -16,6 +15,7 @@
 #include "spreadsheet/native_host.h"
 #include "tests/support/consolidate_pool_fixture.h"
 #include "tests/support/run_fakes.h"
+#include "tests/support/sha256_hex.h"
 #include "tests/support/test_files.h"
 
 namespace sbx::test {
@@ -28,20 +28,7 @@ inline const std::string kIncome = "收入明细";
 inline const std::string kCost = "成本费用";
 
 inline std::string sha256Of(const fs::path& file) {
-    const std::string bytes = bytesOf(file);
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-    unsigned int length = 0;
-    if (EVP_Digest(bytes.data(), bytes.size(), digest.data(), &length, EVP_sha256(), nullptr) != 1) {
-        ADD_FAILURE() << "SHA-256 failed for " << file;
-        return {};
-    }
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += kHex[digest[i] >> 4];
-        hex += kHex[digest[i] & 0xF];
-    }
-    return hex;
+    return sbx::testing::sha256Hex(bytesOf(file));
 }
 
 // The SHA-256 of every regular file directly in `folder`, by name.

@@ -26,6 +26,9 @@ CellValue cellOf(const fs::path& file, int row, int column) {
 }
 
 TEST(SetCommand, ThroughLinksWritesTheFileTheyPointToAndKeepsLinksAndPermissions) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need a privilege on Windows";
+#endif
     TempFolder temp{"setlink"};
     const fs::path real = temp.path() / "data" / "book.xls";
     fs::create_directories(real.parent_path());

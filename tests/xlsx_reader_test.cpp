@@ -2,14 +2,13 @@
 // wrote (tools/make_xlsx_golden.py).
 #include <gtest/gtest.h>
 
-#include <openssl/evp.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "cli/dump_format.h"
 #include "spreadsheet/native_host.h"
+#include "tests/support/sha256_hex.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/xlsx/sheet_content.h"
 
@@ -19,18 +18,7 @@ namespace fs = std::filesystem;
 
 constexpr size_t kHeadCells = 200;
 
-std::string sha256(const std::string& text) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(text.data(), text.size(), digest, &length, EVP_sha256(), nullptr);
-    std::string hex;
-    char buf[3];
-    for (unsigned int i = 0; i < length; ++i) {
-        std::snprintf(buf, sizeof buf, "%02x", digest[i]);
-        hex += buf;
-    }
-    return hex;
-}
+std::string sha256(const std::string& text) { return sbx::testing::sha256Hex(text); }
 
 std::string cellLines(const fs::path& file) {
     sbx::NativeHost host;

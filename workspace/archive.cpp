@@ -4,8 +4,10 @@
 #include <optional>
 #include <system_error>
 
+#include "spreadsheet/file_moves.h"
 #include "workspace/pool_file_ops.h"
 #include "workspace/typed_name.h"
+#include "workspace/workbook_error_text.h"
 #include "workspace/workbook_format.h"
 #include "workspace/workbook_error_text.h"
 
@@ -24,15 +26,13 @@ std::string moveWithoutReplacing(const fs::path& from, const fs::path& to) {
     // above is not lost; where links are not supported, a rename has to do.
     fs::create_hard_link(from, to, ec);
     if (!ec) {
-        fs::remove(from, ec);
+        ec = deleteFile(from);
         if (!ec) return std::string();
-        std::error_code undo;
-        fs::remove(to, undo);
+        deleteFile(to);
         return "无法从汇表池中移走（" + systemErrorText(ec) + "）";
     }
     if (ec == std::errc::file_exists) return "文件夹中已有同名文件";
-    ec.clear();
-    fs::rename(from, to, ec);
+    ec = moveFileReplacing(from, to);
     if (ec) return "无法移动（" + systemErrorText(ec) + "）";
     return std::string();
 }
@@ -43,7 +43,7 @@ std::string replaceNamesake(const fs::path& target) {
     const fs::file_status status = fs::symlink_status(target, ec);
     if (!fs::exists(status)) return std::string();
     if (fs::is_directory(status)) return "文件夹中有同名的子文件夹";
-    fs::remove(target, ec);
+    ec = deleteFile(target);
     if (ec) return "文件夹中的同名文件无法删除（" + systemErrorText(ec) + "）";
     return std::string();
 }

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "spreadsheet/atomic_file.h"
+#include "spreadsheet/file_moves.h"
 #include "workspace/file_copy.h"
 #include "workspace/file_kind.h"
 #include "workspace/local_time.h"
@@ -124,8 +125,7 @@ bool renamePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListP
     if (fileExists(to) && !sameFileOnDisk(from, to) && !dialogs.askYesNo(pool_ops_text::overwriteQuestion(newName), Risk::Destructive)) {
         return false;
     }
-    std::error_code error;
-    fs::rename(from, to, error);
+    const std::error_code error = moveFileReplacing(from, to);
     if (error) {
         dialogs.message(failureText(pool_ops_text::kRenameFailed, oldName + " → " + newName, error));
         reconcilePoolList(paths, list, {oldName, newName});

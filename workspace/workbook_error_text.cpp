@@ -52,6 +52,7 @@ std::string systemErrorText(const std::error_code& error) {
     const std::error_condition condition = error.default_error_condition();
     if (condition.category() == std::generic_category()) {
         switch (condition.value()) {
+            case EBUSY: return "文件正被其他程序打开，请关闭后再试。";
             case ENOENT: return "文件或文件夹不存在";
             case EEXIST: return "已有同名的文件";
             case ENOTDIR: return "路径中有一项不是文件夹";

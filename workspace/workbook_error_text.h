@@ -18,7 +18,8 @@ std::string workbookErrorKindText(WorkbookErrorKind kind);
 std::string systemErrorText(int error);
 
 // A refusal of the operating system as a file operation reports it (std::filesystem), in
-// Chinese: the common ones in words, any other by its code. Never empty.
+// Chinese: the common ones in words (a file open in another program, as Windows reports a
+// workbook open in Excel, says what to do), any other by its code. Never empty.
 std::string systemErrorText(const std::error_code& error);
 
 // Why, in Chinese: the kind of fault, then the system's refusal in plain words where known

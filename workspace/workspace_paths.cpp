@@ -1,6 +1,8 @@
 #include "workspace/workspace_paths.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <system_error>
 
 #ifndef _WIN32
@@ -32,9 +34,17 @@ std::optional<fs::path> accountHome() {
 #endif
 
 std::optional<std::string> variable(const char* name) {
+#ifdef _WIN32
+    // The wide environment: the narrow one is in the ANSI code page, not UTF-8.
+    const std::wstring wideName(name, name + std::strlen(name));
+    const wchar_t* value = _wgetenv(wideName.c_str());
+    if (value == nullptr || *value == L'\0') return std::nullopt;
+    return utf8String(fs::path(value));
+#else
     const char* value = std::getenv(name);
     if (value == nullptr || *value == '\0') return std::nullopt;
     return std::string(value);
+#endif
 }
 
 }  // namespace

@@ -1,9 +1,5 @@
 #include "spreadsheet/xls/biff_crypto.h"
 
-#include <openssl/err.h>
-#include <openssl/evp.h>
-#include <openssl/provider.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -12,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "spreadsheet/crypto/crypto.h"
 #include "spreadsheet/xls/byte_reader.h"
 #include "spreadsheet/xls/format_error.h"
 
@@ -75,107 +72,13 @@ void forEachEncryptedRange(std::span<uint8_t> stream, size_t firstRecord,
 }
 
 // ---------------------------------------------------------------------------------------
-// libcrypto access. RC4 and MD5 live in OpenSSL 3's legacy and default providers; both are
-// loaded into a library context of our own, so the process-wide configuration is untouched.
-
-struct LibCtxFree {
-    void operator()(OSSL_LIB_CTX* p) const { OSSL_LIB_CTX_free(p); }
-};
-struct ProviderUnload {
-    void operator()(OSSL_PROVIDER* p) const { OSSL_PROVIDER_unload(p); }
-};
-struct MdFree {
-    void operator()(EVP_MD* p) const { EVP_MD_free(p); }
-};
-struct CipherFree {
-    void operator()(EVP_CIPHER* p) const { EVP_CIPHER_free(p); }
-};
-struct CipherCtxFree {
-    void operator()(EVP_CIPHER_CTX* p) const { EVP_CIPHER_CTX_free(p); }
-};
-
-std::string lastOpensslError() {
-    const unsigned long code = ERR_get_error();
-    ERR_clear_error();
-    if (code == 0) return "no detail from libcrypto";
-    std::array<char, 256> text{};
-    ERR_error_string_n(code, text.data(), text.size());
-    return text.data();
-}
+// The hashes of both RC4 schemes, set up once per decryption (see spreadsheet/crypto/).
 
 using Bytes = std::vector<uint8_t>;
 
-class Libcrypto {
-public:
-    Libcrypto() : ctx_(OSSL_LIB_CTX_new()) {
-        if (!ctx_) throwEncrypted("cannot set up libcrypto: " + lastOpensslError());
-        defaultProvider_.reset(OSSL_PROVIDER_load(ctx_.get(), "default"));
-        legacyProvider_.reset(OSSL_PROVIDER_load(ctx_.get(), "legacy"));
-        if (!defaultProvider_ || !legacyProvider_) {
-            throwEncrypted("RC4 decryption needs OpenSSL's default and legacy providers, which "
-                           "could not be loaded: " + lastOpensslError());
-        }
-        md5_.reset(EVP_MD_fetch(ctx_.get(), "MD5", nullptr));
-        sha1_.reset(EVP_MD_fetch(ctx_.get(), "SHA1", nullptr));
-        rc4_.reset(EVP_CIPHER_fetch(ctx_.get(), "RC4", nullptr));
-        if (!md5_ || !sha1_ || !rc4_) {
-            throwEncrypted("libcrypto lacks MD5, SHA-1 or RC4: " + lastOpensslError());
-        }
-    }
-
-    const EVP_MD* md5() const { return md5_.get(); }
-    const EVP_MD* sha1() const { return sha1_.get(); }
-    const EVP_CIPHER* rc4() const { return rc4_.get(); }
-
-private:
-    // Declared in the order they must be released in reverse.
-    std::unique_ptr<OSSL_LIB_CTX, LibCtxFree> ctx_;
-    std::unique_ptr<OSSL_PROVIDER, ProviderUnload> defaultProvider_;
-    std::unique_ptr<OSSL_PROVIDER, ProviderUnload> legacyProvider_;
-    std::unique_ptr<EVP_MD, MdFree> md5_;
-    std::unique_ptr<EVP_MD, MdFree> sha1_;
-    std::unique_ptr<EVP_CIPHER, CipherFree> rc4_;
-};
-
-Bytes digest(const EVP_MD* md, std::span<const uint8_t> data) {
-    Bytes out(static_cast<size_t>(EVP_MD_get_size(md)));
-    unsigned int length = 0;
-    if (EVP_Digest(data.data(), data.size(), out.data(), &length, md, nullptr) != 1) {
-        throwEncrypted("hashing failed: " + lastOpensslError());
-    }
-    out.resize(length);
-    return out;
-}
-
-// An RC4 stream cipher that can be re-keyed; XORs its keystream onto data in place.
-class Rc4 {
-public:
-    explicit Rc4(const EVP_CIPHER* cipher) : cipher_(cipher), ctx_(EVP_CIPHER_CTX_new()) {
-        if (!ctx_) throwEncrypted("cannot create an RC4 context: " + lastOpensslError());
-    }
-
-    void rekey(std::span<const uint8_t> key) {
-        // The key length must be set before the key itself: CryptoAPI keys need not be 128 bits.
-        if (EVP_DecryptInit_ex2(ctx_.get(), cipher_, nullptr, nullptr, nullptr) != 1 ||
-            EVP_CIPHER_CTX_set_key_length(ctx_.get(), static_cast<int>(key.size())) != 1 ||
-            EVP_DecryptInit_ex2(ctx_.get(), nullptr, key.data(), nullptr, nullptr) != 1) {
-            throwEncrypted("cannot key RC4 with " + std::to_string(key.size() * 8) +
-                           " bits: " + lastOpensslError());
-        }
-    }
-
-    void apply(std::span<uint8_t> data) {
-        int written = 0;
-        if (!data.empty() && (EVP_DecryptUpdate(ctx_.get(), data.data(), &written, data.data(),
-                                                static_cast<int>(data.size())) != 1 ||
-                              static_cast<size_t>(written) != data.size())) {
-            throwEncrypted("RC4 failed: " + lastOpensslError());
-        }
-    }
-
-private:
-    const EVP_CIPHER* cipher_;
-    std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree> ctx_;
+struct Hashes {
+    crypto::Hasher md5{crypto::HashKind::Md5};
+    crypto::Hasher sha1{crypto::HashKind::Sha1};
 };
 
 Bytes utf16le(std::u16string_view text) {
@@ -206,14 +109,14 @@ struct Rc4Scheme {
     Bytes verifierHash;
 };
 
-const EVP_MD* hashOf(const Libcrypto& crypto, Rc4Scheme::Hash hash) {
-    return hash == Rc4Scheme::Hash::Md5 ? crypto.md5() : crypto.sha1();
+crypto::Hasher& hasherOf(Hashes& hashes, Rc4Scheme::Hash hash) {
+    return hash == Rc4Scheme::Hash::Md5 ? hashes.md5 : hashes.sha1;
 }
 
-Bytes blockKey(const Libcrypto& crypto, const Rc4Scheme& scheme, uint32_t block) {
+Bytes blockKey(Hashes& hashes, const Rc4Scheme& scheme, uint32_t block) {
     Bytes input = scheme.passwordHash;
     appendU32(input, block);
-    Bytes key = digest(hashOf(crypto, scheme.hash), input);
+    Bytes key = hasherOf(hashes, scheme.hash).digestOf(input);
     key.resize(scheme.keyBytes);
     // A 40-bit CryptoAPI key is used as a 128-bit key whose last 88 bits are zero.
     if (scheme.hash == Rc4Scheme::Hash::Sha1 && scheme.keyBytes == 5) key.resize(16, 0);
@@ -226,49 +129,49 @@ Bytes concat(std::span<const uint8_t> a, std::span<const uint8_t> b) {
     return out;
 }
 
-void deriveRc4PasswordHash(const Libcrypto& crypto, Rc4Scheme& scheme,
+void deriveRc4PasswordHash(Hashes& hashes, Rc4Scheme& scheme,
                            std::u16string_view password) {
     const Bytes& salt = scheme.salt;
     const Bytes pw = utf16le(password);
     if (scheme.hash == Rc4Scheme::Hash::Sha1) {
-        scheme.passwordHash = digest(crypto.sha1(), concat(salt, pw));
+        scheme.passwordHash = hashes.sha1.digestOf(concat(salt, pw));
         return;
     }
     // Version 1.1: the first 40 bits of MD5(password), followed by the salt, 16 times over,
     // hashed again and truncated to 40 bits.
-    Bytes h0 = digest(crypto.md5(), pw);
+    Bytes h0 = hashes.md5.digestOf(pw);
     h0.resize(5);
     Bytes repeated;
     for (int i = 0; i < 16; ++i) {
         repeated.insert(repeated.end(), h0.begin(), h0.end());
         repeated.insert(repeated.end(), salt.begin(), salt.end());
     }
-    scheme.passwordHash = digest(crypto.md5(), repeated);
+    scheme.passwordHash = hashes.md5.digestOf(repeated);
     scheme.passwordHash.resize(5);
 }
 
-bool rc4PasswordMatches(const Libcrypto& crypto, const Rc4Scheme& scheme) {
-    Rc4 rc4(crypto.rc4());
-    rc4.rekey(blockKey(crypto, scheme, 0));
+bool rc4PasswordMatches(Hashes& hashes, const Rc4Scheme& scheme) {
+    crypto::Rc4 rc4;
+    rc4.rekey(blockKey(hashes, scheme, 0));
     Bytes verifier = scheme.verifier;
     Bytes verifierHash = scheme.verifierHash;
     rc4.apply(verifier);
     rc4.apply(verifierHash);  // continues the same keystream
-    Bytes expected = digest(hashOf(crypto, scheme.hash), verifier);
+    Bytes expected = hasherOf(hashes, scheme.hash).digestOf(verifier);
     expected.resize(verifierHash.size());
     return expected == verifierHash;
 }
 
-void rc4DecryptStream(const Libcrypto& crypto, const Rc4Scheme& scheme,
+void rc4DecryptStream(Hashes& hashes, const Rc4Scheme& scheme,
                       std::span<uint8_t> stream, size_t firstRecord) {
-    Rc4 rc4(crypto.rc4());
+    crypto::Rc4 rc4;
     std::array<uint8_t, kRc4BlockSize> keystream{};
     size_t currentBlock = SIZE_MAX;
     forEachEncryptedRange(stream, firstRecord, [&](size_t begin, size_t end, size_t) {
         for (size_t pos = begin; pos < end;) {
             const size_t block = pos / kRc4BlockSize;
             if (block != currentBlock) {
-                rc4.rekey(blockKey(crypto, scheme, static_cast<uint32_t>(block)));
+                rc4.rekey(blockKey(hashes, scheme, static_cast<uint32_t>(block)));
                 keystream.fill(0);
                 rc4.apply(keystream);
                 currentBlock = block;
@@ -356,10 +259,14 @@ Rc4Scheme readRc4Scheme(ByteReader& in) {
 bool decryptRc4(std::span<uint8_t> stream, size_t firstRecord, ByteReader& filepass,
                 std::u16string_view password) {
     Rc4Scheme scheme = readRc4Scheme(filepass);
-    const Libcrypto crypto;
-    deriveRc4PasswordHash(crypto, scheme, password);
-    if (!rc4PasswordMatches(crypto, scheme)) return false;
-    rc4DecryptStream(crypto, scheme, stream, firstRecord);
+    try {
+        Hashes hashes;
+        deriveRc4PasswordHash(hashes, scheme, password);
+        if (!rc4PasswordMatches(hashes, scheme)) return false;
+        rc4DecryptStream(hashes, scheme, stream, firstRecord);
+    } catch (const crypto::CryptoError& e) {
+        throwEncrypted(e.what());
+    }
     return true;
 }
 

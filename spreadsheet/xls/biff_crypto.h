@@ -1,6 +1,6 @@
 #pragma once
 // Decryption of encrypted workbook streams (FILEPASS record): RC4, CryptoAPI RC4 and XOR
-// obfuscation. Hashes and RC4 come from libcrypto.
+// obfuscation. Hashes and RC4 come from the platform's library (spreadsheet/crypto/).
 #include <cstddef>
 #include <cstdint>
 #include <string_view>

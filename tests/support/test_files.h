@@ -30,6 +30,19 @@ inline void writeFile(const std::filesystem::path& file, const std::string& cont
     std::ofstream(file, std::ios::binary) << content;
 }
 
+// Removes `folder` with everything in it, read-only entries too (Windows deletes no read-only
+// file).
+inline void removeAllOf(const std::filesystem::path& folder) {
+    std::error_code ignored;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ignored);
+    }
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(folder, ignored);
+}
+
 // A folder of its own under the system's temporary folder, removed with everything in it
 // (read-only entries too) when the object goes.
 class TempFolder {
@@ -41,17 +54,7 @@ public:
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
-    ~TempFolder() {
-        std::error_code ignored;
-        for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
-             it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ignored);
-        }
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                     ignored);
-        std::filesystem::remove_all(path_, ignored);
-    }
+    ~TempFolder() { removeAllOf(path_); }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Cross-builds qtbase for 64-bit Windows (MinGW-w64) from Debian's own qt6-base source, the
+# same version as the host tools (moc, rcc, uic from qt6-base-dev-tools), and installs it in
+# a cache folder outside the checkout, keyed by the version and the options. A cache that is
+# already complete is reused. Prints the install prefix on its last line.
+#   packaging/windows/build_qt.sh [--find]   (SBX_WINDOWS_CACHE: cache root,
+#                                             default /var/cache/shubuxing-windows)
+# --find builds nothing: it prints the prefix of a complete cached build, or fails.
+# Needs g++-mingw-w64-x86-64-posix, ninja-build, cmake, dpkg-dev, qt6-base-dev-tools.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+cache=${SBX_WINDOWS_CACHE:-/var/cache/shubuxing-windows}
+jobs=${SBX_WINDOWS_JOBS:-$(nproc)}
+# shellcheck source=debian_source.sh
+. "$here/debian_source.sh"
+
+debian_version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools 2>/dev/null) \
+  || { echo "build_qt: qt6-base-dev-tools is not installed (the host tools the build needs)" >&2; exit 1; }
+qt_version=${debian_version%%+*}
+
+# Windows platform plugin and styles; no network, sql, dbus or OpenGL. The bundled zlib,
+# pcre2, libpng and the rest are used so that the DLLs depend on nothing but Windows and the
+# MinGW runtime.
+options=(
+  -DCMAKE_BUILD_TYPE=Release
+  -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
+  -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF
+  -DFEATURE_concurrent=OFF -DFEATURE_printsupport=OFF -DFEATURE_xml=OFF -DFEATURE_testlib=ON
+  -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_png=OFF
+  -DFEATURE_system_jpeg=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_freetype=OFF
+)
+compiler=$(dpkg-query -W -f='${Version}' g++-mingw-w64-x86-64-posix)
+key=$( { echo "$debian_version"; echo "$compiler"; printf '%s\n' "${options[@]}"; } | sha256sum | cut -c1-12)
+prefix=$cache/qt-$qt_version-$key
+
+if [ -f "$prefix/.complete" ]; then
+  [ "${1:-}" = --find ] || echo "build_qt: reusing $prefix"
+  echo "$prefix"
+  exit 0
+fi
+if [ "${1:-}" = --find ]; then
+  echo "build_qt: no complete Qt $qt_version for Windows in $prefix" >&2
+  exit 1
+fi
+
+mkdir -p "$cache"
+exec 9>"$cache/qt-$qt_version-$key.lock"
+flock -n 9 || { echo "build_qt: waiting for another build of $prefix to finish"; flock 9; }
+if [ -f "$prefix/.complete" ]; then echo "$prefix"; exit 0; fi
+
+work=$cache/qt-$qt_version-$key.build
+if [ ! -f "$work/source.unpacked" ]; then
+  rm -rf "$work"
+  mkdir -p "$work"
+  source_dir=$(debian_source qt6-base "$debian_version" "$work/src")
+  sbx_cleanup_private_apt
+  echo "$source_dir" > "$work/source.unpacked"
+fi
+source_dir=$(cat "$work/source.unpacked")
+
+echo "build_qt: configuring $source_dir for Windows into $prefix"
+cmake -G Ninja -S "$source_dir" -B "$work/build" \
+  -DCMAKE_TOOLCHAIN_FILE="$here/mingw-toolchain.cmake" \
+  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+  -DCMAKE_INSTALL_PREFIX="$prefix" "${options[@]}"
+echo "build_qt: building with $jobs jobs"
+cmake --build "$work/build" --parallel "$jobs"
+cmake --install "$work/build"
+touch "$prefix/.complete"
+rm -rf "$work"
+echo "build_qt: installed in $prefix"
+echo "$prefix"

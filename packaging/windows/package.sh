@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Builds the Windows programs and packages them, from a Debian 12 machine: shubuxing.exe and
+# shubuxing-cli.exe with everything they need (Qt's DLLs, the windows platform plug-in and
+# styles, Qt's Chinese translations, the MinGW runtime DLLs Qt needs), as a portable .zip and
+# an NSIS installer (per user, no administrator rights), all in build-windows/. Builds Qt for
+# Windows first when the cache lacks it (hours; packaging/windows/build_qt.sh).
+#   packaging/windows/package.sh      (from the repository root; SBX_WINDOWS_CACHE as there)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+here=$root/packaging/windows
+out=$root/build-windows
+jobs=${SBX_WINDOWS_JOBS:-$(nproc)}
+say() { echo "package: $*"; }
+fail() { echo "package: $*" >&2; exit 1; }
+version=$(sed -n 's/^project(shubuxing VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+[ -n "$version" ] || fail "no version in CMakeLists.txt"
+qm=/usr/share/qt6/translations/qtbase_zh_CN.qm
+[ -f "$qm" ] || fail "$qm is missing (qt6-translations-l10n)"
+
+deps=$("$here/build_deps.sh" | tail -n 1)
+qt=$(nice -n 10 "$here/build_qt.sh" | tail -n 1)
+mkdir -p "$out"
+
+# The icon: rendered by the build machine's own build of packaging/render_icons.cpp.
+say "rendering the icon"
+cmake -S "$root" -B "$out/host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSBX_BUILD_TESTS=OFF \
+  -DSBX_BUILD_BENCH=OFF >"$out/host-configure.log" || { cat "$out/host-configure.log" >&2; fail "configuring the host build failed"; }
+cmake --build "$out/host" --parallel "$jobs" --target sbx_icons >/dev/null || fail "rendering the icons failed"
+icon=$out/shubuxing.ico
+"$here/png_to_ico.py" "$icon" "$out"/host/icons/{48,64,128,256}/shubuxing.png
+
+say "building the programs for Windows"
+# shellcheck source=configure_windows.sh
+. "$here/configure_windows.sh"
+sbx_configure_windows "$out/build" "$deps" "$qt" -DSBX_BUILD_TESTS=OFF -DSBX_WINDOWS_ICON="$icon" \
+  >"$out/configure.log" || { cat "$out/configure.log" >&2; fail "configuring the Windows build failed"; }
+cmake --build "$out/build" --parallel "$jobs" --target shubuxing shubuxing-cli || fail "the Windows build failed"
+
+# ---- The folder the programs run from -------------------------------------------------------
+stage=$out/shubuxing
+rm -rf "$stage"
+mkdir -p "$stage/platforms" "$stage/styles" "$stage/translations" "$stage/examples"
+cp "$out/build/app/shubuxing.exe" "$out/build/cli/shubuxing-cli.exe" "$icon" "$stage/"
+cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
+cp "$qt"/plugins/styles/*.dll "$stage/styles/"
+cp "$qm" "$stage/translations/"
+cp "$here/qt.conf" "$stage/"
+cp -r "$root/examples/pool" "$stage/examples/"
+# The DLLs each program and plug-in imports, from Qt and the MinGW runtime, followed through.
+runtime_dirs=("$qt/bin" /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib)
+pending=("$stage"/*.exe "$stage"/platforms/*.dll "$stage"/styles/*.dll)
+while [ ${#pending[@]} -gt 0 ]; do
+  file=${pending[0]}
+  pending=("${pending[@]:1}")
+  for dll in $(x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p'); do
+    [ -e "$stage/$dll" ] && continue
+    for dir in "${runtime_dirs[@]}"; do
+      if [ -f "$dir/$dll" ]; then
+        cp "$dir/$dll" "$stage/"
+        pending+=("$stage/$dll")
+        break
+      fi
+    done
+  done
+done
+for needed in Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll; do
+  [ -f "$stage/$needed" ] || fail "$needed was not found for the package"
+done
+
+# ---- The portable .zip and the installer ----------------------------------------------------
+zip=$out/shubuxing-$version-windows-x64.zip
+rm -f "$zip"
+(cd "$out" && cmake -E tar cf "$zip" --format=zip shubuxing)
+list=$out/installed-files.nsh
+(cd "$stage" && find . -type f | sed 's|^\./||; s|/|\\|g; s|.*|  Delete "$INSTDIR\\&"|' \
+   && find . -mindepth 1 -type d | sort -r | sed 's|^\./||; s|/|\\|g; s|.*|  RMDir "$INSTDIR\\&"|') > "$list"
+# (No "setup" in the name: Windows would load its installer compatibility shims into it.)
+setup=$out/shubuxing-$version-windows-x64.exe
+makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DSTAGE_LIST="$list" -DOUTFILE="$setup" "$here/installer.nsi" \
+  || fail "makensis could not build the installer"
+say "done: $zip, $setup (and the programs in $stage)"
