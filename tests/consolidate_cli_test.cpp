@@ -365,7 +365,7 @@ TEST_F(ConsolidateCliTest, TheRecordNamesASourceOfGbkBytesExactly) {
         << err.str();
     const std::string record = outFile() + ".run.json";
     EXPECT_TRUE(isUtf8Text(bytesOf(record)));
-    const auto found = contributionsFromRecord(record, "收入明细", {4, 2});
+    const auto found = contributionsFromRecord(outFile(), "收入明细", {4, 2});
     ASSERT_TRUE(found);
     ASSERT_EQ(found->from.size(), 2u);
     EXPECT_EQ(found->from[0].file, gbk.string());

@@ -237,7 +237,8 @@ private slots:
         choose("RENAME");
         QCOMPARE(bytesOf(f->paths.poolFile("新名.xls")), std::string("G1"));
         select(sbx::poolNameText(gbk + "2.xls"));
-        f->dialogs.expectOkCancel(text::deleteQuestion(gbk + "2.xls"), true, sbx::Risk::Destructive);
+        f->dialogs.expectOkCancel(text::deleteQuestion(gbk + "2.xls"), true, sbx::Risk::Destructive)
+            .expectMessageContaining("已删除的文件已移到");
         choose("del");
         QVERIFY(!fs::exists(f->paths.poolFile(gbk + "2.xls")));
         QCOMPARE(f->list1UntrueToFolder(), QString());
