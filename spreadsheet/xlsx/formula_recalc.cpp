@@ -180,8 +180,11 @@ XlsxRecalculation recalculateFormulas(const XlsxWorkbook& book) {
         const auto edits = book.edits().find(sheet);
         for (const auto& [key, value] : results) {
             const bool written = edits != book.edits().end() && edits->second.count(key) > 0;
+            // Named copies: clang 14 cannot capture structured bindings in a lambda.
+            const std::string& sheetName = book.layout().worksheets[sheet].name;
+            const auto cell = key;
             const bool stale = std::any_of(out.stale.begin(), out.stale.end(), [&](const StaleFormula& f) {
-                return f.sheet == book.layout().worksheets[sheet].name && cellKey(f.row, f.column) == key;
+                return f.sheet == sheetName && cellKey(f.row, f.column) == cell;
             });
             if (!written && !stale) out.results[sheet].emplace(key, value);
         }
