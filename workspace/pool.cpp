@@ -52,10 +52,21 @@ std::string oldSummaryLeftText(const fs::path& summary, const FileFailure& failu
            failure.reason;
 }
 
+Disposal disposePoolFile(const WorkspacePaths& paths, const std::string& name, const FileDisposal& dispose) {
+    const fs::path file = paths.poolFile(name);
+    Disposal disposal;
+    // A folder of that name is not the pool file: never move it.
+    if (fs::is_directory(fs::symlink_status(file, disposal.error))) {
+        disposal.error = std::make_error_code(std::errc::is_a_directory);
+    }
+    if (!disposal.error) disposal = dispose(file);
+    return disposal;
+}
+
 PoolDeletion deletePoolFiles(const WorkspacePaths& paths, const std::vector<std::string>& names, const FileDisposal& dispose) {
     PoolDeletion deletion;
     for (const std::string& name : names) {
-        Disposal disposal = dispose(paths.poolFile(name));
+        Disposal disposal = disposePoolFile(paths, name, dispose);
         if (disposal.error) {
             deletion.failures.push_back({name, systemErrorText(disposal.error)});
         } else {

@@ -55,6 +55,10 @@ struct PoolDeletion {
     Disposal lastDisposal;              // where the others went
 };
 
+// Takes one pool file out of the pool, into the recycle bin or the 已删除 folder; a folder of
+// that name is refused (is_a_directory).
+Disposal disposePoolFile(const WorkspacePaths& paths, const std::string& name, const FileDisposal& dispose);
+
 // Takes the named pool files out of the pool, into the recycle bin or the 已删除 folder (only
 // those; other files and sub-folders stay).
 PoolDeletion deletePoolFiles(const WorkspacePaths& paths, const std::vector<std::string>& names,

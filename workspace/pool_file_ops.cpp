@@ -141,11 +141,7 @@ bool renamePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListP
 bool deletePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list, const std::string& name,
                     const FileDisposal& dispose) {
     if (!dialogs.askOkCancel(pool_ops_text::deleteQuestion(name), Risk::Destructive)) return false;
-    const fs::path file = paths.poolFile(name);
-    Disposal disposal;
-    // A folder of that name is not the pool file: never move it.
-    if (fs::is_directory(fs::symlink_status(file, disposal.error))) disposal.error = std::make_error_code(std::errc::is_a_directory);
-    if (!disposal.error) disposal = dispose(file);
+    const Disposal disposal = disposePoolFile(paths, name, dispose);
     if (disposal.error) {
         dialogs.message(failureText(pool_ops_text::kDeleteFailed, name, disposal.error));
         reconcilePoolList(paths, list, {name});
@@ -160,24 +156,17 @@ std::size_t deleteSeveralPoolFiles(const WorkspacePaths& paths, DialogsPort& dia
                             const std::vector<std::string>& names, const FileDisposal& dispose) {
     if (names.size() == 1) return deletePoolFile(paths, dialogs, list, names.front(), dispose) ? 1 : 0;
     if (names.empty() || !dialogs.askOkCancel(pool_ops_text::deleteSeveralQuestion(names.size()), Risk::Destructive)) return 0;
-    std::size_t gone = 0;
-    Disposal last;
+    const PoolDeletion deletion = deletePoolFiles(paths, names, dispose);
     std::string failures;
+    for (const FileFailure& failure : deletion.failures) failures += "\r" + failure.name + "：" + failure.reason;
     for (const std::string& name : names) {
-        const fs::path file = paths.poolFile(name);
-        Disposal disposal;
-        if (fs::is_directory(fs::symlink_status(file, disposal.error))) disposal.error = std::make_error_code(std::errc::is_a_directory);
-        if (!disposal.error) disposal = dispose(file);
-        if (disposal.error) {
-            failures += "\r" + name + "：" + systemErrorText(disposal.error);
-            continue;
-        }
-        list.removeAll(name);
-        last = std::move(disposal);
-        ++gone;
+        const bool stayed = std::any_of(deletion.failures.begin(), deletion.failures.end(),
+                                        [&name](const FileFailure& failure) { return failure.name == name; });
+        if (!stayed) list.removeAll(name);
     }
+    const std::size_t gone = names.size() - deletion.failures.size();
     reconcilePoolList(paths, list, names);
-    std::string text = gone > 0 ? disposedText(last) : std::string();
+    std::string text = gone > 0 ? disposedText(deletion.lastDisposal) : std::string();
     if (!failures.empty()) text += (text.empty() ? "" : "\r") + std::string(pool_ops_text::kDeleteFailed) + failures;
     dialogs.message(text);
     return gone;
