@@ -41,12 +41,6 @@ CellValue single(const Value& v, const Evaluator& ev) {
     return ev.scalar(v);
 }
 
-void requireCount(const std::vector<Value>& args, size_t least, size_t most, const char* name) {
-    if (args.size() < least || args.size() > most) {
-        throw Unsupported(std::string(name) + " with " + std::to_string(args.size()) + " arguments");
-    }
-}
-
 // The numbers of SUM, AVERAGE, MIN and MAX: from references and arrays only numbers count;
 // a value given directly counts when it converts to a number. The first error wins.
 struct Numbers {
@@ -127,7 +121,6 @@ double roundDecimal(double x, double digitsArgument, Rounding mode) {
 }
 
 Value roundFunction(const std::vector<Value>& args, const Evaluator& ev, Rounding mode) {
-    requireCount(args, 2, 2, "ROUND");
     const NumberOrError x = toNumber(single(args[0], ev));
     if (x.error) return error(*x.error);
     const NumberOrError d = toNumber(single(args[1], ev));
@@ -136,7 +129,6 @@ Value roundFunction(const std::vector<Value>& args, const Evaluator& ev, Roundin
 }
 
 Value oneNumber(const std::vector<Value>& args, const Evaluator& ev, double (*f)(double)) {
-    requireCount(args, 1, 1, "a function of one number");
     const NumberOrError x = toNumber(single(args[0], ev));
     if (x.error) return error(*x.error);
     return number(f(x.number));
@@ -317,7 +309,6 @@ void forEachMatch(const Value& range, const Criterion& criterion, const Evaluato
 }
 
 Value sumIf(const std::vector<Value>& args, const Evaluator& ev) {
-    requireCount(args, 2, 3, "SUMIF");
     const CellValue condition = single(args[1], ev);
     if (condition.kind() == CellKind::Error) return error(condition.errorCode());
     const Criterion criterion(condition);
@@ -347,7 +338,6 @@ Value sumIf(const std::vector<Value>& args, const Evaluator& ev) {
 }
 
 Value countIf(const std::vector<Value>& args, const Evaluator& ev) {
-    requireCount(args, 2, 2, "COUNTIF");
     const CellValue condition = single(args[1], ev);
     if (condition.kind() == CellKind::Error) return error(condition.errorCode());
     double count = 0;
@@ -396,7 +386,6 @@ Value countFunction(const std::vector<Value>& args, const Evaluator& ev, bool al
 }
 
 Value ifFunction(const std::vector<Value>& args, const Evaluator& ev) {
-    requireCount(args, 1, 3, "IF");
     const CellValue condition = single(args[0], ev);
     uint8_t code = error_code::Value;
     const auto chosen = toBoolean(condition, code);
@@ -410,7 +399,6 @@ Value ifFunction(const std::vector<Value>& args, const Evaluator& ev) {
 }
 
 Value isFunction(const std::vector<Value>& args, const Evaluator& ev, uint16_t which) {
-    requireCount(args, 1, 1, "an IS function");
     const CellValue v = single(args[0], ev);
     switch (which) {
         case fn::IsError: return boolean(v.kind() == CellKind::Error);
@@ -421,103 +409,141 @@ Value isFunction(const std::vector<Value>& args, const Evaluator& ev, uint16_t w
     }
 }
 
+using Evaluate = Value (*)(const std::vector<Value>&, const Evaluator&);
+
+// One line per worksheet function known by its BIFF number: its name, the argument counts
+// the evaluator accepts (a fixed count for the ptgFunc form when least == most), and how it
+// is computed (nullptr: known by name only, never computed here).
+struct FunctionSpec {
+    uint16_t number;
+    std::string_view name;
+    uint8_t leastArguments;
+    uint8_t mostArguments;
+    Evaluate evaluate;
+};
+
+constexpr uint8_t kAny = 255;
+
+constexpr FunctionSpec named(uint16_t number, std::string_view name) { return {number, name, 0, 0, nullptr}; }
+
+Value sumFunction(const std::vector<Value>& args, const Evaluator& ev) {
+    const Numbers n = collectNumbers(args, ev);
+    if (n.error) return error(*n.error);
+    return number(accurateSum(n.values));
+}
+
+Value averageFunction(const std::vector<Value>& args, const Evaluator& ev) {
+    const Numbers n = collectNumbers(args, ev);
+    if (n.error) return error(*n.error);
+    if (n.values.empty()) return error(error_code::Div0);
+    return number(accurateSum(n.values) / static_cast<double>(n.values.size()));
+}
+
+template <bool isMin>
+Value extremeFunction(const std::vector<Value>& args, const Evaluator& ev) {
+    const Numbers n = collectNumbers(args, ev);
+    if (n.error) return error(*n.error);
+    if (n.values.empty()) return number(0.0);
+    double best = n.values.front();
+    for (double v : n.values) best = isMin ? std::min(best, v) : std::max(best, v);
+    return number(best);
+}
+
+Value notFunction(const std::vector<Value>& args, const Evaluator& ev) {
+    uint8_t code = error_code::Value;
+    const auto b = toBoolean(single(args[0], ev), code);
+    return b ? boolean(!*b) : error(code);
+}
+
+template <uint16_t which>
+Value isOf(const std::vector<Value>& args, const Evaluator& ev) { return isFunction(args, ev, which); }
+
+constexpr FunctionSpec kFunctions[] = {
+    // Computed.
+    {fn::Count, "COUNT", 0, kAny, [](const auto& a, const auto& ev) { return countFunction(a, ev, false); }},
+    {fn::If, "IF", 1, 3, ifFunction},
+    {fn::IsNa, "ISNA", 1, 1, isOf<fn::IsNa>},
+    {fn::IsError, "ISERROR", 1, 1, isOf<fn::IsError>},
+    {fn::Sum, "SUM", 0, kAny, sumFunction},
+    {fn::Average, "AVERAGE", 0, kAny, averageFunction},
+    {fn::Min, "MIN", 0, kAny, extremeFunction<true>},
+    {fn::Max, "MAX", 0, kAny, extremeFunction<false>},
+    {fn::Na, "NA", 0, 0, [](const auto&, const auto&) { return error(error_code::NA); }},
+    {fn::Abs, "ABS", 1, 1, [](const auto& a, const auto& ev) { return oneNumber(a, ev, [](double x) { return std::fabs(x); }); }},
+    {fn::Int, "INT", 1, 1, [](const auto& a, const auto& ev) { return oneNumber(a, ev, [](double x) { return std::floor(x); }); }},
+    {fn::Round, "ROUND", 2, 2, [](const auto& a, const auto& ev) { return roundFunction(a, ev, Rounding::Nearest); }},
+    {fn::True, "TRUE", 0, 0, [](const auto&, const auto&) { return boolean(true); }},
+    {fn::False, "FALSE", 0, 0, [](const auto&, const auto&) { return boolean(false); }},
+    {fn::And, "AND", 0, kAny, [](const auto& a, const auto& ev) { return logical(a, ev, true); }},
+    {fn::Or, "OR", 0, kAny, [](const auto& a, const auto& ev) { return logical(a, ev, false); }},
+    {fn::Not, "NOT", 1, 1, notFunction},
+    {fn::IsText, "ISTEXT", 1, 1, isOf<fn::IsText>},
+    {fn::IsNumber, "ISNUMBER", 1, 1, isOf<fn::IsNumber>},
+    {fn::IsBlank, "ISBLANK", 1, 1, isOf<fn::IsBlank>},
+    {fn::CountA, "COUNTA", 0, kAny, [](const auto& a, const auto& ev) { return countFunction(a, ev, true); }},
+    {fn::RoundUp, "ROUNDUP", 2, 2, [](const auto& a, const auto& ev) { return roundFunction(a, ev, Rounding::Up); }},
+    {fn::RoundDown, "ROUNDDOWN", 2, 2, [](const auto& a, const auto& ev) { return roundFunction(a, ev, Rounding::Down); }},
+    {fn::SumProduct, "SUMPRODUCT", 0, kAny, sumProduct},
+    {fn::SumIf, "SUMIF", 2, 3, sumIf},
+    {fn::CountIf, "COUNTIF", 2, 2, countIf},
+    // Known by name, so that a message can say which function a formula needs.
+    named(8, "ROW"), named(9, "COLUMN"), named(11, "NPV"), named(12, "STDEV"), named(13, "DOLLAR"), named(14,
+    "FIXED"), named(15, "SIN"), named(16, "COS"), named(17, "TAN"), named(18, "ATAN"), named(19, "PI"), named(20,
+    "SQRT"), named(21, "EXP"), named(22, "LN"), named(23, "LOG10"), named(26, "SIGN"), named(28, "LOOKUP"),
+    named(29, "INDEX"), named(30, "REPT"), named(31, "MID"), named(32, "LEN"), named(33, "VALUE"), named(39, "MOD"),
+    named(48, "TEXT"), named(63, "RAND"), named(64, "MATCH"), named(65, "DATE"), named(66, "TIME"), named(67,
+    "DAY"), named(68, "MONTH"), named(69, "YEAR"), named(70, "WEEKDAY"), named(74, "NOW"), named(77, "ROWS"),
+    named(78, "COLUMNS"), named(82, "SEARCH"), named(83, "TRANSPOSE"), named(86, "TYPE"), named(100, "CHOOSE"),
+    named(101, "HLOOKUP"), named(102, "VLOOKUP"), named(109, "LOG"), named(111, "CHAR"), named(112, "LOWER"),
+    named(113, "UPPER"), named(114, "PROPER"), named(115, "LEFT"), named(116, "RIGHT"), named(117, "EXACT"),
+    named(118, "TRIM"), named(119, "REPLACE"), named(120, "SUBSTITUTE"), named(121, "CODE"), named(124, "FIND"),
+    named(125, "CELL"), named(130, "T"), named(131, "N"), named(140, "DATEVALUE"), named(141, "TIMEVALUE"),
+    named(148, "INDIRECT"), named(162, "CLEAN"), named(165, "MMULT"), named(183, "PRODUCT"), named(184, "FACT"),
+    named(190, "ISNONTEXT"), named(197, "TRUNC"), named(198, "ISLOGICAL"), named(216, "RANK"), named(219,
+    "ADDRESS"), named(220, "DAYS360"), named(221, "TODAY"), named(227, "MEDIAN"), named(285, "FLOOR"), named(288,
+    "CEILING"), named(336, "CONCATENATE"), named(337, "POWER"), named(344, "SUBTOTAL"), named(347, "COUNTBLANK"),
+    named(361, "AVERAGEA"), named(362, "MAXA"), named(363, "MINA"),
+};
+
+const FunctionSpec* findFunction(uint16_t number) {
+    for (const FunctionSpec& spec : kFunctions) {
+        if (spec.number == number) return &spec;
+    }
+    return nullptr;
+}
+
+const FunctionSpec* findComputed(uint16_t number) {
+    const FunctionSpec* spec = findFunction(number);
+    return spec != nullptr && spec->evaluate != nullptr ? spec : nullptr;
+}
+
 }  // namespace
 
 std::optional<uint8_t> fixedArgumentCount(uint16_t function) {
-    switch (function) {
-        case fn::Na: case fn::True: case fn::False: return 0;
-        case fn::IsNa: case fn::IsError: case fn::Abs: case fn::Int: case fn::Not:
-        case fn::IsText: case fn::IsNumber: case fn::IsBlank: return 1;
-        case fn::Round: case fn::RoundUp: case fn::RoundDown: case fn::CountIf: return 2;
-        default: return std::nullopt;
-    }
+    const FunctionSpec* spec = findComputed(function);
+    if (spec == nullptr || spec->leastArguments != spec->mostArguments) return std::nullopt;
+    return spec->leastArguments;
 }
 
 Value callFunction(uint16_t function, const std::vector<Value>& args, const Evaluator& ev) {
-    switch (function) {
-        case fn::Sum: {
-            const Numbers n = collectNumbers(args, ev);
-            if (n.error) return error(*n.error);
-            return number(accurateSum(n.values));
-        }
-        case fn::Average: {
-            const Numbers n = collectNumbers(args, ev);
-            if (n.error) return error(*n.error);
-            if (n.values.empty()) return error(error_code::Div0);
-            return number(accurateSum(n.values) / static_cast<double>(n.values.size()));
-        }
-        case fn::Min:
-        case fn::Max: {
-            const Numbers n = collectNumbers(args, ev);
-            if (n.error) return error(*n.error);
-            if (n.values.empty()) return number(0.0);
-            double best = n.values.front();
-            for (double v : n.values) best = function == fn::Min ? std::min(best, v) : std::max(best, v);
-            return number(best);
-        }
-        case fn::Count: return countFunction(args, ev, false);
-        case fn::CountA: return countFunction(args, ev, true);
-        case fn::SumIf: return sumIf(args, ev);
-        case fn::CountIf: return countIf(args, ev);
-        case fn::SumProduct: return sumProduct(args, ev);
-        case fn::Round: return roundFunction(args, ev, Rounding::Nearest);
-        case fn::RoundUp: return roundFunction(args, ev, Rounding::Up);
-        case fn::RoundDown: return roundFunction(args, ev, Rounding::Down);
-        case fn::Int: return oneNumber(args, ev, [](double x) { return std::floor(x); });
-        case fn::Abs: return oneNumber(args, ev, [](double x) { return std::fabs(x); });
-        case fn::If: return ifFunction(args, ev);
-        case fn::IsError: case fn::IsNa: case fn::IsNumber: case fn::IsText: case fn::IsBlank:
-            return isFunction(args, ev, function);
-        case fn::And: return logical(args, ev, true);
-        case fn::Or: return logical(args, ev, false);
-        case fn::Not: {
-            requireCount(args, 1, 1, "NOT");
-            uint8_t code = error_code::Value;
-            const auto b = toBoolean(single(args[0], ev), code);
-            return b ? boolean(!*b) : error(code);
-        }
-        case fn::True: return boolean(true);
-        case fn::False: return boolean(false);
-        case fn::Na: return error(error_code::NA);
-        default: break;
+    const FunctionSpec* spec = findComputed(function);
+    if (spec == nullptr) throw Unsupported(functionName(function) + " is not computed here");
+    if (args.size() < spec->leastArguments || (spec->mostArguments != kAny && args.size() > spec->mostArguments)) {
+        throw Unsupported(std::string(spec->name) + " with " + std::to_string(args.size()) + " arguments");
     }
-    throw Unsupported(functionName(function) + " is not computed here");
+    return spec->evaluate(args, ev);
 }
 
 std::optional<uint16_t> computedFunctionNumber(std::string_view name) {
-    static const std::pair<std::string_view, uint16_t> numbers[] = {
-        {"COUNT", fn::Count}, {"IF", fn::If}, {"ISNA", fn::IsNa}, {"ISERROR", fn::IsError}, {"SUM", fn::Sum},
-        {"AVERAGE", fn::Average}, {"MIN", fn::Min}, {"MAX", fn::Max}, {"NA", fn::Na}, {"ABS", fn::Abs},
-        {"INT", fn::Int}, {"ROUND", fn::Round}, {"TRUE", fn::True}, {"FALSE", fn::False}, {"AND", fn::And},
-        {"OR", fn::Or}, {"NOT", fn::Not}, {"ISTEXT", fn::IsText}, {"ISNUMBER", fn::IsNumber},
-        {"ISBLANK", fn::IsBlank}, {"COUNTA", fn::CountA}, {"ROUNDUP", fn::RoundUp}, {"ROUNDDOWN", fn::RoundDown},
-        {"SUMPRODUCT", fn::SumProduct}, {"SUMIF", fn::SumIf}, {"COUNTIF", fn::CountIf},
-    };
-    for (const auto& [known, number] : numbers) {
-        if (known == name) return number;
+    for (const FunctionSpec& spec : kFunctions) {
+        if (spec.evaluate != nullptr && spec.name == name) return spec.number;
     }
     return std::nullopt;
 }
 
 std::string functionName(uint16_t function) {
-    static const std::pair<uint16_t, const char*> names[] = {
-        {8, "ROW"}, {9, "COLUMN"}, {11, "NPV"}, {12, "STDEV"}, {13, "DOLLAR"}, {14, "FIXED"}, {15, "SIN"},
-        {16, "COS"}, {17, "TAN"}, {18, "ATAN"}, {19, "PI"}, {20, "SQRT"}, {21, "EXP"}, {22, "LN"}, {23, "LOG10"},
-        {26, "SIGN"}, {28, "LOOKUP"}, {29, "INDEX"}, {30, "REPT"}, {31, "MID"}, {32, "LEN"}, {33, "VALUE"},
-        {39, "MOD"}, {48, "TEXT"}, {63, "RAND"}, {64, "MATCH"}, {65, "DATE"}, {66, "TIME"}, {67, "DAY"},
-        {68, "MONTH"}, {69, "YEAR"}, {70, "WEEKDAY"}, {74, "NOW"}, {77, "ROWS"}, {78, "COLUMNS"}, {82, "SEARCH"},
-        {83, "TRANSPOSE"}, {86, "TYPE"}, {100, "CHOOSE"}, {101, "HLOOKUP"}, {102, "VLOOKUP"}, {109, "LOG"},
-        {111, "CHAR"}, {112, "LOWER"}, {113, "UPPER"}, {114, "PROPER"}, {115, "LEFT"}, {116, "RIGHT"},
-        {117, "EXACT"}, {118, "TRIM"}, {119, "REPLACE"}, {120, "SUBSTITUTE"}, {121, "CODE"}, {124, "FIND"},
-        {125, "CELL"}, {130, "T"}, {131, "N"}, {140, "DATEVALUE"}, {141, "TIMEVALUE"}, {148, "INDIRECT"},
-        {162, "CLEAN"}, {165, "MMULT"}, {183, "PRODUCT"}, {184, "FACT"}, {190, "ISNONTEXT"}, {197, "TRUNC"},
-        {198, "ISLOGICAL"}, {216, "RANK"}, {219, "ADDRESS"}, {220, "DAYS360"}, {221, "TODAY"}, {227, "MEDIAN"},
-        {285, "FLOOR"}, {288, "CEILING"}, {336, "CONCATENATE"}, {337, "POWER"}, {344, "SUBTOTAL"},
-        {347, "COUNTBLANK"}, {361, "AVERAGEA"}, {362, "MAXA"}, {363, "MINA"},
-    };
-    for (const auto& [number, name] : names) {
-        if (number == function) return std::string("the function ") + name;
-    }
+    const FunctionSpec* spec = findFunction(function);
+    if (spec != nullptr) return "the function " + std::string(spec->name);
     return "function number " + std::to_string(function);
 }
 
