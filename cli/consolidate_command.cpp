@@ -51,6 +51,8 @@ struct Arguments {
     Job job;
     std::vector<fs::path> sources;
     AllowedFindings allowed;
+    std::optional<fs::path> rosterFile;
+    std::optional<UnitCell> unitCell;
 };
 
 enum class Command { Consolidate, Check };
@@ -265,7 +267,10 @@ bool readAllowed(const std::string& list, AllowedFindings& allowed, std::string&
         const std::string name = list.substr(from, comma - from);
         const auto kind = findingFromName(name);
         if (!kind) {
-            why = "--allow: \"" + name + "\" is none of UNREADABLE, MISSING_WORKSHEET, LAYOUT, DUPLICATE, NOT_A_NUMBER";
+            why = "--allow: \"" + name + "\" is none of ";
+            for (int k = 0; k < kFindingKinds; ++k) {
+                (why += k == 0 ? "" : ", ") += findingName(static_cast<FindingKind>(k));
+            }
             return false;
         }
         allowed.allow(*kind);
@@ -288,7 +293,7 @@ std::optional<Arguments> readArguments(const std::vector<std::string>& args, Com
             continue;
         }
         if (arg != "--mode" && arg != "--out" && arg != "--template" && arg != "--range" && arg != "--job" &&
-            arg != "--allow") {
+            arg != "--allow" && arg != "--roster" && arg != "--unit-cell") {
             why = "unknown option " + arg;
             return std::nullopt;
         }
@@ -308,6 +313,16 @@ std::optional<Arguments> readArguments(const std::vector<std::string>& args, Com
             a.jobFile = utf8Path(v);
         }
         if (arg == "--allow" && !readAllowed(v, a.allowed, why)) return std::nullopt;
+        if (arg == "--roster") a.rosterFile = utf8Path(v);
+        if (arg == "--unit-cell") {
+            const auto bang = v.rfind('!');
+            const auto cell = bang == std::string::npos ? std::nullopt : parseCellAddress(v.substr(bang + 1));
+            if (bang == 0 || !cell) {
+                why = "--unit-cell: \"" + v + "\" is not SHEET!CELL, such as 封面!c3";
+                return std::nullopt;
+            }
+            a.unitCell = UnitCell{v.substr(0, bang), *cell};
+        }
         if (arg == "--range") {
             auto sheet = readRange(v, why);
             if (!sheet) return std::nullopt;
@@ -378,8 +393,24 @@ bool printFindings(const CheckReport& check, const AllowedFindings& allowed, std
     return !check.flagged(allowed).empty() || !check.templateProblem.empty();
 }
 
-CheckRequest checkRequestOf(const Arguments& a) {
-    return {a.sources, a.templateFile ? *a.templateFile : a.sources.back(), a.job};
+// The check's request; the roster is read here, so a roster that cannot be read fails
+// before any source is (WorkbookError).
+CheckRequest checkRequestOf(const Arguments& a, SpreadsheetHost& host) {
+    CheckRequest request{a.sources, a.templateFile ? *a.templateFile : a.sources.back(), a.job};
+    if (a.rosterFile) {
+        request.roster = readRoster(*a.rosterFile, host);
+        request.unitCell = a.unitCell;
+    }
+    return request;
+}
+
+// "已报 38 / 应报 40" and who is missing, with a roster.
+void printRoster(const CheckReport& check, std::ostream& lines) {
+    if (!check.roster) return;
+    lines << reportedCountText(*check.roster) << '\n';
+    std::vector<fs::path> files;
+    for (const SourceCheck& s : check.sources) files.push_back(s.file);
+    for (const std::string& line : rosterLines(*check.roster, files)) lines << line << '\n';
 }
 
 }  // namespace
@@ -396,10 +427,16 @@ int checkCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     {
         // No run follows: the values the check reads need not be kept for it.
         SourceCache sources(*host, SourceCache::kDefaultBudget, SourceCache::ForRecord::No, 0);
-        check = checkSources(checkRequestOf(*parsed), sources);
+        try {
+            check = checkSources(checkRequestOf(*parsed, *host), sources);
+        } catch (const WorkbookError& e) {
+            err << "shubuxing-cli check: --roster " << e.what() << "\n";
+            return kExitBadArguments;
+        }
     }
     host->quit();
     const bool flagged = printFindings(check, parsed->allowed, out);
+    printRoster(check, out);
     err << "shubuxing-cli check: " << check.sources.size() << " files, " << check.flagged().size() << " with findings, "
         << check.flagged(parsed->allowed).size() << " not allowed\n";
     return flagged ? kExitFailed : kExitFinished;
@@ -439,8 +476,15 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     auto host = makeNativeHost();
     // Shared by the check and the run, so that each source is parsed once; closed before the host quits.
     std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
-    const CheckReport check = checkSources(checkRequestOf(a), *sources);
+    CheckReport check;
+    try {
+        check = checkSources(checkRequestOf(a, *host), *sources);
+    } catch (const WorkbookError& e) {
+        err << "shubuxing-cli consolidate: --roster " << e.what() << "\n" << utf8String(a.out) << " was not written.\n";
+        return kExitBadArguments;
+    }
     std::ostringstream findings;
+    printRoster(check, findings);
     if (printFindings(check, a.allowed, findings)) {
         err << findings.str() << "shubuxing-cli consolidate: the check flagged " << check.flagged(a.allowed).size()
             << " of " << check.sources.size() << " files (see `shubuxing-cli check`; --allow KIND,... lets them pass)\n"

@@ -27,15 +27,23 @@
 
 #define SBX_CHECK_USAGE \
     "  shubuxing-cli check [--template T.xls] --range 'SHEET!FIRST:LAST' [--range ...]\n" \
-    "                [--allow KIND,...] SOURCE.xls...\n" \
+    "                [--allow KIND,...] [--roster UNITS.txt [--unit-cell 'SHEET!CELL']] SOURCE.xls...\n" \
     "      Checks the SOURCE workbooks against the template (by default the last SOURCE), with\n" \
     "      the arguments of consolidate (--mode and --out are accepted and not needed), one line\n" \
     "      per finding: UNREADABLE (the engine's reason, such as a password), MISSING_WORKSHEET,\n" \
     "      LAYOUT (the first cell outside the ranges whose text differs from the template's:\n" \
     "      an inserted row, a moved label), DUPLICATE (the same bytes, or the same values in\n" \
     "      every range, as an earlier SOURCE), NOT_A_NUMBER (cells in the ranges whose values\n" \
-    "      add nothing). Exit status: 0 nothing flagged, 1 a finding of a kind that --allow\n" \
-    "      does not name, 2 bad arguments.\n"
+    "      add nothing), NO_RESULT (formulas stored without a result that are not computed\n" \
+    "      here), AUDIT (a total the template computes, such as a =SUM row, that the SOURCE\n" \
+    "      holds as another number than the formula gives on its own figures).\n" \
+    "      With --roster (the units expected, one a line, or a workbook listing them in its\n" \
+    "      first column) each SOURCE is matched to the unit whose name is part of its file\n" \
+    "      name, or that --unit-cell holds; it prints 已报 N / 应报 M, the units missing\n" \
+    "      (未报) and the files of no unit (不在名单中), and flags SAME_UNIT for a unit's second\n" \
+    "      report (consolidate takes both options too and keeps the roster in its record).\n" \
+    "      Exit status: 0 nothing flagged, 1 a finding of a kind that --allow does not name,\n" \
+    "      2 bad arguments (or a roster that cannot be read).\n"
 
 #define SBX_TRACE_USAGE \
     "  shubuxing-cli trace --range 'SHEET!CELL' [--range 'SHEET!FIRST:LAST' ...] SOURCE.xls...\n" \

@@ -27,6 +27,8 @@ std::string verdict(const SourceCheck& source) {
         case FindingKind::Duplicate: return "重复";
         case FindingKind::NotANumber: return "含非数字内容";
         case FindingKind::NoResult: return "公式无结果";
+        case FindingKind::Audit: return "表内不平";
+        case FindingKind::SameUnit: return "同一单位重复上报";
     }
     return {};
 }
@@ -50,6 +52,13 @@ std::string firstFinding(const SourceCheck& source, const CheckReport& report) {
             break;
         case FindingKind::NoResult:
             text = at + " 的公式没有保存结果，本程序也无法计算，不能相加";
+            if (f.count > 1) text += "（共 " + std::to_string(f.count) + " 处）";
+            break;
+        case FindingKind::SameUnit:
+            text = f.reason + " 已由 " + utf8String(report.sources[*f.duplicateOf].file.filename()) + " 上报";
+            break;
+        case FindingKind::Audit:
+            text = at + " 填的是 " + f.sourceValue + "，按模板公式 " + f.reason + " 应为 " + f.templateValue;
             if (f.count > 1) text += "（共 " + std::to_string(f.count) + " 处）";
             break;
     }

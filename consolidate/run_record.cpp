@@ -87,11 +87,20 @@ void appendFinding(std::string& out, const Finding& f, const CheckReport& check)
             appendJsonFileField(out, "of", check.sources[*f.duplicateOf].file);
             appendJsonField(out, "same", f.sameBytes ? "bytes" : "values");
             break;
+        case FindingKind::SameUnit:
+            appendJsonField(out, "unit", f.reason);
+            appendJsonFileField(out, "of", check.sources[*f.duplicateOf].file);
+            break;
         case FindingKind::NotANumber:
         case FindingKind::NoResult:
+        case FindingKind::Audit:
             appendJsonField(out, "cell", cellName(f.cell));
             if (f.kind == FindingKind::NotANumber) {
                 appendJsonField(out, "source", f.sourceValue);
+            } else if (f.kind == FindingKind::Audit) {
+                appendJsonField(out, "source", f.sourceValue);
+                appendJsonField(out, "by_formula", f.templateValue);
+                appendJsonField(out, "formula", f.reason);
             } else {
                 appendJsonField(out, "reason", f.reason);
             }
@@ -137,6 +146,28 @@ void appendSources(std::string& out, const RunRecordInput& in, SourceCache& cach
         out += i + 1 < in.check.sources.size() ? "]},\n" : "]}\n";
     }
     out += "  ],\n";
+}
+
+// Who should have reported, with a roster: the units reported and missing, and the reports of
+// no unit on it. Nothing without a roster.
+void appendRoster(std::string& out, const CheckReport& check) {
+    if (!check.roster) return;
+    const RosterStatus& roster = *check.roster;
+    const auto list = [&out](const char* name, const std::vector<std::string>& items) {
+        out += std::string(", \"") + name + "\": [";
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (i) out += ", ";
+            appendJsonString(out, items[i]);
+        }
+        out += "]";
+    };
+    out += "  \"roster\": {\"expected\": " + std::to_string(roster.expected);
+    list("reported", roster.reported);
+    list("missing", roster.missing);
+    std::vector<std::string> unknown;
+    for (const size_t index : roster.unknown) unknown.push_back(utf8String(check.sources[index].file));
+    list("unknown", unknown);
+    out += "},\n";
 }
 
 // The summary's formulas inside the ranges: kept (their cells' totals are not written, the
@@ -217,6 +248,7 @@ std::string recordHead(const RunRecordInput& in, SourceCache& sources) {
     }
     out += ",\n";
     appendSources(out, in, sources);
+    appendRoster(out, in.check);
     out += "  \"cells\": [";
     return out;
 }

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "consolidate/file_digest.h"
+#include "consolidate/formula_audit.h"
 #include "spreadsheet/ascii_case.h"
 #include "spreadsheet/cell_total.h"
 #include "spreadsheet/utf8_path.h"
@@ -23,7 +24,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::array<std::string_view, kFindingKinds> kNames{"UNREADABLE", "MISSING_WORKSHEET", "LAYOUT", "DUPLICATE",
-                                                             "NOT_A_NUMBER", "NO_RESULT"};
+                                                             "NOT_A_NUMBER", "NO_RESULT", "AUDIT",
+                                                             "SAME_UNIT"};
 
 using Position = std::pair<int, int>;  // row, column: ordered row by row
 
@@ -34,6 +36,7 @@ struct TemplateSheet {
     std::vector<std::pair<Position, std::string>> textsOutside;  // row by row
     std::map<Position, CellValue> outside;       // every value of the heading zones
     std::map<Position, CellValue> labelsInside;  // values inside that add nothing
+    std::optional<FormulaAudit> audit;           // its formulas over the ranges
     bool present = false;
 };
 
@@ -108,7 +111,7 @@ std::vector<std::pair<Position, std::string>> headingTexts(const Worksheet& shee
 }
 
 TemplateSheet readTemplateSheet(SourceCache& cache, const fs::path& file, const std::string& name,
-                                const std::vector<CellArea>& areas) {
+                                const std::vector<CellArea>& areas, const Job& job) {
     TemplateSheet t;
     t.areas = areas;
     const SourceArea where{file, name, areas.front()};
@@ -127,6 +130,8 @@ TemplateSheet readTemplateSheet(SourceCache& cache, const fs::path& file, const 
             if (!insideAny(areas, row, column)) t.outside.emplace(Position{row, column}, v);
         });
     }
+    FormulaAudit audit(opened.sheet, name, job);
+    if (!audit.empty()) t.audit = std::move(audit);
     t.present = true;
     cache.release(where);
     return t;
@@ -192,6 +197,7 @@ public:
         cache_.expectSources(request_.sources.size());
         readTemplate();
         for (size_t index = 0; index < request_.sources.size(); ++index) report_.sources.push_back(checkOne(index));
+        if (request_.roster) matchUnits();
         return std::move(report_);
     }
 
@@ -199,7 +205,7 @@ private:
     void readTemplate() {
         for (const auto& [name, areas] : sheetsOf(request_.job)) {
             try {
-                templates_.emplace(name, readTemplateSheet(cache_, request_.templateFile, name, areas));
+                templates_.emplace(name, readTemplateSheet(cache_, request_.templateFile, name, areas, request_.job));
             } catch (const WorkbookError& e) {
                 if (report_.templateProblem.empty()) report_.templateProblem = utf8String(request_.templateFile) + ": " + e.reason();
                 TemplateSheet absent;
@@ -281,6 +287,43 @@ private:
         }
         if (labels.count > 0) c.findings.push_back(std::move(labels));
         if (withoutResult.count > 0) c.findings.push_back(std::move(withoutResult));
+        if (t.audit) {
+            if (auto audit = t.audit->check(source.sheet)) c.findings.push_back(std::move(*audit));
+        }
+    }
+
+    // Each report's unit by its file name or its unit cell; a unit's second report is flagged.
+    void matchUnits() {
+        std::vector<std::string> keys;
+        for (size_t index = 0; index < request_.sources.size(); ++index) keys.push_back(unitKey(index));
+        report_.roster = matchRoster(*request_.roster, keys, request_.unitCell.has_value());
+        std::map<std::string, size_t> first;
+        for (size_t index = 0; index < keys.size(); ++index) {
+            const std::string& unit = report_.roster->unitOf[index];
+            if (unit.empty()) continue;
+            const auto [it, isFirst] = first.emplace(unit, index);
+            if (!isFirst) {
+                Finding twice{FindingKind::SameUnit};
+                twice.reason = unit;
+                twice.duplicateOf = it->second;
+                report_.sources[index].findings.push_back(std::move(twice));
+            }
+        }
+    }
+
+    std::string unitKey(size_t index) {
+        const fs::path& file = request_.sources[index];
+        if (!request_.unitCell) return utf8String(file.stem());
+        const UnitCell& at = *request_.unitCell;
+        const SourceArea where{file, at.worksheet, CellArea{at.cell.row, at.cell.column, at.cell.row, at.cell.column}};
+        try {
+            const OpenedSource opened = cache_.open(where);
+            const CellValue v = opened.sheet.cell(at.cell.row, at.cell.column);
+            cache_.release(where);
+            return v.kind() == CellKind::Text ? v.textValue() : std::string();
+        } catch (const WorkbookError&) {
+            return {};  // unreadable or without that worksheet: flagged already, of no unit
+        }
     }
 
     // Identical bytes make identical values, so only sources of the same values and size are
@@ -388,10 +431,16 @@ std::string describeFinding(const Finding& f, const CheckReport& report) {
         case FindingKind::Duplicate:
             return line + ": " + (f.sameBytes ? "the same bytes as " : "the same values in every range as ") +
                    utf8String(report.sources[*f.duplicateOf].file);
+        case FindingKind::SameUnit:
+            return line + ": a second report of " + f.reason + ", after " + utf8String(report.sources[*f.duplicateOf].file);
         case FindingKind::NotANumber:
-        case FindingKind::NoResult: {
+        case FindingKind::NoResult:
+        case FindingKind::Audit: {
             if (f.kind == FindingKind::NotANumber) {
                 line += " " + at + " " + f.sourceValue + " adds nothing";
+            } else if (f.kind == FindingKind::Audit) {
+                line += " " + at + ": the file holds " + f.sourceValue + ", the template's formula " + f.reason +
+                        " gives " + f.templateValue + " on its values";
             } else {
                 line += " " + at + ": the file holds the formula without its result, which is not computed here either (" +
                         f.reason + "), so it adds nothing";

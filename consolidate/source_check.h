@@ -17,6 +17,10 @@
 //   template holds the same value there (a label column inside the range).
 // - Duplicate: a source with the same bytes as an earlier one, or, failing that, with the
 //   same values at the same positions in every chosen range (at least one value).
+// - Audit: a cell of a range that the template computes from other cells of the ranges
+//   (a 合计 row) holds, in the source, a number its formula does not give on the source's
+//   values (see formula_audit.h).
+// - Same unit: with a roster, a second report of a unit already reported (roster.h).
 // - No result: a formula cell inside a range that its file holds without a result (written by
 //   a program that does not compute formulas) and that the engine could not compute either:
 //   it adds nothing, though the unit meant it to.
@@ -27,32 +31,34 @@
 #include <string_view>
 #include <vector>
 
+#include "consolidate/roster.h"
 #include "consolidate/source_cache.h"
 #include "job/job.h"
 #include "spreadsheet/workbook_error.h"
 
 namespace sbx {
 
-enum class FindingKind : unsigned char { Unreadable, MissingWorksheet, Layout, Duplicate, NotANumber, NoResult };
-inline constexpr int kFindingKinds = 6;
+enum class FindingKind : unsigned char { Unreadable, MissingWorksheet, Layout, Duplicate, NotANumber, NoResult, Audit, SameUnit };
+inline constexpr int kFindingKinds = 8;
 
-// "UNREADABLE", "MISSING_WORKSHEET", "LAYOUT", "DUPLICATE", "NOT_A_NUMBER", "NO_RESULT": the names of the
-// command line's --allow and of the run record.
+// "UNREADABLE", "MISSING_WORKSHEET", "LAYOUT", "DUPLICATE", "NOT_A_NUMBER", "NO_RESULT", "AUDIT", "SAME_UNIT":
+// the names of the command line's --allow and of the run record.
 std::string_view findingName(FindingKind kind);
 std::optional<FindingKind> findingFromName(std::string_view name);  // letter case does not matter
 
 struct Finding {
     FindingKind kind = FindingKind::Unreadable;
     std::string worksheet = {};               // empty for findings about the whole file
-    CellAddress cell = {};                    // Layout, NotANumber, NoResult: the first cell, row by row
-    std::string templateValue = {};           // Layout: what the template holds there, as shown
-    std::string sourceValue = {};             // Layout, NotANumber: what the source holds there, as shown
-    std::string reason = {};                  // Unreadable, MissingWorksheet: what the engine said; NoResult: why the first is not computed
+    CellAddress cell = {};                    // Layout, NotANumber, NoResult, Audit: the first cell, row by row
+    std::string templateValue = {};           // Layout: what the template holds there, as shown; Audit: the value by the formula
+    std::string sourceValue = {};             // Layout, NotANumber, Audit: what the source holds there, as shown
+    std::string reason = {};                  // Unreadable, MissingWorksheet: what the engine said; NoResult: why the first is
+                                              // not computed; Audit: the template's formula of the first cell; SameUnit: the unit
     WorkbookErrorKind error = WorkbookErrorKind::Unreadable;  // Unreadable: the engine's kind of fault
-    std::optional<size_t> duplicateOf = {};   // Duplicate: the index of the earlier source
+    std::optional<size_t> duplicateOf = {};   // Duplicate, SameUnit: the index of the earlier source
     bool sameBytes = false;                   // Duplicate: the files are identical, not only their values
-    std::vector<CellAddress> cells = {};      // NotANumber, NoResult: the cells, the first kListedCells of them
-    long long count = 0;                      // NotANumber, NoResult: how many cells in all
+    std::vector<CellAddress> cells = {};      // NotANumber, NoResult, Audit: the cells, the first kListedCells of them
+    long long count = 0;                      // NotANumber, NoResult, Audit: how many cells in all
 };
 inline constexpr size_t kListedCells = 50;
 
@@ -78,15 +84,24 @@ struct SourceCheck {
     bool flagged(const AllowedFindings& allowed = {}) const;
 };
 
+// Where each report names its unit, instead of its file name.
+struct UnitCell {
+    std::string worksheet;
+    CellAddress cell;
+};
+
 struct CheckRequest {
     std::vector<std::filesystem::path> sources;
     std::filesystem::path templateFile;
     Job job;
+    std::optional<Roster> roster = {};      // who should report: matched, and a unit twice flagged
+    std::optional<UnitCell> unitCell = {};  // with a roster: the cell that names each report's unit
 };
 
 struct CheckReport {
     std::vector<SourceCheck> sources;  // in request order
     std::string templateProblem;       // the template could not be read or lacks a worksheet
+    std::optional<RosterStatus> roster = {};  // with a roster: who reported, who did not
 
     // Sources with a finding that is not allowed, by index.
     std::vector<size_t> flagged(const AllowedFindings& allowed = {}) const;

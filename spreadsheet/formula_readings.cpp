@@ -22,6 +22,8 @@ std::vector<FormulaReading> formulaReadings(const std::vector<xls::formula::Form
                 reading.reads.push_back({sheetNames[s], cells});
             }
         }
+        reading.sheet = f.sheet;
+        if (!reading.opaque) reading.tokens = f.tokens;
         out.push_back(std::move(reading));
     }
     std::sort(out.begin(), out.end(), [](const FormulaReading& a, const FormulaReading& b) {

@@ -15,6 +15,7 @@
 #include "spreadsheet/cell_address.h"
 #include "spreadsheet/cell_value.h"
 #include "spreadsheet/formula_block.h"
+#include "spreadsheet/xls/formula_tokens.h"
 
 namespace sbx {
 
@@ -26,6 +27,8 @@ struct FormulaReading {
     CellAddress cell;
     std::vector<std::pair<std::string, CellArea>> reads;
     bool opaque = false;
+    uint32_t sheet = 0;                         // its worksheet, as the tokens number worksheets
+    std::vector<xls::formula::Token> tokens = {};  // the decoded formula; empty when opaque
 };
 
 struct FormulaWithoutResult {

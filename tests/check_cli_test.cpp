@@ -2,6 +2,8 @@
 // report family of tools/make_check_fixtures.py, the record beside OUT, trace's totals.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <fstream>
 #include <sstream>
 
 #include "cli/consolidate_command.h"
@@ -188,6 +190,45 @@ TEST(TraceCliTest, ListsEachSourcesValueAndTheTotal) {
     EXPECT_NE(out2.str().find("(not read)"), std::string::npos) << out2.str();
     std::ostringstream out3, err3;
     EXPECT_EQ(cli::traceCommand({"--range", "收入明细", f("unit_a.xls")}, out3, err3), 2);
+}
+
+// The template's 合计 row and 小计 column, evaluated on each report's own figures: a total
+// typed wrong is flagged with the template's formula and both values, a total rounded as
+// shown is not. Expected cells and values from tools/make_audit_fixtures.py (Python over the
+// same figures), for reports saved by LibreOffice in both formats.
+TEST(CheckCliTest, TheTemplatesFormulasAuditEachReport) {
+    const fs::path audit = fs::path(SBX_TEST_DATA) / "audit";
+    std::ifstream tsv(audit / "expected.tsv");
+    std::string line, header;
+    std::getline(tsv, header);
+    std::vector<std::vector<std::string>> expected;
+    while (std::getline(tsv, line)) {
+        std::vector<std::string> fields;
+        std::istringstream parts(line);
+        for (std::string field; std::getline(parts, field, '\t');) fields.push_back(field);
+        expected.push_back(fields);
+    }
+    ASSERT_EQ(expected.size(), 3u) << "the fixture has one report with three wrong totals";
+    const auto& first = expected.front();  // row by row, as the finding lists its cells
+    std::string cells;
+    for (const auto& e : expected) cells += " " + std::string(1, static_cast<char>(std::tolower(e[1][0]))) + e[1].substr(1);
+    const std::string finding = "AUDIT 费用!" + std::string(1, static_cast<char>(std::tolower(first[1][0]))) +
+                                first[1].substr(1) + ": the file holds " + first[2] + ", the template's formula " +
+                                first[4] + " gives " + first[3] + " on its values (3 cells:" + cells + ")";
+    for (const std::string ending : {".xls", ".xlsx"}) {
+        std::vector<std::string> args{"--template", (audit / ("template" + ending)).string(), "--range", "费用!b3:e7"};
+        for (const char* report : {"typed_ok", "typed_wrong", "rounded", "formulas", "template"}) {
+            args.push_back((audit / (report + ending)).string());
+        }
+        std::ostringstream out, err;
+        EXPECT_EQ(cli::checkCommand(args, out, err), 1) << ending << "\n" << out.str() << err.str();
+        const std::string shown = out.str();
+        EXPECT_NE(shown.find(finding), std::string::npos) << ending << "\n" << shown;
+        EXPECT_EQ(shown.find("AUDIT"), shown.rfind("AUDIT")) << "one report only\n" << shown;
+        args.insert(args.begin(), {"--allow", "AUDIT"});
+        std::ostringstream allowedOut, allowedErr;
+        EXPECT_EQ(cli::checkCommand(args, allowedOut, allowedErr), 0) << ending << "\n" << allowedOut.str();
+    }
 }
 
 }  // namespace

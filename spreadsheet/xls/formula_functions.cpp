@@ -541,9 +541,14 @@ std::optional<uint16_t> computedFunctionNumber(std::string_view name) {
     return std::nullopt;
 }
 
-std::string functionName(uint16_t function) {
+std::string_view knownFunctionName(uint16_t function) {
     const FunctionSpec* spec = findFunction(function);
-    if (spec != nullptr) return "the function " + std::string(spec->name);
+    return spec != nullptr ? spec->name : std::string_view();
+}
+
+std::string functionName(uint16_t function) {
+    const std::string_view name = knownFunctionName(function);
+    if (!name.empty()) return "the function " + std::string(name);
     return "function number " + std::to_string(function);
 }
 

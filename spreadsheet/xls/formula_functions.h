@@ -15,6 +15,9 @@ class Evaluator;
 // The argument count of a function with a fixed count (ptgFunc), if it is known.
 std::optional<uint8_t> fixedArgumentCount(uint16_t function);
 
+// "VLOOKUP"; empty for a function without a name here.
+std::string_view knownFunctionName(uint16_t function);
+
 // "the function VLOOKUP", or "function number 400" for one without a name here.
 std::string functionName(uint16_t function);
 

@@ -1,0 +1,46 @@
+#pragma once
+// Each report checked by the template's own formulas. A unit's 合计 row or 小计 column is
+// often typed by hand and wrong, and the summary then adds a wrong figure. Where the template
+// computes a cell of a chosen range from other cells of the ranges on the same worksheet
+// (=SUM(B3:B9), =B10+B19), that formula is evaluated on every source's values and compared
+// with what the source holds in that cell. A difference beyond rounding (half a unit of the
+// last decimal the stored figure shows) is a finding.
+//
+// Only numbers are compared: a source that leaves the cell empty or writes a text there, and
+// a formula whose result is an error on a source's values, are left to the other rules.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "consolidate/source_check.h"
+#include "job/job.h"
+#include "spreadsheet/spreadsheet_host.h"
+
+namespace sbx {
+
+class FormulaAudit {
+public:
+    // The formulas of `templateSheet` (worksheet `worksheet` of the job) that read only cells
+    // of the job's ranges on that worksheet.
+    FormulaAudit(const Worksheet& templateSheet, const std::string& worksheet, const Job& job);
+
+    bool empty() const { return rules_.empty(); }
+    size_t formulaCount() const { return rules_.size(); }
+
+    // One finding for the worksheet: the first differing cell with its stored value
+    // (sourceValue), the value by the formula (templateValue) and the formula (reason); the
+    // cells and their count as for the other cell findings. std::nullopt when all agree.
+    std::optional<Finding> check(const Worksheet& source) const;
+
+private:
+    struct Rule {
+        CellAddress cell;
+        uint32_t sheet = 0;
+        std::vector<xls::formula::Token> tokens;
+        std::string text;
+    };
+    std::string worksheet_;
+    std::vector<Rule> rules_;
+};
+
+}  // namespace sbx
