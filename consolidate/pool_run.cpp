@@ -132,7 +132,7 @@ public:
         // The check and the run share the opened sources; they are closed before the host quits.
         std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
         const auto startedAt = std::chrono::system_clock::now();
-        const auto outcome = checkBeforeRun(request, *sources);
+        const auto outcome = checkBeforeRun(request, *sources, *host);
         if (!outcome) {
             sources.reset();
             host->quit();
@@ -187,8 +187,10 @@ private:
     // A file that cannot be read or lacks a worksheet alone does not open the check window:
     // the run meets it as before (each mode's message and rule); the window lists it when
     // it opens for other findings.
-    std::optional<CheckOutcome> checkBeforeRun(RunRequest& request, SourceCache& sources) {
-        out_.check = checkSources({request.sources, request.templateFile, request.job}, sources);
+    std::optional<CheckOutcome> checkBeforeRun(RunRequest& request, SourceCache& sources, SpreadsheetHost& host) {
+        CheckRequest check{request.sources, request.templateFile, request.job};
+        check.roster = workingFolderRoster(host);
+        out_.check = checkSources(check, sources);
         AllowedFindings runHandles;
         runHandles.allow(FindingKind::Unreadable);
         runHandles.allow(FindingKind::MissingWorksheet);
@@ -289,9 +291,31 @@ private:
         return out_;
     }
 
-    // A finished run: what was left out, the archiving question, the export question.
+    // The units expected, when the working folder keeps a roster; one that cannot be read is
+    // said and the run goes on without it.
+    std::optional<Roster> workingFolderRoster(SpreadsheetHost& host) {
+        const std::filesystem::path file = s_.paths.poolDirectory() / utf8Path(kRosterFileName);
+        std::error_code missing;
+        if (!std::filesystem::exists(file, missing)) return std::nullopt;
+        try {
+            return readRoster(file, host);
+        } catch (const WorkbookError& e) {
+            s_.dialogs.message("应报名单 " + utf8String(file) + " 无法读取，本次不核对上报单位：" +
+                               workbookErrorText(e));
+            return std::nullopt;
+        }
+    }
+
+    // A finished run: who has reported, what was left out, the archiving question, the export question.
     void finish() {
         job_.runState = RunState::Finished;
+        if (out_.check.roster) {
+            std::vector<std::filesystem::path> files;
+            for (const SourceCheck& source : out_.check.sources) files.push_back(source.file);
+            std::string text = reportedCountText(*out_.check.roster);
+            for (const std::string& line : rosterLines(*out_.check.roster, files)) text += "\r" + line;
+            s_.dialogs.message(text);
+        }
         if (!out_.leftOutByCheck.empty()) {
             s_.dialogs.message(check_text::leftOutMessage(out_.runList.size(), out_.leftOutByCheck));
         }

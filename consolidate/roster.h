@@ -17,6 +17,9 @@
 
 namespace sbx {
 
+// The roster the desktop program reads from its working folder.
+inline constexpr const char* kRosterFileName = "应报名单.txt";
+
 struct Roster {
     std::vector<std::string> units;  // in the roster's order, each once
 };

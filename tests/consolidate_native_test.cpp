@@ -147,6 +147,21 @@ TEST_F(NativeRunTest, FunctionModeOverTheLibreOfficePool) {
     EXPECT_EQ(out.runList, (std::vector<std::string>{"branch_1.xls", "branch_2.xls", "branch_3.xls"}));
 }
 
+// A roster in the working folder: the run says who has reported and who has not, the
+// record keeps it; the totals are those of the pool as before.
+TEST_F(NativeRunTest, ARosterInTheWorkingFolderSaysWhoHasReported) {
+    useFixturePool();
+    requireSaving();
+    testing::writeFile(home / "应报名单.txt", "branch_1\nbranch_2\nbranch_4\n");
+    const RunSummary out = runEfficiencyMode(setup());
+    ASSERT_EQ(out.state, RunState::Finished) << out.diagnosis;
+    EXPECT_EQ(dialogs.messages, (std::vector<std::string>{"已报 2 / 应报 3\r未报：branch_4\r不在名单中：branch_3.xls"}));
+    expectFixtureTotals("efficiency", kIncome);
+    const std::string record = bytesOf(paths().summaryWorkbook().string() + ".run.json");
+    EXPECT_NE(record.find(R"("roster": {"expected": 3, "reported": ["branch_1", "branch_2"], "missing": ["branch_4"])"),
+              std::string::npos);
+}
+
 TEST_F(NativeRunTest, EfficiencyModeOverTheLibreOfficePool) {
     useFixturePool();
     requireSaving();
