@@ -34,6 +34,16 @@ BiffOutput cellStart(uint16_t type, uint16_t row, uint16_t column, uint16_t xf, 
 
 }  // namespace
 
+double decodeRk(uint32_t rk) {
+    double value;
+    if (rk & 0x02) {
+        value = static_cast<double>(static_cast<int32_t>(rk) >> 2);
+    } else {
+        value = std::bit_cast<double>(static_cast<uint64_t>(rk & 0xFFFFFFFCu) << 32);
+    }
+    return (rk & 0x01) ? value / 100.0 : value;
+}
+
 std::optional<uint32_t> exactRk(double value) {
     if (!std::isfinite(value)) return std::nullopt;
     if (auto rk = rkInteger(value)) return *rk | 0x2u;

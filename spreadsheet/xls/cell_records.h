@@ -1,10 +1,15 @@
 #pragma once
-// Whole records (header and body) for cells the writer stores.
+// Whole records (header and body) for cells the writer stores, and the RK number form both
+// ways.
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 namespace sbx::xls {
+
+// The number an RK value holds: a 30-bit integer or the top 30 bits of a double, either
+// possibly divided by 100.
+double decodeRk(uint32_t rk);
 
 // The RK form of a number when it holds the number exactly.
 std::optional<uint32_t> exactRk(double value);

@@ -6,6 +6,7 @@
 
 #include "spreadsheet/xls/biff_records.h"
 #include "spreadsheet/xls/byte_reader.h"
+#include "spreadsheet/xls/cell_records.h"
 #include "spreadsheet/xls/number_formats.h"
 #include "spreadsheet/xls/record_stream.h"
 #include "spreadsheet/xls/text_encoding.h"
@@ -52,16 +53,6 @@ uint16_t textCodePage(uint16_t codePage) {
     if (codePage == 0x8000) return 10000;  // Apple Roman
     if (codePage == 0x8001) return 1252;   // ANSI Latin I
     return codePage;
-}
-
-double decodeRk(uint32_t rk) {
-    double value;
-    if (rk & 0x02) {
-        value = static_cast<double>(static_cast<int32_t>(rk) >> 2);
-    } else {
-        value = std::bit_cast<double>(static_cast<uint64_t>(rk & 0xFFFFFFFCu) << 32);
-    }
-    return (rk & 0x01) ? value / 100.0 : value;
 }
 
 std::string versionName(BiffVersion v) {

@@ -8,6 +8,7 @@
 #include "spreadsheet/workbook_file_check.h"
 #include "spreadsheet/xls/biff_records.h"
 #include "spreadsheet/xls/byte_reader.h"
+#include "spreadsheet/xls/cell_records.h"
 #include "spreadsheet/xls/continued_reader.h"
 #include "spreadsheet/xls/file_sniffer.h"
 #include "spreadsheet/xls/number_formats.h"
@@ -26,16 +27,6 @@ constexpr uint32_t kMaxColumns = 256;
 constexpr size_t kSignatureBytes = 8;
 // Enough of a file's start to tell what other format it is (see describeForeignFile).
 constexpr size_t kSniffedBytes = 4096;
-
-double decodeRk(uint32_t rk) {
-    double value;
-    if (rk & 0x02) {
-        value = static_cast<double>(static_cast<int32_t>(rk) >> 2);
-    } else {
-        value = std::bit_cast<double>(static_cast<uint64_t>(rk & 0xFFFFFFFCu) << 32);
-    }
-    return (rk & 0x01) ? value / 100.0 : value;
-}
 
 std::string hex4(uint16_t v) {
     char buf[8];
