@@ -1,4 +1,4 @@
-// modfrm, the mode window: its texts, how Command3 opens it (modeless, one at a time, the
+// The mode window: its texts, how Command3 opens it (modeless, one at a time, the
 // efficiency button following efficiencyBlocked), and that nothing runs before a click.
 #include <QGroupBox>
 #include <QLabel>
@@ -8,7 +8,7 @@
 
 using namespace sbx::testing;
 
-class ModfrmTest : public QObject {
+class ModeWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<RunFixture> f;
@@ -95,5 +95,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ModfrmTest)
-#include "modfrm_test.moc"
+QTEST_MAIN(ModeWindowTest)
+#include "mode_window_test.moc"

@@ -31,7 +31,7 @@ SheetSelectionWindow* setUpJob(JobWindowHarness& h, const std::string& fixture) 
 
 }  // namespace
 
-class CheckfrmTest : public QObject {
+class SheetSelectionWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() { closeAllWindows(); }
@@ -219,5 +219,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(CheckfrmTest)
-#include "checkfrm_test.moc"
+QTEST_MAIN(SheetSelectionWindowTest)
+#include "sheet_selection_window_test.moc"

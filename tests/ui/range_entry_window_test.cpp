@@ -61,7 +61,7 @@ void turnWheel(QWidget* over, int rotation) {
 
 }  // namespace
 
-class HjxxTest : public QObject {
+class RangeEntryWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() { closeAllWindows(); }
@@ -283,5 +283,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(HjxxTest)
-#include "hjxx_test.moc"
+QTEST_MAIN(RangeEntryWindowTest)
+#include "range_entry_window_test.moc"

@@ -1,4 +1,4 @@
-// The file intake window fldfrm opened from the main window's Command4: its controls, the
+// The file intake window opened from the main window's Command4: its controls, the
 // lists that follow the current folder, the drive list, taking files in with every message
 // and outcome, the pool folder under another spelling, a copy that fails, and the main
 // window disabled while it is open.
@@ -29,7 +29,7 @@ QString q(const fs::path& path) { return QString::fromUtf8(sbx::utf8String(path)
 
 }  // namespace
 
-class FldfrmTest : public QObject {
+class FileIntakeWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<MainWindowFixture> f;
@@ -352,5 +352,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(FldfrmTest)
-#include "fldfrm_test.moc"
+QTEST_MAIN(FileIntakeWindowTest)
+#include "file_intake_window_test.moc"
