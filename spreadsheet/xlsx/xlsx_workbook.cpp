@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "spreadsheet/formula_readings.h"
+#include "spreadsheet/stored_result.h"
 #include "spreadsheet/worksheet_lookup.h"
 #include "spreadsheet/worksheet_name.h"
 #include "spreadsheet/typed_number.h"
@@ -291,29 +292,8 @@ void XlsxWorkbook::computeOnOpening() const {
                 at = sheet.cells.insert(at, added);
             }
             at->text = 0;
-            switch (value.kind()) {
-                case CellKind::Number:
-                case CellKind::Date: {
-                    const bool date = styles_.at(at->style).date;
-                    at->kind = date ? StoredKind::Date : StoredKind::Number;
-                    at->number = value.numberValue() + (date && layout_.date1904 ? kDate1904Offset : 0.0);
-                    break;
-                }
-                case CellKind::Text:
-                    at->kind = StoredKind::Text;
-                    at->text = static_cast<uint32_t>(sheet.texts.size());
-                    sheet.texts.push_back(value.textValue());
-                    break;
-                case CellKind::Boolean:
-                    at->kind = StoredKind::Boolean;
-                    at->number = value.booleanValue() ? 1.0 : 0.0;
-                    break;
-                case CellKind::Error:
-                    at->kind = StoredKind::Error;
-                    at->number = value.errorCode();
-                    break;
-                case CellKind::Empty: break;
-            }
+            storeFormulaResult(*at, value, styles_.at(at->style).date, layout_.date1904 ? kDate1904Offset : 0.0,
+                               StoredKind::Text, &StoredCell::text, sheet.texts);
         }
     }
     notComputed_ = std::move(opening.unresolved);
