@@ -149,7 +149,7 @@ bool XlsxWorksheet::isCellLocked(int row, int column) const {
 void XlsxWorksheet::setCell(int row, int column, const CellValue& value) {
     checkPosition(row, column);
     const auto& sheet = owner_.content(index_);
-    const std::string where = "worksheet \"" + name() + "\", cell " + referenceText(row, column);
+    const std::string where = "worksheet \"" + name() + "\", cell " + cellName({row, column}, LetterCase::Upper);
     if (sheet.isProtected && isCellLocked(row, column)) {
         throw WorkbookError(WorkbookErrorKind::CellLocked, owner_.path(),
                             "worksheet \"" + name() + "\" is protected and the cell at row " + std::to_string(row) +
@@ -159,8 +159,8 @@ void XlsxWorksheet::setCell(int row, int column, const CellValue& value) {
         if (area.contains(row, column)) {
             throw WorkbookError(WorkbookErrorKind::CellLocked, owner_.path(),
                                 where + " belongs to the array formula or data table " +
-                                    referenceText(area.firstRow, area.firstColumn) + ":" +
-                                    referenceText(area.lastRow, area.lastColumn) +
+                                    cellName({area.firstRow, area.firstColumn}, LetterCase::Upper) + ":" +
+                                    cellName({area.lastRow, area.lastColumn}, LetterCase::Upper) +
                                     ", whose cells change only all together");
         }
     }
