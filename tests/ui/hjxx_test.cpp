@@ -124,9 +124,9 @@ private slots:
         add("two letters", 1, 2, "ab", messageB("txt12", "ab"));
         add("letter in row", 1, 2, "a1b2", messageB("txt12", "a1b2"));
         add("kept blanks", 2, 2, " 3a ", messageB("txt22", " 3a "));
-        add("column beyond iv", 1, 3, "iw1", kBeyond);
-        add("row beyond", 1, 3, "iv65537", kBeyond);
-        add("three letters", 2, 2, "abc1", kBeyond);
+        add("column beyond xfd", 1, 3, "xfe1", kBeyond);
+        add("row beyond", 1, 3, "a1048577", kBeyond);
+        add("four letters", 2, 2, "abcd1", kBeyond);
     }
 
     void everyRefusalNamesItsBoxAndFocusesIt() {
