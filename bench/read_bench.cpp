@@ -84,47 +84,18 @@ long peakRssKb() {
     return usage.ru_maxrss;
 }
 
-// "a1:l60", "B3" -> an area; letters are the column, digits the row.
+// "a1:l60", "B3" -> an area, either corner first.
 sbx::CellArea parseRange(const std::string& text) {
-    auto parseCell = [&](const std::string& ref, int& row, int& column) {
-        size_t i = 0;
-        column = 0;
-        while (i < ref.size() && std::isalpha(static_cast<unsigned char>(ref[i])) && column <= 256) {
-            column = column * 26 + (std::tolower(static_cast<unsigned char>(ref[i])) - 'a' + 1);
-            ++i;
-        }
-        row = 0;
-        const size_t digits = i;
-        while (i < ref.size() && std::isdigit(static_cast<unsigned char>(ref[i])) && row <= 65536) {
-            row = row * 10 + (ref[i] - '0');
-            ++i;
-        }
-        if (digits == 0 || i == digits || i != ref.size() || column > 256 || row < 1 || row > 65536) {
-            throw std::invalid_argument("\"" + text + "\" is not a cell range like a1:l60 (columns a..iv, rows 1..65536)");
-        }
-    };
     const auto colon = text.find(':');
-    sbx::CellArea area;
-    parseCell(text.substr(0, colon), area.firstRow, area.firstColumn);
-    if (colon == std::string::npos) {
-        area.lastRow = area.firstRow;
-        area.lastColumn = area.firstColumn;
-    } else {
-        parseCell(text.substr(colon + 1), area.lastRow, area.lastColumn);
-    }
-    if (area.lastRow < area.firstRow) std::swap(area.lastRow, area.firstRow);
-    if (area.lastColumn < area.firstColumn) std::swap(area.lastColumn, area.firstColumn);
-    return area;
+    const auto first = sbx::parseCellAddress(text.substr(0, colon));
+    const auto last = colon == std::string::npos ? first : sbx::parseCellAddress(text.substr(colon + 1));
+    if (!first || !last) throw std::invalid_argument("\"" + text + "\" is not a cell range like a1:l60");
+    return {std::min(first->row, last->row), std::min(first->column, last->column), std::max(first->row, last->row),
+            std::max(first->column, last->column)};
 }
 
 std::string areaText(const sbx::CellArea& a) {
-    auto column = [](int c) {
-        std::string s;
-        for (; c > 0; c = (c - 1) / 26) s.insert(s.begin(), static_cast<char>('A' + (c - 1) % 26));
-        return s;
-    };
-    return column(a.firstColumn) + std::to_string(a.firstRow) + ":" + column(a.lastColumn) +
-           std::to_string(a.lastRow);
+    return sbx::cellName(a.first(), sbx::LetterCase::Upper) + ":" + sbx::cellName(a.last(), sbx::LetterCase::Upper);
 }
 
 int positiveNumber(const std::string& option, const char* value) {

@@ -116,8 +116,8 @@ std::optional<SheetJob> readRange(const std::string& text, std::string& why) {
     const auto last = parseCellAddress(cells.substr(colon + 1));
     const std::string bad = !first ? cells.substr(0, colon) : !last ? cells.substr(colon + 1) : std::string();
     if (!first || !last) {
-        why = "\"" + bad + "\" in \"" + text + "\" is not a cell: column letters a to iv followed by a row 1 to "
-              "65536, nothing else (no blanks or signs)";
+        why = "\"" + bad + "\" in \"" + text + "\" is not a cell: column letters a to xfd followed by a row 1 to "
+              "1048576, nothing else (no blanks or signs)";
         return std::nullopt;
     }
     const CellArea area = CellArea::between(*first, *last);
@@ -470,6 +470,12 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     SummaryLock::Attempt lock = SummaryLock::take(a.out);
     if (!lock.lock) {
         err << "shubuxing-cli consolidate: " << lock.reason << "\n" << utf8String(a.out) << " was not written.\n";
+        return kExitFailed;
+    }
+
+    // Before the sources are read: the run would refuse it all the same.
+    if (const auto beyond = rangeBeyondSummary(request, sheetGridOf(workbookFormatOf(request.templateFile)))) {
+        err << "shubuxing-cli consolidate: " << failureText(*beyond) << "\n" << utf8String(a.out) << " was not written.\n";
         return kExitFailed;
     }
 

@@ -74,6 +74,11 @@ int dump(const std::string& file, const std::string& sheetName, const std::strin
     auto host = sbx::makeNativeHost();
     auto& book = host->open(path);
     const auto& sheet = book.worksheet(sheetName);
+    if (const sbx::SheetGrid grid = book.grid(); !area.validOn(grid) && !openEnded) {
+        std::cerr << "shubuxing-cli: " << file << ": the range " << range << " reaches beyond "
+                  << sbx::cellName({grid.rows, grid.columns}) << ", the last cell of the workbook's worksheets\n";
+        return kExitFailure;
+    }
     if (openEnded) {
         // The whole sheet as far as it holds values: an .xlsx sheet reaches beyond column IV
         // and row 65536.

@@ -32,7 +32,7 @@ bool readSource(RunContext& run, const SheetJob& sheet, size_t index, AreaTotals
     try {
         if (const AreaValues* held = run.sources.held(source)) {
             held->forEach([&](const AreaValues::Held& v, int row, int column) {
-                read(row, column, held->addTo(totals.atPosition(v.position), v), [&] { return held->value(v); });
+                read(row, column, held->addTo(totals.atPosition(v.position()), v), [&] { return held->value(v); });
             });
         } else {
             const OpenedSource opened = run.sources.open(source);

@@ -13,6 +13,7 @@
 #include "consolidate/run_messages.h"
 #include "consolidate/status_view_events.h"
 #include "consolidate/summary_lock.h"
+#include "job/range_rules.h"
 #include "spreadsheet/utf8_path.h"
 #include "workspace/natural_order.h"
 #include "workspace/workbook_error_text.h"
@@ -169,6 +170,9 @@ public:
             }
             if (mode_ == Mode::Efficiency && f.kind == Failure::Kind::WorksheetMissing) return stop();
             if (f.kind == Failure::Kind::TotalNotFinite) return fail(f.reason, nullptr, {}, run_text::totalNotFiniteMessage(f));
+            if (f.kind == Failure::Kind::RangeBeyondSummary) {
+                return fail(f.reason, nullptr, {}, rangeBeyondXlsMessage(f.worksheet, f.area));
+            }
             return fail(f.error ? std::string(f.error->what()) : f.reason, f.error ? &*f.error : nullptr, f.worksheet);
         }
         closePanel();

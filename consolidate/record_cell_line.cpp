@@ -48,7 +48,7 @@ std::string contributionHead(uint32_t source) { return ",[" + std::to_string(sou
 std::string_view contributionText(std::string_view head, bool first, const AreaValues& values, const AreaValues::Held& v,
                                   char* room, std::string& scratch) {
     if (first) head.remove_prefix(1);
-    if (v.whole == AreaValues::kNumberOnly) {
+    if (v.numberOnly()) {
         std::memcpy(room, head.data(), head.size());
         char* end = writeNumber(room + head.size(), v.number);
         *end++ = ']';

@@ -99,7 +99,7 @@ struct RecordCellLists::State {
         char room[kContributionRoom];
         std::string other;
         for (const AreaValues::Held& v : values.values()) {
-            Cell& cell = area->cells[v.position];
+            Cell& cell = area->cells[v.position()];
             values.addTo(cell.total, v);
             const std::string_view text = contributionText(head, cell.from.empty(), values, v, room, other);
             std::memcpy(cell.from.room(text.size()), text.data(), text.size());

@@ -63,22 +63,22 @@ std::vector<AreaSources> gatherValues(const RunRecordInput& in, SourceCache& cac
 }
 
 // The positions of the area that some source holds a value at, in order.
-std::vector<uint32_t> heldPositions(const CellArea& area, const AreaSources& from) {
-    std::vector<uint32_t> positions;
+std::vector<uint64_t> heldPositions(const CellArea& area, const AreaSources& from) {
+    std::vector<uint64_t> positions;
     if (area.cellCount() <= (1 << 20)) {
         std::vector<bool> seen(static_cast<size_t>(area.cellCount()));
         for (const AreaValues* values : from.values) {
             if (!values) continue;
-            for (const AreaValues::Held& v : values->values()) seen[v.position] = true;
+            for (const AreaValues::Held& v : values->values()) seen[v.position()] = true;
         }
-        for (uint32_t p = 0; p < seen.size(); ++p) {
+        for (uint64_t p = 0; p < seen.size(); ++p) {
             if (seen[p]) positions.push_back(p);
         }
         return positions;
     }
     for (const AreaValues* values : from.values) {
         if (!values) continue;
-        for (const AreaValues::Held& v : values->values()) positions.push_back(v.position);
+        for (const AreaValues::Held& v : values->values()) positions.push_back(v.position());
     }
     std::sort(positions.begin(), positions.end());
     positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
@@ -97,7 +97,7 @@ char* roomFor(std::string& out, size_t& used, size_t more) {
 // The lines of the cells at `positions` (every position of the area a source holds a value
 // at, in order), each led by ",\n" but the very first of the record.
 void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& sheet, const AreaSources& from,
-                 const std::vector<std::string>& heads, std::span<const uint32_t> positions, bool& firstCell) {
+                 const std::vector<std::string>& heads, std::span<const uint64_t> positions, bool& firstCell) {
     const std::set<std::pair<int, int>> refused = refusedCells(in.report, sheet.worksheet);
     const CellArea& area = sheet.area;
     struct Cursor {
@@ -119,13 +119,12 @@ void appendCells(std::string& out, const RunRecordInput& in, const SheetJob& she
     char room[kContributionRoom];
     std::string other;
     size_t used = out.size();
-    for (const uint32_t position : positions) {
-        const CellAddress at{area.firstRow + static_cast<int>(position / static_cast<uint32_t>(area.columns())),
-                             area.firstColumn + static_cast<int>(position % static_cast<uint32_t>(area.columns()))};
+    for (const uint64_t position : positions) {
+        const CellAddress at = area.cellAt(position);
         CellTotal total;
         size_t length = 0;
         for (Cursor& c : cursors) {
-            if (c.at == c.end || c.at->position != position) continue;
+            if (c.at == c.end || c.at->position() != position) continue;
             const AreaValues::Held& v = *c.at++;
             c.values->addTo(total, v);
             const std::string_view text = contributionText(*c.head, length == 0, *c.values, v, room, other);
@@ -160,7 +159,7 @@ bool appendMergedCells(std::string& out, const RunRecordInput& in, SourceCache& 
     bool firstCell = true;
     for (size_t j = 0; j < in.request.job.size(); ++j) {
         if (!savedInSummary(in.report, j)) continue;
-        const std::vector<uint32_t> positions = heldPositions(in.request.job[j].area, values[j]);
+        const std::vector<uint64_t> positions = heldPositions(in.request.job[j].area, values[j]);
         appendCells(out, in, in.request.job[j], values[j], heads, positions, firstCell);
     }
     return !firstCell;

@@ -66,10 +66,9 @@ void RunContext::stopForNotFinite(const SheetJob& sheet, CellAddress cell, const
         CellTotal probe;
         try {
             if (const AreaValues* held = sources.held(source)) {
-                const auto position = static_cast<uint32_t>((cell.row - sheet.area.firstRow) * sheet.area.columns() +
-                                                            (cell.column - sheet.area.firstColumn));
+                const uint64_t position = sheet.area.positionOf(cell.row, cell.column);
                 for (const auto& v : held->values()) {
-                    if (v.position == position) held->addTo(probe, v);
+                    if (v.position() == position) held->addTo(probe, v);
                 }
             } else {
                 const OpenedSource opened = sources.open(source);
@@ -212,6 +211,7 @@ RunReport runWith(RunContext& context) {
         } catch (const WorkbookError& e) {
             RunContext::stop(summaryFailure(Failure::Kind::SummaryUnusable, request.templateFile, {}, e));
         }
+        if (auto beyond = rangeBeyondSummary(request, summary->grid())) RunContext::stop(std::move(*beyond));
         runWorksheets(context, *summary);
     } catch (RunStopped& stopped) {
         context.report.failure = std::move(stopped.failure);
@@ -232,6 +232,20 @@ RunReport runWith(RunContext& context) {
 }
 
 }  // namespace
+
+std::optional<Failure> rangeBeyondSummary(const RunRequest& request, SheetGrid grid) {
+    for (const SheetJob& sheet : request.job) {
+        if (sheet.area.validOn(grid)) continue;
+        Failure f{Failure::Kind::RangeBeyondSummary, request.summary, sheet.worksheet,
+                  "the range " + areaName(sheet.area) + " reaches beyond " + cellName({grid.rows, grid.columns}) +
+                      ", the last cell of the summary's worksheets (" + std::to_string(grid.columns) + " columns, " +
+                      std::to_string(grid.rows) + " rows); nothing was written: choose a smaller range or an .xlsx summary",
+                  std::nullopt};
+        f.area = sheet.area;
+        return f;
+    }
+    return std::nullopt;
+}
 
 RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& events, RunDecisions& decisions) {
     RunContext context(request, host, events, decisions);

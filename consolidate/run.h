@@ -15,4 +15,8 @@ RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& event
 RunReport run(const RunRequest& request, SpreadsheetHost& host, RunEvents& events, RunDecisions& decisions,
               SourceCache& sources);
 
+// The failure a run ends with, before it reads or writes anything, when a range of the job
+// reaches beyond `grid`, the summary's worksheets (an .xls summary ends at iv65536).
+std::optional<Failure> rangeBeyondSummary(const RunRequest& request, SheetGrid grid);
+
 }  // namespace sbx

@@ -66,6 +66,7 @@ std::string_view failureName(Failure::Kind k) {
         case Failure::Kind::SummaryUnusable: return "SUMMARY_UNUSABLE";
         case Failure::Kind::SummaryNotSaved: return "SUMMARY_NOT_SAVED";
         case Failure::Kind::TotalNotFinite: return "TOTAL_NOT_FINITE";
+        case Failure::Kind::RangeBeyondSummary: return "RANGE_BEYOND_SUMMARY";
         case Failure::Kind::Cancelled: return "CANCELLED";
     }
     return {};

@@ -56,6 +56,7 @@ struct Failure {
         SummaryUnusable,   // the template could not be opened, lacks a worksheet, or refused the totals
         SummaryNotSaved,   // the summary could not be saved
         TotalNotFinite,    // a total added up beyond the largest number a spreadsheet holds
+        RangeBeyondSummary,  // a range reaches beyond the summary's worksheets (an .xls one ends at iv65536)
         Cancelled,
     };
     Kind kind;
@@ -65,6 +66,7 @@ struct Failure {
     std::optional<WorkbookError> error;  // the engine's error behind it, when there is one
     CellAddress cell = {};                        // TotalNotFinite: the summary cell
     std::vector<std::filesystem::path> sources = {};  // TotalNotFinite: the sources adding up to it
+    CellArea area = {};                           // RangeBeyondSummary: the range
 };
 
 // A formula of the summary inside a chosen range: kept, and computed from the totals when the

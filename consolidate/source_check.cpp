@@ -178,11 +178,11 @@ struct ValuesKey {
         b = (b + x) * 0xff51afd7ed558ccdull;
         b ^= b >> 29;
     }
-    void add(uint32_t position, CellKind kind, double number, const std::string* text = nullptr) {
+    void add(uint64_t position, CellKind kind, double number, const std::string* text = nullptr) {
         ++count;
         uint64_t bits = 0;
         std::memcpy(&bits, &number, sizeof bits);
-        mix(bits ^ ((static_cast<uint64_t>(position) << 8 | static_cast<uint64_t>(kind)) * 0x9e3779b97f4a7c15ull));
+        mix(bits ^ ((position << 8 | static_cast<uint64_t>(kind)) * 0x9e3779b97f4a7c15ull));
         if (kind == CellKind::Text) mix(std::hash<std::string>{}(*text));
     }
     void endArea() { mix(0x5bd1e9955bd1e995ull); }
@@ -270,9 +270,9 @@ private:
             }
             AreaValues values(source.sheet, area, source.dates1904);
             values.forEach([&](const AreaValues::Held& held, int row, int column) {
-                if (held.whole == AreaValues::kNumberOnly) return valueKey.add(held.position, CellKind::Number, held.number);
+                if (held.numberOnly()) return valueKey.add(held.position(), CellKind::Number, held.number);
                 const CellValue v = values.value(held);
-                valueKey.add(held.position, v.kind(), v.numberValue(), &v.textValue());
+                valueKey.add(held.position(), v.kind(), v.numberValue(), &v.textValue());
                 if (!addsNothing(v) || noResultAt.contains({row, column})) return;
                 const auto own = t.labelsInside.find({row, column});
                 if (own != t.labelsInside.end() && own->second == v) return;

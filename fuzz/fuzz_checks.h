@@ -131,8 +131,8 @@ inline void checkCellTexts(std::span<const uint8_t> bytes) {
     }
 
     if (bytes.size() >= 3) {
-        const int column = 1 + (bytes[0] | bytes[1] << 8) % 256;
-        const int row = 1 + (bytes[1] | bytes[2] << 8) % 65536;
+        const int column = 1 + (bytes[0] | bytes[1] << 8) % kSheetColumns;
+        const int row = 1 + (bytes[1] | bytes[2] << 8 | (bytes[0] & 0x1F) << 16) % kSheetRows;
         const std::string name = cellName({row, column});
         const auto address = parseCellAddress(name);
         require(address && address->column == column && address->row == row, "an A1 address does not read back");

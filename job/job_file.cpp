@@ -134,7 +134,7 @@ private:
         for (int k = 0; k < 2; ++k) {
             const std::string_view text = fields[static_cast<size_t>(k) + 2];
             const auto cell = acceptedCell(text);
-            if (!cell) fail("\"" + std::string(text) + "\" is not a cell such as b3 (a..iv, rows 1..65536)");
+            if (!cell) fail("\"" + std::string(text) + "\" is not a cell such as b3 (a..xfd, rows 1..1048576)");
             cells[k] = *cell;
         }
         if (rangeRunsBackwards(cells[0], cells[1])) {

@@ -5,8 +5,8 @@
 namespace sbx {
 namespace {
 
-constexpr long kLastRow = 65536;
-constexpr int kLastColumn = 256;
+constexpr long kLastRow = kSheetRows;
+constexpr size_t kMostColumnLetters = 3;  // xfd
 
 // Characters, not bytes: a box holding one Chinese character has length 1. A byte that does
 // not begin a well-formed UTF-8 sequence (a stray continuation byte, a cut or over-long
@@ -67,7 +67,6 @@ char32_t canonicalCharacter(char32_t c) {
 
 bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
 bool isLowerLetter(char32_t c) { return c >= U'a' && c <= U'z'; }
-int letterPosition(char32_t c) { return isLowerLetter(c) ? static_cast<int>(c - U'a') + 1 : 0; }
 
 // The decimal value of `digits`, capped just above the last row so long texts cannot overflow.
 long rowValue(const std::vector<char32_t>& text, size_t from) {
@@ -101,8 +100,10 @@ CellTextVerdict checkCellText(std::string_view typed) {
         if (!isLowerLetter(t[letters])) return CellTextVerdict::BadFormat;
         ++letters;
     }
-    if (letters > 2) return CellTextVerdict::BeyondSheet;
-    if (letters == 2 && 26 * letterPosition(t[0]) + letterPosition(t[1]) > kLastColumn) return CellTextVerdict::BeyondSheet;
+    if (letters > kMostColumnLetters) return CellTextVerdict::BeyondSheet;
+    std::string columnText;  // lower-case ASCII letters by now
+    for (size_t i = 0; i < letters; ++i) columnText += static_cast<char>(t[i]);
+    if (!columnOfLetters(columnText)) return CellTextVerdict::BeyondSheet;
 
     for (size_t i = letters; i < t.size(); ++i)
         if (!isDigit(t[i])) return CellTextVerdict::BadFormat;
@@ -148,6 +149,12 @@ std::string cellTextMessage(CellTextVerdict verdict, std::string_view boxName, s
             return "区间已经超出EXCEL工作表的上限,区间范围锁定!";
     }
     return {};
+}
+
+std::string rangeBeyondXlsMessage(std::string_view sheetName, const CellArea& area) {
+    return "工作表“" + std::string(sheetName) + "”的区间 " + areaName(area) + " 超出了 .xls 汇总文件的上限 " +
+           cellName({kXlsGrid.rows, kXlsGrid.columns}) + "（" + std::to_string(kXlsGrid.columns) + " 列，" +
+           std::to_string(kXlsGrid.rows) + " 行），汇总文件中没有写入任何结果。\r请缩小区间，或改用 .xlsx 格式的汇总文件。";
 }
 
 std::string backwardsRangeMessage(std::string_view sheetName, std::string_view first, std::string_view last) {

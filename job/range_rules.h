@@ -1,8 +1,9 @@
 #pragma once
 // The checks of the range entry window, free of windows: what a first or last cell text may
 // be, whether a rectangle runs the right way, and the messages that name the faulty box.
-// A cell text is accepted only when a run can read it: one or two lower-case column letters
-// (a..iv) and a row number 1..65536, surrounded by blanks at most.
+// A cell text is accepted only when a run can read it: one to three lower-case column letters
+// (a..xfd) and a row number 1..1048576, surrounded by blanks at most. An .xls summary holds
+// less (a..iv, rows 1..65536); that is checked against the summary, not the text.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,7 +18,7 @@ enum class CellTextVerdict {
     Empty,          // "请输入表格区间范围！"
     OneCharacter,   // message A
     BadFormat,      // message B
-    BeyondSheet,    // the limit message: column over iv, three column letters, row over 65536
+    BeyondSheet,    // the limit message: column over xfd, four column letters, row over 1048576
 };
 
 // The text as typed; leading and trailing blanks (U+0020) do not count.
@@ -53,5 +54,9 @@ std::string cellTextMessage(CellTextVerdict verdict, std::string_view boxName, s
 
 // Message C: the rectangle of `sheetName` runs backwards; all three texts trimmed.
 std::string backwardsRangeMessage(std::string_view sheetName, std::string_view first, std::string_view last);
+
+// The range `area` of `sheetName` reaches beyond iv65536, where the worksheets of an .xls
+// summary end: named with the limit, for the range entry and the run alike.
+std::string rangeBeyondXlsMessage(std::string_view sheetName, const CellArea& area);
 
 }  // namespace sbx

@@ -12,13 +12,10 @@ AreaTotals::AreaTotals(const CellArea& area)
     }
 }
 
-size_t AreaTotals::denseIndex(int row, int column) const {
-    return static_cast<size_t>(row - area_.firstRow) * static_cast<size_t>(area_.columns()) +
-           static_cast<size_t>(column - area_.firstColumn);
-}
+size_t AreaTotals::denseIndex(int row, int column) const { return static_cast<size_t>(area_.positionOf(row, column)); }
 
 CellTotal& AreaTotals::at(int row, int column) {
-    if (!dense_) return sparse_[sparseKey(row, column)];
+    if (!dense_) return sparse_[area_.positionOf(row, column)];
     const size_t i = denseIndex(row, column);
     if (!touched_[i]) {
         touched_[i] = true;
@@ -27,11 +24,8 @@ CellTotal& AreaTotals::at(int row, int column) {
     return cells_[i];
 }
 
-CellTotal& AreaTotals::atPosition(uint32_t position) {
-    if (!dense_) {
-        const auto columns = static_cast<uint32_t>(area_.columns());
-        return at(area_.firstRow + static_cast<int>(position / columns), area_.firstColumn + static_cast<int>(position % columns));
-    }
+CellTotal& AreaTotals::atPosition(uint64_t position) {
+    if (!dense_) return sparse_[position];
     if (!touched_[position]) {
         touched_[position] = true;
         ++touchedCount_;
@@ -42,40 +36,38 @@ CellTotal& AreaTotals::atPosition(uint32_t position) {
 CellValue AreaTotals::written(int row, int column) const {
     if (!area_.valid() || !area_.contains(row, column)) return CellValue();
     if (dense_) return cells_[denseIndex(row, column)].written();
-    const auto it = sparse_.find(sparseKey(row, column));
+    const auto it = sparse_.find(area_.positionOf(row, column));
     return it == sparse_.end() ? CellValue() : it->second.written();
 }
 
 std::optional<CellAddress> AreaTotals::firstNotFinite() const {
     std::optional<CellAddress> first;
-    auto note = [&](int row, int column, const CellTotal& total) {
+    auto note = [&](CellAddress cell, const CellTotal& total) {
         if (total.finite()) return;
-        if (!first || std::tie(row, column) < std::tie(first->row, first->column)) first = CellAddress{row, column};
+        if (!first || std::tie(cell.row, cell.column) < std::tie(first->row, first->column)) first = cell;
     };
     if (dense_) {
-        const auto columns = static_cast<size_t>(area_.columns());
         for (size_t i = 0; i < cells_.size() && !first; ++i) {
-            if (touched_[i]) note(area_.firstRow + static_cast<int>(i / columns), area_.firstColumn + static_cast<int>(i % columns), cells_[i]);
+            if (touched_[i]) note(area_.cellAt(i), cells_[i]);
         }
         return first;
     }
-    for (const auto& [key, total] : sparse_) note(static_cast<int>(key & 0xFFFFF), static_cast<int>(key >> 20), total);
+    for (const auto& [position, total] : sparse_) note(area_.cellAt(position), total);
     return first;
 }
 
 void AreaTotals::forEachTouched(const std::function<void(int, int, const CellValue&)>& visit) const {
+    auto offer = [&](uint64_t position, const CellTotal& total) {
+        const CellAddress cell = area_.cellAt(position);
+        visit(cell.row, cell.column, total.written());
+    };
     if (dense_) {
-        const auto columns = static_cast<size_t>(area_.columns());
         for (size_t i = 0; i < cells_.size(); ++i) {
-            if (!touched_[i]) continue;
-            visit(area_.firstRow + static_cast<int>(i / columns), area_.firstColumn + static_cast<int>(i % columns),
-                  cells_[i].written());
+            if (touched_[i]) offer(i, cells_[i]);
         }
         return;
     }
-    for (const auto& [key, total] : sparse_) {
-        visit(static_cast<int>(key & 0xFFFFF), static_cast<int>(key >> 20), total.written());
-    }
+    for (const auto& [position, total] : sparse_) offer(position, total);
 }
 
 }  // namespace sbx

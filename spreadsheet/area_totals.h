@@ -1,6 +1,6 @@
 #pragma once
 // The running totals of one cell area, one CellTotal per position. Memory follows the cells
-// that received something, not the area: a1:iv65536 over sparse sources holds only those.
+// that received something, not the area: a1:xfd1048576 over sparse sources holds only those.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -28,8 +28,8 @@ public:
     }
     // The total at (row, column), a cell of the area, to add into.
     CellTotal& at(int row, int column);
-    // The same by position in the area: (row - firstRow) * columns + (column - firstColumn).
-    CellTotal& atPosition(uint32_t position);
+    // The same by position in the area (CellArea::positionOf).
+    CellTotal& atPosition(uint64_t position);
     // What the total at (row, column) writes; empty where nothing was added or outside.
     CellValue written(int row, int column) const;
     // Cells that received something (even if only blanks), in no particular order.
@@ -41,14 +41,13 @@ public:
 
 private:
     size_t denseIndex(int row, int column) const;
-    static uint32_t sparseKey(int row, int column) { return static_cast<uint32_t>(column) << 20 | static_cast<uint32_t>(row); }
 
     CellArea area_;
     bool dense_;
     std::vector<CellTotal> cells_;
     std::vector<bool> touched_;
     size_t touchedCount_ = 0;
-    std::unordered_map<uint32_t, CellTotal> sparse_;
+    std::unordered_map<uint64_t, CellTotal> sparse_;  // by position
 };
 
 }  // namespace sbx

@@ -17,7 +17,7 @@ void AreaValues::addValue(int row, int column, const CellValue& v) {
 }
 
 void AreaValues::addWhole(int row, int column, const CellValue& v) {
-    values_.push_back({0.0, positionOf(row, column), static_cast<uint32_t>(wholes_.size())});
+    values_.push_back({static_cast<double>(wholes_.size()), area_.positionOf(row, column) | kWhole});
     wholes_.push_back(v);
 }
 

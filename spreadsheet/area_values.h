@@ -15,13 +15,19 @@ namespace sbx {
 
 class AreaValues {
 public:
-    // One value other than empty, in forEachValue's order (row by row).
+    // One value other than empty, in forEachValue's order (row by row). 16 bytes: a position
+    // needs more than 32 bits on the full grid, so the mark of a value kept whole shares its
+    // word, and such a value's index takes the number's place.
     struct Held {
-        double number;      // a number; 0 for the others
-        uint32_t position;  // (row - firstRow) * columns + (column - firstColumn)
-        uint32_t whole;     // kNumberOnly, or the index of the value in wholes()
+        double number;   // a number, or the index of a value kept whole
+        uint64_t place;  // the position in the area (CellArea::positionOf), kWhole added if kept whole
+
+        uint64_t position() const { return place & ~kWhole; }
+        bool numberOnly() const { return (place & kWhole) == 0; }
+        size_t whole() const { return static_cast<size_t>(number); }
     };
-    static constexpr uint32_t kNumberOnly = ~0u;
+    static constexpr uint64_t kWhole = uint64_t{1} << 63;
+    static_assert(sizeof(Held) == 16);
 
     AreaValues() = default;
     // Reads the values of `area` of `sheet` (a workbook counting dates from 1904 if `dates1904`).
@@ -31,7 +37,7 @@ public:
     // infinity is kept whole, so that the plain numbers add without a test each.
     void addNumber(int row, int column, double x) {
         if (!std::isfinite(x)) [[unlikely]] return addWhole(row, column, CellValue::number(x));
-        values_.push_back({x, positionOf(row, column), kNumberOnly});
+        values_.push_back({x, area_.positionOf(row, column)});
     }
     void addValue(int row, int column, const CellValue& v);
 
@@ -44,31 +50,31 @@ public:
     // Visits every value with its row and column, in order (without a division each).
     template <typename Visit>
     void forEach(Visit visit) const {
-        const uint32_t width = columns();
-        uint32_t rowStart = 0;
+        const auto width = static_cast<uint64_t>(area_.columns());
+        uint64_t rowStart = 0;
         int row = area_.firstRow;
         for (const Held& v : values_) {
-            while (v.position - rowStart >= width) rowStart += width, ++row;
-            visit(v, row, area_.firstColumn + static_cast<int>(v.position - rowStart));
+            const uint64_t position = v.position();
+            if (position - rowStart >= width) {
+                row = area_.firstRow + static_cast<int>(position / width);
+                rowStart = static_cast<uint64_t>(row - area_.firstRow) * width;
+            }
+            visit(v, row, area_.firstColumn + static_cast<int>(position - rowStart));
         }
     }
     // The value as read.
-    CellValue value(const Held& v) const { return v.whole == kNumberOnly ? CellValue::number(v.number) : wholes_[v.whole]; }
+    CellValue value(const Held& v) const { return v.numberOnly() ? CellValue::number(v.number) : wholes_[v.whole()]; }
     // Adds `v` into `total` by CellTotal's rules, exactly as adding value(v) would.
     Contribution addTo(CellTotal& total, const Held& v) const {
-        if (v.whole == kNumberOnly) {
+        if (v.numberOnly()) {
             total.add(v.number);
             return Contribution::Added;
         }
-        return total.add(wholes_[v.whole], dates1904_);
+        return total.add(wholes_[v.whole()], dates1904_);
     }
 
 private:
     void addWhole(int row, int column, const CellValue& v);
-    uint32_t columns() const { return static_cast<uint32_t>(area_.columns()); }
-    uint32_t positionOf(int row, int column) const {
-        return static_cast<uint32_t>(row - area_.firstRow) * columns() + static_cast<uint32_t>(column - area_.firstColumn);
-    }
 
     CellArea area_;
     bool dates1904_ = false;

@@ -86,29 +86,27 @@ void checkNoFormulaBlock(const Worksheet& target, const CellArea& area) {
 // Should a write fail part way, the cells written so far get their old values back.
 long long writeArea(Worksheet& target, const AreaTotals& totals, std::span<const CellAddress> leaveAlone) {
     const CellArea& area = totals.area();
-    auto key = [&](int row, int column) {
-        return static_cast<uint32_t>(row - area.firstRow) * 256u + static_cast<uint32_t>(column - area.firstColumn);
-    };
-    std::map<uint32_t, CellValue> previous;
+    auto key = [&](int row, int column) { return area.positionOf(row, column); };  // row by row
+    std::map<uint64_t, CellValue> previous;
     target.forEachValue(area, [&](int row, int column, const CellValue& value) { previous.emplace(key(row, column), value); });
-    std::map<uint32_t, CellValue> writes;
+    std::map<uint64_t, CellValue> writes;
     for (const auto& entry : previous) writes.emplace(entry.first, CellValue());
     totals.forEachTouched([&](int row, int column, const CellValue& total) { writes.insert_or_assign(key(row, column), total); });
     for (const CellAddress& cell : leaveAlone) writes.erase(key(cell.row, cell.column));
 
-    auto rowOf = [&](uint32_t k) { return area.firstRow + static_cast<int>(k / 256); };
-    auto columnOf = [&](uint32_t k) { return area.firstColumn + static_cast<int>(k % 256); };
-    std::vector<uint32_t> written;
+    std::vector<uint64_t> written;
     try {
         for (const auto& [k, value] : writes) {
-            target.setCell(rowOf(k), columnOf(k), value);
+            const CellAddress cell = area.cellAt(k);
+            target.setCell(cell.row, cell.column, value);
             written.push_back(k);
         }
     } catch (...) {
-        for (const uint32_t k : written) {
+        for (const uint64_t k : written) {
             const auto old = previous.find(k);
             try {
-                target.setCell(rowOf(k), columnOf(k), old == previous.end() ? CellValue() : old->second);
+                const CellAddress cell = area.cellAt(k);
+                target.setCell(cell.row, cell.column, old == previous.end() ? CellValue() : old->second);
             } catch (...) {
                 // Restoring a cell that was just written cannot be refused; keep going regardless.
             }
@@ -147,7 +145,7 @@ ConsolidateResult consolidateByPosition(SourceOpener& sources, Worksheet& target
         if (const AreaValues* held = sources.held(areas[i]); held && held->area() == from) {
             // The same size as the target's area, so a position is the same cell of both.
             held->forEach([&](const AreaValues::Held& v, int row, int column) {
-                if (held->addTo(totals.atPosition(v.position), v) == Contribution::AddsNothing) {
+                if (held->addTo(totals.atPosition(v.position()), v) == Contribution::AddsNothing) {
                     addsNothing(row, column, held->value(v));
                 }
             });

@@ -18,11 +18,6 @@
 
 namespace sbx {
 
-namespace {
-constexpr int kMaxRows = 65536;
-constexpr int kMaxColumns = 256;
-}  // namespace
-
 NativeWorksheet::NativeWorksheet(NativeWorkbook& owner, size_t index)
     : owner_(owner), book_(owner.reader()), index_(index) {}
 
@@ -65,7 +60,7 @@ std::vector<FormulaReading> NativeWorksheet::formulasIn(const CellArea& area) co
 std::string NativeWorksheet::name() const { return book_.worksheets()[index_].name; }
 
 void NativeWorksheet::checkPosition(int row, int column) const {
-    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
+    if (row < 1 || row > kXlsGrid.rows || column < 1 || column > kXlsGrid.columns) {
         throw WorkbookError(WorkbookErrorKind::CellOutOfRange, book_.file(),
                             "worksheet \"" + name() + "\": there is no cell at row " + std::to_string(row) +
                                 ", column " + std::to_string(column));
@@ -94,7 +89,7 @@ void NativeWorksheet::forEachValue(const CellArea& area,
     auto stored = std::lower_bound(all.begin(), all.end(), firstKey,
                                    [](const xls::StoredCell& c, uint32_t k) { return c.key < k; });
     auto edit = written.lower_bound(firstKey);
-    const uint32_t endKey = xls::cellKey(static_cast<uint32_t>(std::min(area.lastRow, 65536)), 0);
+    const uint32_t endKey = xls::cellKey(static_cast<uint32_t>(std::min(area.lastRow, kXlsGrid.rows)), 0);
     auto offer = [&](uint32_t key, const CellValue& v) {
         const int row = static_cast<int>(key >> 8) + 1;
         const int column = static_cast<int>(key & 0xFF) + 1;
@@ -125,7 +120,7 @@ void NativeWorksheet::readValues(const CellArea& area, AreaValues& into) const {
     const auto& sheet = cells();
     const auto all = sheet.cells();
     const uint32_t firstKey = xls::cellKey(static_cast<uint32_t>(std::max(area.firstRow, 1) - 1), 0);
-    const uint32_t endKey = xls::cellKey(static_cast<uint32_t>(std::min(area.lastRow, 65536)), 0);
+    const uint32_t endKey = xls::cellKey(static_cast<uint32_t>(std::min(area.lastRow, kXlsGrid.rows)), 0);
     auto stored = std::lower_bound(all.begin(), all.end(), firstKey,
                                    [](const xls::StoredCell& c, uint32_t k) { return c.key < k; });
     for (; stored != all.end() && stored->key < endKey; ++stored) {
@@ -143,7 +138,7 @@ void NativeWorksheet::readValues(const CellArea& area, AreaValues& into) const {
 std::pair<int, int> NativeWorksheet::lastValueCell() const {
     int lastRow = 0;
     int lastColumn = 0;
-    forEachValue(CellArea{}, [&](int row, int column, const CellValue&) {
+    forEachValue(CellArea{1, 1, kXlsGrid.rows, kXlsGrid.columns}, [&](int row, int column, const CellValue&) {
         lastRow = std::max(lastRow, row);
         lastColumn = std::max(lastColumn, column);
     });

@@ -54,6 +54,7 @@ public:
     bool isModified() const override { return !edits_.empty(); }
     std::vector<StaleFormula> staleFormulas() const override;
     bool uses1904Dates() const override { return reader_.uses1904Dates(); }
+    SheetGrid grid() const override { return kXlsGrid; }
 
     const xls::WorkbookReader& reader() const { return reader_; }
     const xls::WorkbookEdits& edits() const { return edits_; }

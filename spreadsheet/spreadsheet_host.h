@@ -42,7 +42,7 @@ public:
 
     virtual std::string name() const = 0;
 
-    // Cells(row, column): rows 1..65536, columns 1..256; outside: WorkbookError.
+    // Cells(row, column): rows and columns of the workbook's grid(); outside: WorkbookError.
     virtual CellValue cell(int row, int column) const = 0;
 
     // Visits the cells of `area` that hold a value (not the empty ones), row by row. For
@@ -96,9 +96,7 @@ inline constexpr std::string_view kLeftToApplication = "will be recomputed by th
 // "汇总!B3: the function VLOOKUP is not computed here; will be recomputed by the spreadsheet
 // application", a line for a run's report.
 inline std::string describeStale(const StaleFormula& f) {
-    std::string column = columnLetters(f.column);
-    for (char& c : column) c = static_cast<char>(c - 'a' + 'A');
-    return f.sheet + "!" + column + std::to_string(f.row) + ": " + f.reason + "; " + std::string(kLeftToApplication);
+    return f.sheet + "!" + cellName({f.row, f.column}, LetterCase::Upper) + ": " + f.reason + "; " + std::string(kLeftToApplication);
 }
 
 class Workbook {
@@ -124,6 +122,10 @@ public:
     // The workbook counts dates from 1904: its dates are stored as 1900 serials less 1462
     // days (CellValue hands every date over as a 1900 serial).
     virtual bool uses1904Dates() const { return false; }
+
+    // The rows and columns its worksheets have: a1:iv65536 in an .xls workbook, the full
+    // a1:xfd1048576 in .xlsx and .xlsm.
+    virtual SheetGrid grid() const { return kFullGrid; }
 };
 
 // The bytes of a workbook file as a host read them, shared so that they may be used (a

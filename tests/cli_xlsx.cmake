@@ -75,3 +75,13 @@ if(NOT rc EQUAL 0 OR NOT out STREQUAL "左上${to_iw}1${after_iw}\n${to_xfd}2\n"
   string(LENGTH "${out}" length)
   message(FATAL_ERROR "shubuxing-cli dump far_cells.xlsx Far: exit ${rc}, ${length} bytes of output, not the cells beyond column IV")
 endif()
+
+# A range reaches there too (tools/make_grid_fixtures.py's grid_1.xlsx: 2 at XFD1, 100 at
+# XFD1048576); an .xls workbook ends at IV65536 and says so.
+expect_run(0 "^2\n$" dump ${DATA}/../grid/grid_1.xlsx 表 xfd1:xfd1)
+expect_run(0 "^10\t\n\t\n$" dump ${DATA}/../grid/grid_1.xlsx 表 aa70000:ab70001)
+expect_run(0 "^100\n$" dump ${DATA}/../grid/grid_1.xlsx 表 XFD1048576:XFD1048576)
+execute_process(COMMAND ${CLI} dump ${DATA}/../grid/grid_template.xls 表 xfd1:xfd1 RESULT_VARIABLE rc ERROR_VARIABLE err TIMEOUT 60)
+if(NOT rc EQUAL 2 OR NOT err MATCHES "the range xfd1:xfd1 reaches beyond iv65536")
+  message(FATAL_ERROR "dump grid_template.xls 表 xfd1:xfd1: exit ${rc}, stderr: ${err}")
+endif()

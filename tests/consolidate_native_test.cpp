@@ -13,6 +13,7 @@
 
 #include "tests/support/pool_runs.h"
 #include "consolidate/run_messages.h"
+#include "job/range_rules.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
 #include "workspace/pool.h"
@@ -220,6 +221,23 @@ TEST_F(NativeRunTest, WorkbookOfAnotherLayoutEndsTheRunBeforeTheFirstWrite) {
     EXPECT_EQ(dialogs.messages,
               (std::vector<std::string>{run_text::worksheetMismatchMessage(paths().poolPrefix() + "branch_0.xls")}));
     EXPECT_EQ(bytesOf(paths().summaryWorkbook()), summaryBefore);
+}
+
+// A range entered for an .xlsx summary meets an .xls one (taken in since): refused in both modes,
+// named with the limit, before anything is written.
+TEST_F(NativeRunTest, AnXlsSummaryRefusesARangeBeyondItsLastCell) {
+    useFixturePool();
+    job.rangeTable.back().area = {4, 2, 70000, 27};
+    const std::string summaryBefore = bytesOf(paths().summaryWorkbook());
+    const std::string refusal = rangeBeyondXlsMessage(kCost, {4, 2, 70000, 27});
+    for (const auto runMode : {&runFunctionMode, &runEfficiencyMode}) {
+        job.runState = RunState::IdleOrRunning;
+        dialogs.messages.clear();
+        const RunSummary run = runMode(setup());
+        EXPECT_EQ(run.state, RunState::Failed);
+        EXPECT_EQ(dialogs.messages, std::vector<std::string>{refusal});
+        EXPECT_EQ(bytesOf(paths().summaryWorkbook()), summaryBefore);
+    }
 }
 
 // A pool of 12 generated with the engine's writer from one LibreOffice layout: numbers that

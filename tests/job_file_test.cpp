@@ -19,6 +19,7 @@ RememberedJobs sample() {
     RememberedJobs jobs;
     jobs.remember({"资产负债表", "利润表", " 表 3 "}, {{"利润表", {5, 3, 30, 4}}, {"资产负债表", {3, 2, 20, 8}}});
     jobs.remember({"a\tb", "c\\d", "e\nf\rg"}, {{"c\\d", {1, 1, 65536, 256}}, {"a\tb", {2, 2, 2, 2}}});
+    jobs.remember({"明细"}, {{"明细", {70000, 27, 1048576, 16384}}});  // an .xlsx template's full grid
     return jobs;
 }
 
@@ -28,6 +29,7 @@ TEST(JobFile, ReadsBackWhatWasWritten) {
     EXPECT_EQ(text.substr(0, text.find('\n')), "shubuxing-jobs\t1");
     EXPECT_NE(text.find("sheet\t利润表\tc5\td30\n"), std::string::npos) << text;
     EXPECT_NE(text.find("template\ta\\tb\tc\\\\d\te\\nf\\rg\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("sheet\t明细\taa70000\txfd1048576\n"), std::string::npos) << text;
     EXPECT_EQ(parseJobFile(text, kFile).jobs, jobs.jobs);
     // As an editor on Windows may save it: a byte-order mark, CR LF, comments and blank lines.
     std::string edited = "\xEF\xBB\xBF# 月报\r\n\r\n";
@@ -43,7 +45,7 @@ TEST(JobFile, FindsAJobByTheTemplatesExactWorksheetNames) {
     EXPECT_EQ(jobs.find({"资产负债表", "利润表"}), nullptr);
     EXPECT_EQ(jobs.find({"资产负债表", "利润表", "表 3"}), nullptr);
     jobs.remember({"资产负债表", "利润表", " 表 3 "}, {{" 表 3 ", {1, 1, 2, 2}}});
-    EXPECT_EQ(jobs.jobs.size(), 2u);
+    EXPECT_EQ(jobs.jobs.size(), 3u);
     EXPECT_EQ(*jobs.find({"资产负债表", "利润表", " 表 3 "}), (Job{{" 表 3 ", {1, 1, 2, 2}}}));
 }
 
@@ -77,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Damage{"shubuxing-jobs\t1\ntemplate\tA\nsheet\tB\ta1\tb2\n", 3, "not one of the template's"},
                     Damage{"shubuxing-jobs\t1\ntemplate\tA\nsheet\tA\ta1\n", 3, "first cell and the last"},
                     Damage{"shubuxing-jobs\t1\ntemplate\tA\nsheet\tA\tA1\tb2\n", 3, "\"A1\" is not a cell"},
-                    Damage{"shubuxing-jobs\t1\ntemplate\tA\nsheet\tA\ta1\tiw2\n", 3, "\"iw2\" is not a cell"},
+                    Damage{"shubuxing-jobs\t1\ntemplate\tA\nsheet\tA\ta1\txfe2\n", 3, "\"xfe2\" is not a cell"},
                     Damage{"shubuxing-jobs\t1\ntemplate\tA\nsheet\tA\tc3\tb2\n", 3, "runs backwards"},
                     Damage{"shubuxing-jobs\t1\ntemplate\tA\nsheet\tA\ta1\tb2\nsheet\tA\ta1\tb2\n", 4, "already"},
                     Damage{"shubuxing-jobs\t1\ntemplate\tA\ntemplate\tB\nsheet\tB\ta1\tb2\n", 2, "no sheet line"},

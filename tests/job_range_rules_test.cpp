@@ -24,7 +24,9 @@ INSTANTIATE_TEST_SUITE_P(Accepted, CellTextVerdicts,
                          testing::Values(VerdictCase{"a3", V::Accepted}, VerdictCase{"h20", V::Accepted},
                                          VerdictCase{" b5 ", V::Accepted}, VerdictCase{"iv65536", V::Accepted},
                                          VerdictCase{"z1", V::Accepted}, VerdictCase{"aa1", V::Accepted},
-                                         VerdictCase{"a03", V::Accepted}, VerdictCase{"ab20", V::Accepted}));
+                                         VerdictCase{"a03", V::Accepted}, VerdictCase{"ab20", V::Accepted},
+                                         VerdictCase{"iw1", V::Accepted}, VerdictCase{"aa70000", V::Accepted},
+                                         VerdictCase{"abc1", V::Accepted}, VerdictCase{"xfd1048576", V::Accepted}));
 INSTANTIATE_TEST_SUITE_P(EmptyAndShort, CellTextVerdicts,
                          testing::Values(VerdictCase{"", V::Empty}, VerdictCase{"   ", V::Empty},
                                          VerdictCase{"a", V::OneCharacter}, VerdictCase{" 3 ", V::OneCharacter},
@@ -42,8 +44,8 @@ INSTANTIATE_TEST_SUITE_P(MendedRunUnreadable, CellTextVerdicts,
                                          VerdictCase{"Ab3", V::BadFormat}, VerdictCase{"ABC1", V::BadFormat},
                                          VerdictCase{"#a3", V::BadFormat}));
 INSTANTIATE_TEST_SUITE_P(BeyondSheet, CellTextVerdicts,
-                         testing::Values(VerdictCase{"iw1", V::BeyondSheet}, VerdictCase{"iv65537", V::BeyondSheet},
-                                         VerdictCase{"abc1", V::BeyondSheet}, VerdictCase{"za1", V::BeyondSheet},
+                         testing::Values(VerdictCase{"xfe1", V::BeyondSheet}, VerdictCase{"a1048577", V::BeyondSheet},
+                                         VerdictCase{"abcd1", V::BeyondSheet}, VerdictCase{"zzz1", V::BeyondSheet},
                                          VerdictCase{"a99999999999999999999", V::BeyondSheet}));
 
 TEST(RangeOrder, WrongWaysAreCaughtAndRightOnesPass) {
@@ -66,8 +68,9 @@ TEST(RangeOrder, WrongWaysAreCaughtAndRightOnesPass) {
 TEST(AcceptedCell, IsTheEngineCellOfEveryAcceptedText) {
     EXPECT_EQ(acceptedCell(" h20 "), (CellAddress{20, 8}));
     EXPECT_EQ(acceptedCell("iv65536"), (CellAddress{65536, 256}));
+    EXPECT_EQ(acceptedCell("xfd1048576"), (CellAddress{1048576, 16384}));
     EXPECT_EQ(acceptedCell("a03"), (CellAddress{3, 1}));
-    for (const char* refused : {"A3", "a0", "iw1", "b 3", "a", "", "3a", "a3x"}) EXPECT_FALSE(acceptedCell(refused)) << refused;
+    for (const char* refused : {"A3", "a0", "xfe1", "b 3", "a", "", "3a", "a3x"}) EXPECT_FALSE(acceptedCell(refused)) << refused;
 }
 
 // What people type becomes the canonical text, which then meets the same checks: refused
@@ -93,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CanonicalCase{"ＩＶ６５５３６", "iv65536", V::Accepted}, CanonicalCase{"\u3000c7 ", "c7", V::Accepted},
                     CanonicalCase{"a3", "a3", V::Accepted}, CanonicalCase{"Ａ", "a", V::OneCharacter},
                     CanonicalCase{"3B", "3b", V::BadFormat}, CanonicalCase{"表3", "表3", V::BadFormat},
-                    CanonicalCase{"Ｂ－３", "b－3", V::BadFormat}, CanonicalCase{"IW1", "iw1", V::BeyondSheet},
+                    CanonicalCase{"Ｂ－３", "b－3", V::BadFormat}, CanonicalCase{"XFE1", "xfe1", V::BeyondSheet},
                     CanonicalCase{"A0", "a0", V::BadFormat}, CanonicalCase{"\xff" "3", "\xff" "3", V::BadFormat},
                     CanonicalCase{"   ", "", V::Empty}));
 
@@ -112,10 +115,13 @@ TEST(RangeMessages, NameTheBoxAndKeepTheTypedText) {
     EXPECT_EQ(cellTextMessage(V::OneCharacter, "txt23", " a"),
               "txt23= a  输入表格区间变量格式错，首位字符应为\r小写英文字母末位为阿拉伯数字（形如：a3）！");
     EXPECT_EQ(cellTextMessage(V::Empty, "txt13", ""), "请输入表格区间范围！");
-    EXPECT_EQ(cellTextMessage(V::BeyondSheet, "txt13", "iw1"), "区间已经超出EXCEL工作表的上限,区间范围锁定!");
+    EXPECT_EQ(cellTextMessage(V::BeyondSheet, "txt13", "xfe1"), "区间已经超出EXCEL工作表的上限,区间范围锁定!");
     EXPECT_EQ(cellTextMessage(V::Accepted, "txt13", "a1"), "");
     EXPECT_EQ(backwardsRangeMessage("表1", "b2", "a9"),
               "坏了，你输入的区间范围不合法：\r\r当前工作表  ：表1\r表格区间范围：[b2，a9]\r\r请重新输入！");
+    EXPECT_EQ(rangeBeyondXlsMessage("收入", {1, 1, 70000, 27}),
+              "工作表“收入”的区间 a1:aa70000 超出了 .xls 汇总文件的上限 iv65536（256 列，65536 行），汇总文件中没有写入任何结果。"
+              "\r请缩小区间，或改用 .xlsx 格式的汇总文件。");
 }
 
 TEST(RangeBoxNames, FollowTenTimesRowPlusColumn) {

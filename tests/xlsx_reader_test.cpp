@@ -31,7 +31,7 @@ std::string cellLines(const fs::path& file) {
         sheet.forEachValue(sbx::CellArea{1, 1, sbx::xlsx::kMaxRows, sbx::xlsx::kMaxColumns},
                            [&](int row, int column, const sbx::CellValue& v) {
                                const std::string text = sbx::cli::formatCell(v);
-                               if (!text.empty()) cells.push_back(sbx::xlsx::referenceText(row, column) + "\t" + text);
+                               if (!text.empty()) cells.push_back(sbx::cellName({row, column}, sbx::LetterCase::Upper) + "\t" + text);
                            });
         if (cells.size() > 2 * kHeadCells) {
             std::string all;

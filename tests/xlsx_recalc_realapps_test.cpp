@@ -58,7 +58,7 @@ Listing oracle(const fs::path& saved, const fs::path& templateFile) {
 
 std::set<std::string> staleCells(sbx::Workbook& book) {
     std::set<std::string> out;
-    for (const auto& f : book.staleFormulas()) out.insert(f.sheet + "!" + sbx::xlsx::referenceText(f.row, f.column));
+    for (const auto& f : book.staleFormulas()) out.insert(f.sheet + "!" + sbx::cellName({f.row, f.column}, sbx::LetterCase::Upper));
     return out;
 }
 

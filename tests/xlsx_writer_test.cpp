@@ -69,7 +69,7 @@ Cells ownCells(sbx::Workbook& book) {
         sheet.forEachValue(sbx::CellArea{1, 1, sbx::xlsx::kMaxRows, sbx::xlsx::kMaxColumns},
                            [&](int row, int column, const CellValue& v) {
                                const std::string text = sbx::cli::formatCell(v);
-                               if (!text.empty()) cells[sbx::xlsx::referenceText(row, column)] = text;
+                               if (!text.empty()) cells[sbx::cellName({row, column}, sbx::LetterCase::Upper)] = text;
                            });
     }
     return out;
@@ -119,7 +119,7 @@ TEST_P(XlsxWriter, WrittenCellsReadBackInOpenpyxlAndTheRestIsKept) {
         auto& sheet = book.worksheet(w.sheet);
         ASSERT_NO_THROW(sheet.setCell(w.row, w.column, w.value)) << describe(w.value);
         auto& cells = expected[sheet.name()];
-        const std::string ref = sbx::xlsx::referenceText(w.row, w.column);
+        const std::string ref = sbx::cellName({w.row, w.column}, sbx::LetterCase::Upper);
         if (w.expected.empty()) cells.erase(ref);
         else cells[ref] = w.expected;
         writtenParts.insert(static_cast<sbx::xlsx::XlsxWorkbook&>(book).layout().worksheets[w.sheet - 1].part);

@@ -29,9 +29,6 @@
 namespace sbx {
 namespace {
 
-constexpr int kRows = 65536;
-constexpr int kColumns = 256;
-
 QString dateText(double serial) {
     if (!isCalendarSerial(serial)) return QString::number(serial, 'g', 15);
     // 1900 serials count a 29 February 1900 that never was: day 60. Before it, day 1 is
@@ -65,13 +62,13 @@ QString displayText(const CellValue& value) {
     return {};
 }
 
-WorksheetModel::WorksheetModel(const Worksheet& sheet, std::function<bool(int, int)> marked, QObject* parent)
-    : QAbstractTableModel(parent), sheet_(sheet), marked_(std::move(marked)) {}
+WorksheetModel::WorksheetModel(const Worksheet& sheet, SheetGrid grid, std::function<bool(int, int)> marked, QObject* parent)
+    : QAbstractTableModel(parent), sheet_(sheet), grid_(grid), marked_(std::move(marked)) {}
 
 QColor markedCellColour() { return {198, 239, 206}; }
 
-int WorksheetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kRows; }
-int WorksheetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
+int WorksheetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : grid_.rows; }
+int WorksheetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : grid_.columns; }
 
 QVariant WorksheetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
@@ -173,7 +170,7 @@ void WorkbookViewer::showWorksheet(int position) {
             return extras_.marked(name, row, column);
         };
     }
-    model_ = new WorksheetModel(book_.worksheet(position), std::move(marked), this);
+    model_ = new WorksheetModel(book_.worksheet(position), book_.grid(), std::move(marked), this);
     table_->setModel(model_);
     delete previous;
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &WorkbookViewer::selectionChanged);

@@ -25,13 +25,13 @@ class QUrl;
 
 namespace sbx {
 
-// The cells of one worksheet, read as the view asks for them: all 65536 rows and 256
-// columns, nothing read ahead.
+// The cells of one worksheet, read as the view asks for them: every row and column of its
+// workbook's grid (iv65536 for .xls, xfd1048576 for .xlsx), nothing read ahead.
 class WorksheetModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
     // `marked(row, column)` (from 1) tells the cells shown on a tinted ground; none without it.
-    explicit WorksheetModel(const Worksheet& sheet, std::function<bool(int, int)> marked = {},
+    WorksheetModel(const Worksheet& sheet, SheetGrid grid, std::function<bool(int, int)> marked = {},
                             QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -41,6 +41,7 @@ public:
 
 private:
     const Worksheet& sheet_;
+    SheetGrid grid_;
     std::function<bool(int, int)> marked_;
 };
 

@@ -35,6 +35,8 @@ bool startsAsZipPackage(const std::filesystem::path& file) {
 
 }  // namespace
 
+SheetGrid sheetGridOf(WorkbookFormat format) { return format == WorkbookFormat::Xls ? kXlsGrid : kFullGrid; }
+
 std::string_view formatExtension(WorkbookFormat format) {
     switch (format) {
         case WorkbookFormat::Xlsx: return ".xlsx";

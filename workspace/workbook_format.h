@@ -6,6 +6,8 @@
 #include <optional>
 #include <string_view>
 
+#include "spreadsheet/cell_address.h"
+
 namespace sbx {
 
 enum class WorkbookFormat { Xls, Xlsx, Xlsm };
@@ -14,6 +16,9 @@ inline constexpr WorkbookFormat kWorkbookFormats[] = {WorkbookFormat::Xls, Workb
 
 // ".xls", ".xlsx" or ".xlsm".
 std::string_view formatExtension(WorkbookFormat format);
+
+// The rows and columns of a worksheet in `format`: a1:iv65536 in .xls, a1:xfd1048576 otherwise.
+SheetGrid sheetGridOf(WorkbookFormat format);
 
 // The format a pool file's name gives, by its exact lower-case ending (".xls", ".xlsx",
 // ".xlsm"); nothing for any other name, "a.XLS" and "a.xls.bak" included.

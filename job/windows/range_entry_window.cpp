@@ -18,6 +18,7 @@
 #include "ui/window_placement.h"
 #include "ui/workbook_viewer.h"
 #include "workspace/workbook_error_text.h"
+#include "workspace/workbook_format.h"
 
 namespace sbx {
 namespace {
@@ -28,8 +29,8 @@ constexpr int kClientWidth = 5535;       // the scroll bar's right edge and the 
 constexpr int kDesignFormHeight = 4380;  // the form as designed, before the load sizes it
 constexpr int kButtonTop = 3480;
 constexpr double kScrollDivisor = 125.0;
-constexpr int kCellTextLength = 7;
-constexpr int kRangeTextLength = 15;  // the first box also takes a whole range: iv65536:iv65536
+constexpr int kCellTextLength = 10;   // xfd1048576
+constexpr int kRangeTextLength = 21;  // the first box also takes a whole range: xfd1048576:xfd1048576
 
 QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, const char* tip, int left) {
     auto* button = new QPushButton(QString::fromUtf8(caption), parent);
@@ -242,6 +243,16 @@ void RangeEntryWindow::accept() {
                                                            trimBlanks(box(row, 3)->text().toStdString())));
             return;
         }
+    }
+    // An .xls summary ends at iv65536; the run would refuse such a range, so say it here.
+    const SheetGrid grid = sheetGridOf(workbookFormatOf(context_.paths.summaryWorkbook()));
+    for (const SheetJob& sheet : accepted) {
+        if (sheet.area.validOn(grid)) continue;
+        const int row = static_cast<int>(&sheet - accepted.data()) + 1;
+        const bool firstBeyond = !CellArea::between(sheet.area.first(), sheet.area.first()).validOn(grid);
+        context_.dialogs.message(rangeBeyondXlsMessage(trimBlanks(sheet.worksheet), sheet.area));
+        box(row, firstBeyond ? 2 : 3)->setFocus();
+        return;
     }
     job.rangeTable = std::move(accepted);
     rememberAcceptedJob(context_);

@@ -6,6 +6,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "spreadsheet/cell_address.h"
 #include "spreadsheet/xls/formula_workbook_cells.h"
 
 namespace sbx::xls::formula {
@@ -95,12 +96,6 @@ bool anyReader(const std::vector<FormulaCell>& formulas, const std::vector<CellP
 }
 
 }  // namespace
-
-std::string columnName(uint32_t column) {
-    std::string name;
-    for (uint32_t c = column + 1; c > 0; c = (c - 1) / 26) name.insert(name.begin(), static_cast<char>('A' + (c - 1) % 26));
-    return name;
-}
 
 std::vector<FormulaOutcome> recomputeDependents(const std::vector<FormulaCell>& formulas, const std::vector<CellPlace>& written,
                                                 RecalcCells& cells, size_t sheetCount, const RecalcLimits& limits,
@@ -235,7 +230,7 @@ Recalculation recalculate(const WorkbookReader& reader, const WorkbookEdits& edi
 
     BiffCells cells(reader, edits);
     auto place = [&](const FormulaCell& f) {
-        return reader.worksheets()[f.sheet].name + "!" + columnName(f.column) + std::to_string(f.row + 1);
+        return reader.worksheets()[f.sheet].name + "!" + cellName({static_cast<int>(f.row) + 1, static_cast<int>(f.column) + 1}, LetterCase::Upper);
     };
     const auto outcomes = recomputeDependents(formulas, written, cells, reader.worksheets().size(),
                                               RecalcLimits{256, kMaxBiffTextResult}, place);
@@ -275,7 +270,7 @@ OpeningResults computeOnOpening(const WorkbookReader& reader) {
     const WorkbookEdits none;
     BiffCells cells(reader, none);
     auto place = [&](const FormulaCell& f) {
-        return reader.worksheets()[f.sheet].name + "!" + columnName(f.column) + std::to_string(f.row + 1);
+        return reader.worksheets()[f.sheet].name + "!" + cellName({static_cast<int>(f.row) + 1, static_cast<int>(f.column) + 1}, LetterCase::Upper);
     };
     const auto outcomes = recomputeDependents(formulas, {}, cells, reader.worksheets().size(),
                                               RecalcLimits{256, kMaxBiffTextResult}, place, withoutResult);

@@ -50,9 +50,6 @@ std::vector<FormulaOutcome> recomputeDependents(const std::vector<FormulaCell>& 
                                                 const std::function<std::string(const FormulaCell&)>& place,
                                                 const std::vector<size_t>& alsoCompute = {});
 
-// "AB" for column 27 (zero-based).
-std::string columnName(uint32_t column);
-
 // What happens to one formula's record: a new result, or the old one kept and the formula
 // marked to be computed by the application.
 struct FormulaUpdate {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "spreadsheet/stored_result.h"
 #include "spreadsheet/xls/byte_reader.h"
 
 namespace sbx::xls {
@@ -87,27 +88,7 @@ void SheetCells::setFormulaResult(uint32_t row0, uint32_t col0, const CellValue&
     if (value.isEmpty()) return;  // a formula's result never is
     if (it->withoutResult) --withoutResult_;
     it->withoutResult = false;
-    switch (value.kind()) {
-        case CellKind::Number:
-        case CellKind::Date:
-            it->kind = isDate ? StoredKind::Date : StoredKind::Number;
-            it->number = value.numberValue();
-            break;
-        case CellKind::Text:
-            it->kind = StoredKind::LocalText;
-            it->index = static_cast<uint32_t>(localTexts_.size());
-            localTexts_.push_back(value.textValue());
-            break;
-        case CellKind::Boolean:
-            it->kind = StoredKind::Boolean;
-            it->number = value.booleanValue() ? 1.0 : 0.0;
-            break;
-        case CellKind::Error:
-            it->kind = StoredKind::Error;
-            it->number = value.errorCode();
-            break;
-        case CellKind::Empty: break;
-    }
+    storeFormulaResult(*it, value, isDate, 0.0, StoredKind::LocalText, &StoredCell::index, localTexts_);
 }
 
 void SheetCells::finish() {

@@ -211,7 +211,7 @@ XlsxRecalculation recalculateWrites(const XlsxWorkbook& book) {
     const std::vector<formula::FormulaCell> formulas = collectFormulas(book, sheetNames(book));
     if (formulas.empty()) return out;
     auto place = [&](const formula::FormulaCell& f) {
-        return worksheets[f.sheet].name + "!" + referenceText(static_cast<int>(f.row) + 1, static_cast<int>(f.column) + 1);
+        return worksheets[f.sheet].name + "!" + cellName({static_cast<int>(f.row) + 1, static_cast<int>(f.column) + 1}, LetterCase::Upper);
     };
     const auto outcomes = formula::recomputeDependents(formulas, written, cells, worksheets.size(),
                                                        formula::RecalcLimits{kMaxColumns, kMaxTextResult}, place);
@@ -250,7 +250,7 @@ XlsxOpeningResults computeOnOpening(const XlsxWorkbook& book) {
     if (withoutResult.empty()) return out;
     XlsxCells cells(book);
     auto place = [&](const formula::FormulaCell& f) {
-        return worksheets[f.sheet].name + "!" + referenceText(static_cast<int>(f.row) + 1, static_cast<int>(f.column) + 1);
+        return worksheets[f.sheet].name + "!" + cellName({static_cast<int>(f.row) + 1, static_cast<int>(f.column) + 1}, LetterCase::Upper);
     };
     const auto outcomes = formula::recomputeDependents(formulas, {}, cells, worksheets.size(),
                                                        formula::RecalcLimits{kMaxColumns, kMaxTextResult}, place, withoutResult);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "spreadsheet/cell_address.h"
 #include "spreadsheet/worksheet_name.h"
 #include "spreadsheet/xls/formula_functions.h"
 #include "spreadsheet/xlsx/sheet_content.h"
@@ -53,15 +54,15 @@ bool parseEnd(std::string_view word, int rowShift, int columnShift, RefEnd& end)
     size_t i = 0;
     bool absColumn = false, absRow = false;
     if (i < word.size() && word[i] == '$') absColumn = true, ++i;
-    int column = 0;
     size_t letters = 0;
-    while (i < word.size() && ((word[i] >= 'A' && word[i] <= 'Z') || (word[i] >= 'a' && word[i] <= 'z'))) {
-        if (++letters > 3) return false;  // a name, not a column
-        const char c = static_cast<char>(word[i] & ~0x20);
-        column = column * 26 + (c - 'A' + 1);
-        ++i;
+    while (i + letters < word.size() && ((word[i + letters] >= 'A' && word[i + letters] <= 'Z') || (word[i + letters] >= 'a' && word[i + letters] <= 'z'))) ++letters;
+    int column = 0;
+    if (letters > 0) {
+        const auto named = columnOfLetters(word.substr(i, letters));
+        if (!named) return false;  // a name, not a column
+        column = *named;
+        i += letters;
     }
-    if (column > kMaxColumns) return false;
     if (i < word.size() && word[i] == '$') absRow = true, ++i;
     int row = 0;
     size_t digits = 0;

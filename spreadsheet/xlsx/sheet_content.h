@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "spreadsheet/cell_address.h"
 #include "spreadsheet/cell_value.h"
 
 namespace sbx::xlsx {
 
-inline constexpr int kMaxRows = 1048576;
-inline constexpr int kMaxColumns = 16384;
+inline constexpr int kMaxRows = kFullGrid.rows;
+inline constexpr int kMaxColumns = kFullGrid.columns;
 
 // Position order: row first, then column; both from 1.
 inline uint64_t cellKey(int row, int column) {
@@ -62,11 +63,8 @@ struct SheetContent {
     uint32_t styleAt(int row, int column) const;
 };
 
-// "B12" → row 12, column 2; nothing for a text that is no cell reference.
-bool parseReference(std::string_view text, int& row, int& column);
-// "A1:C3" or "B2".
+// "A1:C3", "$A$1:$C$3" or "B2", either corner first.
 bool parseArea(std::string_view text, Area& area);
-std::string referenceText(int row, int column);
 
 // The error value of "#DIV/0!" and the others; #VALUE! for an unknown text.
 uint8_t errorCodeOf(std::string_view text);

@@ -55,8 +55,7 @@ public:
             if (!inRow_ || level != 1) return;
             column_ += 1;
             const char* r = attribute(attributes, "r");
-            int row = row_, column = column_;
-            if (r && parseReference(r, row, column)) column_ = column;
+            if (const auto cell = r ? parseCellAddress(r, AddressForm::DollarsAllowed) : std::nullopt) column_ = cell->column;
             if (!editedRows_.count(row_)) return;
             CellSpan c;
             begin(c);
@@ -171,7 +170,7 @@ std::string textContent(std::string_view text) {
 std::string cellElement(std::string_view p, int row, int column, const CellValue& value, const std::string* styleText,
                         bool date1904) {
     const std::string px(p);
-    std::string out = "<" + px + "c r=\"" + referenceText(row, column) + "\"";
+    std::string out = "<" + px + "c r=\"" + cellName({row, column}, LetterCase::Upper) + "\"";
     if (styleText && !styleText->empty()) out += " s=\"" + escapeXml(*styleText) + "\"";
     auto valueElement = [&](const std::string& v) { return "<" + px + "v>" + v + "</" + px + "v>"; };
     switch (value.kind()) {
@@ -370,8 +369,8 @@ std::string rewriteWorksheet(std::string_view xml, const SheetEdits& edits, cons
             }
             if (grown.firstRow != area.firstRow || grown.lastRow != area.lastRow || grown.firstColumn != area.firstColumn ||
                 grown.lastColumn != area.lastColumn) {
-                const std::string text = referenceText(grown.firstRow, grown.firstColumn) + ":" +
-                                         referenceText(grown.lastRow, grown.lastColumn);
+                const std::string text = cellName({grown.firstRow, grown.firstColumn}, LetterCase::Upper) + ":" +
+                                         cellName({grown.lastRow, grown.lastColumn}, LetterCase::Upper);
                 splices.replace(layout.dimension.start, layout.dimension.startTagEnd, withAttribute(tag, "ref", text));
             }
         }

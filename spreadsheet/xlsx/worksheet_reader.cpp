@@ -213,10 +213,10 @@ private:
         for (const char** a = attributes; *a; a += 2) {
             const std::string_view n = localName(a[0]);
             if (n == "r") {
-                int row = 0, column = 0;
-                if (!parseReference(a[1], row, column)) corrupt("the cell reference \"" + std::string(a[1]) + "\" is not valid");
-                row_ = std::max(row, 1);
-                column_ = column;
+                const auto cell = parseCellAddress(a[1], AddressForm::DollarsAllowed);
+                if (!cell) corrupt("the cell reference \"" + std::string(a[1]) + "\" is not valid");
+                row_ = cell->row;
+                column_ = cell->column;
                 explicit_ = true;
             } else if (n == "t") {
                 const std::string_view t = a[1];
@@ -272,7 +272,7 @@ private:
                 if (!hasValue_) break;
                 double index = 0;
                 if (!parseNumber(value, index) || index < 0 || index >= options_.sharedStringCount) {
-                    corrupt("the cell " + referenceText(row_, column_) + " names shared string " + std::string(value) +
+                    corrupt("the cell " + cellName({row_, column_}, LetterCase::Upper) + " names shared string " + std::string(value) +
                             ", which the table lacks");
                 }
                 cell.kind = StoredKind::SharedText;
@@ -298,13 +298,13 @@ private:
                 break;
             case 'd':
                 if (!hasValue_) break;
-                if (!isoDateSerial(value, cell.number)) corrupt("the date cell " + referenceText(row_, column_) + " holds \"" + std::string(value) + "\"");
+                if (!isoDateSerial(value, cell.number)) corrupt("the date cell " + cellName({row_, column_}, LetterCase::Upper) + " holds \"" + std::string(value) + "\"");
                 cell.kind = StoredKind::Date;
                 break;
             default:
                 if (!hasValue_ || trimmed(value).empty()) break;
                 if (!parseNumber(value, cell.number)) {
-                    corrupt("the cell " + referenceText(row_, column_) + " holds \"" + std::string(value) + "\", not a number");
+                    corrupt("the cell " + cellName({row_, column_}, LetterCase::Upper) + " holds \"" + std::string(value) + "\", not a number");
                 }
                 if (options_.styles->at(style_).date) {
                     cell.kind = StoredKind::Date;

@@ -216,7 +216,7 @@ void saveXlsxWorkbook(const XlsxWorkbook& book, const std::filesystem::path& tar
             if (!holdsWrittenValue(value, saved, check->uses1904Dates())) {
                 throw WorkbookError(WorkbookErrorKind::Corrupt, target,
                                     "cannot save: worksheet \"" + sheet.name() + "\", cell " +
-                                        referenceText(keyRow(key), keyColumn(key)) + " would read back as " +
+                                        cellName({keyRow(key), keyColumn(key)}, LetterCase::Upper) + " would read back as " +
                                         describe(saved) + " instead of " + describe(value));
             }
         }

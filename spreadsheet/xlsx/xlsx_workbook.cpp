@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "spreadsheet/formula_readings.h"
+#include "spreadsheet/stored_result.h"
 #include "spreadsheet/worksheet_lookup.h"
 #include "spreadsheet/worksheet_name.h"
 #include "spreadsheet/typed_number.h"
@@ -148,7 +149,7 @@ bool XlsxWorksheet::isCellLocked(int row, int column) const {
 void XlsxWorksheet::setCell(int row, int column, const CellValue& value) {
     checkPosition(row, column);
     const auto& sheet = owner_.content(index_);
-    const std::string where = "worksheet \"" + name() + "\", cell " + referenceText(row, column);
+    const std::string where = "worksheet \"" + name() + "\", cell " + cellName({row, column}, LetterCase::Upper);
     if (sheet.isProtected && isCellLocked(row, column)) {
         throw WorkbookError(WorkbookErrorKind::CellLocked, owner_.path(),
                             "worksheet \"" + name() + "\" is protected and the cell at row " + std::to_string(row) +
@@ -158,8 +159,8 @@ void XlsxWorksheet::setCell(int row, int column, const CellValue& value) {
         if (area.contains(row, column)) {
             throw WorkbookError(WorkbookErrorKind::CellLocked, owner_.path(),
                                 where + " belongs to the array formula or data table " +
-                                    referenceText(area.firstRow, area.firstColumn) + ":" +
-                                    referenceText(area.lastRow, area.lastColumn) +
+                                    cellName({area.firstRow, area.firstColumn}, LetterCase::Upper) + ":" +
+                                    cellName({area.lastRow, area.lastColumn}, LetterCase::Upper) +
                                     ", whose cells change only all together");
         }
     }
@@ -291,29 +292,8 @@ void XlsxWorkbook::computeOnOpening() const {
                 at = sheet.cells.insert(at, added);
             }
             at->text = 0;
-            switch (value.kind()) {
-                case CellKind::Number:
-                case CellKind::Date: {
-                    const bool date = styles_.at(at->style).date;
-                    at->kind = date ? StoredKind::Date : StoredKind::Number;
-                    at->number = value.numberValue() + (date && layout_.date1904 ? kDate1904Offset : 0.0);
-                    break;
-                }
-                case CellKind::Text:
-                    at->kind = StoredKind::Text;
-                    at->text = static_cast<uint32_t>(sheet.texts.size());
-                    sheet.texts.push_back(value.textValue());
-                    break;
-                case CellKind::Boolean:
-                    at->kind = StoredKind::Boolean;
-                    at->number = value.booleanValue() ? 1.0 : 0.0;
-                    break;
-                case CellKind::Error:
-                    at->kind = StoredKind::Error;
-                    at->number = value.errorCode();
-                    break;
-                case CellKind::Empty: break;
-            }
+            storeFormulaResult(*at, value, styles_.at(at->style).date, layout_.date1904 ? kDate1904Offset : 0.0,
+                               StoredKind::Text, &StoredCell::text, sheet.texts);
         }
     }
     notComputed_ = std::move(opening.unresolved);

@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include "job/range_rules.h"
 #include "job/windows/range_entry_window.h"
 #include "job/windows/twips.h"
 #include "job/windows/wheel_hook.h"
@@ -85,7 +86,7 @@ private slots:
         auto* last = window->findChild<QLineEdit*>("txt93");
         QCOMPARE(last, window->box(9, 3));
         QCOMPARE(last->x(), 3450 / 15);
-        QCOMPARE(last->maxLength(), 7);
+        QCOMPARE(last->maxLength(), 10);  // xfd1048576
         QVERIFY(last->text().isEmpty());
     }
 
@@ -123,9 +124,9 @@ private slots:
         add("two letters", 1, 2, "ab", messageB("txt12", "ab"));
         add("letter in row", 1, 2, "a1b2", messageB("txt12", "a1b2"));
         add("kept blanks", 2, 2, " 3a ", messageB("txt22", " 3a "));
-        add("column beyond iv", 1, 3, "iw1", kBeyond);
-        add("row beyond", 1, 3, "iv65537", kBeyond);
-        add("three letters", 2, 2, "abc1", kBeyond);
+        add("column beyond xfd", 1, 3, "xfe1", kBeyond);
+        add("row beyond", 1, 3, "a1048577", kBeyond);
+        add("four letters", 2, 2, "abcd1", kBeyond);
     }
 
     void everyRefusalNamesItsBoxAndFocusesIt() {
@@ -174,6 +175,25 @@ private slots:
         QCOMPARE(window->focusWidget(), static_cast<QWidget*>(window->box(1, 2)));
         QVERIFY(RangeEntryWindow::findOpen() == window);
         QVERIFY(h.job.rangeTable.empty());  // nothing is kept of a refused job
+    }
+
+    // The full grid is taken as typed; an .xls summary ends at iv65536 and refuses more.
+    void theSummaryFormatSetsTheLastCell() {
+        JobWindowHarness h;
+        auto* window = openFor(h, 1);
+        window->box(1, 2)->setText("aa70000");
+        window->box(1, 3)->setText("XFD1048576");
+        h.dialogs.expectMessage(rangeBeyondXlsMessage("表1", {70000, 27, 1048576, 16384}));
+        QVERIFY(clickScripted(okButton(window), h.dialogs));
+        QCOMPARE(window->focusWidget(), static_cast<QWidget*>(window->box(1, 2)));
+        QVERIFY(h.job.rangeTable.empty());
+
+        const std::filesystem::path hz = std::filesystem::path(h.pool.path().toStdString()) / "hz";
+        std::filesystem::create_directories(hz);
+        std::filesystem::copy_file(std::filesystem::path(SBX_TEST_DATA) / "grid" / "grid_template.xlsx", hz / "total.xlsx");
+        h.dialogs.expectMessage("请在左面列表框中选择汇表子文件！");
+        QVERIFY(clickScripted(okButton(window), h.dialogs));
+        QCOMPARE(h.job.rangeTable, (sbx::Job{{"表1", {70000, 27, 1048576, 16384}}}));
     }
 
     void anAcceptedJobIsStoredTyped() {

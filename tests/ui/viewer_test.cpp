@@ -114,6 +114,25 @@ private slots:
         host->quit();
     }
 
+    // An .xlsx worksheet is shown to its last cell, XFD1048576, and a selection there is named.
+    void anXlsxWorksheetShowsTheFullGrid() {
+        auto host = makeNativeHost();
+        Workbook& book = host->open(std::filesystem::path(SBX_TEST_DATA) / "grid" / "grid_1.xlsx");
+        WorkbookViewer viewer(book);
+        viewer.setAttribute(Qt::WA_DeleteOnClose, false);
+        viewer.show();
+        QTableView& table = viewer.table();
+        const QAbstractItemModel* model = table.model();
+        QCOMPARE(model->rowCount(), 1048576);
+        QCOMPARE(model->columnCount(), 16384);
+        QCOMPARE(model->headerData(16383, Qt::Horizontal).toString(), QString("xfd"));
+        QCOMPARE(model->index(1048575, 16383).data().toString(), QString("100"));
+        QCOMPARE(model->index(69999, 26).data().toString(), QString("10"));
+        select(table, 69999, 26, 1048575, 16383);
+        QCOMPARE(viewer.findChild<QLabel*>("selectionLabel")->text(), QString("aa70000:xfd1048576"));
+        host->quit();
+    }
+
     void closedByTheProgramAfterOk() {
         JobWindowHarness h;
         h.useSummaryWorkbook("sheets_9");
