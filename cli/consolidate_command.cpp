@@ -439,6 +439,7 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     auto host = makeNativeHost();
     // Shared by the check and the run, so that each source is parsed once; closed before the host quits.
     std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
+    sources->spillRecordListsBeside(a.out);
     const CheckReport check = checkSources(checkRequestOf(a), *sources);
     std::ostringstream findings;
     if (printFindings(check, a.allowed, findings)) {
