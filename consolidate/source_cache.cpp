@@ -1,5 +1,6 @@
 #include "consolidate/source_cache.h"
 
+#include <algorithm>
 #include <optional>
 #include <span>
 #include <system_error>
@@ -82,6 +83,17 @@ void SourceCache::hold(const SourceArea& source, AreaValues values, uint32_t che
     if (!keep) return;
     valuesUsed_ += bytes;
     held_[source.file].push_back({source.worksheet, std::move(shared)});
+}
+
+void SourceCache::closeIfHeld(const std::filesystem::path& file, size_t areas) {
+    const auto values = held_.find(file);
+    if (areas == 0 || values == held_.end() || values->second.size() != areas) return;
+    const auto it = open_.find(file);
+    if (it == open_.end()) return;
+    Workbook* book = it->second.book;
+    if (it->second.kept) used_ -= std::min(used_, it->second.size);
+    open_.erase(it);
+    host_.close(*book, false);
 }
 
 const AreaValues* SourceCache::held(const SourceArea& source) {

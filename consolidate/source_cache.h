@@ -61,6 +61,10 @@ public:
     // the record's lists in any case. `checkIndex`: the source's place in the check's list,
     // which the record numbers sources by.
     void hold(const SourceArea& source, AreaValues values, uint32_t checkIndex);
+    // Closes the workbook of `file` when the values of `areas` areas of it are held: the run
+    // adds up those, so a parsed workbook (several times its file's size, for an .xlsx
+    // twenty times) would only take memory the next sources' values could use.
+    void closeIfHeld(const std::filesystem::path& file, size_t areas);
     // The values held for exactly this source, worksheet (as spelled) and area, or null.
     const AreaValues* held(const SourceArea& source) override;
 

@@ -232,6 +232,9 @@ private:
         }
         c.size = cache_.fileSize(c.file);  // while it is open: the size of what was read
         if (opened) cache_.release(*opened);
+        size_t areas = 0;
+        for (const auto& sheet : sheetsOf(request_.job)) areas += sheet.second.size();
+        cache_.closeIfHeld(c.file, areas);
         if (!c.findings.empty() && c.findings.back().kind == FindingKind::Unreadable) return c;
         noteDuplicate(c, index, valueKey);
         return c;
