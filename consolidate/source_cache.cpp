@@ -28,18 +28,23 @@ OpenedSource SourceCache::open(const SourceArea& source) {
     auto it = open_.find(file);
     if (it == open_.end()) {
         std::optional<uintmax_t> read;  // the size of the bytes parsed, when the host hands them over
+        bool package = false;
         Workbook& book = digests_ ? host_.openHandingBytes(file,
                                                            [&](const FileBytes& bytes) {
                                                                read = bytes->size();
+                                                               package = bytes->size() >= 2 && (*bytes)[0] == 'P' && (*bytes)[1] == 'K';
                                                                digestOrCompare(file, bytes);
                                                            })
                                   : host_.open(file);
         std::error_code ec;
         const uintmax_t size = read ? *read : std::filesystem::file_size(file, ec);
-        Entry entry{&book, false, size};
-        if (!ec && used_ + size <= budget_) {
+        // What keeping it costs: an .xlsx package inflates to about five times its size of XML,
+        // and its parsed cells take about as much again.
+        const uintmax_t cost = package ? size * kPackageWeight : size;
+        Entry entry{&book, false, size, cost};
+        if (!ec && used_ + cost <= budget_) {
             entry.kept = true;
-            used_ += size;
+            used_ += cost;
         } else if (ec) {
             entry.kept = true;  // not a file on disk (a host of its own): nothing to budget
         }
@@ -91,7 +96,7 @@ void SourceCache::closeIfHeld(const std::filesystem::path& file, size_t areas) {
     const auto it = open_.find(file);
     if (it == open_.end()) return;
     Workbook* book = it->second.book;
-    if (it->second.kept) used_ -= std::min(used_, it->second.size);
+    if (it->second.kept) used_ -= std::min(used_, it->second.cost);
     open_.erase(it);
     host_.close(*book, false);
 }
