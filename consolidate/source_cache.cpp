@@ -38,9 +38,7 @@ OpenedSource SourceCache::open(const SourceArea& source) {
                                   : host_.open(file);
         std::error_code ec;
         const uintmax_t size = read ? *read : std::filesystem::file_size(file, ec);
-        // What keeping it costs: an .xlsx package inflates to about five times its size of XML,
-        // and its parsed cells take about as much again.
-        const uintmax_t cost = package ? size * kPackageWeight : size;
+        const uintmax_t cost = size * (package ? kPackageWeight : kBiffWeight);
         Entry entry{&book, false, size, cost};
         if (!ec && used_ + cost <= budget_) {
             entry.kept = true;
