@@ -132,6 +132,7 @@ public:
 
         // The check and the run share the opened sources; they are closed before the host quits.
         std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
+        sources->spillRecordListsBeside(request.summary);
         const auto startedAt = std::chrono::system_clock::now();
         const auto outcome = checkBeforeRun(request, *sources, *host);
         if (!outcome) {

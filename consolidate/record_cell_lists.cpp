@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "consolidate/record_cell_line.h"
+#include "consolidate/spill_file.h"
 
 namespace sbx {
 
@@ -25,12 +26,24 @@ char* RecordCellLists::Text::room(size_t more) {
 struct RecordCellLists::State {
     // Woken for a batch of areas, not for each: a wake-up costs more than laying an area out.
     static constexpr size_t kBatch = 16;
+    // Values that only wait to be laid out (the cache does not hold them): beyond half of
+    // this the worker is woken, beyond all of it the reader waits.
+    static constexpr size_t kMostWaiting = 16u << 20;
 
     struct Given {
         uint32_t source;
         std::string worksheet;
         std::shared_ptr<const AreaValues> values;
+        size_t ownBytes;  // the values' bytes when nobody else holds them, else 0
     };
+
+    State(size_t budget, std::filesystem::path beside) : memoryBudget(budget), spillBeside(std::move(beside)) {}
+
+    const size_t memoryBudget;
+    const std::filesystem::path spillBeside;
+    size_t waitingBytes = 0;  // ownBytes of the values given and not yet laid out
+    size_t textBytes = 0;     // the lists' text in memory: the worker's alone
+    std::unique_ptr<SpillFile> spill;  // the worker's, then finished()'s caller's
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -46,7 +59,8 @@ struct RecordCellLists::State {
         std::unique_lock lock(mutex);
         for (;;) {
             changed.wait(lock, [&] {
-                return ending || (!abandoned && (waiting.size() >= kBatch || (flushing && !flushed)));
+                return ending ||
+                       (!abandoned && (waiting.size() >= kBatch || waitingBytes > kMostWaiting / 2 || (flushing && !flushed)));
             });
             if (ending) return;
             std::deque<Given> taken;
@@ -55,13 +69,22 @@ struct RecordCellLists::State {
             working = true;
             lock.unlock();
             bool laidOut = true;
+            size_t freed = 0;
             for (const Given& given : taken) {
+                freed += given.ownBytes;
                 if (!(laidOut = layOut(given))) break;
+                if (textBytes >= memoryBudget && !(laidOut = spillAll())) break;
             }
+            taken.clear();  // the values only the lists needed go now, outside the lock
             lock.lock();
             working = false;
+            waitingBytes -= freed;
             if (!laidOut) abandonLocked();
-            if (abandoned) std::deque<Area>().swap(areas);
+            if (abandoned) {
+                std::deque<Area>().swap(areas);
+                spill.reset();
+            }
+            if (freed) changed.notify_all();
             if (flush && waiting.empty()) {
                 flushed = true;
                 changed.notify_all();
@@ -72,8 +95,34 @@ struct RecordCellLists::State {
     void abandonLocked() {
         abandoned = true;
         waiting.clear();
-        if (!working) std::deque<Area>().swap(areas);
+        if (!working) {
+            std::deque<Area>().swap(areas);
+            spill.reset();
+        }
         changed.notify_all();
+    }
+
+    // Every cell's list so far goes to the spill file, one after the other in area and position
+    // order, and is emptied in memory; false when the file cannot be written.
+    bool spillAll() {
+        try {
+            if (!spill) spill = std::make_unique<SpillFile>(spillBeside);
+            for (Area& a : areas) {
+                std::vector<uint64_t> starts(a.cells.size() + 1);
+                for (size_t p = 0; p < a.cells.size(); ++p) {
+                    starts[p] = spill->size();
+                    spill->append(a.cells[p].from.view());
+                    a.cells[p].from.clear();
+                }
+                starts.back() = spill->size();
+                a.spills.push_back(std::move(starts));
+            }
+            spill->checkWritten();
+            textBytes = 0;
+            return true;
+        } catch (const std::exception&) {
+            return false;  // the record merges the values after the run instead
+        }
     }
 
     Area* areaFor(const std::string& worksheet, const CellArea& area) {
@@ -101,9 +150,11 @@ struct RecordCellLists::State {
         for (const AreaValues::Held& v : values.values()) {
             Cell& cell = area->cells[v.position()];
             values.addTo(cell.total, v);
-            const std::string_view text = contributionText(head, cell.from.empty(), values, v, room, other);
+            const std::string_view text = contributionText(head, !cell.listed, values, v, room, other);
             std::memcpy(cell.from.room(text.size()), text.data(), text.size());
             cell.from.grow(text.size());
+            cell.listed = true;
+            textBytes += text.size();
         }
         return true;
     }
@@ -111,7 +162,8 @@ struct RecordCellLists::State {
     std::thread worker;  // last: started when the rest is ready
 };
 
-RecordCellLists::RecordCellLists() : state_(std::make_unique<State>()) {
+RecordCellLists::RecordCellLists(size_t memoryBudget, std::filesystem::path spillBeside)
+    : state_(std::make_unique<State>(memoryBudget, std::move(spillBeside))) {
     state_->worker = std::thread([s = state_.get()] { s->work(); });
 }
 
@@ -124,13 +176,19 @@ RecordCellLists::~RecordCellLists() {
     state_->worker.join();
 }
 
-void RecordCellLists::add(uint32_t source, std::string worksheet, std::shared_ptr<const AreaValues> values) {
+void RecordCellLists::add(uint32_t source, std::string worksheet, std::shared_ptr<const AreaValues> values, bool heldElsewhere) {
+    const size_t own = heldElsewhere ? 0 : values->bytes();
     {
-        std::lock_guard lock(state_->mutex);
-        if (state_->abandoned) return;
-        state_->waiting.push_back({source, std::move(worksheet), std::move(values)});
+        std::unique_lock lock(state_->mutex);
+        // The worker was woken when the bytes waiting passed half the bound.
+        state_->changed.wait(lock, [&] {
+            return state_->abandoned || state_->ending || state_->waitingBytes <= State::kMostWaiting;
+        });
+        if (state_->abandoned || state_->ending) return;
+        state_->waiting.push_back({source, std::move(worksheet), std::move(values), own});
+        state_->waitingBytes += own;
         state_->flushed = false;
-        if (state_->waiting.size() < State::kBatch && !state_->flushing) return;
+        if (state_->waiting.size() < State::kBatch && !state_->flushing && state_->waitingBytes <= State::kMostWaiting / 2) return;
     }
     state_->changed.notify_all();
 }
@@ -142,12 +200,14 @@ void RecordCellLists::abandon() {
 
 void RecordCellLists::release() {
     std::deque<Area> gone;
+    std::unique_ptr<SpillFile> spilled;
     {
         std::unique_lock lock(state_->mutex);
         state_->changed.wait(lock, [&] { return !state_->working; });
         state_->abandoned = true;
         state_->waiting.clear();
         gone.swap(state_->areas);
+        spilled.swap(state_->spill);
     }
     // Freed outside the lock: 8 MB of lists take a few milliseconds to give back.
 }
@@ -159,6 +219,52 @@ const std::deque<RecordCellLists::Area>* RecordCellLists::finished() {
     state_->changed.wait(lock, [&] { return state_->abandoned || state_->flushed; });
     if (state_->abandoned) return nullptr;
     return &state_->areas;
+}
+
+void RecordCellLists::readBack(const Area& area, const std::function<void(const Chunk&)>& each) {
+    // About this much text a chunk: one read from each spill for a chunk of cells.
+    constexpr uint64_t kChunkBytes = 4u << 20;
+    const size_t cells = area.cells.size();
+    std::unique_ptr<char[]> spilled;
+    size_t room = 0;
+    std::vector<size_t> base(area.spills.size());  // where each spill's bytes of the chunk lie in `spilled`
+    Chunk chunk;
+    for (size_t first = 0, end = 0; first < cells; first = end) {
+        uint64_t bytes = 0, fromSpills = 0;
+        for (end = first; end < cells && (end == first || bytes < kChunkBytes); ++end) {
+            bytes += area.cells[end].from.view().size();
+            for (const auto& starts : area.spills) bytes += starts[end + 1] - starts[end];
+        }
+        for (const auto& starts : area.spills) fromSpills += starts[end] - starts[first];
+        if (fromSpills > room) {
+            room = static_cast<size_t>(fromSpills);
+            spilled = std::make_unique_for_overwrite<char[]>(room);
+        }
+        size_t at = 0;
+        for (size_t s = 0; s < area.spills.size(); ++s) {
+            const auto& starts = area.spills[s];
+            const auto length = static_cast<size_t>(starts[end] - starts[first]);
+            base[s] = at;
+            if (length) state_->spill->read(starts[first], spilled.get() + at, length);
+            at += length;
+        }
+        chunk.positions.clear();
+        chunk.partsEnd.clear();
+        chunk.parts.clear();
+        for (size_t p = first; p < end; ++p) {
+            const Cell& cell = area.cells[p];
+            if (!cell.listed) continue;
+            for (size_t s = 0; s < area.spills.size(); ++s) {
+                const auto& starts = area.spills[s];
+                if (starts[p + 1] == starts[p]) continue;
+                chunk.parts.emplace_back(spilled.get() + base[s] + (starts[p] - starts[first]), starts[p + 1] - starts[p]);
+            }
+            if (!cell.from.empty()) chunk.parts.push_back(cell.from.view());
+            chunk.positions.push_back(p);
+            chunk.partsEnd.push_back(chunk.parts.size());
+        }
+        if (!chunk.positions.empty()) each(chunk);
+    }
 }
 
 }  // namespace sbx

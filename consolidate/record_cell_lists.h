@@ -2,11 +2,18 @@
 // The run record's list for every cell (its total and each source's value behind it, as
 // "[3,12.5],[4,{"date": 45292}]"), laid out on a thread of its own while the check reads
 // the sources, so that the record after the run is little more than a write. The lists are
-// fed the values the source cache holds, in the order it holds them; a list that would miss
-// some (values beyond the cache's budget, an area too large to lay out cell by cell) is
-// abandoned, and the record merges the held values after the run instead.
+// fed every value the check reads, in the order it reads them, whether the source cache holds
+// them or not, so that no source is read again for the record; lists that would miss some (an
+// area too large to lay out cell by cell, a spill that fails) are abandoned, and the record
+// merges the values after the run instead.
+//
+// Memory does not follow the pool: once the lists' text reaches a budget, each cell's list so
+// far goes to a temporary file (a spill), and the lists are read back in chunks of cells, each
+// from its spills and then from memory, when the record is written.
 #include <cstdint>
 #include <deque>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,6 +34,8 @@ public:
     public:
         std::string_view view() const { return {data_.get(), size_}; }
         bool empty() const { return size_ == 0; }
+        // Emptied after a spill; the room stays, for the next part of the list.
+        void clear() { size_ = 0; }
         // Room for `more` characters at the end, written through the pointer, then kept by grow().
         char* room(size_t more);
         void grow(size_t written) { size_ += written; }
@@ -38,27 +47,44 @@ public:
     };
     struct Cell {
         CellTotal total;
-        Text from;  // empty: no source holds a value there
+        Text from;           // the list since the last spill
+        bool listed = false;  // false: no source holds a value there
     };
     struct Area {
         std::string worksheet;  // as the job spells it
         CellArea area;
         std::vector<uint32_t> sources;  // the check's numbers of the sources added, in order
         std::vector<Cell> cells;        // by position: (row - firstRow) * columns + column - firstColumn
+        // For each spill, where each cell's part of it starts in the spill file, and its end.
+        std::vector<std::vector<uint64_t>> spills;
+    };
+    // Some cells' lists, read back: cell i of `positions` has parts[partsEnd[i - 1] .. partsEnd[i]).
+    struct Chunk {
+        std::vector<size_t> positions;
+        std::vector<size_t> partsEnd;
+        std::vector<std::string_view> parts;
     };
 
-    RecordCellLists();
+    // `memoryBudget`: the bytes of list text kept in memory before a spill; spills go to a
+    // temporary file beside `spillBeside` (the summary).
+    explicit RecordCellLists(size_t memoryBudget, std::filesystem::path spillBeside);
     ~RecordCellLists();  // stops the work under way
     RecordCellLists(const RecordCellLists&) = delete;
     RecordCellLists& operator=(const RecordCellLists&) = delete;
 
     // Adds the values of source number `source` (its place in the check's list) in one area of
     // `worksheet`. The values must not change until the lists are finished or abandoned.
-    void add(uint32_t source, std::string worksheet, std::shared_ptr<const AreaValues> values);
+    // `heldElsewhere`: the values are kept anyway (by the cache); those that are not are
+    // waiting in memory only until laid out, and the caller waits while too many are.
+    void add(uint32_t source, std::string worksheet, std::shared_ptr<const AreaValues> values, bool heldElsewhere);
     // Some values will not be added: the lists are dropped, and finished() is null.
     void abandon();
     // Waits for the areas added to be laid out; null when abandoned.
     const std::deque<Area>* finished();
+    // The lists of the cells of `area` (one of finished()'s) that hold a value, in position
+    // order, a chunk at a time: `each` is called for every chunk, whose views last until it
+    // returns. Throws std::runtime_error naming the spill file when it cannot be read back.
+    void readBack(const Area& area, const std::function<void(const Chunk&)>& each);
     // Done with the lists (they are written): their memory goes now, from the caller's thread,
     // and finished() is null from here on.
     void release();

@@ -1,12 +1,10 @@
 #include "consolidate/run_outputs.h"
 
 #include <system_error>
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
+#include <vector>
 
 #include "consolidate/run_record.h"
+#include "spreadsheet/file_identity.h"
 #include "consolidate/summary_lock.h"
 
 namespace sbx {
@@ -15,31 +13,49 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Whether `input` (links followed, as it is read) is the very file at the name `output`.
-bool sameFile(const fs::path& input, const fs::path& output) {
-#ifdef _WIN32
-    std::error_code ec;
-    if (fs::is_symlink(fs::symlink_status(output, ec))) return false;
-    return fs::exists(input, ec) && fs::exists(output, ec) && fs::equivalent(input, output, ec);
-#else
-    struct stat read {}, written {};
-    if (::stat(input.c_str(), &read) != 0 || ::lstat(output.c_str(), &written) != 0) return false;
-    return read.st_dev == written.st_dev && read.st_ino == written.st_ino;
-#endif
+struct Output {
+    FileIdentity identity;
+    const fs::path* name;
+};
+
+// The outputs that are files at their names now: a symbolic link there is replaced by the run,
+// not followed, so it is no file the run writes. Looked at once each, not once per input.
+std::vector<Output> presentOutputs(const std::vector<fs::path>& outputs) {
+    std::vector<Output> present;
+    for (const fs::path& output : outputs) {
+        std::error_code ec;
+        const fs::file_status status = fs::symlink_status(output, ec);
+        if (ec || !fs::exists(status) || fs::is_symlink(status)) continue;
+        if (const auto id = fileIdentity(output)) present.push_back({*id, &output});
+    }
+    return present;
+}
+
+// The output that `input` (links followed, as it is read) is, or null.
+const fs::path* outputAt(const fs::path& input, const std::vector<Output>& present) {
+    if (present.empty()) return nullptr;
+    const auto id = fileIdentity(input);
+    if (!id) return nullptr;
+    for (const Output& o : present) {
+        if (o.identity == *id) return o.name;
+    }
+    return nullptr;
 }
 
 }  // namespace
 
 std::optional<InputAtOutput> inputAtOutput(const RunRequest& request) {
-    const fs::path record = runRecordPath(request.summary), lock = summaryLockPath(request.summary);
+    const std::vector<fs::path> outputs{request.summary, runRecordPath(request.summary), summaryLockPath(request.summary)};
+    // A pool of thousands of sources is looked at once a source, and not at all when no output is there yet.
+    const std::vector<Output> all = presentOutputs(outputs);
     for (const fs::path& source : request.sources) {
-        for (const fs::path& output : {request.summary, record, lock}) {
-            if (sameFile(source, output)) return InputAtOutput{source, output};
-        }
+        if (const fs::path* output = outputAt(source, all)) return InputAtOutput{source, *output};
     }
-    for (const fs::path& output : {record, lock}) {
-        if (sameFile(request.templateFile, output)) return InputAtOutput{request.templateFile, output};
+    std::vector<Output> besideSummary;  // the template is compared with the record and the lock only
+    for (const Output& o : all) {
+        if (o.name != &outputs[0]) besideSummary.push_back(o);
     }
+    if (const fs::path* output = outputAt(request.templateFile, besideSummary)) return InputAtOutput{request.templateFile, *output};
     return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <set>
 #include <span>
@@ -203,20 +204,10 @@ void appendSkipped(std::string& out, const RunReport& report) {
     out += report.skipped.empty() ? "]" : "\n  ]";
 }
 
-// The record as pieces that follow one another: the cells' lists laid out while the check
-// read the sources stay where they are, and are written from there.
-// The pieces point into the strings: made in place, never moved.
-struct RecordText {
-    RecordText() = default;
-    RecordText(const RecordText&) = delete;
-    RecordText& operator=(const RecordText&) = delete;
+// Where the record's text goes, piece after piece: a file, or a string.
+using RecordSink = std::function<void(std::span<const std::string_view>)>;
 
-    std::string head;   // up to the cells
-    std::string cells;  // the cells merged after the run, or the lines' heads of the lists laid out
-    std::vector<std::string_view> pieces;  // the head, the cells and their end
-    bool anyCell = false;
-    std::string tail;  // what the run left out, and the end: after the pieces
-};
+void put(const RecordSink& sink, std::string_view text) { sink(std::span(&text, 1)); }
 
 std::string recordHead(const RunRecordInput& in, SourceCache& sources) {
     std::string out;
@@ -255,8 +246,8 @@ std::string recordHead(const RunRecordInput& in, SourceCache& sources) {
 }
 
 // The cells' lists laid out while the check read the sources, when they hold exactly what the
-// run added: for every area saved, the values the cache held of the sources the run did not
-// leave out, in the run's order, none read again. One list per job entry saved (null: no
+// run added: for every area saved, the values of the sources the run did not leave out, in the
+// run's order. (A source the run read again was compared with the bytes the check read.) One list per job entry saved (null: no
 // source holds a value there); nullopt when the lists do not serve.
 std::optional<std::vector<const RecordCellLists::Area*>> laidOutLists(const RunRecordInput& in, SourceCache& cache) {
     const std::deque<RecordCellLists::Area>* lists = cache.cellLists();
@@ -272,7 +263,7 @@ std::optional<std::vector<const RecordCellLists::Area*>> laidOutLists(const RunR
         for (const fs::path& file : in.request.sources) {
             if (leftOutOf(in.report, file, sheet.worksheet)) continue;
             const auto known = indexOf.find(file);
-            if (known == indexOf.end() || !cache.held({file, sheet.worksheet, sheet.area})) return std::nullopt;
+            if (known == indexOf.end()) return std::nullopt;
             expected.push_back(known->second);
         }
         for (const RecordCellLists::Area& a : *lists) {
@@ -283,13 +274,14 @@ std::optional<std::vector<const RecordCellLists::Area*>> laidOutLists(const RunR
     return chosen;
 }
 
-// The cells' lines from the laid-out lists: each line's head written here, its list where it lies.
-void piecesOfLists(RecordText& text, const RunRecordInput& in, const std::vector<const RecordCellLists::Area*>& lists) {
-    struct Line {
-        size_t headStart, headEnd;
-        std::string_view from;
-    };
-    std::vector<Line> lines;
+// The cells' lines from the laid-out lists, a chunk of cells at a time: each line's head written
+// here, its list read back from where it lies. Whether there was any line.
+bool writeListLines(const RecordSink& sink, const RunRecordInput& in, SourceCache& cache,
+                    const std::vector<const RecordCellLists::Area*>& lists) {
+    bool first = true;
+    std::string heads;
+    std::vector<size_t> headEnds;
+    std::vector<std::string_view> pieces;
     for (size_t j = 0; j < lists.size(); ++j) {
         if (!lists[j]) continue;
         const SheetJob& sheet = in.request.job[j];
@@ -297,22 +289,29 @@ void piecesOfLists(RecordText& text, const RunRecordInput& in, const std::vector
         const std::string worksheetField = cellLineWorksheet(sheet.worksheet);
         const auto& cells = lists[j]->cells;
         const auto columns = static_cast<size_t>(sheet.area.columns());
-        for (size_t position = 0; position < cells.size(); ++position) {
-            if (cells[position].from.empty()) continue;
-            const CellAddress at{sheet.area.firstRow + static_cast<int>(position / columns),
-                                 sheet.area.firstColumn + static_cast<int>(position % columns)};
-            const size_t start = text.cells.size();
-            appendCellLineHead(text.cells, lines.empty(), worksheetField, at, cells[position].total.written(),
-                               refused.contains({at.row, at.column}));
-            lines.push_back({start, text.cells.size(), cells[position].from.view()});
-        }
+        cache.readCellLists(*lists[j], [&](const RecordCellLists::Chunk& chunk) {
+            heads.clear();
+            headEnds.clear();
+            pieces.clear();
+            for (const size_t position : chunk.positions) {
+                const CellAddress at{sheet.area.firstRow + static_cast<int>(position / columns),
+                                     sheet.area.firstColumn + static_cast<int>(position % columns)};
+                appendCellLineHead(heads, first, worksheetField, at, cells[position].total.written(),
+                                   refused.contains({at.row, at.column}));
+                first = false;
+                headEnds.push_back(heads.size());
+            }
+            size_t headStart = 0, part = 0;
+            for (size_t i = 0; i < chunk.positions.size(); ++i) {
+                pieces.push_back(std::string_view(heads).substr(headStart, headEnds[i] - headStart));
+                headStart = headEnds[i];
+                for (; part < chunk.partsEnd[i]; ++part) pieces.push_back(chunk.parts[part]);
+                pieces.push_back("]}");
+            }
+            sink(pieces);
+        });
     }
-    text.anyCell = !lines.empty();
-    for (const Line& line : lines) {
-        text.pieces.push_back(std::string_view(text.cells).substr(line.headStart, line.headEnd - line.headStart));
-        text.pieces.push_back(line.from);
-        text.pieces.push_back("]}");
-    }
+    return !first;
 }
 
 // Last but what was left out: the digest of the summary this record describes, known once
@@ -326,17 +325,18 @@ std::string recordTail(const RunReport& report) {
     return out;
 }
 
-void layOutRecord(RecordText& text, const RunRecordInput& in, SourceCache& sources) {
-    text.head = recordHead(in, sources);
-    text.pieces.push_back(text.head);
+void writeRecord(const RecordSink& sink, const RunRecordInput& in, SourceCache& sources) {
+    put(sink, recordHead(in, sources));
+    bool anyCell = false;
     if (const auto lists = laidOutLists(in, sources)) {
-        piecesOfLists(text, in, *lists);
+        anyCell = writeListLines(sink, in, sources, *lists);
     } else {
-        text.anyCell = appendMergedCells(text.cells, in, sources);
-        text.pieces.push_back(text.cells);
+        std::string cells;
+        anyCell = appendMergedCells(cells, in, sources);
+        put(sink, cells);
     }
-    text.pieces.push_back(text.anyCell ? "\n  ]" : "]");
-    text.tail = recordTail(in.report);
+    put(sink, anyCell ? "\n  ]" : "]");
+    put(sink, recordTail(in.report));
 }
 
 // Whether the run went as runs mostly do, as the record written while it went expected: every
@@ -358,11 +358,11 @@ fs::path runRecordPath(const fs::path& summary) {
 }
 
 std::string runRecordText(const RunRecordInput& in, SourceCache& sources) {
-    RecordText text;
-    layOutRecord(text, in, sources);
     std::string whole;
-    for (const std::string_view piece : text.pieces) whole += piece;
-    return whole + text.tail;
+    writeRecord([&](std::span<const std::string_view> pieces) {
+        for (const std::string_view piece : pieces) whole += piece;
+    }, in, sources);
+    return whole;
 }
 
 std::optional<WorkbookError> recordRun(const RunRecordInput& input, SourceCache& sources) {
@@ -385,15 +385,12 @@ std::optional<WorkbookError> recordRun(const RunRecordInput& input, SourceCache&
 }
 
 void writeRunRecord(const RunRecordInput& input, SourceCache& sources) {
-    RecordText text;
-    layOutRecord(text, input, sources);
-    text.pieces.push_back(text.tail);
-    replaceFileAtomically(runRecordPath(input.request.summary), std::span<const std::string_view>(text.pieces),
-                          FileWriteSteps::system(), LinkAtTarget::Replace);
+    FileReplacement file(runRecordPath(input.request.summary), FileWriteSteps::system(), LinkAtTarget::Replace);
+    writeRecord([&](std::span<const std::string_view> pieces) { file.write(pieces); }, input, sources);
+    file.commit();
 }
 
 struct RunRecordWriter::Early {
-    RecordText text;
     RunReport expected;
     std::optional<FileReplacement> file;  // written and flushed: the record but its tail
     std::thread writer;
@@ -407,22 +404,18 @@ RunRecordWriter::RunRecordWriter(std::chrono::system_clock::time_point started, 
         try {
             const RunRecordInput expected{started_, check_, outcome_, request_, e->expected};
             // The head first: the digests are ready before the last sources' lists are.
-            e->text.head = recordHead(expected, sources_);
+            const std::string head = recordHead(expected, sources_);
             e->file.emplace(runRecordPath(request_.summary), FileWriteSteps::system(), LinkAtTarget::Replace);
-            const std::string_view head = e->text.head;
-            e->file->write(std::span(&head, 1));
+            const RecordSink toFile = [&](std::span<const std::string_view> pieces) { e->file->write(pieces); };
+            put(toFile, head);
             const auto lists = laidOutLists(expected, sources_);
             if (!lists) {
                 e->file.reset();
                 return;
             }
-            piecesOfLists(e->text, expected, *lists);
-            e->text.pieces.push_back(e->text.anyCell ? "\n  ]" : "]");
-            e->file->write(e->text.pieces);
-            // Their memory goes while the run goes, not after it; a record written whole after
-            // an unexpected run merges the values held instead.
-            e->text.pieces = {};
-            e->text.cells = {};
+            put(toFile, writeListLines(toFile, expected, sources_, *lists) ? "\n  ]" : "]");
+            // Their memory (and their spill file) goes while the run goes, not after it; a
+            // record written whole after an unexpected run merges the values instead.
             sources_.releaseCellLists();
             e->file->flush();
         } catch (const std::exception&) {

@@ -1,5 +1,7 @@
 #include "consolidate/source_cache.h"
 
+#include <algorithm>
+#include <optional>
 #include <span>
 #include <system_error>
 
@@ -8,9 +10,8 @@
 namespace sbx {
 
 SourceCache::SourceCache(SpreadsheetHost& host, uintmax_t budgetBytes, ForRecord forRecord, size_t valuesBudget)
-    : host_(host), budget_(budgetBytes), valuesBudget_(valuesBudget),
-      digests_(forRecord == ForRecord::Yes ? std::make_unique<BackgroundDigests>() : nullptr),
-      cellLists_(forRecord == ForRecord::Yes ? std::make_unique<RecordCellLists>() : nullptr) {}
+    : host_(host), budget_(budgetBytes), valuesBudget_(valuesBudget), forRecord_(forRecord),
+      digests_(forRecord == ForRecord::Yes ? std::make_unique<BackgroundDigests>() : nullptr) {}
 
 SourceCache::~SourceCache() {
     for (auto& [path, entry] : open_) {
@@ -26,14 +27,22 @@ OpenedSource SourceCache::open(const SourceArea& source) {
     const std::filesystem::path& file = source.file;
     auto it = open_.find(file);
     if (it == open_.end()) {
-        Workbook& book = digests_ ? host_.openHandingBytes(file, [&](const FileBytes& bytes) { digestOrCompare(file, bytes); })
+        std::optional<uintmax_t> read;  // the size of the bytes parsed, when the host hands them over
+        bool package = false;
+        Workbook& book = digests_ ? host_.openHandingBytes(file,
+                                                           [&](const FileBytes& bytes) {
+                                                               read = bytes->size();
+                                                               package = bytes->size() >= 2 && (*bytes)[0] == 'P' && (*bytes)[1] == 'K';
+                                                               digestOrCompare(file, bytes);
+                                                           })
                                   : host_.open(file);
         std::error_code ec;
-        const uintmax_t size = std::filesystem::file_size(file, ec);
-        Entry entry{&book, false};
-        if (!ec && used_ + size <= budget_) {
+        const uintmax_t size = read ? *read : std::filesystem::file_size(file, ec);
+        const uintmax_t cost = size * (package ? kPackageWeight : kBiffWeight);
+        Entry entry{&book, false, size, cost};
+        if (!ec && used_ + cost <= budget_) {
             entry.kept = true;
-            used_ += size;
+            used_ += cost;
         } else if (ec) {
             entry.kept = true;  // not a file on disk (a host of its own): nothing to budget
         }
@@ -41,6 +50,13 @@ OpenedSource SourceCache::open(const SourceArea& source) {
     }
     Workbook& book = *it->second.book;
     return {book.worksheet(source.worksheet), book.uses1904Dates()};
+}
+
+uintmax_t SourceCache::fileSize(const std::filesystem::path& file) {
+    if (const auto it = open_.find(file); it != open_.end()) return it->second.size;
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(file, ec);
+    return ec ? 0 : size;
 }
 
 void SourceCache::release(const SourceArea& source) {
@@ -51,22 +67,36 @@ void SourceCache::release(const SourceArea& source) {
     host_.close(*book, false);
 }
 
+void SourceCache::spillRecordListsBeside(const std::filesystem::path& summary) { spillBeside_ = summary; }
+
 void SourceCache::hold(const SourceArea& source, AreaValues values, uint32_t checkIndex) {
     if (held(source)) return;
     const size_t bytes = values.bytes();
-    if (valuesUsed_ + bytes > valuesBudget_) {
-        // The record will read these again: lists without them would be incomplete.
-        if (cellLists_) cellLists_->abandon();
-        return;
-    }
-    if (cellLists_ && held_.size() == 1 && !held_.contains(source.file) &&
-        valuesUsed_ * expectedSources_ > valuesBudget_) {
-        cellLists_->abandon();  // the first source's values, times the sources, are beyond the budget
-    }
-    valuesUsed_ += bytes;
+    const bool keep = valuesUsed_ + bytes <= valuesBudget_;
     auto shared = std::make_shared<const AreaValues>(std::move(values));
-    if (cellLists_) cellLists_->add(checkIndex, source.worksheet, shared);
+    if (forRecord_ == ForRecord::Yes) {
+        if (!cellLists_) {
+            std::error_code ec;
+            if (spillBeside_.empty()) spillBeside_ = std::filesystem::temp_directory_path(ec) / "shubuxing-record";
+            cellLists_ = std::make_unique<RecordCellLists>(valuesBudget_ / kListsShare, spillBeside_);
+        }
+        // Values not kept are laid out all the same, so that the record reads no source again.
+        cellLists_->add(checkIndex, source.worksheet, shared, keep);
+    }
+    if (!keep) return;
+    valuesUsed_ += bytes;
     held_[source.file].push_back({source.worksheet, std::move(shared)});
+}
+
+void SourceCache::closeIfHeld(const std::filesystem::path& file, size_t areas) {
+    const auto values = held_.find(file);
+    if (areas == 0 || values == held_.end() || values->second.size() != areas) return;
+    const auto it = open_.find(file);
+    if (it == open_.end()) return;
+    Workbook* book = it->second.book;
+    if (it->second.kept) used_ -= std::min(used_, it->second.cost);
+    open_.erase(it);
+    host_.close(*book, false);
 }
 
 const AreaValues* SourceCache::held(const SourceArea& source) {

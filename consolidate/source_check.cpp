@@ -194,7 +194,6 @@ public:
     Checker(const CheckRequest& request, SourceCache& cache) : request_(request), cache_(cache) {}
 
     CheckReport run() {
-        cache_.expectSources(request_.sources.size());
         readTemplate();
         for (size_t index = 0; index < request_.sources.size(); ++index) report_.sources.push_back(checkOne(index));
         if (request_.roster) matchUnits();
@@ -218,9 +217,6 @@ private:
     SourceCheck checkOne(size_t index) {
         SourceCheck c;
         c.file = request_.sources[index];
-        std::error_code ec;
-        c.size = fs::file_size(c.file, ec);
-        if (ec) c.size = 0;
         ValuesKey valueKey;
         // Released after its last worksheet, so that a workbook beyond the cache's budget is
         // parsed once for all of them.
@@ -240,7 +236,11 @@ private:
                 break;
             }
         }
+        c.size = cache_.fileSize(c.file);  // while it is open: the size of what was read
         if (opened) cache_.release(*opened);
+        size_t areas = 0;
+        for (const auto& sheet : sheetsOf(request_.job)) areas += sheet.second.size();
+        cache_.closeIfHeld(c.file, areas);
         if (!c.findings.empty() && c.findings.back().kind == FindingKind::Unreadable) return c;
         noteDuplicate(c, index, valueKey);
         return c;

@@ -100,6 +100,15 @@ void closeFile(int fd) { ::close(fd); }
 }  // namespace
 
 void checkWorkbookFile(const fs::path& file) {
+#ifndef _WIN32
+    // One look at the file when it is there; the reasons why it is not are worked out below.
+    struct stat st;
+    if (::stat(file.c_str(), &st) == 0) {
+        checkType(file, typeOfMode(st.st_mode));
+        checkSize(file, static_cast<std::uintmax_t>(st.st_size));
+        return;
+    }
+#endif
     std::error_code error;
     const fs::file_status status = fs::status(file, error);
     if (status.type() == fs::file_type::not_found) {
@@ -124,16 +133,18 @@ void checkWorkbookFile(const fs::path& file) {
 }
 
 WorkbookFileReader::WorkbookFileReader(const fs::path& file) : file_(file) {
-    checkWorkbookFile(file);
+    // Opened first and looked at through the descriptor: a file that cannot be opened is
+    // looked at by name then, for the reason (a folder, a link to nothing).
     fd_ = openForReading(file);
     if (fd_ < 0) {
         const int error = errno;
+        checkWorkbookFile(file);
         if (error == ENOENT) throw WorkbookError(WorkbookErrorKind::FileNotFound, file, "the file does not exist");
         throw WorkbookError(WorkbookErrorKind::Unreadable, file,
                             std::string("the file cannot be opened: ") + std::strerror(error), error);
     }
     try {
-        // The file may have been replaced since it was checked: what counts is what was opened.
+        // What counts is what was opened, looked at through the descriptor.
         unsigned mode = 0;
         if (!statOpen(fd_, mode, size_)) {
             const int error = errno;

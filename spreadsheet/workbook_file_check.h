@@ -22,8 +22,8 @@ inline constexpr std::uintmax_t kWorkbookSizeLimit = std::uintmax_t{1} << 30;
 // opens it.
 void checkWorkbookFile(const std::filesystem::path& file);
 
-// A workbook file opened for reading after checkWorkbookFile. Opening does not wait on a
-// named pipe put in the file's place after the check, and what was opened is checked again,
+// A workbook file opened for reading, with checkWorkbookFile's rules applied to what was
+// opened (its type and size, through the descriptor). Opening does not wait on a named pipe,
 // so only a regular file within the limit is ever read.
 class WorkbookFileReader {
 public:

@@ -2,6 +2,7 @@
 
 #include <expat.h>
 
+#include <random>
 #include <stdexcept>
 
 #include "spreadsheet/xls/format_error.h"
@@ -10,9 +11,25 @@ namespace sbx::xlsx {
 
 using xls::FormatError;
 
+namespace {
+
+// The salt of expat's hash tables, which keeps a document from choosing names that collide.
+// Drawn once per process: expat would otherwise ask the system for random bytes for every
+// parser, and an .xlsx source takes a dozen of them.
+unsigned long hashSalt() {
+    static const unsigned long salt = [] {
+        std::random_device random;
+        return static_cast<unsigned long>((static_cast<unsigned long long>(random()) << 32) ^ random());
+    }();
+    return salt;
+}
+
+}  // namespace
+
 XmlParser::XmlParser(XmlHandler& handler, std::string part) : handler_(handler), part_(std::move(part)) {
     parser_ = XML_ParserCreate(nullptr);
     if (!parser_) throw std::bad_alloc();
+    XML_SetHashSalt(parser_, hashSalt());
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &XmlParser::onStart, &XmlParser::onEnd);
     XML_SetCharacterDataHandler(parser_, &XmlParser::onText);
