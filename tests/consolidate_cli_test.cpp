@@ -125,7 +125,7 @@ TEST_F(ConsolidateCliTest, AJobFileGivesTheRangesOfItsTemplate) {
     }
     // OUT naming the job file, however spelled, is refused as OUT naming the template is.
     err.str("");
-    EXPECT_EQ(run({"--mode", "efficiency", "--out", (dir / "." / "方案.txt").string(), "--job", jobFile, src(1), src(2)}),
+    EXPECT_EQ(run({"--mode", "efficiency", "--out", utf8String(dir / "." / utf8Path("方案.txt")), "--job", jobFile, src(1), src(2)}),
               2);
     EXPECT_NE(err.str().find("--out names the job file"), std::string::npos) << err.str();
     EXPECT_EQ(bytesOf(jobFile) + bytesOf(otherJobs) + bytesOf(damaged), kept);
