@@ -116,6 +116,11 @@ TEST(CheckCliTest, FilesBesideOutAreNeverInputsNorWrittenThroughLinks) {
                  {"a link planted at OUT", Plant::LinkAsOut, 0},
                  {"a link planted at OUT.lock", Plant::LinkAsLock, 1}};
     for (const auto& c : cases) {
+#ifdef _WIN32
+        // On Windows only an administrator (or developer mode) makes symbolic links, and MinGW's
+        // std::filesystem neither makes nor sees them: the planted files that are no links remain.
+        if (c.plant == Plant::LinkAsRecord || c.plant == Plant::LinkAsOut || c.plant == Plant::LinkAsLock) continue;
+#endif
         SCOPED_TRACE(c.what);
         testing::TempFolder dir("beside-out");
         const fs::path summary = dir.path() / "total.xls", record = summary.string() + ".run.json",

@@ -91,8 +91,9 @@ TEST_F(ConsolidateCliTest, AJobFileGivesTheRangesOfItsTemplate) {
     RememberedJobs jobs;
     jobs.remember({"其他"}, {{"其他", {1, 1, 2, 2}}});
     jobs.remember(sheets, {{"收入明细", {4, 2, 9, 5}}, {"成本费用", {4, 2, 9, 5}}});
-    const std::string jobFile = utf8String(dir / utf8Path("方案.txt"));
-    writeJobFile(jobFile, jobs);
+    const fs::path jobPath = dir / utf8Path("方案.txt");
+    const std::string jobFile = utf8String(jobPath);
+    writeJobFile(jobPath, jobs);
     ASSERT_EQ(run({"--mode", "function", "--out", outFile(), "--job", jobFile, src(1), src(2), src(3)}), 0) << err.str();
     EXPECT_NE(out.str().find("consolidated 3 files, 2 worksheets, 48 cells per file"), std::string::npos) << out.str();
     {
@@ -104,7 +105,7 @@ TEST_F(ConsolidateCliTest, AJobFileGivesTheRangesOfItsTemplate) {
     writeJobFile(otherJobs, RememberedJobs{{jobs.jobs.front()}});
     const std::string damaged = (dir / "damaged.txt").string();
     testing::writeFile(damaged, "shubuxing-jobs\t1\nsheet\t收入明细\tb4\te9\n");
-    const std::string kept = bytesOf(jobFile) + bytesOf(otherJobs) + bytesOf(damaged);
+    const std::string kept = bytesOf(jobPath) + bytesOf(otherJobs) + bytesOf(damaged);
     const std::pair<std::vector<std::string>, const char*> refused[] = {
         {{"--job", jobFile, "--range", "收入明细!b4:e9"}, "exclude each other"},
         {{"--job", jobFile, "--job", jobFile}, "twice"},
@@ -125,10 +126,10 @@ TEST_F(ConsolidateCliTest, AJobFileGivesTheRangesOfItsTemplate) {
     }
     // OUT naming the job file, however spelled, is refused as OUT naming the template is.
     err.str("");
-    EXPECT_EQ(run({"--mode", "efficiency", "--out", (dir / "." / "方案.txt").string(), "--job", jobFile, src(1), src(2)}),
+    EXPECT_EQ(run({"--mode", "efficiency", "--out", utf8String(dir / "." / utf8Path("方案.txt")), "--job", jobFile, src(1), src(2)}),
               2);
     EXPECT_NE(err.str().find("--out names the job file"), std::string::npos) << err.str();
-    EXPECT_EQ(bytesOf(jobFile) + bytesOf(otherJobs) + bytesOf(damaged), kept);
+    EXPECT_EQ(bytesOf(jobPath) + bytesOf(otherJobs) + bytesOf(damaged), kept);
 }
 
 TEST_F(ConsolidateCliTest, BadArgumentsExitTwoAndWriteNothing) {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/consolidate_command.h"
+#include "spreadsheet/utf8_path.h"
 #include "tests/reliability_run_fixture.h"
 
 namespace sbx::test {
@@ -22,9 +23,9 @@ protected:
         fs::copy_file(kPoolFixture / "branch_1.xls", summary());
         for (int f = 1; f <= count; ++f) {
             const std::string name = "分公司 " + std::to_string(f) + ".xls";
-            fs::copy_file(kPoolFixture / "branch_1.xls", home / name);
+            fs::copy_file(kPoolFixture / "branch_1.xls", home / utf8Path(name));
             auto host = makeNativeHost();
-            Workbook& book = host->open(home / name);
+            Workbook& book = host->open(home / utf8Path(name));
             Worksheet& sheet = book.worksheet(kIncome);
             for (int r = 4; r <= 9; ++r) {
                 for (int c = 2; c <= 5; ++c) {
@@ -83,9 +84,9 @@ TEST_F(DataSafety, BothModesLeaveEverySourceByteIdentical) {
 TEST_F(DataSafety, FailedRunsLeaveEverySourceByteIdentical) {
     generatePool(6);
     {
-        std::string damaged = bytesOf(home / "分公司 3.xls");
+        std::string damaged = bytesOf(home / utf8Path("分公司 3.xls"));
         damaged.resize(damaged.size() / 3);
-        std::ofstream(home / "分公司 3.xls", std::ios::binary | std::ios::trunc) << damaged;
+        std::ofstream(home / utf8Path("分公司 3.xls"), std::ios::binary | std::ios::trunc) << damaged;
     }
     const auto before = checksumsIn(home);
     const std::string summaryBefore = sha256Of(summary());
@@ -113,7 +114,7 @@ TEST_F(DataSafety, HostileWorkbookInThePoolStopsTheRunAndChangesNothing) {
     size_t tried = 0;
     for (const auto& entry : fs::directory_iterator(hostile)) {
         const std::string name = "zz " + entry.path().filename().string();
-        fs::copy_file(entry.path(), home / name, fs::copy_options::overwrite_existing);
+        fs::copy_file(entry.path(), home / utf8Path(name), fs::copy_options::overwrite_existing);
         selected.push_back(name);
         const auto before = checksumsIn(home);
         const std::string summaryBefore = sha256Of(summary());
@@ -129,7 +130,7 @@ TEST_F(DataSafety, HostileWorkbookInThePoolStopsTheRunAndChangesNothing) {
             EXPECT_EQ(checksumsIn(home), before);
             EXPECT_EQ(sha256Of(summary()), summaryBefore);
         }
-        fs::remove(home / name);
+        fs::remove(home / utf8Path(name));
         selected.pop_back();
         ++tried;
     }
@@ -142,11 +143,11 @@ TEST_F(DataSafety, CommandLineToolLeavesEverySourceByteIdentical) {
     const auto before = checksumsIn(home);
     for (const std::string mode : {"efficiency", "function"}) {
         SCOPED_TRACE(mode);
-        const fs::path out = home / "hz" / (mode + " 汇总.xls");
+        const fs::path out = home / "hz" / utf8Path(mode + " 汇总.xls");
         // The generated reports hold labels among their amounts: the check lets them pass.
-        std::vector<std::string> args{"--mode", mode, "--out", out.string(), "--range", kIncome + "!b4:e9",
+        std::vector<std::string> args{"--mode", mode, "--out", utf8String(out), "--range", kIncome + "!b4:e9",
                                       "--allow", "NOT_A_NUMBER"};
-        for (const auto& name : selected) args.push_back((home / name).string());
+        for (const auto& name : selected) args.push_back(utf8String(home / utf8Path(name)));
         std::ostringstream stdoutText, stderrText;
         ASSERT_EQ(cli::consolidateCommand(args, stdoutText, stderrText), 0) << stderrText.str();
         EXPECT_EQ(checksumsIn(home), before);
@@ -156,18 +157,18 @@ TEST_F(DataSafety, CommandLineToolLeavesEverySourceByteIdentical) {
 
         // A failing run (a damaged source) writes no OUT.
         const fs::path failed = home / "hz" / (mode + " failed.xls");
-        args[3] = failed.string();
+        args[3] = utf8String(failed);
         args.push_back((home / "hz" / "damaged.xls").string());
-        std::ofstream(home / "hz" / "damaged.xls", std::ios::binary) << bytesOf(home / selected[0]).substr(0, 3000);
+        std::ofstream(home / "hz" / "damaged.xls", std::ios::binary) << bytesOf(home / utf8Path(selected[0])).substr(0, 3000);
         EXPECT_EQ(cli::consolidateCommand(args, stdoutText, stderrText), 1);
         EXPECT_FALSE(fs::exists(failed));
         EXPECT_EQ(checksumsIn(home), before);
     }
     // OUT that is a source under another name (a hard link) is refused before anything runs.
     const fs::path alias = home / "hz" / "alias.xls";
-    fs::create_hard_link(home / selected[1], alias);
-    std::vector<std::string> args{"--mode", "function", "--out", alias.string(), "--range", kIncome + "!b4:e9"};
-    for (const auto& name : selected) args.push_back((home / name).string());
+    fs::create_hard_link(home / utf8Path(selected[1]), alias);
+    std::vector<std::string> args{"--mode", "function", "--out", utf8String(alias), "--range", kIncome + "!b4:e9"};
+    for (const auto& name : selected) args.push_back(utf8String(home / utf8Path(name)));
     std::ostringstream stdoutText, stderrText;
     EXPECT_EQ(cli::consolidateCommand(args, stdoutText, stderrText), 2);
     EXPECT_NE(stderrText.str().find("sources are never overwritten"), std::string::npos) << stderrText.str();

@@ -75,7 +75,7 @@ TEST(WindowsFiles, ASummaryHeldOpenKeepsItsOldContentAndSaysWhy) {
                 EXPECT_EQ(error.systemError(), EBUSY);
                 EXPECT_NE(std::string(error.what()).find("the file is open in another program; close it and run again"),
                           std::string::npos) << error.what();
-                EXPECT_NE(workbookErrorText(error).find("文件正被其他程序使用"), std::string::npos);
+                EXPECT_NE(workbookErrorText(error).find("无法保存文件：文件正被其他程序打开，请关闭后再试"), std::string::npos);
             }
         }
         EXPECT_EQ(bytesOf(summary), "old summary");
@@ -105,7 +105,7 @@ TEST(WindowsFiles, MovesAndDeletionsOfAFileHeldOpenSayItIsInUse) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(c.error, std::errc::device_or_resource_busy) << c.error.message();
-        EXPECT_EQ(systemErrorText(c.error), "文件正被其他程序打开，请关闭后再试。");
+        EXPECT_EQ(systemErrorText(c.error), "文件正被其他程序打开，请关闭后再试");
     }
     EXPECT_EQ(bytesOf(held), "held");
     EXPECT_EQ(bytesOf(other), "other");

@@ -70,6 +70,8 @@ TEST(WorkbookErrorText, TheSystemsRefusalIsSaidInWordsOrByItsCode) {
     const WorkbookError full(WorkbookErrorKind::Unwritable, utf8Path("/汇总/total.xls"),
                              "the new file cannot be written: No space left on device", ENOSPC);
     EXPECT_EQ(workbookErrorText(full), "无法保存文件：磁盘空间已满：\r/汇总/total.xls");
+    const WorkbookError busy(WorkbookErrorKind::Unwritable, {}, "the file is open in another program", EBUSY);
+    EXPECT_EQ(workbookErrorText(busy), "无法保存文件：" + systemErrorText(std::make_error_code(std::errc::device_or_resource_busy)));
     const WorkbookError odd(WorkbookErrorKind::Unreadable, {}, "read: Text file busy", ETXTBSY);
     EXPECT_EQ(workbookErrorText(odd), "无法读取文件（系统错误代码 " + std::to_string(ETXTBSY) + "）");
     const WorkbookError noFile(WorkbookErrorKind::SheetNotFound, {}, "no worksheet is named \"收入\"");
@@ -82,6 +84,7 @@ TEST(WorkbookErrorText, TheSystemsRefusalIsSaidInWordsOrByItsCode) {
         {std::errc::no_space_on_device, "磁盘空间已满"},
         {std::errc::filename_too_long, "文件名过长"},
         {std::errc::cross_device_link, "不能在两个磁盘之间直接移动"},
+        {std::errc::device_or_resource_busy, "文件正被其他程序打开，请关闭后再试"},
     };
     for (const auto& [code, words] : refusals) EXPECT_EQ(systemErrorText(std::make_error_code(code)), words);
     EXPECT_EQ(systemErrorText(std::make_error_code(std::errc::text_file_busy)),

@@ -728,6 +728,10 @@ TEST(AtomicSave, ARefusedRenameCarriesTheSystemError) {
 // when it may have been planted by someone else (the summary, the run record), so that the file
 // it points to is never written.
 TEST(AtomicSave, ALinkAtTheTargetIsFollowedOrReplacedAsAsked) {
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows only an administrator (or developer mode) makes symbolic links, and "
+                    "MinGW's std::filesystem neither makes nor sees them";
+#endif
     const struct {
         const char* name;
         sbx::LinkAtTarget link;

@@ -243,8 +243,7 @@ TEST_F(StartupTest, ASummaryCopyThatBreaksOffKeepsTheOldSummaryWhole) {
     const auto failed = sbx::replaceSummaryWorkbook(paths(), paths().poolFile("a.xls"), halfThenFull);
     EXPECT_EQ(failed.copyError, std::make_error_code(std::errc::no_space_on_device));
     EXPECT_EQ(failed.summary, paths().summaryWorkbook());
-    std::ifstream summary(paths().summaryWorkbook(), std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(summary), {}), "the old summary");
+    EXPECT_EQ(read(paths().summaryWorkbook()), "the old summary");
     EXPECT_EQ(std::distance(fs::directory_iterator(paths().summaryWorkbook().parent_path()), fs::directory_iterator()), 1);
 
     const auto copied = sbx::replaceSummaryWorkbook(paths(), paths().poolFile("a.xls"));
@@ -268,6 +267,8 @@ TEST_F(StartupTest, AReadOnlyPoolFileGivesAWritableSummary) {
         EXPECT_EQ(fs::status(paths().summaryWorkbook()).permissions(), defaults) << start;
         EXPECT_EQ(read(paths().summaryWorkbook()), "A");
     }
+    // Windows deletes no read-only file: writable again, so that the clean-up can remove it.
+    fs::permissions(paths().poolDirectory() / "a.xls", fs::perms::owner_write, fs::perm_options::add);
 }
 
 // Only regular files (and links to them) are pool files: a FIFO named x.xls would block the

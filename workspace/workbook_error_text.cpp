@@ -35,7 +35,7 @@ std::string systemErrorText(int error) {
         case EPERM: return "文件为只读，或没有写入该文件夹的权限";
         case EIO: return "磁盘读写出错";
         case ENOENT: return "文件夹已不存在";
-        case EBUSY: return "文件正被其他程序使用";
+        case EBUSY: return "文件正被其他程序打开，请关闭后再试";
         case ENAMETOOLONG: return "文件名过长";
 #ifdef EROFS
         case EROFS: return "磁盘为只读";
@@ -52,7 +52,6 @@ std::string systemErrorText(const std::error_code& error) {
     const std::error_condition condition = error.default_error_condition();
     if (condition.category() == std::generic_category()) {
         switch (condition.value()) {
-            case EBUSY: return "文件正被其他程序打开，请关闭后再试。";
             case ENOENT: return "文件或文件夹不存在";
             case EEXIST: return "已有同名的文件";
             case ENOTDIR: return "路径中有一项不是文件夹";

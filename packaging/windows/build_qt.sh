@@ -58,9 +58,22 @@ if [ ! -f "$work/source.unpacked" ]; then
 fi
 source_dir=$(cat "$work/source.unpacked")
 
+# The build folder and the installed Qt keep the toolchain file's path: a copy in the cache,
+# so that a build resumed from another checkout, or after this one is gone, still finds it.
+toolchain=$cache/qt-$qt_version-$key.toolchain.cmake
+cp "$here/mingw-toolchain.cmake" "$toolchain"
+if [ -f "$work/build/CMakeCache.txt" ]; then
+  configured=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$work/build/CMakeCache.txt")
+  if [ -n "$configured" ] && [ "$configured" != "$toolchain" ]; then
+    echo "build_qt: the build in $work/build was configured with $configured; it now uses $toolchain"
+    grep -rlF --include=CMakeCache.txt --include=CMakeSystem.cmake "$configured" "$work/build" \
+      | xargs -r sed -i "s|$configured|$toolchain|g"
+  fi
+fi
+
 echo "build_qt: configuring $source_dir for Windows into $prefix"
 cmake -G Ninja -S "$source_dir" -B "$work/build" \
-  -DCMAKE_TOOLCHAIN_FILE="$here/mingw-toolchain.cmake" \
+  -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DCMAKE_INSTALL_PREFIX="$prefix" "${options[@]}"
 echo "build_qt: building with $jobs jobs"

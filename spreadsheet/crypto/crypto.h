@@ -10,6 +10,8 @@
 
 namespace sbx::crypto {
 
+class Rc4Engine;
+
 using Bytes = std::vector<uint8_t>;
 
 class CryptoError : public std::runtime_error {
@@ -55,8 +57,7 @@ public:
     void apply(std::span<uint8_t> data);
 
 private:
-    struct State;
-    std::unique_ptr<State> state_;
+    std::unique_ptr<Rc4Engine> engine_;  // the platform's (rc4_engine.h)
 };
 
 }  // namespace sbx::crypto

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "spreadsheet/crypto/crypto.h"
+#include "spreadsheet/crypto/rc4_engine.h"
 #include "spreadsheet/crypto/rc4_keystream.h"
 
 namespace sbx::crypto {
@@ -94,22 +95,6 @@ Bytes Hasher::finish() {
     return out;
 }
 
-struct Rc4::State {
-    Rc4Keystream keystream;
-};
-
-Rc4::Rc4() : state_(std::make_unique<State>()) {}
-Rc4::~Rc4() = default;
-Rc4::Rc4(Rc4&&) noexcept = default;
-Rc4& Rc4::operator=(Rc4&&) noexcept = default;
-
-void Rc4::rekey(std::span<const uint8_t> key) {
-    if (key.empty() || key.size() > 256) {
-        throw CryptoError("cannot key RC4 with " + std::to_string(key.size() * 8) + " bits");
-    }
-    state_->keystream.rekey(key);
-}
-
-void Rc4::apply(std::span<uint8_t> data) { state_->keystream.apply(data); }
+std::unique_ptr<Rc4Engine> makePlatformRc4() { return std::make_unique<Rc4Keystream>(); }
 
 }  // namespace sbx::crypto

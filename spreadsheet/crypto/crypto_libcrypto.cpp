@@ -7,6 +7,7 @@
 #include <string>
 
 #include "spreadsheet/crypto/crypto.h"
+#include "spreadsheet/crypto/rc4_engine.h"
 
 namespace sbx::crypto {
 namespace {
@@ -90,53 +91,49 @@ Bytes Hasher::finish() {
 
 // RC4 lives in OpenSSL 3's legacy provider; it is loaded into a library context of its own,
 // so the process-wide configuration is untouched.
-struct Rc4::State {
-    // Declared in the order they must be released in reverse.
-    std::unique_ptr<OSSL_LIB_CTX, LibCtxFree> libCtx{OSSL_LIB_CTX_new()};
-    std::unique_ptr<OSSL_PROVIDER, ProviderUnload> defaultProvider;
-    std::unique_ptr<OSSL_PROVIDER, ProviderUnload> legacyProvider;
-    std::unique_ptr<EVP_CIPHER, CipherFree> cipher;
-    std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree> ctx{EVP_CIPHER_CTX_new()};
-
-    State() {
-        if (!libCtx || !ctx) throw CryptoError("cannot set up libcrypto: " + lastOpensslError());
-        defaultProvider.reset(OSSL_PROVIDER_load(libCtx.get(), "default"));
-        legacyProvider.reset(OSSL_PROVIDER_load(libCtx.get(), "legacy"));
-        if (!defaultProvider || !legacyProvider) {
+class LibcryptoRc4 final : public Rc4Engine {
+public:
+    LibcryptoRc4() {
+        if (!libCtx_ || !ctx_) throw CryptoError("cannot set up libcrypto: " + lastOpensslError());
+        defaultProvider_.reset(OSSL_PROVIDER_load(libCtx_.get(), "default"));
+        legacyProvider_.reset(OSSL_PROVIDER_load(libCtx_.get(), "legacy"));
+        if (!defaultProvider_ || !legacyProvider_) {
             throw CryptoError("RC4 decryption needs OpenSSL's default and legacy providers, which "
                               "could not be loaded: " + lastOpensslError());
         }
-        cipher.reset(EVP_CIPHER_fetch(libCtx.get(), "RC4", nullptr));
-        if (!cipher) throw CryptoError("libcrypto lacks RC4: " + lastOpensslError());
+        cipher_.reset(EVP_CIPHER_fetch(libCtx_.get(), "RC4", nullptr));
+        if (!cipher_) throw CryptoError("libcrypto lacks RC4: " + lastOpensslError());
     }
+
+    void rekey(std::span<const uint8_t> key) override {
+        EVP_CIPHER_CTX* ctx = ctx_.get();
+        // The key length must be set before the key itself: CryptoAPI keys need not be 128 bits.
+        if (EVP_DecryptInit_ex2(ctx, cipher_.get(), nullptr, nullptr, nullptr) != 1 ||
+            EVP_CIPHER_CTX_set_key_length(ctx, static_cast<int>(key.size())) != 1 ||
+            EVP_DecryptInit_ex2(ctx, nullptr, key.data(), nullptr, nullptr) != 1) {
+            throw CryptoError("cannot key RC4 with " + std::to_string(key.size() * 8) +
+                              " bits: " + lastOpensslError());
+        }
+    }
+
+    void apply(std::span<uint8_t> data) override {
+        int written = 0;
+        if (!data.empty() && (EVP_DecryptUpdate(ctx_.get(), data.data(), &written, data.data(),
+                                                static_cast<int>(data.size())) != 1 ||
+                              static_cast<size_t>(written) != data.size())) {
+            throw CryptoError("RC4 failed: " + lastOpensslError());
+        }
+    }
+
+private:
+    // Declared in the order they must be released in reverse.
+    std::unique_ptr<OSSL_LIB_CTX, LibCtxFree> libCtx_{OSSL_LIB_CTX_new()};
+    std::unique_ptr<OSSL_PROVIDER, ProviderUnload> defaultProvider_;
+    std::unique_ptr<OSSL_PROVIDER, ProviderUnload> legacyProvider_;
+    std::unique_ptr<EVP_CIPHER, CipherFree> cipher_;
+    std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree> ctx_{EVP_CIPHER_CTX_new()};
 };
 
-Rc4::Rc4() : state_(std::make_unique<State>()) {}
-Rc4::~Rc4() = default;
-Rc4::Rc4(Rc4&&) noexcept = default;
-Rc4& Rc4::operator=(Rc4&&) noexcept = default;
-
-void Rc4::rekey(std::span<const uint8_t> key) {
-    if (key.empty() || key.size() > 256) {
-        throw CryptoError("cannot key RC4 with " + std::to_string(key.size() * 8) + " bits");
-    }
-    EVP_CIPHER_CTX* ctx = state_->ctx.get();
-    // The key length must be set before the key itself: CryptoAPI keys need not be 128 bits.
-    if (EVP_DecryptInit_ex2(ctx, state_->cipher.get(), nullptr, nullptr, nullptr) != 1 ||
-        EVP_CIPHER_CTX_set_key_length(ctx, static_cast<int>(key.size())) != 1 ||
-        EVP_DecryptInit_ex2(ctx, nullptr, key.data(), nullptr, nullptr) != 1) {
-        throw CryptoError("cannot key RC4 with " + std::to_string(key.size() * 8) +
-                          " bits: " + lastOpensslError());
-    }
-}
-
-void Rc4::apply(std::span<uint8_t> data) {
-    int written = 0;
-    if (!data.empty() && (EVP_DecryptUpdate(state_->ctx.get(), data.data(), &written, data.data(),
-                                            static_cast<int>(data.size())) != 1 ||
-                          static_cast<size_t>(written) != data.size())) {
-        throw CryptoError("RC4 failed: " + lastOpensslError());
-    }
-}
+std::unique_ptr<Rc4Engine> makePlatformRc4() { return std::make_unique<LibcryptoRc4>(); }
 
 }  // namespace sbx::crypto

@@ -6,13 +6,15 @@
 #include <cstdint>
 #include <span>
 
+#include "spreadsheet/crypto/rc4_engine.h"
+
 namespace sbx::crypto {
 
-class Rc4Keystream {
+class Rc4Keystream final : public Rc4Engine {
 public:
     // Keys of 1 to 256 bytes (throws std::invalid_argument otherwise).
-    void rekey(std::span<const uint8_t> key);
-    void apply(std::span<uint8_t> data);
+    void rekey(std::span<const uint8_t> key) override;
+    void apply(std::span<uint8_t> data) override;
 
 private:
     std::array<uint8_t, 256> state_{};

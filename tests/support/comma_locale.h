@@ -3,7 +3,8 @@
 // German makes it: Qt sets the C locale from the environment), for the life of the object.
 // An installed one is taken (de_DE.UTF-8, ...); failing that, de_DE.UTF-8 is built with
 // localedef into a folder of the test's own (LOCPATH), which needs no root. When neither
-// works, active() is false and why() says so, for a skip message.
+// works, active() is false and why() says so, for a skip message. Windows' C runtime has the
+// locales under names of its own.
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +19,13 @@ class DecimalCommaLocale {
 public:
     DecimalCommaLocale() {
         if (const char* current = std::setlocale(LC_NUMERIC, nullptr)) before_ = current;
+#ifdef _WIN32
+        // Windows' C runtime has every locale, under names of its own.
+        for (const char* name : {"de-DE", "German_Germany.1252", "French_France.1252"}) {
+            if (use(name)) return;
+        }
+        why_ = "the C runtime knows no German or French locale";
+#else
         for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8", "ru_RU.UTF-8"}) {
             if (use(name)) return;
         }
@@ -30,14 +38,17 @@ public:
         }
         why_ = "no locale with a decimal comma is installed (de_DE.UTF-8: apt-get install locales; locale-gen), "
                "and localedef could not build one";
+#endif
     }
     ~DecimalCommaLocale() {
         std::setlocale(LC_NUMERIC, before_.c_str());
+#ifndef _WIN32
         if (locPathBefore_) {
             ::setenv("LOCPATH", locPathBefore_->c_str(), 1);
         } else {
             ::unsetenv("LOCPATH");
         }
+#endif
     }
     DecimalCommaLocale(const DecimalCommaLocale&) = delete;
     DecimalCommaLocale& operator=(const DecimalCommaLocale&) = delete;
