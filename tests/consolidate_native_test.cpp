@@ -153,7 +153,7 @@ TEST_F(NativeRunTest, FunctionModeOverTheLibreOfficePool) {
 TEST_F(NativeRunTest, ARosterInTheWorkingFolderSaysWhoHasReported) {
     useFixturePool();
     requireSaving();
-    testing::writeFile(home / "应报名单.txt", "branch_1\nbranch_2\nbranch_4\n");
+    testing::writeFile(home / utf8Path("应报名单.txt"), "branch_1\nbranch_2\nbranch_4\n");
     const RunSummary out = runEfficiencyMode(setup());
     ASSERT_EQ(out.state, RunState::Finished) << out.diagnosis;
     EXPECT_EQ(dialogs.messages, (std::vector<std::string>{"已报 2 / 应报 3\r未报：branch_4\r不在名单中：branch_3.xls"}));

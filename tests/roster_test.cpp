@@ -7,6 +7,7 @@
 #include "cli/consolidate_command.h"
 #include "consolidate/roster.h"
 #include "spreadsheet/spreadsheet_host.h"
+#include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
 #include "tests/support/test_files.h"
 
@@ -17,7 +18,7 @@ namespace fs = std::filesystem;
 
 TEST(RosterTest, ATextRosterListsEachUnitOnceWithoutBlanks) {
     testing::TempFolder dir("roster-text");
-    const fs::path file = dir.path() / "应报单位.txt";
+    const fs::path file = dir.path() / utf8Path("应报单位.txt");
     // A BOM, Windows line ends, blank lines, an ideographic space, a unit twice.
     testing::writeFile(file, "\xEF\xBB\xBF东城区\r\n\r\n  西城区 \r\n\xE3\x80\x80朝阳区\n东城区\n");
     auto host = makeNativeHost();
@@ -66,13 +67,14 @@ TEST(RosterTest, CheckWithARosterCountsReportsAndFlagsAUnitTwice) {
     const std::vector<std::pair<const char*, const char*>> copies{
         {"unit_a.xls", "东城区.xls"}, {"unit_b.xls", "西城区.xls"}, {"resent.xls", "西城区(第二版).xls"},
         {"unit_c.xls", "总表副本.xls"}};
-    std::vector<std::string> args{"--template", (family / "template.xls").string(), "--range", "收入明细!b4:d11",
-                                  "--allow", "DUPLICATE", "--roster", (dir.path() / "名单.txt").string()};
+    const fs::path roster = dir.path() / utf8Path("名单.txt");
+    std::vector<std::string> args{"--template", utf8String(family / "template.xls"), "--range", "收入明细!b4:d11",
+                                  "--allow", "DUPLICATE", "--roster", utf8String(roster)};
     for (const auto& [from, to] : copies) {
-        fs::copy_file(family / from, dir.path() / to);
-        args.push_back((dir.path() / to).string());
+        fs::copy_file(family / from, dir.path() / utf8Path(to));
+        args.push_back(utf8String(dir.path() / utf8Path(to)));
     }
-    testing::writeFile(dir.path() / "名单.txt", "东城区\n西城区\n海淀区\n");
+    testing::writeFile(roster, "东城区\n西城区\n海淀区\n");
     std::ostringstream out, err;
     EXPECT_EQ(cli::checkCommand(args, out, err), 1) << out.str() << err.str();
     const std::string shown = out.str();
@@ -85,7 +87,7 @@ TEST(RosterTest, CheckWithARosterCountsReportsAndFlagsAUnitTwice) {
     EXPECT_EQ(cli::checkCommand(args, allowedOut, allowedErr), 0) << allowedOut.str();
     std::vector<std::string> missingRoster = args;
     for (auto& a : missingRoster) {
-        if (a == (dir.path() / "名单.txt").string()) a = (dir.path() / "名单不在.txt").string();
+        if (a == utf8String(roster)) a = utf8String(dir.path() / utf8Path("名单不在.txt"));
     }
     std::ostringstream badOut, badErr;
     EXPECT_EQ(cli::checkCommand(missingRoster, badOut, badErr), 2) << badErr.str();

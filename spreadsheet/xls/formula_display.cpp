@@ -60,9 +60,7 @@ std::string constantText(const CellValue& value) {
 std::string referenceText(const Area& area) {
     const CellArea cells{static_cast<int>(area.firstRow) + 1, static_cast<int>(area.firstColumn) + 1,
                          static_cast<int>(area.lastRow) + 1, static_cast<int>(area.lastColumn) + 1};
-    std::string text = areaName(cells);
-    for (char& c : text) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    return text;
+    return areaName(cells, LetterCase::Upper);
 }
 
 std::string arrayText(const Token& t) {
