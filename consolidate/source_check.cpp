@@ -42,10 +42,10 @@ struct TemplateSheet {
     std::map<Position, int> labelVotes;
 };
 
-// A heading or a label of the template is the form's when at least half of the sources
-// hold it too; where most hold something else, it is the template's own unit's entry (its
-// name, a year, a remark typed into an amount cell).
-bool formsOwn(int votes, int voters) { return 2 * votes >= voters; }
+// A heading or a label of the template is the form's when at least half of the workbooks,
+// the template and the sources, hold it; where most hold something else, it is the template's
+// own unit's entry (its name, a year, a remark typed into an amount cell).
+bool formsOwn(int votes, int voters) { return 2 * (votes + 1) >= voters + 1; }
 
 bool insideAny(const std::vector<CellArea>& areas, int row, int column) {
     return std::any_of(areas.begin(), areas.end(), [&](const CellArea& a) { return a.contains(row, column); });

@@ -99,7 +99,7 @@ void deleteSelectedPoolFile(const PoolWindowContext& context) {
     deleteSeveralPoolFiles(context.paths, context.dialogs, list, names, context.dispose);
     std::error_code error;
     if (copyOfDeleted && !std::filesystem::exists(note.madeFrom, error)) {
-        if (const auto from = templateFor(context.paths, list.names())) {
+        if (const auto from = templateFor(context.paths, list.names(), opensOn(context.makeHost))) {
             const SummaryReplacement replaced = replaceSummaryWorkbook(context.paths, *from);
             if (replaced.copyError) {
                 context.dialogs.message("无法将文件 " + utf8String(from->filename()) + " 复制为汇总文件 " +

@@ -3,7 +3,6 @@
 #include <fstream>
 #include <system_error>
 
-#include "spreadsheet/spreadsheet_host.h"
 #include "spreadsheet/utf8_path.h"
 #include "workspace/file_copy.h"
 
@@ -38,17 +37,21 @@ bool isFile(const fs::path& file) {
 
 }  // namespace
 
-bool opensAsWorkbook(const fs::path& file) {
-    try {
-        auto host = makeNativeHost();
-        Workbook& book = host->open(file);
-        host->close(book, false);
-        host->quit();
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
+WorkbookProbe opensOn(std::function<std::unique_ptr<SpreadsheetHost>()> makeHost) {
+    return [makeHost = std::move(makeHost)](const fs::path& file) {
+        try {
+            auto host = makeHost();
+            Workbook& book = host->open(file);
+            host->close(book, false);
+            host->quit();
+            return true;
+        } catch (const std::exception&) {
+            return false;
+        }
+    };
 }
+
+bool opensAsWorkbook(const fs::path& file) { return opensOn(makeNativeHost)(file); }
 
 fs::path templateNoteFile(const WorkspacePaths& paths) { return paths.summaryDirectory() / utf8Path("模板.txt"); }
 fs::path keptTemplateDirectory(const WorkspacePaths& paths) { return paths.summaryDirectory() / utf8Path("模板"); }

@@ -8,10 +8,12 @@
 // from, are remembered for the working folder in <pool>/hz/模板.txt.
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "spreadsheet/spreadsheet_host.h"
 #include "workspace/workspace_paths.h"
 
 namespace sbx {
@@ -19,6 +21,8 @@ namespace sbx {
 // Whether a workbook can be read (by default: it opens in the engine).
 using WorkbookProbe = std::function<bool(const std::filesystem::path&)>;
 bool opensAsWorkbook(const std::filesystem::path& file);
+// Whether it opens on a host that `makeHost` makes.
+WorkbookProbe opensOn(std::function<std::unique_ptr<SpreadsheetHost>()> makeHost);
 
 struct TemplateNote {
     std::filesystem::path chosen;    // the kept copy of the chosen template; empty: none chosen
