@@ -22,6 +22,7 @@
 #include "ui/pool_list_drops.h"
 #include "ui/splash_window.h"
 #include "workspace/startup.h"
+#include "workspace/summary_template.h"
 #include "ui/pool_name_text.h"
 
 namespace sbx {
@@ -54,7 +55,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
                                         services_.openUrl});
     });
     connect(this, &MainWindow::exportRequested, this,
-            [this] { exportFromMainWindow(controls_, services_.paths, services_.dialogs); });
+            [this] { exportFromMainWindow(controls_, services_.paths, services_.dialogs, job_); });
     connect(c.help, &QAction::triggered, this, &MainWindow::helpRequested);
     connect(c.about, &QAction::triggered, this, &MainWindow::aboutRequested);
     // File intake, the pool list's menu, help and about.
@@ -71,6 +72,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     connect(c.list1, &QListWidget::itemSelectionChanged, this, &MainWindow::applyCommand3Rule);
     c.list1->viewport()->installEventFilter(this);
     c.label1->installEventFilter(this);
+    c.image1->installEventFilter(this);
 
     connect(c.timer1, &QTimer::timeout, this, &MainWindow::recolourHint);
     c.timer1->start();
@@ -89,6 +91,7 @@ void MainWindow::startUp(std::chrono::milliseconds splashTime) {
     controls_.command2->setEnabled(outcome.command2Enabled);
     if (!outcome.hint.empty()) setHint(outcome.hint);
     refreshCounts();
+    showTemplate();
 }
 
 void MainWindow::resetForStartUp() {
@@ -104,6 +107,16 @@ void MainWindow::resetForStartUp() {
 void MainWindow::forgetLastRunsSummary() {
     controls_.command5->hide();
     withdrawResultView(controls_);
+    job_.incompleteSummary = {};
+    controls_.summaryNote->hide();
+    showTemplate();
+}
+
+void MainWindow::showTemplate() {
+    const std::string name = templateShownName(services_.paths);
+    controls_.templateLabel->setText(name.empty() ? QString() : qt("汇总文件的模板：\n" + name));
+    controls_.templateLabel->setToolTip(qt("汇总文件 hz/total 是这个文件的复制：表格式样和区间以外的内容都来自它。"
+                                          "在汇表池列表中右击一个文件，选“设为汇总模板”可另选。"));
 }
 
 void MainWindow::setHint(const std::string& text) { controls_.text11->setText(qt(text)); }
@@ -188,6 +201,10 @@ bool MainWindow::poolListEvent(QEvent* event) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == controls_.list1->viewport() && poolListEvent(event)) return true;
+    // The template's name shows where the logo shows: a run's panel takes both places.
+    if (watched == controls_.image1 && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        controls_.templateLabel->setVisible(event->type() == QEvent::Show);
+    }
     if (watched == controls_.label1 && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         emit aboutRequested();

@@ -52,8 +52,11 @@ public:
     void setHint(const std::string& text);
     // Label4 from List1, Label10 from List2.
     void refreshCounts();
-    // A file taken in replaced the summary: the last run's export and result are withdrawn.
+    // A file taken in (or a template chosen) replaced the summary: the last run's export,
+    // result and incomplete note are withdrawn, and the template shown is the new one.
     void forgetLastRunsSummary();
+    // The file the summary is made from, above the logo.
+    void showTemplate();
     // Hides every label and field of the status panel (Image1 shows again).
     void hideStatusPanel();
     // The enabling rule of Command3: a ready job, a selection in List1, and no failed last

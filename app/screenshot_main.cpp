@@ -182,7 +182,7 @@ int main(int argc, char* argv[]) {
     QDir::setCurrent(QDir::tempPath());
 
     // The viewer on the example report: from the range entry with b2:c4 selected, and as the
-    // result of a run that wrote b2:c4 of 资产负债表.
+    // result of a run that wrote b2:c4 of 资产负债表 but for c3, which refused its total.
     {
         auto host = sbx::makeNativeHost();
         sbx::Workbook& book = host->open(std::filesystem::path(SBX_EXAMPLES) / "sample_report.xls");
@@ -200,6 +200,10 @@ int main(int argc, char* argv[]) {
         sbx::ViewerExtras result;
         result.marked = [](const std::string& sheet, int row, int column) {
             return sheet == "资产负债表" && row >= 2 && row <= 4 && column >= 2 && column <= 3;
+        };
+        // One cell refused its total (a locked cell in function mode): it keeps the template's value.
+        result.kept = [](const std::string& sheet, int row, int column) {
+            return sheet == "资产负债表" && row == 3 && column == 3;
         };
         result.startSheet = "资产负债表";
         result.startCell = {2, 2};

@@ -15,7 +15,9 @@
 #include "consolidate/summary_lock.h"
 #include "job/range_rules.h"
 #include "spreadsheet/utf8_path.h"
+#include "spreadsheet/worksheet_name.h"
 #include "workspace/natural_order.h"
+#include "workspace/summary_template.h"
 #include "workspace/workbook_error_text.h"
 #include "workspace/working_folder_text.h"
 
@@ -94,6 +96,7 @@ public:
         }
         job_.runFileCount = 0;
         job_.runState = RunState::IdleOrRunning;
+        job_.incompleteSummary = {};
 
         PoolMatch pool;
         std::unique_ptr<SpreadsheetHost> host;
@@ -244,8 +247,24 @@ private:
         closePanel();
         const std::string message = run_text::worksheetMismatchMessage(currentPath_);
         s_.dialogs.message(message);
+        tellIncompleteSummary();
         out_.diagnosis = message;
         return out_;
+    }
+
+    // A run that ends without finishing may have saved some worksheets: the last message names
+    // those and the others, and the main window keeps it in view until the next run.
+    void tellIncompleteSummary() {
+        IncompleteSummary summary;
+        for (const SheetJob& sheet : job_.rangeTable) {
+            const bool saved = std::any_of(out_.report.worksheets.begin(), out_.report.worksheets.end(),
+                                           [&](const WorksheetOutcome& w) { return w.saved && sameWorksheetName(w.worksheet, sheet.worksheet); });
+            auto& names = saved ? summary.withTotals : summary.withoutTotals;
+            if (std::find(names.begin(), names.end(), sheet.worksheet) == names.end()) names.push_back(sheet.worksheet);
+        }
+        if (!summary.incomplete()) return;
+        s_.dialogs.message(run_text::incompleteSummaryMessage(summary));
+        job_.incompleteSummary = std::move(summary);
     }
 
     // Cancelled by the user: the core has put the summary back as it was. The panel goes and
@@ -279,10 +298,14 @@ private:
                 s_.dialogs.message(run_text::summaryNotSavedMessage(*cause, out_.report.worksheetsSaved()));
             } else if (cause->kind() == WorkbookErrorKind::SheetNotFound && !worksheet.empty()) {
                 s_.dialogs.message(run_text::worksheetNotFoundMessage(worksheet, utf8String(cause->file())));
+            } else if (cause->file() == s_.paths.summaryWorkbook()) {
+                // The summary is a unit's copy: that unit's file is named too.
+                s_.dialogs.message(workbookErrorText(*cause) + summaryMadeFromText(s_.paths));
             } else {
                 s_.dialogs.message(workbookErrorText(*cause));
             }
         }
+        tellIncompleteSummary();
         s_.status.hideStatusPanel();
         if (mode_ == Mode::Efficiency) {
             s_.status.focusStartButton();

@@ -54,6 +54,32 @@ std::string summaryNotSavedMessage(const WorkbookError& cause, int worksheetsSav
     return text + "\r汇总文件中只有前 " + std::to_string(worksheetsSaved) + " 个工作表是本次汇总的结果。";
 }
 
+namespace {
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const auto& name : names) text += (text.empty() ? "“" : "、“") + name + "”";
+    return text;
+}
+
+}  // namespace
+
+std::string incompleteSummaryMessage(const IncompleteSummary& summary) {
+    return "汇总文件只完成了一部分：\r已写入本次合计的工作表：" + joined(summary.withTotals) +
+           "\r没有本次合计的工作表：" + joined(summary.withoutTotals) +
+           "\r（其中仍是汇表前的数值，不是合计）\r请排除问题后重新汇表。";
+}
+
+std::string incompleteSummaryLine(const IncompleteSummary& summary) {
+    return "汇总文件不完整：只有 " + joined(summary.withTotals) + " 有本次合计，" + joined(summary.withoutTotals) +
+           " 没有";
+}
+
+std::string incompleteSummaryQuestion(const IncompleteSummary& summary, const std::string& action) {
+    return "汇总文件不完整：只有 " + joined(summary.withTotals) + " 写入了本次合计，" + joined(summary.withoutTotals) +
+           " 仍是汇表前的数值。\r是否仍要" + action + "？";
+}
+
 std::string functionFailureMessage(const std::string& path) {
     return "出现未知错误,系统异常结束!\r\r初步侦断:\r可能是汇表池中表格文件:\r" + path + "\r格式不够统一，注意查看!";
 }
@@ -78,7 +104,9 @@ std::string skipReportMessage(const RunReport& report, const std::vector<std::st
         switch (item.kind) {
             case Skipped::Kind::SourceUnreadable: unreadable.push_back("[" + item.worksheet + "] " + file); break;
             case Skipped::Kind::WorksheetMissing: lacking.push_back("[" + item.worksheet + "] " + file); break;
-            case Skipped::Kind::CellRefused: refused.push_back(item.worksheet + "!" + cellName(item.cell)); break;
+            case Skipped::Kind::CellRefused:
+                refused.push_back(item.worksheet + "!" + cellName(item.cell) + " " + kStillTemplateValue);
+                break;
             case Skipped::Kind::AddsNothing:
                 ignored.push_back(file + " " + item.worksheet + "!" + cellName(item.cell) + " " + item.reason);
                 break;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "consolidate/run_request.h"
+#include "job/job_definition.h"
 
 namespace sbx::run_text {
 
@@ -23,6 +24,8 @@ inline const std::string kHintSummaryMade = "汇总完毕,汇总文件已经生�
 inline const std::string kHintExport = "通过点击[导出文件]来将新生成的汇总文件导出到任意地方";
 inline const std::string kHintCancelled = "汇表已取消,汇总文件未变,可再次点击[开 始 汇 表]";
 inline const std::string kHintKeptAtHome = "汇总保存在默认目录C:\\KX\\HZ\\下";
+// After each summary cell that refused its total, in the run's report.
+inline const std::string kStillTemplateValue = "仍是模板中的数值";
 
 std::string functionConfirmQuestion();
 // A run the user cancelled: the summary workbook is as it was before the run, or (with
@@ -38,6 +41,13 @@ std::string worksheetNotFoundMessage(const std::string& worksheet, const std::st
 // After the failure message of a run that could not save the summary workbook: which file,
 // why in the user's words, and how much of the summary holds new totals.
 std::string summaryNotSavedMessage(const WorkbookError& cause, int worksheetsSaved);
+// The last message of a failed run that saved some worksheets: which hold this run's totals
+// and which do not.
+std::string incompleteSummaryMessage(const IncompleteSummary& summary);
+// The same in one line, as the main window shows it until the next run.
+std::string incompleteSummaryLine(const IncompleteSummary& summary);
+// Before 查看结果 or 导出文件 (`action`: "查看", "导出") of such a summary (Yes and No).
+std::string incompleteSummaryQuestion(const IncompleteSummary& summary, const std::string& action);
 // A total that added up beyond the largest number a spreadsheet holds (Failure::Kind::TotalNotFinite).
 std::string totalNotFiniteMessage(const Failure& failure);
 // What a finished run left out (and the selected entries whose files were not in the pool),

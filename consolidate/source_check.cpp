@@ -38,7 +38,17 @@ struct TemplateSheet {
     std::map<Position, CellValue> labelsInside;  // values inside that add nothing
     std::optional<FormulaAudit> audit;           // its formulas over the ranges
     bool present = false;
+    // The votes of the sources that hold the worksheet: how many hold each heading text
+    // (textsOutside's order) and each label inside (labelsInside) as the template does.
+    int voters = 0;
+    std::vector<int> headingVotes;
+    std::map<Position, int> labelVotes;
 };
+
+// A heading or a label of the template is the form's when at least half of the workbooks,
+// the template and the sources, hold it; where most hold something else, it is the template's
+// own unit's entry (its name, a year, a remark typed into an amount cell).
+bool formsOwn(int votes, int voters) { return 2 * (votes + 1) >= voters + 1; }
 
 bool insideAny(const std::vector<CellArea>& areas, int row, int column) {
     return std::any_of(areas.begin(), areas.end(), [&](const CellArea& a) { return a.contains(row, column); });
@@ -132,34 +142,36 @@ TemplateSheet readTemplateSheet(SourceCache& cache, const fs::path& file, const 
     }
     FormulaAudit audit(opened.sheet, name, job);
     if (!audit.empty()) t.audit = std::move(audit);
+    t.headingVotes.assign(t.textsOutside.size(), 0);
     t.present = true;
     cache.release(where);
     return t;
 }
 
-// The first position, row by row, where the template or the source has a text that the
-// other lacks.
-std::optional<Finding> firstLayoutDifference(const TemplateSheet& t, const Worksheet& sheet, const std::string& name) {
-    const auto texts = headingTexts(sheet, t.headings, t.areas);
-    const auto& mine = t.textsOutside;
-    size_t i = 0, j = 0;
-    while (i < mine.size() || j < texts.size()) {
-        Position at;
-        if (j == texts.size() || (i < mine.size() && mine[i].first < texts[j].first)) {
-            at = mine[i].first;
-        } else if (i == mine.size() || texts[j].first < mine[i].first) {
-            at = texts[j].first;
-        } else if (mine[i].second == texts[j].second) {
-            ++i, ++j;
-            continue;
-        } else {
-            at = mine[i].first;
-        }
+// Where a source does not hold the template's heading texts: their places (in textsOutside's
+// order) with what the source holds there. Most sources differ only in a few: kept this way,
+// a pool of thousands holds little until the votes are in.
+using HeadingDifferences = std::vector<std::pair<size_t, CellValue>>;
+HeadingDifferences headingDifferences(const TemplateSheet& t, const Worksheet& sheet) {
+    HeadingDifferences differing;
+    for (size_t k = 0; k < t.textsOutside.size(); ++k) {
+        const auto& [at, text] = t.textsOutside[k];
+        CellValue v = sheet.cell(at.first, at.second);
+        if (v.kind() != CellKind::Text || v.textValue() != text) differing.emplace_back(k, std::move(v));
+    }
+    return differing;
+}
+
+// The first heading of the form, row by row, that the source does not hold where the template has it.
+std::optional<Finding> firstLayoutDifference(const TemplateSheet& t, const HeadingDifferences& differing,
+                                             const std::string& name) {
+    for (const auto& [k, held] : differing) {
+        if (!formsOwn(t.headingVotes[k], t.voters)) continue;
+        const Position at = t.textsOutside[k].first;
         Finding f{FindingKind::Layout, name};
         f.cell = {at.first, at.second};
-        const auto own = t.outside.find(at);
-        f.templateValue = shownValue(own == t.outside.end() ? CellValue() : own->second);
-        f.sourceValue = shownValue(sheet.cell(at.first, at.second));
+        f.templateValue = shownValue(t.outside.at(at));
+        f.sourceValue = shownValue(held);
         return f;
     }
     return std::nullopt;
@@ -196,6 +208,7 @@ public:
     CheckReport run() {
         readTemplate();
         for (size_t index = 0; index < request_.sources.size(); ++index) report_.sources.push_back(checkOne(index));
+        settleVotes();
         if (request_.roster) matchUnits();
         return std::move(report_);
     }
@@ -248,10 +261,20 @@ private:
 
     // The values of the ranges are read once here and handed to the cache, from which the run
     // adds them up and the record lists them.
-    void checkSheet(SourceCheck& c, size_t index, const TemplateSheet& t, const OpenedSource& source, const std::string& name,
+    void checkSheet(SourceCheck& c, size_t index, TemplateSheet& t, const OpenedSource& source, const std::string& name,
                     ValuesKey& valueKey) {
+        // Which headings and labels are the form's is known once every source has voted.
+        Voted voted{index, c.findings.size(), name};
         if (t.present) {
-            if (auto layout = firstLayoutDifference(t, source.sheet, name)) c.findings.push_back(std::move(*layout));
+            ++t.voters;
+            voted.differing = headingDifferences(t, source.sheet);
+            for (size_t k = 0, d = 0; k < t.textsOutside.size(); ++k) {
+                if (d < voted.differing.size() && voted.differing[d].first == k) {
+                    ++d;
+                } else {
+                    ++t.headingVotes[k];
+                }
+            }
         }
         Finding labels{FindingKind::NotANumber, name};
         Finding withoutResult{FindingKind::NoResult, name};
@@ -275,7 +298,11 @@ private:
                 valueKey.add(held.position(), v.kind(), v.numberValue(), &v.textValue());
                 if (!addsNothing(v) || noResultAt.contains({row, column})) return;
                 const auto own = t.labelsInside.find({row, column});
-                if (own != t.labelsInside.end() && own->second == v) return;
+                if (own != t.labelsInside.end() && own->second == v) {
+                    ++t.labelVotes[own->first];
+                    voted.asTemplate.push_back(own->first);
+                    return;
+                }
                 if (labels.count++ == 0) {
                     labels.cell = {row, column};
                     labels.sourceValue = shownValue(v);
@@ -289,6 +316,29 @@ private:
         if (withoutResult.count > 0) c.findings.push_back(std::move(withoutResult));
         if (t.audit) {
             if (auto audit = t.audit->check(source.sheet)) c.findings.push_back(std::move(*audit));
+        }
+        if (t.present) voted_.push_back(std::move(voted));
+    }
+
+    // The layout findings, and the labels the template holds that are its own unit's, once
+    // the votes are in: each source's in the place of its worksheet, last ones first.
+    void settleVotes() {
+        for (auto it = voted_.rbegin(); it != voted_.rend(); ++it) {
+            const TemplateSheet& t = templates_.at(it->worksheet);
+            auto& findings = report_.sources[it->source].findings;
+            Finding labels{FindingKind::NotANumber, it->worksheet};
+            for (const Position& at : it->asTemplate) {
+                if (formsOwn(t.labelVotes.at(at), t.voters)) continue;
+                if (labels.count++ == 0) {
+                    labels.cell = {at.first, at.second};
+                    labels.sourceValue = shownValue(t.labelsInside.at(at));
+                }
+                if (labels.cells.size() < kListedCells) labels.cells.push_back({at.first, at.second});
+            }
+            if (labels.count > 0) mergeLabels(findings, it->findingsBefore, std::move(labels));
+            if (auto layout = firstLayoutDifference(t, it->differing, it->worksheet)) {
+                findings.insert(findings.begin() + static_cast<std::ptrdiff_t>(it->findingsBefore), std::move(*layout));
+            }
         }
     }
 
@@ -326,6 +376,28 @@ private:
         }
     }
 
+    // Into the worksheet's NOT_A_NUMBER finding (made after `from`), its cells row by row.
+    static void mergeLabels(std::vector<Finding>& findings, size_t from, Finding labels) {
+        const auto same = std::find_if(findings.begin() + static_cast<std::ptrdiff_t>(from), findings.end(), [&](const Finding& f) {
+            return f.kind == FindingKind::NotANumber && f.worksheet == labels.worksheet;
+        });
+        if (same == findings.end()) {
+            findings.insert(findings.begin() + static_cast<std::ptrdiff_t>(from), std::move(labels));
+            return;
+        }
+        const auto rowByRow = [](const CellAddress& a, const CellAddress& b) {
+            return std::pair(a.row, a.column) < std::pair(b.row, b.column);
+        };
+        if (rowByRow(labels.cell, same->cell)) {
+            same->cell = labels.cell;
+            same->sourceValue = labels.sourceValue;
+        }
+        same->count += labels.count;
+        same->cells.insert(same->cells.end(), labels.cells.begin(), labels.cells.end());
+        std::sort(same->cells.begin(), same->cells.end(), rowByRow);
+        if (same->cells.size() > kListedCells) same->cells.resize(kListedCells);
+    }
+
     // Identical bytes make identical values, so only sources of the same values and size are
     // hashed and compared: a pool of different reports costs no hashing at all.
     void noteDuplicate(SourceCheck& c, size_t index, const ValuesKey& valueKey) {
@@ -360,8 +432,18 @@ private:
     const CheckRequest& request_;
     SourceCache& cache_;
     CheckReport report_;
+    // What one source held of one worksheet where the template has its headings and labels.
+    struct Voted {
+        size_t source = 0;
+        size_t findingsBefore = 0;  // the source's findings before this worksheet's
+        std::string worksheet;
+        HeadingDifferences differing = {};
+        std::vector<Position> asTemplate = {};  // the labels inside it holds as the template does
+    };
+
     std::map<std::string, TemplateSheet> templates_;
     std::map<ValuesKey, std::vector<size_t>> byValues_;
+    std::vector<Voted> voted_;
 };
 
 }  // namespace

@@ -5,16 +5,18 @@
 // is a finding with the engine's reason.
 //
 // Rules:
-// - Layout: the headings of each chosen range (the nearest row above it that holds a text in
-//   its columns, and the nearest column left of it that holds a text in its rows, both as
-//   the template has them) must stand where the template has them: a position differs when
-//   the template or the source holds a text there and the other does not hold the same text.
-//   Numbers, dates, booleans and errors there are not compared with each other, only with
-//   texts; rows further up (titles, "填报单位 东城区"), the corners and notes below the ranges
-//   (a unit's name, a year, who filled it in) are not compared at all.
+// - Layout: the headings of each chosen range (in the nearest row above it that holds a text
+//   in its columns, and in the nearest column left of it that holds a text in its rows, as
+//   the template has them) must stand where the template has them. A heading is a text of the
+//   template there that at least half of the workbooks (the template and the sources) hold at
+//   the same place; a text that most do not hold is a unit's entry (its name beside "单位", a year) and is not
+//   compared, nor is a text a source holds where the template has none. Rows further up
+//   (titles, "填报单位 东城区"), the corners and notes below the ranges are not compared at all.
 // - Not a number: a cell inside a range whose value adds nothing to a total (CellTotal's
 //   rule: a text that does not read as a number, an error value, a boolean), unless the
-//   template holds the same value there (a label column inside the range).
+//   template holds the same value there and at least half of the workbooks do (a label
+//   column inside the range). A label typed into an amount cell of the template's own unit
+//   is thus flagged in that unit's file like in any other.
 // - Duplicate: a source with the same bytes as an earlier one, or, failing that, with the
 //   same values at the same positions in every chosen range (at least one value).
 // - Audit: a cell of a range that the template computes from other cells of the ranges

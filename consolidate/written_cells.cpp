@@ -23,6 +23,13 @@ WrittenCells::WrittenCells(const RunReport& report) {
     }
 }
 
+bool WrittenCells::refused(const std::string& worksheet, int row, int column) const {
+    return refused_.contains({folded(worksheet), row, column}) &&
+           std::any_of(areas_.begin(), areas_.end(), [&](const WorksheetOutcome& outcome) {
+               return outcome.worksheet == worksheet && outcome.area.contains(row, column);
+           });
+}
+
 bool WrittenCells::contains(const std::string& worksheet, int row, int column) const {
     for (const WorksheetOutcome& outcome : areas_) {
         if (outcome.worksheet == worksheet && outcome.area.contains(row, column)) {

@@ -16,6 +16,8 @@ public:
 
     // By the worksheet's name as the summary spells it; row and column from 1.
     bool contains(const std::string& worksheet, int row, int column) const;
+    // A cell of a saved area that refused its total: it still holds the template's value.
+    bool refused(const std::string& worksheet, int row, int column) const;
     bool empty() const { return areas_.empty(); }
     // The first worksheet written and its area, where a look at the result starts.
     const WorksheetOutcome& first() const { return areas_.front(); }

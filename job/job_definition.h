@@ -13,6 +13,14 @@ namespace sbx {
 
 enum class RunState : int { IdleOrRunning = 0, Failed = 1, Finished = 2 };
 
+// A summary that a failed run left with the totals of only some of its worksheets: the
+// others hold what they held before (the template's own figures, or an earlier run's).
+struct IncompleteSummary {
+    std::vector<std::string> withTotals;     // worksheets saved with this run's totals, in job order
+    std::vector<std::string> withoutTotals;  // the job's other worksheets
+    bool incomplete() const { return !withTotals.empty() && !withoutTotals.empty(); }
+};
+
 struct JobDefinition {
     // Worksheets of the summary workbook, in workbook order, by their real names (the blank
     // rule of padBlankEdgedName is only how the windows show them). Element 0 is unused.
@@ -36,6 +44,9 @@ struct JobDefinition {
     // How the last run ended; a failed efficiency run blocks that mode for the program's life.
     RunState runState = RunState::IdleOrRunning;
     bool efficiencyBlocked = false;
+    // Set by a failed run that saved some worksheets; cleared when the next run starts and
+    // when the summary is replaced.
+    IncompleteSummary incompleteSummary;
     // Directory files visited by the current run (wide: no pool size can overflow it).
     long long runFileCount = 0;
     // The splash window was closed by a key or a click before its time ran out.

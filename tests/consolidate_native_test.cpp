@@ -189,7 +189,7 @@ TEST_F(NativeRunTest, ProtectedSummaryCell) {
     expectFixtureTotals("function", kIncome, "c5");
     expectFixtureTotals("function", kCost);
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0], "汇总已完成，但以下内容未能汇入：\r拒绝写入的汇总单元格 1 个：收入明细!c5");
+    EXPECT_EQ(dialogs.messages[0], "汇总已完成，但以下内容未能汇入：\r拒绝写入的汇总单元格 1 个：收入明细!c5 仍是模板中的数值");
 
     dialogs.messages.clear();
     job.runState = RunState::IdleOrRunning;

@@ -384,7 +384,7 @@ TEST_F(RunTest, ProtectedSummaryCellKeepsItsContentInFunctionMode) {
     unsaved.worksheets.push_back({kIncome, 50, false, {1, 1, 9, 9}});
     EXPECT_FALSE(WrittenCells(unsaved).contains(kIncome, 2, 2));
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].rfind("汇总已完成，但以下内容未能汇入：\r拒绝写入的汇总单元格 1 个：收入明细!c5\r应为数字", 0), 0u)
+    EXPECT_EQ(dialogs.messages[0].rfind("汇总已完成，但以下内容未能汇入：\r拒绝写入的汇总单元格 1 个：收入明细!c5 仍是模板中的数值\r应为数字", 0), 0u)
         << dialogs.messages[0];
 }
 
@@ -455,9 +455,13 @@ TEST_F(RunTest, EfficiencyModeFileLackingAWorksheetStopsTheRun) {
     EXPECT_EQ(out.state, RunState::IdleOrRunning);
     EXPECT_EQ(job.runState, RunState::IdleOrRunning);
     EXPECT_FALSE(job.efficiencyBlocked);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[0], "注意：表格文件:\r" + paths.poolPrefix() + "report_2.xls\r格式不够统一或者工作表名称不一，注意查看!");
     EXPECT_EQ(files.saves(paths.summaryWorkbook()), 1);  // the first worksheet was written
+    // ... and the last message says so, as the main window does until the next run.
+    EXPECT_EQ(dialogs.messages[1], "汇总文件只完成了一部分：\r已写入本次合计的工作表：“收入明细”\r没有本次合计的工作表：“成本费用”"
+                                   "\r（其中仍是汇表前的数值，不是合计）\r请排除问题后重新汇表。");
+    EXPECT_EQ(job.incompleteSummary.withoutTotals, std::vector<std::string>{kCost});
     EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_TRUE(status.runList.empty());
     EXPECT_EQ(status.captions, (std::vector<std::string>{"总进程：1/2  用时0:0:0"}));

@@ -14,6 +14,7 @@
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/test_files.h"
 #include "workspace/intake.h"
+#include "workspace/summary_template.h"
 
 namespace fs = std::filesystem;
 using sbx::IntakeOutcome;
@@ -119,9 +120,11 @@ TEST_F(IntakeTest, WorkbooksOfEveryFormatAreTakenInAndTheSummaryFollowsTheLastOn
         EXPECT_EQ(takeIn(source_, step.picked), IntakeOutcome::Done) << step.summary;
         EXPECT_EQ(paths().summaryWorkbook(), paths().summaryDirectory() / step.summary);
         EXPECT_EQ(total(), step.content) << step.summary;
-        // One summary only: the previous one of another format is gone.
-        EXPECT_EQ(std::distance(fs::directory_iterator(paths().summaryDirectory()), fs::directory_iterator()), 1)
+        // One summary only: the previous one of another format is gone (beside it the note of
+        // the file it was copied from).
+        EXPECT_EQ(std::distance(fs::directory_iterator(paths().summaryDirectory()), fs::directory_iterator()), 2)
             << step.summary;
+        EXPECT_TRUE(fs::exists(sbx::templateNoteFile(paths())));
     }
     EXPECT_EQ(list_.names(), (Names{"b.xlsx", "c.xlsm", "a.xls"}));
     EXPECT_EQ(poolFolderFiles(), (Names{"a.xls", "b.xlsx", "c.xlsm"}));

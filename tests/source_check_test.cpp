@@ -15,6 +15,7 @@
 #include "consolidate/run_record.h"
 #include "consolidate/run_record_reader.h"
 #include "consolidate/source_check.h"
+#include "tests/support/memory_host.h"
 #include "tests/support/sha256_hex.h"
 #include "tests/support/test_files.h"
 
@@ -92,6 +93,53 @@ TEST(SourceCheckTest, FlagsExactlyTheFaultyReportsWithTheirFirstCell) {
     layoutAndDuplicates.allow(FindingKind::Duplicate);
     EXPECT_EQ(report.flagged(), (std::vector<size_t>{3, 4, 5, 6, 7, 8, 9}));
     EXPECT_EQ(report.flagged(layoutAndDuplicates), (std::vector<size_t>{7, 8, 9}));
+}
+
+// What the form holds is told apart from what each unit fills in by what most reports hold:
+// the unit's name above the range and a remark typed into an amount cell of the template's
+// own unit are no heading and no label column; an inserted row still is a layout fault.
+TEST(SourceCheckTest, TheFormIsWhatMostReportsHold) {
+    test::MemoryFiles files;
+    const Job job{{"表1", *parseCellRange("b2:c4")}};
+    struct Unit {
+        std::string name;
+        bool insertedRow = false;
+        bool remarkInAmount = false;
+        std::set<std::string> expected;
+    };
+    const std::vector<Unit> units{
+        {"东城区", false, false, {}},
+        {"西城区", false, false, {}},
+        {"海淀区", true, false, {"LAYOUT 表1!a3"}},
+        {"朝阳区", false, true, {"NOT_A_NUMBER 表1!c2"}},  // the template's own unit
+    };
+    std::vector<fs::path> sources;
+    for (const Unit& u : units) {
+        test::MemoryBook book;
+        test::MemorySheet& sheet = book.add("表1");
+        sheet.set(1, 1, CellValue::text("单位")).set(1, 2, CellValue::text(u.name));
+        const std::vector<std::string> rows = u.insertedRow ? std::vector<std::string>{"收入", "新增", "支出"}
+                                                            : std::vector<std::string>{"收入", "支出", "其他"};
+        for (int r = 0; r < 3; ++r) {
+            sheet.set(2 + r, 1, CellValue::text(rows[static_cast<size_t>(r)])).set(2 + r, 2, CellValue::number(10.0 + r));
+        }
+        sheet.set(2, 3, u.remarkInAmount ? CellValue::text("见附表") : CellValue::number(5));
+        sheet.set(3, 3, CellValue::number(static_cast<double>(sources.size()) + 1.0));
+        sheet.set(4, 3, CellValue::text("不适用"));  // the form's own label inside the range
+        sources.push_back(fs::path("/pool") / (u.name + ".xls"));
+        files.put(sources.back(), book);
+    }
+    files.put("/pool/hz/total.xls", files.book(sources.back()));
+    test::MemoryHost host(files);
+    SourceCache cache(host);
+    const CheckReport report = checkSources({sources, "/pool/hz/total.xls", job}, cache);
+    ASSERT_EQ(report.sources.size(), units.size());
+    for (size_t i = 0; i < units.size(); ++i) {
+        std::set<std::string> found;
+        for (const Finding& f : report.sources[i].findings) found.insert(brief(f, report));
+        EXPECT_EQ(found, units[i].expected) << units[i].name;
+    }
+    EXPECT_EQ(report.sources[3].findings.at(0).sourceValue, "“见附表”");
 }
 
 TEST(SourceCheckTest, FindingNamesReadBackInAnyLetterCase) {

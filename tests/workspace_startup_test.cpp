@@ -22,6 +22,7 @@
 #include "workspace/natural_order.h"
 #include "workspace/startup.h"
 #include "workspace/summary_history.h"
+#include "workspace/summary_template.h"
 
 namespace fs = std::filesystem;
 using sbx::StartupState;
@@ -121,6 +122,30 @@ TEST_F(StartupTest, OkKeepsThePoolInNaturalOrderAndCopiesTheLastOne) {
     EXPECT_EQ(read(paths().summaryWorkbook()), contents.at(outcome.poolList.back()));
     EXPECT_TRUE(outcome.command2Enabled);
     EXPECT_EQ(outcome.hint, "");
+}
+
+// The summary is made from the last pool file that can be read, and from a chosen template,
+// kept in hz/模板, for as long as the working folder remembers it, even once its pool file is gone.
+TEST_F(StartupTest, TheSummaryIsMadeFromTheLastReadableFileOrTheChosenTemplate) {
+    const fs::path pool = paths().poolDirectory();
+    write(pool / "a.xls", "A");
+    write(pool / "b.xls", "B");
+    write(pool / "c.xls", "locked");
+    const auto readable = [](const fs::path& file) { return read(file) != "locked"; };
+    ScriptedDialogs dialogs;
+    dialogs.expectOkCancel(text::workOnPoolQuestion(paths()), true);
+    sbx::runStartup(paths(), dialogs, sbx::moveToDeletedFolder, readable);
+    EXPECT_EQ(read(paths().summaryWorkbook()), "B");
+    EXPECT_EQ(sbx::templateShownName(paths()), "b.xls");
+    EXPECT_NE(sbx::summaryMadeFromText(paths()).find(sbx::utf8String(pool / "b.xls")), std::string::npos);
+
+    sbx::chooseTemplate(paths(), pool / "a.xls");
+    fs::remove(pool / "a.xls");
+    dialogs.expectMessageContaining(text::kPreviousSummaryKept).expectOkCancel(text::workOnPoolQuestion(paths()), true);
+    sbx::runStartup(paths(), dialogs, sbx::moveToDeletedFolder, readable);
+    EXPECT_EQ(dialogs.problems(), "");
+    EXPECT_EQ(read(paths().summaryWorkbook()), "A");
+    EXPECT_EQ(sbx::templateShownName(paths()), "a.xls（选定的模板）");
 }
 
 // Numbered units in the order people count them, whatever order the folder lists them in.

@@ -136,6 +136,7 @@ void buildMenus(QWidget* window, MainWindowControls& controls) {
         window->addAction(action);
     }
     controls.op->addSeparator();
+    controls.op->addAction(text("设为汇总模板"))->setObjectName("TEMPLATE");
 
     controls.hlp = new QMenu(text("帮助"), window);
     controls.hlp->setObjectName("hlp");
@@ -201,6 +202,14 @@ MainWindowControls buildMainWindowControls(QWidget* window) {
     c.cancelRun = button(window, "CancelRun", "取消汇表", "停止汇表,汇总文件保持汇表前的样子 (Esc)",
                          rect(kPanelLeft + (kPanelWidth - 1500) / 2, rowTop(8) + 360, 1500, 420));
     c.cancelRun->hide();
+    // Above and under the logo, where no run shows its panel (they go with the logo): the
+    // file the summary is made from, and a failed run's incomplete summary.
+    c.templateLabel = label(window, "TemplateLabel", "", rect(kPanelLeft + 90, 1700, kPanelWidth - 180, 700), Qt::AlignCenter);
+    c.templateLabel->setWordWrap(true);
+    c.summaryNote = label(window, "SummaryNote", "", rect(kPanelLeft + 90, 4350, kPanelWidth - 180, 1500), Qt::AlignCenter);
+    c.summaryNote->setWordWrap(true);
+    c.summaryNote->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
+    c.summaryNote->hide();
 
     c.command4 = button(window, "Command4", "添加文件", "添加需要汇总合并的表格文件", rect(600, 6180, 1800, 480));
     c.command5 = button(window, "Command5", "导出文件", "", rect(4350, 6180, 1800, 480));

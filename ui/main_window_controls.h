@@ -35,10 +35,12 @@ struct MainWindowControls {
     QPushButton* command8 = nullptr;  // 查看结果: after a finished run, the summary with its written cells
     QPushButton* cancelRun = nullptr;  // 取消汇表: shown during a run, cancels it (as does Esc)
     QLabel* runTime = nullptr;         // during a run: files done, elapsed time, time left
+    QLabel* templateLabel = nullptr;   // above Image1: the file the summary is made from
+    QLabel* summaryNote = nullptr;     // below Image1: the summary is incomplete, until the next run
     QLineEdit* text11 = nullptr;      // hint box
     QLabel* image1 = nullptr;
     QTimer* timer1 = nullptr;
-    QMenu* op = nullptr;   // pool entry menu
+    QMenu* op = nullptr;   // pool entry menu (its last item TEMPLATE: 设为汇总模板)
     QMenu* hlp = nullptr;  // help menu
     QAction* help = nullptr;
     QAction* about = nullptr;

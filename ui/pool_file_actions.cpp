@@ -1,6 +1,8 @@
 #include "ui/pool_file_actions.h"
 
+#include <algorithm>
 #include <exception>
+#include <filesystem>
 
 #include <QAction>
 #include <QListWidget>
@@ -8,6 +10,10 @@
 #include <QPushButton>
 
 #include "ui/workbook_viewer.h"
+#include "workspace/file_copy.h"
+#include "workspace/pool.h"
+#include "workspace/startup.h"
+#include "workspace/summary_template.h"
 #include "workspace/file_kind.h"
 #include "workspace/workbook_error_text.h"
 #include "ui/pool_name_text.h"
@@ -82,9 +88,67 @@ void deleteSelectedPoolFile(const PoolWindowContext& context) {
         if (context.list1->item(row)->isSelected()) names.push_back(poolNameBytes(context.list1->item(row)->text()));
     }
     if (names.empty()) return;
+    // The summary copied from a file deleted now (no run has written it since, no template was
+    // chosen) is made again at once from the template the pool has without it.
+    const TemplateNote note = readTemplateNote(context.paths);
+    const bool copyOfDeleted = note.chosen.empty() && !note.madeFrom.empty() &&
+                               std::any_of(names.begin(), names.end(),
+                                           [&](const std::string& name) { return context.paths.poolFile(name) == note.madeFrom; }) &&
+                               sameFileContents(context.paths.summaryWorkbook(), note.madeFrom);
     ListWidgetPoolList list(*context.list1);
     deleteSeveralPoolFiles(context.paths, context.dialogs, list, names, context.dispose);
+    std::error_code error;
+    if (copyOfDeleted && !std::filesystem::exists(note.madeFrom, error)) {
+        if (const auto from = templateFor(context.paths, list.names(), opensOn(context.makeHost))) {
+            const SummaryReplacement replaced = replaceSummaryWorkbook(context.paths, *from);
+            if (replaced.copyError) {
+                context.dialogs.message("无法将文件 " + utf8String(from->filename()) + " 复制为汇总文件 " +
+                                        utf8String(replaced.summary) + "\r" + systemErrorText(replaced.copyError));
+            }
+            if (context.summaryReplaced) context.summaryReplaced();
+        }
+    }
     poolListChanged(context);
+}
+
+void chooseSelectedAsTemplate(const PoolWindowContext& context) {
+    const std::string name = singleSelectedEntry(*context.list1);
+    if (name.empty()) return;
+    const std::filesystem::path file = context.paths.poolFile(name);
+    try {
+        auto host = context.makeHost();
+        Workbook& book = host->open(file);
+        host->close(book, false);
+        host->quit();
+    } catch (const WorkbookError& error) {
+        context.dialogs.message("文件 " + name + " 无法读取，不能作为汇总模板：\r" + workbookErrorReason(error));
+        return;
+    }
+    // A summary that is only a unit's copy is replaced; one a run wrote is kept in hz/历史 first.
+    const ListWidgetPoolList list(*context.list1);
+    const auto listed = list.names();
+    const bool plainCopy = std::any_of(listed.begin(), listed.end(), [&](const std::string& n) {
+        return sameFileContents(context.paths.summaryWorkbook(), context.paths.poolFile(n));
+    });
+    try {
+        const std::filesystem::path kept = chooseTemplate(context.paths, file);
+        if (plainCopy) {
+            const SummaryReplacement replaced = replaceSummaryWorkbook(context.paths, kept);
+            if (replaced.copyError) throw std::filesystem::filesystem_error("", kept, replaced.summary, replaced.copyError);
+        } else {
+            refreshSummaryKeepingThePrevious(context.paths, context.dialogs, kept);
+        }
+    } catch (const std::filesystem::filesystem_error& error) {
+        context.dialogs.message("无法将 " + name + " 设为汇总模板：\r" + systemErrorText(error.code()));
+        return;
+    }
+    if (context.summaryReplaced) context.summaryReplaced();
+    context.dialogs.message(templateChosenMessage(name, context.paths));
+}
+
+std::string templateChosenMessage(const std::string& name, const WorkspacePaths& paths) {
+    return "汇总模板已设为 " + name + "。\r汇总文件是它的复制，它的副本保存在 " + utf8String(keptTemplateDirectory(paths)) +
+           " 中，在汇表池中删除或清理它也不受影响；添加文件不再更换汇总文件。";
 }
 
 void connectPoolFileActions(QMenu& op, const PoolWindowContext& context) {
@@ -98,7 +162,8 @@ void connectPoolFileActions(QMenu& op, const PoolWindowContext& context) {
         {"OPN", openSelectedPoolFile},
         {"SEE", showSelectedPoolFileProperties},
         {"RENAME", renameSelectedPoolFile},
-        {"del", deleteSelectedPoolFile}};
+        {"del", deleteSelectedPoolFile},
+        {"TEMPLATE", chooseSelectedAsTemplate}};
     for (const auto& [name, act] : actions) {
         for (QAction* action : op.actions()) {
             if (action->objectName() != QLatin1String(name)) continue;

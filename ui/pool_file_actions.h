@@ -56,7 +56,7 @@ private:
 // The bare name of the one selected entry of List1; empty unless exactly one is selected.
 std::string singleSelectedEntry(const QListWidget& list);
 
-// Connects the menu's actions OPN, SEE, RENAME and del (found by their names).
+// Connects the menu's actions OPN, SEE, RENAME, del and TEMPLATE (found by their names).
 void connectPoolFileActions(QMenu& op, const PoolWindowContext& context);
 
 // The actions themselves, on the single selected entry; nothing without one. Deleting takes
@@ -65,5 +65,9 @@ void openSelectedPoolFile(const PoolWindowContext& context);
 void showSelectedPoolFileProperties(const PoolWindowContext& context);
 void renameSelectedPoolFile(const PoolWindowContext& context);
 void deleteSelectedPoolFile(const PoolWindowContext& context);
+// TEMPLATE (设为汇总模板): the selected pool file, if it can be read, becomes the chosen
+// template (summary_template.h) and the summary its copy.
+void chooseSelectedAsTemplate(const PoolWindowContext& context);
+std::string templateChosenMessage(const std::string& name, const WorkspacePaths& paths);
 
 }  // namespace sbx

@@ -66,13 +66,21 @@ WorksheetModel::WorksheetModel(const Worksheet& sheet, SheetGrid grid, std::func
     : QAbstractTableModel(parent), sheet_(sheet), grid_(grid), marked_(std::move(marked)) {}
 
 QColor markedCellColour() { return {198, 239, 206}; }
+QColor keptCellColour() { return {255, 214, 160}; }
+
+namespace {
+const char* const kKeptText = "拒绝写入，仍是模板中的数值";
+}  // namespace
 
 int WorksheetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : grid_.rows; }
 int WorksheetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : grid_.columns; }
 
 QVariant WorksheetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
+    const bool kept = (role == Qt::BackgroundRole || role == Qt::ToolTipRole) && kept_ && kept_(index.row() + 1, index.column() + 1);
+    if (role == Qt::ToolTipRole) return kept ? QVariant(QString::fromUtf8(kKeptText)) : QVariant();
     if (role == Qt::BackgroundRole) {
+        if (kept) return QVariant(keptCellColour());
         return marked_ && marked_(index.row() + 1, index.column() + 1) ? QVariant(markedCellColour()) : QVariant();
     }
     if (role != Qt::DisplayRole && role != Qt::TextAlignmentRole) return {};
@@ -127,6 +135,12 @@ WorkbookViewer::WorkbookViewer(Workbook& book, ViewerExtras extras, QWidget* par
         legend->setStyleSheet(QStringLiteral("QLabel { background: %1; padding: 2px 6px; }").arg(markedCellColour().name()));
         top->addWidget(legend);
     }
+    if (extras_.kept) {
+        auto* legend = new QLabel(QString::fromUtf8("橙底：") + QString::fromUtf8(kKeptText), this);
+        legend->setObjectName("keptLegend");
+        legend->setStyleSheet(QStringLiteral("QLabel { background: %1; padding: 2px 6px; }").arg(keptCellColour().name()));
+        top->addWidget(legend);
+    }
     if (extras_.openFolder) {
         auto* folderButton = new QPushButton(QString::fromUtf8("打开所在文件夹"), this);
         folderButton->setObjectName("openFolder");
@@ -171,6 +185,11 @@ void WorkbookViewer::showWorksheet(int position) {
         };
     }
     model_ = new WorksheetModel(book_.worksheet(position), book_.grid(), std::move(marked), this);
+    if (extras_.kept) {
+        model_->setKept([this, name = book_.worksheet(position).name()](int row, int column) {
+            return extras_.kept(name, row, column);
+        });
+    }
     table_->setModel(model_);
     delete previous;
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &WorkbookViewer::selectionChanged);

@@ -38,15 +38,21 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // `kept(row, column)` tells the cells that should have been written and kept the
+    // workbook's own value: shown on a ground of their own, with a tooltip saying so.
+    void setKept(std::function<bool(int, int)> kept) { kept_ = std::move(kept); }
 
 private:
     const Worksheet& sheet_;
     SheetGrid grid_;
     std::function<bool(int, int)> marked_;
+    std::function<bool(int, int)> kept_;
 };
 
 // The ground of a marked cell: a light green that keeps black text readable.
 QColor markedCellColour();
+// The ground of a kept cell: a light orange.
+QColor keptCellColour();
 
 // What a look at a workbook may add to the plain viewer. Each part is optional.
 struct ViewerExtras {
@@ -56,6 +62,9 @@ struct ViewerExtras {
     std::function<void(const std::string& worksheet, const CellArea& area)> takeRange;
     // Cells shown on a tinted ground, by worksheet name and row and column from 1.
     std::function<bool(const std::string& worksheet, int row, int column)> marked;
+    // Cells that refused what was to be written and still hold the template's value, on a
+    // ground of their own (with `marked`, the legend names both).
+    std::function<bool(const std::string& worksheet, int row, int column)> kept;
     // Where the look starts: the worksheet and the cell made current (empty: the first sheet).
     std::string startSheet;
     CellAddress startCell{1, 1};

@@ -1,5 +1,7 @@
 #include "workspace/intake.h"
 
+#include "workspace/summary_template.h"
+
 #include <algorithm>
 
 #include "workspace/file_kind.h"
@@ -68,8 +70,10 @@ OneFileIntake takeInOneFile(const WorkspacePaths& paths, DialogsPort& dialogs, P
     list.removeAll(one.name);
     list.append(one.name);
     removeOtherSpellings(paths, list, one.name);
-    // The summary workbook follows the pool copy just made, in its format; a failure here
-    // leaves the file taken in and the previous summary workbook whole.
+    // The summary workbook follows the pool copy just made, in its format, unless the user
+    // chose its template; a failure here leaves the file taken in and the previous summary
+    // workbook whole.
+    if (!readTemplateNote(paths).chosen.empty()) return one;
     if (!summaryIsAPlainCopy) {
         one.kept = keepPreviousSummary(paths, one.target);
         if (!one.kept.failure.empty()) return one;

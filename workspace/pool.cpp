@@ -5,6 +5,7 @@
 
 #include "workspace/file_kind.h"
 #include "workspace/natural_order.h"
+#include "workspace/summary_template.h"
 #include "workspace/workbook_error_text.h"
 
 namespace sbx {
@@ -35,6 +36,9 @@ SummaryReplacement replaceSummaryWorkbook(const WorkspacePaths& paths, const fs:
     result.summary = paths.summaryWorkbook(workbookFormatOf(source));
     result.copyError = replaceFile(source, result.summary, copy);
     if (result.copyError) return result;
+    TemplateNote note = readTemplateNote(paths);
+    note.madeFrom = source;
+    writeTemplateNote(paths, note);  // without it, messages name the summary alone
     for (const WorkbookFormat format : kWorkbookFormats) {
         const fs::path other = paths.summaryWorkbook(format);
         std::error_code error;

@@ -27,16 +27,21 @@ void reportDeleteFailures(DialogsPort& dialogs, const std::vector<FileFailure>& 
     dialogs.message(text);
 }
 
-void refreshSummaryKeepingThePrevious(const WorkspacePaths& paths, DialogsPort& dialogs, const std::string& name) {
-    const KeptSummary kept = keepPreviousSummary(paths, paths.poolFile(name));
+}  // namespace
+
+void refreshSummaryKeepingThePrevious(const WorkspacePaths& paths, DialogsPort& dialogs,
+                                      const std::filesystem::path& from) {
+    const KeptSummary kept = keepPreviousSummary(paths, from);
     if (!kept.failure.empty()) {
         // Nothing is lost: the previous summary stays where it is, not refreshed.
         dialogs.message(summaryNotKeptText(kept));
         return;
     }
-    reportReplacement(dialogs, name, replaceSummaryWorkbook(paths, paths.poolFile(name)));
+    reportReplacement(dialogs, utf8String(from.filename()), replaceSummaryWorkbook(paths, from));
     if (kept.keptAs) dialogs.message(startup_text::kPreviousSummaryKept + utf8String(*kept.keptAs));
 }
+
+namespace {
 
 StartupOutcome emptyPool() {
     StartupOutcome outcome;
@@ -51,7 +56,8 @@ std::string startup_text::workOnPoolQuestion(const WorkspacePaths& paths) {
     return namingWorkingFolder(kWorkOnPool, paths);
 }
 
-StartupOutcome runStartup(const WorkspacePaths& paths, DialogsPort& dialogs, const FileDisposal& dispose) {
+StartupOutcome runStartup(const WorkspacePaths& paths, DialogsPort& dialogs, const FileDisposal& dispose,
+                          const WorkbookProbe& readable) {
     const WorkspaceDirectories directories = ensureWorkspaceDirectories(paths);
     if (!directories.problem.empty()) dialogs.message(directories.problem);
 
@@ -62,10 +68,12 @@ StartupOutcome runStartup(const WorkspacePaths& paths, DialogsPort& dialogs, con
             dialogs.message("无法列出汇表池 " + failure.name + kLineBreak + failure.reason);
         }
         outcome.poolList = std::move(scan.names);
-        // Every listed file in turn over the summary leaves a copy of the last one: copy that
-        // one, after keeping the summary it replaces.
+        // The summary is a copy of the template (the last readable pool file unless one was
+        // chosen), made after keeping the summary it replaces.
         if (!outcome.poolList.empty() && directories.summaryDirectoryReady) {
-            refreshSummaryKeepingThePrevious(paths, dialogs, outcome.poolList.back());
+            if (const auto from = templateFor(paths, outcome.poolList, readable)) {
+                refreshSummaryKeepingThePrevious(paths, dialogs, *from);
+            }
         }
     }
 

@@ -7,6 +7,7 @@
 
 #include "workspace/dialogs_port.h"
 #include "workspace/file_disposal.h"
+#include "workspace/summary_template.h"
 #include "workspace/workspace_paths.h"
 
 namespace sbx {
@@ -36,11 +37,17 @@ struct StartupOutcome {
 
 // Runs start-up against the file system, asking through `dialogs`: makes the directories,
 // lists the pool, keeps the previous summary workbook (when it differs) in hz/历史 and says
-// where, copies the last pool file over it, and asks the two questions. A pool file that
+// where, copies the template (templateFor) over it, and asks the two questions. A pool file that
 // cannot be copied over the summary workbook or deleted is named in a message; a file that
 // stays undeleted stays listed. A summary folder that cannot be made is named, and the pool
 // is listed all the same.
 StartupOutcome runStartup(const WorkspacePaths& paths, DialogsPort& dialogs,
-                          const FileDisposal& dispose = moveToDeletedFolder);
+                          const FileDisposal& dispose = moveToDeletedFolder,
+                          const WorkbookProbe& readable = opensAsWorkbook);
+
+// Makes the summary a copy of `from` (the template), keeping the summary it replaces in
+// hz/历史 when it differs; a failure is named in a message and leaves the summary as it was.
+void refreshSummaryKeepingThePrevious(const WorkspacePaths& paths, DialogsPort& dialogs,
+                                      const std::filesystem::path& from);
 
 }  // namespace sbx

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "consolidate/run_messages.h"
 #include "consolidate/windows/qt_text.h"
 #include "workspace/archive.h"
 #include "workspace/export.h"
@@ -73,7 +74,12 @@ void MainWindowPostRun::offerExport() {
     exportButton->setFocus();
 }
 
-void exportFromMainWindow(const MainWindowControls& controls, const WorkspacePaths& paths, DialogsPort& dialogs) {
+void exportFromMainWindow(const MainWindowControls& controls, const WorkspacePaths& paths, DialogsPort& dialogs,
+                          const JobDefinition& job) {
+    if (const IncompleteSummary& incomplete = job.incompleteSummary;
+        incomplete.incomplete() && !dialogs.askYesNo(run_text::incompleteSummaryQuestion(incomplete, "导出"), Risk::Harmless)) {
+        return;
+    }
     exportSummary(paths, dialogs);
     controls.command1->setFocus();
     controls.text11->setText(qtText(export_text::kHintAfterExport));

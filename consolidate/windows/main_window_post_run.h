@@ -33,7 +33,9 @@ private:
 // named them as missing) are taken off, so that the list shows only files that are there.
 void forgetVanishedPoolFiles(const MainWindowControls& controls, const WorkspacePaths& paths);
 
-// The click on Command5: the export, then the focus on Command1 and the welcome hint.
-void exportFromMainWindow(const MainWindowControls& controls, const WorkspacePaths& paths, DialogsPort& dialogs);
+// The click on Command5: the export (of a summary a failed run left incomplete, after a
+// question saying so), then the focus on Command1 and the welcome hint.
+void exportFromMainWindow(const MainWindowControls& controls, const WorkspacePaths& paths, DialogsPort& dialogs,
+                          const JobDefinition& job);
 
 }  // namespace sbx

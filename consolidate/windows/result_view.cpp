@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "consolidate/run_messages.h"
 #include "consolidate/windows/contributions_window.h"
 #include "consolidate/written_cells.h"
 #include "spreadsheet/workbook_error.h"
@@ -17,8 +18,14 @@ namespace sbx {
 namespace {
 
 void lookAtResult(const RunWindowContext& context, const std::shared_ptr<const WrittenCells>& written) {
+    if (const IncompleteSummary& incomplete = context.job.incompleteSummary;
+        incomplete.incomplete() &&
+        !context.dialogs.askYesNo(run_text::incompleteSummaryQuestion(incomplete, "查看"), Risk::Harmless)) {
+        return;
+    }
     ViewerExtras extras;
     extras.marked = [written](const std::string& sheet, int row, int column) { return written->contains(sheet, row, column); };
+    extras.kept = [written](const std::string& sheet, int row, int column) { return written->refused(sheet, row, column); };
     if (!written->empty()) {
         extras.startSheet = written->first().worksheet;
         extras.startCell = written->first().area.first();

@@ -1,7 +1,9 @@
 #include "consolidate/windows/run_presenter.h"
 
+#include <QLabel>
 #include <QListWidget>
 
+#include "consolidate/run_messages.h"
 #include "consolidate/windows/check_window.h"
 #include "consolidate/windows/main_window_post_run.h"
 #include "consolidate/windows/result_view.h"
@@ -35,9 +37,16 @@ RunSummary RunPresenter::run(Mode mode) {
                    dialogs_,     postRun,                       clock,            context_.makeHost};
     QWidget* parent = context_.mainWindow;
     setup.reviewCheck = [parent](const CheckReport& report) { return CheckWindow::ask(report, parent); };
+    context_.controls.summaryNote->hide();
     RunSummary summary = runFromPool(setup, mode);
     forgetVanishedPoolFiles(context_.controls, context_.paths);
     if (summary.state == RunState::Finished) offerResultView(context_, summary.report);
+    if (const IncompleteSummary& incomplete = context_.job.incompleteSummary; incomplete.incomplete()) {
+        // What is saved can be looked at, after the question that says what is missing.
+        context_.controls.summaryNote->setText(QString::fromStdString(run_text::incompleteSummaryLine(incomplete)));
+        context_.controls.summaryNote->show();
+        offerResultView(context_, summary.report);
+    }
     status_.flush();
     return summary;
 }

@@ -7,6 +7,7 @@
 #include "job/windows/remembered_job.h"
 #include "job/windows/sheet_selection_window.h"
 #include "ui/window_placement.h"
+#include "workspace/summary_template.h"
 #include "workspace/workbook_error_text.h"
 
 namespace sbx {
@@ -30,7 +31,8 @@ void startJobSetup(const JobWindowContext& context) {
     try {
         readSheetNames(context);
     } catch (const std::exception& error) {
-        context.dialogs.message(errorTextForUser(error));
+        // The summary is a unit's copy: the message names that unit's file too.
+        context.dialogs.message(errorTextForUser(error) + summaryMadeFromText(context.paths));
         return;
     }
     offerRememberedJob(context);

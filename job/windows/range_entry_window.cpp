@@ -17,6 +17,7 @@
 #include "spreadsheet/workbook_error.h"
 #include "ui/window_placement.h"
 #include "ui/workbook_viewer.h"
+#include "workspace/summary_template.h"
 #include "workspace/workbook_error_text.h"
 #include "workspace/workbook_format.h"
 
@@ -204,7 +205,8 @@ void RangeEntryWindow::showWorkbook() {
     try {
         lookAtWorkbook(context_.dialogs, context_.makeHost, context_.paths.summaryWorkbook(), extras);
     } catch (const WorkbookError& error) {
-        context_.dialogs.message(workbookErrorText(error));
+        // The summary is a unit's copy: the message names that unit's file too.
+        context_.dialogs.message(workbookErrorText(error) + summaryMadeFromText(context_.paths));
     }
     setEnabled(true);
 }

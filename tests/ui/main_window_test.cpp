@@ -202,7 +202,7 @@ private slots:
             items << (action->isSeparator() ? QStringLiteral("-") : action->objectName() + "=" + action->text());
         }
         QCOMPARE(items, (QStringList{"-", u("OPN=打开文件"), u("SEE=查看属性"), u("RENAME=改文件名"),
-                                     u("del=删除文件"), "-"}));
+                                     u("del=删除文件"), "-", u("TEMPLATE=设为汇总模板")}));
 
         select({0, 2});
         rightClickPoolList(2);

@@ -8,11 +8,13 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QLabel>
 #include <QApplication>
 #include <QMenu>
 #include <QtTest>
 
 #include "tests/ui/main_window_fixture.h"
+#include "ui/pool_file_actions.h"
 #include "ui/pool_name_text.h"
 #include "ui/workbook_viewer.h"
 #include "workspace/pool.h"
@@ -223,6 +225,39 @@ private slots:
             QCOMPARE(f->button("Command2")->isEnabled(), f->list1()->count() > 0);
         }
         QCOMPARE(f->caption("Label4"), QStringLiteral(" 0"));
+    }
+
+    // The main window names the file the summary is made from: the last pool file that can be
+    // read. Deleting that file makes the summary again at once from what is left; a template
+    // chosen with 设为汇总模板 (only a readable one) stays when its pool file is deleted.
+    void theTemplateIsNamedChosenAndFollowsADeletion() {
+        auto* shown = f->control<QLabel>("TemplateLabel");
+        const fs::path summary = f->paths.summaryWorkbook();
+        QVERIFY2(shown->isVisible() && shown->text().endsWith(u("\na.xls")), qPrintable(shown->text()));
+        QCOMPARE(bytesOf(summary), bytesOf(f->paths.poolFile("a.xls")));
+
+        select(u("c.xls"));
+        f->dialogs.expectMessageContaining("文件 c.xls 无法读取，不能作为汇总模板");
+        choose("TEMPLATE");
+        select(u("a.xls"));
+        f->dialogs.expectOkCancel(text::deleteQuestion("a.xls"), true, sbx::Risk::Destructive)
+            .expectMessageContaining("已删除的文件已移到");
+        choose("del");
+        QVERIFY2(shown->text().endsWith(u("\nc.xls")), qPrintable(shown->text()));
+        QCOMPARE(bytesOf(summary), std::string("C"));
+
+        fs::copy_file(fs::path(SBX_EXAMPLES) / "sample_report.xls", f->paths.poolFile("d.xls"));
+        f->list1()->addItem(u("d.xls"));
+        select(u("d.xls"));
+        f->dialogs.expectMessage(sbx::templateChosenMessage("d.xls", f->paths));
+        choose("TEMPLATE");
+        const std::string chosen = bytesOf(f->paths.poolFile("d.xls"));
+        QCOMPARE(bytesOf(summary), chosen);
+        f->dialogs.expectOkCancel(text::deleteQuestion("d.xls"), true, sbx::Risk::Destructive)
+            .expectMessageContaining("已删除的文件已移到");
+        choose("del");
+        QCOMPARE(bytesOf(summary), chosen);
+        QCOMPARE(shown->text(), u("汇总文件的模板：\nd.xls（选定的模板）"));
     }
 
     // Names of GBK bytes (not UTF-8, as shared drives hold them) are renamed and deleted by

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "consolidate/run_messages.h"
 #include "consolidate/status_texts.h"
 #include "consolidate/windows/qt_status_view.h"
 #include "tests/ui/run_window_fixture.h"
@@ -128,6 +129,42 @@ private slots:
         }
     }
 
+    // A failed efficiency run that saved its first worksheet says which worksheets hold totals;
+    // the main window keeps saying so until the next run, and 查看结果 asks first.
+    void aFailedRunTellsWhichWorksheetsHoldTotals() {
+        f.reset();
+        f = std::make_unique<RunFixture>();
+        f->startOverFixturePool("protected_layout.xls");  // its locked cell is in the second worksheet
+        f->readyJob({{kCost, "b4", "e9"}, {kIncome, "b4", "e9"}});
+        const sbx::IncompleteSummary incomplete{{kCost}, {kIncome}};
+        f->dialogs.expectMessage(run_text::efficiencyFailureMessage(f->paths.poolPrefix() + "branch_3.xls"))
+            .expectMessage(run_text::incompleteSummaryMessage(incomplete));
+        f->clickMode("Command1");
+        QCOMPARE(QString::fromStdString(totalsMismatch(f->paths, "efficiency", kCost)), QString());
+        auto* note = f->control<QLabel>("SummaryNote");
+        QVERIFY(note->isVisible());
+        QCOMPARE(note->text(), u(run_text::incompleteSummaryLine(incomplete)));
+        screenshot(f->window.get(), "main_window_incomplete.png");
+
+        QPushButton* result = f->button("Command8");
+        QVERIFY(result->isVisible());
+        f->dialogs.expectYesNo(run_text::incompleteSummaryQuestion(incomplete, "查看"), false);
+        QTest::mouseClick(result, Qt::LeftButton);  // No: nothing opens
+        f->dialogs.expectYesNo(run_text::incompleteSummaryQuestion(incomplete, "查看"), true)
+            .expectMessage("查看完毕后,按确定自动关闭!");
+        QTest::mouseClick(result, Qt::LeftButton);
+
+        // The next run, over a unit's copy again (a summary with totals would be no template).
+        fs::copy_file(kPoolFixture / "branch_3.xls", f->paths.summaryWorkbook(), fs::copy_options::overwrite_existing);
+        f->expectFunctionConfirmation(true);
+        f->dialogs.expectYesNo(run_text::kArchiveQuestion, false, sbx::Risk::Destructive)
+            .expectYesNo(run_text::kExportQuestion, false);
+        f->clickMode("Command2");
+        QCOMPARE(f->window->job().runState, sbx::RunState::Finished);
+        QVERIFY(note->isHidden());
+        QVERIFY(!f->window->job().incompleteSummary.incomplete());
+    }
+
     void functionRunKeepsAProtectedSummaryCell() {
         f.reset();
         f = std::make_unique<RunFixture>();
@@ -138,7 +175,7 @@ private slots:
         QString hintAfterConfirmation;
         f->expectFunctionConfirmation(true);
         f->dialogs.then([&] { hintAfterConfirmation = f->hint(); })
-            .expectMessage("汇总已完成，但以下内容未能汇入：\r拒绝写入的汇总单元格 1 个：收入明细!c5")
+            .expectMessage("汇总已完成，但以下内容未能汇入：\r拒绝写入的汇总单元格 1 个：收入明细!c5 仍是模板中的数值")
             .expectYesNo(run_text::kArchiveQuestion, false, sbx::Risk::Destructive)
             .expectYesNo(run_text::kExportQuestion, false);
         f->clickMode("Command2");
@@ -168,8 +205,8 @@ private slots:
         QCOMPARE(f->hint(), u(sbx::namingWorkingFolder(run_text::kHintKeptAtHome, f->paths)));
     }
 
-    // After a run, 查看结果 shows the summary with the cells the run wrote marked (not the one
-    // that refused its total), and 打开所在文件夹 asks the desktop for the summary's folder.
+    // After a run, 查看结果 shows the summary with the cells the run wrote marked, the one that
+    // refused its total marked apart, and 打开所在文件夹 asks the desktop for the summary's folder.
     // The next run takes the button away until it finishes.
     void theResultOpensWithTheWrittenCellsMarked() {
         f.reset();
@@ -177,7 +214,7 @@ private slots:
         f->startOverFixturePool("protected_layout.xls");
         f->readyJob();
         f->expectFunctionConfirmation(true);
-        f->dialogs.expectMessage("汇总已完成，但以下内容未能汇入：\r拒绝写入的汇总单元格 1 个：收入明细!c5")
+        f->dialogs.expectMessage("汇总已完成，但以下内容未能汇入：\r拒绝写入的汇总单元格 1 个：收入明细!c5 仍是模板中的数值")
             .expectYesNo(run_text::kArchiveQuestion, false, sbx::Risk::Destructive)
             .expectYesNo(run_text::kExportQuestion, false);
         QVERIFY(f->button("Command8")->isHidden());
@@ -187,7 +224,7 @@ private slots:
         screenshot(f->window.get(), "run_finished.png");
 
         QString shown;
-        QString marks;  // "1" for a marked cell, "0" for another, per checked cell
+        QString marks;  // per checked cell, as markOf tells it
         QString traced;  // the contributions window of b4: its heading, the sum of its values, their count
         f->dialogs.expectMessage("查看完毕后,按确定自动关闭!").then([&] {
             sbx::WorkbookViewer* viewer = nullptr;
@@ -196,9 +233,10 @@ private slots:
             if (viewer == nullptr) return;
             QTableView& table = viewer->table();
             shown = u(viewer->currentWorksheet()) + "!" + viewer->selectedAddress();
+            // "1" written, "2" refused and still the template's value, "0" another cell.
             const auto markOf = [&](int row, int column) {
-                const QVariant ground = table.model()->index(row - 1, column - 1).data(Qt::BackgroundRole);
-                return ground.value<QColor>() == sbx::markedCellColour() ? QChar('1') : QChar('0');
+                const QColor ground = table.model()->index(row - 1, column - 1).data(Qt::BackgroundRole).value<QColor>();
+                return ground == sbx::markedCellColour() ? QChar('1') : ground == sbx::keptCellColour() ? QChar('2') : QChar('0');
             };
             for (const auto& [row, column] : {std::pair{4, 2}, {9, 5}, {5, 3}, {3, 2}, {4, 6}}) marks += markOf(row, column);
             // A written cell's menu tells where its total came from: the values listed add up to it.
@@ -229,7 +267,7 @@ private slots:
         });
         QTest::mouseClick(result, Qt::LeftButton);
         QCOMPARE(shown, u(kIncome) + "!b4");
-        QCOMPARE(marks, "11000|" + u(kCost) + "10");
+        QCOMPARE(marks, "11200|" + u(kCost) + "10");
         QVERIFY2(traced.startsWith(u(kIncome) + "!B4 的合计："), qPrintable(traced));
         const QString total = traced.section("的合计：", 1).section("=", 0, 0);
         QCOMPARE(traced.section("=", 1).section("/", 0, 0), total);

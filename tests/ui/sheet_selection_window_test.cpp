@@ -5,12 +5,14 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <fstream>
 
 #include "job/windows/range_entry_window.h"
 #include "job/windows/sheet_selection_window.h"
 #include "job/windows/twips.h"
 #include "job/windows/wheel_hook.h"
 #include "tests/ui/job_window_harness.h"
+#include "workspace/pool.h"
 
 using namespace sbx;
 using namespace sbx::testing;
@@ -216,6 +218,20 @@ private slots:
         QVERIFY2(h.dialogs.problems().empty(), h.dialogs.problems().c_str());
         QVERIFY(SheetSelectionWindow::findOpen() == nullptr);
         QVERIFY(h.main.isEnabled());
+    }
+
+    // The summary is a unit's copy: when it cannot be read, the message names that unit's file.
+    void anUnreadableSummaryNamesTheFileItWasCopiedFrom() {
+        JobWindowHarness h;
+        const WorkspacePaths paths(std::filesystem::path(h.pool.path().toStdString()));
+        std::filesystem::create_directories(paths.summaryDirectory());
+        const std::filesystem::path unit = paths.poolFile("东城区.xls");
+        std::ofstream(unit, std::ios::binary) << "damaged";
+        QVERIFY(!replaceSummaryWorkbook(paths, unit).copyError);
+        h.dialogs.expectMessageContaining(utf8String(unit));
+        startJobSetup(h.context());
+        QVERIFY2(h.dialogs.problems().empty(), h.dialogs.problems().c_str());
+        QVERIFY(SheetSelectionWindow::findOpen() == nullptr);
     }
 };
 
