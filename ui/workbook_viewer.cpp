@@ -214,6 +214,12 @@ void WorkbookViewer::showWorksheet(int position) {
     selectionChanged();
 }
 
+std::string WorkbookViewer::numberFormat(const std::string& worksheet, CellAddress cell) const {
+    for (int k = 1; k <= book_.worksheetCount(); ++k)
+        if (book_.worksheet(k).name() == worksheet) return book_.worksheet(k).numberFormat(cell.row, cell.column);
+    return "General";
+}
+
 std::string WorkbookViewer::currentWorksheet() const {
     const int index = tabs_->currentIndex();
     return index < 0 ? std::string() : book_.worksheet(index + 1).name();

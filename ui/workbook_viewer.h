@@ -80,6 +80,8 @@ public:
     // "b3:h20", "b3" for one cell, empty without a selection.
     QString selectedAddress() const;
     QTableView& table() const { return *table_; }
+    // The number format code of a cell; "General" for a worksheet the workbook does not have.
+    std::string numberFormat(const std::string& worksheet, CellAddress cell) const;
 
 private:
     std::optional<CellArea> selectedArea() const;
