@@ -20,7 +20,7 @@ protected:
         auto* button = qobject_cast<QPushButton*>(watched);
         if (button == nullptr || !button->hasFocus() || !button->isEnabled() || !button->isVisible()) return false;
         if (qobject_cast<QDialog*>(button->window()) != nullptr) return false;
-        button->animateClick();
+        button->click();
         return true;
     }
 };
