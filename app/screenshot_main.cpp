@@ -115,8 +115,8 @@ int main(int argc, char* argv[]) {
         status.openEfficiencyPanel();
         status.showConsolidating("资产负债表", "三分公司.xls");
         status.showConsolidationProgress(1, 2);
-        status.setProgressCaption(sbx::progressCaption(1, 3, "0:0:42"));
-        status.showRunTime({3, 6, 2, 3, 47, 50});
+        status.setProgressCaption(sbx::progressCaption(1, 3, "0:00:42"));
+        status.showRunTime({1, 2, 2, 3, 47, 50});
         status.flush();
         ok &= save(window, out / "main_window_run.png");
         status.closeEfficiencyPanel();
@@ -131,8 +131,8 @@ int main(int argc, char* argv[]) {
         status.showReadCell(3, 12, false);
         status.showWriteProgress(0, 240);
         status.showWrittenCell(3, 7, false);
-        status.setProgressCaption(sbx::progressCaption(1, 3, "0:1:12"));
-        status.showRunTime({3, 6, 2, 3, 80, 84});
+        status.setProgressCaption(sbx::progressCaption(1, 3, "0:01:12"));
+        status.showRunTime({1, 2, 2, 3, 80, 84});
         status.flush();
         ok &= save(window, out / "run_function_progress.png");
         status.closeFunctionPanel();
@@ -262,6 +262,11 @@ int main(int argc, char* argv[]) {
         ok &= save(contributions, out / "contributions_window.png");
         contributions.close();
     }
+
+    // An empty pool: the list says what it takes.
+    list1->clear();
+    window.refreshCounts();
+    ok &= save(window, out / "main_window_empty.png");
 
     std::filesystem::remove_all(pool);
     return ok ? 0 : 1;

@@ -8,7 +8,7 @@
 namespace sbx {
 
 // What an empty List1 shows in its middle.
-inline constexpr const char* kEmptyPoolListText = "可将表格文件或文件夹拖放到此处，\n或点击[添加文件]";
+inline constexpr const char* kEmptyPoolListText = "可将表格文件拖放到此处\n或点击[添加文件]";
 
 // Makes List1 of `context` accept drops of local files and folders, and say so while empty.
 void acceptPoolListDrops(const PoolWindowContext& context);
