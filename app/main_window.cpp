@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include "consolidate/windows/result_view.h"
 #include "job/windows/job_windows.h"
 #include "ui/about_window.h"
+#include "ui/enter_presses_buttons.h"
 #include "ui/file_intake_window.h"
 #include "ui/help_window.h"
 #include "ui/pool_file_actions.h"
@@ -42,6 +44,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)), controls_(buildMainWindowControls(this)), geometry_(*this) {
     setObjectName("main");
     setWindowTitle(QString::fromUtf8("数簿星"));
+    letEnterPressFocusedButtons(*static_cast<QApplication*>(QCoreApplication::instance()));
 
     const MainWindowControls& c = controls_;
     connect(c.command1, &QPushButton::clicked, this, &QWidget::close);

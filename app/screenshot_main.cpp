@@ -115,8 +115,8 @@ int main(int argc, char* argv[]) {
         status.openEfficiencyPanel();
         status.showConsolidating("资产负债表", "三分公司.xls");
         status.showConsolidationProgress(1, 2);
-        status.setProgressCaption(sbx::progressCaption(1, 3, "0:0:42"));
-        status.showRunTime({3, 6, 2, 3, 47, 50});
+        status.setProgressCaption(sbx::progressCaption(1, 3, "0:00:42"));
+        status.showRunTime({1, 2, 2, 3, 47, 50});
         status.flush();
         ok &= save(window, out / "main_window_run.png");
         status.closeEfficiencyPanel();
@@ -131,8 +131,8 @@ int main(int argc, char* argv[]) {
         status.showReadCell(3, 12, false);
         status.showWriteProgress(0, 240);
         status.showWrittenCell(3, 7, false);
-        status.setProgressCaption(sbx::progressCaption(1, 3, "0:1:12"));
-        status.showRunTime({3, 6, 2, 3, 80, 84});
+        status.setProgressCaption(sbx::progressCaption(1, 3, "0:01:12"));
+        status.showRunTime({1, 2, 2, 3, 80, 84});
         status.flush();
         ok &= save(window, out / "run_function_progress.png");
         status.closeFunctionPanel();
@@ -214,6 +214,15 @@ int main(int argc, char* argv[]) {
         ok &= save(resultView, out / "result_view.png");
         host->quit();
     }
+    // Amounts in money, percentage, date and red-negative formats.
+    {
+        auto host = sbx::makeNativeHost();
+        sbx::WorkbookViewer money(host->open(SBX_MONEY_REPORT));
+        money.setAttribute(Qt::WA_DeleteOnClose, false);
+        money.show();
+        ok &= save(money, out / "viewer_money.png");
+        host->quit();
+    }
 
     // The check before a run that found a moved row, a report sent twice, a label among the
     // amounts and a file with a password.
@@ -249,14 +258,19 @@ int main(int argc, char* argv[]) {
         if (!std::filesystem::exists(summary)) std::ofstream(summary, std::ios::binary) << "a summary";
         std::ofstream(pool / "total.xls.run.json") << R"({"format": "shubuxing run record", "version": 2,
   "summary sha256": ")" << sbx::sha256OfFile(summary) << R"(",
-  "sources": [{"file": "一分公司.xls"}, {"file": "二分公司.xls"}, {"file": "三分公司.xls"}, {"file": "四分公司.xls"}],
-  "cells": [{"worksheet": "资产负债表", "cell": "c12", "total": 5230.5,
-             "from": [[0, 1200], [1, 2030.5], [2, "2000"], [3, "见附表"]]}]})";
-        sbx::ContributionsWindow contributions(summary, QStringLiteral("资产负债表"), {12, 3}, &window);
+  "sources": [{"file": "/home/kx/一分公司.xls"}, {"file": "/home/kx/二分公司.xls"}, {"file": "/home/kx/三分公司.xls"}, {"file": "/home/kx/四分公司.xls"}],
+  "cells": [{"worksheet": "资产负债表", "cell": "c12", "total": 1016452.35,
+             "from": [[0, 381200], [1, 632030.5], [2, 3221.85], [3, "见附表"]]}]})";
+        sbx::ContributionsWindow contributions(summary, QStringLiteral("资产负债表"), {12, 3}, &window, "#,##0.00");
         contributions.show();
         ok &= save(contributions, out / "contributions_window.png");
         contributions.close();
     }
+
+    // An empty pool: the list says what it takes.
+    list1->clear();
+    window.refreshCounts();
+    ok &= save(window, out / "main_window_empty.png");
 
     std::filesystem::remove_all(pool);
     return ok ? 0 : 1;

@@ -183,7 +183,9 @@ public:
         if (job_.runFileCount == 0) return fail("the run consolidated no file");
 
         for (const auto& file : report.consolidated) out_.runList.push_back(utf8String(file.filename()));
-        for (const auto& name : out_.runList) s_.status.addToRunList(name);
+        std::vector<std::string> shown = out_.runList;  // in the pool list's order
+        sortNaturally(shown);
+        for (const auto& name : shown) s_.status.addToRunList(name);
         s_.status.showListCounts(s_.poolEntryCount, static_cast<int>(out_.runList.size()));
         out_.state = RunState::Finished;
         finish();

@@ -43,7 +43,9 @@ void ElapsedTime::add(const TimeOfDay& start, const TimeOfDay& end) {
 }
 
 std::string ElapsedTime::text() const {
-    return std::to_string(hours_) + ":" + std::to_string(minutes_) + ":" + std::to_string(seconds_);
+    // As a clock reads: 0:00:48, 1:05:02.
+    const auto two = [](long long n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+    return std::to_string(hours_) + ":" + two(minutes_) + ":" + two(seconds_);
 }
 
 }  // namespace sbx

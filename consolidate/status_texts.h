@@ -30,7 +30,7 @@ std::string aboutText(long long seconds);
 // "已用 1 分 5 秒，还需约 1 分 20 秒" ("，正在估算剩余时间" before there is an estimate).
 std::string runTimeText(const RunTimeProgress& progress);
 
-// "总进程：1/3  用时0:0:41", or "-----工作完毕,用时0:1:15-----" after the last worksheet.
+// "总进程：1/3  用时0:00:41", or "-----工作完毕,用时0:01:15-----" after the last worksheet.
 std::string progressCaption(int worksheet, int worksheets, const std::string& elapsed);
 
 }  // namespace sbx

@@ -9,7 +9,8 @@ void StatusViewEvents::showRunTime(double fileShare) {
     const auto elapsed = clock_.steadyNow() - runStart_;
     const long long files = filesPerWorksheet_ * worksheets_;
     timeLeft_.update(static_cast<double>(filesDone_) + fileShare, static_cast<double>(files), elapsed);
-    RunTimeProgress progress{filesDone_, files, worksheetIndex_, worksheets_,
+    // The files of the worksheet under way: a file read for two worksheets is still one file.
+    RunTimeProgress progress{filesBefore_, filesPerWorksheet_, worksheetIndex_, worksheets_,
                              std::chrono::duration_cast<std::chrono::seconds>(elapsed).count(), std::nullopt};
     if (const auto left = timeLeft_.timeLeft()) progress.secondsLeft = left->count();
     status_.showRunTime(progress);

@@ -153,6 +153,11 @@ bool NativeWorksheet::isCellLocked(int row, int column) const {
     return book_.format(xf).locked;
 }
 
+std::string NativeWorksheet::numberFormat(int row, int column) const {
+    checkPosition(row, column);
+    return book_.formatCode(cells().formatAt(static_cast<uint32_t>(row - 1), static_cast<uint32_t>(column - 1)));
+}
+
 std::optional<FormulaBlock> NativeWorksheet::formulaBlockIn(const CellArea& area) const {
     if (area.lastRow < 1 || area.lastColumn < 1) return std::nullopt;
     const auto* b = cells().blockOverlapping(static_cast<uint32_t>(std::max(area.firstRow, 1) - 1),

@@ -28,6 +28,7 @@ public:
     std::pair<int, int> lastValueCell() const override;
     bool isProtected() const override;
     bool isCellLocked(int row, int column) const override;
+    std::string numberFormat(int row, int column) const override;
     std::optional<FormulaBlock> formulaBlockIn(const CellArea& area) const override;
     std::vector<FormulaWithoutResult> formulasWithoutResult(const CellArea& area) const override;
     std::vector<FormulaReading> formulasIn(const CellArea& area) const override;

@@ -62,6 +62,10 @@ public:
     virtual bool isProtected() const = 0;
     virtual bool isCellLocked(int row, int column) const = 0;
 
+    // The code of the cell's number format ("#,##0.00", "yyyy/m/d"), built-in formats as a
+    // Chinese installation shows them (number_format_text.h); "General" without one.
+    virtual std::string numberFormat(int /*row*/, int /*column*/) const { return "General"; }
+
     // The formulas of `area` that hold no result, row by row: their workbook was written by a
     // program that stores formulas without computing them (openpyxl, xlwt, ...), and the
     // engine, which computes such formulas on opening as a spreadsheet application does,

@@ -152,15 +152,15 @@ TEST(StatusTexts, CellsAndCaptions) {
     EXPECT_EQ(cellText(8, 20, false), "单元格:\r[h,20]");
     EXPECT_EQ(cellText(27, 1, false), "单元格:\r[aa,1]");
     EXPECT_EQ(cellText(8, 20, true), "------完毕------");
-    EXPECT_EQ(progressCaption(1, 3, "0:0:41"), "总进程：1/3  用时0:0:41");
-    EXPECT_EQ(progressCaption(3, 3, "0:1:15"), "-----工作完毕,用时0:1:15-----");
+    EXPECT_EQ(progressCaption(1, 3, "0:00:41"), "总进程：1/3  用时0:00:41");
+    EXPECT_EQ(progressCaption(3, 3, "0:01:15"), "-----工作完毕,用时0:01:15-----");
 }
 
 TEST(ElapsedTime, DifferencesOfTimesOfDay) {
     ElapsedTime t;
     t.add({10, 0, 0}, {10, 0, 30});
     t.add({10, 0, 30}, {10, 1, 15});
-    EXPECT_EQ(t.text(), "0:1:15");
+    EXPECT_EQ(t.text(), "0:01:15");
 
     ElapsedTime borrow;
     borrow.add({10, 0, 50}, {11, 0, 10});
@@ -169,11 +169,11 @@ TEST(ElapsedTime, DifferencesOfTimesOfDay) {
     ElapsedTime carry;
     carry.add({9, 0, 0}, {9, 59, 59});
     carry.add({9, 59, 59}, {10, 0, 2});
-    EXPECT_EQ(carry.text(), "1:0:2");
+    EXPECT_EQ(carry.text(), "1:00:02");
 
     ElapsedTime midnight;
     midnight.add({23, 59, 50}, {0, 0, 5});
-    EXPECT_EQ(midnight.text(), "0:0:15");
+    EXPECT_EQ(midnight.text(), "0:00:15");
 }
 
 }  // namespace

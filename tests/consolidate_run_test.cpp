@@ -231,7 +231,7 @@ TEST_F(RunTest, ElapsedTimeAndCaptionsPerWorksheet) {
     clock.script = {{10, 0, 0}, {10, 0, 30}, {10, 0, 30}, {10, 1, 15}};
     runFunctionMode(setup());
     EXPECT_EQ(status.captions,
-              (std::vector<std::string>{"总进程：1/2  用时0:0:30", "-----工作完毕,用时0:1:15-----"}));
+              (std::vector<std::string>{"总进程：1/2  用时0:00:30", "-----工作完毕,用时0:01:15-----"}));
 
     test::ScriptedClock second;
     second.script = {{10, 0, 50}, {11, 0, 10}, {11, 0, 10}, {11, 0, 10}};
@@ -464,7 +464,7 @@ TEST_F(RunTest, EfficiencyModeFileLackingAWorksheetStopsTheRun) {
     EXPECT_EQ(job.incompleteSummary.withoutTotals, std::vector<std::string>{kCost});
     EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_TRUE(status.runList.empty());
-    EXPECT_EQ(status.captions, (std::vector<std::string>{"总进程：1/2  用时0:0:0"}));
+    EXPECT_EQ(status.captions, (std::vector<std::string>{"总进程：1/2  用时0:00:00"}));
 }
 
 TEST_F(RunTest, BothModesMatchWorksheetNamesIgnoringLetterCase) {

@@ -106,15 +106,16 @@ TEST(RunTimeEvents, FilesDoneElapsedAndTimeLeftReachThePanel) {
     ASSERT_FALSE(status.runTimes.empty());
     const RunTimeProgress& first = status.runTimes.front();
     EXPECT_EQ(first.filesDone, 0);
-    EXPECT_EQ(first.files, 6);
+    EXPECT_EQ(first.files, 3);  // three files, read for each of two worksheets
     EXPECT_FALSE(first.secondsLeft.has_value());
-    // After the fourth file: 40 s taken, two files of ten seconds left.
+    // After the fourth file read (the first of worksheet 2): 40 s taken, two reads of ten
+    // seconds left.
     const RunTimeProgress& fourth = status.runTimes[7];
-    EXPECT_EQ(fourth.filesDone, 4);
+    EXPECT_EQ(fourth.filesDone, 1);
     EXPECT_EQ(fourth.worksheet, 2);
     EXPECT_EQ(fourth.elapsedSeconds, 40);
     EXPECT_EQ(fourth.secondsLeft, 20);
-    EXPECT_EQ(status.runTimes.back().filesDone, 6);
+    EXPECT_EQ(status.runTimes.back().filesDone, 3);
     EXPECT_EQ(status.runTimes.back().secondsLeft, 0);
 
     status.cancelAt = 2;

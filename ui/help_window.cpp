@@ -1,5 +1,6 @@
 #include "ui/help_window.h"
 
+#include <QShortcut>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPushButton>
@@ -37,6 +38,7 @@ HelpWindow::HelpWindow(const WorkspacePaths& paths, QWidget* parent) : QWidget(p
     setObjectName("help_u");
     setWindowTitle(QString::fromUtf8("系统上手指南"));
     setAttribute(Qt::WA_DeleteOnClose);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
 
     label1_ = new QLabel(guideText(paths), this);
     label1_->setObjectName("Label1");

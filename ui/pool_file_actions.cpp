@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include "workspace/natural_order.h"
 #include "ui/workbook_viewer.h"
 #include "workspace/file_copy.h"
 #include "workspace/pool.h"
@@ -37,7 +38,9 @@ std::vector<std::string> ListWidgetPoolList::names() const {
 }
 
 void ListWidgetPoolList::append(const std::string& name) {
-    list_.addItem(poolNameText(name));
+    int row = 0;
+    while (row < list_.count() && !naturalLess(name, poolNameBytes(list_.item(row)->text()))) ++row;
+    list_.insertItem(row, poolNameText(name));
     appended_ = true;
 }
 

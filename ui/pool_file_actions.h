@@ -37,7 +37,8 @@ struct PoolWindowContext {
     FileDisposal dispose = moveToDeletedFolder;  // where 删除文件 puts a pool file
 };
 
-// List1 as the file operations change it.
+// List1 as the file operations change it. A name taken in goes where the start-up listing
+// would put it (单位2 before 单位10), not at the end.
 class ListWidgetPoolList final : public PoolListPort {
 public:
     explicit ListWidgetPoolList(QListWidget& list) : list_(list) {}

@@ -3,6 +3,7 @@
 #include <QDropEvent>
 #include <QListWidget>
 #include <QMimeData>
+#include <QPainter>
 #include <QPushButton>
 #include <QUrl>
 
@@ -51,6 +52,17 @@ protected:
                 drop->setDropAction(Qt::CopyAction);
                 drop->accept();
                 QMetaObject::invokeMethod(this, [this, files] { takeIn(files); }, Qt::QueuedConnection);
+                return true;
+            }
+            case QEvent::Paint: {
+                // An empty list says what it takes.
+                if (context_.list1->count() != 0) return false;
+                QWidget* viewport = context_.list1->viewport();
+                QPainter painter(viewport);
+                painter.fillRect(viewport->rect(), viewport->palette().base());
+                painter.setPen(viewport->palette().color(QPalette::PlaceholderText));
+                painter.drawText(viewport->rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+                                 QString::fromUtf8(kEmptyPoolListText));
                 return true;
             }
             default:

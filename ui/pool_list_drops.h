@@ -7,7 +7,10 @@
 
 namespace sbx {
 
-// Makes List1 of `context` accept drops of local files and folders.
+// What an empty List1 shows in its middle.
+inline constexpr const char* kEmptyPoolListText = "可将表格文件拖放到此处\n或点击[添加文件]";
+
+// Makes List1 of `context` accept drops of local files and folders, and say so while empty.
 void acceptPoolListDrops(const PoolWindowContext& context);
 
 }  // namespace sbx

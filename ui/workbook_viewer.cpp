@@ -1,7 +1,6 @@
 #include "ui/workbook_viewer.h"
 
 #include <QApplication>
-#include <QDate>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -10,15 +9,19 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QShortcut>
+#include <QStyle>
 #include <QTabBar>
 #include <QTableView>
-#include <QTime>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 #include <exception>
 
+#include "spreadsheet/number_format_text.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
 #include "ui/literal_ampersands.h"
@@ -29,33 +32,28 @@
 namespace sbx {
 namespace {
 
-QString dateText(double serial) {
-    if (!isCalendarSerial(serial)) return QString::number(serial, 'g', 15);
-    // 1900 serials count a 29 February 1900 that never was: day 60. Before it, day 1 is
-    // 1900-01-01; from day 61 on, the day count runs one ahead.
-    const double day = std::floor(serial);
-    const auto days = static_cast<qint64>(day);
-    const QDate date = days < 60 ? QDate(1899, 12, 31).addDays(days) : QDate(1899, 12, 30).addDays(days);
-    QString text = days == 60 ? QStringLiteral("1900-02-29") : date.toString(QStringLiteral("yyyy-MM-dd"));
-    const auto seconds = static_cast<int>(std::lround((serial - day) * 86400.0));
-    if (seconds > 0 && seconds < 86400) text += QTime(0, 0).addSecs(seconds).toString(QStringLiteral(" hh:mm:ss"));
-    return text;
-}
+// Columns fit the widest of their first rows' values, up to this many rows; text columns
+// up to kWidestTextColumn pixels, amounts always whole.
+constexpr int kRowsFitted = 2000;
+constexpr int kNarrowestColumn = 72;
+constexpr int kWidestTextColumn = 320;
+
+bool isFigure(const CellValue& value) { return value.kind() == CellKind::Number || value.kind() == CellKind::Date; }
 
 }  // namespace
 
-QString displayText(const CellValue& value) {
+QString displayText(const CellValue& value, const std::string& numberFormat) {
     switch (value.kind()) {
         case CellKind::Empty:
             return {};
         case CellKind::Number:
-            return QString::number(value.numberValue(), 'g', 15);
+        case CellKind::Date:
+            return QString::fromStdString(
+                formatNumber(value.numberValue(), numberFormat, value.kind() == CellKind::Date).text);
         case CellKind::Text:
             return QString::fromStdString(value.textValue());
         case CellKind::Boolean:
             return value.booleanValue() ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-        case CellKind::Date:
-            return dateText(value.numberValue());
         case CellKind::Error:
             return QString::fromStdString(errorText(value.errorCode()));
     }
@@ -83,13 +81,24 @@ QVariant WorksheetModel::data(const QModelIndex& index, int role) const {
         if (kept) return QVariant(keptCellColour());
         return marked_ && marked_(index.row() + 1, index.column() + 1) ? QVariant(markedCellColour()) : QVariant();
     }
-    if (role != Qt::DisplayRole && role != Qt::TextAlignmentRole) return {};
-    const CellValue value = sheet_.cell(index.row() + 1, index.column() + 1);
+    if (role != Qt::DisplayRole && role != Qt::TextAlignmentRole && role != Qt::ForegroundRole &&
+        role != Qt::ToolTipRole)
+        return {};
+    const int row = index.row() + 1;
+    const int column = index.column() + 1;
+    const CellValue value = sheet_.cell(row, column);
     if (role == Qt::TextAlignmentRole) {
-        const bool figure = value.kind() == CellKind::Number || value.kind() == CellKind::Date;
-        return QVariant::fromValue(Qt::AlignVCenter | (figure ? Qt::AlignRight : Qt::AlignLeft));
+        return QVariant::fromValue(Qt::AlignVCenter | (isFigure(value) ? Qt::AlignRight : Qt::AlignLeft));
     }
-    return displayText(value);
+    if (!isFigure(value)) return role == Qt::DisplayRole ? QVariant(displayText(value)) : QVariant();
+    const std::string code = sheet_.numberFormat(row, column);
+    if (role == Qt::ForegroundRole) {
+        const std::string colour = formatNumber(value.numberValue(), code, value.kind() == CellKind::Date).colour;
+        return colour.empty() ? QVariant() : QVariant(QColor(QString::fromStdString(colour)));
+    }
+    // The stored number, for amounts shown rounded.
+    if (role == Qt::ToolTipRole) return QString::fromStdString(generalNumberText(value.numberValue()));
+    return displayText(value, code);
 }
 
 QVariant WorksheetModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -112,8 +121,10 @@ WorkbookViewer::WorkbookViewer(Workbook& book, ViewerExtras extras, QWidget* par
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->verticalHeader()->setDefaultSectionSize(20);
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table_->horizontalHeader()->setDefaultSectionSize(72);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    table_->horizontalHeader()->setDefaultSectionSize(kNarrowestColumn);
+    table_->setWordWrap(false);
+    table_->setTextElideMode(Qt::ElideRight);
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(table_, &QWidget::customContextMenuRequested, this, &WorkbookViewer::showCellMenu);
     selectionLabel_ = new QLabel(this);
@@ -169,6 +180,28 @@ WorkbookViewer::WorkbookViewer(Workbook& book, ViewerExtras extras, QWidget* par
         QTimer::singleShot(0, this, [this] { table_->scrollTo(table_->currentIndex(), QAbstractItemView::EnsureVisible); });
     }
     table_->setFocus();
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    close->setContext(Qt::WindowShortcut);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
+}
+
+void WorkbookViewer::fitColumns(const Worksheet& sheet) {
+    QHeaderView& header = *table_->horizontalHeader();
+    // A new model starts every column at the default width; only those with values are fitted.
+    const auto [lastRow, lastColumn] = sheet.lastValueCell();
+    if (lastRow == 0) return;
+    const QFontMetrics metrics(table_->font());
+    const int padding = 2 * table_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table_) + 10;
+    std::vector<int> widths(static_cast<size_t>(lastColumn) + 1, kNarrowestColumn);
+    sheet.forEachValue(CellArea{1, 1, std::min(lastRow, kRowsFitted), lastColumn},
+                       [&](int row, int column, const CellValue& value) {
+                           const bool figure = isFigure(value);
+                           const QString text = figure ? displayText(value, sheet.numberFormat(row, column)) : displayText(value);
+                           const int wanted = metrics.horizontalAdvance(text) + padding;
+                           auto& width = widths[static_cast<size_t>(column)];
+                           width = std::max(width, figure ? wanted : std::min(wanted, kWidestTextColumn));
+                       });
+    for (int column = 1; column <= lastColumn; ++column) header.resizeSection(column - 1, widths[static_cast<size_t>(column)]);
 }
 
 void WorkbookViewer::showWorksheet(int position) {
@@ -192,8 +225,15 @@ void WorkbookViewer::showWorksheet(int position) {
     }
     table_->setModel(model_);
     delete previous;
+    fitColumns(book_.worksheet(position));
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &WorkbookViewer::selectionChanged);
     selectionChanged();
+}
+
+std::string WorkbookViewer::numberFormat(const std::string& worksheet, CellAddress cell) const {
+    for (int k = 1; k <= book_.worksheetCount(); ++k)
+        if (book_.worksheet(k).name() == worksheet) return book_.worksheet(k).numberFormat(cell.row, cell.column);
+    return "General";
 }
 
 std::string WorkbookViewer::currentWorksheet() const {

@@ -74,8 +74,9 @@ struct ViewerExtras {
     std::function<void(QMenu& menu, const std::string& worksheet, CellAddress cell)> cellMenu;
 };
 
-// How a cell value is shown: numbers in up to 15 significant digits, dates as yyyy-mm-dd.
-QString displayText(const CellValue& value);
+// How a cell value is shown: numbers and dates in the cell's number format (money with
+// thousands separators and its decimals, percentages, dates as the format spells them).
+QString displayText(const CellValue& value, const std::string& numberFormat = "General");
 
 class WorkbookViewer final : public QWidget {
     Q_OBJECT
@@ -89,12 +90,16 @@ public:
     // "b3:h20", "b3" for one cell, empty without a selection.
     QString selectedAddress() const;
     QTableView& table() const { return *table_; }
+    // The number format code of a cell; "General" for a worksheet the workbook does not have.
+    std::string numberFormat(const std::string& worksheet, CellAddress cell) const;
 
 private:
     std::optional<CellArea> selectedArea() const;
     void selectionChanged();
     void takeSelectedRange();
     void showCellMenu(const QPoint& at);
+    // Widens the columns to their values; an amount is never cut.
+    void fitColumns(const Worksheet& sheet);
 
     Workbook& book_;
     ViewerExtras extras_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include <QShortcut>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -55,6 +56,7 @@ ModeWindow::ModeWindow(RunWindowContext context, QWidget* parent)
     setObjectName("modfrm");
     setWindowTitle(QString::fromUtf8(mode_text::kCaption));
     setAttribute(Qt::WA_DeleteOnClose);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
     setFixedSize(px(5400), px(4200));
 
     command1_ = modeButton(this, "Command1", mode_text::kEfficiency, mode_text::kEfficiencyTip,

@@ -57,6 +57,20 @@ void QtStatusView::showRunControls(bool visible) {
     guard_->setActive(visible);
 }
 
+namespace {
+
+// A name too long for its field: its start and end with "…" between, the whole in the tooltip.
+void showName(QLineEdit& field, const std::string& name) {
+    const QString whole = qtText(name);
+    const QMargins margins = field.textMargins();
+    const int room = field.contentsRect().width() - margins.left() - margins.right() - 6;
+    const QString shown = room > 0 ? field.fontMetrics().elidedText(whole, Qt::ElideMiddle, room) : whole;
+    field.setText(shown);
+    field.setToolTip(shown == whole ? QString() : whole);
+}
+
+}  // namespace
+
 QLineEdit* QtStatusView::field(int number) const { return c_.statusFields.at(static_cast<size_t>(number)); }
 
 QLabel* QtStatusView::label(int number) const { return c_.statusLabels.at(static_cast<size_t>(number)); }
@@ -140,8 +154,8 @@ void QtStatusView::closeEfficiencyPanel() {
 }
 
 void QtStatusView::showConsolidating(const std::string& worksheet, const std::string& file) {
-    field(9)->setText(qtText(file));
-    field(8)->setText(qtText(worksheet));
+    showName(*field(9), file);
+    showName(*field(8), worksheet);
     repaintIfDue();
 }
 
@@ -174,8 +188,8 @@ void QtStatusView::closeFunctionPanel() {
 }
 
 void QtStatusView::showReading(const std::string& worksheet, const std::string& file) {
-    field(3)->setText(qtText(file));
-    field(2)->setText(qtText(worksheet));
+    showName(*field(3), file);
+    showName(*field(2), worksheet);
     repaintIfDue();
 }
 

@@ -35,8 +35,10 @@ void lookAtResult(const RunWindowContext& context, const std::shared_ptr<const W
     extras.cellMenu = [written, summary](QMenu& menu, const std::string& sheet, CellAddress cell) {
         if (!written->contains(sheet, cell.row, cell.column)) return;
         QPointer<QWidget> viewer = menu.parentWidget();
-        menu.addAction(QString::fromUtf8("查看来源"), [viewer, summary, sheet, cell] {
-            if (viewer) showContributions(viewer, summary, QString::fromStdString(sheet), cell);
+        auto* look = qobject_cast<WorkbookViewer*>(viewer.data());
+        const std::string format = look != nullptr ? look->numberFormat(sheet, cell) : std::string("General");
+        menu.addAction(QString::fromUtf8("查看来源"), [viewer, summary, sheet, cell, format] {
+            if (viewer) showContributions(viewer, summary, QString::fromStdString(sheet), cell, format);
         });
     };
     DialogsPort& dialogs = context.dialogs;

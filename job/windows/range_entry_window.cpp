@@ -100,6 +100,8 @@ RangeEntryWindow* RangeEntryWindow::open(const JobWindowContext& context) {
     window->show();
     window->raise();
     window->activateWindow();
+    // Typing starts in the first range; Enter accepts ranges remembered from the last job.
+    if (QLineEdit* first = window->box(1, 2)) first->setFocus();
     return window;
 }
 
@@ -209,6 +211,9 @@ void RangeEntryWindow::showWorkbook() {
         context_.dialogs.message(workbookErrorText(error) + summaryMadeFromText(context_.paths));
     }
     setEnabled(true);
+    // Back in the ranges, where Enter accepts what 填入区间 brought.
+    activateWindow();
+    if (QLineEdit* first = box(1, 2)) first->setFocus();
 }
 
 void RangeEntryWindow::accept() {

@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "spreadsheet/number_format_text.h"
 #include "spreadsheet/workbook_error.h"
 #include "spreadsheet/workbook_file_check.h"
 #include "spreadsheet/xls/biff_records.h"
@@ -206,6 +207,7 @@ void WorkbookReader::readGlobals() {
                     break;
                 }
                 customFormatIsDate[id] = isDateFormatCode(code);
+                formatCodes_[id] = code;
                 if (isTextFormatCode(code)) customTextFormats.insert(id);
                 if (isTimeFormatCode(code)) customTimeFormats.insert(id);
                 break;
@@ -283,6 +285,12 @@ void WorkbookReader::readGlobals() {
 const CellFormat& WorkbookReader::format(uint16_t xf) const {
     static const CellFormat general{};
     return xf < formats_.size() ? formats_[xf] : general;
+}
+
+std::string WorkbookReader::formatCode(uint16_t xf) const {
+    const uint16_t id = format(xf).formatId;
+    const auto custom = formatCodes_.find(id);
+    return custom != formatCodes_.end() ? custom->second : std::string(builtInFormatCode(id));
 }
 
 const SheetCells& WorkbookReader::cells(size_t sheetIndex) const {

@@ -4,6 +4,7 @@
 // The bare streams of Excel 2.1-4.0 are read whole at once (old_biff_reader).
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -62,6 +63,8 @@ public:
 
     CellValue valueOf(const SheetCells& sheet, const StoredCell& cell) const;
     const CellFormat& format(uint16_t xf) const;
+    // The number format code of a cell format: its FORMAT record's, or the built-in one.
+    std::string formatCode(uint16_t xf) const;
 
     const std::filesystem::path& file() const { return file_; }
     const CompoundFile& container() const { return container_; }
@@ -84,6 +87,7 @@ private:
     uint16_t codePage_ = 1252;
     std::vector<WorksheetEntry> worksheets_;
     std::vector<CellFormat> formats_;
+    std::map<uint16_t, std::string> formatCodes_;  // from the FORMAT records
     std::vector<std::string> sharedStrings_;
     mutable std::vector<std::unique_ptr<SheetCells>> sheetCache_;
 };

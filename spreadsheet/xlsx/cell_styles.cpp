@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "spreadsheet/number_format_text.h"
 #include "spreadsheet/xls/number_formats.h"
 #include "spreadsheet/xlsx/xml_parser.h"
 
@@ -63,11 +64,13 @@ CellStyles CellStyles::parse(std::string_view stylesXml, const std::string& part
             style.date = xls::isDateFormatCode(code->second);
             style.time = xls::isTimeFormatCode(code->second);
             style.text = xls::isTextFormatCode(code->second);
+            style.code = code->second;
         } else {
             const bool builtIn = style.numberFormat <= 0xFFFF;
             style.date = builtIn && xls::isBuiltInDateFormat(static_cast<uint16_t>(style.numberFormat));
             style.time = builtIn && xls::isBuiltInTimeFormat(static_cast<uint16_t>(style.numberFormat));
             style.text = style.numberFormat == xls::kBuiltInTextFormat;
+            style.code = builtInFormatCode(style.numberFormat);
         }
     }
     return out;

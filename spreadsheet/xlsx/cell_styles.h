@@ -2,6 +2,7 @@
 // What the cell formats (styles.xml cellXfs) mean for values and writes: which show numbers
 // as dates, which make a cell a text cell, which cells are locked.
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -13,6 +14,7 @@ struct CellStyle {
     bool text = false;
     bool locked = true;  // cells are locked unless their format says otherwise
     uint32_t numberFormat = 0;
+    std::string code = "General";  // the number format code
 };
 
 class CellStyles {

@@ -146,6 +146,11 @@ bool XlsxWorksheet::isCellLocked(int row, int column) const {
     return owner_.styles().at(owner_.content(index_).styleAt(row, column)).locked;
 }
 
+std::string XlsxWorksheet::numberFormat(int row, int column) const {
+    checkPosition(row, column);
+    return owner_.styles().at(owner_.content(index_).styleAt(row, column)).code;
+}
+
 void XlsxWorksheet::setCell(int row, int column, const CellValue& value) {
     checkPosition(row, column);
     const auto& sheet = owner_.content(index_);

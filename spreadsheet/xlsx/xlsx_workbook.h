@@ -37,6 +37,7 @@ public:
     std::pair<int, int> lastValueCell() const override;
     bool isProtected() const override;
     bool isCellLocked(int row, int column) const override;
+    std::string numberFormat(int row, int column) const override;
     std::vector<FormulaWithoutResult> formulasWithoutResult(const CellArea& area) const override;
     std::vector<FormulaReading> formulasIn(const CellArea& area) const override;
     void setCell(int row, int column, const CellValue& value) override;

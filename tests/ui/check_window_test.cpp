@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -138,7 +140,29 @@ private slots:
         QCOMPARE(list->topLevelItemCount(), 3);
         QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("1011.25"));
         QCOMPARE(list->topLevelItem(2)->text(1), QStringLiteral("“1200”"));
-        QVERIFY(list->topLevelItem(2)->text(0).endsWith(QStringLiteral("unit_c.xls")));
+        QCOMPARE(list->topLevelItem(2)->text(0), QStringLiteral("unit_c.xls"));
+
+        // In the cell's own format, right-aligned, sorted by either column, the total at the
+        // foot, and copied as lines a spreadsheet takes.
+        sbx::ContributionsWindow money(request.summary, QStringLiteral("收入明细"), {5, 3}, nullptr, "#,##0.00");
+        auto* lines = money.findChild<QTreeWidget*>(QStringLiteral("contributionsList"));
+        money.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&money));
+        QCOMPARE(money.findChild<QLabel*>(QStringLiteral("contributionsTotal"))->text(), QStringLiteral("合计  4,222.50"));
+        QCOMPARE(lines->topLevelItem(0)->text(1), QStringLiteral("1,011.25"));
+        QVERIFY(lines->topLevelItem(0)->textAlignment(1) & Qt::AlignRight);
+        QTest::mouseClick(lines->header()->viewport(), Qt::LeftButton, {},
+                          QPoint(lines->header()->sectionViewportPosition(1) + 5, 5));
+        QCOMPARE(lines->sortColumn(), 1);
+        lines->sortByColumn(1, Qt::DescendingOrder);  // amounts by value, the text "1200" apart from them
+        QCOMPARE(lines->topLevelItem(1)->text(0), QStringLiteral("unit_b.xls"));
+        QCOMPARE(lines->topLevelItem(2)->text(0), QStringLiteral("unit_a.xls"));
+        lines->topLevelItem(2)->setSelected(true);
+        QCOMPARE(money.copiedText(), QStringLiteral("unit_a.xls\t1,011.25\n合计\t4,222.50\n"));
+        lines->clearSelection();
+        QCOMPARE(money.copiedText().count('\n'), 4);
+        QTest::keySequence(lines, QKeySequence::Copy);
+        QCOMPARE(QApplication::clipboard()->text(), money.copiedText());
 
         // A summary changed after its record (or saved by a run killed before its record): no sources shown.
         std::ofstream(request.summary, std::ios::binary | std::ios::app) << "changed";

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "workspace/natural_order.h"
 #include "tests/support/test_files.h"
 #include "tests/ui/run_window_fixture.h"
 #include "workspace/drop_intake.h"
@@ -124,6 +125,9 @@ private slots:
             expectedList << name;
             QVERIFY2(report.contains(name), qPrintable(report));
         }
+        // Listed where the start-up listing would put them.
+        std::sort(expectedList.begin(), expectedList.end(),
+                  [](const QString& a, const QString& b) { return sbx::naturalLess(a.toStdString(), b.toStdString()); });
         QCOMPARE(entries(*f->list1()), expectedList);
         QCOMPARE(f->list1UntrueToFolder(), QString());
         QVERIFY(!fs::exists(f->paths.poolFile("old.xls")));
@@ -230,7 +234,7 @@ private slots:
         timer->stop();
         QVERIFY2(!seen.isEmpty(), "the time line never showed");
         for (const QString& text : seen) {
-            QVERIFY2(QRegularExpression(u("^文件 [0-6]/6（工作表 [12]/2）\n已用 \\d+ 秒，")).match(text).hasMatch(),
+            QVERIFY2(QRegularExpression(u("^文件 [0-3]/3（工作表 [12]/2）\n已用 \\d+ 秒，")).match(text).hasMatch(),
                      qPrintable(text));
         }
         QVERIFY(f->control<QLabel>("RunTime")->isHidden());

@@ -134,13 +134,17 @@ private slots:
         QCOMPARE(f->caption("Label13"), enabled ? QString::number(selected) : QStringLiteral("7"));
     }
 
+    // ... where Enter presses it, as in a dialog.
     void aMouseSelectionMovesTheFocusToCommand3() {
+        QSignalSpy opened(f->window.get(), &sbx::MainWindow::modeWindowRequested);
         f->window->job().jobReady = true;
         QTest::mouseClick(f->list1()->viewport(), Qt::LeftButton, {}, itemCentre(1));
         QCOMPARE(f->list1()->selectedItems().size(), 1);
         QVERIFY(f->button("Command3")->isEnabled());
         QVERIFY(f->button("Command3")->hasFocus());
         QCOMPARE(f->caption("Label13"), QStringLiteral("1"));
+        QTest::keyClick(f->button("Command3"), Qt::Key_Return);
+        QCOMPARE(opened.count(), 1);
     }
 
     void aKeyboardSelectionEnablesCommand3Too() {

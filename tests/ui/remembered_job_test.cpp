@@ -74,6 +74,29 @@ private slots:
         QCOMPARE(*readJobFile(file).find(sheets), (Job{{"表2", {3, 2, 5, 4}}, {"表5", {1, 1, 7, 5}}}));
     }
 
+    // The range entry opens with the first range box focused, so that Enter accepts remembered
+    // ranges rather than pressing the first button (查看表格).
+    void enterAcceptsTheRememberedRanges() {
+        JobWindowHarness h;
+        h.useSummaryWorkbook("sheets_9");
+        auto* entry = setUpTo(h, {3}, 1);
+        QVERIFY(entry != nullptr);
+        QCOMPARE(entry->focusWidget(), entry->box(1, 2));
+        QTest::keyClicks(entry->box(1, 2), "b3:d5");
+        h.dialogs.expectMessage("请在左面列表框中选择汇表子文件！");
+        QTest::keyClick(entry->focusWidget(), Qt::Key_Return);
+        QVERIFY(RangeEntryWindow::findOpen() == nullptr);
+
+        auto* again = setUpTo(h, {}, 1);
+        QVERIFY(again != nullptr);
+        QCOMPARE(again->box(1, 2)->text(), QString("b3"));
+        QCOMPARE(again->focusWidget(), again->box(1, 2));
+        h.dialogs.expectMessage("请在左面列表框中选择汇表子文件！");
+        QTest::keyClick(again->focusWidget(), Qt::Key_Return);
+        QVERIFY(RangeEntryWindow::findOpen() == nullptr);
+        QVERIFY(h.job.jobReady);
+    }
+
     // Another template's job is kept beside it, and does not fill this one's boxes.
     void jobsAreKeptPerTemplate() {
         JobWindowHarness h;

@@ -428,6 +428,14 @@ private slots:
         QCOMPARE(text("Text4"), u(sbx::cellText(8, 20, false)));
         QCOMPARE(text("Text2"), u(kIncome));
         QCOMPARE(text("Text3"), QStringLiteral("branch_2.xls"));
+        QVERIFY(f->control<QLineEdit>("Text2")->toolTip().isEmpty());
+        // A name longer than its field: its start and its end, the whole in the tooltip.
+        const std::string longName = "第一季度各单位主要经济指标完成情况统计汇总表（含附表）";
+        status.showReading(longName, "branch_2.xls");
+        const QString shown = text("Text2");
+        QVERIFY2(shown.contains(QChar(0x2026)) && shown.startsWith(u("第一")) && shown.endsWith(u("附表）")), qPrintable(shown));
+        QCOMPARE(f->control<QLineEdit>("Text2")->toolTip(), u(longName));
+        status.showReading(kIncome, "branch_2.xls");
         QCOMPARE(finalCaption(), u("总进程：1/2  用时0:0:3"));
         screenshot(f->window.get(), "main_window_function_run.png");
 

@@ -97,6 +97,23 @@ private slots:
         QVERIFY(!f->button("Command2")->isEnabled());
         QCOMPARE(f->hint(), QString::fromUtf8(text::kAddFilesHint));
         checkCommonState();
+
+        // The empty list says in its middle that files can be dropped on it; a listed file
+        // takes its place.
+        f->window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f->window.get()));
+        QWidget* viewport = f->list1()->viewport();
+        const auto inkInTheMiddle = [viewport] {
+            const QImage image = viewport->grab().toImage();
+            const QRgb ground = viewport->palette().color(QPalette::Base).rgb();
+            int ink = 0;
+            for (int y = image.height() / 3; y < 2 * image.height() / 3; ++y)
+                for (int x = 0; x < image.width(); ++x) ink += image.pixel(x, y) != ground;
+            return ink;
+        };
+        QVERIFY(inkInTheMiddle() > 50);
+        f->list1()->addItem(QStringLiteral("单位1.xls"));
+        QCOMPARE(inkInTheMiddle(), 0);
     }
 
     void keptPoolIsListedAndCommand2Enabled_data() {

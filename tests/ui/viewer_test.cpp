@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QPushButton>
 #include <QLabel>
+#include <QHeaderView>
 #include <QScrollBar>
 #include <QScreen>
 #include <QTabBar>
@@ -130,6 +131,41 @@ private slots:
         QCOMPARE(model->index(69999, 26).data().toString(), QString("10"));
         select(table, 69999, 26, 1048575, 16383);
         QCOMPARE(viewer.findChild<QLabel*>("selectionLabel")->text(), QString("aa70000:xfd1048576"));
+    }
+
+    // Money as the report shows it: each cell's format, right-aligned, red negatives, columns
+    // wide enough for every amount and still widened by hand; Esc closes the look.
+    void showsMoneyAsMoney() {
+        auto host = makeNativeHost();
+        Workbook& book = host->open(jobFixture("money_formats"));
+        WorkbookViewer viewer(book);
+        viewer.setAttribute(Qt::WA_DeleteOnClose, false);
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        QTableView& table = viewer.table();
+        const QAbstractItemModel& model = *table.model();
+        const struct {
+            int row;
+            const char* shown;
+        } amounts[] = {{1, "1,016,452.35"}, {2, "12.34%"}, {3, "2024年1月1日"}, {4, "-1,234.50"}, {5, "123,456,789,012.50"}};
+        for (const auto& amount : amounts) {
+            const QModelIndex cell = model.index(amount.row, 1);
+            QCOMPARE(cell.data().toString(), QString::fromUtf8(amount.shown));
+            QVERIFY(cell.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+            QVERIFY2(table.columnWidth(1) > table.fontMetrics().horizontalAdvance(cell.data().toString()), amount.shown);
+        }
+        QCOMPARE(model.index(4, 1).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
+        QCOMPARE(model.index(1, 0).data().toString(), QString("东城区"));
+        QVERIFY(model.index(1, 0).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignLeft);
+
+        QCOMPARE(table.horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+        const int before = table.columnWidth(0);
+        table.horizontalHeader()->resizeSection(0, before + 40);
+        QCOMPARE(table.columnWidth(0), before + 40);
+
+        table.setFocus();
+        QTest::keyClick(&table, Qt::Key_Escape);
+        QVERIFY(!viewer.isVisible());
         host->quit();
     }
 
