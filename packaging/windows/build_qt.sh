@@ -58,6 +58,16 @@ if [ ! -f "$work/source.unpacked" ]; then
 fi
 source_dir=$(cat "$work/source.unpacked")
 
+# Debian's source leaves out Wacom's wintab headers (src/3rdparty/wintab: their licence does
+# not allow changes), which the Windows platform plugin's tablet support includes. The plugin
+# is built without that support: a pen then works as a mouse. Idempotent.
+plugin=$source_dir/src/plugins/platforms/windows
+if [ ! -f "$source_dir/src/3rdparty/wintab/wintab.h" ] && grep -rq 'QT_CONFIG(tabletevent)' "$plugin"; then
+  echo "build_qt: building the Windows platform plugin without wintab tablet support (not in Debian's source)"
+  grep -rl 'QT_CONFIG(tabletevent)' "$plugin" | xargs sed -i 's/QT_CONFIG(tabletevent)/0 \/\* no wintab in this source \*\//'
+  sed -i 's/CONDITION QT_FEATURE_tabletevent$/CONDITION OFF/' "$plugin/CMakeLists.txt"
+fi
+
 # The build folder and the installed Qt keep the toolchain file's path: a copy in the cache,
 # so that a build resumed from another checkout, or after this one is gone, still finds it.
 toolchain=$cache/qt-$qt_version-$key.toolchain.cmake
