@@ -59,12 +59,6 @@ double roundingAllowance(double stored) {
     return std::max(0.5 * std::pow(10.0, -decimals), digitsKept);
 }
 
-std::string numberText(double number) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, number).ptr;
-    return std::string(text, end);
-}
-
 bool readsOnlyItsWorksheet(const FormulaReading& f, const std::string& worksheet) {
     return !f.reads.empty() && std::all_of(f.reads.begin(), f.reads.end(), [&](const auto& read) {
         return sameWorksheetName(read.first, worksheet);
@@ -92,8 +86,8 @@ FormulaAudit::FormulaAudit(const Worksheet& templateSheet, const std::string& wo
     });
 }
 
-std::optional<Finding> FormulaAudit::check(const Worksheet& source) const {
-    Finding finding{FindingKind::Audit, worksheet_};
+std::vector<FormulaAudit::Difference> FormulaAudit::check(const Worksheet& source) const {
+    std::vector<Difference> differences;
     const WorksheetCells cells(source);
     for (const Rule& rule : rules_) {
         const CellValue stored = source.cell(rule.cell.row, rule.cell.column);
@@ -109,16 +103,9 @@ std::optional<Finding> FormulaAudit::check(const Worksheet& source) const {
         if (!isNumber(computed)) continue;
         const double difference = std::fabs(computed.numberValue() - stored.numberValue());
         if (!(difference > roundingAllowance(stored.numberValue()))) continue;
-        if (finding.count++ == 0) {
-            finding.cell = rule.cell;
-            finding.sourceValue = numberText(stored.numberValue());
-            finding.templateValue = numberText(computed.numberValue());
-            finding.reason = rule.text;
-        }
-        if (finding.cells.size() < kListedCells) finding.cells.push_back(rule.cell);
+        differences.push_back({rule.cell, stored.numberValue(), computed.numberValue(), &rule.text});
     }
-    if (finding.count == 0) return std::nullopt;
-    return finding;
+    return differences;
 }
 
 }  // namespace sbx

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "consolidate/source_check.h"
 #include "job/job.h"
 #include "spreadsheet/spreadsheet_host.h"
 
@@ -27,10 +26,14 @@ public:
     bool empty() const { return rules_.empty(); }
     size_t formulaCount() const { return rules_.size(); }
 
-    // One finding for the worksheet: the first differing cell with its stored value
-    // (sourceValue), the value by the formula (templateValue) and the formula (reason); the
-    // cells and their count as for the other cell findings. std::nullopt when all agree.
-    std::optional<Finding> check(const Worksheet& source) const;
+    // The cells, row by row, where `source` holds a number its formula does not give.
+    struct Difference {
+        CellAddress cell;
+        double stored = 0;
+        double byFormula = 0;
+        const std::string* formula = nullptr;  // as the formula bar shows it; lives with the audit
+    };
+    std::vector<Difference> check(const Worksheet& source) const;
 
 private:
     struct Rule {

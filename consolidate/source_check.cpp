@@ -177,6 +177,23 @@ std::optional<Finding> firstLayoutDifference(const TemplateSheet& t, const Headi
     return std::nullopt;
 }
 
+// The cells of a worksheet whose stored total the template's formula does not give, as one
+// finding: the first with both values and the formula, then the cells.
+std::optional<Finding> auditFinding(const FormulaAudit& audit, const Worksheet& sheet, const std::string& name) {
+    const auto differences = audit.check(sheet);
+    if (differences.empty()) return std::nullopt;
+    Finding f{FindingKind::Audit, name};
+    f.cell = differences.front().cell;
+    f.sourceValue = shownValue(CellValue::number(differences.front().stored));
+    f.templateValue = shownValue(CellValue::number(differences.front().byFormula));
+    f.reason = *differences.front().formula;
+    f.count = static_cast<long long>(differences.size());
+    for (const auto& d : differences) {
+        if (f.cells.size() < kListedCells) f.cells.push_back(d.cell);
+    }
+    return f;
+}
+
 // What identifies the values of a source's ranges, for the duplicate check: two 64-bit
 // hashes of every value with its position in its range, range after range, taken as they
 // come. One mixing step a value: this runs over every value of the pool.
@@ -315,7 +332,7 @@ private:
         if (labels.count > 0) c.findings.push_back(std::move(labels));
         if (withoutResult.count > 0) c.findings.push_back(std::move(withoutResult));
         if (t.audit) {
-            if (auto audit = t.audit->check(source.sheet)) c.findings.push_back(std::move(*audit));
+            if (auto audit = auditFinding(*t.audit, source.sheet, name)) c.findings.push_back(std::move(*audit));
         }
         if (t.present) voted_.push_back(std::move(voted));
     }

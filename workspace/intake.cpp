@@ -1,12 +1,12 @@
 #include "workspace/intake.h"
 
-#include "workspace/summary_template.h"
-
 #include <algorithm>
 
+#include "spreadsheet/utf8_path.h"
 #include "workspace/file_kind.h"
 #include "workspace/pool.h"
 #include "workspace/startup.h"
+#include "workspace/summary_template.h"
 #include "workspace/workbook_error_text.h"
 
 namespace sbx {
@@ -23,6 +23,14 @@ std::string copyFailure(const fs::path& from, const fs::path& to, const std::err
 // intake made, which no run has written since. The last listed is the likely one.
 bool isCopyOfAListedFile(const WorkspacePaths& paths, const std::vector<std::string>& listed) {
     const fs::path summary = paths.summaryWorkbook();
+    // The file the summary was last copied from settles it at once in the usual case, without
+    // reading every report of the same size in a large pool.
+    const fs::path madeFrom = readTemplateNote(paths).madeFrom;
+    if (!madeFrom.empty() && madeFrom.parent_path() == paths.poolDirectory() &&
+        std::find(listed.begin(), listed.end(), utf8String(madeFrom.filename())) != listed.end() &&
+        sameFileContents(summary, madeFrom)) {
+        return true;
+    }
     return std::any_of(listed.rbegin(), listed.rend(),
                        [&](const std::string& name) { return sameFileContents(summary, paths.poolFile(name)); });
 }
