@@ -26,6 +26,7 @@ std::string at(const std::string& name) { return (kData / name).string(); }
 // The totals of grid_1.xlsx and grid_2.xlsx, by cell.
 const std::map<std::string, double> kTotals = {{"D5", 4}, {"XFD1", 6}, {"AA70000", 30}, {"XFD1048576", 300}};
 
+#ifndef _WIN32
 // "CELL\tvalue" lines of the cells as openpyxl reads them from `file`.
 std::string openpyxlShows(const fs::path& file) {
     std::string command = "/usr/bin/python3 '" + (kData.parent_path().parent_path().parent_path() / "tools" /
@@ -38,6 +39,7 @@ std::string openpyxlShows(const fs::path& file) {
     for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) text.append(buffer, n);
     return text;
 }
+#endif
 
 int consolidate(const fs::path& out, const std::string& mode, const std::string& templateFile, const std::string& range,
                 std::string& said) {
@@ -65,7 +67,10 @@ TEST(FullGrid, TotalsBeyondIvLandWhereOtherProgramsSeeThem) {
         }
         EXPECT_EQ(sheet.lastValueCell(), (std::pair<int, int>{1048576, 16384})) << mode;
         host->quit();
+#ifndef _WIN32
+        // Under Wine there is no Python to run openpyxl: the engine's own reading above stands.
         EXPECT_EQ(openpyxlShows(out), expected) << mode;
+#endif
     }
 }
 
