@@ -67,6 +67,11 @@ if [ ! -f "$source_dir/src/3rdparty/wintab/wintab.h" ] && grep -rq 'QT_CONFIG(ta
   grep -rl 'QT_CONFIG(tabletevent)' "$plugin" | xargs sed -i 's/QT_CONFIG(tabletevent)/0 \/\* no wintab in this source \*\//'
   sed -i 's/CONDITION QT_FEATURE_tabletevent$/CONDITION OFF/' "$plugin/CMakeLists.txt"
 fi
+# Qt 6.4 leaves dynamicgl on for Windows when OpenGL is off, and the window code then names
+# the OpenGL context that is not built: those branches need both. Idempotent.
+if grep -q 'QT_CONFIG(dynamicgl)$' "$plugin/qwindowswindow.cpp"; then
+  sed -i 's/QT_CONFIG(dynamicgl)$/QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' "$plugin/qwindowswindow.cpp"
+fi
 
 # The build folder and the installed Qt keep the toolchain file's path: a copy in the cache,
 # so that a build resumed from another checkout, or after this one is gone, still finds it.
