@@ -414,7 +414,7 @@ using Evaluate = Value (*)(const std::vector<Value>&, const Evaluator&);
 // One line per worksheet function known by its BIFF number: its name, the argument counts
 // the evaluator accepts (a fixed count for the ptgFunc form when least == most), and how it
 // is computed (nullptr: known by name only, never computed here).
-struct FunctionSpec {
+struct FunctionInfo {
     uint16_t number;
     std::string_view name;
     uint8_t leastArguments;
@@ -424,7 +424,7 @@ struct FunctionSpec {
 
 constexpr uint8_t kAny = 255;
 
-constexpr FunctionSpec named(uint16_t number, std::string_view name) { return {number, name, 0, 0, nullptr}; }
+constexpr FunctionInfo named(uint16_t number, std::string_view name) { return {number, name, 0, 0, nullptr}; }
 
 Value sumFunction(const std::vector<Value>& args, const Evaluator& ev) {
     const Numbers n = collectNumbers(args, ev);
@@ -458,7 +458,7 @@ Value notFunction(const std::vector<Value>& args, const Evaluator& ev) {
 template <uint16_t which>
 Value isOf(const std::vector<Value>& args, const Evaluator& ev) { return isFunction(args, ev, which); }
 
-constexpr FunctionSpec kFunctions[] = {
+constexpr FunctionInfo kFunctions[] = {
     // Computed.
     {fn::Count, "COUNT", 0, kAny, [](const auto& a, const auto& ev) { return countFunction(a, ev, false); }},
     {fn::If, "IF", 1, 3, ifFunction},
@@ -505,45 +505,45 @@ constexpr FunctionSpec kFunctions[] = {
     named(361, "AVERAGEA"), named(362, "MAXA"), named(363, "MINA"),
 };
 
-const FunctionSpec* findFunction(uint16_t number) {
-    for (const FunctionSpec& spec : kFunctions) {
-        if (spec.number == number) return &spec;
+const FunctionInfo* findFunction(uint16_t number) {
+    for (const FunctionInfo& info : kFunctions) {
+        if (info.number == number) return &info;
     }
     return nullptr;
 }
 
-const FunctionSpec* findComputed(uint16_t number) {
-    const FunctionSpec* spec = findFunction(number);
-    return spec != nullptr && spec->evaluate != nullptr ? spec : nullptr;
+const FunctionInfo* findComputed(uint16_t number) {
+    const FunctionInfo* info = findFunction(number);
+    return info != nullptr && info->evaluate != nullptr ? info : nullptr;
 }
 
 }  // namespace
 
 std::optional<uint8_t> fixedArgumentCount(uint16_t function) {
-    const FunctionSpec* spec = findComputed(function);
-    if (spec == nullptr || spec->leastArguments != spec->mostArguments) return std::nullopt;
-    return spec->leastArguments;
+    const FunctionInfo* info = findComputed(function);
+    if (info == nullptr || info->leastArguments != info->mostArguments) return std::nullopt;
+    return info->leastArguments;
 }
 
 Value callFunction(uint16_t function, const std::vector<Value>& args, const Evaluator& ev) {
-    const FunctionSpec* spec = findComputed(function);
-    if (spec == nullptr) throw Unsupported(functionName(function) + " is not computed here");
-    if (args.size() < spec->leastArguments || (spec->mostArguments != kAny && args.size() > spec->mostArguments)) {
-        throw Unsupported(std::string(spec->name) + " with " + std::to_string(args.size()) + " arguments");
+    const FunctionInfo* info = findComputed(function);
+    if (info == nullptr) throw Unsupported(functionName(function) + " is not computed here");
+    if (args.size() < info->leastArguments || (info->mostArguments != kAny && args.size() > info->mostArguments)) {
+        throw Unsupported(std::string(info->name) + " with " + std::to_string(args.size()) + " arguments");
     }
-    return spec->evaluate(args, ev);
+    return info->evaluate(args, ev);
 }
 
 std::optional<uint16_t> computedFunctionNumber(std::string_view name) {
-    for (const FunctionSpec& spec : kFunctions) {
-        if (spec.evaluate != nullptr && spec.name == name) return spec.number;
+    for (const FunctionInfo& info : kFunctions) {
+        if (info.evaluate != nullptr && info.name == name) return info.number;
     }
     return std::nullopt;
 }
 
 std::string_view knownFunctionName(uint16_t function) {
-    const FunctionSpec* spec = findFunction(function);
-    return spec != nullptr ? spec->name : std::string_view();
+    const FunctionInfo* info = findFunction(function);
+    return info != nullptr ? info->name : std::string_view();
 }
 
 std::string functionName(uint16_t function) {
