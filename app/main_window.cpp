@@ -12,9 +12,9 @@
 #include <QTimer>
 
 #include "app/hint_colour.h"
-#include "consolidate/windows/main_window_post_run.h"
-#include "consolidate/windows/mode_window.h"
-#include "consolidate/windows/result_view.h"
+#include "consolidate/desktop/windows/main_window_post_run.h"
+#include "consolidate/desktop/windows/mode_window.h"
+#include "consolidate/desktop/windows/result_view.h"
 #include "job/windows/job_windows.h"
 #include "ui/about_window.h"
 #include "ui/enter_presses_buttons.h"

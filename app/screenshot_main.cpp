@@ -22,12 +22,12 @@
 #include <QUrl>
 
 #include "app/main_window.h"
-#include "consolidate/run_messages.h"
-#include "consolidate/status_texts.h"
-#include "consolidate/windows/qt_status_view.h"
-#include "consolidate/windows/check_window.h"
-#include "consolidate/file_digest.h"
-#include "consolidate/windows/contributions_window.h"
+#include "consolidate/run/run_messages.h"
+#include "consolidate/status/status_texts.h"
+#include "consolidate/desktop/windows/qt_status_view.h"
+#include "consolidate/desktop/windows/check_window.h"
+#include "consolidate/run/file_digest.h"
+#include "consolidate/desktop/windows/contributions_window.h"
 #include "job/job_definition.h"
 #include "spreadsheet/utf8_path.h"
 #include "ui/about_window.h"

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "consolidate/run.h"
-#include "consolidate/run_record.h"
-#include "consolidate/source_check.h"
+#include "consolidate/run/run.h"
+#include "consolidate/record/run_record.h"
+#include "consolidate/check/source_check.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "consolidate/run.h"
+#include "consolidate/run/run.h"
 #include "spreadsheet/cell_address.h"
 #include "spreadsheet/spreadsheet_host.h"
 

@@ -17,12 +17,12 @@
 #include <unistd.h>
 #endif
 
-#include "consolidate/run.h"
-#include "consolidate/run_outputs.h"
-#include "consolidate/run_record.h"
-#include "consolidate/source_check.h"
-#include "consolidate/status_texts.h"
-#include "consolidate/summary_lock.h"
+#include "consolidate/run/run.h"
+#include "consolidate/record/run_outputs.h"
+#include "consolidate/record/run_record.h"
+#include "consolidate/check/source_check.h"
+#include "consolidate/status/status_texts.h"
+#include "consolidate/run/summary_lock.h"
 #include "job/job_file.h"
 #include "spreadsheet/file_identity.h"
 #include "spreadsheet/file_name_limit.h"

@@ -2,8 +2,8 @@
 #include <ostream>
 
 #include "cli/consolidate_command.h"
-#include "consolidate/source_cache.h"
-#include "consolidate/source_check.h"
+#include "consolidate/run/source_cache.h"
+#include "consolidate/check/source_check.h"
 #include "spreadsheet/cell_total.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "consolidate/run.h"
+#include "consolidate/run/run.h"
 #include "tests/support/consolidate_pool_fixture.h"
 #include "tests/support/test_files.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cli/consolidate_command.h"
-#include "consolidate/run_record_reader.h"
+#include "consolidate/record/run_record_reader.h"
 #include "job/job_file.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "spreadsheet/utf8_text.h"

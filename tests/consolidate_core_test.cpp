@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "consolidate/run_clock.h"
-#include "consolidate/status_texts.h"
+#include "consolidate/status/run_clock.h"
+#include "consolidate/status/status_texts.h"
 #include "spreadsheet/area_totals.h"
 #include "spreadsheet/cell_total.h"
 #include "spreadsheet/typed_number.h"

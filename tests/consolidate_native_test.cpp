@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/support/pool_runs.h"
-#include "consolidate/run_messages.h"
+#include "consolidate/run/run_messages.h"
 #include "job/range_rules.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "consolidate/check_texts.h"
-#include "consolidate/run_messages.h"
-#include "consolidate/written_cells.h"
+#include "consolidate/check/check_texts.h"
+#include "consolidate/run/run_messages.h"
+#include "consolidate/run/written_cells.h"
 #include "spreadsheet/utf8_path.h"
 #include "tests/support/memory_host.h"
 #include "tests/support/pool_runs.h"

@@ -1,6 +1,6 @@
 // writeNumber must write exactly what std::to_chars writes (the shortest text that reads
 // back), also where its shortcut for amounts does not apply.
-#include "consolidate/number_text.h"
+#include "consolidate/record/number_text.h"
 
 #include <gtest/gtest.h>
 

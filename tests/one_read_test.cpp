@@ -10,9 +10,9 @@
 #include <chrono>
 #include <functional>
 
-#include "consolidate/run.h"
-#include "consolidate/run_record.h"
-#include "consolidate/source_check.h"
+#include "consolidate/run/run.h"
+#include "consolidate/record/run_record.h"
+#include "consolidate/check/source_check.h"
 #include "tests/support/sha256_hex.h"
 #include "tests/support/test_files.h"
 

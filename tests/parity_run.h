@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "consolidate/run.h"
+#include "consolidate/run/run.h"
 #include "tests/support/test_files.h"
 
 namespace sbx::parity {

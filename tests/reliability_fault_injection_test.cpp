@@ -10,8 +10,8 @@
 #include <memory>
 #include <unistd.h>
 
-#include "consolidate/json_value.h"
-#include "consolidate/run_messages.h"
+#include "consolidate/record/json_value.h"
+#include "consolidate/run/run_messages.h"
 #include "spreadsheet/utf8_path.h"
 #include "tests/reliability_run_fixture.h"
 

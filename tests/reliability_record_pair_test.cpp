@@ -12,9 +12,9 @@
 #endif
 
 #include "cli/consolidate_command.h"
-#include "consolidate/check_texts.h"
-#include "consolidate/json_value.h"
-#include "consolidate/run_record_reader.h"
+#include "consolidate/check/check_texts.h"
+#include "consolidate/record/json_value.h"
+#include "consolidate/record/run_record_reader.h"
 #include "spreadsheet/utf8_path.h"
 #include "tests/reliability_run_fixture.h"
 

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "cli/consolidate_command.h"
-#include "consolidate/roster.h"
+#include "consolidate/check/roster.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "consolidate/status_texts.h"
-#include "consolidate/status_view_events.h"
-#include "consolidate/time_left.h"
+#include "consolidate/status/status_texts.h"
+#include "consolidate/status/status_view_events.h"
+#include "consolidate/status/time_left.h"
 #include "tests/support/run_fakes.h"
 
 namespace sbx {

@@ -10,11 +10,11 @@
 #include <sstream>
 #include <tuple>
 
-#include "consolidate/json_value.h"
-#include "consolidate/run.h"
-#include "consolidate/run_record.h"
-#include "consolidate/run_record_reader.h"
-#include "consolidate/source_check.h"
+#include "consolidate/record/json_value.h"
+#include "consolidate/run/run.h"
+#include "consolidate/record/run_record.h"
+#include "consolidate/record/run_record_reader.h"
+#include "consolidate/check/source_check.h"
 #include "tests/support/memory_host.h"
 #include "tests/support/sha256_hex.h"
 #include "tests/support/test_files.h"

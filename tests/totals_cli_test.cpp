@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "cli/consolidate_command.h"
-#include "consolidate/json_value.h"
+#include "consolidate/record/json_value.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "spreadsheet/xls/formula_value.h"
 #include "tests/support/comma_locale.h"

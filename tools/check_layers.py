@@ -12,16 +12,30 @@ ROOT = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.pat
 
 # A folder and the project folders its files may include (besides its own). Qt-free folders
 # may not include Qt headers.
+CORE = {"spreadsheet", "workspace", "job"}
+RUN = "consolidate/run"
+CHECK = "consolidate/check"
+RECORD = "consolidate/record"
+STATUS = "consolidate/status"
+DESKTOP = "consolidate/desktop"
+CONSOLIDATE = {RUN, CHECK, RECORD, STATUS, DESKTOP}
+RUN_WINDOWS = "consolidate/desktop/windows"
 LAYERS = {
     "spreadsheet": ({"spreadsheet"}, False),
     "workspace": ({"spreadsheet", "workspace"}, False),
     "job": ({"spreadsheet", "workspace", "job"}, False),
-    "consolidate": ({"spreadsheet", "workspace", "job", "consolidate"}, False),
-    "cli": ({"spreadsheet", "workspace", "job", "consolidate", "cli"}, False),
+    # The consolidation: the run core at the bottom, the check on it, the record on both, what
+    # a run shows while it runs, and the desktop's run flow above them all.
+    RUN: (CORE | {RUN}, False),
+    CHECK: (CORE | {RUN, CHECK}, False),
+    RECORD: (CORE | {RUN, CHECK, RECORD}, False),
+    STATUS: (CORE | {RUN, STATUS}, False),
+    DESKTOP: (CORE | CONSOLIDATE, False),
+    "cli": (CORE | {RUN, CHECK, RECORD, STATUS, "cli"}, False),
     "ui": ({"spreadsheet", "workspace", "ui"}, True),
-    "job/windows": ({"spreadsheet", "workspace", "job", "ui", "job/windows"}, True),
-    "consolidate/windows": ({"spreadsheet", "workspace", "job", "consolidate", "ui", "consolidate/windows"}, True),
-    "app": ({"spreadsheet", "workspace", "job", "consolidate", "ui", "job/windows", "consolidate/windows", "app"}, True),
+    "job/windows": (CORE | {"ui", "job/windows"}, True),
+    RUN_WINDOWS: (CORE | CONSOLIDATE | {"ui", RUN_WINDOWS}, True),
+    "app": (CORE | CONSOLIDATE | {"ui", "job/windows", RUN_WINDOWS, "app"}, True),
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+([<"])([^>"]+)[>"]', re.M)
 
@@ -61,6 +75,11 @@ def main():
                     if target not in allowed:
                         problems.append(f"{rel}: includes {name} ({target} is above or beside {layer})")
                     graph[rel].append(name)
+
+    # Every file of the consolidation belongs to one of its folders.
+    for f in sorted(os.listdir(os.path.join(ROOT, "consolidate"))):
+        if f.endswith((".h", ".cpp")):
+            problems.append(f"consolidate/{f}: lies outside the consolidation's folders ({', '.join(sorted(CONSOLIDATE))})")
 
     # Cycles between files, counting a .cpp with its header. Inside the file-format engines
     # (spreadsheet/xls, spreadsheet/xlsx) reader, writer and formula pieces call each other by

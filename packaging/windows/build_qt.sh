@@ -77,12 +77,14 @@ fi
 # so that a build resumed from another checkout, or after this one is gone, still finds it.
 toolchain=$cache/qt-$qt_version-$key.toolchain.cmake
 cp "$here/mingw-toolchain.cmake" "$toolchain"
-if [ -f "$work/build/CMakeCache.txt" ]; then
-  configured=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$work/build/CMakeCache.txt")
-  if [ -n "$configured" ] && [ "$configured" != "$toolchain" ]; then
-    echo "build_qt: the build in $work/build was configured with $configured; it now uses $toolchain"
-    grep -rlF --include=CMakeCache.txt --include=CMakeSystem.cmake "$configured" "$work/build" \
-      | xargs -r sed -i "s|$configured|$toolchain|g"
+# Every cache and system file of the build (config tests too) names the toolchain it was
+# configured with; point any other path at the copy.
+if [ -d "$work/build" ]; then
+  stale=$(grep -rlE --include=CMakeCache.txt --include=CMakeSystem.cmake \
+            "[^\"=]*/mingw-toolchain\.cmake" "$work/build" || true)
+  if [ -n "$stale" ]; then
+    echo "build_qt: pointing $(echo "$stale" | wc -l) build files at $toolchain"
+    echo "$stale" | xargs -r sed -i -E "s#[^\"=]*/mingw-toolchain\.cmake#$toolchain#g"
   fi
 fi
 

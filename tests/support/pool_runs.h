@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "consolidate/pool_run.h"
+#include "consolidate/desktop/pool_run.h"
 #include "job/range_rules.h"
 
 namespace sbx {

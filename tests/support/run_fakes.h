@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "consolidate/post_run_steps.h"
-#include "consolidate/run_clock.h"
-#include "consolidate/status_texts.h"
-#include "consolidate/status_view.h"
+#include "consolidate/desktop/post_run_steps.h"
+#include "consolidate/status/run_clock.h"
+#include "consolidate/status/status_texts.h"
+#include "consolidate/status/status_view.h"
 #include "workspace/dialogs_port.h"
 
 namespace sbx::test {

@@ -11,11 +11,11 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "consolidate/run.h"
-#include "consolidate/run_record.h"
-#include "consolidate/source_check.h"
-#include "consolidate/windows/check_window.h"
-#include "consolidate/windows/contributions_window.h"
+#include "consolidate/run/run.h"
+#include "consolidate/record/run_record.h"
+#include "consolidate/check/source_check.h"
+#include "consolidate/desktop/windows/check_window.h"
+#include "consolidate/desktop/windows/contributions_window.h"
 
 namespace fs = std::filesystem;
 using sbx::CheckChoice;

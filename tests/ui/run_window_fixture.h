@@ -10,8 +10,8 @@
 #include <QApplication>
 #include <QtTest>
 
-#include "consolidate/run_messages.h"
-#include "consolidate/windows/mode_window.h"
+#include "consolidate/run/run_messages.h"
+#include "consolidate/desktop/windows/mode_window.h"
 #include "tests/support/consolidate_pool_fixture.h"
 #include "tests/support/pool_runs.h"
 #include "tests/ui/main_window_fixture.h"

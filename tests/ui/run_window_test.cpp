@@ -12,9 +12,9 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "consolidate/run_messages.h"
-#include "consolidate/status_texts.h"
-#include "consolidate/windows/qt_status_view.h"
+#include "consolidate/run/run_messages.h"
+#include "consolidate/status/status_texts.h"
+#include "consolidate/desktop/windows/qt_status_view.h"
 #include "tests/ui/run_window_fixture.h"
 #include "workspace/archive.h"
 #include "workspace/export.h"

@@ -1,0 +1,27 @@
+#pragma once
+// What a run record is made of: the check before the run, what was done with its findings,
+// the request that ran and the run's report.
+#include <chrono>
+
+#include "consolidate/run/run_request.h"
+#include "consolidate/check/source_check.h"
+
+namespace sbx {
+
+// What happened to the sources the check flagged.
+enum class CheckOutcome {
+    NothingFlagged,
+    IncludedAll,   // the user chose to add them in (全部汇总)
+    LeftOut,       // the flagged sources were left out (跳过有问题的文件)
+    Allowed,       // the findings were of kinds allowed on the command line
+};
+
+struct RunRecordInput {
+    std::chrono::system_clock::time_point started;
+    const CheckReport& check;  // over every source offered, before any was left out
+    CheckOutcome outcome;
+    const RunRequest& request;  // what ran: the sources left in
+    const RunReport& report;
+};
+
+}  // namespace sbx

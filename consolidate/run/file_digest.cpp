@@ -1,0 +1,133 @@
+#include "consolidate/run/file_digest.h"
+
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "spreadsheet/crypto/crypto.h"
+#include "spreadsheet/workbook_error.h"
+
+namespace sbx {
+
+namespace {
+
+struct DigestContext {
+    crypto::Hasher hasher{crypto::HashKind::Sha256};
+    void add(const void* data, size_t size) { hasher.add({static_cast<const uint8_t*>(data), size}); }
+    std::string hex() {
+        static constexpr char kHex[] = "0123456789abcdef";
+        std::string text;
+        for (const uint8_t byte : hasher.finish()) {
+            text += kHex[byte >> 4];
+            text += kHex[byte & 15];
+        }
+        return text;
+    }
+};
+
+}  // namespace
+
+std::string sha256Of(std::string_view bytes) {
+    DigestContext digest;
+    digest.add(bytes.data(), bytes.size());
+    return digest.hex();
+}
+
+std::string sha256Of(std::span<const uint8_t> bytes) {
+    return sha256Of(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+std::string sha256OfFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        const int error = errno;
+        std::error_code ec;
+        const bool exists = std::filesystem::exists(file, ec);
+        throw WorkbookError(exists ? WorkbookErrorKind::Unreadable : WorkbookErrorKind::FileNotFound, file,
+                            exists ? "the file cannot be read: " + std::string(std::strerror(error))
+                                   : "the file does not exist",
+                            error);
+    }
+    DigestContext digest;
+    std::vector<char> buffer(1 << 16);
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        digest.add(buffer.data(), static_cast<size_t>(in.gcount()));
+    }
+    if (in.bad()) throw WorkbookError(WorkbookErrorKind::Unreadable, file, "reading the file failed part-way");
+    return digest.hex();
+}
+
+struct BackgroundDigests::State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::pair<std::filesystem::path, FileBytes>> waiting;
+    std::unordered_set<std::filesystem::path> given;
+    std::unordered_map<std::filesystem::path, std::string> done;
+    bool ending = false;
+    std::thread worker;
+
+    void work() {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            changed.wait(lock, [&] { return ending || !waiting.empty(); });
+            if (waiting.empty()) return;
+            auto [file, bytes] = std::move(waiting.front());
+            waiting.pop_front();
+            lock.unlock();
+            std::string digest;
+            try {
+                digest = sha256Of(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+            } catch (const std::bad_alloc&) {
+                // No digest then: the record says so by an empty one, as for a file it cannot read.
+            }
+            bytes.reset();  // the engine may be done with them; they go as soon as both are
+            lock.lock();
+            done.try_emplace(std::move(file), std::move(digest));
+            changed.notify_all();
+        }
+    }
+};
+
+BackgroundDigests::BackgroundDigests() : state_(std::make_unique<State>()) {
+    state_->worker = std::thread([s = state_.get()] { s->work(); });
+}
+
+BackgroundDigests::~BackgroundDigests() {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->ending = true;
+        state_->waiting.clear();
+    }
+    state_->changed.notify_all();
+    state_->worker.join();
+}
+
+bool BackgroundDigests::add(const std::filesystem::path& file, FileBytes bytes) {
+    {
+        std::lock_guard lock(state_->mutex);
+        if (!state_->given.insert(file).second) return false;
+        state_->waiting.emplace_back(file, std::move(bytes));
+    }
+    state_->changed.notify_all();
+    return true;
+}
+
+std::string BackgroundDigests::digestOf(const std::filesystem::path& file) {
+    std::unique_lock lock(state_->mutex);
+    if (!state_->given.contains(file)) return {};
+    state_->changed.wait(lock, [&] { return state_->done.contains(file); });
+    const auto it = state_->done.find(file);
+    return it == state_->done.end() ? std::string() : it->second;
+}
+
+}  // namespace sbx
