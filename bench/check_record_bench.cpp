@@ -53,6 +53,7 @@ double once(const sbx::RunRequest& request, Steps steps, Phases* phases = nullpt
         sbx::SourceCache sources(*host, sbx::SourceCache::kDefaultBudget,
                                  steps == Steps::CheckRunAndRecord ? sbx::SourceCache::ForRecord::Yes
                                                                    : sbx::SourceCache::ForRecord::No);
+        const auto lists = sbx::listCellsForRecord(sources, request.summary);
         sbx::RunEvents events;
         sbx::StrictDecisions decisions;
         if (steps == Steps::RunOnly) {
@@ -64,7 +65,8 @@ double once(const sbx::RunRequest& request, Steps steps, Phases* phases = nullpt
             const double t1 = cpuSeconds(), w1 = wallSeconds();
             std::optional<sbx::RunRecordWriter> record;
             if (steps == Steps::CheckRunAndRecord) {
-                record.emplace(std::chrono::system_clock::now(), check, sbx::CheckOutcome::NothingFlagged, request, sources);
+                record.emplace(std::chrono::system_clock::now(), check, sbx::CheckOutcome::NothingFlagged, request,
+                               sbx::RecordSources{sources, lists.get()});
             }
             const auto report = sbx::run(request, *host, events, decisions, sources);
             if (!report.succeeded()) std::abort();

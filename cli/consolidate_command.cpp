@@ -482,7 +482,7 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     auto host = makeNativeHost();
     // Shared by the check and the run, so that each source is parsed once; closed before the host quits.
     std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
-    sources->spillRecordListsBeside(a.out);
+    auto lists = listCellsForRecord(*sources, a.out);
     CheckReport check;
     try {
         check = checkSources(checkRequestOf(a, *host), *sources);
@@ -502,7 +502,7 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     TerminalProgress progress(err, stderrIsTerminal());
     StrictDecisions decisions;
     const CheckOutcome outcome = check.flagged().empty() ? CheckOutcome::NothingFlagged : CheckOutcome::Allowed;
-    RunRecordWriter record(startedAt, check, outcome, request, *sources);
+    RunRecordWriter record(startedAt, check, outcome, request, {*sources, lists.get()});
     const RunReport report = run(request, *host, progress, decisions, *sources);
     progress.endLine();
     if (const auto problem = record.finish(report)) {
@@ -511,6 +511,7 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     }
     lock.lock.reset();
     sources.reset();
+    lists.reset();
     host->quit();
     const double seconds = std::chrono::duration<double>(SteadyClock::now() - started).count();
 

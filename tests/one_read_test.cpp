@@ -64,6 +64,7 @@ Outcome runOnce(Mode mode, Values values, const fs::path& folder) {
         host->quit();
     }
     SourceCache cache(*host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes, budget);
+    const auto lists = listCellsForRecord(cache, request.summary);
     CheckReport check;
     if (values != Values::ReadByTheRun) check = checkSources({request.sources, request.templateFile, request.job}, cache);
     const RunReport report = values == Values::ReadByTheRun ? run(request, *host, events, decisions)
@@ -77,7 +78,7 @@ Outcome runOnce(Mode mode, Values values, const fs::path& folder) {
         SourceCache fresh(*host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes, 0);
         out.record = runRecordText({started, check, CheckOutcome::IncludedAll, request, report}, fresh);
     } else {
-        out.record = runRecordText({started, check, CheckOutcome::IncludedAll, request, report}, cache);
+        out.record = runRecordText({started, check, CheckOutcome::IncludedAll, request, report}, {cache, lists.get()});
     }
     return out;
 }
@@ -132,11 +133,12 @@ TEST(OneReadTest, TheRecordWrittenWhileTheRunGoesIsTheOneWrittenAfterIt) {
         auto host = makeNativeHost();
         const size_t budget = c.which == Case::PartlyHeld ? 300 : SourceCache::kValuesBudget;
         SourceCache cache(*host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes, budget);
+        const auto lists = listCellsForRecord(cache, request.summary);
         const CheckReport check = checkSources({request.sources, request.templateFile, request.job}, cache);
         if (c.which == Case::SourceLeftOut) request.sources.erase(request.sources.begin() + 2);
         const CheckOutcome outcome = c.which == Case::SourceLeftOut ? CheckOutcome::LeftOut : CheckOutcome::IncludedAll;
 
-        RunRecordWriter writer(started, check, outcome, request, cache);
+        RunRecordWriter writer(started, check, outcome, request, {cache, lists.get()});
         RunEvents events;
         StrictDecisions decisions;
         RunReport report = run(request, *host, events, decisions, cache);
@@ -195,8 +197,9 @@ TEST(OneReadTest, ASourceChangedWhileTheRunGoesIsNeitherAddedNorRecordedAsAnothe
 
         auto host = makeNativeHost();
         SourceCache cache(*host, 0, SourceCache::ForRecord::Yes, 0);
+        const auto lists = listCellsForRecord(cache, request.summary);
         const CheckReport check = checkSources({request.sources, request.templateFile, request.job}, cache);
-        RunRecordWriter writer(std::chrono::system_clock::now(), check, CheckOutcome::NothingFlagged, request, cache);
+        RunRecordWriter writer(std::chrono::system_clock::now(), check, CheckOutcome::NothingFlagged, request, {cache, lists.get()});
         StrictDecisions decisions;
         const RunReport report = run(request, *host, events, decisions, cache);
         if (when == When::AfterTheRun) {

@@ -135,7 +135,7 @@ public:
 
         // The check and the run share the opened sources; they are closed before the host quits.
         std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
-        sources->spillRecordListsBeside(request.summary);
+        auto lists = listCellsForRecord(*sources, request.summary);
         const auto startedAt = std::chrono::system_clock::now();
         const auto outcome = checkBeforeRun(request, *sources, *host);
         if (!outcome) {
@@ -154,13 +154,14 @@ public:
 
         StatusViewEvents events(s_.status, s_.clock, mode_, static_cast<long long>(s_.selectedEntries.size()));
         DesktopDecisions decisions(mode_);
-        RunRecordWriter record(startedAt, out_.check, *outcome, request, *sources);
+        RunRecordWriter record(startedAt, out_.check, *outcome, request, {*sources, lists.get()});
         out_.report = sbx::run(request, *host, events, decisions, *sources);
         // A record that could not be written is removed (the viewer then has no contributions to
         // show); a finished run says so.
         out_.recordProblem = record.finish(out_.report);
         lock.lock.reset();  // the summary and its record are in place
         sources.reset();
+        lists.reset();
         host->quit();
         const RunReport& report = out_.report;
         job_.runFileCount = static_cast<long long>(pool.listing.size()) * static_cast<long long>(report.worksheets.size());

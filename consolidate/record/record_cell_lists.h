@@ -19,12 +19,13 @@
 #include <string_view>
 #include <vector>
 
+#include "consolidate/run/source_cache.h"
 #include "spreadsheet/area_values.h"
 #include "spreadsheet/cell_total.h"
 
 namespace sbx {
 
-class RecordCellLists {
+class RecordCellLists final : public AreaValuesListener {
 public:
     // Areas of more cells are not laid out: a list per cell would cost more than the merge.
     static constexpr long long kMostCells = 1 << 16;
@@ -68,7 +69,7 @@ public:
     // `memoryBudget`: the bytes of list text kept in memory before a spill; spills go to a
     // temporary file beside `spillBeside` (the summary).
     explicit RecordCellLists(size_t memoryBudget, std::filesystem::path spillBeside);
-    ~RecordCellLists();  // stops the work under way
+    ~RecordCellLists() override;  // stops the work under way
     RecordCellLists(const RecordCellLists&) = delete;
     RecordCellLists& operator=(const RecordCellLists&) = delete;
 
@@ -77,6 +78,11 @@ public:
     // `heldElsewhere`: the values are kept anyway (by the cache); those that are not are
     // waiting in memory only until laid out, and the caller waits while too many are.
     void add(uint32_t source, std::string worksheet, std::shared_ptr<const AreaValues> values, bool heldElsewhere);
+    // The values a source cache read, as add().
+    void valuesRead(uint32_t checkIndex, const std::string& worksheet, std::shared_ptr<const AreaValues> values,
+                    bool held) override {
+        add(checkIndex, worksheet, std::move(values), held);
+    }
     // Some values will not be added: the lists are dropped, and finished() is null.
     void abandon();
     // Waits for the areas added to be laid out; null when abandoned.

@@ -249,8 +249,8 @@ std::string recordHead(const RunRecordInput& in, SourceCache& sources) {
 // run added: for every area saved, the values of the sources the run did not leave out, in the
 // run's order. (A source the run read again was compared with the bytes the check read.) One list per job entry saved (null: no
 // source holds a value there); nullopt when the lists do not serve.
-std::optional<std::vector<const RecordCellLists::Area*>> laidOutLists(const RunRecordInput& in, SourceCache& cache) {
-    const std::deque<RecordCellLists::Area>* lists = cache.cellLists();
+std::optional<std::vector<const RecordCellLists::Area*>> laidOutLists(const RunRecordInput& in, RecordCellLists* cellLists) {
+    const std::deque<RecordCellLists::Area>* lists = cellLists ? cellLists->finished() : nullptr;
     if (!lists) return std::nullopt;
     std::unordered_map<fs::path, uint32_t> indexOf;
     for (size_t i = 0; i < in.check.sources.size(); ++i) indexOf.emplace(in.check.sources[i].file, static_cast<uint32_t>(i));
@@ -276,7 +276,7 @@ std::optional<std::vector<const RecordCellLists::Area*>> laidOutLists(const RunR
 
 // The cells' lines from the laid-out lists, a chunk of cells at a time: each line's head written
 // here, its list read back from where it lies. Whether there was any line.
-bool writeListLines(const RecordSink& sink, const RunRecordInput& in, SourceCache& cache,
+bool writeListLines(const RecordSink& sink, const RunRecordInput& in, RecordCellLists& cellLists,
                     const std::vector<const RecordCellLists::Area*>& lists) {
     bool first = true;
     std::string heads;
@@ -289,7 +289,7 @@ bool writeListLines(const RecordSink& sink, const RunRecordInput& in, SourceCach
         const std::string worksheetField = cellLineWorksheet(sheet.worksheet);
         const auto& cells = lists[j]->cells;
         const auto columns = static_cast<size_t>(sheet.area.columns());
-        cache.readCellLists(*lists[j], [&](const RecordCellLists::Chunk& chunk) {
+        cellLists.readBack(*lists[j], [&](const RecordCellLists::Chunk& chunk) {
             heads.clear();
             headEnds.clear();
             pieces.clear();
@@ -325,14 +325,14 @@ std::string recordTail(const RunReport& report) {
     return out;
 }
 
-void writeRecord(const RecordSink& sink, const RunRecordInput& in, SourceCache& sources) {
-    put(sink, recordHead(in, sources));
+void writeRecord(const RecordSink& sink, const RunRecordInput& in, RecordSources sources) {
+    put(sink, recordHead(in, sources.cache));
     bool anyCell = false;
-    if (const auto lists = laidOutLists(in, sources)) {
-        anyCell = writeListLines(sink, in, sources, *lists);
+    if (const auto lists = laidOutLists(in, sources.lists)) {
+        anyCell = writeListLines(sink, in, *sources.lists, *lists);
     } else {
         std::string cells;
-        anyCell = appendMergedCells(cells, in, sources);
+        anyCell = appendMergedCells(cells, in, sources.cache);
         put(sink, cells);
     }
     put(sink, anyCell ? "\n  ]" : "]");
@@ -357,7 +357,7 @@ fs::path runRecordPath(const fs::path& summary) {
     return record;
 }
 
-std::string runRecordText(const RunRecordInput& in, SourceCache& sources) {
+std::string runRecordText(const RunRecordInput& in, RecordSources sources) {
     std::string whole;
     writeRecord([&](std::span<const std::string_view> pieces) {
         for (const std::string_view piece : pieces) whole += piece;
@@ -365,7 +365,7 @@ std::string runRecordText(const RunRecordInput& in, SourceCache& sources) {
     return whole;
 }
 
-std::optional<WorkbookError> recordRun(const RunRecordInput& input, SourceCache& sources) {
+std::optional<WorkbookError> recordRun(const RunRecordInput& input, RecordSources sources) {
     if (input.report.worksheetsSaved() == 0) return std::nullopt;
     const fs::path record = runRecordPath(input.request.summary);
     std::optional<WorkbookError> problem;
@@ -384,7 +384,7 @@ std::optional<WorkbookError> recordRun(const RunRecordInput& input, SourceCache&
     return problem;
 }
 
-void writeRunRecord(const RunRecordInput& input, SourceCache& sources) {
+void writeRunRecord(const RunRecordInput& input, RecordSources sources) {
     FileReplacement file(runRecordPath(input.request.summary), FileWriteSteps::system(), LinkAtTarget::Replace);
     writeRecord([&](std::span<const std::string_view> pieces) { file.write(pieces); }, input, sources);
     file.commit();
@@ -397,26 +397,26 @@ struct RunRecordWriter::Early {
 };
 
 RunRecordWriter::RunRecordWriter(std::chrono::system_clock::time_point started, const CheckReport& check, CheckOutcome outcome,
-                                 const RunRequest& request, SourceCache& sources)
+                                 const RunRequest& request, RecordSources sources)
     : started_(started), check_(check), outcome_(outcome), request_(request), sources_(sources), early_(std::make_unique<Early>()) {
     for (const SheetJob& sheet : request.job) early_->expected.worksheets.push_back({sheet.worksheet, 0, true, sheet.area});
     early_->writer = std::thread([this, e = early_.get()] {
         try {
             const RunRecordInput expected{started_, check_, outcome_, request_, e->expected};
             // The head first: the digests are ready before the last sources' lists are.
-            const std::string head = recordHead(expected, sources_);
+            const std::string head = recordHead(expected, sources_.cache);
             e->file.emplace(runRecordPath(request_.summary), FileWriteSteps::system(), LinkAtTarget::Replace);
             const RecordSink toFile = [&](std::span<const std::string_view> pieces) { e->file->write(pieces); };
             put(toFile, head);
-            const auto lists = laidOutLists(expected, sources_);
+            const auto lists = laidOutLists(expected, sources_.lists);
             if (!lists) {
                 e->file.reset();
                 return;
             }
-            put(toFile, writeListLines(toFile, expected, sources_, *lists) ? "\n  ]" : "]");
+            put(toFile, writeListLines(toFile, expected, *sources_.lists, *lists) ? "\n  ]" : "]");
             // Their memory (and their spill file) goes while the run goes, not after it; a
             // record written whole after an unexpected run merges the values instead.
-            sources_.releaseCellLists();
+            sources_.lists->release();
             e->file->flush();
         } catch (const std::exception&) {
             // Written after the run then, where a failure is reported.

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "consolidate/record/record_sources.h"
 #include "consolidate/record/run_record_input.h"
 #include "consolidate/check/source_check.h"
 
@@ -23,14 +24,15 @@ inline constexpr int kRunRecordVersion = 2;
 // "hz/total.xls" -> "hz/total.xls.run.json".
 std::filesystem::path runRecordPath(const std::filesystem::path& summary);
 
-// The record as text. The cells' values come from `sources`, the cache the run read them
-// through: the values the check held there, or, for sources it did not hold, read again from
-// the workbooks it keeps open; the digests from the bytes it read, when it kept them.
-std::string runRecordText(const RunRecordInput& input, SourceCache& sources);
+// The record as text. The cells' values come from `sources`: the lists laid out while the
+// check read, when they hold what the run added; else the values the check held in the cache,
+// or, for sources it did not hold, read again from the workbooks it keeps open. The digests
+// come from the bytes the cache read, when it kept them.
+std::string runRecordText(const RunRecordInput& input, RecordSources sources);
 
 // Writes the record beside input.request.summary in one atomic step; throws WorkbookError
 // (Unwritable) naming the record file.
-void writeRunRecord(const RunRecordInput& input, SourceCache& sources);
+void writeRunRecord(const RunRecordInput& input, RecordSources sources);
 
 // The record after a run, so that the record beside the summary always describes the summary
 // on disk. A run that saved the summary, whole or the worksheets before its failure (saving
@@ -39,7 +41,7 @@ void writeRunRecord(const RunRecordInput& input, SourceCache& sources);
 // put back) left the summary as it was, and so its record: untouched. Should the new record
 // not be written, the old one is removed (it would describe totals no longer there), and
 // why returned (naming the record file); nullopt otherwise.
-std::optional<WorkbookError> recordRun(const RunRecordInput& input, SourceCache& sources);
+std::optional<WorkbookError> recordRun(const RunRecordInput& input, RecordSources sources);
 
 // The record of a run, begun as the run begins. While the run goes, the record of a run that
 // goes as runs mostly do (every worksheet saved, no source and no cell left out) is written,
@@ -51,7 +53,7 @@ class RunRecordWriter {
 public:
     // `check`, `request` and `sources` must outlive the writer; `request` must not change.
     RunRecordWriter(std::chrono::system_clock::time_point started, const CheckReport& check, CheckOutcome outcome,
-                    const RunRequest& request, SourceCache& sources);
+                    const RunRequest& request, RecordSources sources);
     ~RunRecordWriter();  // an unfinished record's temporary file is removed
     RunRecordWriter(const RunRecordWriter&) = delete;
     RunRecordWriter& operator=(const RunRecordWriter&) = delete;
@@ -67,7 +69,7 @@ private:
     const CheckReport& check_;
     CheckOutcome outcome_;
     const RunRequest& request_;
-    SourceCache& sources_;
+    RecordSources sources_;
     std::unique_ptr<Early> early_;
     bool writtenWhileRunning_ = false;
 };

@@ -10,7 +10,7 @@
 namespace sbx {
 
 SourceCache::SourceCache(SpreadsheetHost& host, uintmax_t budgetBytes, ForRecord forRecord, size_t valuesBudget)
-    : host_(host), budget_(budgetBytes), valuesBudget_(valuesBudget), forRecord_(forRecord),
+    : host_(host), budget_(budgetBytes), valuesBudget_(valuesBudget),
       digests_(forRecord == ForRecord::Yes ? std::make_unique<BackgroundDigests>() : nullptr) {}
 
 SourceCache::~SourceCache() {
@@ -67,22 +67,12 @@ void SourceCache::release(const SourceArea& source) {
     host_.close(*book, false);
 }
 
-void SourceCache::spillRecordListsBeside(const std::filesystem::path& summary) { spillBeside_ = summary; }
-
 void SourceCache::hold(const SourceArea& source, AreaValues values, uint32_t checkIndex) {
     if (held(source)) return;
     const size_t bytes = values.bytes();
     const bool keep = valuesUsed_ + bytes <= valuesBudget_;
     auto shared = std::make_shared<const AreaValues>(std::move(values));
-    if (forRecord_ == ForRecord::Yes) {
-        if (!cellLists_) {
-            std::error_code ec;
-            if (spillBeside_.empty()) spillBeside_ = std::filesystem::temp_directory_path(ec) / "shubuxing-record";
-            cellLists_ = std::make_unique<RecordCellLists>(valuesBudget_ / kListsShare, spillBeside_);
-        }
-        // Values not kept are laid out all the same, so that the record reads no source again.
-        cellLists_->add(checkIndex, source.worksheet, shared, keep);
-    }
+    if (listener_) listener_->valuesRead(checkIndex, source.worksheet, shared, keep);
     if (!keep) return;
     valuesUsed_ += bytes;
     held_[source.file].push_back({source.worksheet, std::move(shared)});

@@ -6,8 +6,8 @@
 // Beside the workbooks the cache keeps what the check before a run read, so that nothing is
 // read twice: the values of each source's areas (the run adds them up and the record lists
 // them from these) and, for a run with a record, the SHA-256 of each file, worked out on
-// another thread from the bytes the engine read to parse it, and the record's list of each
-// cell, laid out on a third thread from every value the check read, held or not.
+// another thread from the bytes the engine read to parse it. Every area of values the check
+// reads, held or not, is also told to a listener (the record lays out its lists from them).
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -17,10 +17,21 @@
 #include <vector>
 
 #include "consolidate/run/file_digest.h"
-#include "consolidate/record/record_cell_lists.h"
+#include "spreadsheet/area_values.h"
 #include "spreadsheet/consolidate_by_position.h"
 
 namespace sbx {
+
+// Told of every area of values the check reads, in the order it reads them, held by the cache
+// or not, so that whoever needs them all reads no source again.
+class AreaValuesListener {
+public:
+    virtual ~AreaValuesListener() = default;
+    // `checkIndex`: the source's place in the check's list. `held`: the cache keeps the values;
+    // otherwise the listener's share is the only one, and it should let them go soon.
+    virtual void valuesRead(uint32_t checkIndex, const std::string& worksheet, std::shared_ptr<const AreaValues> values,
+                            bool held) = 0;
+};
 
 class SourceCache final : public SourceOpener {
 public:
@@ -34,12 +45,8 @@ public:
     // 64 MB of held values: 16 bytes a number, so four million values (3,300 reports of
     // 1,200 values); the areas of the sources beyond are read again from their workbooks.
     static constexpr size_t kValuesBudget = 64u << 20;
-    // The record's lists keep this share of the values' budget in memory (16 MB of text,
-    // about 1.2 million contributions), the rest in a temporary file.
-    static constexpr size_t kListsShare = 4;
 
-    // Whether a run record follows: the digests and the cells' lists are then worked out
-    // while the sources are read.
+    // Whether a run record follows: the digests are then worked out while the sources are read.
     enum class ForRecord { No, Yes };
 
     explicit SourceCache(SpreadsheetHost& host, uintmax_t budgetBytes = kDefaultBudget, ForRecord forRecord = ForRecord::No,
@@ -58,12 +65,12 @@ public:
     // Done with the source for this worksheet: closed unless it fits in the budget.
     void release(const SourceArea& source) override;
 
-    // The record's lists go beside the summary when they outgrow their memory (by default,
-    // into the system's folder of temporary files). Before the check.
-    void spillRecordListsBeside(const std::filesystem::path& summary);
-    // Keeps the values of the source's area, when they fit in the budget, and hands them to
-    // the record's lists in any case. `checkIndex`: the source's place in the check's list,
-    // which the record numbers sources by.
+    // From here on every area of values held (or offered) is told to `listener`, which must
+    // outlive the cache's use. Before the check.
+    void tellValuesTo(AreaValuesListener& listener) { listener_ = &listener; }
+    size_t valuesBudget() const { return valuesBudget_; }
+    // Keeps the values of the source's area, when they fit in the budget, and tells the
+    // listener of them in any case. `checkIndex`: the source's place in the check's list.
     void hold(const SourceArea& source, AreaValues values, uint32_t checkIndex);
     // Closes the workbook of `file` when the values of `areas` areas of it are held: the run
     // adds up those, so a parsed workbook (several times its file's size, for an .xlsx
@@ -75,18 +82,6 @@ public:
     // The SHA-256 of the file as it was read when opened, waiting for it; empty when the
     // cache does not keep digests or never read the file.
     std::string digest(const std::filesystem::path& file);
-    // The record's lists of the cells of the values the check read, waiting for them; null when
-    // the cache makes none, or they were abandoned.
-    const std::deque<RecordCellLists::Area>* cellLists() { return cellLists_ ? cellLists_->finished() : nullptr; }
-    // Reads back the lists of one of cellLists()'s areas (see RecordCellLists::readBack).
-    void readCellLists(const RecordCellLists::Area& area, const std::function<void(const RecordCellLists::Chunk&)>& each) {
-        cellLists_->readBack(area, each);
-    }
-    // Done with the lists: they are freed now, on the caller's thread (see RecordCellLists).
-    void releaseCellLists() {
-        if (cellLists_) cellLists_->release();
-    }
-
 private:
     // The digest of the first bytes read of `file`, or, read again, the check that they are the same.
     void digestOrCompare(const std::filesystem::path& file, const FileBytes& bytes);
@@ -107,11 +102,9 @@ private:
     std::unordered_map<std::filesystem::path, Entry> open_;  // looked up for every worksheet of every source
     size_t valuesBudget_;
     size_t valuesUsed_ = 0;
-    ForRecord forRecord_;
-    std::filesystem::path spillBeside_;
     std::unordered_map<std::filesystem::path, std::vector<HeldArea>> held_;
     std::unique_ptr<BackgroundDigests> digests_;
-    std::unique_ptr<RecordCellLists> cellLists_;  // after held_: stopped before the values it reads go; made at the first hold
+    AreaValuesListener* listener_ = nullptr;
 };
 
 }  // namespace sbx
