@@ -23,13 +23,11 @@ struct IncompleteSummary {
 
 struct JobDefinition {
     // Worksheets of the summary workbook, in workbook order, by their real names (the blank
-    // rule of padBlankEdgedName is only how the windows show them). Element 0 is unused.
-    int sht_cut = 0;
-    std::vector<std::string> sheetNames{std::string()};
+    // rule of padBlankEdgedName is only how the windows show them).
+    std::vector<std::string> sheetNames;
 
-    // The worksheets ticked at the last OK of the worksheet selection. Element 0 is unused.
-    int chosenCount = 0;
-    std::vector<std::string> chosenSheets{std::string()};
+    // The worksheets ticked at the last accepted worksheet selection, in workbook order.
+    std::vector<std::string> chosenSheets;
 
     // The job accepted by the range entry: each chosen worksheet and its cell area, in order.
     Job rangeTable;

@@ -133,13 +133,13 @@ ConsolidateResult consolidateByPosition(SourceOpener& sources, Worksheet& target
     }
     ConsolidateResult result;
     AreaTotals totals(area);
-    std::map<std::pair<int, int>, IgnoredValue> ignored;
+    IgnoredValues ignored;
     for (size_t i = 0; i < areas.size(); ++i) {
         const CellArea& from = areas[i].area;
         const int rowShift = area.firstRow - from.firstRow, columnShift = area.firstColumn - from.firstColumn;
         auto addsNothing = [&](int row, int column, const CellValue& value) {
             const int at = row + rowShift, to = column + columnShift;
-            ++ignored.try_emplace({at, to}, IgnoredValue{{at, to}, i, {row, column}, value, 0}).first->second.count;
+            ignored.note({at, to}, i, {row, column}, value);
             ++result.ignoredCount;
         };
         if (const AreaValues* held = sources.held(areas[i]); held && held->area() == from) {
@@ -164,7 +164,7 @@ ConsolidateResult consolidateByPosition(SourceOpener& sources, Worksheet& target
     checkNoFormulaBlock(target, area);
     result.cellsWritten = writeArea(target, totals, leaveAlone);
     for (const CellAddress& cell : leaveAlone) result.keptTotals.push_back({cell, totals.written(cell.row, cell.column)});
-    for (auto& [at, entry] : ignored) result.ignored.push_back(std::move(entry));
+    result.ignored = ignored.take();
     return result;
 }
 

@@ -4,6 +4,7 @@
 // area, by the rules of CellTotal.
 #include <cstddef>
 #include <filesystem>
+#include <map>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -48,6 +49,27 @@ struct IgnoredValue {
     CellAddress cell;      // in that source's area
     CellValue value;
     long long count = 0;
+};
+
+// Gathers IgnoredValues as the sources are read: the first value at each target position and
+// how many, in position order. Both ways of adding up (one area at a time, or cell by cell
+// into an open summary) keep them so.
+class IgnoredValues {
+public:
+    void note(CellAddress position, size_t source, CellAddress cell, const CellValue& value) {
+        ++byPosition_.try_emplace({position.row, position.column}, IgnoredValue{position, source, cell, value, 0})
+              .first->second.count;
+    }
+    std::vector<IgnoredValue> take() {
+        std::vector<IgnoredValue> list;
+        list.reserve(byPosition_.size());
+        for (auto& entry : byPosition_) list.push_back(std::move(entry.second));
+        byPosition_.clear();
+        return list;
+    }
+
+private:
+    std::map<std::pair<int, int>, IgnoredValue> byPosition_;
 };
 
 struct ConsolidateResult {

@@ -30,13 +30,12 @@ constexpr std::uintmax_t kMegabyte = 1024 * 1024;
 }
 
 void checkType(const fs::path& file, fs::file_type type) {
-    switch (type) {
-        case fs::file_type::regular: return;
-        case fs::file_type::directory: refuseType(file, "a folder");
-        case fs::file_type::fifo: refuseType(file, "a named pipe (FIFO)");
-        case fs::file_type::block:
-        case fs::file_type::character: refuseType(file, "a device");
-        case fs::file_type::socket: refuseType(file, "a socket");
+    switch (fileKindOf(type)) {
+        case FileKind::Regular: return;
+        case FileKind::Folder: refuseType(file, "a folder");
+        case FileKind::NamedPipe: refuseType(file, "a named pipe (FIFO)");
+        case FileKind::Device: refuseType(file, "a device");
+        case FileKind::Socket: refuseType(file, "a socket");
         default: refuseType(file, "a special file");
     }
 }
@@ -98,6 +97,25 @@ void closeFile(int fd) { ::close(fd); }
 #endif
 
 }  // namespace
+
+FileKind fileKindOf(fs::file_type type) {
+    switch (type) {
+        case fs::file_type::regular: return FileKind::Regular;
+        case fs::file_type::not_found: return FileKind::Missing;
+        case fs::file_type::directory: return FileKind::Folder;
+        case fs::file_type::fifo: return FileKind::NamedPipe;
+        case fs::file_type::block:
+        case fs::file_type::character: return FileKind::Device;
+        case fs::file_type::socket: return FileKind::Socket;
+        case fs::file_type::none: return FileKind::Unlooked;
+        default: return FileKind::Other;
+    }
+}
+
+FileKind fileKindOf(const fs::path& file) {
+    std::error_code error;
+    return fileKindOf(fs::status(file, error).type());
+}
 
 void checkWorkbookFile(const fs::path& file) {
 #ifndef _WIN32

@@ -16,6 +16,14 @@ namespace sbx {
 // before a byte is read, what could only exhaust memory.
 inline constexpr std::uintmax_t kWorkbookSizeLimit = std::uintmax_t{1} << 30;
 
+// What a path names, as far as reading a workbook from it goes. Every check of a file's type
+// before it is read or copied (the engine's, the pool's, the viewer's) classifies by this.
+enum class FileKind { Regular, Missing, Folder, NamedPipe, Device, Socket, Unlooked, Other };
+FileKind fileKindOf(std::filesystem::file_type type);
+// Links followed; the file is never opened, so a named pipe does not block. Unlooked: the
+// system would not say (no permission on the folder, say).
+FileKind fileKindOf(const std::filesystem::path& file);
+
 // Throws WorkbookError unless `file` (links followed) is a regular file of at most
 // kWorkbookSizeLimit bytes: FileNotFound, NotAFile (a folder, a named pipe, a device, a
 // socket) or TooLarge, each with its reason. Looks at the file's type and size only; never

@@ -302,7 +302,7 @@ TEST_F(RunTest, CountersOutgrowSixteenBits) {
 TEST_F(RunTest, RunListFilledWhenTheSelectionChangedAfterTheRanges) {
     makePool(2);
     standardJob();
-    job.chosenCount = 1;  // a new worksheet selection was made and its range entry cancelled
+    job.chosenSheets = {"明细"};  // a new worksheet selection was made and its range entry cancelled
     for (auto run : {&runFunctionMode, &runEfficiencyMode}) {
         status.runList.clear();
         const RunSummary out = (*run)(setup());

@@ -36,19 +36,6 @@ std::string oneLine(std::string text) {
     return text;
 }
 
-std::vector<fs::path> workbooksIn(const fs::path& folder) {
-    std::vector<fs::path> files;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (isPoolFileName(utf8String(it->path().filename())) && isRegularWorkbookFile(it->path())) {
-            files.push_back(it->path());
-        }
-    }
-    std::sort(files.begin(), files.end(),
-              [](const fs::path& a, const fs::path& b) { return naturalLess(utf8String(a.filename()), utf8String(b.filename())); });
-    return files;
-}
-
 }  // namespace
 
 std::vector<fs::path> droppedWorkbooks(const WorkspacePaths& paths, const std::vector<fs::path>& dropped,
@@ -64,7 +51,8 @@ std::vector<fs::path> droppedWorkbooks(const WorkspacePaths& paths, const std::v
             intake.refused.push_back({nameOf(path), kPoolFolderItself});
             continue;
         }
-        const std::vector<fs::path> inside = workbooksIn(path);
+        std::error_code unlisted;  // a folder listed in part gives what was listed
+        const std::vector<fs::path> inside = workbooksIn(path, unlisted);
         if (inside.empty()) intake.refused.push_back({nameOf(path), kNoWorkbooks});
         files.insert(files.end(), inside.begin(), inside.end());
     }

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "spreadsheet/utf8_path.h"
+#include "spreadsheet/workbook_file_check.h"
 
 namespace sbx {
 
@@ -10,33 +11,26 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// std::filesystem::status follows links and never opens the file, so a FIFO does not block.
-fs::file_status statusOf(const fs::path& file) {
-    std::error_code error;
-    return fs::status(file, error);
-}
-
-const char* kindText(const fs::file_status& status) {
-    switch (status.type()) {
-        case fs::file_type::not_found: return "文件不存在";
-        case fs::file_type::directory: return "这是一个文件夹";
-        case fs::file_type::fifo: return "这是一个命名管道";
-        case fs::file_type::block:
-        case fs::file_type::character: return "这是一个设备";
-        case fs::file_type::socket: return "这是一个套接字";
-        case fs::file_type::none: return "无法读取文件信息";
+const char* kindText(FileKind kind) {
+    switch (kind) {
+        case FileKind::Missing: return "文件不存在";
+        case FileKind::Folder: return "这是一个文件夹";
+        case FileKind::NamedPipe: return "这是一个命名管道";
+        case FileKind::Device: return "这是一个设备";
+        case FileKind::Socket: return "这是一个套接字";
+        case FileKind::Unlooked: return "无法读取文件信息";
         default: return "这不是普通文件";
     }
 }
 
 }  // namespace
 
-bool isRegularWorkbookFile(const fs::path& file) { return fs::is_regular_file(statusOf(file)); }
+bool isRegularWorkbookFile(const fs::path& file) { return fileKindOf(file) == FileKind::Regular; }
 
 std::string notAWorkbookFileText(const fs::path& file) {
-    const fs::file_status status = statusOf(file);
-    if (fs::is_regular_file(status)) return {};
-    return "“" + utf8String(file) + "”不是表格文件：" + kindText(status);
+    const FileKind kind = fileKindOf(file);
+    if (kind == FileKind::Regular) return {};
+    return "“" + utf8String(file) + "”不是表格文件：" + kindText(kind);
 }
 
 }  // namespace sbx

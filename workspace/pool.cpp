@@ -1,5 +1,6 @@
 #include "workspace/pool.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -14,20 +15,26 @@ namespace fs = std::filesystem;
 
 bool isPoolFileName(std::string_view name) { return formatOfPoolName(name).has_value(); }
 
+std::vector<fs::path> workbooksIn(const fs::path& folder, std::error_code& error) {
+    std::vector<std::pair<std::string, fs::path>> found;
+    error.clear();
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::string name = utf8String(it->path().filename());
+        // Only regular files count: a folder, FIFO or device named "x.xls" is no pool file.
+        if (isPoolFileName(name) && isRegularWorkbookFile(it->path())) found.emplace_back(std::move(name), it->path());
+    }
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return naturalLess(a.first, b.first); });
+    std::vector<fs::path> files;
+    files.reserve(found.size());
+    for (auto& [name, path] : found) files.push_back(std::move(path));
+    return files;
+}
+
 PoolScan scanPool(const WorkspacePaths& paths) {
     PoolScan scan;
     std::error_code error;
-    fs::directory_iterator entries(paths.poolDirectory(), error);
-    if (error) {
-        scan.failures.push_back({utf8String(paths.poolDirectory()), systemErrorText(error)});
-        return scan;
-    }
-    for (const fs::directory_entry& entry : entries) {
-        std::string name = utf8String(entry.path().filename());
-        // Only regular files count: a folder, FIFO or device named "x.xls" is no pool file.
-        if (isPoolFileName(name) && isRegularWorkbookFile(entry.path())) scan.names.push_back(std::move(name));
-    }
-    sortNaturally(scan.names);
+    for (const fs::path& file : workbooksIn(paths.poolDirectory(), error)) scan.names.push_back(utf8String(file.filename()));
+    if (error) scan.failures.push_back({utf8String(paths.poolDirectory()), systemErrorText(error)});
     return scan;
 }
 

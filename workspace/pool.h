@@ -23,6 +23,12 @@ struct FileFailure {
     std::string reason;
 };
 
+// The workbooks directly in `folder` by the pool's rule: regular files (or links to them) whose
+// names are pool file names, in natural order of their names. Sub-folders are not looked into.
+// `error`: why the folder could not be listed (or listed to the end; the files found so far
+// are returned). The pool, a folder dropped on it and a run all list by this.
+std::vector<std::filesystem::path> workbooksIn(const std::filesystem::path& folder, std::error_code& error);
+
 struct PoolScan {
     std::vector<std::string> names;     // pool files, in natural order (单位2 before 单位10)
     std::vector<FileFailure> failures;  // at most one: the folder could not be listed

@@ -17,6 +17,7 @@
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/worksheet_name.h"
 #include "workspace/natural_order.h"
+#include "workspace/pool.h"
 #include "workspace/summary_template.h"
 #include "workspace/workbook_error_text.h"
 #include "workspace/working_folder_text.h"
@@ -24,14 +25,10 @@
 namespace sbx {
 
 std::vector<std::string> listPoolFolder(const std::filesystem::path& folder) {
+    std::error_code error;
     std::vector<std::string> names;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeError;
-        if (it->is_regular_file(typeError)) names.push_back(utf8String(it->path().filename()));
-    }
-    if (ec) throw std::filesystem::filesystem_error("cannot list the pool folder", folder, ec);
-    sortNaturally(names);
+    for (const std::filesystem::path& file : workbooksIn(folder, error)) names.push_back(utf8String(file.filename()));
+    if (error) throw std::filesystem::filesystem_error("cannot list the pool folder", folder, error);
     return names;
 }
 
@@ -119,7 +116,9 @@ public:
 
         RunRequest request;
         for (const auto& name : pool.matched) request.sources.push_back(s_.paths.poolFile(name));
-        request.templateFile = request.summary = s_.paths.summaryWorkbook();
+        // Looked for once: the run writes this file whatever appears beside it meanwhile.
+        summary_ = s_.paths.summaryWorkbook();
+        request.templateFile = request.summary = summary_;
         request.job = job_.rangeTable;
         request.mode = mode_;
         request.saving = Saving::AfterEachWorksheet;
@@ -297,11 +296,11 @@ private:
                                                          : run_text::functionFailureMessage(currentPath_));
         }
         if (cause && !cause->file().empty()) {
-            if (cause->kind() == WorkbookErrorKind::Unwritable && cause->file() == s_.paths.summaryWorkbook()) {
+            if (cause->kind() == WorkbookErrorKind::Unwritable && cause->file() == summary_) {
                 s_.dialogs.message(run_text::summaryNotSavedMessage(*cause, out_.report.worksheetsSaved()));
             } else if (cause->kind() == WorkbookErrorKind::SheetNotFound && !worksheet.empty()) {
                 s_.dialogs.message(run_text::worksheetNotFoundMessage(worksheet, utf8String(cause->file())));
-            } else if (cause->file() == s_.paths.summaryWorkbook()) {
+            } else if (!summary_.empty() && cause->file() == summary_) {
                 // The summary is a unit's copy: that unit's file is named too.
                 s_.dialogs.message(workbookErrorText(*cause) + summaryMadeFromText(s_.paths));
             } else {
@@ -381,6 +380,7 @@ private:
     Mode mode_;
     RunSummary out_;
     std::string currentPath_;
+    std::filesystem::path summary_;  // the summary workbook of this run, once it is known
 };
 
 }  // namespace

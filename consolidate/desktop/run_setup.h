@@ -28,8 +28,9 @@ enum class CheckChoice { IncludeAll, SkipFlagged, Cancel };
 // Shows the check's result and asks; only called when a file was flagged.
 using CheckReviewer = std::function<CheckChoice(const CheckReport&)>;
 
-// Files directly in `folder` (any extension, no folders), in natural order (单位2 before
-// 单位10), so that every run visits them in the same order.
+// The workbooks directly in `folder` by the pool's rule (workbooksIn), in natural order (单位2
+// before 单位10), so that every run visits them in the same order. Throws filesystem_error
+// when the folder cannot be listed.
 std::vector<std::string> listPoolFolder(const std::filesystem::path& folder);
 
 struct RunSetup {

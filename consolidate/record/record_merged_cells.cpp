@@ -28,12 +28,11 @@ struct AreaSources {
 
 std::vector<AreaSources> gatherValues(const RunRecordInput& in, SourceCache& cache, std::deque<AreaValues>& readAgain) {
     std::vector<AreaSources> areas(in.request.job.size());
-    std::unordered_map<fs::path, size_t> indexOf;
-    for (size_t i = 0; i < in.check.sources.size(); ++i) indexOf.emplace(in.check.sources[i].file, i);
+    const auto indexOf = checkIndexByFile(in.check);
     // Source by source, so that a workbook the cache does not keep is parsed once for all its worksheets.
     for (const fs::path& file : in.request.sources) {
         const auto known = indexOf.find(file);
-        const auto source = static_cast<uint32_t>(known == indexOf.end() ? 0 : known->second);
+        const uint32_t source = known == indexOf.end() ? 0 : known->second;
         std::optional<SourceArea> opened;
         for (size_t j = 0; j < in.request.job.size(); ++j) {
             const SheetJob& sheet = in.request.job[j];

@@ -252,8 +252,7 @@ std::string recordHead(const RunRecordInput& in, SourceCache& sources) {
 std::optional<std::vector<const RecordCellLists::Area*>> laidOutLists(const RunRecordInput& in, RecordCellLists* cellLists) {
     const std::deque<RecordCellLists::Area>* lists = cellLists ? cellLists->finished() : nullptr;
     if (!lists) return std::nullopt;
-    std::unordered_map<fs::path, uint32_t> indexOf;
-    for (size_t i = 0; i < in.check.sources.size(); ++i) indexOf.emplace(in.check.sources[i].file, static_cast<uint32_t>(i));
+    const auto indexOf = checkIndexByFile(in.check);
     std::vector<const RecordCellLists::Area*> chosen(in.request.job.size(), nullptr);
     std::vector<uint32_t> expected;
     for (size_t j = 0; j < in.request.job.size(); ++j) {

@@ -2,6 +2,9 @@
 // What a run record is made of: the check before the run, what was done with its findings,
 // the request that ran and the run's report.
 #include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <unordered_map>
 
 #include "consolidate/run/run_request.h"
 #include "consolidate/check/source_check.h"
@@ -23,5 +26,12 @@ struct RunRecordInput {
     const RunRequest& request;  // what ran: the sources left in
     const RunReport& report;
 };
+
+// The record numbers a source by its place in the check's list: that number for each file.
+inline std::unordered_map<std::filesystem::path, uint32_t> checkIndexByFile(const CheckReport& check) {
+    std::unordered_map<std::filesystem::path, uint32_t> index;
+    for (size_t i = 0; i < check.sources.size(); ++i) index.emplace(check.sources[i].file, static_cast<uint32_t>(i));
+    return index;
+}
 
 }  // namespace sbx

@@ -14,17 +14,15 @@ namespace sbx {
 
 namespace {
 
-using IgnoredAt = std::map<std::pair<int, int>, IgnoredValue>;
-
 // Reads one source's area into the totals. False when the source was left out.
-bool readSource(RunContext& run, const SheetJob& sheet, size_t index, AreaTotals& totals, IgnoredAt& ignored) {
+bool readSource(RunContext& run, const SheetJob& sheet, size_t index, AreaTotals& totals, IgnoredValues& ignored) {
     const auto& file = run.request.sources[index];
     const SourceArea source{file, sheet.worksheet, sheet.area};
     const CellArea& area = sheet.area;
     const long long cells = area.cellCount();
     auto read = [&](int row, int column, Contribution added, const auto& value) {
         if (added == Contribution::AddsNothing) {
-            ++ignored.try_emplace({row, column}, IgnoredValue{{row, column}, index, {row, column}, value(), 0}).first->second.count;
+            ignored.note({row, column}, index, {row, column}, value());
         }
         const long long at = static_cast<long long>(row - area.firstRow) * area.columns() + (column - area.firstColumn) + 1;
         run.events.cellRead({row, column}, at, cells);
@@ -74,7 +72,7 @@ std::vector<CellAddress> cellsToWrite(const AreaTotals& totals, const Worksheet&
 long long consolidateCellByCell(RunContext& run, const SheetJob& sheet, Worksheet& target) {
     const CellArea& area = sheet.area;
     AreaTotals totals(area);
-    IgnoredAt ignored;
+    IgnoredValues ignored;
     const int count = static_cast<int>(run.request.sources.size());
     std::vector<size_t> read;  // the sources that took part
     for (int i = 0; i < count; ++i) {
@@ -87,8 +85,7 @@ long long consolidateCellByCell(RunContext& run, const SheetJob& sheet, Workshee
     }
     if (const auto beyond = totals.firstNotFinite()) run.stopForNotFinite(sheet, *beyond, read);
     for (const size_t i : read) run.contributed[i] = true;
-    std::vector<IgnoredValue> ignoredPositions;
-    for (auto& entry : ignored) ignoredPositions.push_back(std::move(entry.second));
+    const std::vector<IgnoredValue> ignoredPositions = ignored.take();
     run.noteIgnored(sheet.worksheet, ignoredPositions, [&](CellAddress at) {
         const CellKind kind = totals.written(at.row, at.column).kind();
         return kind == CellKind::Number || kind == CellKind::Date;

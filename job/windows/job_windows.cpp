@@ -18,9 +18,8 @@ void readSheetNames(const JobWindowContext& context) {
     auto host = context.makeHost();
     Workbook& book = host->open(context.paths.summaryWorkbook());
     JobDefinition& job = context.job;
-    job.sht_cut = book.worksheetCount();
-    job.sheetNames.assign(1, std::string());
-    for (int k = 1; k <= job.sht_cut; ++k) job.sheetNames.push_back(book.worksheet(k).name());
+    job.sheetNames.clear();
+    for (int k = 1; k <= book.worksheetCount(); ++k) job.sheetNames.push_back(book.worksheet(k).name());
     host->close(book, true);
     host->quit();
 }

@@ -80,7 +80,7 @@ RangeEntryWindow::RangeEntryWindow(const JobWindowContext& context) : context_(c
     scrollBar_->setPageStep(qRound(3255.0 / 3375.0 * 1000.0));
     scrollBar_->setRange(0, 3375 - 3255);
     scrollBar_->setSingleStep(1);
-    layOut(context_.job.chosenCount);
+    layOut(static_cast<int>(context_.job.chosenSheets.size()));
 }
 
 RangeEntryWindow* RangeEntryWindow::findOpen() {
@@ -137,7 +137,7 @@ void RangeEntryWindow::layOut(int rows) {
             box->setObjectName(QString::fromStdString(rangeBoxName(i, c)));
             box->setGeometry(toPixels(1150 * c), toPixels(300 * i), toPixels(1150), toPixels(300));
             if (c == 1) {
-                box->setText(sheetCaption(context_.job.chosenSheets.at(static_cast<size_t>(i))));
+                box->setText(sheetCaption(context_.job.chosenSheets.at(static_cast<size_t>(i - 1))));
                 box->setEnabled(false);
                 box->setPalette(nameGround);
             } else {
@@ -154,7 +154,7 @@ void RangeEntryWindow::layOut(int rows) {
 
 void RangeEntryWindow::fillRemembered() {
     for (int i = 1; i <= rows(); ++i) {
-        const std::string& sheet = context_.job.chosenSheets.at(static_cast<size_t>(i));
+        const std::string& sheet = context_.job.chosenSheets.at(static_cast<size_t>(i - 1));
         for (const SheetJob& kept : context_.job.remembered)
             if (kept.worksheet == sheet) fillRange(i, kept.area);
     }
@@ -175,7 +175,7 @@ bool RangeEntryWindow::splitTypedRange(int row) {
 
 int RangeEntryWindow::rowOf(const std::string& worksheet) const {
     for (int i = 1; i <= rows(); ++i)
-        if (context_.job.chosenSheets.at(static_cast<size_t>(i)) == worksheet) return i;
+        if (context_.job.chosenSheets.at(static_cast<size_t>(i - 1)) == worksheet) return i;
     return 0;
 }
 
@@ -240,7 +240,7 @@ void RangeEntryWindow::accept() {
             field->setText(QString::fromStdString(canonical));
             cells[c - 2] = *cell;
         }
-        accepted.push_back({job.chosenSheets.at(static_cast<size_t>(i)), CellArea::between(cells[0], cells[1])});
+        accepted.push_back({job.chosenSheets.at(static_cast<size_t>(i - 1)), CellArea::between(cells[0], cells[1])});
     }
     for (const SheetJob& sheet : accepted) {
         if (rangeRunsBackwards(sheet.area.first(), sheet.area.last())) {

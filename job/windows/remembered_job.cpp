@@ -10,7 +10,7 @@ namespace sbx {
 namespace {
 
 std::vector<std::string> templateSheets(const JobDefinition& job) {
-    return {job.sheetNames.begin() + 1, job.sheetNames.end()};  // element 0 is unused
+    return job.sheetNames;
 }
 
 }  // namespace
@@ -45,7 +45,7 @@ void offerRememberedJob(const JobWindowContext& context) {
 
 void rememberAcceptedJob(const JobWindowContext& context) {
     const JobDefinition& job = context.job;
-    if (job.sheetNames.size() <= 1) return;  // no summary workbook was read: no template to keep it for
+    if (job.sheetNames.empty()) return;  // no summary workbook was read: no template to keep it for
     const std::filesystem::path file = jobFileOf(context.paths);
     try {
         RememberedJobs kept = readJobFile(file);

@@ -74,7 +74,7 @@ SheetSelectionWindow::SheetSelectionWindow(const JobWindowContext& context) : co
     WheelHook::of(context_.mainWindow).install(this, [this](int rotation) {
         scrollBar_->setValue(scrollBar_->value() - rotation / 120 * 15);
     });
-    layOut(context_.job.sht_cut);
+    layOut(static_cast<int>(context_.job.sheetNames.size()));
 }
 
 SheetSelectionWindow* SheetSelectionWindow::findOpen() {
@@ -108,12 +108,12 @@ void SheetSelectionWindow::layOut(int sheets) {
     for (auto* button : {okButton_, cancelButton_, allButton_, clearButton_}) button->move(button->x(), toPixels(buttonTop));
 
     for (int k = 1; k <= sheets; ++k) {
-        auto* box = new QCheckBox(checkBoxCaption(context_.job.sheetNames.at(static_cast<size_t>(k))), content_);
+        auto* box = new QCheckBox(checkBoxCaption(context_.job.sheetNames.at(static_cast<size_t>(k - 1))), content_);
         box->setObjectName(QStringLiteral("chk%1").arg(10 * k + 1));
         box->setGeometry(toPixels(1150), toPixels(300 * k), toPixels(2811), toPixels(300));
         // The remembered job's worksheets come ticked; the user may change them.
         for (const SheetJob& kept : context_.job.remembered)
-            if (kept.worksheet == context_.job.sheetNames.at(static_cast<size_t>(k))) box->setChecked(true);
+            if (kept.worksheet == context_.job.sheetNames.at(static_cast<size_t>(k - 1))) box->setChecked(true);
         boxes_.push_back(box);
     }
 }
@@ -129,22 +129,21 @@ void SheetSelectionWindow::accept() {
     if (context_.mainWindow != nullptr) context_.mainWindow->setEnabled(true);
     std::vector<std::string> ticked;  // real names: the captions only show them
     for (size_t k = 0; k < boxes_.size(); ++k)
-        if (boxes_[k]->isChecked()) ticked.push_back(job.sheetNames.at(k + 1));
-    job.chosenCount = static_cast<int>(ticked.size());
-    if (job.chosenCount == 0) {
+        if (boxes_[k]->isChecked()) ticked.push_back(job.sheetNames.at(k));
+    const size_t chosen = ticked.size();
+    if (chosen == 0) {
         context_.dialogs.message("请选择需要汇总合并的工作表!");
         return;
     }
-    context_.dialogs.message("你选择了  " + std::to_string(job.chosenCount) + " 个工作表.");
-    if (job.chosenCount > 10)
+    context_.dialogs.message("你选择了  " + std::to_string(chosen) + " 个工作表.");
+    if (chosen > 10)
         context_.dialogs.message("由于你一次选择了10个以上工作表，程序会占用大量系统资源\r建议停止其它应用程序的运行，以保证正常工作！");
-    if (job.chosenCount > 50) {
+    if (chosen > 50) {
         context_.dialogs.message("抱歉，该版本所汇工作表数不能超过50个！");
         setMainCommand2Enabled(true);
         return;
     }
-    job.chosenSheets.assign(1, std::string());
-    job.chosenSheets.insert(job.chosenSheets.end(), ticked.begin(), ticked.end());
+    job.chosenSheets = std::move(ticked);
     finish();
     close();
     RangeEntryWindow::open(context_);

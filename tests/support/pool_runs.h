@@ -17,7 +17,7 @@ inline void addJobRange(JobDefinition& job, const std::string& sheet, std::strin
     const auto a = acceptedCell(first), b = acceptedCell(last);
     if (!a || !b) throw std::invalid_argument("not a range: " + std::string(first) + ":" + std::string(last));
     job.rangeTable.push_back({sheet, CellArea::between(*a, *b)});
-    job.chosenCount = job.sheetCount();
+    job.chosenSheets.push_back(sheet);
 }
 
 }  // namespace sbx

@@ -57,8 +57,7 @@ private slots:
 
         // Worksheet selection: the check box's caption; Alt with the marked letter ticks nothing.
         JobWindowHarness h;
-        h.job.sht_cut = 1;
-        h.job.sheetNames = {"", utf8};
+        h.job.sheetNames = {utf8};
         auto* selection = new SheetSelectionWindow(h.context());
         selection->show();
         QApplication::setActiveWindow(selection);
@@ -71,8 +70,7 @@ private slots:
         selection->close();
 
         // Range entry: the name box shows the name itself.
-        h.job.chosenCount = 1;
-        h.job.chosenSheets = {"", utf8};
+        h.job.chosenSheets = {utf8};
         RangeEntryWindow* entry = RangeEntryWindow::open(h.context());
         QCOMPARE(entry->box(1, 1)->text(), name);
         entry->close();

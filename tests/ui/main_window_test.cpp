@@ -369,8 +369,7 @@ private slots:
         f->control("Label2")->show();
 
         f->button("Command2")->click();
-        QCOMPARE(f->window->job().sht_cut, 2);
-        QCOMPARE(f->window->job().sheetNames, (std::vector<std::string>{"", "基本情况", "收支明细"}));
+        QCOMPARE(f->window->job().sheetNames, (std::vector<std::string>{"基本情况", "收支明细"}));
         QVERIFY(!f->button("Command2")->isEnabled());
         QCOMPARE(f->hint(), u("请根据需要选择所需汇总合并的工作表!"));
         QCOMPARE(f->list2()->count(), 0);

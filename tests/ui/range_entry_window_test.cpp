@@ -26,8 +26,7 @@ std::string messageB(const std::string& box, const std::string& text) {
 }
 
 RangeEntryWindow* openFor(JobWindowHarness& h, int rows) {
-    h.job.chosenCount = rows;
-    h.job.chosenSheets.assign(1, std::string());
+    h.job.chosenSheets.clear();
     for (int i = 1; i <= rows; ++i) h.job.chosenSheets.push_back("表" + std::to_string(i));
     return RangeEntryWindow::open(h.context());
 }

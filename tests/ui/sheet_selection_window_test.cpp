@@ -44,9 +44,8 @@ private slots:
         QVERIFY(window != nullptr);
         QCOMPARE(window->objectName(), QString("checkfrm"));
         QCOMPARE(window->windowTitle(), QString("请选择EXCEL表格之工作表"));
-        QCOMPARE(h.job.sht_cut, 9);
-        QCOMPARE(h.job.sheetNames.size(), size_t{10});
-        QCOMPARE(h.job.sheetNames[9], std::string("表9"));
+        QCOMPARE(h.job.sheetNames.size(), size_t{9});
+        QCOMPARE(h.job.sheetNames[8], std::string("表9"));
         QCOMPARE(h.lastHint(), std::string("请根据需要选择所需汇总合并的工作表!"));
         QVERIFY(!h.main.isEnabled());
         QVERIFY(!h.command2->isEnabledTo(&h.main));
@@ -68,8 +67,8 @@ private slots:
         auto* window = setUpJob(h, "sheets_10_blank_names");
         QVERIFY(window != nullptr);
         // The job keeps the real names; only the check boxes show them padded.
-        QCOMPARE(h.job.sheetNames[1], std::string(" 表 1 "));
-        QCOMPARE(h.job.sheetNames[2], std::string("表2  "));
+        QCOMPARE(h.job.sheetNames[0], std::string(" 表 1 "));
+        QCOMPARE(h.job.sheetNames[1], std::string("表2  "));
         QCOMPARE(window->findChild<QCheckBox*>("chk11")->text(), QString(" 表 1   "));
         QCOMPARE(window->height(), twips::clientHeight(3978));
         QVERIFY(!window->scrollBar().isHidden());
@@ -100,7 +99,7 @@ private slots:
         window->findChild<QCheckBox*>("chk11")->setChecked(true);
         h.dialogs.expectMessage("你选择了  2 个工作表.");
         QVERIFY(clickScripted(button(window, "Command1"), h.dialogs));
-        QCOMPARE(h.job.chosenSheets, (std::vector<std::string>{"", " 表 1 ", "表10"}));
+        QCOMPARE(h.job.chosenSheets, (std::vector<std::string>{" 表 1 ", "表10"}));
         auto* entry = RangeEntryWindow::findOpen();
         QVERIFY(entry != nullptr);
         QCOMPARE(entry->box(1, 1)->text(), QString(" 表 1   "));
@@ -108,7 +107,7 @@ private slots:
 
     void withoutWorksheetsNothingCanBeChosen() {
         JobWindowHarness h;
-        h.job.sht_cut = 0;
+        h.job.sheetNames.clear();
         auto* window = new SheetSelectionWindow(h.context());
         window->show();
         QVERIFY(window->checkBoxes().empty());
@@ -116,7 +115,7 @@ private slots:
         QVERIFY(!h.main.isEnabled());
         h.dialogs.expectMessage("请选择需要汇总合并的工作表!");
         QVERIFY(clickScripted(button(window, "Command1"), h.dialogs));
-        QCOMPARE(h.job.chosenCount, 0);
+        QVERIFY(h.job.chosenSheets.empty());
         QVERIFY(window->isVisible());
         QVERIFY(h.main.isEnabled());
         QVERIFY(RangeEntryWindow::findOpen() == nullptr);
@@ -128,8 +127,7 @@ private slots:
         for (int k : {5, 2, 9}) window->findChild<QCheckBox*>(QString("chk%1").arg(10 * k + 1))->setChecked(true);
         h.dialogs.expectMessage("你选择了  3 个工作表.");
         QVERIFY(clickScripted(button(window, "Command1"), h.dialogs));
-        QCOMPARE(h.job.chosenCount, 3);
-        QCOMPARE(h.job.chosenSheets, (std::vector<std::string>{"", "表2", "表5", "表9"}));
+        QCOMPARE(h.job.chosenSheets, (std::vector<std::string>{"表2", "表5", "表9"}));
         QVERIFY(SheetSelectionWindow::findOpen() == nullptr);
         QVERIFY(!window->isVisible());
         QCOMPARE(h.lastHint(), std::string("通过查看表格来确定所汇工作表的数据区间,并正确录入!"));
@@ -147,7 +145,7 @@ private slots:
         for (int k = 1; k <= 11; ++k) window->checkBoxes()[static_cast<size_t>(k - 1)]->setChecked(true);
         h.dialogs.expectMessage("你选择了  11 个工作表.").expectMessage(kCountWarning);
         QVERIFY(clickScripted(button(window, "Command1"), h.dialogs));
-        QCOMPARE(h.job.chosenCount, 11);
+        QCOMPARE(h.job.chosenSheets.size(), size_t{11});
         QCOMPARE(h.job.chosenSheets.back(), std::string("s11"));
         QVERIFY(RangeEntryWindow::findOpen() != nullptr);
     }
@@ -156,14 +154,13 @@ private slots:
         JobWindowHarness h;
         auto* window = setUpJob(h, "sheets_51");
         QCOMPARE(window->checkBoxes().size(), size_t{51});
-        h.job.chosenSheets = {"", "earlier"};
+        h.job.chosenSheets = {"earlier"};
         QVERIFY(clickScripted(button(window, "Command3"), h.dialogs));  // tick all, also those out of view
         h.dialogs.expectMessage("你选择了  51 个工作表.")
             .expectMessage(kCountWarning)
             .expectMessage("抱歉，该版本所汇工作表数不能超过50个！");
         QVERIFY(clickScripted(button(window, "Command1"), h.dialogs));
-        QCOMPARE(h.job.chosenCount, 51);
-        QCOMPARE(h.job.chosenSheets, (std::vector<std::string>{"", "earlier"}));
+        QCOMPARE(h.job.chosenSheets, (std::vector<std::string>{"earlier"}));
         QVERIFY(window->isVisible());
         QVERIFY(h.main.isEnabled());
         QVERIFY(h.command2->isEnabledTo(&h.main));
@@ -176,10 +173,10 @@ private slots:
         QCOMPARE(window->checkBoxes().size(), size_t{51});
         QVERIFY(window->checkBoxes()[0]->isChecked());
         QVERIFY(!h.command2->isEnabledTo(&h.main));
-        QCOMPARE(h.job.sht_cut, 51);
+        QCOMPARE(h.job.sheetNames.size(), size_t{51});
         h.dialogs.expectMessage("你选择了  50 个工作表.").expectMessage(kCountWarning);
         QVERIFY(clickScripted(button(window, "Command1"), h.dialogs));
-        QCOMPARE(h.job.chosenSheets.size(), size_t{51});
+        QCOMPARE(h.job.chosenSheets.size(), size_t{50});
     }
 
     void clearUnticksAndCancelLeavesTheJobAlone() {
@@ -190,14 +187,14 @@ private slots:
         QVERIFY(clickScripted(button(window, "Command4"), h.dialogs));
         for (auto* box : window->checkBoxes()) QVERIFY(!box->isChecked());
 
-        h.job.chosenCount = 4;
+        h.job.chosenSheets = {"表1", "表2", "表3", "表4"};
         h.job.jobReady = true;
         QVERIFY(clickScripted(button(window, "Command2"), h.dialogs));
         QVERIFY(SheetSelectionWindow::findOpen() == nullptr);
         QCOMPARE(h.lastHint(), std::string("欢迎使用数簿星!"));
         QVERIFY(h.main.isEnabled());
         QVERIFY(h.command2->isEnabledTo(&h.main));
-        QCOMPARE(h.job.chosenCount, 4);
+        QCOMPARE(h.job.chosenSheets.size(), size_t{4});
         QVERIFY(h.job.jobReady);
     }
 

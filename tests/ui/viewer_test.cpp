@@ -174,8 +174,7 @@ private slots:
         h.useSummaryWorkbook("sheets_9");
         const auto total = h.context().paths.summaryWorkbook();
         const std::string before = bytesOf(total);
-        h.job.chosenCount = 1;
-        h.job.chosenSheets = {"", "表1"};
+        h.job.chosenSheets = {"表1"};
         auto* window = RangeEntryWindow::open(h.context());
         bool shownDuringMessage = false;
         h.dialogs.expectMessage("查看完毕后,按确定自动关闭!").then([&] {
@@ -238,8 +237,7 @@ private slots:
     void theSelectionGoesIntoTheRangeEntry() {
         JobWindowHarness h;
         h.useSummaryWorkbook("sheets_9");
-        h.job.chosenCount = 2;
-        h.job.chosenSheets = {"", "表2", "表5"};
+        h.job.chosenSheets = {"表2", "表5"};
         auto* window = RangeEntryWindow::open(h.context());
         bool disabledOnOtherSheets = false;
         h.dialogs.expectMessage("查看完毕后,按确定自动关闭!").then([&] {
@@ -314,8 +312,7 @@ private slots:
 
     void theRangeEntryReportsAWorkbookItCannotOpen() {
         JobWindowHarness h;
-        h.job.chosenCount = 1;
-        h.job.chosenSheets = {"", "表1"};
+        h.job.chosenSheets = {"表1"};
         auto* window = RangeEntryWindow::open(h.context());
         h.dialogs.expectMessageContaining("total.xls");
         QVERIFY(clickScripted(window->findChild<QAbstractButton*>("Command3"), h.dialogs));
