@@ -60,17 +60,17 @@ source_dir=$(cat "$work/source.unpacked")
 
 # Debian's source leaves out Wacom's wintab headers (src/3rdparty/wintab: their licence does
 # not allow changes), which the Windows platform plugin's tablet support includes. The plugin
-# is built without that support: a pen then works as a mouse. The Direct2D plugin compiles
-# the same sources, so its list drops the tablet file too. Idempotent.
+# is built without that support: a pen then works as a mouse. Idempotent.
 plugin=$source_dir/src/plugins/platforms/windows
-if [ ! -f "$source_dir/src/3rdparty/wintab/wintab.h" ]; then
-  if grep -rq 'QT_CONFIG(tabletevent)' "$plugin"; then
-    echo "build_qt: building the Windows platform plugin without wintab tablet support (not in Debian's source)"
-    grep -rl 'QT_CONFIG(tabletevent)' "$plugin" | xargs sed -i 's/QT_CONFIG(tabletevent)/0 \/\* no wintab in this source \*\//'
-  fi
-  sed -i 's/CONDITION QT_FEATURE_tabletevent$/CONDITION OFF/' \
-    "$plugin/CMakeLists.txt" "$source_dir/src/plugins/platforms/direct2d/CMakeLists.txt"
+if [ ! -f "$source_dir/src/3rdparty/wintab/wintab.h" ] && grep -rq 'QT_CONFIG(tabletevent)' "$plugin"; then
+  echo "build_qt: building the Windows platform plugin without wintab tablet support (not in Debian's source)"
+  grep -rl 'QT_CONFIG(tabletevent)' "$plugin" | xargs sed -i 's/QT_CONFIG(tabletevent)/0 \/\* no wintab in this source \*\//'
+  sed -i 's/CONDITION QT_FEATURE_tabletevent$/CONDITION OFF/' "$plugin/CMakeLists.txt"
 fi
+# The Direct2D platform plugin compiles the whole Windows plugin a second time, and the
+# programs use the Windows one (qwindows.dll): it is not built. Idempotent.
+sed -i 's/^if(QT_FEATURE_direct2d1_1 AND QT_FEATURE_directwrite)$/if(OFF) # no Direct2D plugin: qwindows serves/' \
+  "$source_dir/src/plugins/platforms/CMakeLists.txt"
 # Qt 6.4 leaves dynamicgl on for Windows when OpenGL is off, and the window code then names
 # the OpenGL context that is not built: those branches need both. Idempotent.
 if grep -q 'QT_CONFIG(dynamicgl)$' "$plugin/qwindowswindow.cpp"; then
