@@ -6,6 +6,8 @@
 # Windows first when the cache lacks it (hours; packaging/windows/build_qt.sh).
 #   packaging/windows/package.sh      (from the repository root; SBX_WINDOWS_CACHE as there)
 set -euo pipefail
+# Chinese file names (the sample pool) go into the .zip and the installer as UTF-8.
+export LC_ALL=C.UTF-8
 root=$(cd "$(dirname "$0")/../.." && pwd)
 here=$root/packaging/windows
 out=$root/build-windows
@@ -57,6 +59,15 @@ list=$out/installed-files.nsh
    && find . -mindepth 1 -type d | sort -r | sed 's|^\./||; s|/|\\|g; s|.*|  RMDir "$INSTDIR\\&"|') > "$list"
 # (No "setup" in the name: Windows would load its installer compatibility shims into it.)
 setup=$out/shubuxing-$version-windows-x64.exe
-makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DSTAGE_LIST="$list" -DOUTFILE="$setup" "$here/installer.nsi" \
+makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSTAGE="$stage" -DSTAGE_LIST="$list" -DOUTFILE="$setup" "$here/installer.nsi" \
   || fail "makensis could not build the installer"
+
+# ---- Tried under Wine, where it is installed ------------------------------------------------
+if command -v wine >/dev/null; then
+  cmake --build "$host" --parallel "$jobs" --target shubuxing-cli >/dev/null || fail "building the Linux command-line tool failed"
+  "$root/tools/windows_install_check.sh" "$setup" "$host/cli/shubuxing-cli" "$out/windows_main_window.png" \
+    || fail "the installer failed under Wine"
+else
+  say "the installer was not tried: Wine is not installed (apt-get install wine wine64 xvfb openbox xdotool x11-apps imagemagick)"
+fi
 say "done: $zip, $setup (and the programs in $stage)"
