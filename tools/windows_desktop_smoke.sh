@@ -69,6 +69,7 @@ gone() {
   return 1
 }
 key() { sleep 0.5; xdotool key "$@"; }
+activate() { timeout 5 xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true; }
 click() { sleep 0.5; xdotool mousemove --window "$1" "$2" "$3" sleep 0.3 click 1; }
 # Answers the next message box over the main window with the keys given, and waits for it to go.
 answer() {
@@ -76,7 +77,7 @@ answer() {
   shift 2
   box=$(window 数簿星 "$main" "$wait")
   [ -n "$box" ] || fail "no message box: $what"
-  xdotool windowactivate --sync "$box" >/dev/null 2>&1
+  activate "$box"
   key "$@"
   gone "$box" || fail "the message box did not go: $what"
 }
@@ -95,7 +96,7 @@ pids+=("$program_pid")
 # Start-up asks whether to work on the pool; Enter takes the default, OK.
 question=$(window 数簿星 "" 90)
 [ -n "$question" ] || fail "no start-up question within 90 s"
-xdotool windowactivate --sync "$question" >/dev/null 2>&1
+activate "$question"
 key Return
 gone "$question" || fail "Enter did not answer the start-up question"
 main=$(window 数簿星)
@@ -110,7 +111,7 @@ click "$selection" 150 105
 answer "the count of worksheets chosen" 20 Return
 ranges=$(window 环境信息设定 "" 20)
 [ -n "$ranges" ] || fail "the worksheet selection led to no range entry"
-xdotool windowactivate --sync "$ranges" >/dev/null 2>&1
+activate "$ranges"
 key Return
 gone "$ranges" || fail "Enter did not accept the ranges"
 answer "select the pool files" 20 Return
@@ -151,7 +152,7 @@ xwd -id "$main" -silent -out "$work/main.xwd" && convert "$work/main.xwd" "$scre
   || fail "no screenshot of the main window"
 run function 260
 
-xdotool windowactivate --sync "$main" >/dev/null 2>&1
+activate "$main"
 key alt+F4
 for _ in $(seq 30); do kill -0 "$program_pid" 2>/dev/null || break; sleep 1; done
 kill -0 "$program_pid" 2>/dev/null && fail "shubuxing.exe did not end when its main window was closed"

@@ -31,7 +31,10 @@ for file in shubuxing.exe shubuxing-cli.exe uninstall.exe qt.conf Qt6Core.dll Qt
   [ -f "$programs/$file" ] || fail "the install lacks $file (in $programs)"
 done
 [ -f "$shortcut" ] || fail "no Start-menu entry $shortcut"
-grep -aq 'shubuxing.exe' "$shortcut" || fail "the Start-menu entry does not start shubuxing.exe"
+# The link's paths, some in UTF-16: the program it starts and the icon it shows.
+for target in 'shubuxing\.exe' 'shubuxing\.ico'; do
+  tr -d '\0' <"$shortcut" | grep -aq "$target" || fail "the Start-menu entry does not name $target"
+done
 wine reg query "$uninstall_key" 2>/dev/null | grep -q UninstallString || fail "no uninstall entry $uninstall_key"
 say "installed per user in $programs, with the Start-menu entry and the uninstall entry"
 
