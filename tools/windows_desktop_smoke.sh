@@ -113,9 +113,14 @@ ranges=$(window 环境信息设定 "" 20)
 [ -n "$ranges" ] || fail "the worksheet selection led to no range entry"
 activate "$ranges"
 key Return
-gone "$ranges" || fail "Enter did not accept the ranges"
+# The ranges are taken: the window asks for pool files to be selected, then goes.
 answer "select the pool files" 20 Return
-key ctrl+a
+gone "$ranges" || fail "the range entry stayed after its ranges were taken"
+# The whole pool, as the hint says: pressed on the first file and dragged to the last.
+activate "$main"
+sleep 0.5
+xdotool mousemove --window "$main" 60 122 sleep 0.3 mousedown 1 sleep 0.3 mousemove --window "$main" 60 150 \
+  sleep 0.3 mousemove --window "$main" 60 180 sleep 0.3 mouseup 1
 
 expected() {  # expected MODE: the totals of the Linux build for the same job
   "$linux_cli" consolidate --mode "$1" --out "$work/linux_$1.xls" --job "$home/方案.txt" "$home"/*.xls \
