@@ -12,7 +12,8 @@ sbx_stage_windows() {
   [ -f "$qm" ] || { echo "stage: $qm is missing (qt6-translations-l10n)" >&2; return 1; }
   rm -rf "$stage"
   mkdir -p "$stage/platforms" "$stage/styles" "$stage/translations"
-  cp "$build/app/shubuxing.exe" "$build/cli/shubuxing-cli.exe" "$stage/" || return 1
+  # qt_standard_project_setup() puts Windows programs made after it at the build's top.
+  cp "$build/shubuxing.exe" "$build/cli/shubuxing-cli.exe" "$stage/" || return 1
   cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/" || return 1
   # The styles plug-in is there when Qt's build made it (windowsvista); Fusion and Windows are in Qt6Widgets.
   if compgen -G "$qt/plugins/styles/*.dll" >/dev/null; then
