@@ -93,6 +93,11 @@ wine "$program_dir/shubuxing.exe" --no-splash >"$work/program.log" 2>&1 &
 program_pid=$!
 pids+=("$program_pid")
 
+# The windows have fixed layouts (in twips, 15 to a pixel at Wine's 96 dpi), so clicks go to
+# places: in the main window 环境设定 at 140,76, 开始汇表 at 560,76, the pool's rows from 122
+# down, 18 apart; 确 定 of a two-worksheet selection at 150,105; the mode buttons at 100,40
+# and 260,40.
+
 # Start-up asks whether to work on the pool; Enter takes the default, OK.
 question=$(window 数簿星 "" 90)
 [ -n "$question" ] || fail "no start-up question within 90 s"
