@@ -4,11 +4,12 @@
 # programs with MinGW-w64; runs the test programs under Wine (tests that cannot apply on
 # Windows skip themselves and say why); runs shubuxing-cli.exe consolidate on the sample pool
 # and compares the summary byte for byte with the Linux build's; and, when a cross-built Qt
-# is in the cache (packaging/windows/build_qt.sh, not built here: it takes hours), starts the
-# desktop program under Wine and Xvfb. Prints the counts and the time taken.
+# is in the cache (packaging/windows/build_qt.sh, not built here: it takes hours), runs the
+# desktop program under Wine and Xvfb through its windows in both modes
+# (tools/windows_desktop_smoke.sh). Prints the counts and the time taken.
 #   tools/windows_tests.sh
 # Needs g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 ninja-build cmake dpkg-dev
-# (xvfb xdotool for the desktop test).
+# (xvfb openbox xdotool x11-apps imagemagick fonts-noto-cjk for the desktop test).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 started=$(date +%s)
@@ -77,7 +78,11 @@ linux_cli=$(find "$linux_build" -name shubuxing-cli -type f -perm -u+x | head -n
 
 # ---- The desktop program, when a cross-built Qt is cached -----------------------------------
 if [ -n "$qt" ]; then
-  "$root/tools/windows_desktop_smoke.sh" "$build" "$qt" || fail "the desktop smoke test under Wine failed"
+  # shellcheck source=../packaging/windows/stage.sh
+  . "$root/packaging/windows/stage.sh"
+  sbx_stage_windows "$work/program" "$build" "$qt" || fail "laying out the desktop program failed"
+  "$root/tools/windows_desktop_smoke.sh" "$work/program" "$linux_cli" "$build/windows_main_window.png" \
+    || fail "the desktop program's runs under Wine failed"
 else
   say "SKIPPED the desktop smoke test: no cross-built Qt in the cache" \
       "(packaging/windows/build_qt.sh builds it, in hours; the package command does too)"

@@ -67,6 +67,10 @@ if [ ! -f "$source_dir/src/3rdparty/wintab/wintab.h" ] && grep -rq 'QT_CONFIG(ta
   grep -rl 'QT_CONFIG(tabletevent)' "$plugin" | xargs sed -i 's/QT_CONFIG(tabletevent)/0 \/\* no wintab in this source \*\//'
   sed -i 's/CONDITION QT_FEATURE_tabletevent$/CONDITION OFF/' "$plugin/CMakeLists.txt"
 fi
+# The Direct2D platform plugin compiles the whole Windows plugin a second time, and the
+# programs use the Windows one (qwindows.dll): it is not built. Idempotent.
+sed -i 's/^if(QT_FEATURE_direct2d1_1 AND QT_FEATURE_directwrite)$/if(OFF) # no Direct2D plugin: qwindows serves/' \
+  "$source_dir/src/plugins/platforms/CMakeLists.txt"
 # Qt 6.4 leaves dynamicgl on for Windows when OpenGL is off, and the window code then names
 # the OpenGL context that is not built: those branches need both. Idempotent.
 if grep -q 'QT_CONFIG(dynamicgl)$' "$plugin/qwindowswindow.cpp"; then

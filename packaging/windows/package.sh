@@ -6,6 +6,8 @@
 # Windows first when the cache lacks it (hours; packaging/windows/build_qt.sh).
 #   packaging/windows/package.sh      (from the repository root; SBX_WINDOWS_CACHE as there)
 set -euo pipefail
+# Chinese file names (the sample pool) go into the .zip and the installer as UTF-8.
+export LC_ALL=C.UTF-8
 root=$(cd "$(dirname "$0")/../.." && pwd)
 here=$root/packaging/windows
 out=$root/build-windows
@@ -14,20 +16,23 @@ say() { echo "package: $*"; }
 fail() { echo "package: $*" >&2; exit 1; }
 version=$(sed -n 's/^project(shubuxing VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 [ -n "$version" ] || fail "no version in CMakeLists.txt"
-qm=/usr/share/qt6/translations/qtbase_zh_CN.qm
-[ -f "$qm" ] || fail "$qm is missing (qt6-translations-l10n)"
 
 deps=$("$here/build_deps.sh" | tail -n 1)
 qt=$(nice -n 10 "$here/build_qt.sh" | tail -n 1)
 mkdir -p "$out"
 
-# The icon: rendered by the build machine's own build of packaging/render_icons.cpp.
+# The icon: rendered by the build machine's own build of packaging/render_icons.cpp (an
+# existing Linux build with the desktop program, SBX_LINUX_BUILD, saves building one).
 say "rendering the icon"
-cmake -S "$root" -B "$out/host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSBX_BUILD_TESTS=OFF \
-  -DSBX_BUILD_BENCH=OFF >"$out/host-configure.log" || { cat "$out/host-configure.log" >&2; fail "configuring the host build failed"; }
-cmake --build "$out/host" --parallel "$jobs" --target sbx_icons >/dev/null || fail "rendering the icons failed"
+host=${SBX_LINUX_BUILD:-$out/host}
+if [ ! -f "$host/CMakeCache.txt" ] || ! grep -q '^SBX_BUILD_GUI:BOOL=ON' "$host/CMakeCache.txt"; then
+  host=$out/host
+  cmake -S "$root" -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSBX_BUILD_TESTS=OFF \
+    -DSBX_BUILD_BENCH=OFF >"$out/host-configure.log" || { cat "$out/host-configure.log" >&2; fail "configuring the host build failed"; }
+fi
+cmake --build "$host" --parallel "$jobs" --target sbx_icons >/dev/null || fail "rendering the icons failed"
 icon=$out/shubuxing.ico
-"$here/png_to_ico.py" "$icon" "$out"/host/icons/{48,64,128,256}/shubuxing.png
+"$here/png_to_ico.py" "$icon" "$host"/icons/{48,64,128,256}/shubuxing.png
 
 say "building the programs for Windows"
 # shellcheck source=configure_windows.sh
@@ -38,34 +43,12 @@ cmake --build "$out/build" --parallel "$jobs" --target shubuxing shubuxing-cli |
 
 # ---- The folder the programs run from -------------------------------------------------------
 stage=$out/shubuxing
-rm -rf "$stage"
-mkdir -p "$stage/platforms" "$stage/styles" "$stage/translations" "$stage/examples"
-cp "$out/build/app/shubuxing.exe" "$out/build/cli/shubuxing-cli.exe" "$icon" "$stage/"
-cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
-cp "$qt"/plugins/styles/*.dll "$stage/styles/"
-cp "$qm" "$stage/translations/"
-cp "$here/qt.conf" "$stage/"
+# shellcheck source=stage.sh
+. "$here/stage.sh"
+sbx_stage_windows "$stage" "$out/build" "$qt" || fail "gathering the programs' files failed"
+cp "$icon" "$stage/"
+mkdir -p "$stage/examples"
 cp -r "$root/examples/pool" "$stage/examples/"
-# The DLLs each program and plug-in imports, from Qt and the MinGW runtime, followed through.
-runtime_dirs=("$qt/bin" /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib)
-pending=("$stage"/*.exe "$stage"/platforms/*.dll "$stage"/styles/*.dll)
-while [ ${#pending[@]} -gt 0 ]; do
-  file=${pending[0]}
-  pending=("${pending[@]:1}")
-  for dll in $(x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p'); do
-    [ -e "$stage/$dll" ] && continue
-    for dir in "${runtime_dirs[@]}"; do
-      if [ -f "$dir/$dll" ]; then
-        cp "$dir/$dll" "$stage/"
-        pending+=("$stage/$dll")
-        break
-      fi
-    done
-  done
-done
-for needed in Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll; do
-  [ -f "$stage/$needed" ] || fail "$needed was not found for the package"
-done
 
 # ---- The portable .zip and the installer ----------------------------------------------------
 zip=$out/shubuxing-$version-windows-x64.zip
@@ -76,6 +59,15 @@ list=$out/installed-files.nsh
    && find . -mindepth 1 -type d | sort -r | sed 's|^\./||; s|/|\\|g; s|.*|  RMDir "$INSTDIR\\&"|') > "$list"
 # (No "setup" in the name: Windows would load its installer compatibility shims into it.)
 setup=$out/shubuxing-$version-windows-x64.exe
-makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DSTAGE_LIST="$list" -DOUTFILE="$setup" "$here/installer.nsi" \
+makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSTAGE="$stage" -DSTAGE_LIST="$list" -DOUTFILE="$setup" "$here/installer.nsi" \
   || fail "makensis could not build the installer"
+
+# ---- Tried under Wine, where it is installed ------------------------------------------------
+if command -v wine >/dev/null; then
+  cmake --build "$host" --parallel "$jobs" --target shubuxing-cli >/dev/null || fail "building the Linux command-line tool failed"
+  "$root/tools/windows_install_check.sh" "$setup" "$host/cli/shubuxing-cli" "$out/windows_main_window.png" \
+    || fail "the installer failed under Wine"
+else
+  say "the installer was not tried: Wine is not installed (apt-get install wine wine64 xvfb openbox xdotool x11-apps imagemagick)"
+fi
 say "done: $zip, $setup (and the programs in $stage)"
