@@ -51,6 +51,8 @@ public:
         return text;
     }
     std::optional<std::filesystem::path> saveFile(const sbx::SaveFileRequest&) override { return std::nullopt; }
+    sbx::ForAllAnswer askYesNoForAll(const std::string&) override { return sbx::ForAllAnswer::YesToAll; }
+    std::optional<std::filesystem::path> openFile(const sbx::OpenFileRequest&) override { return std::nullopt; }
 };
 
 bool save(QWidget& widget, const std::filesystem::path& file) {
