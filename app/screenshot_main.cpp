@@ -143,7 +143,7 @@ int main(int argc, char* argv[]) {
     // File intake on a folder of sample workbooks, two of them picked; help; about.
     const std::filesystem::path samples = pool / sbx::utf8Path("各分公司报表");
     std::filesystem::create_directories(samples / sbx::utf8Path("上半年"));
-    for (const char* name : {"五分公司.xls", "六分公司.xls", "七分公司.xls", "说明.txt"}) {
+    for (const char* name : {"五分公司.xls", "六分公司.xls", "七分公司.xls", "说明.txt", "八分公司2026年11月资产负债表（修订后）.xlsx"}) {
         std::ofstream(samples / sbx::utf8Path(name)) << "sample";
     }
     QDir::setCurrent(QString::fromStdString(sbx::utf8String(samples)));

@@ -37,7 +37,7 @@ struct PoolWindowContext {
     std::function<void()> summaryReplaced;
     FileDisposal dispose = moveToDeletedFolder;  // where 删除文件 puts a pool file
     // The main window's note of the template, after a rename may have changed its name.
-    std::function<void()> showTemplate;
+    std::function<void()> showTemplate{};
 };
 
 // List1 as the file operations change it. A name taken in goes where the start-up listing

@@ -31,7 +31,7 @@ public:
         std::string defaultText;  // input box default
         SaveFileRequest saveRequest;  // the save dialog's request
         Risk risk = Risk::Harmless;   // a question's
-        OpenFileRequest openRequest;  // the open dialog's request
+        OpenFileRequest openRequest{};  // the open dialog's request
     };
 
     // Expect the exact text.

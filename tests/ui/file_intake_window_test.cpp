@@ -61,14 +61,14 @@ class FileIntakeWindowTest : public QObject {
         }
     }
     void takeIn() { QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton); }
-    std::string source(const char* name) const { return bytesOf(src() / name); }
-    // Types into the path line as a person does, and presses Enter.
+    std::string sourceBytes(const char* name) const { return bytesOf(src() / name); }
+    // Pastes over the path line's text as a person does (Chinese cannot be typed by key
+    // events), and presses Enter.
     void typePath(const QString& text) {
         auto* path1 = in<QLineEdit>("Path1");
         path1->setFocus();
         path1->selectAll();
-        QTest::keyClick(path1, Qt::Key_Delete);
-        QTest::keyClicks(path1, text);
+        path1->insert(text);
         QTest::keyClick(path1, Qt::Key_Return);
     }
     // List1 names exactly the pool files of the folder.
@@ -186,8 +186,8 @@ private slots:
         f->dialogs.expectMessage(text::kAllTakenIn);
         takeIn();
         const fs::path pool = sbx::utf8Path(base.path().toStdString()) / "kx";
-        QCOMPARE(bytesOf(pool / "a.xls"), source("a.xls"));
-        QCOMPARE(bytesOf(pool / "hz" / "total.xls"), source("a.xls"));
+        QCOMPARE(bytesOf(pool / "a.xls"), sourceBytes("a.xls"));
+        QCOMPARE(bytesOf(pool / "hz" / "total.xls"), sourceBytes("a.xls"));
         QVERIFY(!fs::exists(src() / "kx"));
         QCOMPARE(QDir::currentPath(), QDir(base.path()).absolutePath());
         intake->close();
@@ -204,7 +204,7 @@ private slots:
         QCOMPARE(entries(*f->list1()), (QStringList{u("a.xls"), u("b.xls"), u("p.xls")}));
         QCOMPARE(f->caption("Label4"), QStringLiteral(" 3"));
         QCOMPARE(f->hint(), u("请点击[环境设定]来设置汇总计算参数!"));
-        QCOMPARE(bytesOf(f->paths.summaryWorkbook()), source("b.xls"));
+        QCOMPARE(bytesOf(f->paths.summaryWorkbook()), sourceBytes("b.xls"));
         QCOMPARE(intake->focusWidget(), in("Command2"));
         intake->close();  // Command2 shows its state once the main window is enabled again
         QVERIFY(f->button("Command2")->isEnabled());
@@ -269,7 +269,7 @@ private slots:
         QCOMPARE(intake->folder(), QDir::cleanPath(QDir(source->path()).absoluteFilePath(folder)));
         QCOMPARE(entries(*f->list1()), pool);
         QCOMPARE(f->list1UntrueToFolder(), QString());
-        const std::string expected = summaryFrom == u("p") ? std::string("pool P") : source(summaryFrom.toUtf8().constData());
+        const std::string expected = summaryFrom == u("p") ? std::string("pool P") : sourceBytes(summaryFrom.toUtf8().constData());
         QCOMPARE(bytesOf(f->paths.summaryWorkbook()), expected);
     }
 
@@ -284,7 +284,7 @@ private slots:
         f->dialogs.expectYesNoForAll(sbx::pool_ops_text::overwriteQuestion("a.xls"), sbx::ForAllAnswer::YesToAll)
             .expectMessage(text::kAllTakenIn);
         takeIn();
-        for (const char* name : {"a.xls", "b.xls"}) QCOMPARE(bytesOf(f->paths.poolFile(name)), source(name));
+        for (const char* name : {"a.xls", "b.xls"}) QCOMPARE(bytesOf(f->paths.poolFile(name)), sourceBytes(name));
     }
 
     // 空白表作模板… chooses a blank form in the open dialog, starting in the folder shown: it
@@ -336,7 +336,7 @@ private slots:
 
         f->dialogs.expectYesNo("目标目录下有a.xls同名文件，是否覆盖?", true, sbx::Risk::Destructive).expectMessage(text::kAllTakenIn);
         takeIn();
-        QCOMPARE(bytesOf(f->paths.poolFile("a.xls")), source("a.xls"));
+        QCOMPARE(bytesOf(f->paths.poolFile("a.xls")), sourceBytes("a.xls"));
         QCOMPARE(entries(*f->list1()), (QStringList{u("a.xls"), u("p.xls")}));
         QCOMPARE(f->caption("Label4"), QStringLiteral(" 2"));
         QCOMPARE(f->list1UntrueToFolder(), QString());
@@ -375,7 +375,7 @@ private slots:
         selectFiles({u("a.xls")});
         f->dialogs.expectMessageContaining(sbx::startup_text::kPreviousSummaryKept).expectMessage(text::kAllTakenIn);
         takeIn();
-        QCOMPARE(bytesOf(f->paths.summaryWorkbook()), source("a.xls"));
+        QCOMPARE(bytesOf(f->paths.summaryWorkbook()), sourceBytes("a.xls"));
         for (const char* name : {"Command5", "Command8"}) QVERIFY2(f->button(name)->isHidden(), name);
         const fs::path history = f->paths.summaryDirectory() / sbx::utf8Path("历史");
         QCOMPARE(std::distance(fs::directory_iterator(history), fs::directory_iterator()), 1);
