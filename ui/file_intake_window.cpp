@@ -20,6 +20,7 @@
 
 #include "ui/open_windows.h"
 #include "workspace/intake.h"
+#include "workspace/natural_order.h"
 #include "workspace/pool.h"
 #include "workspace/summary_template.h"
 
@@ -184,11 +185,15 @@ void FileIntakeWindow::showFolder() {
     dir1_->setCurrentItem(openFolder);
     dir1_->scrollToItem(openFolder, QAbstractItemView::PositionAtTop);
 
-    // File1: the workbooks of the folder, by the names the pool takes.
-    file1_->clear();
-    for (const QString& name : dir.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase)) {
-        if (isPoolFileName(utf8(name))) file1_->addItem(name);
+    // File1: the workbooks of the folder, by the names the pool takes, in the pool's order
+    // (单位2 before 单位10).
+    std::vector<std::string> workbooks;
+    for (const QString& name : dir.entryList(QDir::Files)) {
+        if (isPoolFileName(utf8(name))) workbooks.push_back(utf8(name));
     }
+    sortNaturally(workbooks);
+    file1_->clear();
+    for (const std::string& name : workbooks) file1_->addItem(QString::fromStdString(name));
     path1_->setText(shownPath(folder_));
 }
 

@@ -101,6 +101,7 @@ private slots:
 
     void command4OpensTheWindowOnTheCurrentFolderAndDisablesMain() {
         f->control<QLabel>("Label13")->setText(QStringLiteral("2"));
+        for (const char* name : {"单位10.xls", "单位2.xls"}) writeFile(src() / sbx::utf8Path(name), name);
         openIntake();
         QCOMPARE(f->caption("Label13"), QString());
         QVERIFY(!f->window->isEnabled());
@@ -125,8 +126,8 @@ private slots:
 
         QCOMPARE(intake->folder(), QDir(source->path()).absolutePath());
         QCOMPARE(in<QLineEdit>("Path1")->text(), QDir::toNativeSeparators(intake->folder()));
-        // Only the workbooks the pool takes, no folders, in name order.
-        QCOMPARE(entries(*file1()), (QStringList{u("a.xls"), u("b.xls")}));
+        // Only the workbooks the pool takes, no folders, in the pool's order.
+        QCOMPARE(entries(*file1()), (QStringList{u("a.xls"), u("b.xls"), u("单位2.xls"), u("单位10.xls")}));
         // Opens at a size for long names and can be made larger; the lists grow with it.
         QVERIFY2(intake->width() >= 600 && intake->height() >= 400, qPrintable(QString::number(intake->width())));
         const int listWidth = file1()->width();
