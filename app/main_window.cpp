@@ -65,7 +65,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     const PoolWindowContext poolWindows{this, c.list1, c.label13, c.command2, services_.dialogs, services_.paths,
                                         services_.makeHost, [this](const std::string& text) { setHint(text); },
                                         [this] { refreshCounts(); }, [this] { forgetLastRunsSummary(); },
-                                        services_.dispose};
+                                        services_.dispose, [this] { showTemplate(); }};
     connect(this, &MainWindow::fileIntakeRequested, this, [poolWindows] { openFileIntakeWindow(poolWindows); });
     connectPoolFileActions(*c.op, poolWindows);
     acceptPoolListDrops(poolWindows);
@@ -119,7 +119,8 @@ void MainWindow::showTemplate() {
     const std::string name = templateShownName(services_.paths);
     controls_.templateLabel->setText(name.empty() ? QString() : qt("汇总文件的模板：\n" + name));
     controls_.templateLabel->setToolTip(qt("汇总文件 hz/total 是这个文件的复制：表格式样和区间以外的内容都来自它。"
-                                          "在汇表池列表中右击一个文件，选“设为汇总模板”可另选。"));
+                                          "在汇表池列表中右击一个文件，选“设为汇总模板”可另选；"
+                                          "空白表可在[添加文件]窗口中用“空白表作模板…”选定。"));
 }
 
 void MainWindow::setHint(const std::string& text) { controls_.text11->setText(qt(text)); }

@@ -51,6 +51,8 @@ public:
         return text;
     }
     std::optional<std::filesystem::path> saveFile(const sbx::SaveFileRequest&) override { return std::nullopt; }
+    sbx::ForAllAnswer askYesNoForAll(const std::string&) override { return sbx::ForAllAnswer::YesToAll; }
+    std::optional<std::filesystem::path> openFile(const sbx::OpenFileRequest&) override { return std::nullopt; }
 };
 
 bool save(QWidget& widget, const std::filesystem::path& file) {
@@ -141,7 +143,7 @@ int main(int argc, char* argv[]) {
     // File intake on a folder of sample workbooks, two of them picked; help; about.
     const std::filesystem::path samples = pool / sbx::utf8Path("各分公司报表");
     std::filesystem::create_directories(samples / sbx::utf8Path("上半年"));
-    for (const char* name : {"五分公司.xls", "六分公司.xls", "七分公司.xls", "说明.txt"}) {
+    for (const char* name : {"五分公司.xls", "六分公司.xls", "七分公司.xls", "说明.txt", "八分公司2026年11月资产负债表（修订后）.xlsx"}) {
         std::ofstream(samples / sbx::utf8Path(name)) << "sample";
     }
     QDir::setCurrent(QString::fromStdString(sbx::utf8String(samples)));

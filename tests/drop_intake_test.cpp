@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/scripted_dialogs.h"
@@ -24,7 +25,8 @@ struct DropCase {
     Names before;           // files in the source tree (folder/name), content = the path
     Names pool;             // pool files before, content "old <name>"
     Names dropped;          // paths under the source tree; "<pool>" is the pool folder, "<pool>/x" a pool file
-    std::vector<std::pair<std::string, bool>> questions;  // overwrite questions (name, yes)
+    // Overwrite questions: the name, whether the box offers 全部覆盖/全部跳过, the answer.
+    std::vector<std::tuple<std::string, bool, ForAllAnswer>> questions;
     bool copyFails;
     Names taken;
     Names refused;          // "name：why"
@@ -54,12 +56,20 @@ TEST_P(DropIntakeTest, TakesInByTheIntakeRules) {
         }
     }
     testing::ScriptedDialogs dialogs;
-    for (const auto& [name, yes] : c.questions) dialogs.expectYesNo(pool_ops_text::overwriteQuestion(name), yes, Risk::Destructive);
+    for (const auto& [name, forAll, answer] : c.questions) {
+        if (forAll) {
+            dialogs.expectYesNoForAll(pool_ops_text::overwriteQuestion(name), answer);
+        } else {
+            dialogs.expectYesNo(pool_ops_text::overwriteQuestion(name), answer == ForAllAnswer::Yes, Risk::Destructive);
+        }
+    }
     dialogs.allowUnscriptedMessages();
     VectorPoolList list(c.pool);
     const FileCopy failing = [](const fs::path&, const fs::path&) { return std::make_error_code(std::errc::no_space_on_device); };
-    const DropIntake intake =
-        c.copyFails ? takeInDropped(paths, dialogs, list, dropped, failing) : takeInDropped(paths, dialogs, list, dropped);
+    // The files' bytes are their names, no workbooks: every one passes as readable here.
+    const TemplateScreen opens = [](const fs::path&) { return std::string(); };
+    const DropIntake intake = takeInDropped(paths, dialogs, list, dropped,
+                                            IntakeTools{c.copyFails ? failing : FileCopy(copyFileContents), opens});
 
     EXPECT_EQ(dialogs.problems(), "");
     EXPECT_EQ(intake.taken, c.taken);
@@ -104,11 +114,15 @@ INSTANTIATE_TEST_SUITE_P(
                  {"m/b.xls", "m/a.xls", "m/notes.txt", "m/old/c.xls"}, {}, {"m"}, {}, false,
                  {"a.xls", "b.xls"}, {}, "m/b.xls"},
         DropCase{"OverwriteOnlyAfterYes", {"n/a.xls", "n/b.xls"}, {"a.xls", "b.xls"}, {"n/a.xls", "n/b.xls"},
-                 {{"a.xls", false}, {"b.xls", true}}, false, {"b.xls"}, {"a.xls：同名文件未覆盖"}, "n/b.xls"},
+                 {{"a.xls", true, ForAllAnswer::No}, {"b.xls", false, ForAllAnswer::Yes}}, false, {"b.xls"},
+                 {"a.xls：同名文件未覆盖"}, "n/b.xls"},
+        DropCase{"SkipAllIsOneAnswerForEveryPoolFile", {"n/a.xls", "n/b.xls", "n/c.xls", "n/d.xls"}, {"a.xls", "b.xls", "c.xls"},
+                 {"n"}, {{"a.xls", true, ForAllAnswer::NoToAll}}, false, {"d.xls"},
+                 {"a.xls：同名文件未覆盖", "b.xls：同名文件未覆盖", "c.xls：同名文件未覆盖"}, "n/d.xls"},
         DropCase{"RefusedWithTheirReasons", {"n/notes.txt"}, {"p.xls"}, {"n/notes.txt", "<pool>/p.xls", "empty", "<pool>"},
                  {}, false, {}, {"empty：文件夹中没有表格文件", "kx：这是工作目录本身",
                                  "notes.txt：不是汇表池所收的表格文件", "p.xls：已在工作目录中"}, ""},
-        DropCase{"FailedCopyLeavesPoolAndSummary", {"n/a.xls"}, {"a.xls"}, {"n/a.xls"}, {{"a.xls", true}}, true, {},
+        DropCase{"FailedCopyLeavesPoolAndSummary", {"n/a.xls"}, {"a.xls"}, {"n/a.xls"}, {{"a.xls", false, ForAllAnswer::Yes}}, true, {},
                  {"a.xls：复制文件失败：磁盘空间已满"}, ""}),
     [](const auto& param) { return std::string(param.param.name); });
 

@@ -61,13 +61,16 @@ protected:
         return names;
     }
     IntakeOutcome takeIn(const fs::path& folder, const Names& selected, const sbx::FileCopy& copy = sbx::copyFileContents) {
-        return sbx::takeInFiles(paths(), dialogs_, list_, folder, selected, copy);
+        return sbx::takeInFiles(paths(), dialogs_, list_, folder, selected, {copy, screen_});
     }
 
     fs::path root_;
     fs::path source_;  // a folder outside the pool
     ScriptedDialogs dialogs_;
     VectorPoolList list_;
+    // The files' bytes are short texts, no workbooks: every one passes as readable unless a
+    // test screens by the engine.
+    sbx::TemplateScreen screen_ = [](const fs::path&) { return std::string(); };
 };
 
 TEST_F(IntakeTest, FilesAreTakenInInListOrderAndTheSummaryIsACopyOfTheLast) {
@@ -157,6 +160,71 @@ TEST_F(IntakeTest, NoToTheOverwriteQuestionChangesNeitherPoolNorSummary) {
     EXPECT_EQ(pool("a.xls"), "old A");
     EXPECT_FALSE(fs::exists(paths().summaryWorkbook()));
     EXPECT_EQ(list_.names(), Names{"a.xls"});
+}
+
+// Taking a month's reports in again asks once: besides 是 and 否 the box offers 全部覆盖 and
+// 全部跳过 while more than one pool file is left to replace, and an answer for all is final.
+TEST_F(IntakeTest, ReTakingSeveralPoolFilesCanBeSettledByOneAnswer) {
+    using Answer = sbx::ForAllAnswer;
+    struct Asked {
+        const char* name;
+        bool forAll;  // the box with 全部覆盖 and 全部跳过
+        Answer answer;
+    };
+    const struct {
+        const char* name;
+        std::vector<Asked> asked;
+        Names replaced;
+        IntakeOutcome outcome;
+    } cases[] = {
+        {"replace all", {{"a.xls", true, Answer::YesToAll}}, {"a.xls", "b.xls", "c.xls"}, IntakeOutcome::Done},
+        {"skip all", {{"a.xls", true, Answer::NoToAll}}, {}, IntakeOutcome::ChooseAgain},
+        {"one, then skip the rest", {{"a.xls", true, Answer::Yes}, {"b.xls", true, Answer::NoToAll}}, {"a.xls"},
+         IntakeOutcome::ChooseAgain},
+        {"one by one, the last alone", {{"a.xls", true, Answer::No}, {"b.xls", true, Answer::No}, {"c.xls", false, Answer::Yes}},
+         {"c.xls"}, IntakeOutcome::Done},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        list_ = VectorPoolList({"a.xls", "b.xls", "c.xls"});
+        fs::remove(paths().summaryWorkbook());
+        fs::remove(paths().poolFile("d.xls"));
+        for (const char* name : {"a.xls", "b.xls", "c.xls"}) {
+            write(paths().poolFile(name), std::string("old ") + name);
+            write(source_ / name, std::string("new ") + name);
+        }
+        write(source_ / "d.xls", "new d.xls");  // not in the pool: no question
+        for (const Asked& asked : c.asked) {
+            const std::string question = sbx::pool_ops_text::overwriteQuestion(asked.name);
+            if (asked.forAll) {
+                dialogs_.expectYesNoForAll(question, asked.answer);
+            } else {
+                dialogs_.expectYesNo(question, asked.answer == Answer::Yes, sbx::Risk::Destructive);
+            }
+        }
+        dialogs_.expectMessage(c.outcome == IntakeOutcome::Done ? text::kAllTakenIn : text::kChooseAgain);
+        EXPECT_EQ(takeIn(source_, {"d.xls", "a.xls", "b.xls", "c.xls"}), c.outcome);
+        EXPECT_EQ(dialogs_.problems(), "");
+        for (const char* name : {"a.xls", "b.xls", "c.xls"}) {
+            const bool replaced = std::find(c.replaced.begin(), c.replaced.end(), name) != c.replaced.end();
+            EXPECT_EQ(pool(name), (replaced ? "new " : "old ") + std::string(name));
+        }
+        EXPECT_EQ(pool("d.xls"), "new d.xls");
+    }
+}
+
+// A file taken in that cannot be read joins the pool (the check names it before a run) but
+// does not become the template: the summary stays the copy of the last readable one.
+TEST_F(IntakeTest, AnUnreadableFileIsTakenInButTheSummaryStaysACopyOfAReadableOne) {
+    screen_ = sbx::IntakeTools{}.screen;
+    fs::copy_file(fs::path(SBX_TEST_DATA) / "fixtures" / "mixed_pool" / "branch_2.xlsx", source_ / "good.xlsx");
+    write(source_ / "bad.xls", std::string("\xD0\xCF\x11\xE0", 4) + "cut short");
+    dialogs_.expectMessageContaining("文件 bad.xls 无法读取，不能作为汇总模板：\r").expectMessage(text::kAllTakenIn);
+    EXPECT_EQ(takeIn(source_, {"good.xlsx", "bad.xls"}), IntakeOutcome::Done);
+    EXPECT_NE(dialogs_.messages().front().find(text::kTakenButNotTemplate), std::string::npos);
+    EXPECT_EQ(list_.names(), (Names{"good.xlsx", "bad.xls"}));
+    EXPECT_EQ(total(), read(source_ / "good.xlsx"));
+    EXPECT_EQ(sbx::readTemplateNote(paths()).madeFrom, paths().poolFile("good.xlsx"));
 }
 
 TEST_F(IntakeTest, DecliningTheLastFileEndsWithChooseAgainThoughOthersWereTakenIn) {
@@ -280,7 +348,7 @@ TEST_F(IntakeTest, TheSummaryARunWroteIsKeptBeforeIntakeReplacesIt) {
         ScriptedDialogs dialogs;
         dialogs.allowUnscriptedMessages();
         dialogs.expectYesNo(sbx::pool_ops_text::overwriteQuestion("a.xls"), true, sbx::Risk::Destructive);
-        sbx::takeInFiles(paths(), dialogs, list_, source_, {"a.xls"});
+        sbx::takeInFiles(paths(), dialogs, list_, source_, {"a.xls"}, {sbx::copyFileContents, screen_});
         EXPECT_EQ(dialogs.problems(), "");
         Names kept;
         if (fs::is_directory(history)) {

@@ -1,28 +1,35 @@
 #include "ui/file_intake_window.h"
 
+#include <optional>
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStyle>
+#include <QUrl>
+#include <QVBoxLayout>
 
 #include "ui/open_windows.h"
 #include "workspace/intake.h"
+#include "workspace/natural_order.h"
+#include "workspace/pool.h"
+#include "workspace/summary_template.h"
 
 namespace sbx {
 
 namespace {
 
-// Layout in twips, as the window was designed; 15 twips make a pixel.
-constexpr int px(int twips) { return twips / 15; }
-QRect twips(int left, int top, int width, int height) { return {px(left), px(top), px(width), px(height)}; }
-
-std::filesystem::path toPath(const QString& text) { return utf8Path(text.toUtf8().toStdString()); }
+std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
+std::filesystem::path toPath(const QString& text) { return utf8Path(utf8(text)); }
 
 QString shownPath(const QString& path) { return QDir::toNativeSeparators(path); }
 
@@ -58,34 +65,62 @@ FileIntakeWindow::FileIntakeWindow(const PoolWindowContext& context, QStringList
     setObjectName("fldfrm");
     setWindowTitle(QString::fromUtf8("请选择XLS文件"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(px(3735), px(3495));
 
     auto* frame = new QFrame(this);
     frame->setObjectName("Frame1");
     frame->setFrameShape(QFrame::StyledPanel);
-    frame->setGeometry(twips(240, 0, 3255, 3375));
 
+    path1_ = new QLineEdit(frame);
+    path1_->setObjectName("Path1");
+    path1_->setPlaceholderText(QString::fromUtf8("输入或粘贴文件夹或文件的路径，按回车"));
+    path1_->setToolTip(QString::fromUtf8("文件夹：在下面列出其中的表格文件；文件：直接添加"));
+    auto* pathLabel = new QLabel(QString::fromUtf8("路径(&P):"), frame);
+    pathLabel->setBuddy(path1_);
     drive1_ = new QComboBox(frame);
     drive1_->setObjectName("Drive1");
-    drive1_->setGeometry(twips(240, 360, 1455, 300));
     dir1_ = new QListWidget(frame);
     dir1_->setObjectName("Dir1");
-    dir1_->setGeometry(twips(240, 720, 2775, 930));
     command1_ = new QPushButton(QString::fromUtf8("确定"), frame);
     command1_->setObjectName("Command1");
     command1_->setToolTip(QString::fromUtf8("添加所选表格文件"));
-    command1_->setGeometry(twips(1791, 240, 615, 375));
     file1_ = new QListWidget(frame);
     file1_->setObjectName("File1");
     file1_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    file1_->setGeometry(twips(240, 1680, 2775, 1530));
     command2_ = new QPushButton(QString::fromUtf8("退出"), this);
     command2_->setObjectName("Command2");
-    command2_->setGeometry(twips(2640, 240, 615, 375));
+    templateButton_ = new QPushButton(QString::fromUtf8("空白表作模板…"), frame);
+    templateButton_->setObjectName("TemplateButton");
+    templateButton_->setToolTip(QString::fromUtf8("选择一个空白报表作为汇总模板：它不加入汇表池，副本保存在 hz/模板 中"));
+
+    // Folders on the left, workbooks on the right; both grow with the window.
+    auto* grid = new QGridLayout(frame);
+    grid->addWidget(pathLabel, 0, 0);
+    grid->addWidget(path1_, 0, 1, 1, 2);
+    grid->addWidget(drive1_, 1, 0, 1, 2);
+    grid->addWidget(new QLabel(QString::fromUtf8("表格文件（.xls .xlsx .xlsm）："), frame), 1, 2);
+    grid->addWidget(dir1_, 2, 0, 1, 2);
+    grid->addWidget(file1_, 2, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(templateButton_);
+    buttons->addStretch();
+    buttons->addWidget(command1_);
+    buttons->addWidget(command2_);
+    grid->addLayout(buttons, 3, 0, 1, 3);
+    grid->setColumnStretch(1, 2);
+    grid->setColumnStretch(2, 3);
+    grid->setRowStretch(2, 1);
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(frame);
+    setMinimumSize(420, 300);
+    // Room for long folder and file names at 1366×768 without covering the main window's screen.
+    resize(720, 480);
+
+    setTabOrder(path1_, drive1_);
     setTabOrder(drive1_, dir1_);
     setTabOrder(dir1_, command1_);
     setTabOrder(command1_, file1_);
     setTabOrder(file1_, command2_);
+    setTabOrder(command2_, templateButton_);
 
     // The lists start on the process's current drive and folder.
     folder_ = QDir::current().absolutePath();
@@ -100,6 +135,10 @@ FileIntakeWindow::FileIntakeWindow(const PoolWindowContext& context, QStringList
             [this](QListWidgetItem* item) { changeFolder(item->data(Qt::UserRole).toString()); });
     connect(command1_, &QPushButton::clicked, this, &FileIntakeWindow::takeInSelected);
     connect(command2_, &QPushButton::clicked, this, &QWidget::close);
+    connect(path1_, &QLineEdit::returnPressed, this, &FileIntakeWindow::goToTypedPath);
+    connect(templateButton_, &QPushButton::clicked, this, &FileIntakeWindow::chooseBlankForm);
+    // A double-click on a workbook (or Enter on the list) takes the selection in, as 确定 does.
+    connect(file1_, &QListWidget::itemActivated, this, &FileIntakeWindow::takeInSelected);
 
     // A window of its own, so that disabling the main window leaves it usable; it goes with
     // the main window.
@@ -146,9 +185,16 @@ void FileIntakeWindow::showFolder() {
     dir1_->setCurrentItem(openFolder);
     dir1_->scrollToItem(openFolder, QAbstractItemView::PositionAtTop);
 
-    // File1: every file of the folder.
+    // File1: the workbooks of the folder, by the names the pool takes, in the pool's order
+    // (单位2 before 单位10).
+    std::vector<std::string> workbooks;
+    for (const QString& name : dir.entryList(QDir::Files)) {
+        if (isPoolFileName(utf8(name))) workbooks.push_back(utf8(name));
+    }
+    sortNaturally(workbooks);
     file1_->clear();
-    file1_->addItems(dir.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase));
+    for (const std::string& name : workbooks) file1_->addItem(QString::fromStdString(name));
+    path1_->setText(shownPath(folder_));
 }
 
 bool FileIntakeWindow::changeFolder(const QString& path) {
@@ -182,10 +228,15 @@ void FileIntakeWindow::changeDrive(int index) {
 void FileIntakeWindow::takeInSelected() {
     std::vector<std::string> selected;
     for (int row = 0; row < file1_->count(); ++row) {
-        if (file1_->item(row)->isSelected()) selected.push_back(file1_->item(row)->text().toUtf8().toStdString());
+        if (file1_->item(row)->isSelected()) selected.push_back(utf8(file1_->item(row)->text()));
     }
+    takeIn(selected);
+}
+
+void FileIntakeWindow::takeIn(const std::vector<std::string>& names) {
     ListWidgetPoolList list(*context_.list1);
-    const IntakeOutcome outcome = takeInFiles(context_.paths, context_.dialogs, list, toPath(folder_), selected, copy_);
+    const IntakeOutcome outcome =
+        takeInFiles(context_.paths, context_.dialogs, list, toPath(folder_), names, IntakeTools{copy_, screenOn(context_.makeHost)});
     if (outcome == IntakeOutcome::Done) {
         if (context_.setHint) context_.setHint(intake_text::kNextStepHint);
         command2_->setFocus();
@@ -193,6 +244,44 @@ void FileIntakeWindow::takeInSelected() {
     if (list.appended() && context_.summaryReplaced) context_.summaryReplaced();
     if (context_.refreshCounts) context_.refreshCounts();
     if (context_.list1->count() != 0 && context_.command2 != nullptr) context_.command2->setEnabled(true);
+}
+
+void FileIntakeWindow::goToTypedPath() {
+    QString typed = path1_->text().trimmed();
+    // As pasted from a file manager: in quotes ("Copy as path"), or as a file:// address.
+    if (typed.size() >= 2 && typed.startsWith(QLatin1Char('"')) && typed.endsWith(QLatin1Char('"'))) {
+        typed = typed.mid(1, typed.size() - 2).trimmed();
+    }
+    if (typed.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) typed = QUrl(typed).toLocalFile();
+    if (typed.isEmpty()) return;
+    // A relative path is taken from the folder shown, not from the process's folder.
+    const QFileInfo info(QDir(folder_).absoluteFilePath(QDir::fromNativeSeparators(typed)));
+    if (info.isDir()) {
+        changeFolder(info.absoluteFilePath());
+        return;
+    }
+    if (!info.exists()) {
+        context_.dialogs.message(intake_text::kNoSuchPath + utf8(shownPath(info.absoluteFilePath())));
+        return;
+    }
+    if (!changeFolder(info.absolutePath())) return;
+    const auto listed = file1_->findItems(info.fileName(), Qt::MatchExactly);
+    file1_->clearSelection();
+    if (!listed.isEmpty()) file1_->setCurrentItem(listed.front());
+    takeIn({utf8(info.fileName())});
+}
+
+void FileIntakeWindow::chooseBlankForm() {
+    const std::optional<std::filesystem::path> chosen = context_.dialogs.openFile(
+        OpenFileRequest{"选择作为汇总模板的空白表", "表格文件 (*.xls *.xlsx *.xlsm)", toPath(folder_)});
+    if (!chosen) return;
+    const std::string name = utf8String(chosen->filename());
+    // The summary takes the template's format from its name, as a pool file's.
+    if (!isPoolFileName(name)) {
+        context_.dialogs.message(intake_text::kNotXls);
+        return;
+    }
+    if (chooseTemplateFile(context_, *chosen)) command2_->setFocus();
 }
 
 void FileIntakeWindow::keyPressEvent(QKeyEvent* event) {

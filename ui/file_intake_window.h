@@ -1,10 +1,15 @@
 #pragma once
 // fldfrm: picks workbooks from any drive and folder and takes them into the pool. The drive
 // list holds the drives (where there are none, the file-system roots and the home folder),
-// the folder list the current folder with its parents and sub-folders, the file list all
-// files of that folder. The lists start on the process's current folder, but browsing never
-// changes it.
-// The main window is disabled while the window is open.
+// the folder list the current folder with its parents and sub-folders, the file list the
+// workbooks of that folder (the names the pool takes). A folder or file path can be typed or
+// pasted into the path line: Enter shows a folder, or takes a file in. The lists start on the
+// process's current folder, but browsing never changes it. A blank form can be chosen as the
+// summary's template from here too, without joining the pool.
+// The window can be resized; the main window is disabled while it is open.
+#include <string>
+#include <vector>
+
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
@@ -13,6 +18,7 @@
 #include "workspace/pool_file_ops.h"
 
 class QComboBox;
+class QLineEdit;
 class QListWidget;
 class QPushButton;
 
@@ -35,6 +41,8 @@ public:
     bool changeFolder(const QString& path);
     // Drive1 change to the entry at `index`.
     void changeDrive(int index);
+    // Enter in the path line: a folder is shown, a file is taken in.
+    void goToTypedPath();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -46,16 +54,20 @@ private:
     // The entry of Drive1 that `folder` lies on; -1 for none.
     int driveOf(const QString& folder) const;
     void takeInSelected();
+    void takeIn(const std::vector<std::string>& names);
+    void chooseBlankForm();
 
     PoolWindowContext context_;
     QPointer<QWidget> mainWindow_;
     FileCopy copy_;
     QString folder_;
+    QLineEdit* path1_;
     QComboBox* drive1_;
     QListWidget* dir1_;
     QListWidget* file1_;
     QPushButton* command1_;
     QPushButton* command2_;
+    QPushButton* templateButton_;
 };
 
 // main.Command4: clears Label13 and opens fldfrm (or brings the open one forward).

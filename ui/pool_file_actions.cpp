@@ -81,7 +81,7 @@ void renameSelectedPoolFile(const PoolWindowContext& context) {
     const std::string name = singleSelectedEntry(*context.list1);
     if (name.empty()) return;
     ListWidgetPoolList list(*context.list1);
-    renamePoolFile(context.paths, context.dialogs, list, name);
+    if (renamePoolFile(context.paths, context.dialogs, list, name) && context.showTemplate) context.showTemplate();
     poolListChanged(context);
 }
 
@@ -116,16 +116,14 @@ void deleteSelectedPoolFile(const PoolWindowContext& context) {
 
 void chooseSelectedAsTemplate(const PoolWindowContext& context) {
     const std::string name = singleSelectedEntry(*context.list1);
-    if (name.empty()) return;
-    const std::filesystem::path file = context.paths.poolFile(name);
-    try {
-        auto host = context.makeHost();
-        Workbook& book = host->open(file);
-        host->close(book, false);
-        host->quit();
-    } catch (const WorkbookError& error) {
-        context.dialogs.message("文件 " + name + " 无法读取，不能作为汇总模板：\r" + workbookErrorReason(error));
-        return;
+    if (!name.empty()) chooseTemplateFile(context, context.paths.poolFile(name));
+}
+
+bool chooseTemplateFile(const PoolWindowContext& context, const std::filesystem::path& file) {
+    const std::string name = utf8String(file.filename());
+    if (const std::string why = screenOn(context.makeHost)(file); !why.empty()) {
+        context.dialogs.message(notATemplateText(name, why));
+        return false;
     }
     // A summary that is only a unit's copy is replaced; one a run wrote is kept in hz/历史 first.
     const ListWidgetPoolList list(*context.list1);
@@ -143,10 +141,11 @@ void chooseSelectedAsTemplate(const PoolWindowContext& context) {
         }
     } catch (const std::filesystem::filesystem_error& error) {
         context.dialogs.message("无法将 " + name + " 设为汇总模板：\r" + systemErrorText(error.code()));
-        return;
+        return false;
     }
     if (context.summaryReplaced) context.summaryReplaced();
     context.dialogs.message(templateChosenMessage(name, context.paths));
+    return true;
 }
 
 std::string templateChosenMessage(const std::string& name, const WorkspacePaths& paths) {

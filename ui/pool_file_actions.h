@@ -3,6 +3,7 @@
 // its properties, RENAME and del rename and delete the pool file. Each works on the one
 // selected entry of List1. Also what the pool windows (this menu and the intake window
 // fldfrm) need of the main window.
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,6 +36,8 @@ struct PoolWindowContext {
     // its result) no longer refers to the file there.
     std::function<void()> summaryReplaced;
     FileDisposal dispose = moveToDeletedFolder;  // where 删除文件 puts a pool file
+    // The main window's note of the template, after a rename may have changed its name.
+    std::function<void()> showTemplate{};
 };
 
 // List1 as the file operations change it. A name taken in goes where the start-up listing
@@ -69,6 +72,9 @@ void deleteSelectedPoolFile(const PoolWindowContext& context);
 // TEMPLATE (设为汇总模板): the selected pool file, if it can be read, becomes the chosen
 // template (summary_template.h) and the summary its copy.
 void chooseSelectedAsTemplate(const PoolWindowContext& context);
+// The same for any workbook `file` (a blank form from elsewhere; it does not join the pool).
+// Returns whether it became the template.
+bool chooseTemplateFile(const PoolWindowContext& context, const std::filesystem::path& file);
 std::string templateChosenMessage(const std::string& name, const WorkspacePaths& paths);
 
 }  // namespace sbx

@@ -73,7 +73,8 @@ protected:
 private:
     void takeIn(const std::vector<std::filesystem::path>& files) {
         ListWidgetPoolList list(*context_.list1);
-        const DropIntake intake = takeInDropped(context_.paths, context_.dialogs, list, files);
+        const DropIntake intake = takeInDropped(context_.paths, context_.dialogs, list, files,
+                                                  IntakeTools{copyFileContents, screenOn(context_.makeHost)});
         if (!intake.taken.empty() && context_.setHint) context_.setHint(intake_text::kNextStepHint);
         if (!intake.taken.empty() && context_.summaryReplaced) context_.summaryReplaced();
         if (context_.refreshCounts) context_.refreshCounts();

@@ -35,7 +35,8 @@ void setUpBox(QMessageBox& box, const std::string& text, QMessageBox::StandardBu
     box.setTextFormat(Qt::PlainText);
     box.setStandardButtons(buttons);
     const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
-        {QMessageBox::Ok, "确定"}, {QMessageBox::Cancel, "取消"}, {QMessageBox::Yes, "是(&Y)"}, {QMessageBox::No, "否(&N)"}};
+        {QMessageBox::Ok, "确定"}, {QMessageBox::Cancel, "取消"}, {QMessageBox::Yes, "是(&Y)"}, {QMessageBox::No, "否(&N)"},
+        {QMessageBox::YesToAll, "全部覆盖"}, {QMessageBox::NoToAll, "全部跳过"}};
     for (const auto& [which, caption] : captions) {
         if (QAbstractButton* button = box.button(which)) button->setText(QString::fromUtf8(caption));
     }
@@ -190,6 +191,38 @@ std::optional<std::filesystem::path> QtDialogs::saveFile(const SaveFileRequest& 
     dialog.setLabelText(QFileDialog::Reject, QString::fromUtf8("取消"));
     if (!request.filter.empty()) dialog.setNameFilter(qt(request.filter));
     if (!request.defaultSuffix.empty()) dialog.setDefaultSuffix(qt(request.defaultSuffix));
+    if (!request.startIn.empty()) dialog.setDirectory(qt(utf8String(request.startIn)));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) return std::nullopt;
+    return utf8Path(utf8(chosen.front()));
+}
+
+ForAllAnswer QtDialogs::askYesNoForAll(const std::string& text) {
+    QMessageBox box(owner());
+    setUpBox(box, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::YesToAll | QMessageBox::NoToAll, QMessageBox::No);
+    // Two buttons say no: Esc, like the title bar's ×, answers for this file only.
+    box.setEscapeButton(QMessageBox::No);
+    box.setWindowModality(Qt::ApplicationModal);
+    switch (box.exec()) {
+        case QMessageBox::Yes: return ForAllAnswer::Yes;
+        case QMessageBox::YesToAll: return ForAllAnswer::YesToAll;
+        case QMessageBox::NoToAll: return ForAllAnswer::NoToAll;
+        default: return ForAllAnswer::No;  // 否, Esc and the title bar's ×
+    }
+}
+
+std::optional<std::filesystem::path> QtDialogs::openFile(const OpenFileRequest& request) {
+    QFileDialog dialog(owner(), qt(request.title));
+    dialog.setObjectName("openFileDialog");
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setLabelText(QFileDialog::LookIn, QString::fromUtf8("查找范围:"));
+    dialog.setLabelText(QFileDialog::FileName, QString::fromUtf8("文件名:"));
+    dialog.setLabelText(QFileDialog::FileType, QString::fromUtf8("文件类型:"));
+    dialog.setLabelText(QFileDialog::Accept, QString::fromUtf8("打开"));
+    dialog.setLabelText(QFileDialog::Reject, QString::fromUtf8("取消"));
+    if (!request.filter.empty()) dialog.setNameFilter(qt(request.filter));
     if (!request.startIn.empty()) dialog.setDirectory(qt(utf8String(request.startIn)));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();

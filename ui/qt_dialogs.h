@@ -34,6 +34,8 @@ public:
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                         const std::string& defaultText) override;
     std::optional<std::filesystem::path> saveFile(const SaveFileRequest& request) override;
+    ForAllAnswer askYesNoForAll(const std::string& text) override;
+    std::optional<std::filesystem::path> openFile(const OpenFileRequest& request) override;
 
 private:
     QWidget* owner() const;

@@ -60,11 +60,13 @@ std::vector<fs::path> droppedWorkbooks(const WorkspacePaths& paths, const std::v
 }
 
 DropIntake takeInDropped(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list,
-                         const std::vector<fs::path>& dropped, const FileCopy& copy) {
+                         const std::vector<fs::path>& dropped, const IntakeTools& tools) {
     using Result = OneFileIntake::Result;
     DropIntake intake;
-    for (const fs::path& source : droppedWorkbooks(paths, dropped, intake)) {
-        const OneFileIntake one = takeInOneFile(paths, dialogs, list, source, copy);
+    const std::vector<fs::path> files = droppedWorkbooks(paths, dropped, intake);
+    OverwriteQuestion overwrite(dialogs, poolFilesNamedLike(paths, files));
+    for (const fs::path& source : files) {
+        const OneFileIntake one = takeInOneFile(paths, overwrite, list, source, tools);
         switch (one.result) {
         case Result::NotAPoolName: intake.refused.push_back({nameOf(source), kNotAWorkbook}); continue;
         case Result::InPoolFolder: intake.refused.push_back({one.name, kFromThePool}); continue;
@@ -76,6 +78,8 @@ DropIntake takeInDropped(const WorkspacePaths& paths, DialogsPort& dialogs, Pool
         case Result::Taken: break;
         }
         intake.taken.push_back(one.name);
+        // The last file taken in settles what the summary is a copy of.
+        intake.notATemplate = one.notATemplate.empty() ? std::string() : oneLine(notATemplateText(one.name, one.notATemplate));
         if (!one.kept.failure.empty()) intake.summaryKept = summaryNotKeptText(one.kept);
         if (one.kept.keptAs) intake.summaryKept = startup_text::kPreviousSummaryKept + utf8String(*one.kept.keptAs);
         // Should the summary's copy fail, the previous one stays whole and the report says so.
@@ -104,6 +108,7 @@ std::string dropReportMessage(const DropIntake& intake) {
         listed(text, intake.refused.size(),
                [&](size_t i) { return intake.refused[i].name + "：" + intake.refused[i].why; });
     }
+    if (!intake.notATemplate.empty()) text += "\r" + intake.notATemplate + "；汇总文件没有更换。";
     if (!intake.summaryKept.empty()) text += "\r" + intake.summaryKept;
     return text;
 }

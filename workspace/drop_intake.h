@@ -11,6 +11,7 @@
 
 #include "workspace/dialogs_port.h"
 #include "workspace/file_copy.h"
+#include "workspace/intake.h"
 #include "workspace/pool_file_ops.h"
 #include "workspace/workspace_paths.h"
 
@@ -24,6 +25,7 @@ struct DropIntake {
     std::vector<std::string> taken;  // bare names, in the order taken in
     std::vector<Refused> refused;
     std::string summaryKept;         // where the summary a run wrote was kept, or why it could not be
+    std::string notATemplate;        // why the last unreadable file taken in did not replace the summary
 };
 
 // The workbook files a drop stands for, in order: files as dropped, each folder's workbook
@@ -36,7 +38,7 @@ std::vector<std::filesystem::path> droppedWorkbooks(const WorkspacePaths& paths,
 // Takes in what was dropped and shows the report. The caller updates the counts, hint and
 // buttons.
 DropIntake takeInDropped(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list,
-                         const std::vector<std::filesystem::path>& dropped, const FileCopy& copy = copyFileContents);
+                         const std::vector<std::filesystem::path>& dropped, const IntakeTools& tools = {});
 
 // "已添加 2 个文件：" with the names, then "未添加 1 个：" with each name and why; at most
 // ten names a list.

@@ -37,14 +37,36 @@ bool isCopyOfAListedFile(const WorkspacePaths& paths, const std::vector<std::str
 
 }  // namespace
 
+bool OverwriteQuestion::mayReplace(const std::string& name) {
+    if (forAll_) return *forAll_;
+    const std::size_t left = left_;
+    if (left_ > 0) --left_;
+    if (left <= 1) return dialogs_.askYesNo(pool_ops_text::overwriteQuestion(name), Risk::Destructive);
+    switch (dialogs_.askYesNoForAll(pool_ops_text::overwriteQuestion(name))) {
+        case ForAllAnswer::Yes: return true;
+        case ForAllAnswer::No: return false;
+        case ForAllAnswer::YesToAll: forAll_ = true; return true;
+        case ForAllAnswer::NoToAll: forAll_ = false; return false;
+    }
+    return false;
+}
+
+std::size_t poolFilesNamedLike(const WorkspacePaths& paths, const std::vector<fs::path>& files) {
+    return static_cast<std::size_t>(std::count_if(files.begin(), files.end(), [&](const fs::path& file) {
+        const std::string name = utf8String(file.filename());
+        std::error_code error;
+        return isPoolFileName(name) && fs::exists(fs::symlink_status(paths.poolFile(name), error));
+    }));
+}
+
 bool isInPoolFolder(const WorkspacePaths& paths, const fs::path& file) {
     const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
     return sameFileOnDisk(folder, paths.poolDirectory()) ||
            sameFileOnDisk(file, paths.poolFile(utf8String(file.filename())));
 }
 
-OneFileIntake takeInOneFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list,
-                            const fs::path& source, const FileCopy& copy) {
+OneFileIntake takeInOneFile(const WorkspacePaths& paths, OverwriteQuestion& overwrite, PoolListPort& list,
+                            const fs::path& source, const IntakeTools& tools) {
     OneFileIntake one;
     one.name = utf8String(source.filename());
     if (!isPoolFileName(one.name)) {
@@ -64,12 +86,11 @@ OneFileIntake takeInOneFile(const WorkspacePaths& paths, DialogsPort& dialogs, P
     one.target = paths.poolFile(one.name);
     const bool summaryIsAPlainCopy = isCopyOfAListedFile(paths, list.names());
     std::error_code error;
-    if (fs::exists(fs::symlink_status(one.target, error)) &&
-        !dialogs.askYesNo(pool_ops_text::overwriteQuestion(one.name), Risk::Destructive)) {
+    if (fs::exists(fs::symlink_status(one.target, error)) && !overwrite.mayReplace(one.name)) {
         one.result = OneFileIntake::Result::NotReplaced;
         return one;
     }
-    one.copyError = replaceFile(source, one.target, copy);
+    one.copyError = replaceFile(source, one.target, tools.copy);
     if (one.copyError) {
         one.result = OneFileIntake::Result::CopyFailed;
         return one;
@@ -82,18 +103,23 @@ OneFileIntake takeInOneFile(const WorkspacePaths& paths, DialogsPort& dialogs, P
     // chose its template; a failure here leaves the file taken in and the previous summary
     // workbook whole.
     if (!readTemplateNote(paths).chosen.empty()) return one;
+    one.notATemplate = tools.screen(one.target);
+    if (!one.notATemplate.empty()) return one;
     if (!summaryIsAPlainCopy) {
         one.kept = keepPreviousSummary(paths, one.target);
         if (!one.kept.failure.empty()) return one;
     }
-    one.summary = replaceSummaryWorkbook(paths, one.target, copy);
+    one.summary = replaceSummaryWorkbook(paths, one.target, tools.copy);
     return one;
 }
 
 IntakeOutcome takeInFiles(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListPort& list, const fs::path& folder,
-                          const std::vector<std::string>& selected, const FileCopy& copy) {
+                          const std::vector<std::string>& selected, const IntakeTools& tools) {
     using Result = OneFileIntake::Result;
     IntakeOutcome outcome = IntakeOutcome::ChooseAgain;
+    std::vector<fs::path> offered;
+    for (const std::string& name : selected) offered.push_back(folder / utf8Path(name));
+    OverwriteQuestion overwrite(dialogs, poolFilesNamedLike(paths, offered));
     for (const std::string& name : selected) {
         if (!isPoolFileName(name)) {
             dialogs.message(intake_text::kNotXls);
@@ -101,7 +127,7 @@ IntakeOutcome takeInFiles(const WorkspacePaths& paths, DialogsPort& dialogs, Poo
             continue;
         }
         const fs::path source = folder / utf8Path(name);
-        const OneFileIntake one = takeInOneFile(paths, dialogs, list, source, copy);
+        const OneFileIntake one = takeInOneFile(paths, overwrite, list, source, tools);
         outcome = one.result == Result::Taken ? IntakeOutcome::Done : IntakeOutcome::ChooseAgain;
         if (one.result == Result::InPoolFolder) {
             dialogs.message(intake_text::kPoolFolder);
@@ -110,6 +136,7 @@ IntakeOutcome takeInFiles(const WorkspacePaths& paths, DialogsPort& dialogs, Poo
         if (one.result == Result::NotAFile) dialogs.message(one.notAFile);
         if (one.result == Result::CopyFailed) dialogs.message(copyFailure(source, one.target, one.copyError));
         if (one.result != Result::Taken) continue;
+        if (!one.notATemplate.empty()) dialogs.message(notATemplateText(one.name, one.notATemplate) + intake_text::kTakenButNotTemplate);
         if (!one.kept.failure.empty()) dialogs.message(summaryNotKeptText(one.kept));
         if (one.kept.keptAs) dialogs.message(startup_text::kPreviousSummaryKept + utf8String(*one.kept.keptAs));
         if (one.summary.copyError) dialogs.message(copyFailure(one.target, one.summary.summary, one.summary.copyError));

@@ -11,10 +11,12 @@
 
 #include "spreadsheet/atomic_file.h"
 #include "spreadsheet/file_moves.h"
+#include "spreadsheet/utf8_path.h"
 #include "workspace/file_copy.h"
 #include "workspace/file_kind.h"
 #include "workspace/local_time.h"
 #include "workspace/pool.h"
+#include "workspace/summary_template.h"
 #include "workspace/workbook_error_text.h"
 #include "workspace/workbook_format.h"
 
@@ -135,6 +137,11 @@ bool renamePoolFile(const WorkspacePaths& paths, DialogsPort& dialogs, PoolListP
     list.append(newName);
     list.removeAll(oldName);
     removeOtherSpellings(paths, list, newName);
+    // The template's note names pool files by name: it follows, so that the main window and
+    // later messages do not name a file that is gone.
+    if (!followRenamedPoolFile(paths, from, to)) {
+        dialogs.message("汇总模板的记录未能随改名更新：" + utf8String(templateNoteFile(paths)));
+    }
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "spreadsheet/utf8_path.h"
 #include "workspace/file_copy.h"
+#include "workspace/workbook_error_text.h"
 
 namespace sbx {
 
@@ -37,18 +38,28 @@ bool isFile(const fs::path& file) {
 
 }  // namespace
 
-WorkbookProbe opensOn(std::function<std::unique_ptr<SpreadsheetHost>()> makeHost) {
-    return [makeHost = std::move(makeHost)](const fs::path& file) {
+TemplateScreen screenOn(std::function<std::unique_ptr<SpreadsheetHost>()> makeHost) {
+    return [makeHost = std::move(makeHost)](const fs::path& file) -> std::string {
         try {
             auto host = makeHost();
             Workbook& book = host->open(file);
             host->close(book, false);
             host->quit();
-            return true;
-        } catch (const std::exception&) {
-            return false;
+            return {};
+        } catch (const WorkbookError& error) {
+            return workbookErrorReason(error);
+        } catch (const std::exception& error) {
+            return error.what();
         }
     };
+}
+
+WorkbookProbe opensOn(std::function<std::unique_ptr<SpreadsheetHost>()> makeHost) {
+    return [screen = screenOn(std::move(makeHost))](const fs::path& file) { return screen(file).empty(); };
+}
+
+std::string notATemplateText(const std::string& name, const std::string& reason) {
+    return "文件 " + name + " 无法读取，不能作为汇总模板：\r" + reason;
 }
 
 bool opensAsWorkbook(const fs::path& file) { return opensOn(makeNativeHost)(file); }
@@ -102,6 +113,28 @@ fs::path chooseTemplate(const WorkspacePaths& paths, const fs::path& source) {
                                    std::make_error_code(std::errc::io_error));
     }
     return kept;
+}
+
+bool followRenamedPoolFile(const WorkspacePaths& paths, const fs::path& from, const fs::path& to) {
+    const TemplateNote before = readTemplateNote(paths);
+    TemplateNote note = before;
+    bool followed = true;
+    const fs::path keptFrom = keptTemplateDirectory(paths) / from.filename();
+    // Same bytes too: a blank form chosen from elsewhere may share a pool file's name.
+    if (!note.chosen.empty() && note.chosen == keptFrom && sameFileContents(keptFrom, to)) {
+        const fs::path keptTo = keptTemplateDirectory(paths) / to.filename();
+        std::error_code error;
+        fs::rename(keptFrom, keptTo, error);
+        if (error) {
+            followed = false;
+        } else {
+            if (note.madeFrom == note.chosen) note.madeFrom = keptTo;
+            note.chosen = keptTo;
+        }
+    }
+    if (note.madeFrom == from) note.madeFrom = to;
+    if (before.chosen == note.chosen && before.madeFrom == note.madeFrom) return followed;
+    return writeTemplateNote(paths, note) && followed;
 }
 
 std::string templateShownName(const WorkspacePaths& paths) {

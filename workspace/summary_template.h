@@ -24,6 +24,13 @@ bool opensAsWorkbook(const std::filesystem::path& file);
 // Whether it opens on a host that `makeHost` makes.
 WorkbookProbe opensOn(std::function<std::unique_ptr<SpreadsheetHost>()> makeHost);
 
+// Why a workbook cannot be the template, in the user's words; empty when it can (it opens).
+using TemplateScreen = std::function<std::string(const std::filesystem::path&)>;
+// It must open on a host that `makeHost` makes.
+TemplateScreen screenOn(std::function<std::unique_ptr<SpreadsheetHost>()> makeHost);
+// "文件 东城区.xls 无法读取，不能作为汇总模板：" and the reason on the next line.
+std::string notATemplateText(const std::string& name, const std::string& reason);
+
 struct TemplateNote {
     std::filesystem::path chosen;    // the kept copy of the chosen template; empty: none chosen
     std::filesystem::path madeFrom;  // the file the summary was last copied from; empty: unknown
@@ -47,6 +54,12 @@ std::optional<std::filesystem::path> templateFor(const WorkspacePaths& paths, co
 // Keeps a copy of `source` in hz/模板 and remembers it as the chosen template. Throws
 // std::filesystem::filesystem_error when the copy or the note cannot be made.
 std::filesystem::path chooseTemplate(const WorkspacePaths& paths, const std::filesystem::path& source);
+
+// The pool file `from` was renamed to `to`: the note follows it, and a chosen template kept
+// from it (a copy of the same name and bytes in hz/模板) takes the new name too, so that the
+// main window and the note name the file as the pool now does. False when the note or the kept
+// copy could not follow.
+bool followRenamedPoolFile(const WorkspacePaths& paths, const std::filesystem::path& from, const std::filesystem::path& to);
 
 // For the windows and messages: the bare name of the file the summary was copied from
 // ("东城区.xls"), with "（选定的模板）" after a chosen one; empty when unknown.

@@ -103,6 +103,8 @@ public:
         return std::nullopt;
     }
     std::optional<std::filesystem::path> saveFile(const SaveFileRequest&) override { return std::nullopt; }
+    ForAllAnswer askYesNoForAll(const std::string& text) override { return answer(text) ? ForAllAnswer::Yes : ForAllAnswer::No; }
+    std::optional<std::filesystem::path> openFile(const OpenFileRequest&) override { return std::nullopt; }
 
 private:
     bool answer(const std::string& text) {

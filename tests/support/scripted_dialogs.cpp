@@ -11,6 +11,8 @@ const char* kindName(ScriptedDialogs::Kind kind) {
         case ScriptedDialogs::Kind::OkCancel: return "OK/Cancel question";
         case ScriptedDialogs::Kind::Input: return "input box";
         case ScriptedDialogs::Kind::SaveFile: return "save dialog";
+        case ScriptedDialogs::Kind::YesNoForAll: return "Yes/No/for all question";
+        case ScriptedDialogs::Kind::OpenFile: return "open dialog";
     }
     return "?";
 }
@@ -42,6 +44,18 @@ ScriptedDialogs& ScriptedDialogs::expectInput(std::string prompt, std::optional<
 
 ScriptedDialogs& ScriptedDialogs::expectSaveFile(std::optional<std::filesystem::path> file) {
     script_.push_back({Kind::SaveFile, std::string(), false, false, std::nullopt, std::move(file), {}});
+    return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::expectYesNoForAll(std::string question, ForAllAnswer answer) {
+    Step step{Kind::YesNoForAll, std::move(question), false, false, std::nullopt, std::nullopt, {}, Risk::Destructive};
+    step.forAll = answer;
+    script_.push_back(std::move(step));
+    return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::expectOpenFile(std::optional<std::filesystem::path> file) {
+    script_.push_back({Kind::OpenFile, std::string(), false, false, std::nullopt, std::move(file), {}});
     return *this;
 }
 
@@ -118,6 +132,14 @@ std::optional<std::string> ScriptedDialogs::inputBox(const std::string& prompt, 
 
 std::optional<std::filesystem::path> ScriptedDialogs::saveFile(const SaveFileRequest& request) {
     return take({Kind::SaveFile, request.title, {}, {}, request}, false).file;
+}
+
+ForAllAnswer ScriptedDialogs::askYesNoForAll(const std::string& text) {
+    return take({Kind::YesNoForAll, text, {}, {}, {}, Risk::Destructive}).forAll;
+}
+
+std::optional<std::filesystem::path> ScriptedDialogs::openFile(const OpenFileRequest& request) {
+    return take({Kind::OpenFile, request.title, {}, {}, {}, Risk::Harmless, request}, false).file;
 }
 
 }  // namespace sbx::testing

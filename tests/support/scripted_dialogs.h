@@ -22,7 +22,7 @@ public:
 
 class ScriptedDialogs : public DialogsPort {
 public:
-    enum class Kind { Message, YesNo, OkCancel, Input, SaveFile };
+    enum class Kind { Message, YesNo, OkCancel, Input, SaveFile, YesNoForAll, OpenFile };
 
     struct Prompt {
         Kind kind;
@@ -31,6 +31,7 @@ public:
         std::string defaultText;  // input box default
         SaveFileRequest saveRequest;  // the save dialog's request
         Risk risk = Risk::Harmless;   // a question's
+        OpenFileRequest openRequest{};  // the open dialog's request
     };
 
     // Expect the exact text.
@@ -43,6 +44,10 @@ public:
     ScriptedDialogs& expectInput(std::string prompt, std::optional<std::string> answer);
     // The save dialog: any title; answers with `file` (std::nullopt: cancel).
     ScriptedDialogs& expectSaveFile(std::optional<std::filesystem::path> file);
+    // The question with 是, 否, 全部覆盖 and 全部跳过 (always destructive).
+    ScriptedDialogs& expectYesNoForAll(std::string question, ForAllAnswer answer);
+    // The open dialog: any title; answers with `file` (std::nullopt: cancel).
+    ScriptedDialogs& expectOpenFile(std::optional<std::filesystem::path> file);
     // Runs `action` right after the most recently added step is answered, before the code
     // under test goes on (e.g. to change the file system between two questions).
     ScriptedDialogs& then(std::function<void()> action);
@@ -65,6 +70,8 @@ public:
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                         const std::string& defaultText) override;
     std::optional<std::filesystem::path> saveFile(const SaveFileRequest& request) override;
+    ForAllAnswer askYesNoForAll(const std::string& text) override;
+    std::optional<std::filesystem::path> openFile(const OpenFileRequest& request) override;
 
 private:
     struct Step {
@@ -76,6 +83,7 @@ private:
         std::optional<std::filesystem::path> file;
         std::function<void()> after;
         Risk risk = Risk::Harmless;
+        ForAllAnswer forAll = ForAllAnswer::No;
     };
 
     // Matches the prompt against the next step; throws when it does not fit.

@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -16,6 +17,8 @@
 #include "workspace/intake.h"
 #include "workspace/pool.h"
 #include "workspace/startup.h"
+#include "workspace/summary_template.h"
+#include "ui/pool_file_actions.h"
 
 using namespace sbx::testing;
 using namespace std::chrono_literals;
@@ -58,6 +61,16 @@ class FileIntakeWindowTest : public QObject {
         }
     }
     void takeIn() { QTest::mouseClick(in<QPushButton>("Command1"), Qt::LeftButton); }
+    std::string sourceBytes(const char* name) const { return bytesOf(src() / name); }
+    // Pastes over the path line's text as a person does (Chinese cannot be typed by key
+    // events), and presses Enter.
+    void typePath(const QString& text) {
+        auto* path1 = in<QLineEdit>("Path1");
+        path1->setFocus();
+        path1->selectAll();
+        path1->insert(text);
+        QTest::keyClick(path1, Qt::Key_Return);
+    }
     // List1 names exactly the pool files of the folder.
 
 private slots:
@@ -71,7 +84,10 @@ private slots:
         f->window->startUp(0ms);
         f->window->show();
         source = std::make_unique<QTemporaryDir>();
-        for (const char* name : {"b.xls", "a.xls", "notes.txt", "c.XLS"}) writeFile(src() / name, name);
+        // Two workbooks that can be read (each may become the template) and two other files.
+        fs::copy_file(fs::path(SBX_EXAMPLES) / "pool" / sbx::utf8Path("东城区.xls"), src() / "a.xls");
+        fs::copy_file(fs::path(SBX_EXAMPLES) / "pool" / sbx::utf8Path("西城区.xls"), src() / "b.xls");
+        for (const char* name : {"notes.txt", "c.XLS"}) writeFile(src() / name, name);
         fs::create_directories(src() / "子目录");
         QVERIFY(QDir::setCurrent(source->path()));
     }
@@ -85,6 +101,7 @@ private slots:
 
     void command4OpensTheWindowOnTheCurrentFolderAndDisablesMain() {
         f->control<QLabel>("Label13")->setText(QStringLiteral("2"));
+        for (const char* name : {"单位10.xls", "单位2.xls"}) writeFile(src() / sbx::utf8Path(name), name);
         openIntake();
         QCOMPARE(f->caption("Label13"), QString());
         QVERIFY(!f->window->isEnabled());
@@ -95,7 +112,7 @@ private slots:
         QCOMPARE(in<QPushButton>("Command2")->text(), u("退出"));
         for (const char* name : {"Frame1", "Drive1", "Dir1"}) QVERIFY2(in(name), name);
         QCOMPARE(file1()->selectionMode(), QAbstractItemView::ExtendedSelection);
-        // Tab order as designed: Drive1, Dir1, Command1, File1, Command2.
+        // Tab order: the path line, then as designed: Drive1, Dir1, Command1, File1, Command2.
         QStringList order;
         QWidget* step = in("Drive1");
         do {
@@ -104,11 +121,18 @@ private slots:
             step = step->nextInFocusChain();
         } while (step != in("Drive1"));
         order.removeAll(QString());
-        QCOMPARE(order, (QStringList{u("Drive1"), u("Dir1"), u("Command1"), u("File1"), u("Command2")}));
+        QCOMPARE(order, (QStringList{u("Drive1"), u("Dir1"), u("Command1"), u("File1"), u("Command2"), u("TemplateButton"),
+                                     u("Path1")}));
 
         QCOMPARE(intake->folder(), QDir(source->path()).absolutePath());
-        // All files, no folders, in name order whatever the case.
-        QCOMPARE(entries(*file1()), (QStringList{u("a.xls"), u("b.xls"), u("c.XLS"), u("notes.txt")}));
+        QCOMPARE(in<QLineEdit>("Path1")->text(), QDir::toNativeSeparators(intake->folder()));
+        // Only the workbooks the pool takes, no folders, in the pool's order.
+        QCOMPARE(entries(*file1()), (QStringList{u("a.xls"), u("b.xls"), u("单位2.xls"), u("单位10.xls")}));
+        // Opens at a size for long names and can be made larger; the lists grow with it.
+        QVERIFY2(intake->width() >= 600 && intake->height() >= 400, qPrintable(QString::number(intake->width())));
+        const int listWidth = file1()->width();
+        intake->resize(intake->width() + 300, intake->height() + 200);
+        QTRY_VERIFY(file1()->width() > listWidth);
         const QStringList folders = entries(*in<QListWidget>("Dir1"));
         QVERIFY(folders.last().trimmed() == u("子目录"));
 
@@ -138,7 +162,7 @@ private slots:
         QListWidgetItem* parent = dir1->item(dir1->currentRow() - 1);
         emit dir1->itemActivated(parent);
         QCOMPARE(intake->folder(), QDir(source->path()).absolutePath());
-        QCOMPARE(file1()->count(), 4);
+        QCOMPARE(file1()->count(), 2);
     }
 
     // A working folder given relative to where the program started stays that folder: browsing
@@ -163,8 +187,8 @@ private slots:
         f->dialogs.expectMessage(text::kAllTakenIn);
         takeIn();
         const fs::path pool = sbx::utf8Path(base.path().toStdString()) / "kx";
-        QCOMPARE(QString::fromStdString(sbx::testing::bytesOf(pool / "a.xls")), u("a.xls"));
-        QCOMPARE(QString::fromStdString(sbx::testing::bytesOf(pool / "hz" / "total.xls")), u("a.xls"));
+        QCOMPARE(bytesOf(pool / "a.xls"), sourceBytes("a.xls"));
+        QCOMPARE(bytesOf(pool / "hz" / "total.xls"), sourceBytes("a.xls"));
         QVERIFY(!fs::exists(src() / "kx"));
         QCOMPARE(QDir::currentPath(), QDir(base.path()).absolutePath());
         intake->close();
@@ -181,7 +205,7 @@ private slots:
         QCOMPARE(entries(*f->list1()), (QStringList{u("a.xls"), u("b.xls"), u("p.xls")}));
         QCOMPARE(f->caption("Label4"), QStringLiteral(" 3"));
         QCOMPARE(f->hint(), u("请点击[环境设定]来设置汇总计算参数!"));
-        QCOMPARE(bytesOf(f->paths.summaryWorkbook()), std::string("b.xls"));
+        QCOMPARE(bytesOf(f->paths.summaryWorkbook()), sourceBytes("b.xls"));
         QCOMPARE(intake->focusWidget(), in("Command2"));
         intake->close();  // Command2 shows its state once the main window is enabled again
         QVERIFY(f->button("Command2")->isEnabled());
@@ -208,17 +232,88 @@ private slots:
         QCOMPARE(f->window->job().sheetNames, (std::vector<std::string>{"收入明细", "成本费用"}));
     }
 
-    void notAnXlsFileAsksToChooseAgainAndRewritesTheCount() {
+    // A path typed or pasted into the path line: a folder is shown, a file taken in as if
+    // picked (quoted or as a file:// address too, as file managers copy them); a file that is
+    // no workbook or cannot be read, or a path that leads nowhere, is said so.
+    void aTypedPathShowsAFolderOrTakesAFileIn_data() {
+        QTest::addColumn<QString>("typed");  // {src} stands for the source folder
+        QTest::addColumn<QString>("folder");  // shown after, relative to it
+        QTest::addColumn<QStringList>("messages");  // the start of each, in order
+        QTest::addColumn<QStringList>("pool");
+        QTest::addColumn<QString>("summaryFrom");  // the file the summary is a copy of
+        const QStringList onlyP{u("p.xls")};
+        QTest::newRow("a folder, relative, blanks around") << u("  子目录 ") << u("子目录") << QStringList() << onlyP << u("p");
+        QTest::newRow("a workbook, quoted") << u("\"{src}/b.xls\"") << u(".") << QStringList{u(text::kAllTakenIn)}
+                                            << QStringList{u("b.xls"), u("p.xls")} << u("b.xls");
+        QTest::newRow("a file:// address") << u("file://{src}/子目录/d.xls") << u("子目录") << QStringList{u(text::kAllTakenIn)}
+                                           << QStringList{u("d.xls"), u("p.xls")} << u("子目录/d.xls");
+        QTest::newRow("no workbook") << u("{src}/notes.txt") << u(".") << QStringList{u(text::kNotXls), u(text::kChooseAgain)}
+                                     << onlyP << u("p");
+        QTest::newRow("a workbook that cannot be read")
+            << u("{src}/坏表.xls") << u(".")
+            << QStringList{u("文件 坏表.xls 无法读取，不能作为汇总模板："), u(text::kAllTakenIn)}
+            << QStringList{u("p.xls"), u("坏表.xls")} << u("p");
+        QTest::newRow("nothing there") << u("{src}/无此文件夹") << u(".") << QStringList{u(text::kNoSuchPath)} << onlyP << u("p");
+    }
+    void aTypedPathShowsAFolderOrTakesAFileIn() {
+        QFETCH(QString, typed);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, messages);
+        QFETCH(QStringList, pool);
+        QFETCH(QString, summaryFrom);
+        fs::create_directories(src() / "子目录");
+        fs::copy_file(fs::path(SBX_EXAMPLES) / "pool" / sbx::utf8Path("南城区.xls"), src() / "子目录" / "d.xls");
+        writeFile(src() / sbx::utf8Path("坏表.xls"), "damaged");
+        for (const QString& message : messages) f->dialogs.expectMessageContaining(message.toStdString());
         openIntake();
-        for (const QString& name : {u("notes.txt"), u("c.XLS")}) {
-            selectFiles({name});
-            f->control<QLabel>("Label4")->setText(QStringLiteral("?"));
-            f->dialogs.expectMessage(text::kNotXls).expectMessage(text::kChooseAgain);
-            takeIn();
-            QCOMPARE(entries(*f->list1()), QStringList{u("p.xls")});
-            QCOMPARE(f->caption("Label4"), QStringLiteral(" 1"));
+        typePath(typed.replace(u("{src}"), source->path()));
+        QCOMPARE(intake->folder(), QDir::cleanPath(QDir(source->path()).absoluteFilePath(folder)));
+        QCOMPARE(entries(*f->list1()), pool);
+        QCOMPARE(f->list1UntrueToFolder(), QString());
+        const std::string expected = summaryFrom == u("p") ? std::string("pool P") : sourceBytes(summaryFrom.toUtf8().constData());
+        QCOMPARE(bytesOf(f->paths.summaryWorkbook()), expected);
+    }
+
+    // Taking files in again that the pool holds asks once for all of them when told to.
+    void reTakingSeveralPoolFilesAsksOnceForAll() {
+        for (const char* name : {"a.xls", "b.xls"}) {
+            writeFile(f->paths.poolFile(name), "old");
+            f->list1()->addItem(u(name));
         }
-        QCOMPARE(f->hint(), u("欢迎使用数簿星"));
+        openIntake();
+        selectFiles({u("a.xls"), u("b.xls")});
+        f->dialogs.expectYesNoForAll(sbx::pool_ops_text::overwriteQuestion("a.xls"), sbx::ForAllAnswer::YesToAll)
+            .expectMessage(text::kAllTakenIn);
+        takeIn();
+        for (const char* name : {"a.xls", "b.xls"}) QCOMPARE(bytesOf(f->paths.poolFile(name)), sourceBytes(name));
+    }
+
+    // 空白表作模板… chooses a blank form in the open dialog, starting in the folder shown: it
+    // becomes the template, kept in hz/模板, without joining the pool. One that cannot be read
+    // is refused, naming it.
+    void aBlankFormIsChosenAsTheTemplateWithoutJoiningThePool() {
+        fs::copy_file(fs::path(SBX_TEST_DATA) / "fixtures" / "mixed_pool" / "branch_2.xlsx", src() / sbx::utf8Path("空白表.xlsx"));
+        openIntake();
+        f->dialogs.expectOpenFile(src() / "c.XLS").expectMessage(text::kNotXls);
+        f->dialogs.expectOpenFile(src() / "notes.xls").expectMessageContaining("文件 notes.xls 无法读取，不能作为汇总模板：\r");
+        f->dialogs.expectOpenFile(std::nullopt);
+        fs::copy_file(src() / "notes.txt", src() / "notes.xls");
+        for (int i = 0; i < 3; ++i) QTest::mouseClick(in<QPushButton>("TemplateButton"), Qt::LeftButton);
+        QCOMPARE(bytesOf(f->paths.summaryWorkbook()), std::string("pool P"));
+
+        const fs::path blank = src() / sbx::utf8Path("空白表.xlsx");
+        f->dialogs.expectOpenFile(blank).expectMessage(sbx::templateChosenMessage("空白表.xlsx", f->paths));
+        QTest::mouseClick(in<QPushButton>("TemplateButton"), Qt::LeftButton);
+        const auto& asked = f->dialogs.transcript();
+        const auto opened = std::find_if(asked.rbegin(), asked.rend(), [](const auto& prompt) {
+            return prompt.kind == sbx::testing::ScriptedDialogs::Kind::OpenFile;
+        });
+        QVERIFY(opened != asked.rend());
+        QCOMPARE(sbx::utf8String(opened->openRequest.startIn), sbx::utf8String(src()));
+        QCOMPARE(bytesOf(f->paths.summaryWorkbook()), bytesOf(blank));
+        QCOMPARE(bytesOf(sbx::keptTemplateDirectory(f->paths) / sbx::utf8Path("空白表.xlsx")), bytesOf(blank));
+        QCOMPARE(entries(*f->list1()), QStringList{u("p.xls")});
+        QCOMPARE(f->control<QLabel>("TemplateLabel")->text(), u("汇总文件的模板：\n空白表.xlsx（选定的模板）"));
     }
 
     void noSelectionAsksToChooseAgainAndStillEnablesCommand2() {
@@ -242,7 +337,7 @@ private slots:
 
         f->dialogs.expectYesNo("目标目录下有a.xls同名文件，是否覆盖?", true, sbx::Risk::Destructive).expectMessage(text::kAllTakenIn);
         takeIn();
-        QCOMPARE(bytesOf(f->paths.poolFile("a.xls")), std::string("a.xls"));
+        QCOMPARE(bytesOf(f->paths.poolFile("a.xls")), sourceBytes("a.xls"));
         QCOMPARE(entries(*f->list1()), (QStringList{u("a.xls"), u("p.xls")}));
         QCOMPARE(f->caption("Label4"), QStringLiteral(" 2"));
         QCOMPARE(f->list1UntrueToFolder(), QString());
@@ -281,7 +376,7 @@ private slots:
         selectFiles({u("a.xls")});
         f->dialogs.expectMessageContaining(sbx::startup_text::kPreviousSummaryKept).expectMessage(text::kAllTakenIn);
         takeIn();
-        QCOMPARE(bytesOf(f->paths.summaryWorkbook()), std::string("a.xls"));
+        QCOMPARE(bytesOf(f->paths.summaryWorkbook()), sourceBytes("a.xls"));
         for (const char* name : {"Command5", "Command8"}) QVERIFY2(f->button(name)->isHidden(), name);
         const fs::path history = f->paths.summaryDirectory() / sbx::utf8Path("历史");
         QCOMPARE(std::distance(fs::directory_iterator(history), fs::directory_iterator()), 1);
@@ -332,7 +427,7 @@ private slots:
         QCOMPARE(drive1->currentIndex(), 2);
         QCOMPARE(intake->folder(), QDir(source->path()).absolutePath());
         QCOMPARE(QDir::currentPath(), QDir(source->path()).absolutePath());
-        QCOMPARE(file1()->count(), 4);
+        QCOMPARE(file1()->count(), 2);
 
         // A ready drive: its folder in the lists; the process stays where it was.
         intake->changeDrive(1);

@@ -20,6 +20,7 @@
 #include "workspace/pool.h"
 #include "workspace/pool_file_ops.h"
 #include "workspace/startup.h"
+#include "workspace/summary_template.h"
 
 using namespace sbx::testing;
 using namespace std::chrono_literals;
@@ -258,6 +259,34 @@ private slots:
         choose("del");
         QCOMPARE(bytesOf(summary), chosen);
         QCOMPARE(shown->text(), u("汇总文件的模板：\nd.xls（选定的模板）"));
+    }
+
+    // Renaming the template's pool file renames it in the main window's note and in
+    // hz/模板.txt: the pool file the summary was copied from, and a chosen template's kept copy.
+    void renamingTheTemplatesPoolFileRenamesItsNote() {
+        auto* shown = f->control<QLabel>("TemplateLabel");
+        const struct {
+            const char* from;
+            const char* to;
+            bool chosen;
+            const char* note;
+        } steps[] = {{"a.xls", "东城区", false, "东城区.xls"}, {"东城区.xls", "西城区", true, "西城区.xls（选定的模板）"}};
+        for (const auto& step : steps) {
+            select(u(step.from));
+            if (step.chosen) {
+                f->dialogs.expectMessage(sbx::templateChosenMessage(step.from, f->paths));
+                choose("TEMPLATE");
+            }
+            f->dialogs.expectInput(text::kRenamePrompt, step.to);
+            choose("RENAME");
+            QCOMPARE(shown->text(), u("汇总文件的模板：\n") + u(step.note));
+            const std::string renamed = std::string(step.to) + ".xls";
+            const sbx::TemplateNote note = sbx::readTemplateNote(f->paths);
+            const fs::path kept = sbx::keptTemplateDirectory(f->paths);
+            QCOMPARE(note.madeFrom, step.chosen ? kept / sbx::utf8Path(renamed) : f->paths.poolFile(renamed));
+            QCOMPARE(note.chosen, step.chosen ? kept / sbx::utf8Path(renamed) : fs::path());
+            QVERIFY(!fs::exists(kept / sbx::utf8Path(step.from)));
+        }
     }
 
     // Names of GBK bytes (not UTF-8, as shared drives hold them) are renamed and deleted by

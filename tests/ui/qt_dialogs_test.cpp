@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "tests/ui/modal_helper.h"
+#include "spreadsheet/utf8_path.h"
 #include "ui/qt_dialogs.h"
 
 using sbx::testing::onNextModal;
@@ -115,6 +116,70 @@ private slots:
         const auto risk = destructive ? sbx::Risk::Destructive : sbx::Risk::Harmless;
         const bool answer = yesNo ? dialogs.askYesNo("删除?", risk) : dialogs.askOkCancel("删除?", risk);
         QCOMPARE(answer, expected);
+    }
+
+    // The overwrite question for several files: four buttons, and Enter, Esc and 否 answer for
+    // this file only.
+    void aQuestionForSeveralFilesOffersAnAnswerForAll_data() {
+        QTest::addColumn<int>("press");  // a button, or 0 for Enter, -1 for Esc
+        QTest::addColumn<int>("expected");
+        QTest::newRow("是") << int(QMessageBox::Yes) << int(sbx::ForAllAnswer::Yes);
+        QTest::newRow("否") << int(QMessageBox::No) << int(sbx::ForAllAnswer::No);
+        QTest::newRow("全部覆盖") << int(QMessageBox::YesToAll) << int(sbx::ForAllAnswer::YesToAll);
+        QTest::newRow("全部跳过") << int(QMessageBox::NoToAll) << int(sbx::ForAllAnswer::NoToAll);
+        QTest::newRow("Enter") << 0 << int(sbx::ForAllAnswer::No);
+        QTest::newRow("Esc") << -1 << int(sbx::ForAllAnswer::No);
+    }
+    void aQuestionForSeveralFilesOffersAnAnswerForAll() {
+        QFETCH(int, press);
+        QFETCH(int, expected);
+        sbx::QtDialogs dialogs;
+        auto captions = std::make_shared<QStringList>();
+        onNextModal([captions, press](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (!box) return;
+            for (QAbstractButton* b : box->buttons()) *captions << b->text();
+            captions->sort();
+            QWidget* focused = box->focusWidget() ? box->focusWidget() : box;
+            if (press > 0) {
+                box->button(static_cast<QMessageBox::StandardButton>(press))->click();
+            } else {
+                QTest::keyClick(focused, press == 0 ? Qt::Key_Return : Qt::Key_Escape);
+            }
+        });
+        QCOMPARE(int(dialogs.askYesNoForAll("目标目录下有a.xls同名文件，是否覆盖?")), expected);
+        QStringList shown{QString::fromUtf8("是(&Y)"), QString::fromUtf8("否(&N)"), QString::fromUtf8("全部覆盖"),
+                          QString::fromUtf8("全部跳过")};
+        shown.sort();
+        QCOMPARE(*captions, shown);
+    }
+
+    void openDialogGivesAnExistingFileOrNothingOnCancel() {
+        QTemporaryDir folder;
+        QFile blank(folder.filePath(QString::fromUtf8("空白表.xls")));
+        QVERIFY(blank.open(QIODevice::WriteOnly));
+        blank.close();
+        sbx::QtDialogs dialogs;
+        auto seen = std::make_shared<QString>();
+        onNextModal([seen](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog) return;
+            *seen = dialog->directory().absolutePath();
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (!name) return;
+            name->setText(QString::fromUtf8("空白表.xls"));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        const sbx::OpenFileRequest request{"选择", "表格文件 (*.xls *.xlsx *.xlsm)", sbx::utf8Path(folder.path().toStdString())};
+        const auto chosen = dialogs.openFile(request);
+        QVERIFY(chosen.has_value());
+        QCOMPARE(QString::fromStdString(sbx::utf8String(*chosen)), blank.fileName());
+        QCOMPARE(*seen, QDir(folder.path()).absolutePath());
+
+        onNextModal([](QWidget* modal) {
+            if (auto* dialog = qobject_cast<QFileDialog*>(modal)) dialog->reject();
+        });
+        QCOMPARE(dialogs.openFile(request), std::nullopt);
     }
 
     void inputBoxGivesTheTextOrNothingOnCancel() {

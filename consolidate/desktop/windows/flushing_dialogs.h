@@ -35,6 +35,14 @@ public:
         status_.flush();
         return inner_.saveFile(request);
     }
+    ForAllAnswer askYesNoForAll(const std::string& text) override {
+        status_.flush();
+        return inner_.askYesNoForAll(text);
+    }
+    std::optional<std::filesystem::path> openFile(const OpenFileRequest& request) override {
+        status_.flush();
+        return inner_.openFile(request);
+    }
 
 private:
     DialogsPort& inner_;

@@ -5,7 +5,8 @@
 #
 #   real_program_keys_test.sh PROGRAM WORKBOOK
 #
-# WORKBOOK: a workbook of 9 worksheets, taken into the pool as 单位10.xls and 单位2.xls.
+# WORKBOOK: a workbook of 9 worksheets (表1 to 表9), taken into the pool as 单位10.xls and
+# 单位2.xls, with a job for it remembered in 方案.txt.
 set -uo pipefail
 
 program=${1:?usage: real_program_keys_test.sh PROGRAM WORKBOOK}
@@ -70,6 +71,8 @@ click() { xdotool mousemove --window "$1" "$2" "$3" sleep 0.2 click "${4:-1}"; }
 mkdir -p "$work/home"
 cp "$workbook" "$work/home/单位10.xls"
 cp "$workbook" "$work/home/单位2.xls"
+printf 'shubuxing-jobs\t1\ntemplate\t表1\t表2\t表3\t表4\t表5\t表6\t表7\t表8\t表9\nsheet\t表3\tb3\td5\n' \
+  >"$work/home/方案.txt"
 SHUBUXING_HOME="$work/home" QT_QPA_PLATFORM=xcb "$program" >"$work/program.log" 2>&1 &
 pids+=($!)
 
@@ -109,4 +112,59 @@ key Escape
 gone 请选择EXCEL表格之工作表 || fail "Esc did not close the worksheet selection"
 expect_active 数簿星 "main window after the worksheet selection"
 
-echo "PASS: the start-up question, help and the worksheet selection by keys in the real program under openbox"
+# A box of the program (titled 数簿星 like the main window) once it shows and is active; empty if not.
+box() {
+  for _ in $(seq 150); do
+    local id
+    for id in $(xdotool search --onlyvisible --name '^数簿星$' 2>/dev/null); do
+      if [ "$id" != "$main" ] && [ "$(xdotool getactivewindow 2>/dev/null)" = "$id" ]; then echo "$id"; return; fi
+    done
+    sleep 0.1
+  done
+}
+# Enter on the box that shows now: its default answer.
+answer_box() {
+  local id
+  id=$(box)
+  [ -n "$id" ] || fail "$1: no message box"
+  key Return
+  gone_id "$id" || fail "$1: Enter did not answer the message box"
+}
+
+# A double-click on a pool entry opens it in the viewer, active beside its message; Esc
+# closes the viewer, which the program then says.
+xdotool mousemove --window "$main" 50 122 sleep 0.2 click --repeat 2 --delay 100 1
+[ -n "$(window '单位2\.xls \(只读\)')" ] || fail "a double-click on 单位2.xls opened no viewer"
+expect_active "单位2.xls (只读)" "viewer"
+key Escape
+gone '单位2\.xls \(只读\)' || fail "Esc did not close the viewer"
+answer_box "表格已自动关闭 after the viewer"
+expect_active 数簿星 "main window after the viewer"
+
+# The remembered job: the worksheet selection comes with 表3 ticked; its 确 定 leads to range
+# entry, which opens with the remembered range in its boxes, and Enter accepts it.
+click "$main" 140 76
+selection=$(window 请选择EXCEL表格之工作表)
+[ -n "$selection" ] || fail "环境设定 opened no worksheet selection the second time"
+expect_active 请选择EXCEL表格之工作表 "worksheet selection with a remembered job"
+click "$selection" 150 245
+answer_box "the count of worksheets chosen"
+[ -n "$(window 环境信息设定)" ] || fail "the worksheet selection did not lead to range entry"
+expect_active 环境信息设定 "range entry with remembered ranges"
+key Return
+answer_box "Enter on the remembered ranges: the hint to choose pool files"
+gone 环境信息设定 || fail "Enter did not accept the remembered ranges"
+
+# A click on a pool entry gives 开始汇表 the focus: Enter presses it and the mode window opens;
+# Esc closes it and nothing runs.
+expect_active 数簿星 "main window after range entry"
+click "$main" 50 122
+key Return
+[ -n "$(window 请选择汇表模式)" ] || fail "Enter after a click on the pool did not press 开始汇表"
+expect_active 请选择汇表模式 "mode window"
+key Escape
+gone 请选择汇表模式 || fail "Esc did not close the mode window"
+expect_active 数簿星 "main window after the mode window"
+[ ! -e "$work/home/hz/total.xls.run.json" ] || fail "a run started though the mode window was closed with Esc"
+
+echo "PASS: the start-up question, help, the worksheet selection, the viewer, remembered ranges, 开始汇表 and the mode window by keys in the real program under openbox"
