@@ -105,10 +105,10 @@ int main(int argc, char* argv[]) {
 
     // Runs half way, the panel filled in through the status view as a run fills it: two
     // files selected, three worksheets.
-    auto* list1 = control<QListWidget>(window, "List1");
-    list1->item(0)->setSelected(true);
-    list1->item(2)->setSelected(true);
-    control<QLabel>(window, "Label13")->setText(QStringLiteral("2"));
+    QListWidget* poolList = window.controls().poolList;
+    poolList->item(0)->setSelected(true);
+    poolList->item(2)->setSelected(true);
+    window.controls().selectedCount->setText(QStringLiteral("2"));
     {
         sbx::QtStatusView status(window.controls());
         window.setHint(sbx::run_text::kHintEfficiency);
@@ -145,8 +145,8 @@ int main(int argc, char* argv[]) {
         std::ofstream(samples / sbx::utf8Path(name)) << "sample";
     }
     QDir::setCurrent(QString::fromStdString(sbx::utf8String(samples)));
-    const sbx::PoolWindowContext poolWindows{&window, list1, control<QLabel>(window, "Label13"),
-                                             control<QPushButton>(window, "Command2"), dialogs,
+    const sbx::PoolWindowContext poolWindows{&window, poolList, window.controls().selectedCount,
+                                             window.controls().jobSetupButton, dialogs,
                                              sbx::WorkspacePaths(pool), sbx::makeNativeHost, {}, {}, {}};
     sbx::FileIntakeWindow* intake = sbx::openFileIntakeWindow(poolWindows);
     auto* file1 = control<QListWidget>(*intake, "File1");
@@ -268,7 +268,7 @@ int main(int argc, char* argv[]) {
     }
 
     // An empty pool: the list says what it takes.
-    list1->clear();
+    poolList->clear();
     window.refreshCounts();
     ok &= save(window, out / "main_window_empty.png");
 

@@ -184,7 +184,7 @@ void FileIntakeWindow::takeInSelected() {
     for (int row = 0; row < file1_->count(); ++row) {
         if (file1_->item(row)->isSelected()) selected.push_back(file1_->item(row)->text().toUtf8().toStdString());
     }
-    ListWidgetPoolList list(*context_.list1);
+    ListWidgetPoolList list(*context_.poolList);
     const IntakeOutcome outcome = takeInFiles(context_.paths, context_.dialogs, list, toPath(folder_), selected, copy_);
     if (outcome == IntakeOutcome::Done) {
         if (context_.setHint) context_.setHint(intake_text::kNextStepHint);
@@ -192,7 +192,7 @@ void FileIntakeWindow::takeInSelected() {
     }
     if (list.appended() && context_.summaryReplaced) context_.summaryReplaced();
     if (context_.refreshCounts) context_.refreshCounts();
-    if (context_.list1->count() != 0 && context_.command2 != nullptr) context_.command2->setEnabled(true);
+    if (context_.poolList->count() != 0 && context_.jobSetupButton != nullptr) context_.jobSetupButton->setEnabled(true);
 }
 
 void FileIntakeWindow::keyPressEvent(QKeyEvent* event) {
@@ -210,7 +210,7 @@ void FileIntakeWindow::closeEvent(QCloseEvent* event) {
 }
 
 FileIntakeWindow* openFileIntakeWindow(const PoolWindowContext& context) {
-    if (context.label13 != nullptr) context.label13->clear();
+    if (context.selectedCount != nullptr) context.selectedCount->clear();
     return showWindowOnce<FileIntakeWindow>(context.mainWindow, [&] { return new FileIntakeWindow(context); });
 }
 
