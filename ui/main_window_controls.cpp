@@ -263,6 +263,7 @@ MainWindowControls buildMainWindowControls(QWidget* window) {
 
     c.logo = named(new QLabel(window), names::kLogo, rect(4350, 2500, 1800, 1800));
     c.logo->setPixmap(drawLogo(px(1800)));
+    c.logo->setAlignment(Qt::AlignCenter);  // in the middle of the panel when the window grows
 
     c.status = buildStatusPanel(window);
     c.progressButton = button(window, names::kProgressButton, "", "系统进度提示", rect(kCaptionLeft, rowTop(7) + 60, 3060, 420));
