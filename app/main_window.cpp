@@ -41,7 +41,11 @@ constexpr const char* kChooseModeHint = "请根据需要选择相应模式!";
 QString countCaption(int count) { return QStringLiteral(" %1").arg(count); }
 
 MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
-    : QWidget(parent), services_(std::move(services)), controls_(buildMainWindowControls(this)), geometry_(*this) {
+    : QWidget(parent),
+      services_(std::move(services)),
+      controls_(buildMainWindowControls(this)),
+      geometry_(*this),
+      roster_(controls_, job_, services_.paths, services_.dialogs, services_.makeHost) {
     setObjectName("main");
     setWindowTitle(QString::fromUtf8("数簿星"));
     letEnterPressFocusedButtons(*static_cast<QApplication*>(QCoreApplication::instance()));
@@ -77,6 +81,16 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     c.title->installEventFilter(this);
     c.logo->installEventFilter(this);
 
+    // Who has reported follows the pool list, whoever changes it.
+    QAbstractItemModel* pool = c.poolList->model();
+    connect(pool, &QAbstractItemModel::rowsInserted, this, &MainWindow::refreshRosterSoon);
+    connect(pool, &QAbstractItemModel::rowsRemoved, this, &MainWindow::refreshRosterSoon);
+    connect(pool, &QAbstractItemModel::modelReset, this, &MainWindow::refreshRosterSoon);
+    connect(pool, &QAbstractItemModel::dataChanged, this, &MainWindow::refreshRosterSoon);
+    connect(c.rosterButton, &QPushButton::clicked, this, [this] { roster_.rosterClicked(); });
+    connect(c.unitCellButton, &QPushButton::clicked, this, [this] { roster_.unitCellClicked(); });
+    c.runTime->installEventFilter(this);
+
     connect(c.hintTimer, &QTimer::timeout, this, &MainWindow::recolourHint);
     c.hintTimer->start();
 }
@@ -95,6 +109,16 @@ void MainWindow::startUp(std::chrono::milliseconds splashTime) {
     if (!outcome.hint.empty()) setHint(outcome.hint);
     refreshCounts();
     showTemplate();
+    roster_.refresh();
+}
+
+void MainWindow::refreshRosterSoon() {
+    if (rosterRefreshPending_) return;
+    rosterRefreshPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        rosterRefreshPending_ = false;
+        roster_.refresh();
+    });
 }
 
 void MainWindow::resetForStartUp() {
@@ -174,7 +198,10 @@ void MainWindow::setUpJob() {
     c.logo->show();
     startJobSetup(JobWindowContext{job_, services_.dialogs, services_.paths, this, c.jobSetupButton, c.poolList, services_.makeHost,
                                    [this](const std::string& text) { setHint(text); },
-                                   [this] { applyStartButtonRule(); }});
+                                   [this] {
+                                       applyStartButtonRule();
+                                       refreshRosterSoon();  // the job may bring its unit cell
+                                   }});
 }
 
 void MainWindow::recolourHint() {
@@ -207,6 +234,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // The template's name shows where the logo shows: a run's panel takes both places.
     if (watched == controls_.logo && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
         controls_.templateLabel->setVisible(event->type() == QEvent::Show);
+    }
+    // The roster gives its place to the run's time line.
+    if (watched == controls_.runTime && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        for (QWidget* widget : {static_cast<QWidget*>(controls_.rosterButton), static_cast<QWidget*>(controls_.unitCellButton),
+                                static_cast<QWidget*>(controls_.rosterDetail)}) {
+            widget->setVisible(event->type() == QEvent::Hide);
+        }
     }
     if (watched == controls_.title && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {

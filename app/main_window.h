@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include "app/roster_panel.h"
 #include "ui/main_window_controls.h"
 #include "ui/proportional_geometry.h"
 #include "job/job_definition.h"
@@ -57,6 +58,9 @@ public:
     void forgetLastRunsSummary();
     // The file the summary is made from, above the logo.
     void showTemplate();
+    // Who has reported, after the pool list or the job changed (once, when control returns).
+    void refreshRosterSoon();
+    RosterPanel& roster() { return roster_; }
     // Hides every label and field of the status panel (the logo shows again).
     void hideStatusPanel();
     // The enabling rule of 开始汇表: a ready job, a selection in the pool list, and no failed
@@ -89,6 +93,8 @@ private:
     JobDefinition job_;
     MainWindowControls controls_;
     ProportionalGeometry geometry_;  // the controls follow the window's size
+    RosterPanel roster_;
+    bool rosterRefreshPending_ = false;
     int jobSetups_ = 0;  // clicks on 环境设定 since start
 };
 

@@ -283,6 +283,10 @@ MainWindowControls buildMainWindowControls(QWidget* window) {
     c.summaryNote->setWordWrap(true);
     c.summaryNote->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
     c.summaryNote->hide();
+    c.rosterButton = button(window, "RosterButton", "生成应报名单", "", rect(kPanelLeft, 870, 2100, 330));
+    c.unitCellButton = button(window, "UnitCellButton", "单位单元格", "", rect(kPanelLeft + 2175, 870, 1125, 330));
+    c.rosterDetail = label(window, "RosterDetail", "", rect(kPanelLeft - 150, 1230, kPanelWidth + 300, 300), Qt::AlignCenter);
+    c.rosterDetail->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
 
     c.addFilesButton = button(window, names::kAddFilesButton, "添加文件", "添加需要汇总合并的表格文件", rect(600, 6180, 1800, 480));
     c.exportButton = button(window, names::kExportButton, "导出文件", "", rect(4350, 6180, 1800, 480));

@@ -85,6 +85,10 @@ struct MainWindowControls {
     QLabel* runTime = nullptr;         // during a run: files done, elapsed time, time left
     QLabel* templateLabel = nullptr;   // above the logo: the file the summary is made from
     QLabel* summaryNote = nullptr;     // below the logo: the summary is incomplete, until the next run
+    // Between runs, where the time line shows during one: who has reported.
+    QPushButton* rosterButton = nullptr;    // 已报 N / 应报 M, or 生成应报名单 while there is no roster
+    QPushButton* unitCellButton = nullptr;  // 单位单元格: the cell that names each report's unit
+    QLabel* rosterDetail = nullptr;         // who is missing, who is unknown
     QLineEdit* hintBox = nullptr;
     QLabel* logo = nullptr;
     QTimer* hintTimer = nullptr;  // recolours the hint box's text
