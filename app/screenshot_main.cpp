@@ -22,6 +22,7 @@
 #include <QUrl>
 
 #include "app/main_window.h"
+#include "consolidate/check/roster.h"
 #include "consolidate/run/run_messages.h"
 #include "consolidate/status/status_texts.h"
 #include "consolidate/desktop/windows/qt_status_view.h"
@@ -98,6 +99,22 @@ int main(int argc, char* argv[]) {
     window.startUp(std::chrono::milliseconds(0));
     window.show();
     ok &= save(window, out / "main_window.png");
+    // With a roster of five units kept in the working folder, a fifth report taken in under
+    // another name: who has reported, who not, and what the roster does not know.
+    {
+        const std::filesystem::path roster = pool / sbx::utf8Path(sbx::kRosterFileName);
+        std::ofstream(roster) << "一分公司\n二分公司\n三分公司\n四分公司\n五分公司\n六分公司\n";
+        std::ofstream(pool / sbx::utf8Path("总公司汇总.xls")) << "sample";
+        window.controls().poolList->addItem(QStringLiteral("总公司汇总.xls"));
+        window.refreshCounts();
+        window.roster().refresh();
+        ok &= save(window, out / "main_window_roster.png");
+        delete window.controls().poolList->takeItem(window.controls().poolList->count() - 1);
+        std::filesystem::remove(pool / sbx::utf8Path("总公司汇总.xls"));
+        std::filesystem::remove(roster);
+        window.refreshCounts();
+        window.roster().refresh();
+    }
     // Maximised on a 1366x768 screen: lists and frames follow the window's edges, buttons
     // keep about their size.
     window.resize(1366, 698);
@@ -271,6 +288,7 @@ int main(int argc, char* argv[]) {
     // An empty pool: the list says what it takes.
     poolList->clear();
     window.refreshCounts();
+    window.roster().refresh();
     ok &= save(window, out / "main_window_empty.png");
 
     std::filesystem::remove_all(pool);
