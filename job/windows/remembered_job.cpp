@@ -36,7 +36,11 @@ std::filesystem::path jobFileOf(const WorkspacePaths& paths) { return paths.pool
 void offerRememberedJob(const JobWindowContext& context) {
     JobDefinition& job = context.job;
     job.remembered.clear();
-    job.unitCell.reset();
+    // A unit cell chosen before any job was kept waits for the first one, on its template.
+    const std::vector<std::string> sheets = templateSheets(job);
+    if (job.unitCell && std::find(sheets.begin(), sheets.end(), job.unitCell->worksheet) == sheets.end()) {
+        job.unitCell.reset();
+    }
     try {
         const RememberedJobs kept = readJobFile(jobFileOf(context.paths));
         if (const RememberedJob* found = kept.kept(templateSheets(job))) {
