@@ -137,6 +137,24 @@ private slots:
         QCOMPARE(rosterCount(), u("已报 0 / 应报 3"));
     }
 
+    // The run's check matches the reports by the job's unit cell too.
+    void theRunSaysWhoReportedByTheUnitCell() {
+        auto host = sbx::makeNativeHost();
+        for (const auto& [file, unit] : {std::pair{"branch_1.xls", "东城区"}, {"branch_2.xls", "西城区"}, {"branch_3.xls", "朝阳区"}}) {
+            sbx::Workbook& book = host->open(f->paths.poolFile(file));
+            book.worksheet(kIncome).setCell(1, 1, sbx::CellValue::text(unit));
+            host->saveAs(book, f->paths.poolFile(file));
+            host->close(book, false);
+        }
+        writeText(rosterFile(), "东城区\n西城区\n海淀区\n");
+        f->readyJob();
+        f->window->job().unitCell = sbx::UnitCell{kIncome, {1, 1}};
+        f->dialogs.expectMessage("已报 2 / 应报 3\r未报：海淀区\r不在名单中：branch_3.xls")
+            .expectYesNo(sbx::run_text::kArchiveQuestion, false, sbx::Risk::Destructive)
+            .expectYesNo(sbx::run_text::kExportQuestion, false);
+        f->clickMode("Command1");
+    }
+
     // During a run the time line takes the roster's place; after it the roster is back.
     void theRosterGivesWayToTheRunsTimeLine() {
         f->readyJob();
