@@ -1,5 +1,5 @@
 #pragma once
-// The colour of the hint box's text, redrawn by Timer1 about ten times a second.
+// The colour of the hint box's text, redrawn about ten times a second.
 #include <cstdint>
 
 namespace sbx {

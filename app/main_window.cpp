@@ -41,17 +41,21 @@ constexpr const char* kChooseModeHint = "请根据需要选择相应模式!";
 QString countCaption(int count) { return QStringLiteral(" %1").arg(count); }
 
 MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
-    : QWidget(parent), services_(std::move(services)), controls_(buildMainWindowControls(this)), geometry_(*this) {
+    : QWidget(parent),
+      services_(std::move(services)),
+      controls_(buildMainWindowControls(this)),
+      geometry_(*this),
+      roster_(controls_, job_, services_.paths, services_.dialogs, services_.makeHost) {
     setObjectName("main");
     setWindowTitle(QString::fromUtf8("数簿星"));
     letEnterPressFocusedButtons(*static_cast<QApplication*>(QCoreApplication::instance()));
 
     const MainWindowControls& c = controls_;
-    connect(c.command1, &QPushButton::clicked, this, &QWidget::close);
-    connect(c.command2, &QPushButton::clicked, this, &MainWindow::setUpJob);
-    connect(c.command3, &QPushButton::clicked, this, &MainWindow::startRun);
-    connect(c.command4, &QPushButton::clicked, this, &MainWindow::fileIntakeRequested);
-    connect(c.command5, &QPushButton::clicked, this, &MainWindow::exportRequested);
+    connect(c.exitButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(c.jobSetupButton, &QPushButton::clicked, this, &MainWindow::setUpJob);
+    connect(c.startButton, &QPushButton::clicked, this, &MainWindow::startRun);
+    connect(c.addFilesButton, &QPushButton::clicked, this, &MainWindow::fileIntakeRequested);
+    connect(c.exportButton, &QPushButton::clicked, this, &MainWindow::exportRequested);
     // The runs and the export, one engine host factory for all of them.
     connect(this, &MainWindow::modeWindowRequested, this, [this] {
         openModeWindow(RunWindowContext{this, controls_, job_, services_.dialogs, services_.paths, services_.makeHost,
@@ -62,23 +66,33 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     connect(c.help, &QAction::triggered, this, &MainWindow::helpRequested);
     connect(c.about, &QAction::triggered, this, &MainWindow::aboutRequested);
     // File intake, the pool list's menu, help and about.
-    const PoolWindowContext poolWindows{this, c.list1, c.label13, c.command2, services_.dialogs, services_.paths,
+    const PoolWindowContext poolWindows{this, c.poolList, c.selectedCount, c.jobSetupButton, services_.dialogs, services_.paths,
                                         services_.makeHost, [this](const std::string& text) { setHint(text); },
                                         [this] { refreshCounts(); }, [this] { forgetLastRunsSummary(); },
                                         services_.dispose, [this] { showTemplate(); }};
     connect(this, &MainWindow::fileIntakeRequested, this, [poolWindows] { openFileIntakeWindow(poolWindows); });
-    connectPoolFileActions(*c.op, poolWindows);
+    connectPoolFileActions(*c.poolMenu, poolWindows);
     acceptPoolListDrops(poolWindows);
     connect(this, &MainWindow::helpRequested, this, [this] { openHelpWindow(this, services_.paths); });
     connect(this, &MainWindow::aboutRequested, this, [this] { openAboutWindow(this, services_.dialogs); });
     // Keyboard selection counts as much as the mouse.
-    connect(c.list1, &QListWidget::itemSelectionChanged, this, &MainWindow::applyCommand3Rule);
-    c.list1->viewport()->installEventFilter(this);
-    c.label1->installEventFilter(this);
-    c.image1->installEventFilter(this);
+    connect(c.poolList, &QListWidget::itemSelectionChanged, this, &MainWindow::applyStartButtonRule);
+    c.poolList->viewport()->installEventFilter(this);
+    c.title->installEventFilter(this);
+    c.logo->installEventFilter(this);
 
-    connect(c.timer1, &QTimer::timeout, this, &MainWindow::recolourHint);
-    c.timer1->start();
+    // Who has reported follows the pool list, whoever changes it.
+    QAbstractItemModel* pool = c.poolList->model();
+    connect(pool, &QAbstractItemModel::rowsInserted, this, &MainWindow::refreshRosterSoon);
+    connect(pool, &QAbstractItemModel::rowsRemoved, this, &MainWindow::refreshRosterSoon);
+    connect(pool, &QAbstractItemModel::modelReset, this, &MainWindow::refreshRosterSoon);
+    connect(pool, &QAbstractItemModel::dataChanged, this, &MainWindow::refreshRosterSoon);
+    connect(c.rosterButton, &QPushButton::clicked, this, [this] { roster_.rosterClicked(); });
+    connect(c.unitCellButton, &QPushButton::clicked, this, [this] { roster_.unitCellClicked(); });
+    c.runTime->installEventFilter(this);
+
+    connect(c.hintTimer, &QTimer::timeout, this, &MainWindow::recolourHint);
+    c.hintTimer->start();
 }
 
 void MainWindow::startUp(std::chrono::milliseconds splashTime) {
@@ -89,26 +103,36 @@ void MainWindow::startUp(std::chrono::milliseconds splashTime) {
     resetForStartUp();
 
     const StartupOutcome outcome = runStartup(services_.paths, services_.dialogs, services_.dispose);
-    controls_.list1->clear();
-    for (const std::string& name : outcome.poolList) controls_.list1->addItem(poolNameText(name));
-    controls_.command2->setEnabled(outcome.command2Enabled);
+    controls_.poolList->clear();
+    for (const std::string& name : outcome.poolList) controls_.poolList->addItem(poolNameText(name));
+    controls_.jobSetupButton->setEnabled(outcome.command2Enabled);
     if (!outcome.hint.empty()) setHint(outcome.hint);
     refreshCounts();
     showTemplate();
+    roster_.refresh();
+}
+
+void MainWindow::refreshRosterSoon() {
+    if (rosterRefreshPending_) return;
+    rosterRefreshPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        rosterRefreshPending_ = false;
+        roster_.refresh();
+    });
 }
 
 void MainWindow::resetForStartUp() {
     const MainWindowControls& c = controls_;
-    for (QPushButton* button : {c.command2, c.command3, c.command5, c.command6}) button->setEnabled(false);
-    for (QPushButton* button : {c.command5, c.command6, c.command7}) button->hide();
-    for (int number : {1, 3, 4}) c.statusFields[static_cast<std::size_t>(number)]->clear();
+    for (QPushButton* button : {c.jobSetupButton, c.startButton, c.exportButton, c.functionBar}) button->setEnabled(false);
+    for (QPushButton* button : {c.exportButton, c.functionBar, c.progressButton}) button->hide();
+    for (const StatusLine* line : {&c.status.readCell, &c.status.readFile, &c.status.writtenCell}) line->field->clear();
     hideStatusPanel();
     job_.jobReady = false;
     job_.runState = RunState::IdleOrRunning;
 }
 
 void MainWindow::forgetLastRunsSummary() {
-    controls_.command5->hide();
+    controls_.exportButton->hide();
     withdrawResultView(controls_);
     job_.incompleteSummary = {};
     controls_.summaryNote->hide();
@@ -123,67 +147,70 @@ void MainWindow::showTemplate() {
                                           "空白表可在[添加文件]窗口中用“空白表作模板…”选定。"));
 }
 
-void MainWindow::setHint(const std::string& text) { controls_.text11->setText(qt(text)); }
+void MainWindow::setHint(const std::string& text) { controls_.hintBox->setText(qt(text)); }
 
 void MainWindow::refreshCounts() {
-    controls_.label4->setText(countCaption(controls_.list1->count()));
-    controls_.label10->setText(countCaption(controls_.list2->count()));
+    controls_.poolCount->setText(countCaption(controls_.poolList->count()));
+    controls_.runCount->setText(countCaption(controls_.runList->count()));
 }
 
 void MainWindow::hideStatusPanel() {
-    for (QWidget* widget : controls_.statusPanel) widget->hide();
-    controls_.image1->show();
+    for (QWidget* widget : controls_.status.all()) widget->hide();
+    controls_.logo->show();
 }
 
-bool MainWindow::applyCommand3Rule() {
-    const auto selected = controls_.list1->selectedItems().size();
+bool MainWindow::applyStartButtonRule() {
+    const auto selected = controls_.poolList->selectedItems().size();
     if (!job_.jobReady || selected == 0 || job_.runState == RunState::Failed) return false;
-    controls_.command3->setEnabled(true);
-    controls_.label13->setText(QString::number(selected));
+    controls_.startButton->setEnabled(true);
+    controls_.selectedCount->setText(QString::number(selected));
     return true;
 }
 
 void MainWindow::startRun() {
     const MainWindowControls& c = controls_;
-    for (int number : {1, 3, 4}) c.statusFields[static_cast<std::size_t>(number)]->clear();
+    for (const StatusLine* line : {&c.status.readCell, &c.status.readFile, &c.status.writtenCell}) line->field->clear();
     hideStatusPanel();
-    c.command6->hide();
-    c.command7->hide();
+    c.functionBar->hide();
+    c.progressButton->hide();
     withdrawResultView(controls_);  // the next run's marks replace the last one's
     // The mode window reads efficiencyBlocked itself when it opens.
-    if (c.list1->selectedItems().isEmpty()) {
+    if (c.poolList->selectedItems().isEmpty()) {
         services_.dialogs.message(kNothingSelected);
         return;
     }
-    c.list2->clear();
-    c.label10->setText(countCaption(c.list2->count()));
+    c.runList->clear();
+    c.runCount->setText(countCaption(c.runList->count()));
     emit modeWindowRequested();
     setHint(kChooseModeHint);
 }
 
 void MainWindow::setUpJob() {
     const MainWindowControls& c = controls_;
-    if (c.list2->count() > 0) {
-        c.list2->clear();
-        c.label10->setText(countCaption(c.list2->count()));
+    if (c.runList->count() > 0) {
+        c.runList->clear();
+        c.runCount->setText(countCaption(c.runList->count()));
     }
     // From the second job on, the previous run's panel and export button go.
     if (++jobSetups_ > 1) {
         hideStatusPanel();
-        for (QPushButton* button : {c.command7, c.command6, c.command5}) button->hide();
+        for (QPushButton* button : {c.progressButton, c.functionBar, c.exportButton}) button->hide();
     }
-    c.image1->show();
-    startJobSetup(JobWindowContext{job_, services_.dialogs, services_.paths, this, c.command2, c.list1, services_.makeHost,
+    c.logo->show();
+    startJobSetup(JobWindowContext{job_, services_.dialogs, services_.paths, this, c.jobSetupButton, c.poolList, services_.makeHost,
                                    [this](const std::string& text) { setHint(text); },
-                                   [this] { applyCommand3Rule(); }});
+                                   [this] {
+                                       applyStartButtonRule();
+                                       refreshRosterSoon();  // the job may bring its unit cell
+                                   }});
 }
 
 void MainWindow::recolourHint() {
-    QPalette palette = controls_.text11->palette();
+    QPalette palette = controls_.hintBox->palette();
     const QColor base = palette.color(QPalette::Base);
     const Rgb colour = readableOn(hintColourFromSeed(clockSeed()), Rgb{base.red(), base.green(), base.blue()});
     palette.setColor(QPalette::Text, QColor(colour.red, colour.green, colour.blue));
-    controls_.text11->setPalette(palette);
+    controls_.hintBox->setPalette(palette);
 }
 
 bool MainWindow::poolListEvent(QEvent* event) {
@@ -191,25 +218,32 @@ bool MainWindow::poolListEvent(QEvent* event) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton) {
         // A right click keeps the selection as it is; the menu is for one selected entry.
-        if (controls_.list1->selectedItems().size() == 1) {
-            controls_.op->popup(mouse->globalPosition().toPoint());
+        if (controls_.poolList->selectedItems().size() == 1) {
+            controls_.poolMenu->popup(mouse->globalPosition().toPoint());
         }
         return true;
     }
     if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
-        // After a selection with the mouse the next step is Command3: give it the focus.
-        if (applyCommand3Rule()) controls_.command3->setFocus();
+        // After a selection with the mouse the next step is 开始汇表: give it the focus.
+        if (applyStartButtonRule()) controls_.startButton->setFocus();
     }
     return false;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == controls_.list1->viewport() && poolListEvent(event)) return true;
+    if (watched == controls_.poolList->viewport() && poolListEvent(event)) return true;
     // The template's name shows where the logo shows: a run's panel takes both places.
-    if (watched == controls_.image1 && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+    if (watched == controls_.logo && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
         controls_.templateLabel->setVisible(event->type() == QEvent::Show);
     }
-    if (watched == controls_.label1 && event->type() == QEvent::MouseButtonPress &&
+    // The roster gives its place to the run's time line.
+    if (watched == controls_.runTime && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        for (QWidget* widget : {static_cast<QWidget*>(controls_.rosterButton), static_cast<QWidget*>(controls_.unitCellButton),
+                                static_cast<QWidget*>(controls_.rosterDetail)}) {
+            widget->setVisible(event->type() == QEvent::Hide);
+        }
+    }
+    if (watched == controls_.title && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         emit aboutRequested();
         return true;
@@ -221,8 +255,8 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
     // Only the window's own empty area opens the help menu, not a control on it.
     const QPoint where = event->position().toPoint();
     if (event->button() == Qt::RightButton && childAt(where) == nullptr) {
-        const int halfWidth = controls_.hlp->sizeHint().width() / 2;
-        controls_.hlp->popup(mapToGlobal(where) - QPoint(halfWidth, 0));
+        const int halfWidth = controls_.helpMenu->sizeHint().width() / 2;
+        controls_.helpMenu->popup(mapToGlobal(where) - QPoint(halfWidth, 0));
         event->accept();
         return;
     }
@@ -235,7 +269,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    controls_.timer1->stop();
+    controls_.hintTimer->stop();
     event->accept();
     emit closed();
 }

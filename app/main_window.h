@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include "app/roster_panel.h"
 #include "ui/main_window_controls.h"
 #include "ui/proportional_geometry.h"
 #include "job/job_definition.h"
@@ -32,7 +33,7 @@ struct MainWindowServices {
 
 inline constexpr std::chrono::milliseconds kSplashTime{6000};
 
-// A count as Label4 and Label10 show it: one leading blank where a sign would stand.
+// A count as the entry counts under the lists show it: one leading blank where a sign would stand.
 QString countCaption(int count);
 
 class MainWindow : public QWidget {
@@ -50,26 +51,29 @@ public:
     DialogsPort& dialogs() { return services_.dialogs; }
 
     void setHint(const std::string& text);
-    // Label4 from List1, Label10 from List2.
+    // The entry counts under the pool list and the run list.
     void refreshCounts();
     // A file taken in (or a template chosen) replaced the summary: the last run's export,
     // result and incomplete note are withdrawn, and the template shown is the new one.
     void forgetLastRunsSummary();
     // The file the summary is made from, above the logo.
     void showTemplate();
-    // Hides every label and field of the status panel (Image1 shows again).
+    // Who has reported, after the pool list or the job changed (once, when control returns).
+    void refreshRosterSoon();
+    RosterPanel& roster() { return roster_; }
+    // Hides every label and field of the status panel (the logo shows again).
     void hideStatusPanel();
-    // The enabling rule of Command3: a ready job, a selection in List1, and no failed last
-    // run enable it and set Label13; otherwise nothing changes. Returns whether it applied.
-    bool applyCommand3Rule();
+    // The enabling rule of 开始汇表: a ready job, a selection in the pool list, and no failed
+    // last run enable it and set the selected count; otherwise nothing changes. Returns whether it applied.
+    bool applyStartButtonRule();
 
 signals:
-    // Command3 found a selection: the mode window modfrm is to open.
+    // 开始汇表 found a selection: the mode window is to open.
     void modeWindowRequested();
-    void fileIntakeRequested();  // Command4
-    void exportRequested();      // Command5
+    void fileIntakeRequested();  // 添加文件
+    void exportRequested();      // 导出文件
     void helpRequested();        // menu item help
-    void aboutRequested();       // menu item about, or a click on the title Label1
+    void aboutRequested();       // menu item about, or a click on the title
     void closed();               // the program ends with this window
 
 protected:
@@ -89,7 +93,9 @@ private:
     JobDefinition job_;
     MainWindowControls controls_;
     ProportionalGeometry geometry_;  // the controls follow the window's size
-    int jobSetups_ = 0;  // clicks on Command2 since start
+    RosterPanel roster_;
+    bool rosterRefreshPending_ = false;
+    int jobSetups_ = 0;  // clicks on 环境设定 since start
 };
 
 }  // namespace sbx

@@ -22,6 +22,7 @@
 #include <QUrl>
 
 #include "app/main_window.h"
+#include "consolidate/check/roster.h"
 #include "consolidate/run/run_messages.h"
 #include "consolidate/status/status_texts.h"
 #include "consolidate/desktop/windows/qt_status_view.h"
@@ -100,17 +101,34 @@ int main(int argc, char* argv[]) {
     window.startUp(std::chrono::milliseconds(0));
     window.show();
     ok &= save(window, out / "main_window.png");
-    // Enlarged by the user: the controls follow the window's edges.
-    window.resize(window.width() * 7 / 5, window.height() * 7 / 5);
+    // With a roster of five units kept in the working folder, a fifth report taken in under
+    // another name: who has reported, who not, and what the roster does not know.
+    {
+        const std::filesystem::path roster = pool / sbx::utf8Path(sbx::kRosterFileName);
+        std::ofstream(roster) << "一分公司\n二分公司\n三分公司\n四分公司\n五分公司\n六分公司\n";
+        std::ofstream(pool / sbx::utf8Path("总公司汇总.xls")) << "sample";
+        window.controls().poolList->addItem(QStringLiteral("总公司汇总.xls"));
+        window.refreshCounts();
+        window.roster().refresh();
+        ok &= save(window, out / "main_window_roster.png");
+        delete window.controls().poolList->takeItem(window.controls().poolList->count() - 1);
+        std::filesystem::remove(pool / sbx::utf8Path("总公司汇总.xls"));
+        std::filesystem::remove(roster);
+        window.refreshCounts();
+        window.roster().refresh();
+    }
+    // Maximised on a 1366x768 screen: lists and frames follow the window's edges, buttons
+    // keep about their size.
+    window.resize(1366, 698);
     ok &= save(window, out / "main_window_enlarged.png");
     window.resize(window.minimumSize());
 
     // Runs half way, the panel filled in through the status view as a run fills it: two
     // files selected, three worksheets.
-    auto* list1 = control<QListWidget>(window, "List1");
-    list1->item(0)->setSelected(true);
-    list1->item(2)->setSelected(true);
-    control<QLabel>(window, "Label13")->setText(QStringLiteral("2"));
+    QListWidget* poolList = window.controls().poolList;
+    poolList->item(0)->setSelected(true);
+    poolList->item(2)->setSelected(true);
+    window.controls().selectedCount->setText(QStringLiteral("2"));
     {
         sbx::QtStatusView status(window.controls());
         window.setHint(sbx::run_text::kHintEfficiency);
@@ -147,8 +165,8 @@ int main(int argc, char* argv[]) {
         std::ofstream(samples / sbx::utf8Path(name)) << "sample";
     }
     QDir::setCurrent(QString::fromStdString(sbx::utf8String(samples)));
-    const sbx::PoolWindowContext poolWindows{&window, list1, control<QLabel>(window, "Label13"),
-                                             control<QPushButton>(window, "Command2"), dialogs,
+    const sbx::PoolWindowContext poolWindows{&window, poolList, window.controls().selectedCount,
+                                             window.controls().jobSetupButton, dialogs,
                                              sbx::WorkspacePaths(pool), sbx::makeNativeHost, {}, {}, {}};
     sbx::FileIntakeWindow* intake = sbx::openFileIntakeWindow(poolWindows);
     auto* file1 = control<QListWidget>(*intake, "File1");
@@ -270,8 +288,9 @@ int main(int argc, char* argv[]) {
     }
 
     // An empty pool: the list says what it takes.
-    list1->clear();
+    poolList->clear();
     window.refreshCounts();
+    window.roster().refresh();
     ok &= save(window, out / "main_window_empty.png");
 
     std::filesystem::remove_all(pool);

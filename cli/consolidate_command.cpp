@@ -249,8 +249,9 @@ bool readJob(Arguments& a, std::string& why) {
         why = "template " + quoted(templateFile) + " cannot be read for its worksheet names: " + e.reason();
         return false;
     }
-    if (const Job* job = jobs.find(sheets)) {
-        a.job = *job;
+    if (const RememberedJob* kept = jobs.kept(sheets)) {
+        a.job = kept->job;
+        if (!a.unitCell) a.unitCell = kept->unitCell;  // the desktop keeps the unit cell with the job
         return true;
     }
     why = "--job " + quoted(*a.jobFile) + " keeps no job for the worksheets of " + quoted(templateFile) + " (";

@@ -39,7 +39,8 @@
     "      holds as another number than the formula gives on its own figures).\n" \
     "      With --roster (the units expected, one a line, or a workbook listing them in its\n" \
     "      first column) each SOURCE is matched to the unit whose name is part of its file\n" \
-    "      name, or that --unit-cell holds; it prints 已报 N / 应报 M, the units missing\n" \
+    "      name, or that --unit-cell holds (else the unit cell a --job keeps with the job);\n" \
+    "      it prints 已报 N / 应报 M, the units missing\n" \
     "      (未报) and the files of no unit (不在名单中), and flags SAME_UNIT for a unit's second\n" \
     "      report (consolidate takes both options too and keeps the roster in its record).\n" \
     "      Exit status: 0 nothing flagged, 1 a finding of a kind that --allow does not name,\n" \

@@ -17,4 +17,12 @@ struct SheetJob {
 // The worksheets in the order they are consolidated.
 using Job = std::vector<SheetJob>;
 
+// The template cell that names a report's unit (the cell next to 填报单位): with a roster,
+// a report belongs to the unit its cell names, not to the one its file name contains.
+struct UnitCell {
+    std::string worksheet;
+    CellAddress cell;
+    friend bool operator==(const UnitCell&, const UnitCell&) = default;
+};
+
 }  // namespace sbx

@@ -4,6 +4,7 @@
 // the one piece of shared mutable state of the program, owned by the main window and
 // passed by reference to whoever needs it.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ struct JobDefinition {
     // The job remembered for this summary workbook's worksheet names (方案), offered in the
     // worksheet selection and the range entry; empty when none is kept.
     Job remembered;
+    // With a roster: the template cell that names each report's unit; none matches reports
+    // by their file names. Kept with the job in 方案.txt.
+    std::optional<UnitCell> unitCell;
 
     bool jobReady = false;
 

@@ -88,8 +88,10 @@ public:
                 templateLine(fields);
             } else if (fields[0] == "sheet") {
                 sheetLine(fields);
+            } else if (fields[0] == "unit") {
+                unitLine(fields);
             } else {
-                fail("\"" + std::string(fields[0]) + "\" is neither a template nor a sheet line");
+                fail("\"" + std::string(fields[0]) + "\" is neither a template, a sheet nor a unit line");
             }
         }
         if (!headerSeen) {
@@ -143,6 +145,20 @@ private:
         current.job.push_back({sheet, CellArea::between(cells[0], cells[1])});
     }
 
+    void unitLine(const std::vector<std::string_view>& fields) {
+        if (jobs_.jobs.empty()) fail("a unit line before any template line");
+        if (fields.size() != 3) fail("a unit line holds the worksheet name and the cell");
+        RememberedJob& current = jobs_.jobs.back();
+        if (current.unitCell) fail("this template has a unit cell already");
+        const std::string sheet = name(fields[1]);
+        if (std::find(current.templateSheets.begin(), current.templateSheets.end(), sheet) == current.templateSheets.end()) {
+            fail("worksheet \"" + sheet + "\" is not one of the template's");
+        }
+        const auto cell = acceptedCell(fields[2]);
+        if (!cell) fail("\"" + std::string(fields[2]) + "\" is not a cell such as b3 (a..xfd, rows 1..1048576)");
+        current.unitCell = UnitCell{sheet, *cell};
+    }
+
     // A template line opens a job that must have a sheet line before the next one.
     void closeJob() {
         if (!jobs_.jobs.empty() && jobs_.jobs.back().job.empty()) {
@@ -169,8 +185,14 @@ JobFileError::JobFileError(Kind kind, std::filesystem::path file, int line, cons
       systemError_(systemError) {}
 
 const Job* RememberedJobs::find(const std::vector<std::string>& templateSheets) const {
-    for (const RememberedJob& kept : jobs)
-        if (kept.templateSheets == templateSheets) return &kept.job;
+    const RememberedJob* job = kept(templateSheets);
+    return job ? &job->job : nullptr;
+}
+
+const RememberedJob* RememberedJobs::kept(const std::vector<std::string>& templateSheets) const {
+    for (const RememberedJob& job : jobs) {
+        if (job.templateSheets == templateSheets) return &job;
+    }
     return nullptr;
 }
 
@@ -194,6 +216,7 @@ std::string formatJobFile(const RememberedJobs& jobs) {
             text += "sheet\t" + escaped(sheet.worksheet) + "\t" + cellName(sheet.area.first()) + "\t" +
                     cellName(sheet.area.last()) + "\n";
         }
+        if (kept.unitCell) text += "unit\t" + escaped(kept.unitCell->worksheet) + "\t" + cellName(kept.unitCell->cell) + "\n";
     }
     return text;
 }

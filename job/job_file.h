@@ -7,10 +7,12 @@
 //   shubuxing-jobs<TAB>1                      first line: what the file is, and its version
 //   template<TAB>NAME<TAB>NAME...             the template's worksheet names, in workbook order
 //   sheet<TAB>NAME<TAB>FIRST<TAB>LAST         one worksheet of that template's job: b3, h20
+//   unit<TAB>NAME<TAB>CELL                    optional: the cell that names each report's unit
 // A job is a template line and the sheet lines after it, in run order. Inside a name a
 // backslash, tab, carriage return or line feed is written \\, \t, \r, \n. Blank lines and
 // lines starting with # are skipped.
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -47,6 +49,7 @@ private:
 struct RememberedJob {
     std::vector<std::string> templateSheets;  // all worksheet names of the template, in order
     Job job;
+    std::optional<UnitCell> unitCell = {};
     friend bool operator==(const RememberedJob&, const RememberedJob&) = default;
 };
 
@@ -55,7 +58,9 @@ struct RememberedJobs {
 
     // The job remembered for a template with exactly these worksheet names; null when none.
     const Job* find(const std::vector<std::string>& templateSheets) const;
-    // Keeps `job` for the template, in place of what was kept for it before.
+    // The kept job of a template with exactly these worksheet names; null when none.
+    const RememberedJob* kept(const std::vector<std::string>& templateSheets) const;
+    // Keeps `job` for the template, in place of what was kept for it before (its unit cell stays).
     void remember(const std::vector<std::string>& templateSheets, const Job& job);
 };
 

@@ -20,6 +20,7 @@ RememberedJobs sample() {
     jobs.remember({"资产负债表", "利润表", " 表 3 "}, {{"利润表", {5, 3, 30, 4}}, {"资产负债表", {3, 2, 20, 8}}});
     jobs.remember({"a\tb", "c\\d", "e\nf\rg"}, {{"c\\d", {1, 1, 65536, 256}}, {"a\tb", {2, 2, 2, 2}}});
     jobs.remember({"明细"}, {{"明细", {70000, 27, 1048576, 16384}}});  // an .xlsx template's full grid
+    jobs.jobs[1].unitCell = UnitCell{"e\nf\rg", {2, 3}};  // the cell naming each report's unit
     return jobs;
 }
 
@@ -30,6 +31,7 @@ TEST(JobFile, ReadsBackWhatWasWritten) {
     EXPECT_NE(text.find("sheet\t利润表\tc5\td30\n"), std::string::npos) << text;
     EXPECT_NE(text.find("template\ta\\tb\tc\\\\d\te\\nf\\rg\n"), std::string::npos) << text;
     EXPECT_NE(text.find("sheet\t明细\taa70000\txfd1048576\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("sheet\ta\\tb\tb2\tb2\nunit\te\\nf\\rg\tc2\n"), std::string::npos) << text;
     EXPECT_EQ(parseJobFile(text, kFile).jobs, jobs.jobs);
     // As an editor on Windows may save it: a byte-order mark, CR LF, comments and blank lines.
     std::string edited = "\xEF\xBB\xBF# 月报\r\n\r\n";
@@ -44,7 +46,9 @@ TEST(JobFile, FindsAJobByTheTemplatesExactWorksheetNames) {
     EXPECT_EQ(jobs.find({"利润表", "资产负债表", " 表 3 "}), nullptr);  // another order is another template
     EXPECT_EQ(jobs.find({"资产负债表", "利润表"}), nullptr);
     EXPECT_EQ(jobs.find({"资产负债表", "利润表", "表 3"}), nullptr);
+    jobs.jobs[0].unitCell = UnitCell{"利润表", {1, 2}};
     jobs.remember({"资产负债表", "利润表", " 表 3 "}, {{" 表 3 ", {1, 1, 2, 2}}});
+    EXPECT_EQ(jobs.kept({"资产负债表", "利润表", " 表 3 "})->unitCell, (UnitCell{"利润表", {1, 2}}));  // a new range keeps it
     EXPECT_EQ(jobs.jobs.size(), 3u);
     EXPECT_EQ(*jobs.find({"资产负债表", "利润表", " 表 3 "}), (Job{{" 表 3 ", {1, 1, 2, 2}}}));
 }
@@ -85,7 +89,12 @@ INSTANTIATE_TEST_SUITE_P(
                     Damage{"shubuxing-jobs\t1\ntemplate\tA\ntemplate\tB\nsheet\tB\ta1\tb2\n", 2, "no sheet line"},
                     Damage{"shubuxing-jobs\t1\ntemplate\tA\n", 2, "no sheet line"},
                     Damage{"shubuxing-jobs\t1\ntemplate\tA\nsheet\tA\ta1\tb2\ntemplate\tA\n", 4, "already"},
-                    Damage{"shubuxing-jobs\t1\nrange\tA\ta1\tb2\n", 2, "neither"}));
+                    Damage{"shubuxing-jobs\t1\nrange\tA\ta1\tb2\n", 2, "neither"},
+                    Damage{"shubuxing-jobs\t1\nunit\tA\ta1\n", 2, "before any template"},
+                    Damage{"shubuxing-jobs\t1\ntemplate\tA\nsheet\tA\ta1\tb2\nunit\tB\ta1\n", 4, "not one of the template's"},
+                    Damage{"shubuxing-jobs\t1\ntemplate\tA\nsheet\tA\ta1\tb2\nunit\tA\tb0\n", 4, "\"b0\" is not a cell"},
+                    Damage{"shubuxing-jobs\t1\ntemplate\tA\nunit\tA\ta1\nsheet\tA\ta1\tb2\nunit\tA\ta2\n", 5, "already"},
+                    Damage{"shubuxing-jobs\t1\ntemplate\tA\nsheet\tA\ta1\tb2\nunit\tA\n", 4, "worksheet name and the cell"}));
 
 TEST(JobFileOnDisk, IsReplacedWholeAndRefusedWhenItIsNoFile) {
     TempFolder folder("jobfile");

@@ -6,6 +6,7 @@
 
 #include "cli/consolidate_command.h"
 #include "consolidate/check/roster.h"
+#include "job/job_file.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
@@ -91,6 +92,35 @@ TEST(RosterTest, CheckWithARosterCountsReportsAndFlagsAUnitTwice) {
     }
     std::ostringstream badOut, badErr;
     EXPECT_EQ(cli::checkCommand(missingRoster, badOut, badErr), 2) << badErr.str();
+}
+
+// The unit cell kept with the job (方案.txt's unit line, as the desktop writes it) matches
+// the reports by the text of that cell when --job runs them with a roster.
+TEST(RosterTest, AJobFilesUnitCellMatchesTheReportsByThatCell) {
+    const fs::path family = fs::path(SBX_TEST_DATA) / "check";
+    testing::TempFolder dir("roster-job");
+    RememberedJob kept;
+    auto host = makeNativeHost();
+    Workbook& book = host->open(family / "template.xls");
+    for (int k = 1; k <= book.worksheetCount(); ++k) kept.templateSheets.push_back(book.worksheet(k).name());
+    host->close(book, false);
+    kept.job = {{"收入明细", CellArea{4, 2, 11, 4}}};
+    kept.unitCell = UnitCell{"收入明细", {2, 1}};  // a2: "填报单位：乙公司" in unit_b and resent
+    const fs::path jobFile = dir.path() / utf8Path(kJobFileName);
+    writeJobFile(jobFile, RememberedJobs{{kept}});
+    const fs::path roster = dir.path() / utf8Path("名单.txt");
+    testing::writeFile(roster, "填报单位：乙公司\n丙公司\n");
+    std::vector<std::string> args{"--template", utf8String(family / "template.xls"), "--job", utf8String(jobFile),
+                                  "--allow", "DUPLICATE", "--roster", utf8String(roster)};
+    for (const auto& [from, to] : {std::pair{"unit_b.xls", "x.xls"}, {"resent.xls", "y.xls"}, {"unit_a.xls", "z.xls"}}) {
+        fs::copy_file(family / from, dir.path() / to);
+        args.push_back(utf8String(dir.path() / to));
+    }
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::checkCommand(args, out, err), 1) << out.str() << err.str();
+    for (const char* line : {"已报 1 / 应报 2\n", "未报：丙公司\n", "不在名单中：z.xls\n", "SAME_UNIT"}) {
+        EXPECT_NE(out.str().find(line), std::string::npos) << line << "\n" << out.str() << err.str();
+    }
 }
 
 }  // namespace

@@ -234,7 +234,7 @@ void FileIntakeWindow::takeInSelected() {
 }
 
 void FileIntakeWindow::takeIn(const std::vector<std::string>& names) {
-    ListWidgetPoolList list(*context_.list1);
+    ListWidgetPoolList list(*context_.poolList);
     const IntakeOutcome outcome =
         takeInFiles(context_.paths, context_.dialogs, list, toPath(folder_), names, IntakeTools{copy_, screenOn(context_.makeHost)});
     if (outcome == IntakeOutcome::Done) {
@@ -243,7 +243,7 @@ void FileIntakeWindow::takeIn(const std::vector<std::string>& names) {
     }
     if (list.appended() && context_.summaryReplaced) context_.summaryReplaced();
     if (context_.refreshCounts) context_.refreshCounts();
-    if (context_.list1->count() != 0 && context_.command2 != nullptr) context_.command2->setEnabled(true);
+    if (context_.poolList->count() != 0 && context_.jobSetupButton != nullptr) context_.jobSetupButton->setEnabled(true);
 }
 
 void FileIntakeWindow::goToTypedPath() {
@@ -299,7 +299,7 @@ void FileIntakeWindow::closeEvent(QCloseEvent* event) {
 }
 
 FileIntakeWindow* openFileIntakeWindow(const PoolWindowContext& context) {
-    if (context.label13 != nullptr) context.label13->clear();
+    if (context.selectedCount != nullptr) context.selectedCount->clear();
     return showWindowOnce<FileIntakeWindow>(context.mainWindow, [&] { return new FileIntakeWindow(context); });
 }
 

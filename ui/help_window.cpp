@@ -40,26 +40,26 @@ HelpWindow::HelpWindow(const WorkspacePaths& paths, QWidget* parent) : QWidget(p
     setAttribute(Qt::WA_DeleteOnClose);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
 
-    label1_ = new QLabel(guideText(paths), this);
-    label1_->setObjectName("Label1");
-    label1_->setToolTip(QString::fromUtf8("详细内容请参见<操作指南>"));
-    label1_->setTextFormat(Qt::PlainText);
-    label1_->setWordWrap(true);
-    label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label1_->setFont(guideFont());
-    label1_->setMargin(0);
-    label1_->setIndent(0);
-    const QFontMetricsF metrics(label1_->font());
+    guideLabel_ = new QLabel(guideText(paths), this);
+    guideLabel_->setObjectName("Label1");
+    guideLabel_->setToolTip(QString::fromUtf8("详细内容请参见<操作指南>"));
+    guideLabel_->setTextFormat(Qt::PlainText);
+    guideLabel_->setWordWrap(true);
+    guideLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    guideLabel_->setFont(guideFont());
+    guideLabel_->setMargin(0);
+    guideLabel_->setIndent(0);
+    const QFontMetricsF metrics(guideLabel_->font());
     // Half a blank to spare, so rounding never takes a whole blank from a line.
     const int width = static_cast<int>(metrics.horizontalAdvance(QLatin1Char(' ')) * (kGuideLineBlanks + 0.5));
-    const int height = label1_->heightForWidth(width);
+    const int height = guideLabel_->heightForWidth(width);
     constexpr int margin = 16;
-    label1_->setGeometry(margin, margin, width, height);
+    guideLabel_->setGeometry(margin, margin, width, height);
 
-    auto* command1 = new QPushButton(QString::fromUtf8("确  定"), this);
-    command1->setObjectName("Command1");
-    command1->setGeometry(margin + width - 100, margin * 2 + height, 100, 30);
-    connect(command1, &QPushButton::clicked, this, &QWidget::close);
+    auto* okButton = new QPushButton(QString::fromUtf8("确  定"), this);
+    okButton->setObjectName("Command1");
+    okButton->setGeometry(margin + width - 100, margin * 2 + height, 100, 30);
+    connect(okButton, &QPushButton::clicked, this, &QWidget::close);
 
     setFixedSize(width + 2 * margin, height + 3 * margin + 30);
 }

@@ -32,10 +32,10 @@ class HelpWindow final : public QWidget {
     Q_OBJECT
 public:
     explicit HelpWindow(const WorkspacePaths& paths, QWidget* parent = nullptr);
-    QLabel& guideLabel() const { return *label1_; }
+    QLabel& guideLabel() const { return *guideLabel_; }
 
 private:
-    QLabel* label1_;
+    QLabel* guideLabel_;
 };
 
 // The menu item help: shows the help window (the open one, if there is one) beside `owner`.

@@ -1,10 +1,10 @@
 #pragma once
-// The controls of the main window, named as the rest of the program knows them (each
-// widget's objectName is the control's name), laid out in twips at 15 twips per pixel.
+// The controls of the main window, named for what they do. Each widget also carries the
+// object name the tests and the window's texts know it by; those names live in one table in
+// main_window_controls.cpp and nowhere else. Laid out in twips at 15 twips per pixel.
 #include <vector>
 
 class QAction;
-class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -16,40 +16,87 @@ class QWidget;
 
 namespace sbx {
 
+// What each bar of the status panel measures: its caption and, in its tooltip, in full.
+namespace bar_text {
+inline constexpr const char* kWorksheetRead = "本表读取";
+inline constexpr const char* kWorksheetReadTip = "本工作表在所选的全部文件中已读取的单元格";
+inline constexpr const char* kFileRead = "文件读取";
+inline constexpr const char* kFileReadTip = "当前文件中本工作表已读取的单元格";
+inline constexpr const char* kWrite = "本表写入";
+inline constexpr const char* kWriteTip = "本工作表已写入汇总文件的单元格";
+inline constexpr const char* kConsolidation = "文件提取";
+inline constexpr const char* kConsolidationTip = "本工作表已提取并汇入的文件";
+}  // namespace bar_text
+
+// A line of the status panel: a caption and the field it names.
+struct StatusLine {
+    QLabel* caption = nullptr;
+    QLineEdit* field = nullptr;
+};
+
+// A progress line: what the bar measures, the bar of "|", the share done.
+struct ProgressLine {
+    QLabel* caption = nullptr;
+    QLineEdit* bar = nullptr;
+    QLabel* percent = nullptr;
+};
+
+// The panel between the two lists that follows a run; each mode shows its own lines in the
+// same place, where the logo shows between runs.
+struct StatusPanel {
+    // Function mode: the source being read and the summary cell being written.
+    StatusLine readWorksheet;
+    StatusLine readFile;
+    StatusLine readCell;
+    StatusLine writtenCell;
+    ProgressLine worksheetRead;  // cells read for this worksheet over all files
+    ProgressLine fileRead;       // cells read from the current file
+    ProgressLine write;          // cells written for this worksheet
+    // Efficiency mode: the file being taken in, and the files taken in for this worksheet on
+    // the last line, which shares its caption and percentage with `write`.
+    StatusLine consolidatedWorksheet;
+    StatusLine consolidatedFile;
+    QLabel* processCaption = nullptr;
+    QLineEdit* consolidationBar = nullptr;
+
+    std::vector<QWidget*> functionMode() const;
+    std::vector<QWidget*> efficiencyMode() const;
+    std::vector<QWidget*> all() const;
+};
+
 struct MainWindowControls {
-    QLabel* label1 = nullptr;  // title
-    QGroupBox* frame1 = nullptr;
-    QGroupBox* frame2 = nullptr;
-    QListWidget* list1 = nullptr;  // pool list
-    QListWidget* list2 = nullptr;  // run list
-    QLabel* label4 = nullptr;      // entries of List1
-    QLabel* label13 = nullptr;     // selected entries of List1
-    QLabel* label10 = nullptr;     // entries of List2
-    QPushButton* command1 = nullptr;  // 退出系统
-    QPushButton* command2 = nullptr;  // 环 境 设 定
-    QPushButton* command3 = nullptr;  // 开 始 汇 表
-    QPushButton* command4 = nullptr;  // 添加文件
-    QPushButton* command5 = nullptr;  // 导出文件
-    QPushButton* command6 = nullptr;  // thin bar of the function mode
-    QPushButton* command7 = nullptr;  // progress caption
-    QPushButton* command8 = nullptr;  // 查看结果: after a finished run, the summary with its written cells
+    QLabel* title = nullptr;  // a click opens 关于
+    QGroupBox* poolFrame = nullptr;
+    QGroupBox* runFrame = nullptr;
+    QListWidget* poolList = nullptr;
+    QListWidget* runList = nullptr;
+    QLabel* poolCount = nullptr;      // entries of the pool list
+    QLabel* selectedCount = nullptr;  // selected entries of the pool list
+    QLabel* runCount = nullptr;       // entries of the run list
+    QPushButton* exitButton = nullptr;      // 退出系统
+    QPushButton* jobSetupButton = nullptr;  // 环 境 设 定
+    QPushButton* startButton = nullptr;     // 开 始 汇 表
+    QPushButton* addFilesButton = nullptr;  // 添加文件
+    QPushButton* exportButton = nullptr;    // 导出文件
+    QPushButton* functionBar = nullptr;     // thin bar of the function mode
+    QPushButton* progressButton = nullptr;  // the run's progress caption
+    QPushButton* resultButton = nullptr;    // 查看结果: after a finished run, the summary with its written cells
     QPushButton* cancelRun = nullptr;  // 取消汇表: shown during a run, cancels it (as does Esc)
     QLabel* runTime = nullptr;         // during a run: files done, elapsed time, time left
-    QLabel* templateLabel = nullptr;   // above Image1: the file the summary is made from
-    QLabel* summaryNote = nullptr;     // below Image1: the summary is incomplete, until the next run
-    QLineEdit* text11 = nullptr;      // hint box
-    QLabel* image1 = nullptr;
-    QTimer* timer1 = nullptr;
-    QMenu* op = nullptr;   // pool entry menu (its last item TEMPLATE: 设为汇总模板)
-    QMenu* hlp = nullptr;  // help menu
+    QLabel* templateLabel = nullptr;   // above the logo: the file the summary is made from
+    QLabel* summaryNote = nullptr;     // below the logo: the summary is incomplete, until the next run
+    // Between runs, where the time line shows during one: who has reported.
+    QPushButton* rosterButton = nullptr;    // 已报 N / 应报 M, or 生成应报名单 while there is no roster
+    QPushButton* unitCellButton = nullptr;  // 单位单元格: the cell that names each report's unit
+    QLabel* rosterDetail = nullptr;         // who is missing, who is unknown
+    QLineEdit* hintBox = nullptr;
+    QLabel* logo = nullptr;
+    QTimer* hintTimer = nullptr;  // recolours the hint box's text
+    QMenu* poolMenu = nullptr;    // pool entry menu (its last item: 设为汇总模板)
+    QMenu* helpMenu = nullptr;
     QAction* help = nullptr;
     QAction* about = nullptr;
-    // Text1..Text10 by number (index 0 unused).
-    std::vector<QLineEdit*> statusFields;
-    // The status panel's labels Label2..Label23 by number (the others null).
-    std::vector<QLabel*> statusLabels;
-    // Every label and field of the status panel.
-    std::vector<QWidget*> statusPanel;
+    StatusPanel status;
 };
 
 // Creates the controls as children of `window` and sizes the window (its designed size is

@@ -26,7 +26,7 @@ namespace {
 // After a rename or delete: the count follows the list, and an empty pool has no job to set up.
 void poolListChanged(const PoolWindowContext& context) {
     if (context.refreshCounts) context.refreshCounts();
-    if (context.list1->count() == 0 && context.command2 != nullptr) context.command2->setEnabled(false);
+    if (context.poolList->count() == 0 && context.jobSetupButton != nullptr) context.jobSetupButton->setEnabled(false);
 }
 
 }  // namespace
@@ -57,7 +57,7 @@ std::string singleSelectedEntry(const QListWidget& list) {
 }
 
 void openSelectedPoolFile(const PoolWindowContext& context) {
-    const std::string name = singleSelectedEntry(*context.list1);
+    const std::string name = singleSelectedEntry(*context.poolList);
     if (name.empty()) return;
     // Checked before anything opens it: a FIFO named x.xls would hang the program.
     if (const std::string notAFile = notAWorkbookFileText(context.paths.poolFile(name)); !notAFile.empty()) {
@@ -72,23 +72,23 @@ void openSelectedPoolFile(const PoolWindowContext& context) {
 }
 
 void showSelectedPoolFileProperties(const PoolWindowContext& context) {
-    const std::string name = singleSelectedEntry(*context.list1);
+    const std::string name = singleSelectedEntry(*context.poolList);
     if (name.empty()) return;
     context.dialogs.message(describePoolFile(context.paths, name, context.makeHost));
 }
 
 void renameSelectedPoolFile(const PoolWindowContext& context) {
-    const std::string name = singleSelectedEntry(*context.list1);
+    const std::string name = singleSelectedEntry(*context.poolList);
     if (name.empty()) return;
-    ListWidgetPoolList list(*context.list1);
+    ListWidgetPoolList list(*context.poolList);
     if (renamePoolFile(context.paths, context.dialogs, list, name) && context.showTemplate) context.showTemplate();
     poolListChanged(context);
 }
 
 void deleteSelectedPoolFile(const PoolWindowContext& context) {
     std::vector<std::string> names;
-    for (int row = 0; row < context.list1->count(); ++row) {
-        if (context.list1->item(row)->isSelected()) names.push_back(poolNameBytes(context.list1->item(row)->text()));
+    for (int row = 0; row < context.poolList->count(); ++row) {
+        if (context.poolList->item(row)->isSelected()) names.push_back(poolNameBytes(context.poolList->item(row)->text()));
     }
     if (names.empty()) return;
     // The summary copied from a file deleted now (no run has written it since, no template was
@@ -98,7 +98,7 @@ void deleteSelectedPoolFile(const PoolWindowContext& context) {
                                std::any_of(names.begin(), names.end(),
                                            [&](const std::string& name) { return context.paths.poolFile(name) == note.madeFrom; }) &&
                                sameFileContents(context.paths.summaryWorkbook(), note.madeFrom);
-    ListWidgetPoolList list(*context.list1);
+    ListWidgetPoolList list(*context.poolList);
     deleteSeveralPoolFiles(context.paths, context.dialogs, list, names, context.dispose);
     std::error_code error;
     if (copyOfDeleted && !std::filesystem::exists(note.madeFrom, error)) {
@@ -115,7 +115,7 @@ void deleteSelectedPoolFile(const PoolWindowContext& context) {
 }
 
 void chooseSelectedAsTemplate(const PoolWindowContext& context) {
-    const std::string name = singleSelectedEntry(*context.list1);
+    const std::string name = singleSelectedEntry(*context.poolList);
     if (!name.empty()) chooseTemplateFile(context, context.paths.poolFile(name));
 }
 
@@ -126,7 +126,7 @@ bool chooseTemplateFile(const PoolWindowContext& context, const std::filesystem:
         return false;
     }
     // A summary that is only a unit's copy is replaced; one a run wrote is kept in hz/历史 first.
-    const ListWidgetPoolList list(*context.list1);
+    const ListWidgetPoolList list(*context.poolList);
     const auto listed = list.names();
     const bool plainCopy = std::any_of(listed.begin(), listed.end(), [&](const std::string& n) {
         return sameFileContents(context.paths.summaryWorkbook(), context.paths.poolFile(n));
@@ -155,8 +155,8 @@ std::string templateChosenMessage(const std::string& name, const WorkspacePaths&
 
 void connectPoolFileActions(QMenu& op, const PoolWindowContext& context) {
     // A double-click opens the entry, as a file manager does.
-    QObject::connect(context.list1, &QListWidget::itemDoubleClicked, &op, [context](QListWidgetItem* item) {
-        context.list1->clearSelection();
+    QObject::connect(context.poolList, &QListWidget::itemDoubleClicked, &op, [context](QListWidgetItem* item) {
+        context.poolList->clearSelection();
         item->setSelected(true);
         openSelectedPoolFile(context);
     });

@@ -1,7 +1,7 @@
 #pragma once
 // The pool list's pop-up menu op on the main window: OPN shows the workbook read-only, SEE
 // its properties, RENAME and del rename and delete the pool file. Each works on the one
-// selected entry of List1. Also what the pool windows (this menu and the intake window
+// selected entry of the pool list. Also what the pool windows (this menu and the intake window
 // fldfrm) need of the main window.
 #include <filesystem>
 #include <functional>
@@ -24,14 +24,14 @@ namespace sbx {
 
 struct PoolWindowContext {
     QWidget* mainWindow = nullptr;  // disabled while fldfrm is open
-    QListWidget* list1 = nullptr;   // the pool list
-    QLabel* label13 = nullptr;      // count of selected pool entries
-    QPushButton* command2 = nullptr;  // 环 境 设 定
+    QListWidget* poolList = nullptr;
+    QLabel* selectedCount = nullptr;        // count of selected pool entries
+    QPushButton* jobSetupButton = nullptr;  // 环 境 设 定
     DialogsPort& dialogs;
     WorkspacePaths paths;
     std::function<std::unique_ptr<SpreadsheetHost>()> makeHost;
-    std::function<void(const std::string&)> setHint;  // the hint box Text11
-    std::function<void()> refreshCounts;              // Label4 (and Label10) from the lists
+    std::function<void(const std::string&)> setHint;  // the hint box
+    std::function<void()> refreshCounts;              // the entry counts under the lists
     // A file taken in replaced the summary workbook: what the last run offered (its export,
     // its result) no longer refers to the file there.
     std::function<void()> summaryReplaced;
@@ -40,7 +40,7 @@ struct PoolWindowContext {
     std::function<void()> showTemplate{};
 };
 
-// List1 as the file operations change it. A name taken in goes where the start-up listing
+// The pool list as the file operations change it. A name taken in goes where the start-up listing
 // would put it (单位2 before 单位10), not at the end.
 class ListWidgetPoolList final : public PoolListPort {
 public:
@@ -57,7 +57,7 @@ private:
     bool appended_ = false;
 };
 
-// The bare name of the one selected entry of List1; empty unless exactly one is selected.
+// The bare name of the one selected entry of the pool list; empty unless exactly one is selected.
 std::string singleSelectedEntry(const QListWidget& list);
 
 // Connects the menu's actions OPN, SEE, RENAME, del and TEMPLATE (found by their names).

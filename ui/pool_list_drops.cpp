@@ -56,8 +56,8 @@ protected:
             }
             case QEvent::Paint: {
                 // An empty list says what it takes.
-                if (context_.list1->count() != 0) return false;
-                QWidget* viewport = context_.list1->viewport();
+                if (context_.poolList->count() != 0) return false;
+                QWidget* viewport = context_.poolList->viewport();
                 QPainter painter(viewport);
                 painter.fillRect(viewport->rect(), viewport->palette().base());
                 painter.setPen(viewport->palette().color(QPalette::PlaceholderText));
@@ -72,13 +72,13 @@ protected:
 
 private:
     void takeIn(const std::vector<std::filesystem::path>& files) {
-        ListWidgetPoolList list(*context_.list1);
+        ListWidgetPoolList list(*context_.poolList);
         const DropIntake intake = takeInDropped(context_.paths, context_.dialogs, list, files,
                                                   IntakeTools{copyFileContents, screenOn(context_.makeHost)});
         if (!intake.taken.empty() && context_.setHint) context_.setHint(intake_text::kNextStepHint);
         if (!intake.taken.empty() && context_.summaryReplaced) context_.summaryReplaced();
         if (context_.refreshCounts) context_.refreshCounts();
-        if (context_.list1->count() != 0 && context_.command2 != nullptr) context_.command2->setEnabled(true);
+        if (context_.poolList->count() != 0 && context_.jobSetupButton != nullptr) context_.jobSetupButton->setEnabled(true);
     }
 
     PoolWindowContext context_;
@@ -87,9 +87,9 @@ private:
 }  // namespace
 
 void acceptPoolListDrops(const PoolWindowContext& context) {
-    QWidget* viewport = context.list1->viewport();
+    QWidget* viewport = context.poolList->viewport();
     viewport->setAcceptDrops(true);
-    viewport->installEventFilter(new PoolListDropTarget(context, context.list1));
+    viewport->installEventFilter(new PoolListDropTarget(context, context.poolList));
 }
 
 }  // namespace sbx

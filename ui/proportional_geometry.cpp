@@ -1,6 +1,9 @@
 #include "ui/proportional_geometry.h"
 
+#include <QAbstractButton>
+#include <QLineEdit>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 namespace sbx {
@@ -9,7 +12,10 @@ ProportionalGeometry::ProportionalGeometry(QWidget& window) : design_(window.siz
     for (QWidget* child : window.findChildren<QWidget*>()) {
         const QString name = child->objectName();
         if (child->isWindow() || name.isEmpty() || name.startsWith(QLatin1String("qt_"))) continue;
-        placed_.push_back({child, child->geometry()});
+        const Growth growth = qobject_cast<QAbstractButton*>(child) ? Growth::KeepSize
+                              : qobject_cast<QLineEdit*>(child)    ? Growth::KeepHeight
+                                                                   : Growth::Stretch;
+        placed_.push_back({child, child->geometry(), growth});
     }
 }
 
@@ -25,7 +31,17 @@ void ProportionalGeometry::apply(const QSize& size) const {
         const QRect& r = placed.designed;
         const int left = x(r.left());
         const int top = y(r.top());
-        placed.widget->setGeometry(left, top, x(r.left() + r.width()) - left, y(r.top() + r.height()) - top);
+        QRect stretched(left, top, x(r.left() + r.width()) - left, y(r.top() + r.height()) - top);
+        if (placed.growth != Growth::Stretch) {
+            const auto limit = [](int designed, int scaled) {
+                return std::min(scaled, static_cast<int>(std::lround(designed * kOneLineGrowth)));
+            };
+            const QPoint centre = stretched.center();
+            const int width = placed.growth == Growth::KeepSize ? limit(r.width(), stretched.width()) : stretched.width();
+            stretched.setSize({width, limit(r.height(), stretched.height())});
+            stretched.moveCenter(centre);
+        }
+        placed.widget->setGeometry(stretched);
     }
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // A window laid out in fixed positions that the user may still enlarge: the geometry each
 // named control had at the designed size is kept, and on every resize each is stretched in
-// proportion, so that lists, buttons and boxes follow the window's edges.
+// proportion, so that lists, frames and boxes follow the window's edges. What holds one line
+// of text grows only a little (kOneLineGrowth) and stays centred in its stretched place: a
+// maximised window keeps buttons and one-line boxes at a size made for a hand and an eye.
 #include <QPointer>
 #include <QRect>
 #include <QSize>
@@ -10,6 +12,9 @@
 class QWidget;
 
 namespace sbx {
+
+// How much larger than designed a button may grow (both ways), and a one-line box in height.
+inline constexpr double kOneLineGrowth = 1.25;
 
 class ProportionalGeometry {
 public:
@@ -23,9 +28,11 @@ public:
     QSize designSize() const { return design_; }
 
 private:
+    enum class Growth { Stretch, KeepHeight, KeepSize };
     struct Placed {
         QPointer<QWidget> widget;
         QRect designed;
+        Growth growth;
     };
     QSize design_;
     std::vector<Placed> placed_;

@@ -34,8 +34,8 @@ struct ArchiveResult {
     int moved = 0;                     // files really moved
     std::vector<std::string> failures; // "name：reason", one per file that stayed
     std::vector<std::string> stillInPool; // bare names of the files that stayed and are still in the pool
-    // Whether the main window is to be reset for a new job (lists emptied, Command2 and
-    // Command3 disabled): after every archiving that reached its folder. The files that
+    // Whether the main window is to be reset for a new job (lists emptied, 环境设定 and
+    // 开始汇表 disabled): after every archiving that reached its folder. The files that
     // could not be moved stay listed, since they stay in the pool.
     bool listsReset() const { return kind != ArchiveCase::NoFolder; }
 };

@@ -47,7 +47,7 @@ std::filesystem::path exportTarget(const std::filesystem::path& chosen, Workbook
 // Throws std::filesystem::filesystem_error on failure, leaving an existing target as it was.
 void copySummaryTo(const WorkspacePaths& paths, const std::filesystem::path& target, bool replace);
 
-// The click on Command5: dialog, overwrite question, copy, and a message when the copy fails.
+// The click on 导出文件: dialog, overwrite question, copy, and a message when the copy fails.
 // Moving the focus and setting the hint afterwards are the caller's.
 ExportResult exportSummary(const WorkspacePaths& paths, DialogsPort& dialogs);
 

@@ -86,7 +86,7 @@ OneFileIntake takeInOneFile(const WorkspacePaths& paths, OverwriteQuestion& over
 // and other spellings resolved by the file system), not the texts of the paths.
 bool isInPoolFolder(const WorkspacePaths& paths, const std::filesystem::path& file);
 
-// One click on the intake window's Command1: walks `selected` (bare names in `folder`, in the
+// One click on the intake window's 确定: walks `selected` (bare names in `folder`, in the
 // order of the file list), takes in each file with a pool file name, shows the closing
 // message and returns the outcome of the last entry handled. The caller updates the counts,
 // hint and buttons.

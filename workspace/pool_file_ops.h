@@ -31,7 +31,7 @@ std::string deleteQuestion(const std::string& name);     // 确信要删除文�
 std::string deleteSeveralQuestion(std::size_t count);    // 确信要删除选定的 N 个文件吗？
 }  // namespace pool_ops_text
 
-// The main window's pool list List1 as the file operations change it.
+// The main window's pool list as the file operations change it.
 class PoolListPort {
 public:
     virtual ~PoolListPort() = default;

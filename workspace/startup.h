@@ -30,7 +30,7 @@ enum class StartupState {
 
 struct StartupOutcome {
     StartupState state = StartupState::EmptyPool;
-    std::vector<std::string> poolList;  // what List1 holds, in listing order
+    std::vector<std::string> poolList;  // what the pool list holds, in listing order
     bool command2Enabled = false;       // "环 境 设 定"
     std::string hint;                   // the hint box text; empty: keep the design text
 };

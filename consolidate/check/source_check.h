@@ -87,11 +87,6 @@ struct SourceCheck {
 };
 
 // Where each report names its unit, instead of its file name.
-struct UnitCell {
-    std::string worksheet;
-    CellAddress cell;
-};
-
 struct CheckRequest {
     std::vector<std::filesystem::path> sources;
     std::filesystem::path templateFile;

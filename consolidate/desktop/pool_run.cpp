@@ -200,6 +200,7 @@ private:
     std::optional<CheckOutcome> checkBeforeRun(RunRequest& request, SourceCache& sources, SpreadsheetHost& host) {
         CheckRequest check{request.sources, request.templateFile, request.job};
         check.roster = workingFolderRoster(host);
+        if (check.roster) check.unitCell = job_.unitCell;
         out_.check = checkSources(check, sources);
         AllowedFindings runHandles;
         runHandles.allow(FindingKind::Unreadable);

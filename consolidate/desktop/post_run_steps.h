@@ -13,8 +13,8 @@ public:
     // The archiving procedure over the run list (the files the run consolidated, by bare
     // name). May ask its own questions; a failure inside it is its own to report.
     virtual void archive(const std::vector<std::string>& runList) = 0;
-    // The export offer accepted: hide Command7; show and enable Command5 ("导出文件") and give
-    // it the focus. The export itself runs when the user clicks Command5.
+    // The export offer accepted: hide the progress caption; show and enable "导出文件" and
+    // give it the focus. The export itself runs when the user clicks it.
     virtual void offerExport() = 0;
 };
 

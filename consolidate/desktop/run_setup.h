@@ -37,7 +37,7 @@ struct RunSetup {
     JobDefinition& job;
     // The entries of the pool list selected when the run starts, in list order.
     std::vector<std::string> selectedEntries;
-    // Entries of the pool list (Label4).
+    // Entries of the pool list.
     int poolEntryCount = 0;
     WorkspacePaths paths;
     StatusView& status;

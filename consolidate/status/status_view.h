@@ -1,6 +1,6 @@
 #pragma once
 // What a run shows while it works: the main window's status panel, hint box, run list and
-// counts, the progress caption of Command7, and a few buttons. The desktop windows, the
+// counts, the progress caption, and a few buttons. The desktop windows, the
 // command-line tool and the tests each implement it.
 //
 // Calls come per cell (hundreds of thousands a second), so they carry numbers, not texts:
@@ -26,42 +26,40 @@ class StatusView {
 public:
     virtual ~StatusView() = default;
 
-    // Text11, the hint box.
+    // The hint box.
     virtual void setHint(const std::string& text) = 0;
 
-    // Efficiency mode's panel: hide Image1; show Label19 to Label23 and the fields Text6,
-    // Text8, Text9, all three cleared; show Command7 with an empty caption; Label20 "0%".
+    // Efficiency mode's panel in place of the logo: the worksheet and the file being taken
+    // in and the bar of files taken in, all cleared, the share "0%"; the progress caption
+    // shown, empty.
     virtual void openEfficiencyPanel() = 0;
-    // After its worksheets: show Image1; hide Label19 to Label23, Text6, Text8, Text9.
-    // Command7 keeps its caption.
+    // After its worksheets: the logo again. The progress caption stays.
     virtual void closeEfficiencyPanel() = 0;
-    // Text8 (worksheet) and Text9 (file) of the file being taken in.
+    // The worksheet and the file being taken in.
     virtual void showConsolidating(const std::string& worksheet, const std::string& file) = 0;
-    // Text6 = progressBar(done, total), Label20 = percentText(done, total).
+    // The bar = progressBar(done, total), its share = percentText(done, total).
     virtual void showConsolidationProgress(long long done, long long total) = 0;
 
-    // Function mode's panel: hide Image1; show Label2, Text1, Label6, Text3, Label7, Text4,
-    // Label11, Text2, Label15 to Label20, Text5, Text10, Text7, Command7 and Command6; clear
-    // Text5, Text10, Text7, Command7's caption, Text1, Text2, Text3, Text4; Label16, Label18
-    // and Label20 "0%".
+    // Function mode's panel in place of the logo: the worksheet, the file and the cell being
+    // read, the cell being written, and the three bars (cells read for the worksheet, cells
+    // read from the file, cells written), all cleared, each share "0%"; the progress caption,
+    // empty, and the thin bar under it shown.
     virtual void openFunctionPanel() = 0;
-    // After its worksheets: show Image1; hide Label2, Text1, Label6, Text3, Label7, Text4,
-    // Label11, Text2, Label15 to Label20, Text5, Text10, Text7 and Command6. Command7 stays.
+    // After its worksheets: the logo again, the thin bar hidden. The progress caption stays.
     virtual void closeFunctionPanel() = 0;
-    // Text2 (worksheet) and Text3 (file) of the source being read.
+    // The worksheet and the file of the source being read.
     virtual void showReading(const std::string& worksheet, const std::string& file) = 0;
-    // Text5 = paddedProgressBar, Label16 = percentText: cells read for this worksheet over
-    // all files.
+    // paddedProgressBar and percentText: cells read for this worksheet over all files.
     virtual void showOverallReadProgress(long long done, long long total) = 0;
-    // Text7 = progressBar, Label18 = percentText: cells read from the current file.
+    // progressBar and percentText: cells read from the current file.
     virtual void showFileReadProgress(long long done, long long total) = 0;
-    // Text1 = cellText(column, row, last): the cell being read.
+    // cellText(column, row, last): the cell being read.
     virtual void showReadCell(int column, int row, bool last) = 0;
-    // Text10 cleared, Label20 "0%": a new worksheet's writing has not started.
+    // The write bar cleared, its share "0%": a new worksheet's writing has not started.
     virtual void resetWriteProgress() = 0;
-    // Text10 = progressBar, Label20 = percentText: cells written for this worksheet.
+    // progressBar and percentText: cells written for this worksheet.
     virtual void showWriteProgress(long long done, long long total) = 0;
-    // Text4 = cellText(column, row, last): the cell being written.
+    // cellText(column, row, last): the cell being written.
     virtual void showWrittenCell(int column, int row, bool last) = 0;
 
     // The files done of the run, its elapsed time and the time left (runTimeText). Comes with
@@ -71,23 +69,23 @@ public:
     // through here.
     virtual bool cancelRequested() { return false; }
 
-    // Command7's caption (progressCaption).
+    // The progress caption under the panel (progressCaption).
     virtual void setProgressCaption(const std::string& text) = 0;
 
-    // After a failed run: hide the whole status panel (every label and field of both modes)
-    // and Command5, Command6, Command7; show Image1.
+    // After a failed run: hide the whole status panel (every line of both modes), the export
+    // button, the thin bar and the progress caption; show the logo.
     virtual void hideStatusPanel() = 0;
 
-    // Appends a file name to the run list List2.
+    // Appends a file name to the run list.
     virtual void addToRunList(const std::string& name) = 0;
-    // Label4 (entries of List1) and Label10 (entries of List2), with one leading blank.
+    // The entries of the pool list and of the run list, with one leading blank.
     virtual void showListCounts(int poolEntries, int runEntries) = 0;
 
     // Focus moves and button states the runs set.
-    virtual void focusExitButton() = 0;       // Command1 "退出系统"
-    virtual void focusStartButton() = 0;      // Command3 "开 始 汇 表"
-    virtual void disableJobButtons() = 0;     // Command2, Command3, Command4
-    virtual void disableAddFilesButton() = 0; // Command4
+    virtual void focusExitButton() = 0;       // "退出系统"
+    virtual void focusStartButton() = 0;      // "开 始 汇 表"
+    virtual void disableJobButtons() = 0;     // 环境设定, 开始汇表, 添加文件
+    virtual void disableAddFilesButton() = 0; // 添加文件
 };
 
 }  // namespace sbx

@@ -16,7 +16,7 @@ namespace sbx {
 class StatusViewEvents final : public RunEvents {
 public:
     // `selectedCount`: the divisor of the progress shares (the selected entries of the pool
-    // list, Label13), which may be more than the files found.
+    // list), which may be more than the files found.
     StatusViewEvents(StatusView& status, const RunClock& clock, Mode mode, long long selectedCount)
         : status_(status), clock_(clock), mode_(mode), selected_(selectedCount) {}
 

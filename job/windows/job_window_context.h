@@ -19,11 +19,11 @@ struct JobWindowContext {
     DialogsPort& dialogs;
     WorkspacePaths paths;
     QWidget* mainWindow = nullptr;                        // disabled while a job window is open
-    QWidget* jobSetupButton = nullptr;                    // the main window's Command2
-    QWidget* poolList = nullptr;                          // the main window's List1
+    QWidget* jobSetupButton = nullptr;                    // the main window's 环境设定
+    QWidget* poolList = nullptr;                          // the main window's pool list
     std::function<std::unique_ptr<SpreadsheetHost>()> makeHost;  // one host per command
-    std::function<void(const std::string&)> setHint;    // writes the hint box Text11
-    std::function<void()> jobChanged;                    // jobReady may have changed: re-check Command3
+    std::function<void(const std::string&)> setHint;    // writes the hint box
+    std::function<void()> jobChanged;                    // jobReady may have changed: re-check 开始汇表
 };
 
 }  // namespace sbx

@@ -53,12 +53,12 @@ private:
     void leave(const char* hint);
 
     JobWindowContext context_;
-    QWidget* viewport_;   // Picture1
-    QWidget* content_;    // Picture2
+    QWidget* viewport_;
+    QWidget* content_;  // the rows of boxes, scrolled inside viewport_
     QScrollBar* scrollBar_;
-    QPushButton* viewButton_;    // Command3
-    QPushButton* cancelButton_;  // Command2
-    QPushButton* okButton_;      // Command4
+    QPushButton* viewButton_;
+    QPushButton* cancelButton_;
+    QPushButton* okButton_;
     std::vector<QLineEdit*> boxes_;  // creation order: row by row, columns 1..3
     int viewportHeight_ = 3255;      // twips
     int contentHeight_ = 3375;

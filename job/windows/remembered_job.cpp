@@ -1,5 +1,6 @@
 #include "job/windows/remembered_job.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "job/job_file.h"
@@ -35,11 +36,38 @@ std::filesystem::path jobFileOf(const WorkspacePaths& paths) { return paths.pool
 void offerRememberedJob(const JobWindowContext& context) {
     JobDefinition& job = context.job;
     job.remembered.clear();
+    // A unit cell chosen before any job was kept waits for the first one, on its template.
+    const std::vector<std::string> sheets = templateSheets(job);
+    if (job.unitCell && std::find(sheets.begin(), sheets.end(), job.unitCell->worksheet) == sheets.end()) {
+        job.unitCell.reset();
+    }
     try {
         const RememberedJobs kept = readJobFile(jobFileOf(context.paths));
-        if (const Job* found = kept.find(templateSheets(job))) job.remembered = *found;
+        if (const RememberedJob* found = kept.kept(templateSheets(job))) {
+            job.remembered = found->job;
+            job.unitCell = found->unitCell;
+        }
     } catch (const JobFileError& error) {
         context.dialogs.message("方案文件无法使用，本次不预先填写，文件保持原样：\r" + jobFileErrorText(error));
+    }
+}
+
+bool rememberUnitCell(const JobDefinition& job, const WorkspacePaths& paths, DialogsPort& dialogs) {
+    const std::filesystem::path file = jobFileOf(paths);
+    try {
+        RememberedJobs kept = readJobFile(file);
+        auto found = std::find_if(kept.jobs.begin(), kept.jobs.end(),
+                                  [&](const RememberedJob& j) { return j.templateSheets == templateSheets(job); });
+        if (job.sheetNames.size() <= 1 || found == kept.jobs.end()) {
+            dialogs.message("单位名称单元格已指定，将在“环 境 设 定”确定汇总区间时随方案一起保存。");
+            return false;
+        }
+        found->unitCell = job.unitCell;
+        writeJobFile(file, kept);
+        return true;
+    } catch (const JobFileError& error) {
+        dialogs.message("单位名称单元格未能保存，方案文件保持原样：\r" + jobFileErrorText(error));
+        return false;
     }
 }
 
@@ -50,6 +78,9 @@ void rememberAcceptedJob(const JobWindowContext& context) {
     try {
         RememberedJobs kept = readJobFile(file);
         kept.remember(templateSheets(job), job.rangeTable);
+        for (RememberedJob& each : kept.jobs) {
+            if (each.templateSheets == templateSheets(job)) each.unitCell = job.unitCell;
+        }
         writeJobFile(file, kept);
     } catch (const JobFileError& error) {
         context.dialogs.message("本次方案未能保存，方案文件保持原样：\r" + jobFileErrorText(error));

@@ -20,7 +20,11 @@ std::filesystem::path jobFileOf(const WorkspacePaths& paths);
 // when none is kept). A damaged or unreadable file is told about and left as it is.
 void offerRememberedJob(const JobWindowContext& context);
 
-// Keeps job.rangeTable for the worksheet names in job.sheetNames. The file is not touched
+// Keeps job.unitCell with the job kept for the worksheet names in job.sheetNames; false, after
+// saying why, when there is no such job yet or the file cannot be read or written.
+bool rememberUnitCell(const JobDefinition& job, const WorkspacePaths& paths, DialogsPort& dialogs);
+
+// Keeps job.rangeTable (and job.unitCell) for the worksheet names in job.sheetNames. The file is not touched
 // when it cannot be read as a job file (nothing kept in it is lost); a failure is told.
 void rememberAcceptedJob(const JobWindowContext& context);
 

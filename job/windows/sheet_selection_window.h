@@ -18,7 +18,7 @@ public:
     explicit SheetSelectionWindow(const JobWindowContext& context);
 
     // The open worksheet selection window, if any: a second click on the main window's
-    // Command2 shows it again instead of building another.
+    // 环境设定 shows it again instead of building another.
     static SheetSelectionWindow* findOpen();
 
     QScrollBar& scrollBar() const { return *scrollBar_; }
@@ -39,8 +39,8 @@ private:
     void setMainCommand2Enabled(bool enabled);
 
     JobWindowContext context_;
-    QWidget* viewport_;   // Picture1
-    QWidget* content_;    // Picture2
+    QWidget* viewport_;
+    QWidget* content_;  // the check boxes, scrolled inside viewport_
     QScrollBar* scrollBar_;
     QPushButton* okButton_;
     QPushButton* cancelButton_;

@@ -172,6 +172,9 @@ private slots:
         QVERIFY(cancel != nullptr && cancel->isHidden());
 
         bool cancelShown = false, dropAccepted = true, timeShown = false;
+        // What ignores clicks during the run looks it: disabled, and enabled again after.
+        const char* heldOff[] = {"Command1", "Command2", "Command3", "Command4", "List1", "List2"};
+        QStringList enabledDuringRun;
         const QString fileField = function ? "Text3" : "Text9";
         duringRun(
             f->window.get(),
@@ -182,6 +185,9 @@ private slots:
             [&] {
                 cancelShown = cancel->isVisible() && cancel->isEnabled();
                 timeShown = f->control<QLabel>("RunTime")->isVisible();
+                for (const char* name : heldOff) {
+                    if (f->control(name)->isEnabled()) enabledDuringRun << QString::fromLatin1(name);
+                }
                 dropAccepted = dropFiles(poolListViewport(), {dropped});
                 QTest::mouseClick(f->button("Command1"), Qt::LeftButton);  // 退出系统 waits for the run
                 if (byEscape && qEnvironmentVariableIsSet("SBX_REAL_X11")) {
@@ -201,6 +207,8 @@ private slots:
         f->clickMode(function ? "Command2" : "Command1");
 
         QVERIFY(cancelShown);
+        QVERIFY2(enabledDuringRun.isEmpty(), qPrintable(enabledDuringRun.join(' ')));
+        for (const char* name : heldOff) QVERIFY2(f->control(name)->isEnabled(), name);
         QVERIFY(timeShown);
         QVERIFY(!dropAccepted);
         QVERIFY(!fs::exists(f->paths.poolFile("late.xls")));

@@ -82,8 +82,8 @@ private slots:
         const std::pair<const char*, const char*> labels[] = {
             {"Label1", "数簿星系统（EXCEL表格版）"}, {"Label3", "文件"}, {"Label5", "个"}, {"Label12", "已选"},
             {"Label14", "个"}, {"Label8", "表格文件"}, {"Label9", "个"}, {"Label11", "当前工作表"},
-            {"Label2", "当前文件"}, {"Label6", "读取单元格"}, {"Label7", "写入单元格"}, {"Label15", "已完成"},
-            {"Label16", "0%"}, {"Label17", "已完成"}, {"Label18", "0%"}, {"Label19", "已完成"}, {"Label20", "0%"},
+            {"Label2", "当前文件"}, {"Label6", "读取单元格"}, {"Label7", "写入单元格"}, {"Label15", "本表读取"},
+            {"Label16", "0%"}, {"Label17", "文件读取"}, {"Label18", "0%"}, {"Label19", "本表写入"}, {"Label20", "0%"},
             {"Label21", "当前工作表"}, {"Label22", "提取文件"}, {"Label23", "系统进程"}};
         for (const auto& [name, caption] : labels) {
             QVERIFY2(f->control<QLabel>(name), name);

@@ -392,6 +392,47 @@ private slots:
         QVERIFY(f->button("Command5")->isVisible());  // usable again and again
     }
 
+    // Each bar shows on its left what it measures, whole, and no two bars of a panel say the
+    // same; the efficiency panel names its own bar after a function run used the same line.
+    void eachBarSaysWhatItMeasures_data() {
+        QTest::addColumn<bool>("function");
+        QTest::addColumn<QStringList>("bars");
+        QTest::newRow("function") << true << QStringList{"Text5", "Text7", "Text10"};
+        QTest::newRow("efficiency after function") << false << QStringList{"Text6"};
+    }
+    void eachBarSaysWhatItMeasures() {
+        QFETCH(bool, function);
+        QFETCH(QStringList, bars);
+        sbx::QtStatusView status(f->window->controls());
+        status.openFunctionPanel();
+        if (!function) {
+            status.closeFunctionPanel();
+            status.openEfficiencyPanel();
+        }
+        QStringList captions;
+        const QList<QLabel*> labels = f->window->findChildren<QLabel*>();
+        for (const QString& name : bars) {
+            auto* bar = f->control<QLineEdit>(name.toLatin1().constData());
+            QVERIFY2(bar->isVisible(), qPrintable(name));
+            QLabel* caption = nullptr;
+            for (QLabel* label : labels) {
+                const QRect at = label->geometry();
+                if (label->isVisible() && at.center().y() == bar->geometry().center().y() && at.right() < bar->x() &&
+                    (!caption || at.right() > caption->geometry().right())) {
+                    caption = label;
+                }
+            }
+            QVERIFY2(caption && !caption->text().isEmpty(), qPrintable(name));
+            QVERIFY2(caption->fontMetrics().horizontalAdvance(caption->text()) <= caption->contentsRect().width(),
+                     qPrintable(caption->text()));
+            QVERIFY2(!captions.contains(caption->text()), qPrintable(caption->text()));
+            captions << caption->text();
+            QVERIFY(!bar->toolTip().isEmpty());
+            QCOMPARE(caption->toolTip(), bar->toolTip());
+        }
+        status.hideStatusPanel();
+    }
+
     // The status panel between the engine and the window: per-cell calls wait for the next
     // repaint, which comes at most every 50 ms; a flush shows the latest numbers at once.
     void statusViewThrottlesRepaintsAndShowsTheLatestNumbers() {

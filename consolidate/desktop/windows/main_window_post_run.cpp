@@ -22,31 +22,31 @@ void MainWindowPostRun::archive(const std::vector<std::string>& runList) {
 }
 
 void MainWindowPostRun::resetForNewJob(const std::vector<std::string>& stillInPool) {
-    auto* poolList = c_.list1;
-    auto* runList = c_.list2;
-    auto* selectedCount = c_.label13;
-    c_.command3->setEnabled(false);
+    auto* poolList = c_.poolList;
+    auto* runList = c_.runList;
+    auto* selectedCount = c_.selectedCount;
+    c_.startButton->setEnabled(false);
     if (poolList->count() > 0) {
         poolList->clear();
-        c_.label4->setText(signedCount(poolList->count()));
+        c_.poolCount->setText(signedCount(poolList->count()));
         // The efficiency mode resets the selected count with the pool list, the function
         // mode with the run list.
         if (mode_ == Mode::Efficiency) selectedCount->setText(QString::number(poolList->count()));
     }
     if (runList->count() > 0) {
         runList->clear();
-        c_.label10->setText(signedCount(runList->count()));
+        c_.runCount->setText(signedCount(runList->count()));
         if (mode_ == Mode::Function) selectedCount->setText(QString::number(0));
     }
     // Files that could not be moved are still in the pool: the list keeps showing them, in
     // the run list's order (the archiving visited it from the end).
     for (auto it = stillInPool.rbegin(); it != stillInPool.rend(); ++it) poolList->addItem(poolNameText(*it));
-    if (!stillInPool.empty()) c_.label4->setText(signedCount(poolList->count()));
-    c_.command2->setEnabled(false);
+    if (!stillInPool.empty()) c_.poolCount->setText(signedCount(poolList->count()));
+    c_.jobSetupButton->setEnabled(false);
 }
 
 void forgetVanishedPoolFiles(const MainWindowControls& controls, const WorkspacePaths& paths) {
-    auto* poolList = controls.list1;
+    auto* poolList = controls.poolList;
     int gone = 0;
     bool selectedGone = false;
     for (int row = poolList->count() - 1; row >= 0; --row) {
@@ -59,16 +59,16 @@ void forgetVanishedPoolFiles(const MainWindowControls& controls, const Workspace
         ++gone;
     }
     if (gone > 0) {
-        controls.label4->setText(signedCount(poolList->count()));
+        controls.poolCount->setText(signedCount(poolList->count()));
         if (selectedGone) {
-            controls.label13->setText(QString::number(poolList->selectedItems().size()));
+            controls.selectedCount->setText(QString::number(poolList->selectedItems().size()));
         }
     }
 }
 
 void MainWindowPostRun::offerExport() {
-    c_.command7->hide();
-    auto* exportButton = c_.command5;
+    c_.progressButton->hide();
+    auto* exportButton = c_.exportButton;
     exportButton->show();
     exportButton->setEnabled(true);
     exportButton->setFocus();
@@ -81,8 +81,8 @@ void exportFromMainWindow(const MainWindowControls& controls, const WorkspacePat
         return;
     }
     exportSummary(paths, dialogs);
-    controls.command1->setFocus();
-    controls.text11->setText(qtText(export_text::kHintAfterExport));
+    controls.exitButton->setFocus();
+    controls.hintBox->setText(qtText(export_text::kHintAfterExport));
 }
 
 }  // namespace sbx

@@ -1,7 +1,7 @@
 #pragma once
 // The steps after a finished run on the main window: archiving the run's files (and the
 // reset of the lists, counts and buttons for a new job), the export offer, and the export
-// behind Command5.
+// behind 导出文件.
 #include <string>
 #include <vector>
 
@@ -13,7 +13,7 @@ namespace sbx {
 
 class MainWindowPostRun final : public PostRunSteps {
 public:
-    // `dialogs` is the run's; the mode decides when Label13 is reset.
+    // `dialogs` is the run's; the mode decides when the selected count is reset.
     MainWindowPostRun(const MainWindowControls& controls, const WorkspacePaths& paths, DialogsPort& dialogs, Mode mode)
         : c_(controls), paths_(paths), dialogs_(dialogs), mode_(mode) {}
 
@@ -29,12 +29,12 @@ private:
     Mode mode_;
 };
 
-// After a run: the entries of List1 whose files have left the pool meanwhile (the run has
+// After a run: the entries of the pool list whose files have left the pool meanwhile (the run has
 // named them as missing) are taken off, so that the list shows only files that are there.
 void forgetVanishedPoolFiles(const MainWindowControls& controls, const WorkspacePaths& paths);
 
-// The click on Command5: the export (of a summary a failed run left incomplete, after a
-// question saying so), then the focus on Command1 and the welcome hint.
+// The click on 导出文件: the export (of a summary a failed run left incomplete, after a
+// question saying so), then the focus on 退出系统 and the welcome hint.
 void exportFromMainWindow(const MainWindowControls& controls, const WorkspacePaths& paths, DialogsPort& dialogs,
                           const JobDefinition& job);
 

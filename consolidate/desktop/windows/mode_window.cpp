@@ -59,9 +59,9 @@ ModeWindow::ModeWindow(RunWindowContext context, QWidget* parent)
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
     setFixedSize(px(5400), px(4200));
 
-    command1_ = modeButton(this, "Command1", mode_text::kEfficiency, mode_text::kEfficiencyTip,
+    efficiencyButton_ = modeButton(this, "Command1", mode_text::kEfficiency, mode_text::kEfficiencyTip,
                            twipsRect(600, 300, 1800, 600));
-    command2_ = modeButton(this, "Command2", mode_text::kFunction, mode_text::kFunctionTip,
+    functionButton_ = modeButton(this, "Command2", mode_text::kFunction, mode_text::kFunctionTip,
                            twipsRect(3000, 300, 1800, 600));
     auto* frame = new QGroupBox(this);
     frame->setObjectName("Frame1");
@@ -77,12 +77,12 @@ ModeWindow::ModeWindow(RunWindowContext context, QWidget* parent)
     setFixedSize(std::max(width(), frame->geometry().right() + px(240)),
                  std::max(height(), frame->geometry().bottom() + px(240)));
 
-    connect(command1_, &QPushButton::clicked, this, &ModeWindow::runEfficiency);
-    connect(command2_, &QPushButton::clicked, this, &ModeWindow::runFunction);
+    connect(efficiencyButton_, &QPushButton::clicked, this, &ModeWindow::runEfficiency);
+    connect(functionButton_, &QPushButton::clicked, this, &ModeWindow::runFunction);
     applyEfficiencyBlock();
 }
 
-void ModeWindow::applyEfficiencyBlock() { command1_->setEnabled(!context_.job.efficiencyBlocked); }
+void ModeWindow::applyEfficiencyBlock() { efficiencyButton_->setEnabled(!context_.job.efficiencyBlocked); }
 
 void ModeWindow::runEfficiency() { runMode(Mode::Efficiency); }
 

@@ -1,6 +1,6 @@
 #pragma once
-// modfrm, "请选择汇表模式": the choice between the two consolidation modes. Command1 runs the
-// efficiency mode, Command2 the function mode after its confirmation; either run drives the
+// "请选择汇表模式": the choice between the two consolidation modes. 效率型 runs the
+// efficiency mode, 功能型 the function mode after its confirmation; either run drives the
 // main window's status panel and ends with the questions about archiving and export. The
 // window hides while a run works and closes (and is deleted) when it is over.
 #include <QWidget>
@@ -31,7 +31,7 @@ class ModeWindow : public QWidget {
 public:
     ModeWindow(RunWindowContext context, QWidget* parent);
 
-    // Command1 enabled unless a failed efficiency run has blocked that mode.
+    // 效率型 enabled unless a failed efficiency run has blocked that mode.
     void applyEfficiencyBlock();
 
 private:
@@ -40,8 +40,8 @@ private:
     void runMode(Mode mode);
 
     RunWindowContext context_;
-    QPushButton* command1_ = nullptr;
-    QPushButton* command2_ = nullptr;
+    QPushButton* efficiencyButton_ = nullptr;
+    QPushButton* functionButton_ = nullptr;
 };
 
 // Opens modfrm modeless over the main window (an open one is raised instead of a second one).

@@ -1,6 +1,7 @@
 #include "consolidate/desktop/windows/qt_status_view.h"
 
 #include <initializer_list>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -17,25 +18,21 @@ namespace {
 
 constexpr const char* kZeroPercent = "0%";
 
-// The labels (by number) and fields (by number) of each mode's panel.
-struct Panel {
-    std::initializer_list<int> labels;
-    std::initializer_list<int> fields;
-};
-constexpr Panel kEfficiencyPanel{{19, 20, 21, 22, 23}, {6, 8, 9}};
-constexpr Panel kFunctionPanel{{2, 6, 7, 11, 15, 16, 17, 18, 19, 20}, {1, 3, 4, 2, 5, 10, 7}};
-constexpr Panel kWholePanel{{2, 6, 7, 11, 15, 16, 17, 18, 19, 20, 21, 22, 23}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}};
+void setVisible(const std::vector<QWidget*>& widgets, bool visible) {
+    for (QWidget* widget : widgets) widget->setVisible(visible);
+}
 
-void showPanel(const MainWindowControls& c, const Panel& panel, bool visible) {
-    for (int number : panel.labels) c.statusLabels.at(static_cast<size_t>(number))->setVisible(visible);
-    for (int number : panel.fields) c.statusFields.at(static_cast<size_t>(number))->setVisible(visible);
+// The last line's caption is shared by the two modes' bars: it names the one shown.
+void nameLastBar(const StatusPanel& panel, const char* caption, const char* tooltip) {
+    panel.write.caption->setText(QString::fromUtf8(caption));
+    panel.write.caption->setToolTip(QString::fromUtf8(tooltip));
 }
 
 }  // namespace
 
 QtStatusView::QtStatusView(const MainWindowControls& controls, std::chrono::milliseconds repaintEvery)
     : c_(controls), repaintEvery_(repaintEvery),
-      guard_(std::make_unique<RunInputGuard>(controls.list1->window(), controls.cancelRun, [this] {
+      guard_(std::make_unique<RunInputGuard>(controls.poolList->window(), controls.cancelRun, [this] {
           cancelled_ = true;
           c_.cancelRun->setEnabled(false);
       })) {
@@ -55,6 +52,33 @@ void QtStatusView::showRunControls(bool visible) {
     c_.runTime->setVisible(visible);
     c_.cancelRun->setVisible(visible);
     guard_->setActive(visible);
+    holdOffControls(visible);
+}
+
+void QtStatusView::holdOffControls(bool hold) {
+    if (hold && heldOff_.empty()) {
+        for (QWidget* control : std::initializer_list<QWidget*>{c_.exitButton, c_.jobSetupButton, c_.startButton,
+                                                                c_.addFilesButton, c_.exportButton, c_.resultButton,
+                                                                c_.poolList, c_.runList}) {
+            heldOff_.push_back({control, control->isEnabledTo(control->window())});
+            control->setEnabled(false);
+        }
+    } else if (!hold) {
+        for (const auto& [control, enabled] : heldOff_) {
+            if (control) control->setEnabled(enabled);
+        }
+        heldOff_.clear();
+    }
+}
+
+void QtStatusView::setEnabledAfterRun(QWidget* control, bool enabled) {
+    for (auto& held : heldOff_) {
+        if (held.first == control) {
+            held.second = enabled;
+            return;
+        }
+    }
+    control->setEnabled(enabled);
 }
 
 namespace {
@@ -71,39 +95,30 @@ void showName(QLineEdit& field, const std::string& name) {
 
 }  // namespace
 
-QLineEdit* QtStatusView::field(int number) const { return c_.statusFields.at(static_cast<size_t>(number)); }
-
-QLabel* QtStatusView::label(int number) const { return c_.statusLabels.at(static_cast<size_t>(number)); }
-
-QPushButton* QtStatusView::button(int number) const {
-    QPushButton* const buttons[] = {nullptr, c_.command1, c_.command2, c_.command3, c_.command4,
-                                    c_.command5, c_.command6, c_.command7};
-    return buttons[number];
-}
-
 void QtStatusView::dropPending() {
     consolidation_ = overallRead_ = fileRead_ = write_ = Progress{};
     readCell_ = writtenCell_ = Cell{};
 }
 
 void QtStatusView::writePending() {
-    auto bar = [&](Progress& p, int text, int percent, bool padded) {
+    const StatusPanel& panel = c_.status;
+    auto bar = [&](Progress& p, QLineEdit* field, QLabel* percent, bool padded) {
         if (!p.pending) return;
-        field(text)->setText(qtText(padded ? paddedProgressBar(p.done, p.total) : progressBar(p.done, p.total)));
-        label(percent)->setText(qtText(percentText(p.done, p.total)));
+        field->setText(qtText(padded ? paddedProgressBar(p.done, p.total) : progressBar(p.done, p.total)));
+        percent->setText(qtText(percentText(p.done, p.total)));
         p.pending = false;
     };
-    auto cell = [&](Cell& c, int text) {
+    auto cell = [&](Cell& c, QLineEdit* field) {
         if (!c.pending) return;
-        field(text)->setText(qtText(cellText(c.column, c.row, c.last)));
+        field->setText(qtText(cellText(c.column, c.row, c.last)));
         c.pending = false;
     };
-    bar(consolidation_, 6, 20, false);
-    bar(overallRead_, 5, 16, true);
-    bar(fileRead_, 7, 18, false);
-    bar(write_, 10, 20, false);
-    cell(readCell_, 1);
-    cell(writtenCell_, 4);
+    bar(consolidation_, panel.consolidationBar, panel.write.percent, false);
+    bar(overallRead_, panel.worksheetRead.bar, panel.worksheetRead.percent, true);
+    bar(fileRead_, panel.fileRead.bar, panel.fileRead.percent, false);
+    bar(write_, panel.write.bar, panel.write.percent, false);
+    cell(readCell_, panel.readCell.field);
+    cell(writtenCell_, panel.writtenCell.field);
     if (runTimePending_) {
         c_.runTime->setText(qtText(runTimeText(runTime_)));
         runTimePending_ = false;
@@ -129,33 +144,37 @@ void QtStatusView::cellShown() {
 }
 
 void QtStatusView::setHint(const std::string& text) {
-    c_.text11->setText(qtText(text));
+    c_.hintBox->setText(qtText(text));
     repaintIfDue();
 }
 
 void QtStatusView::openEfficiencyPanel() {
     dropPending();
-    c_.image1->hide();
-    showPanel(c_, kEfficiencyPanel, true);
-    for (int number : {6, 8, 9}) field(number)->clear();
-    button(7)->setText(QString());
-    button(7)->show();
-    label(20)->setText(QString::fromLatin1(kZeroPercent));
+    const StatusPanel& panel = c_.status;
+    c_.logo->hide();
+    setVisible(panel.efficiencyMode(), true);
+    for (QLineEdit* field : {panel.consolidationBar, panel.consolidatedWorksheet.field, panel.consolidatedFile.field}) {
+        field->clear();
+    }
+    c_.progressButton->setText(QString());
+    c_.progressButton->show();
+    panel.write.percent->setText(QString::fromLatin1(kZeroPercent));
+    nameLastBar(panel, bar_text::kConsolidation, bar_text::kConsolidationTip);
     showRunControls(true);
     flush();
 }
 
 void QtStatusView::closeEfficiencyPanel() {
     writePending();
-    c_.image1->show();
-    showPanel(c_, kEfficiencyPanel, false);
+    c_.logo->show();
+    setVisible(c_.status.efficiencyMode(), false);
     showRunControls(false);
     flush();
 }
 
 void QtStatusView::showConsolidating(const std::string& worksheet, const std::string& file) {
-    showName(*field(9), file);
-    showName(*field(8), worksheet);
+    showName(*c_.status.consolidatedFile.field, file);
+    showName(*c_.status.consolidatedWorksheet.field, worksheet);
     repaintIfDue();
 }
 
@@ -166,30 +185,36 @@ void QtStatusView::showConsolidationProgress(long long done, long long total) {
 
 void QtStatusView::openFunctionPanel() {
     dropPending();
-    c_.image1->hide();
-    showPanel(c_, kFunctionPanel, true);
-    button(7)->show();
-    for (int number : {5, 10, 7}) field(number)->clear();
-    button(7)->setText(QString());
-    for (int number : {1, 2, 3, 4}) field(number)->clear();
-    for (int number : {16, 18, 20}) label(number)->setText(QString::fromLatin1(kZeroPercent));
-    button(6)->show();
+    const StatusPanel& panel = c_.status;
+    c_.logo->hide();
+    setVisible(panel.functionMode(), true);
+    c_.progressButton->show();
+    c_.progressButton->setText(QString());
+    for (const ProgressLine* line : {&panel.worksheetRead, &panel.fileRead, &panel.write}) {
+        line->bar->clear();
+        line->percent->setText(QString::fromLatin1(kZeroPercent));
+    }
+    for (const StatusLine* line : {&panel.readCell, &panel.readWorksheet, &panel.readFile, &panel.writtenCell}) {
+        line->field->clear();
+    }
+    c_.functionBar->show();
+    nameLastBar(panel, bar_text::kWrite, bar_text::kWriteTip);
     showRunControls(true);
     flush();
 }
 
 void QtStatusView::closeFunctionPanel() {
     writePending();
-    c_.image1->show();
-    showPanel(c_, kFunctionPanel, false);
-    button(6)->hide();
+    c_.logo->show();
+    setVisible(c_.status.functionMode(), false);
+    c_.functionBar->hide();
     showRunControls(false);
     flush();
 }
 
 void QtStatusView::showReading(const std::string& worksheet, const std::string& file) {
-    showName(*field(3), file);
-    showName(*field(2), worksheet);
+    showName(*c_.status.readFile.field, file);
+    showName(*c_.status.readWorksheet.field, worksheet);
     repaintIfDue();
 }
 
@@ -210,8 +235,8 @@ void QtStatusView::showReadCell(int column, int row, bool last) {
 
 void QtStatusView::resetWriteProgress() {
     write_ = Progress{};
-    field(10)->clear();
-    label(20)->setText(QString::fromLatin1(kZeroPercent));
+    c_.status.write.bar->clear();
+    c_.status.write.percent->setText(QString::fromLatin1(kZeroPercent));
     repaintIfDue();
 }
 
@@ -241,38 +266,38 @@ bool QtStatusView::cancelRequested() {
 
 void QtStatusView::setProgressCaption(const std::string& text) {
     writePending();
-    button(7)->setText(qtText(text));
+    c_.progressButton->setText(qtText(text));
     flush();
 }
 
 void QtStatusView::hideStatusPanel() {
     dropPending();
-    showPanel(c_, kWholePanel, false);
-    for (int number : {5, 6, 7}) button(number)->hide();
-    c_.image1->show();
+    setVisible(c_.status.all(), false);
+    for (QPushButton* button : {c_.exportButton, c_.functionBar, c_.progressButton}) button->hide();
+    c_.logo->show();
     showRunControls(false);
     flush();
 }
 
 void QtStatusView::addToRunList(const std::string& name) {
-    c_.list2->addItem(qtText(name));
+    c_.runList->addItem(qtText(name));
     repaintIfDue();
 }
 
 void QtStatusView::showListCounts(int poolEntries, int runEntries) {
-    c_.label4->setText(signedCount(poolEntries));
-    c_.label10->setText(signedCount(runEntries));
+    c_.poolCount->setText(signedCount(poolEntries));
+    c_.runCount->setText(signedCount(runEntries));
     repaintIfDue();
 }
 
-void QtStatusView::focusExitButton() { button(1)->setFocus(); }
+void QtStatusView::focusExitButton() { c_.exitButton->setFocus(); }
 
-void QtStatusView::focusStartButton() { button(3)->setFocus(); }
+void QtStatusView::focusStartButton() { c_.startButton->setFocus(); }
 
 void QtStatusView::disableJobButtons() {
-    for (int number : {2, 3, 4}) button(number)->setEnabled(false);
+    for (QPushButton* button : {c_.jobSetupButton, c_.startButton, c_.addFilesButton}) setEnabledAfterRun(button, false);
 }
 
-void QtStatusView::disableAddFilesButton() { button(4)->setEnabled(false); }
+void QtStatusView::disableAddFilesButton() { setEnabledAfterRun(c_.addFilesButton, false); }
 
 }  // namespace sbx

@@ -6,8 +6,12 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <QElapsedTimer>
+#include <QPointer>
+#include <QWidget>
 
 #include "consolidate/status/status_view.h"
 #include "consolidate/desktop/windows/run_input_guard.h"
@@ -72,15 +76,16 @@ private:
         bool pending = false;
     };
 
-    QLineEdit* field(int number) const;
-    QLabel* label(int number) const;
-    QPushButton* button(int number) const;
     void dropPending();
     void writePending();
     void repaintIfDue();
     void cellShown();
     // The run's own controls: the time line and the cancel button, with the input guard.
     void showRunControls(bool visible);
+    // While the guard holds their clicks off, the window's other controls look disabled too;
+    // after the run each gets back its state from before, or the one the run gave it.
+    void holdOffControls(bool hold);
+    void setEnabledAfterRun(QWidget* control, bool enabled);
 
     const MainWindowControls& c_;
     std::chrono::milliseconds repaintEvery_;
@@ -93,6 +98,7 @@ private:
     bool runTimePending_ = false;
     bool cancelled_ = false;
     std::unique_ptr<RunInputGuard> guard_;
+    std::vector<std::pair<QPointer<QWidget>, bool>> heldOff_;
 };
 
 }  // namespace sbx

@@ -10,7 +10,7 @@ inline QString qtText(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// A count as Label4 and Label10 show it: one leading blank where a sign would stand.
+// A count as the entry counts under the lists show it: one leading blank where a sign would stand.
 inline QString signedCount(int count) { return QStringLiteral(" %1").arg(count); }
 
 }  // namespace sbx

@@ -55,7 +55,7 @@ void lookAtResult(const RunWindowContext& context, const std::shared_ptr<const W
 }  // namespace
 
 void offerResultView(const RunWindowContext& context, const RunReport& report) {
-    QPushButton* button = context.controls.command8;
+    QPushButton* button = context.controls.resultButton;
     QObject::disconnect(button, &QPushButton::clicked, nullptr, nullptr);
     auto written = std::make_shared<const WrittenCells>(report);
     QObject::connect(button, &QPushButton::clicked, context.mainWindow,
@@ -64,6 +64,6 @@ void offerResultView(const RunWindowContext& context, const RunReport& report) {
     button->setEnabled(true);
 }
 
-void withdrawResultView(const MainWindowControls& controls) { controls.command8->hide(); }
+void withdrawResultView(const MainWindowControls& controls) { controls.resultButton->hide(); }
 
 }  // namespace sbx

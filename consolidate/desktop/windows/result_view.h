@@ -9,7 +9,7 @@
 
 namespace sbx {
 
-// Shows the result button (Command8) for the finished run's `report`; its click
+// Shows the result button (查看结果) for the finished run's `report`; its click
 // looks at the summary workbook.
 void offerResultView(const RunWindowContext& context, const RunReport& report);
 

@@ -13,7 +13,7 @@ namespace sbx {
 
 namespace {
 
-// The entries of List1 selected now, in list order.
+// The entries of the pool list selected now, in list order.
 std::vector<std::string> selectedPoolEntries(const QListWidget* poolList) {
     std::vector<std::string> names;
     for (int row = 0; row < poolList->count(); ++row) {
@@ -32,7 +32,7 @@ bool RunPresenter::confirm(Mode mode) { return mode != Mode::Function || confirm
 RunSummary RunPresenter::run(Mode mode) {
     MainWindowPostRun postRun(context_.controls, context_.paths, dialogs_, mode);
     const SystemRunClock clock;
-    const QListWidget* poolList = context_.controls.list1;
+    const QListWidget* poolList = context_.controls.poolList;
     RunSetup setup{context_.job, selectedPoolEntries(poolList), poolList->count(), context_.paths, status_,
                    dialogs_,     postRun,                       clock,            context_.makeHost};
     QWidget* parent = context_.mainWindow;
