@@ -602,7 +602,7 @@ protected:
         standardJob();
         dialogs.answers = {false, false};  // archive: no; export: no
         RunSetup s = setup();
-        s.reviewCheck = [this, choice](const CheckReport& report) {
+        s.reviewCheck = [this, choice](const CheckReport& report, const Recheck&) {
             shown = report.flagged();
             return choice;
         };

@@ -90,7 +90,7 @@ std::string recordedName(const JsonValue& object, const std::string& field) {
 }
 
 // The source's own cell behind `cell` of the summary when the record says it was aligned by
-// its labels; empty when it was added in place.
+// its labels and the cell is another; empty when it stood where it was added.
 std::string alignedCell(const JsonValue& source, std::string_view worksheet, CellAddress cell) {
     for (const JsonValue& range : source["aligned"].array()) {
         const auto area = parseCellRange(range["range"].string());
@@ -107,7 +107,7 @@ std::string alignedCell(const JsonValue& source, std::string_view worksheet, Cel
                 column = columnOfLetters(pair.array()[0].string()).value_or(0);
             }
         }
-        return row && column ? cellName({row, column}) : std::string();
+        return row && column && CellAddress{row, column} != cell ? cellName({row, column}) : std::string();
     }
     return {};
 }
