@@ -97,7 +97,7 @@ struct SourceCheck {
     // the others (the run record works theirs out) and when the file could not be read.
     std::string sha256;
     std::vector<Finding> findings;
-    std::vector<AlignedRange> aligned;  // with labels aligned: its ranges not added in place
+    std::vector<AlignedRange> aligned = {};  // with labels aligned: its ranges not added in place
 
     // A finding that is not allowed.
     bool flagged(const AllowedFindings& allowed = {}) const;
