@@ -91,6 +91,8 @@ TEST(LabelAlignmentTest, WhereTheLabelsStandAndWhatLandsWhere) {
          {2, 4, 5}, {2, 3}, {}, false},
         {"a label twice and one unknown", table(items, months), {2, 2, 4, 3}, table({"甲", "乙", "乙", "丁", "丙"}, months), 1,
          1, {2, 0, 6}, {2, 3}, {"a3", "a4", "a5"}, false},
+        {"a label the template holds twice, matched in order", table({"甲", "乙", "甲"}, months), {2, 2, 4, 3},
+         table({"乙", "甲", "甲"}, months), 1, 1, {3, 2, 4}, {2, 3}, {}, false},
         {"labels chosen with the amounts, in a blank form", blankForm, {1, 1, 3, 3}, table({"乙", "甲"}, months), 1, 1,
          {1, 3, 2}, {1, 2, 3}, {}, false},
         {"row codes in the range's first column", codes, {2, 2, 4, 3}, table({"乙", "甲", "丙"}, months), 1, 1, {3, 2, 4},

@@ -9,7 +9,8 @@ out here in Python over the saved files (openpyxl and xlrd) from the layout as w
   template      unit 1, as the template has it
   in_place      unit 2, the same layout
   shifted       unit 3: an empty row inserted after 工资, 房租 and 水电 swapped; 人员's 男 and 女 swapped
-  moved_column  unit 4: 累计 before 本月; "ＩＴ服务　" full-width with an ideographic space, " 差旅"
+  moved_column  unit 4: 累计 before 本月; "ＩＴ服务　" full-width with an ideographic space, " 差旅";
+                人员's "干部　", a label inside the range with an ideographic space
   extra_label   unit 5: a row 培训 the template lacks, inserted before IT服务
   twice         unit 6: 水电 on two rows
 
@@ -85,7 +86,7 @@ def write(path, unit, change):
     for c, name in enumerate(["类别"] + sexes + ["合计"], start=1):
         staff.cell(2, c, name)
     for r, kind in enumerate(KINDS, start=3):
-        staff.cell(r, 1, kind)
+        staff.cell(r, 1, kind + "\u3000" if change == "moved_column" and kind == "干部" else kind)
         for c, sex in enumerate(sexes, start=2):
             staff.cell(r, c, people(unit, kind, sex))
         staff.cell(r, 4, sum(people(unit, kind, sex) for sex in SEXES))

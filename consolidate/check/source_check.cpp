@@ -314,7 +314,10 @@ private:
             // A formula without a result shows as what its file holds (an empty text, say):
             // flagged as that, not as a value that adds nothing besides. Its cell is the
             // source's own; the values below stand where they are added.
-            const auto missing = source.sheet.formulasWithoutResult(aligned ? aligned->sourceArea() : area);
+            const CellArea from = aligned ? aligned->sourceArea() : area;  // empty when nothing lands
+            const auto missing = from.firstRow <= from.lastRow && from.firstColumn <= from.lastColumn
+                                     ? source.sheet.formulasWithoutResult(from)
+                                     : std::vector<FormulaWithoutResult>{};
             std::set<Position> noResultAt;
             for (const FormulaWithoutResult& f : missing) {
                 const CellAddress at = aligned ? aligned->landsAt(f.cell) : f.cell;
@@ -333,7 +336,11 @@ private:
                 valueKey.add(held.position(), v.kind(), v.numberValue(), &v.textValue());
                 if (!addsNothing(v) || noResultAt.contains({row, column})) return;
                 const auto own = t.labelsInside.find({row, column});
-                if (own != t.labelsInside.end() && own->second == v) {
+                // Aligned, the labels chosen with the amounts were matched as labels (ＩＴ服务 to IT服务).
+                const bool matchedLabel = !t.labels.empty() && own != t.labelsInside.end() &&
+                                          (row == t.labels[k].labelRow || column == t.labels[k].labelColumn) &&
+                                          labelKey(own->second) == labelKey(v);
+                if (own != t.labelsInside.end() && (own->second == v || matchedLabel)) {
                     ++t.labelVotes[own->first];
                     voted.asTemplate.push_back(own->first);
                     return;
