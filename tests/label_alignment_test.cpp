@@ -148,8 +148,10 @@ TEST(AlignCliTest, ShiftedReportsAddUpByTheirLabels) {
     const fs::path data = fs::path(SBX_TEST_DATA) / "align";
     const auto totals = readTsv(data / "totals.tsv");
     const auto unmatched = readTsv(data / "unmatched.tsv");
+    const auto audit = readTsv(data / "audit.tsv");
     ASSERT_EQ(totals.size(), 21u);
     ASSERT_EQ(unmatched.size(), 2u);
+    ASSERT_EQ(audit.size(), 1u);
     testing::TempFolder dir("align-cli");
     for (const std::string ending : {".xlsx", ".xls"}) {
         std::vector<std::string> args{"--template", (data / ("template" + ending)).string(), "--range", "收支!b4:c9",
@@ -163,7 +165,8 @@ TEST(AlignCliTest, ShiftedReportsAddUpByTheirLabels) {
         for (const char* report : {"shifted", "moved_column", "extra_label", "twice"}) {
             EXPECT_NE(plain.str().find(report + ending + ": LAYOUT"), std::string::npos) << report << "\n" << plain.str();
         }
-        // Aligned: only the labels that cannot be matched, where Python found them.
+        // Aligned: only the labels that cannot be matched, where Python found them, and the
+        // typed 合计 that the template's formula does not give on the figures as they land.
         args.insert(args.begin(), {"--align", "labels"});
         std::ostringstream out, err;
         EXPECT_EQ(cli::checkCommand(args, out, err), 1) << out.str() << err.str();
@@ -177,12 +180,17 @@ TEST(AlignCliTest, ShiftedReportsAddUpByTheirLabels) {
                 EXPECT_NE(out.str().find(all), std::string::npos) << all << "\n" << out.str();
             }
         }
+        for (const auto& a : audit) {
+            const std::string cells = a[1];
+            const std::string line = a[0] + ending + ": AUDIT 收支!" + cells.substr(0, cells.find(' '));
+            EXPECT_NE(out.str().find(line), std::string::npos) << line << "\n" << out.str();
+        }
         const std::string shown = out.str();
-        EXPECT_EQ(static_cast<size_t>(std::count(shown.begin(), shown.end(), '\n')), unmatched.size()) << shown;
+        EXPECT_EQ(static_cast<size_t>(std::count(shown.begin(), shown.end(), '\n')), unmatched.size() + audit.size()) << shown;
 
         for (const char* mode : {"efficiency", "function"}) {
             const fs::path summary = dir.path() / (std::string(mode) + ending);
-            std::vector<std::string> run{"--mode", mode, "--out", summary.string(), "--allow", "UNMATCHED_LABEL"};
+            std::vector<std::string> run{"--mode", mode, "--out", summary.string(), "--allow", "UNMATCHED_LABEL,AUDIT"};
             run.insert(run.end(), args.begin(), args.end());
             std::ostringstream runOut, runErr;
             ASSERT_EQ(cli::consolidateCommand(run, runOut, runErr), 0) << runErr.str();

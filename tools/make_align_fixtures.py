@@ -3,7 +3,8 @@
 saved by LibreOffice as .xlsx and .xls, and what adding them by their labels gives, worked
 out here in Python over the saved files (openpyxl and xlrd) from the layout as written:
 
-  收支  labels in column A (项目, rows 4..), in row 3 (本月, 累计); range b4:c9
+  收支  labels in column A (项目, rows 4..), in row 3 (本月, 累计); range b4:c9, whose 合计 row the
+        template computes (=SUM(B4:B8)) and the units type
   人员  labels inside the range a2:d5: column A (干部, 工人, 其他) and row 2 (男, 女, 合计)
 
   template      unit 1, as the template has it
@@ -15,8 +16,10 @@ out here in Python over the saved files (openpyxl and xlrd) from the layout as w
   twice         unit 6: 水电 on two rows
 
 totals.tsv: worksheet, cell, the total of every report by its labels (a label the template
-lacks, or holds another number of times, adds nothing). unmatched.tsv: report, worksheet,
-the cells of the labels that cannot be matched and hold values.
+lacks, or holds another number of times, adds nothing; 合计 computed from the totals).
+unmatched.tsv: report, worksheet, the cells of the labels that cannot be matched and hold
+values. audit.tsv: report, the 合计 cells whose typed figure is not the sum of the figures
+that land above it.
 Usage: /usr/bin/python3 tools/make_align_fixtures.py [OUTDIR]   (needs python3-openpyxl, python3-xlrd, soffice)
 """
 import os
@@ -79,7 +82,9 @@ def write(path, unit, change):
         row += 1
     sheet.cell(row, 1, "合计")
     for c, name in enumerate(columns, start=2):
-        sheet.cell(row, c, sum(amount(unit, item, name) for item in ITEMS))
+        letter = "ABC"[c - 1]
+        # The template computes its 合计; the units type theirs.
+        sheet.cell(row, c, f"=SUM({letter}4:{letter}8)" if change == "template" else sum(amount(unit, item, name) for item in ITEMS))
 
     staff = book.create_sheet("人员")
     sexes = list(reversed(SEXES)) if change == "shifted" else SEXES
@@ -181,7 +186,7 @@ def main():
     # Worked out from each format's saved files; both must give the same.
     results = []
     for ending in (".xlsx", ".xls"):
-        totals, unmatched = {}, []
+        totals, unmatched, audit = {}, [], []
         for name in LAYOUTS:
             template = Sheet(os.path.join(OUT, "template" + ending), name)
             for report in reports:
@@ -190,9 +195,16 @@ def main():
                     totals[(name, cell)] = totals.get((name, cell), 0) + v
                 if cells:
                     unmatched.append((report, name, " ".join(cells)))
-        results.append((totals, unmatched))
+                if name == "收支":
+                    wrong = [f"{'abc'[c - 1]}9" for c in (2, 3)
+                             if abs(values.get((9, c), 0) - sum(values.get((r, c), 0) for r in range(4, 9))) > 1e-9]
+                    if wrong:
+                        audit.append((report, " ".join(wrong)))
+        for c in (2, 3):
+            totals[("收支", (9, c))] = sum(totals[("收支", (r, c))] for r in range(4, 9))
+        results.append((totals, unmatched, audit))
     assert results[0] == results[1], "the .xlsx and .xls reports must add up alike"
-    totals, unmatched = results[0]
+    totals, unmatched, audit = results[0]
     with open(os.path.join(OUT, "totals.tsv"), "w", encoding="utf-8") as tsv:
         tsv.write("worksheet\tcell\ttotal\n")
         for (name, (row, column)), total in sorted(totals.items()):
@@ -200,6 +212,10 @@ def main():
     with open(os.path.join(OUT, "unmatched.tsv"), "w", encoding="utf-8") as tsv:
         tsv.write("report\tworksheet\tcells\n")
         for line in unmatched:
+            tsv.write("\t".join(line) + "\n")
+    with open(os.path.join(OUT, "audit.tsv"), "w", encoding="utf-8") as tsv:
+        tsv.write("report\tcells\n")
+        for line in audit:
             tsv.write("\t".join(line) + "\n")
     shutil.rmtree(work)
 
