@@ -18,8 +18,8 @@ out here in Python over the saved files (openpyxl and xlrd) from the layout as w
 totals.tsv: worksheet, cell, the total of every report by its labels (a label the template
 lacks, or holds another number of times, adds nothing; 合计 computed from the totals).
 unmatched.tsv: report, worksheet, the cells of the labels that cannot be matched and hold
-values. audit.tsv: report, the 合计 cells whose typed figure is not the sum of the figures
-that land above it.
+values. audit.tsv: report, the report's own 合计 cells whose typed figure is not the sum of
+the figures that land above it.
 Usage: /usr/bin/python3 tools/make_align_fixtures.py [OUTDIR]   (needs python3-openpyxl, python3-xlrd, soffice)
 """
 import os
@@ -143,7 +143,8 @@ def labelled(sheet, layout, along_rows, end):
 
 
 def by_labels(template, report, name):
-    """The report's values by the template's cell, and its unmatched label cells holding values."""
+    """The report's values by the template's cell, and its unmatched label cells holding values,
+    and where each template cell's value came from in the report."""
     layout = LAYOUTS[name]
     last_row = max(r for r, _ in report.cells)
     last_column = max(c for _, c in report.cells)
@@ -151,7 +152,7 @@ def by_labels(template, report, name):
     want_columns = labelled(template, layout, False, layout["columns"][1])
     have_rows = labelled(report, layout, True, last_row)
     have_columns = labelled(report, layout, False, last_column)
-    values, unmatched = {}, []
+    values, unmatched, own = {}, [], {}
     for label, lines in have_rows.items():
         holding = [l for l in lines if any(report.get(l, c) is not None for c in range(layout["columns"][0], last_column + 1))]
         if label and label in want_rows and len(want_rows[label]) == len(lines):
@@ -166,9 +167,10 @@ def by_labels(template, report, name):
             for k, t_row in enumerate(t_rows):
                 for j, t_column in enumerate(t_columns):
                     v = report.get(have_rows[row_label][k], have_columns[column_label][j])
+                    own[(t_row, t_column)] = f"{'abcd'[have_columns[column_label][j] - 1]}{have_rows[row_label][k]}"
                     if isinstance(v, (int, float)):
                         values[(t_row, t_column)] = v
-    return values, sorted(unmatched, key=lambda a: int(a[1:]))
+    return values, sorted(unmatched, key=lambda a: int(a[1:])), own
 
 
 def main():
@@ -190,13 +192,13 @@ def main():
         for name in LAYOUTS:
             template = Sheet(os.path.join(OUT, "template" + ending), name)
             for report in reports:
-                values, cells = by_labels(template, Sheet(os.path.join(OUT, report + ending), name), name)
+                values, cells, own = by_labels(template, Sheet(os.path.join(OUT, report + ending), name), name)
                 for cell, v in values.items():
                     totals[(name, cell)] = totals.get((name, cell), 0) + v
                 if cells:
                     unmatched.append((report, name, " ".join(cells)))
                 if name == "收支":
-                    wrong = [f"{'abc'[c - 1]}9" for c in (2, 3)
+                    wrong = [own[(9, c)] for c in (2, 3)
                              if abs(values.get((9, c), 0) - sum(values.get((r, c), 0) for r in range(4, 9))) > 1e-9]
                     if wrong:
                         audit.append((report, " ".join(wrong)))

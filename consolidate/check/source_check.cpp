@@ -366,7 +366,12 @@ private:
             // A shifted report is audited on its figures where they are added.
             const AlignedWorksheet seen(source.sheet, shifted);
             const Worksheet& audited = shifted.empty() ? source.sheet : seen;
-            if (auto audit = auditFinding(*t.audit, audited, name)) c.findings.push_back(std::move(*audit));
+            if (auto audit = auditFinding(*t.audit, audited, name)) {
+                // Named by the report's own cells, where the unit finds its typed figure.
+                audit->cell = ownCell(shifted, audit->cell);
+                for (CellAddress& cell : audit->cells) cell = ownCell(shifted, cell);
+                c.findings.push_back(std::move(*audit));
+            }
         }
         if (t.present) voted_.push_back(std::move(voted));
     }
@@ -391,6 +396,17 @@ private:
                 findings.insert(findings.begin() + static_cast<std::ptrdiff_t>(it->findingsBefore), std::move(*layout));
             }
         }
+    }
+
+    // The source's cell that lands on `cell`, when a shifted range holds it.
+    static CellAddress ownCell(const std::vector<AreaAlignment>& shifted, CellAddress cell) {
+        for (const AreaAlignment& a : shifted) {
+            if (a.area.contains(cell.row, cell.column)) {
+                const CellAddress own = a.sourceCell(cell);
+                return own.row ? own : cell;
+            }
+        }
+        return cell;
     }
 
     // The labels of a worksheet's ranges that could not be matched, as one finding.
