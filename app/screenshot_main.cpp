@@ -1,6 +1,7 @@
 // shubuxing-screenshot: renders the main window (after start-up on a small pool, and in the
 // middle of a function-mode run), the splash window, the workbook viewer (as the range entry
-// opens it, and as the result of a run) and the check window before a run to PNG files, for
+// opens it, and as the result of a run) and the check window before a run (and with labels
+// aligned) to PNG files, for
 // the documentation.
 // Run on any platform plugin, e.g. QT_QPA_PLATFORM=offscreen.
 //
@@ -10,6 +11,7 @@
 #include <iostream>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
@@ -266,9 +268,21 @@ int main(int argc, char* argv[]) {
         source("四分公司.xls", {label});
         source("五分公司.xls", {locked});
         source("六分公司.xls", {});
-        sbx::CheckWindow check(report, &window);
+        // 按标签对齐汇总 ticked: the moved row is found by its label; another report holds a label twice.
+        sbx::CheckReport aligned = report;
+        aligned.sources[1].findings.clear();
+        sbx::Finding twiceLabel{sbx::FindingKind::UnmatchedLabel, "资产负债表", {14, 1}, "", "“存货”"};
+        twiceLabel.count = 2;
+        twiceLabel.cells = {{14, 1}, {15, 1}};
+        twiceLabel.labelTimes = 2;
+        twiceLabel.templateTimes = 1;
+        aligned.sources[5].findings = {twiceLabel};
+        const sbx::Recheck recheck = [&](bool on) -> const sbx::CheckReport& { return on ? aligned : report; };
+        sbx::CheckWindow check(report, &window, recheck);
         check.show();
         ok &= save(check, out / "check_window.png");
+        if (auto* box = check.findChild<QCheckBox*>(QStringLiteral("alignLabelsBox"))) box->setChecked(true);
+        ok &= save(check, out / "check_window_aligned.png");
         check.close();
     }
 

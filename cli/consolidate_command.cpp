@@ -53,6 +53,7 @@ struct Arguments {
     AllowedFindings allowed;
     std::optional<fs::path> rosterFile;
     std::optional<UnitCell> unitCell;
+    bool alignLabels = false;
 };
 
 enum class Command { Consolidate, Check };
@@ -294,7 +295,7 @@ std::optional<Arguments> readArguments(const std::vector<std::string>& args, Com
             continue;
         }
         if (arg != "--mode" && arg != "--out" && arg != "--template" && arg != "--range" && arg != "--job" &&
-            arg != "--allow" && arg != "--roster" && arg != "--unit-cell") {
+            arg != "--allow" && arg != "--roster" && arg != "--unit-cell" && arg != "--align") {
             why = "unknown option " + arg;
             return std::nullopt;
         }
@@ -315,6 +316,13 @@ std::optional<Arguments> readArguments(const std::vector<std::string>& args, Com
         }
         if (arg == "--allow" && !readAllowed(v, a.allowed, why)) return std::nullopt;
         if (arg == "--roster") a.rosterFile = utf8Path(v);
+        if (arg == "--align") {
+            if (v != "labels") {
+                why = "--align: \"" + v + "\" is not a way of aligning; the one there is: --align labels";
+                return std::nullopt;
+            }
+            a.alignLabels = true;
+        }
         if (arg == "--unit-cell") {
             const auto bang = v.rfind('!');
             const auto cell = bang == std::string::npos ? std::nullopt : parseCellAddress(v.substr(bang + 1));
@@ -398,6 +406,7 @@ bool printFindings(const CheckReport& check, const AllowedFindings& allowed, std
 // before any source is (WorkbookError).
 CheckRequest checkRequestOf(const Arguments& a, SpreadsheetHost& host) {
     CheckRequest request{a.sources, a.templateFile ? *a.templateFile : a.sources.back(), a.job};
+    request.alignLabels = a.alignLabels;
     if (a.rosterFile) {
         request.roster = readRoster(*a.rosterFile, host);
         request.unitCell = a.unitCell;

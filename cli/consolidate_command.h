@@ -8,7 +8,7 @@
 // A string literal, so that the tool's usage text can be joined from pieces at compile time.
 #define SBX_CONSOLIDATE_USAGE \
     "  shubuxing-cli consolidate --mode efficiency|function --out OUT.xls [--template T.xls]\n" \
-    "                (--range 'SHEET!FIRST:LAST' [--range ...] | --job FILE) SOURCE.xls...\n" \
+    "                (--range 'SHEET!FIRST:LAST' [--range ...] | --job FILE) [--align labels] SOURCE.xls...\n" \
     "      Adds up the SOURCE workbooks cell by cell into OUT, a copy of the template (by\n" \
     "      default the last SOURCE) whose ranges hold the totals: one --range per worksheet,\n" \
     "      in run order, such as '收入明细!b4:k43' (the worksheet name is what stands before\n" \
@@ -19,7 +19,9 @@
     "      counted. The efficiency mode writes each area at once; the function mode writes\n" \
     "      cell by cell. A source that cannot be read, a missing worksheet or a summary cell\n" \
     "      that refuses its total fails the run. The check below runs first: a file it flags\n" \
-    "      stops the run unless --allow KIND,... names every kind found. Sources are never\n" \
+    "      stops the run unless --allow KIND,... names every kind found. With --align labels\n" \
+    "      each SOURCE's rows and columns are added where their labels meet the template's\n" \
+    "      (see check), not where they stand. Sources are never\n" \
     "      written; OUT appears only when the run finished, with the run record OUT.run.json\n" \
     "      beside it (each source's SHA-256, the findings, every written cell's total and the\n" \
     "      values behind it). \"--\" ends the options. Exit status: 0 finished, 1 the run\n" \
@@ -27,7 +29,8 @@
 
 #define SBX_CHECK_USAGE \
     "  shubuxing-cli check [--template T.xls] --range 'SHEET!FIRST:LAST' [--range ...]\n" \
-    "                [--allow KIND,...] [--roster UNITS.txt [--unit-cell 'SHEET!CELL']] SOURCE.xls...\n" \
+    "                [--allow KIND,...] [--roster UNITS.txt [--unit-cell 'SHEET!CELL']] [--align labels]\n" \
+    "                SOURCE.xls...\n" \
     "      Checks the SOURCE workbooks against the template (by default the last SOURCE), with\n" \
     "      the arguments of consolidate (--mode and --out are accepted and not needed), one line\n" \
     "      per finding: UNREADABLE (the engine's reason, such as a password), MISSING_WORKSHEET,\n" \
@@ -37,6 +40,12 @@
     "      add nothing), NO_RESULT (formulas stored without a result that are not computed\n" \
     "      here), AUDIT (a total the template computes, such as a =SUM row, that the SOURCE\n" \
     "      holds as another number than the formula gives on its own figures).\n" \
+    "      With --align labels each range's rows are matched to the template's by the texts of\n" \
+    "      its label column (the range's first column when it holds only texts, else the\n" \
+    "      nearest column left of it with a text) and its columns by the label row (likewise,\n" \
+    "      above), after trimming blanks and folding full-width to half-width; LAYOUT is then\n" \
+    "      not compared, and UNMATCHED_LABEL flags a row or column of values whose label the\n" \
+    "      template lacks or holds another number of times (its values add nothing).\n" \
     "      With --roster (the units expected, one a line, or a workbook listing them in its\n" \
     "      first column) each SOURCE is matched to the unit whose name is part of its file\n" \
     "      name, or that --unit-cell holds (else the unit cell a --job keeps with the job);\n" \

@@ -30,6 +30,8 @@ public:
     static_assert(sizeof(Held) == 16);
 
     AreaValues() = default;
+    // None yet: filled by addNumber and addValue, in forEachValue's order.
+    AreaValues(const CellArea& area, bool dates1904) : area_(area), dates1904_(dates1904) {}
     // Reads the values of `area` of `sheet` (a workbook counting dates from 1904 if `dates1904`).
     AreaValues(const Worksheet& sheet, const CellArea& area, bool dates1904);
 

@@ -602,7 +602,7 @@ protected:
         standardJob();
         dialogs.answers = {false, false};  // archive: no; export: no
         RunSetup s = setup();
-        s.reviewCheck = [this, choice](const CheckReport& report) {
+        s.reviewCheck = [this, choice](const CheckReport& report, const Recheck&) {
             shown = report.flagged();
             return choice;
         };
@@ -628,6 +628,37 @@ TEST_F(RunCheckTest, FlaggedFilesLeftOutAreReported) {
     ASSERT_FALSE(dialogs.messages.empty());
     EXPECT_NE(dialogs.messages.front().find("是 2 个文件的合计"), std::string::npos) << dialogs.messages.front();
     EXPECT_NE(dialogs.messages.front().find(name(2)), std::string::npos) << dialogs.messages.front();
+}
+
+// 按标签对齐汇总 ticked in the check window: the files are checked again by their labels, and
+// a report with two rows swapped is added where its labels meet the template's.
+TEST_F(RunCheckTest, AReportWithSwappedRowsIsAddedByItsLabelsWhenAsked) {
+    files.put(paths.poolFile(name(1)), plainBook(100));
+    MemoryBook swapped = plainBook(300);
+    MemorySheet& income = *swapped.find(kIncome);
+    for (int c = 1; c <= kLastColumn; ++c) {
+        const CellValue first = income.at(kFirstRow, c);
+        income.set(kFirstRow, c, income.at(kFirstRow + 1, c));
+        income.set(kFirstRow + 1, c, first);
+    }
+    files.put(paths.poolFile(name(2)), swapped);
+    selected = {name(1), name(2)};
+    files.put(paths.summaryWorkbook(), plainBook(0));
+    standardJob();
+    dialogs.answers = {false, false};  // archive: no; export: no
+    RunSetup s = setup();
+    std::vector<std::string> verdicts;
+    s.reviewCheck = [&](const CheckReport& report, const Recheck& recheck) {
+        verdicts.push_back(check_text::verdict(report.sources[1]));
+        verdicts.push_back(check_text::verdict(recheck(true).sources[1]));
+        return CheckChoice::SkipFlagged;
+    };
+    const RunSummary out = runFunctionMode(s);
+    EXPECT_EQ(verdicts, (std::vector<std::string>{"格式不符", "正常"}));
+    EXPECT_EQ(out.runList, (std::vector<std::string>{name(1), name(2)}));
+    for (const int row : {kFirstRow, kFirstRow + 1}) {
+        EXPECT_EQ(summarySheet(kIncome).at(row, 3), CellValue::number(400 + 2 * (row * 10 + 3))) << row;
+    }
 }
 
 // A file the check could not read is left out by either answer: taking it in would only fail

@@ -29,6 +29,7 @@ std::string verdict(const SourceCheck& source) {
         case FindingKind::NoResult: return "公式无结果";
         case FindingKind::Audit: return "表内不平";
         case FindingKind::SameUnit: return "同一单位重复上报";
+        case FindingKind::UnmatchedLabel: return "标签对不上";
     }
     return {};
 }
@@ -59,6 +60,17 @@ std::string firstFinding(const SourceCheck& source, const CheckReport& report) {
             break;
         case FindingKind::Audit:
             text = at + " 填的是 " + f.sourceValue + "，按模板公式 " + f.reason + " 应为 " + f.templateValue;
+            if (f.count > 1) text += "（共 " + std::to_string(f.count) + " 处）";
+            break;
+        case FindingKind::UnmatchedLabel:
+            if (f.labelTimes == 0) {
+                text = at + " 所在的一行（列）有数值而没有标签，不能相加";
+            } else if (f.templateTimes == 0) {
+                text = at + " 的标签 " + f.sourceValue + " 模板中没有，这一行（列）不能相加";
+            } else {
+                text = at + " 的标签 " + f.sourceValue + " 出现 " + std::to_string(f.labelTimes) + " 次，模板中为 " +
+                       std::to_string(f.templateTimes) + " 次，不能相加";
+            }
             if (f.count > 1) text += "（共 " + std::to_string(f.count) + " 处）";
             break;
     }

@@ -16,8 +16,12 @@ inline constexpr const char* kCancel = "取消";
 inline constexpr const char* kFileColumn = "文件";
 inline constexpr const char* kVerdictColumn = "结论";
 inline constexpr const char* kFindingColumn = "第一个问题";
+inline constexpr const char* kAlignLabels = "按标签对齐汇总";
+inline constexpr const char* kAlignLabelsTip =
+    "按各行、各列的标签（去掉首尾空格，全角半角视为相同）与模板对齐后相加，插入了行、挪动了列的文件也能正确汇总；"
+    "模板中没有的标签、重复的标签列为问题";
 
-// "正常", or what the first finding is: "无法读取", "缺少工作表", "格式不符", "重复", "含非数字内容".
+// "正常", or what the first finding is: "无法读取", "缺少工作表", "格式不符", "重复", "含非数字内容", ...
 std::string verdict(const SourceCheck& source);
 // The first finding in a sentence; empty when there is none.
 std::string firstFinding(const SourceCheck& source, const CheckReport& report);

@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 
 constexpr std::array<std::string_view, kFindingKinds> kNames{"UNREADABLE", "MISSING_WORKSHEET", "LAYOUT", "DUPLICATE",
                                                              "NOT_A_NUMBER", "NO_RESULT", "AUDIT",
-                                                             "SAME_UNIT"};
+                                                             "SAME_UNIT", "UNMATCHED_LABEL"};
 
 using Position = std::pair<int, int>;  // row, column: ordered row by row
 
@@ -37,6 +37,7 @@ struct TemplateSheet {
     std::map<Position, CellValue> outside;       // every value of the heading zones
     std::map<Position, CellValue> labelsInside;  // values inside that add nothing
     std::optional<FormulaAudit> audit;           // its formulas over the ranges
+    std::vector<RangeLabels> labels;             // with labels aligned: where each range's labels stand
     bool present = false;
     // The votes of the sources that hold the worksheet: how many hold each heading text
     // (textsOutside's order) and each label inside (labelsInside) as the template does.
@@ -121,7 +122,7 @@ std::vector<std::pair<Position, std::string>> headingTexts(const Worksheet& shee
 }
 
 TemplateSheet readTemplateSheet(SourceCache& cache, const fs::path& file, const std::string& name,
-                                const std::vector<CellArea>& areas, const Job& job) {
+                                const std::vector<CellArea>& areas, const Job& job, bool alignLabels) {
     TemplateSheet t;
     t.areas = areas;
     const SourceArea where{file, name, areas.front()};
@@ -139,6 +140,9 @@ TemplateSheet readTemplateSheet(SourceCache& cache, const fs::path& file, const 
         opened.sheet.forEachValue(zone, [&](int row, int column, const CellValue& v) {
             if (!insideAny(areas, row, column)) t.outside.emplace(Position{row, column}, v);
         });
+    }
+    if (alignLabels) {
+        for (const CellArea& area : areas) t.labels.push_back(rangeLabels(opened.sheet, area));
     }
     FormulaAudit audit(opened.sheet, name, job);
     if (!audit.empty()) t.audit = std::move(audit);
@@ -234,7 +238,8 @@ private:
     void readTemplate() {
         for (const auto& [name, areas] : sheetsOf(request_.job)) {
             try {
-                templates_.emplace(name, readTemplateSheet(cache_, request_.templateFile, name, areas, request_.job));
+                templates_.emplace(name, readTemplateSheet(cache_, request_.templateFile, name, areas, request_.job,
+                                                             request_.alignLabels));
             } catch (const WorkbookError& e) {
                 if (report_.templateProblem.empty()) report_.templateProblem = utf8String(request_.templateFile) + ": " + e.reason();
                 TemplateSheet absent;
@@ -284,7 +289,8 @@ private:
         Voted voted{index, c.findings.size(), name};
         if (t.present) {
             ++t.voters;
-            voted.differing = headingDifferences(t, source.sheet);
+            // Aligned, the headings are matched by their labels, not compared in place.
+            if (!request_.alignLabels) voted.differing = headingDifferences(t, source.sheet);
             for (size_t k = 0, d = 0; k < t.textsOutside.size(); ++k) {
                 if (d < voted.differing.size() && voted.differing[d].first == k) {
                     ++d;
@@ -295,27 +301,46 @@ private:
         }
         Finding labels{FindingKind::NotANumber, name};
         Finding withoutResult{FindingKind::NoResult, name};
-        for (const CellArea& area : t.areas) {
+        Finding unmatched{FindingKind::UnmatchedLabel, name};
+        std::vector<AreaAlignment> shifted;  // this worksheet's ranges not in place
+        for (size_t k = 0; k < t.areas.size(); ++k) {
+            const CellArea& area = t.areas[k];
+            std::optional<AreaAlignment> aligned;
+            if (!t.labels.empty()) {
+                aligned = alignArea(t.labels[k], source.sheet);
+                noteUnmatched(unmatched, aligned->unmatched);
+                if (aligned->inPlace) aligned.reset();
+            }
             // A formula without a result shows as what its file holds (an empty text, say):
-            // flagged as that, not as a value that adds nothing besides.
-            const auto missing = source.sheet.formulasWithoutResult(area);
+            // flagged as that, not as a value that adds nothing besides. Its cell is the
+            // source's own; the values below stand where they are added.
+            const CellArea from = aligned ? aligned->sourceArea() : area;  // empty when nothing lands
+            const auto missing = from.firstRow <= from.lastRow && from.firstColumn <= from.lastColumn
+                                     ? source.sheet.formulasWithoutResult(from)
+                                     : std::vector<FormulaWithoutResult>{};
             std::set<Position> noResultAt;
             for (const FormulaWithoutResult& f : missing) {
-                noResultAt.insert({f.cell.row, f.cell.column});
+                const CellAddress at = aligned ? aligned->landsAt(f.cell) : f.cell;
+                if (at.row) noResultAt.insert({at.row, at.column});
                 if (withoutResult.count++ == 0) {
                     withoutResult.cell = f.cell;
                     withoutResult.reason = f.reason;
                 }
                 if (withoutResult.cells.size() < kListedCells) withoutResult.cells.push_back(f.cell);
             }
-            AreaValues values(source.sheet, area, source.dates1904);
+            AreaValues values = aligned ? alignedValues(source.sheet, *aligned, source.dates1904)
+                                        : AreaValues(source.sheet, area, source.dates1904);
             values.forEach([&](const AreaValues::Held& held, int row, int column) {
                 if (held.numberOnly()) return valueKey.add(held.position(), CellKind::Number, held.number);
                 const CellValue v = values.value(held);
                 valueKey.add(held.position(), v.kind(), v.numberValue(), &v.textValue());
                 if (!addsNothing(v) || noResultAt.contains({row, column})) return;
                 const auto own = t.labelsInside.find({row, column});
-                if (own != t.labelsInside.end() && own->second == v) {
+                // Aligned, the labels chosen with the amounts were matched as labels (ＩＴ服务 to IT服务).
+                const bool matchedLabel = !t.labels.empty() && own != t.labelsInside.end() &&
+                                          (row == t.labels[k].labelRow || column == t.labels[k].labelColumn) &&
+                                          labelKey(own->second) == labelKey(v);
+                if (own != t.labelsInside.end() && (own->second == v || matchedLabel)) {
                     ++t.labelVotes[own->first];
                     voted.asTemplate.push_back(own->first);
                     return;
@@ -327,12 +352,26 @@ private:
                 if (labels.cells.size() < kListedCells) labels.cells.push_back({row, column});
             });
             valueKey.endArea();
-            cache_.hold({c.file, name, area}, std::move(values), static_cast<uint32_t>(index));
+            cache_.hold({c.file, name, area}, std::move(values), static_cast<uint32_t>(index),
+                        aligned ? SourceCache::Keep::Always : SourceCache::Keep::WithinBudget);
+            if (aligned) {
+                shifted.push_back(*aligned);
+                c.aligned.push_back({name, std::move(*aligned)});
+            }
         }
+        if (unmatched.count > 0) c.findings.push_back(std::move(unmatched));
         if (labels.count > 0) c.findings.push_back(std::move(labels));
         if (withoutResult.count > 0) c.findings.push_back(std::move(withoutResult));
         if (t.audit) {
-            if (auto audit = auditFinding(*t.audit, source.sheet, name)) c.findings.push_back(std::move(*audit));
+            // A shifted report is audited on its figures where they are added.
+            const AlignedWorksheet seen(source.sheet, shifted);
+            const Worksheet& audited = shifted.empty() ? source.sheet : seen;
+            if (auto audit = auditFinding(*t.audit, audited, name)) {
+                // Named by the report's own cells, where the unit finds its typed figure.
+                audit->cell = ownCell(shifted, audit->cell);
+                for (CellAddress& cell : audit->cells) cell = ownCell(shifted, cell);
+                c.findings.push_back(std::move(*audit));
+            }
         }
         if (t.present) voted_.push_back(std::move(voted));
     }
@@ -356,6 +395,30 @@ private:
             if (auto layout = firstLayoutDifference(t, it->differing, it->worksheet)) {
                 findings.insert(findings.begin() + static_cast<std::ptrdiff_t>(it->findingsBefore), std::move(*layout));
             }
+        }
+    }
+
+    // The source's cell that lands on `cell`, when a shifted range holds it.
+    static CellAddress ownCell(const std::vector<AreaAlignment>& shifted, CellAddress cell) {
+        for (const AreaAlignment& a : shifted) {
+            if (a.area.contains(cell.row, cell.column)) {
+                const CellAddress own = a.sourceCell(cell);
+                return own.row ? own : cell;
+            }
+        }
+        return cell;
+    }
+
+    // The labels of a worksheet's ranges that could not be matched, as one finding.
+    static void noteUnmatched(Finding& f, const std::vector<UnmatchedLabel>& labels) {
+        for (const UnmatchedLabel& l : labels) {
+            if (f.count++ == 0) {
+                f.cell = l.cell;
+                f.sourceValue = shownValue(l.label);
+                f.labelTimes = l.times;
+                f.templateTimes = l.templateTimes;
+            }
+            if (f.cells.size() < kListedCells) f.cells.push_back(l.cell);
         }
     }
 
@@ -534,8 +597,18 @@ std::string describeFinding(const Finding& f, const CheckReport& report) {
             return line + ": a second report of " + f.reason + ", after " + utf8String(report.sources[*f.duplicateOf].file);
         case FindingKind::NotANumber:
         case FindingKind::NoResult:
-        case FindingKind::Audit: {
-            if (f.kind == FindingKind::NotANumber) {
+        case FindingKind::Audit:
+        case FindingKind::UnmatchedLabel: {
+            if (f.kind == FindingKind::UnmatchedLabel) {
+                if (f.labelTimes == 0) {
+                    line += " " + at + ": a line of values without a label, which adds nothing";
+                } else if (f.templateTimes == 0) {
+                    line += " " + at + " " + f.sourceValue + ": the template has no such label, so its line adds nothing";
+                } else {
+                    line += " " + at + " " + f.sourceValue + ": " + std::to_string(f.labelTimes) + " times here, " +
+                            std::to_string(f.templateTimes) + " in the template, so its lines add nothing";
+                }
+            } else if (f.kind == FindingKind::NotANumber) {
                 line += " " + at + " " + f.sourceValue + " adds nothing";
             } else if (f.kind == FindingKind::Audit) {
                 line += " " + at + ": the file holds " + f.sourceValue + ", the template's formula " + f.reason +

@@ -23,6 +23,9 @@
 //   (a 合计 row) holds, in the source, a number its formula does not give on the source's
 //   values (see formula_audit.h).
 // - Same unit: with a roster, a second report of a unit already reported (roster.h).
+// - Unmatched label: with labels aligned (label_alignment.h), a row or column of a report
+//   holding values whose label the template lacks, or holds another number of times. Layout
+//   is then not compared in place: the labels are matched instead.
 // - No result: a formula cell inside a range that its file holds without a result (written by
 //   a program that does not compute formulas) and that the engine could not compute either:
 //   it adds nothing, though the unit meant it to.
@@ -33,6 +36,7 @@
 #include <string_view>
 #include <vector>
 
+#include "consolidate/check/label_alignment.h"
 #include "consolidate/check/roster.h"
 #include "consolidate/run/source_cache.h"
 #include "job/job.h"
@@ -40,10 +44,13 @@
 
 namespace sbx {
 
-enum class FindingKind : unsigned char { Unreadable, MissingWorksheet, Layout, Duplicate, NotANumber, NoResult, Audit, SameUnit };
-inline constexpr int kFindingKinds = 8;
+enum class FindingKind : unsigned char {
+    Unreadable, MissingWorksheet, Layout, Duplicate, NotANumber, NoResult, Audit, SameUnit, UnmatchedLabel
+};
+inline constexpr int kFindingKinds = 9;
 
-// "UNREADABLE", "MISSING_WORKSHEET", "LAYOUT", "DUPLICATE", "NOT_A_NUMBER", "NO_RESULT", "AUDIT", "SAME_UNIT":
+// "UNREADABLE", "MISSING_WORKSHEET", "LAYOUT", "DUPLICATE", "NOT_A_NUMBER", "NO_RESULT", "AUDIT", "SAME_UNIT",
+// "UNMATCHED_LABEL":
 // the names of the command line's --allow and of the run record.
 std::string_view findingName(FindingKind kind);
 std::optional<FindingKind> findingFromName(std::string_view name);  // letter case does not matter
@@ -51,16 +58,19 @@ std::optional<FindingKind> findingFromName(std::string_view name);  // letter ca
 struct Finding {
     FindingKind kind = FindingKind::Unreadable;
     std::string worksheet = {};               // empty for findings about the whole file
-    CellAddress cell = {};                    // Layout, NotANumber, NoResult, Audit: the first cell, row by row
+    CellAddress cell = {};                    // Layout, NotANumber, NoResult, Audit, UnmatchedLabel: the first cell, row by row
     std::string templateValue = {};           // Layout: what the template holds there, as shown; Audit: the value by the formula
-    std::string sourceValue = {};             // Layout, NotANumber, Audit: what the source holds there, as shown
+    std::string sourceValue = {};             // Layout, NotANumber, Audit: what the source holds there, as shown;
+                                              // UnmatchedLabel: the first label
     std::string reason = {};                  // Unreadable, MissingWorksheet: what the engine said; NoResult: why the first is
                                               // not computed; Audit: the template's formula of the first cell; SameUnit: the unit
     WorkbookErrorKind error = WorkbookErrorKind::Unreadable;  // Unreadable: the engine's kind of fault
     std::optional<size_t> duplicateOf = {};   // Duplicate, SameUnit: the index of the earlier source
     bool sameBytes = false;                   // Duplicate: the files are identical, not only their values
-    std::vector<CellAddress> cells = {};      // NotANumber, NoResult, Audit: the cells, the first kListedCells of them
-    long long count = 0;                      // NotANumber, NoResult, Audit: how many cells in all
+    std::vector<CellAddress> cells = {};      // NotANumber, NoResult, Audit, UnmatchedLabel: the cells, the first kListedCells
+    long long count = 0;                      // NotANumber, NoResult, Audit, UnmatchedLabel: how many cells in all
+    int labelTimes = 0;                       // UnmatchedLabel: how often the source holds the first label along its line,
+    int templateTimes = 0;                    // and the template (0: it lacks it; both 0: a line of values without a label)
 };
 inline constexpr size_t kListedCells = 50;
 
@@ -74,6 +84,12 @@ private:
     unsigned bits_ = 0;
 };
 
+// A range of an aligned source that does not land in place: which rows and columns went where.
+struct AlignedRange {
+    std::string worksheet;
+    AreaAlignment alignment;
+};
+
 struct SourceCheck {
     std::filesystem::path file;
     uintmax_t size = 0;
@@ -81,6 +97,7 @@ struct SourceCheck {
     // the others (the run record works theirs out) and when the file could not be read.
     std::string sha256;
     std::vector<Finding> findings;
+    std::vector<AlignedRange> aligned = {};  // with labels aligned: its ranges not added in place
 
     // A finding that is not allowed.
     bool flagged(const AllowedFindings& allowed = {}) const;
@@ -93,6 +110,7 @@ struct CheckRequest {
     Job job;
     std::optional<Roster> roster = {};      // who should report: matched, and a unit twice flagged
     std::optional<UnitCell> unitCell = {};  // with a roster: the cell that names each report's unit
+    bool alignLabels = false;               // rows and columns matched by their labels (按标签对齐汇总)
 };
 
 struct CheckReport {

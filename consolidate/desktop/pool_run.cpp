@@ -136,7 +136,7 @@ public:
         std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
         auto lists = listCellsForRecord(*sources, request.summary);
         const auto startedAt = std::chrono::system_clock::now();
-        const auto outcome = checkBeforeRun(request, *sources, *host);
+        const auto outcome = checkBeforeRun(request, sources, lists, *host);
         if (!outcome) {
             sources.reset();
             host->quit();
@@ -197,11 +197,23 @@ private:
     // A file that cannot be read or lacks a worksheet alone does not open the check window:
     // the run meets it as before (each mode's message and rule); the window lists it when
     // it opens for other findings.
-    std::optional<CheckOutcome> checkBeforeRun(RunRequest& request, SourceCache& sources, SpreadsheetHost& host) {
+    std::optional<CheckOutcome> checkBeforeRun(RunRequest& request, std::optional<SourceCache>& sources,
+                                               std::unique_ptr<RecordCellLists>& lists, SpreadsheetHost& host) {
         CheckRequest check{request.sources, request.templateFile, request.job};
         check.roster = workingFolderRoster(host);
         if (check.roster) check.unitCell = job_.unitCell;
-        out_.check = checkSources(check, sources);
+        out_.check = checkSources(check, *sources);
+        // Aligned or not, the values the run adds and the record lists are those the last check
+        // held: each check starts from a cache and lists of its own.
+        const Recheck recheck = [&](bool alignLabels) -> const CheckReport& {
+            check.alignLabels = alignLabels;
+            lists.reset();
+            sources.reset();
+            sources.emplace(host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
+            lists = listCellsForRecord(*sources, request.summary);
+            out_.check = checkSources(check, *sources);
+            return out_.check;
+        };
         AllowedFindings runHandles;
         runHandles.allow(FindingKind::Unreadable);
         runHandles.allow(FindingKind::MissingWorksheet);
@@ -209,7 +221,7 @@ private:
             return out_.check.flagged().empty() ? CheckOutcome::NothingFlagged : CheckOutcome::IncludedAll;
         }
         if (!s_.reviewCheck) return CheckOutcome::IncludedAll;
-        const CheckChoice choice = s_.reviewCheck(out_.check);
+        const CheckChoice choice = s_.reviewCheck(out_.check, recheck);
         if (choice == CheckChoice::Cancel) return std::nullopt;
         // 全部汇总 still leaves out what cannot be read: taking it in would only fail the run.
         const auto leftOut = choice == CheckChoice::IncludeAll ? out_.check.unreadable() : out_.check.flagged();

@@ -25,8 +25,12 @@ using PoolLister = std::function<std::vector<std::string>(const std::filesystem:
 
 // What the user chose in the check window when the check flagged files.
 enum class CheckChoice { IncludeAll, SkipFlagged, Cancel };
-// Shows the check's result and asks; only called when a file was flagged.
-using CheckReviewer = std::function<CheckChoice(const CheckReport&)>;
+// Checks the same sources again, their rows and columns matched to the template's by their
+// labels (true) or taken where they stand, and gives the new report (按标签对齐汇总).
+using Recheck = std::function<const CheckReport&(bool alignLabels)>;
+// Shows the check's result and asks; only called when a file was flagged. The run goes on
+// with the report of the last recheck, if there was one.
+using CheckReviewer = std::function<CheckChoice(const CheckReport&, const Recheck&)>;
 
 // The workbooks directly in `folder` by the pool's rule (workbooksIn), in natural order (单位2
 // before 单位10), so that every run visits them in the same order. Throws filesystem_error

@@ -113,8 +113,53 @@ void appendFinding(std::string& out, const Finding& f, const CheckReport& check)
             }
             out += "]";
             break;
+        case FindingKind::UnmatchedLabel:
+            appendJsonField(out, "cell", cellName(f.cell));
+            appendJsonField(out, "label", f.sourceValue);
+            out += ", \"times\": " + std::to_string(f.labelTimes) + ", \"template_times\": " + std::to_string(f.templateTimes);
+            out += ", \"count\": " + std::to_string(f.count) + ", \"cells\": [";
+            for (size_t i = 0; i < f.cells.size(); ++i) {
+                if (i) out += ", ";
+                appendJsonString(out, cellName(f.cells[i]));
+            }
+            out += "]";
+            break;
     }
     out += "}";
+}
+
+// Where an aligned source's rows and columns went: [its own, the summary's] for each that
+// landed in a range, so that its values can be found in the file. Nothing for a source added
+// in place, so that other records stay as they were.
+void appendAligned(std::string& out, const SourceCheck& s) {
+    if (s.aligned.empty()) return;
+    out += ", \"aligned\": [";
+    for (size_t k = 0; k < s.aligned.size(); ++k) {
+        const AreaAlignment& a = s.aligned[k].alignment;
+        out += k ? ", {" : "{";
+        appendJsonField(out, "worksheet", s.aligned[k].worksheet, true);
+        appendJsonField(out, "range", areaName(a.area));
+        out += ", \"rows\": [";
+        bool first = true;
+        for (size_t i = 0; i < a.rows.size(); ++i) {
+            if (a.rows[i] == 0) continue;
+            out += (first ? "[" : ", [") + std::to_string(a.rows[i]) + ", " + std::to_string(a.area.firstRow + static_cast<int>(i)) + "]";
+            first = false;
+        }
+        out += "], \"columns\": [";
+        first = true;
+        for (size_t i = 0; i < a.columns.size(); ++i) {
+            if (a.columns[i] == 0) continue;
+            out += first ? "[" : ", [";
+            appendJsonString(out, columnLetters(a.columns[i]));
+            out += ", ";
+            appendJsonString(out, columnLetters(a.area.firstColumn + static_cast<int>(i)));
+            out += "]";
+            first = false;
+        }
+        out += "]}";
+    }
+    out += "]";
 }
 
 // From the bytes read to parse the file when the cache kept them, else read again; empty
@@ -145,7 +190,9 @@ void appendSources(std::string& out, const RunRecordInput& in, SourceCache& cach
             if (f) out += ", ";
             appendFinding(out, s.findings[f], in.check);
         }
-        out += i + 1 < in.check.sources.size() ? "]},\n" : "]}\n";
+        out += "]";
+        appendAligned(out, s);
+        out += i + 1 < in.check.sources.size() ? "},\n" : "}\n";
     }
     out += "  ],\n";
 }

@@ -89,6 +89,29 @@ std::string recordedName(const JsonValue& object, const std::string& field) {
     return object[field].string();
 }
 
+// The source's own cell behind `cell` of the summary when the record says it was aligned by
+// its labels and the cell is another; empty when it stood where it was added.
+std::string alignedCell(const JsonValue& source, std::string_view worksheet, CellAddress cell) {
+    for (const JsonValue& range : source["aligned"].array()) {
+        const auto area = parseCellRange(range["range"].string());
+        if (!area || !area->contains(cell.row, cell.column) || !sameName(range["worksheet"].string(), worksheet)) continue;
+        int row = 0, column = 0;
+        for (const JsonValue& pair : range["rows"].array()) {
+            if (pair.array().size() == 2 && static_cast<int>(pair.array()[1].number()) == cell.row) {
+                row = static_cast<int>(pair.array()[0].number());
+            }
+        }
+        const std::string letters = columnLetters(cell.column);
+        for (const JsonValue& pair : range["columns"].array()) {
+            if (pair.array().size() == 2 && pair.array()[1].string() == letters) {
+                column = columnOfLetters(pair.array()[0].string()).value_or(0);
+            }
+        }
+        return row && column && CellAddress{row, column} != cell ? cellName({row, column}) : std::string();
+    }
+    return {};
+}
+
 }  // namespace
 
 RunRecordError::RunRecordError(Kind kind, const std::filesystem::path& record, const std::string& reason)
@@ -122,7 +145,8 @@ std::optional<CellContributions> contributionsFromRecord(const std::filesystem::
             const std::string file = index < sources.size() ? recordedName(sources[index], "file") : "?";
             CellTotal rules;
             const bool nothing = rules.add(cellValueOf(pair.array()[1])) == Contribution::AddsNothing;
-            found.from.push_back({file, shown(pair.array()[1]), nothing});
+            const std::string own = index < sources.size() ? alignedCell(sources[index], worksheet, cell) : std::string();
+            found.from.push_back({file, shown(pair.array()[1]), nothing, own});
         }
         return found;
     }

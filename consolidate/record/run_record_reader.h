@@ -18,6 +18,7 @@ struct RecordedContribution {
     std::string file;   // the source as the record names it
     std::string value;  // as a person reads it: 12.5, “合计”, #DIV/0!
     bool addsNothing = false;  // by the run's rules: a label, an error value, a boolean
+    std::string cell = {};     // a source aligned by its labels: its own cell (b7), when not the summary's
 };
 
 struct CellContributions {

@@ -67,10 +67,10 @@ void SourceCache::release(const SourceArea& source) {
     host_.close(*book, false);
 }
 
-void SourceCache::hold(const SourceArea& source, AreaValues values, uint32_t checkIndex) {
+void SourceCache::hold(const SourceArea& source, AreaValues values, uint32_t checkIndex, Keep always) {
     if (held(source)) return;
     const size_t bytes = values.bytes();
-    const bool keep = valuesUsed_ + bytes <= valuesBudget_;
+    const bool keep = always == Keep::Always || valuesUsed_ + bytes <= valuesBudget_;
     auto shared = std::make_shared<const AreaValues>(std::move(values));
     if (listener_) listener_->valuesRead(checkIndex, source.worksheet, shared, keep);
     if (!keep) return;

@@ -71,7 +71,10 @@ public:
     size_t valuesBudget() const { return valuesBudget_; }
     // Keeps the values of the source's area, when they fit in the budget, and tells the
     // listener of them in any case. `checkIndex`: the source's place in the check's list.
-    void hold(const SourceArea& source, AreaValues values, uint32_t checkIndex);
+    // Values that do not stand where the workbook has them (a source aligned by its labels)
+    // are kept whatever the budget: the run could not read them again from the workbook.
+    enum class Keep { WithinBudget, Always };
+    void hold(const SourceArea& source, AreaValues values, uint32_t checkIndex, Keep keep = Keep::WithinBudget);
     // Closes the workbook of `file` when the values of `areas` areas of it are held: the run
     // adds up those, so a parsed workbook (several times its file's size, for an .xlsx
     // twenty times) would only take memory the next sources' values could use.

@@ -2,7 +2,9 @@
 // person does: buttons clicked, keys pressed, the window closed by the window system.
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -111,6 +113,67 @@ private slots:
             auto* note = window.findChild<QLabel*>(QStringLiteral("unreadableNote"));
             QCOMPARE(note ? note->text() : QString(), c.note);
         }
+    }
+
+    // 按标签对齐汇总 checks again by the labels, and back; a run on the aligned check shows, in
+    // 查看来源, the cell each shifted report's amount was taken from.
+    void alignsByLabelsWhenTheBoxIsTicked() {
+        const fs::path align = fs::path(SBX_TEST_DATA) / "align";
+        sbx::CheckRequest request{{}, align / "template.xls", {{"收支", *sbx::parseCellRange("b4:c9")}}};
+        for (const char* name : {"in_place.xls", "shifted.xls", "moved_column.xls", "extra_label.xls"}) {
+            request.sources.push_back(align / name);
+        }
+        auto host = sbx::makeNativeHost();
+        std::optional<sbx::SourceCache> cache(std::in_place, *host);
+        sbx::CheckReport report = sbx::checkSources(request, *cache);
+        std::vector<bool> asked;
+        const sbx::Recheck recheck = [&](bool aligned) -> const sbx::CheckReport& {
+            asked.push_back(aligned);
+            request.alignLabels = aligned;
+            cache.emplace(*host);
+            return report = sbx::checkSources(request, *cache);
+        };
+        sbx::CheckWindow window(report, nullptr, recheck);
+        auto* box = window.findChild<QCheckBox*>(QStringLiteral("alignLabelsBox"));
+        QVERIFY(box);
+        QCOMPARE(box->text(), QStringLiteral("按标签对齐汇总"));
+        auto* list = window.findChild<QTreeWidget*>(QStringLiteral("checkList"));
+        const auto verdicts = [&] {
+            QStringList shown;
+            for (int row = 0; row < list->topLevelItemCount(); ++row) {
+                shown << list->topLevelItem(row)->text(0) + " " + list->topLevelItem(row)->text(1);
+            }
+            return shown;
+        };
+        const QStringList inPlace{"shifted.xls 格式不符", "moved_column.xls 格式不符", "extra_label.xls 格式不符", "in_place.xls 正常"};
+        QCOMPARE(verdicts(), inPlace);
+        box->setChecked(true);
+        QCOMPARE(verdicts(), (QStringList{"extra_label.xls 标签对不上", "in_place.xls 正常", "shifted.xls 正常", "moved_column.xls 正常"}));
+        QCOMPARE(list->topLevelItem(0)->text(2), QStringLiteral("收支!A8 的标签 “培训” 模板中没有，这一行（列）不能相加"));
+        box->setChecked(false);
+        QCOMPARE(verdicts(), inPlace);
+        box->setChecked(true);
+        QCOMPARE(asked, (std::vector<bool>{true, false, true}));
+
+        QTemporaryDir dir;
+        sbx::RunRequest run;
+        run.sources = request.sources;
+        run.templateFile = request.templateFile;
+        run.summary = fs::path(dir.path().toStdString()) / "total.xls";
+        run.job = request.job;
+        run.saving = sbx::Saving::OnceAtEnd;
+        sbx::RunEvents events;
+        sbx::StrictDecisions decisions;
+        const auto done = sbx::run(run, *host, events, decisions, *cache);
+        QVERIFY(done.succeeded());
+        sbx::writeRunRecord({std::chrono::system_clock::now(), report, sbx::CheckOutcome::IncludedAll, run, done}, *cache);
+        cache.reset();
+        sbx::ContributionsWindow contributions(run.summary, QStringLiteral("收支"), {5, 2});
+        auto* lines = contributions.findChild<QTreeWidget*>(QStringLiteral("contributionsList"));
+        QStringList files;
+        for (int row = 0; row < lines->topLevelItemCount(); ++row) files << lines->topLevelItem(row)->text(0);
+        QCOMPARE(files, (QStringList{"extra_label.xls", "in_place.xls", "moved_column.xls（按标签对齐，取自 C5）",
+                                     "shifted.xls（按标签对齐，取自 B7）"}));
     }
 
     void showsACellsContributionsFromTheRecord() {

@@ -1,5 +1,7 @@
 #include "consolidate/desktop/windows/check_window.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,7 +15,8 @@
 
 namespace sbx {
 
-CheckWindow::CheckWindow(const CheckReport& report, QWidget* parent) : QDialog(parent) {
+CheckWindow::CheckWindow(const CheckReport& report, QWidget* parent, Recheck recheck, bool aligned)
+    : QDialog(parent), recheck_(std::move(recheck)) {
     setObjectName(QStringLiteral("checkWindow"));
     setWindowTitle(QString::fromUtf8(check_text::kTitle));
     auto* layout = new QVBoxLayout(this);
@@ -21,30 +24,32 @@ CheckWindow::CheckWindow(const CheckReport& report, QWidget* parent) : QDialog(p
     intro->setWordWrap(true);
     layout->addWidget(intro);
 
-    auto* list = new QTreeWidget(this);
-    list->setObjectName(QStringLiteral("checkList"));
-    list->setRootIsDecorated(false);
-    list->setHeaderLabels({QString::fromUtf8(check_text::kFileColumn), QString::fromUtf8(check_text::kVerdictColumn),
-                           QString::fromUtf8(check_text::kFindingColumn)});
-    // The flagged files first, in pool order, then the others.
-    for (const bool flagged : {true, false}) {
-        for (const SourceCheck& source : report.sources) {
-            if (source.flagged() != flagged) continue;
-            auto* row = new QTreeWidgetItem(list, {qtText(utf8String(source.file.filename())),
-                                                   qtText(check_text::verdict(source)),
-                                                   qtText(check_text::firstFinding(source, report))});
-            row->setToolTip(2, row->text(2));
-        }
-    }
-    list->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    list->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    list->header()->setStretchLastSection(true);
-    layout->addWidget(list);
-    if (const std::string note = check_text::unreadableNote(report); !note.empty()) {
-        auto* unreadable = new QLabel(qtText(note), this);
-        unreadable->setObjectName(QStringLiteral("unreadableNote"));
-        unreadable->setWordWrap(true);
-        layout->addWidget(unreadable);
+    list_ = new QTreeWidget(this);
+    list_->setObjectName(QStringLiteral("checkList"));
+    list_->setRootIsDecorated(false);
+    list_->setHeaderLabels({QString::fromUtf8(check_text::kFileColumn), QString::fromUtf8(check_text::kVerdictColumn),
+                            QString::fromUtf8(check_text::kFindingColumn)});
+    list_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    list_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    list_->header()->setStretchLastSection(true);
+    layout->addWidget(list_);
+    unreadable_ = new QLabel(this);
+    unreadable_->setObjectName(QStringLiteral("unreadableNote"));
+    unreadable_->setWordWrap(true);
+    layout->addWidget(unreadable_);
+
+    if (recheck_) {
+        auto* align = new QCheckBox(QString::fromUtf8(check_text::kAlignLabels), this);
+        align->setObjectName(QStringLiteral("alignLabelsBox"));
+        align->setToolTip(QString::fromUtf8(check_text::kAlignLabelsTip));
+        align->setChecked(aligned);
+        connect(align, &QCheckBox::toggled, this, [this](bool on) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const CheckReport& again = recheck_(on);
+            QApplication::restoreOverrideCursor();
+            fill(again);
+        });
+        layout->addWidget(align);
     }
 
     auto* buttons = new QDialogButtonBox(this);
@@ -61,7 +66,25 @@ CheckWindow::CheckWindow(const CheckReport& report, QWidget* parent) : QDialog(p
     connect(skip, &QPushButton::clicked, this, [this] { choose(CheckChoice::SkipFlagged); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     layout->addWidget(buttons);
+    fill(report);
     resize(720, 360);
+}
+
+void CheckWindow::fill(const CheckReport& report) {
+    list_->clear();
+    // The flagged files first, in pool order, then the others.
+    for (const bool flagged : {true, false}) {
+        for (const SourceCheck& source : report.sources) {
+            if (source.flagged() != flagged) continue;
+            auto* row = new QTreeWidgetItem(list_, {qtText(utf8String(source.file.filename())),
+                                                    qtText(check_text::verdict(source)),
+                                                    qtText(check_text::firstFinding(source, report))});
+            row->setToolTip(2, row->text(2));
+        }
+    }
+    const std::string note = check_text::unreadableNote(report);
+    unreadable_->setText(qtText(note));
+    unreadable_->setVisible(!note.empty());
 }
 
 void CheckWindow::choose(CheckChoice choice) {
@@ -69,8 +92,8 @@ void CheckWindow::choose(CheckChoice choice) {
     accept();
 }
 
-CheckChoice CheckWindow::ask(const CheckReport& report, QWidget* parent) {
-    CheckWindow window(report, parent);
+CheckChoice CheckWindow::ask(const CheckReport& report, QWidget* parent, const Recheck& recheck) {
+    CheckWindow window(report, parent, recheck);
     window.exec();
     return window.choice();
 }

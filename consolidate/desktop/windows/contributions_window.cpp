@@ -94,7 +94,9 @@ ContributionsWindow::ContributionsWindow(const std::filesystem::path& summary, c
             for (const auto& c : found->from) {
                 const std::filesystem::path file = utf8Path(c.file);
                 const QString name = poolNameText(utf8String(file.filename()));
-                auto* line = new SourceLine(list, {name, amountText(c.value, numberFormat) +
+                // A source added by its labels: the cell it was taken from in its own file.
+                const QString taken = c.cell.empty() ? QString() : QStringLiteral("（按标签对齐，取自 %1）").arg(qtText(c.cell).toUpper());
+                auto* line = new SourceLine(list, {name + taken, amountText(c.value, numberFormat) +
                                                              (c.addsNothing ? QStringLiteral("（不计入合计）") : QString())});
                 line->setToolTip(0, poolNameText(c.file));
                 line->setData(0, kSortKey, name);

@@ -14,7 +14,8 @@ class QTreeWidget;
 
 namespace sbx {
 
-// One line a source: the file's name (its folder in the tooltip) and its amount in the summary
+// One line a source: the file's name (its folder in the tooltip; for a source added by its
+// labels, the cell of its own it was taken from) and its amount in the summary
 // cell's number format, right-aligned; either column sorts on a click of its heading; the
 // total stands at the foot; Ctrl+C and "复制" copy the lines (the selected ones, or all) with
 // the total, tab-separated, for a spreadsheet.

@@ -36,7 +36,9 @@ RunSummary RunPresenter::run(Mode mode) {
     RunSetup setup{context_.job, selectedPoolEntries(poolList), poolList->count(), context_.paths, status_,
                    dialogs_,     postRun,                       clock,            context_.makeHost};
     QWidget* parent = context_.mainWindow;
-    setup.reviewCheck = [parent](const CheckReport& report) { return CheckWindow::ask(report, parent); };
+    setup.reviewCheck = [parent](const CheckReport& report, const Recheck& recheck) {
+        return CheckWindow::ask(report, parent, recheck);
+    };
     context_.controls.summaryNote->hide();
     RunSummary summary = runFromPool(setup, mode);
     forgetVanishedPoolFiles(context_.controls, context_.paths);
