@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "spreadsheet/crypto/crypto.h"
+#include "spreadsheet/path_hash.h"
 #include "spreadsheet/workbook_error.h"
 
 namespace sbx {
@@ -68,32 +69,46 @@ std::string sha256OfFile(const std::filesystem::path& file) {
 }
 
 struct BackgroundDigests::State {
+    // The worker is woken for a batch of files, not for each (a wake-up costs about what
+    // hashing a small report does), or when a digest is asked for.
+    static constexpr size_t kBatch = 8;
+    static constexpr size_t kBatchBytes = 4u << 20;
+
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<std::pair<std::filesystem::path, FileBytes>> waiting;
-    std::unordered_set<std::filesystem::path> given;
-    std::unordered_map<std::filesystem::path, std::string> done;
+    size_t waitingBytes = 0;
+    int asked = 0;  // callers of digestOf waiting
+    std::unordered_set<std::filesystem::path, PathHash> given;
+    std::unordered_map<std::filesystem::path, std::string, PathHash> done;
     bool ending = false;
     std::thread worker;
+
+    bool batchReady() const { return waiting.size() >= kBatch || waitingBytes >= kBatchBytes || (asked > 0 && !waiting.empty()); }
 
     void work() {
         std::unique_lock lock(mutex);
         for (;;) {
-            changed.wait(lock, [&] { return ending || !waiting.empty(); });
+            changed.wait(lock, [&] { return ending || batchReady(); });
             if (waiting.empty()) return;
-            auto [file, bytes] = std::move(waiting.front());
-            waiting.pop_front();
+            std::deque<std::pair<std::filesystem::path, FileBytes>> taken;
+            taken.swap(waiting);
+            waitingBytes = 0;
             lock.unlock();
-            std::string digest;
-            try {
-                digest = sha256Of(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-            } catch (const std::bad_alloc&) {
-                // No digest then: the record says so by an empty one, as for a file it cannot read.
+            std::vector<std::string> digests;
+            for (auto& [file, bytes] : taken) {
+                std::string digest;
+                try {
+                    digest = sha256Of(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+                } catch (const std::bad_alloc&) {
+                    // No digest then: the record says so by an empty one, as for a file it cannot read.
+                }
+                bytes.reset();  // the engine may be done with them; they go as soon as both are
+                digests.push_back(std::move(digest));
             }
-            bytes.reset();  // the engine may be done with them; they go as soon as both are
             lock.lock();
-            done.try_emplace(std::move(file), std::move(digest));
-            changed.notify_all();
+            for (size_t i = 0; i < taken.size(); ++i) done.try_emplace(std::move(taken[i].first), std::move(digests[i]));
+            if (asked > 0) changed.notify_all();
         }
     }
 };
@@ -116,7 +131,9 @@ bool BackgroundDigests::add(const std::filesystem::path& file, FileBytes bytes) 
     {
         std::lock_guard lock(state_->mutex);
         if (!state_->given.insert(file).second) return false;
+        state_->waitingBytes += bytes->size();
         state_->waiting.emplace_back(file, std::move(bytes));
+        if (!state_->batchReady()) return true;
     }
     state_->changed.notify_all();
     return true;
@@ -125,7 +142,12 @@ bool BackgroundDigests::add(const std::filesystem::path& file, FileBytes bytes) 
 std::string BackgroundDigests::digestOf(const std::filesystem::path& file) {
     std::unique_lock lock(state_->mutex);
     if (!state_->given.contains(file)) return {};
-    state_->changed.wait(lock, [&] { return state_->done.contains(file); });
+    if (!state_->done.contains(file)) {
+        ++state_->asked;
+        state_->changed.notify_all();
+        state_->changed.wait(lock, [&] { return state_->done.contains(file); });
+        --state_->asked;
+    }
     const auto it = state_->done.find(file);
     return it == state_->done.end() ? std::string() : it->second;
 }

@@ -16,11 +16,20 @@ char* RecordCellLists::Text::room(size_t more) {
     if (size_ + more > capacity_) {
         const size_t capacity = std::max({size_ + more, 2 * capacity_, size_t{256}});
         auto data = std::make_unique_for_overwrite<char[]>(capacity);
-        if (size_) std::memcpy(data.get(), data_.get(), size_);
-        data_ = std::move(data);
+        if (size_) std::memcpy(data.get(), data_, size_);
+        own_ = std::move(data);
+        data_ = own_.get();
         capacity_ = capacity;
     }
-    return data_.get() + size_;
+    return data_ + size_;
+}
+
+void RecordCellLists::Text::lend(char* at, size_t capacity) {
+    if (size_ > capacity) return;
+    if (size_) std::memcpy(at, data_, size_);
+    own_.reset();
+    data_ = at;
+    capacity_ = capacity;
 }
 
 struct RecordCellLists::State {
@@ -37,10 +46,12 @@ struct RecordCellLists::State {
         size_t ownBytes;  // the values' bytes when nobody else holds them, else 0
     };
 
-    State(size_t budget, std::filesystem::path beside) : memoryBudget(budget), spillBeside(std::move(beside)) {}
+    State(size_t budget, std::filesystem::path beside, size_t expected)
+        : memoryBudget(budget), spillBeside(std::move(beside)), expectedSources(expected) {}
 
     const size_t memoryBudget;
     const std::filesystem::path spillBeside;
+    const size_t expectedSources;
     size_t waitingBytes = 0;  // ownBytes of the values given and not yet laid out
     size_t textBytes = 0;     // the lists' text in memory: the worker's alone
     std::unique_ptr<SpillFile> spill;  // the worker's, then finished()'s caller's
@@ -156,14 +167,34 @@ struct RecordCellLists::State {
             cell.listed = true;
             textBytes += text.size();
         }
+        if (area->sources.size() == 1) reserve(*area);
         return true;
+    }
+
+    // Lists grown by doubling were copied about twice over, each copy in new memory: after the
+    // first source, each cell gets room for the sources expected, at that source's longest
+    // contribution, all in one block. Never more than twice the lists' budget, which a spill
+    // empties; a list that outgrows its room moves out as before.
+    void reserve(Area& area) {
+        if (expectedSources < 2 || area.cells.empty()) return;
+        size_t longest = 0;
+        for (const Cell& cell : area.cells) longest = std::max(longest, cell.from.view().size());
+        if (longest == 0) return;
+        // Each later contribution has its comma, and source numbers may take more digits.
+        const size_t each = longest + 1 + std::max(contributionHead(static_cast<uint32_t>(expectedSources)).size(),
+                                                   contributionHead(area.sources.front()).size()) -
+                            contributionHead(area.sources.front()).size();
+        const size_t perCell = std::min(each * expectedSources, 2 * memoryBudget / area.cells.size());
+        if (perCell < 256) return;  // the first growth gives as much
+        area.block = std::make_unique_for_overwrite<char[]>(perCell * area.cells.size());
+        for (size_t p = 0; p < area.cells.size(); ++p) area.cells[p].from.lend(area.block.get() + p * perCell, perCell);
     }
 
     std::thread worker;  // last: started when the rest is ready
 };
 
-RecordCellLists::RecordCellLists(size_t memoryBudget, std::filesystem::path spillBeside)
-    : state_(std::make_unique<State>(memoryBudget, std::move(spillBeside))) {
+RecordCellLists::RecordCellLists(size_t memoryBudget, std::filesystem::path spillBeside, size_t expectedSources)
+    : state_(std::make_unique<State>(memoryBudget, std::move(spillBeside), expectedSources)) {
     state_->worker = std::thread([s = state_.get()] { s->work(); });
 }
 

@@ -10,6 +10,7 @@
 
 #include "consolidate/record_cell_line.h"
 #include "consolidate/record_json_text.h"
+#include "spreadsheet/path_hash.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
 
@@ -28,7 +29,7 @@ struct AreaSources {
 
 std::vector<AreaSources> gatherValues(const RunRecordInput& in, SourceCache& cache, std::deque<AreaValues>& readAgain) {
     std::vector<AreaSources> areas(in.request.job.size());
-    std::unordered_map<fs::path, size_t> indexOf;
+    std::unordered_map<fs::path, size_t, PathHash> indexOf;
     for (size_t i = 0; i < in.check.sources.size(); ++i) indexOf.emplace(in.check.sources[i].file, i);
     // Source by source, so that a workbook the cache does not keep is parsed once for all its worksheets.
     for (const fs::path& file : in.request.sources) {

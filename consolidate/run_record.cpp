@@ -17,6 +17,7 @@
 #include "consolidate/record_merged_cells.h"
 #include "spreadsheet/atomic_file.h"
 #include "spreadsheet/cell_total.h"
+#include "spreadsheet/path_hash.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
 
@@ -129,7 +130,7 @@ std::string digestOf(const fs::path& file, SourceCache& cache) {
 }
 
 void appendSources(std::string& out, const RunRecordInput& in, SourceCache& cache) {
-    std::unordered_map<fs::path, size_t> ran;
+    std::unordered_map<fs::path, size_t, PathHash> ran;
     for (size_t i = 0; i < in.request.sources.size(); ++i) ran.emplace(in.request.sources[i], i);
     out += "  \"sources\": [\n";
     for (size_t i = 0; i < in.check.sources.size(); ++i) {
@@ -252,7 +253,7 @@ std::string recordHead(const RunRecordInput& in, SourceCache& sources) {
 std::optional<std::vector<const RecordCellLists::Area*>> laidOutLists(const RunRecordInput& in, SourceCache& cache) {
     const std::deque<RecordCellLists::Area>* lists = cache.cellLists();
     if (!lists) return std::nullopt;
-    std::unordered_map<fs::path, uint32_t> indexOf;
+    std::unordered_map<fs::path, uint32_t, PathHash> indexOf;
     for (size_t i = 0; i < in.check.sources.size(); ++i) indexOf.emplace(in.check.sources[i].file, static_cast<uint32_t>(i));
     std::vector<const RecordCellLists::Area*> chosen(in.request.job.size(), nullptr);
     std::vector<uint32_t> expected;

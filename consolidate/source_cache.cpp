@@ -78,7 +78,7 @@ void SourceCache::hold(const SourceArea& source, AreaValues values, uint32_t che
         if (!cellLists_) {
             std::error_code ec;
             if (spillBeside_.empty()) spillBeside_ = std::filesystem::temp_directory_path(ec) / "shubuxing-record";
-            cellLists_ = std::make_unique<RecordCellLists>(valuesBudget_ / kListsShare, spillBeside_);
+            cellLists_ = std::make_unique<RecordCellLists>(valuesBudget_ / kListsShare, spillBeside_, expectedSources_);
         }
         // Values not kept are laid out all the same, so that the record reads no source again.
         cellLists_->add(checkIndex, source.worksheet, shared, keep);

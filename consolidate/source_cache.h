@@ -19,6 +19,7 @@
 #include "consolidate/file_digest.h"
 #include "consolidate/record_cell_lists.h"
 #include "spreadsheet/consolidate_by_position.h"
+#include "spreadsheet/path_hash.h"
 
 namespace sbx {
 
@@ -58,6 +59,8 @@ public:
     // Done with the source for this worksheet: closed unless it fits in the budget.
     void release(const SourceArea& source) override;
 
+    // How many sources the check will read: the record's lists make room for as many values.
+    void expectSources(size_t count) { expectedSources_ = count; }
     // The record's lists go beside the summary when they outgrow their memory (by default,
     // into the system's folder of temporary files). Before the check.
     void spillRecordListsBeside(const std::filesystem::path& summary);
@@ -104,12 +107,13 @@ private:
     SpreadsheetHost& host_;
     uintmax_t budget_;
     uintmax_t used_ = 0;
-    std::unordered_map<std::filesystem::path, Entry> open_;  // looked up for every worksheet of every source
+    std::unordered_map<std::filesystem::path, Entry, PathHash> open_;  // looked up for every worksheet of every source
     size_t valuesBudget_;
     size_t valuesUsed_ = 0;
     ForRecord forRecord_;
     std::filesystem::path spillBeside_;
-    std::unordered_map<std::filesystem::path, std::vector<HeldArea>> held_;
+    size_t expectedSources_ = 0;
+    std::unordered_map<std::filesystem::path, std::vector<HeldArea>, PathHash> held_;
     std::unique_ptr<BackgroundDigests> digests_;
     std::unique_ptr<RecordCellLists> cellLists_;  // after held_: stopped before the values it reads go; made at the first hold
 };

@@ -223,6 +223,7 @@ public:
     Checker(const CheckRequest& request, SourceCache& cache) : request_(request), cache_(cache) {}
 
     CheckReport run() {
+        cache_.expectSources(request_.sources.size());
         readTemplate();
         for (size_t index = 0; index < request_.sources.size(); ++index) report_.sources.push_back(checkOne(index));
         settleVotes();
