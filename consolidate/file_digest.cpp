@@ -68,6 +68,23 @@ std::string sha256OfFile(const std::filesystem::path& file) {
     return digest.hex();
 }
 
+Fingerprint fingerprintOf(std::span<const uint8_t> bytes) {
+    Fingerprint f{0x243f6a8885a308d3ull, 0x13198a2e03707344ull, bytes.size()};
+    size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, bytes.data() + i, 8);
+        // Each step is one-to-one in the lane and in the word.
+        f.a = (f.a ^ w) * 0x9e3779b97f4a7c15ull;
+        f.b = ((f.b + w) * 0xff51afd7ed558ccdull) ^ (f.b >> 29);
+    }
+    uint64_t last = 0;
+    if (i < bytes.size()) std::memcpy(&last, bytes.data() + i, bytes.size() - i);
+    f.a = (f.a ^ last) * 0x9e3779b97f4a7c15ull;
+    f.b = ((f.b + last) * 0xff51afd7ed558ccdull) ^ (f.b >> 29);
+    return f;
+}
+
 struct BackgroundDigests::State {
     // The worker is woken for a batch of files, not for each (a wake-up costs about what
     // hashing a small report does), or when a digest is asked for.
@@ -80,9 +97,27 @@ struct BackgroundDigests::State {
     size_t waitingBytes = 0;
     int asked = 0;  // callers of digestOf waiting
     std::unordered_set<std::filesystem::path, PathHash> given;
-    std::unordered_map<std::filesystem::path, std::string, PathHash> done;
+    struct Done {
+        std::string digest;
+        std::optional<Fingerprint> fingerprint;
+    };
+    std::unordered_map<std::filesystem::path, Done, PathHash> done;
     bool ending = false;
     std::thread worker;
+
+    // What was worked out for `file`, waiting for it; null when no bytes of it were given.
+    const Done* waitFor(const std::filesystem::path& file) {
+        std::unique_lock lock(mutex);
+        if (!given.contains(file)) return nullptr;
+        if (!done.contains(file)) {
+            ++asked;
+            changed.notify_all();
+            changed.wait(lock, [&] { return done.contains(file); });
+            --asked;
+        }
+        // Entries are never removed, and a map's entries stay where they are: valid after the lock.
+        return &done.find(file)->second;
+    }
 
     bool batchReady() const { return waiting.size() >= kBatch || waitingBytes >= kBatchBytes || (asked > 0 && !waiting.empty()); }
 
@@ -95,16 +130,17 @@ struct BackgroundDigests::State {
             taken.swap(waiting);
             waitingBytes = 0;
             lock.unlock();
-            std::vector<std::string> digests;
+            std::vector<Done> digests;
             for (auto& [file, bytes] : taken) {
-                std::string digest;
+                Done d;
                 try {
-                    digest = sha256Of(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+                    d.digest = sha256Of(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+                    d.fingerprint = sbx::fingerprintOf(*bytes);
                 } catch (const std::bad_alloc&) {
                     // No digest then: the record says so by an empty one, as for a file it cannot read.
                 }
                 bytes.reset();  // the engine may be done with them; they go as soon as both are
-                digests.push_back(std::move(digest));
+                digests.push_back(std::move(d));
             }
             lock.lock();
             for (size_t i = 0; i < taken.size(); ++i) done.try_emplace(std::move(taken[i].first), std::move(digests[i]));
@@ -140,16 +176,13 @@ bool BackgroundDigests::add(const std::filesystem::path& file, FileBytes bytes) 
 }
 
 std::string BackgroundDigests::digestOf(const std::filesystem::path& file) {
-    std::unique_lock lock(state_->mutex);
-    if (!state_->given.contains(file)) return {};
-    if (!state_->done.contains(file)) {
-        ++state_->asked;
-        state_->changed.notify_all();
-        state_->changed.wait(lock, [&] { return state_->done.contains(file); });
-        --state_->asked;
-    }
-    const auto it = state_->done.find(file);
-    return it == state_->done.end() ? std::string() : it->second;
+    const State::Done* d = state_->waitFor(file);
+    return d ? d->digest : std::string();
+}
+
+std::optional<Fingerprint> BackgroundDigests::fingerprintOf(const std::filesystem::path& file) {
+    const State::Done* d = state_->waitFor(file);
+    return d ? d->fingerprint : std::nullopt;
 }
 
 }  // namespace sbx

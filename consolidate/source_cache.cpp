@@ -111,7 +111,10 @@ const AreaValues* SourceCache::held(const SourceArea& source) {
 void SourceCache::digestOrCompare(const std::filesystem::path& file, const FileBytes& bytes) {
     if (digests_->add(file, bytes)) return;
     // Read again (its workbook was not kept): it must be the file the run read before, or the
-    // totals and the record would mix two versions of one report.
+    // totals and the record would mix two versions of one report. The fingerprints tell; the
+    // digests only say how it differs.
+    const auto first = digests_->fingerprintOf(file);
+    if (first && *first == fingerprintOf(std::span<const uint8_t>(*bytes))) return;
     const std::string before = digests_->digestOf(file);
     const std::string now = sha256Of(std::span<const uint8_t>(*bytes));
     if (!before.empty() && now != before) {
