@@ -93,7 +93,12 @@ struct BackgroundDigests::State {
 
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<std::pair<std::filesystem::path, FileBytes>> waiting;
+    struct Given {
+        std::filesystem::path file;
+        FileBytes bytes;
+        bool fingerprint;
+    };
+    std::deque<Given> waiting;
     size_t waitingBytes = 0;
     int asked = 0;  // callers of digestOf waiting
     std::unordered_set<std::filesystem::path, PathHash> given;
@@ -126,16 +131,16 @@ struct BackgroundDigests::State {
         for (;;) {
             changed.wait(lock, [&] { return ending || batchReady(); });
             if (waiting.empty()) return;
-            std::deque<std::pair<std::filesystem::path, FileBytes>> taken;
+            std::deque<Given> taken;
             taken.swap(waiting);
             waitingBytes = 0;
             lock.unlock();
             std::vector<Done> digests;
-            for (auto& [file, bytes] : taken) {
+            for (auto& [file, bytes, fingerprint] : taken) {
                 Done d;
                 try {
                     d.digest = sha256Of(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-                    d.fingerprint = sbx::fingerprintOf(*bytes);
+                    if (fingerprint) d.fingerprint = sbx::fingerprintOf(*bytes);
                 } catch (const std::bad_alloc&) {
                     // No digest then: the record says so by an empty one, as for a file it cannot read.
                 }
@@ -143,7 +148,7 @@ struct BackgroundDigests::State {
                 digests.push_back(std::move(d));
             }
             lock.lock();
-            for (size_t i = 0; i < taken.size(); ++i) done.try_emplace(std::move(taken[i].first), std::move(digests[i]));
+            for (size_t i = 0; i < taken.size(); ++i) done.try_emplace(std::move(taken[i].file), std::move(digests[i]));
             if (asked > 0) changed.notify_all();
         }
     }
@@ -163,12 +168,12 @@ BackgroundDigests::~BackgroundDigests() {
     state_->worker.join();
 }
 
-bool BackgroundDigests::add(const std::filesystem::path& file, FileBytes bytes) {
+bool BackgroundDigests::add(const std::filesystem::path& file, FileBytes bytes, bool fingerprint) {
     {
         std::lock_guard lock(state_->mutex);
         if (!state_->given.insert(file).second) return false;
         state_->waitingBytes += bytes->size();
-        state_->waiting.emplace_back(file, std::move(bytes));
+        state_->waiting.push_back({file, std::move(bytes), fingerprint});
         if (!state_->batchReady()) return true;
     }
     state_->changed.notify_all();

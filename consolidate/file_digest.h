@@ -40,13 +40,14 @@ public:
     BackgroundDigests(const BackgroundDigests&) = delete;
     BackgroundDigests& operator=(const BackgroundDigests&) = delete;
 
-    // Hashes `bytes` as the content of `file` (the first bytes given for a file count); false
-    // when bytes of `file` were given before, and these are not hashed.
-    bool add(const std::filesystem::path& file, FileBytes bytes);
+    // Hashes `bytes` as the content of `file` (the first bytes given for a file count), with
+    // their fingerprint too when `fingerprint` (the file may be read again); false when bytes of
+    // `file` were given before, and these are not hashed.
+    bool add(const std::filesystem::path& file, FileBytes bytes, bool fingerprint = true);
     // The digest of the bytes given for `file`, waiting for it; empty if none were given.
     std::string digestOf(const std::filesystem::path& file);
-    // The fingerprint of those bytes, waiting for it; nullopt if none were given or they
-    // could not be hashed.
+    // The fingerprint of those bytes, waiting for it; nullopt if none were given, none was
+    // asked for or they could not be hashed.
     std::optional<Fingerprint> fingerprintOf(const std::filesystem::path& file);
 
 private:

@@ -83,7 +83,10 @@ void SourceCache::hold(const SourceArea& source, AreaValues values, uint32_t che
         // Values not kept are laid out all the same, so that the record reads no source again.
         cellLists_->add(checkIndex, source.worksheet, shared, keep);
     }
-    if (!keep) return;
+    if (!keep) {
+        valuesSpent_ = true;
+        return;
+    }
     valuesUsed_ += bytes;
     held_[source.file].push_back({source.worksheet, std::move(shared)});
 }
@@ -109,7 +112,9 @@ const AreaValues* SourceCache::held(const SourceArea& source) {
 }
 
 void SourceCache::digestOrCompare(const std::filesystem::path& file, const FileBytes& bytes) {
-    if (digests_->add(file, bytes)) return;
+    // Only a source read once the values' budget is spent can be read again by the run: the
+    // others' values are held. Those read before go without a fingerprint.
+    if (digests_->add(file, bytes, valuesSpent_)) return;
     // Read again (its workbook was not kept): it must be the file the run read before, or the
     // totals and the record would mix two versions of one report. The fingerprints tell; the
     // digests only say how it differs.

@@ -110,6 +110,7 @@ private:
     std::unordered_map<std::filesystem::path, Entry, PathHash> open_;  // looked up for every worksheet of every source
     size_t valuesBudget_;
     size_t valuesUsed_ = 0;
+    bool valuesSpent_ = false;  // some values did not fit
     ForRecord forRecord_;
     std::filesystem::path spillBeside_;
     size_t expectedSources_ = 0;
