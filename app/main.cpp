@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "app/main_window.h"
+#include "spreadsheet/local_time_zone.h"
 #include "spreadsheet/temporary_files.h"
 #include "ui/qt_dialogs.h"
 #include "ui/qt_translations.h"
@@ -25,6 +26,7 @@ int main(int argc, char* argv[]) {
         std::cout << "shubuxing " << SBX_VERSION << '\n';
         return 0;
     }
+    sbx::settleLocalTimeZone();
     sbx::removeTemporaryFilesOnSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(sbx::kApplicationTitle));

@@ -53,7 +53,7 @@ double once(const sbx::RunRequest& request, Steps steps, Phases* phases = nullpt
         sbx::SourceCache sources(*host, sbx::SourceCache::kDefaultBudget,
                                  steps == Steps::CheckRunAndRecord ? sbx::SourceCache::ForRecord::Yes
                                                                    : sbx::SourceCache::ForRecord::No);
-        const auto lists = sbx::listCellsForRecord(sources, request.summary);
+        const auto lists = sbx::listCellsForRecord(sources, request.summary, request.sources.size());
         sbx::RunEvents events;
         sbx::StrictDecisions decisions;
         if (steps == Steps::RunOnly) {

@@ -492,7 +492,7 @@ int consolidateCommand(const std::vector<std::string>& args, std::ostream& out, 
     auto host = makeNativeHost();
     // Shared by the check and the run, so that each source is parsed once; closed before the host quits.
     std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
-    auto lists = listCellsForRecord(*sources, a.out);
+    auto lists = listCellsForRecord(*sources, a.out, request.sources.size());
     CheckReport check;
     try {
         check = checkSources(checkRequestOf(a, *host), *sources);

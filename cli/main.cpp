@@ -10,6 +10,7 @@
 #include "cli/consolidate_command.h"
 #include "cli/dump_format.h"
 #include "cli/set_command.h"
+#include "spreadsheet/local_time_zone.h"
 #include "spreadsheet/spreadsheet_host.h"
 #include "spreadsheet/temporary_files.h"
 #include "spreadsheet/utf8_path.h"
@@ -92,6 +93,7 @@ int dump(const std::string& file, const std::string& sheetName, const std::strin
 }  // namespace
 
 int main(int argc, char** argv) {
+    sbx::settleLocalTimeZone();
     std::ios::sync_with_stdio(false);
     sbx::removeTemporaryFilesOnSignals();
     sbx::cli::showUtf8OnConsole();

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 
+#include "consolidate/run/file_digest.h"
 #include "consolidate/run/run.h"
 #include "consolidate/record/run_record.h"
 #include "consolidate/check/source_check.h"
@@ -223,6 +224,24 @@ TEST(OneReadTest, ASourceChangedWhileTheRunGoesIsNeitherAddedNorRecordedAsAnothe
         EXPECT_EQ(problem->file(), record);
         EXPECT_NE(problem->reason().find(changed.string()), std::string::npos) << problem->reason();
         EXPECT_FALSE(fs::exists(record));
+    }
+}
+
+// A file read again is told from its first read by its fingerprint: any one byte changed,
+// in a whole word or in the tail, and a byte more, change it.
+TEST(OneReadTest, AFingerprintChangesWithAnyByte) {
+    for (const size_t length : {0, 1, 7, 8, 13, 27136}) {
+        std::vector<uint8_t> bytes(length);
+        for (size_t i = 0; i < length; ++i) bytes[i] = static_cast<uint8_t>(i * 31 + 7);
+        const Fingerprint first = fingerprintOf(bytes);
+        for (size_t i = 0; i < length; i += (length > 64 && i + 997 < length) ? 997 : 1) {
+            bytes[i] ^= 0x40;
+            EXPECT_NE(fingerprintOf(bytes), first) << "byte " << i << " of " << length;
+            bytes[i] ^= 0x40;
+        }
+        EXPECT_EQ(fingerprintOf(bytes), first);
+        bytes.push_back(0);
+        EXPECT_NE(fingerprintOf(bytes), first) << "a zero byte after " << length;
     }
 }
 

@@ -17,19 +17,42 @@ namespace {
 using xls::formula::Area;
 
 // A source's worksheet as the evaluator reads cells: every reference of an audited formula
-// lies on that worksheet. Dates are plain numbers to a formula.
+// lies on that worksheet. Dates are plain numbers to a formula. The cells of the job's ranges,
+// which the audited formulas read, are read once into a grid: looked up in the worksheet, a
+// =SUM over a row cost a search and a value made for each of its cells, for every source.
 class WorksheetCells : public xls::formula::CellSource {
 public:
-    explicit WorksheetCells(const Worksheet& sheet) : sheet_(sheet) {}
+    WorksheetCells(const Worksheet& sheet, const std::optional<CellArea>& grid) : sheet_(sheet) {
+        if (!grid) return;
+        grid_ = *grid;
+        values_.resize(static_cast<size_t>(grid_.cellCount()));
+        sheet_.forEachValue(grid_, [&](int row, int column, const CellValue& v) { values_[grid_.positionOf(row, column)] = v; });
+    }
+
+    // The cell as the worksheet holds it.
+    CellValue stored(int row, int column) const {
+        if (!values_.empty() && grid_.contains(row, column)) return values_[grid_.positionOf(row, column)];
+        return sheet_.cell(row, column);
+    }
 
     CellValue value(uint32_t, uint32_t row, uint32_t column) const override {
-        return asFormulaSees(sheet_.cell(static_cast<int>(row) + 1, static_cast<int>(column) + 1));
+        return asFormulaSees(stored(static_cast<int>(row) + 1, static_cast<int>(column) + 1));
     }
 
     void forEach(uint32_t, const Area& area,
                  const std::function<void(uint32_t, uint32_t, const CellValue&)>& visit) const override {
         const CellArea cells{static_cast<int>(area.firstRow) + 1, static_cast<int>(area.firstColumn) + 1,
                              static_cast<int>(area.lastRow) + 1, static_cast<int>(area.lastColumn) + 1};
+        if (!values_.empty() && grid_.contains(cells.firstRow, cells.firstColumn) && grid_.contains(cells.lastRow, cells.lastColumn)) {
+            // Row by row, the values only, as the worksheet visits them.
+            for (int row = cells.firstRow; row <= cells.lastRow; ++row) {
+                for (int column = cells.firstColumn; column <= cells.lastColumn; ++column) {
+                    const CellValue& v = values_[grid_.positionOf(row, column)];
+                    if (!v.isEmpty()) visit(static_cast<uint32_t>(row - 1), static_cast<uint32_t>(column - 1), asFormulaSees(v));
+                }
+            }
+            return;
+        }
         sheet_.forEachValue(cells, [&](int row, int column, const CellValue& v) {
             visit(static_cast<uint32_t>(row - 1), static_cast<uint32_t>(column - 1), asFormulaSees(v));
         });
@@ -40,6 +63,8 @@ private:
         return v.kind() == CellKind::Date ? CellValue::number(v.numberValue()) : v;
     }
     const Worksheet& sheet_;
+    CellArea grid_;
+    std::vector<CellValue> values_;
 };
 
 bool isNumber(const CellValue& v) { return v.kind() == CellKind::Number || v.kind() == CellKind::Date; }
@@ -69,8 +94,12 @@ bool readsOnlyItsWorksheet(const FormulaReading& f, const std::string& worksheet
 
 FormulaAudit::FormulaAudit(const Worksheet& templateSheet, const std::string& worksheet, const Job& job)
     : worksheet_(worksheet) {
+    std::optional<CellArea> bounds;
     for (const SheetJob& sheet : job) {
         if (!sameWorksheetName(sheet.worksheet, worksheet)) continue;
+        bounds = bounds ? CellArea{std::min(bounds->firstRow, sheet.area.firstRow), std::min(bounds->firstColumn, sheet.area.firstColumn),
+                                   std::max(bounds->lastRow, sheet.area.lastRow), std::max(bounds->lastColumn, sheet.area.lastColumn)}
+                        : sheet.area;
         const RangeFormulas sorted = rangeFormulas(templateSheet, sheet, job);
         for (FormulaReading& f : templateSheet.formulasIn(sheet.area)) {
             const bool kept = std::find(sorted.kept.begin(), sorted.kept.end(), f.cell) != sorted.kept.end();
@@ -81,6 +110,9 @@ FormulaAudit::FormulaAudit(const Worksheet& templateSheet, const std::string& wo
             rules_.push_back({f.cell, f.sheet, std::move(f.tokens), text});
         }
     }
+    // The formulas read the job's ranges of the worksheet: a grid of those, unless it is huge
+    // (whole columns), when the cells are looked up one by one.
+    if (!rules_.empty() && bounds && bounds->cellCount() <= kMostGridCells) grid_ = bounds;
     std::sort(rules_.begin(), rules_.end(), [](const Rule& a, const Rule& b) {
         return std::tie(a.cell.row, a.cell.column) < std::tie(b.cell.row, b.cell.column);
     });
@@ -88,9 +120,9 @@ FormulaAudit::FormulaAudit(const Worksheet& templateSheet, const std::string& wo
 
 std::vector<FormulaAudit::Difference> FormulaAudit::check(const Worksheet& source) const {
     std::vector<Difference> differences;
-    const WorksheetCells cells(source);
+    const WorksheetCells cells(source, grid_);
     for (const Rule& rule : rules_) {
-        const CellValue stored = source.cell(rule.cell.row, rule.cell.column);
+        const CellValue stored = cells.stored(rule.cell.row, rule.cell.column);
         if (!isNumber(stored)) continue;
         xls::formula::EvaluationSite site;
         site.cell = {rule.sheet, static_cast<uint32_t>(rule.cell.row - 1), static_cast<uint32_t>(rule.cell.column - 1)};

@@ -42,8 +42,10 @@ private:
         std::vector<xls::formula::Token> tokens;
         std::string text;
     };
+    static constexpr long long kMostGridCells = 1 << 16;
     std::string worksheet_;
     std::vector<Rule> rules_;
+    std::optional<CellArea> grid_;  // the job's ranges of the worksheet, together
 };
 
 }  // namespace sbx

@@ -134,7 +134,7 @@ public:
 
         // The check and the run share the opened sources; they are closed before the host quits.
         std::optional<SourceCache> sources(std::in_place, *host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
-        auto lists = listCellsForRecord(*sources, request.summary);
+        auto lists = listCellsForRecord(*sources, request.summary, request.sources.size());
         const auto startedAt = std::chrono::system_clock::now();
         const auto outcome = checkBeforeRun(request, sources, lists, *host);
         if (!outcome) {
@@ -210,7 +210,7 @@ private:
             lists.reset();
             sources.reset();
             sources.emplace(host, SourceCache::kDefaultBudget, SourceCache::ForRecord::Yes);
-            lists = listCellsForRecord(*sources, request.summary);
+            lists = listCellsForRecord(*sources, request.summary, request.sources.size());
             out_.check = checkSources(check, *sources);
             return out_.check;
         };

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace sbx {
 
@@ -17,14 +18,35 @@ char* writeNumber(char* at, double x) {
             const unsigned long long u = static_cast<unsigned long long>(n < 0 ? -n : n);
             const unsigned long long whole = u / 100, part = u % 100;
             if (part != 0 || whole < 100000 || whole % 10 != 0) {
-                if (n < 0) *at++ = '-';
-                at = std::to_chars(at, at + 20, whole).ptr;
+                // Written from the right, two digits a step: a record has one number for each
+                // value of the pool.
+                static constexpr char kPairs[] =
+                    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                    "8081828384858687888990919293949596979899";
+                char text[24];
+                char* p = text + sizeof text;
                 if (part != 0) {
-                    *at++ = '.';
-                    *at++ = static_cast<char>('0' + part / 10);
-                    if (part % 10 != 0) *at++ = static_cast<char>('0' + part % 10);
+                    if (part % 10 != 0) *--p = static_cast<char>('0' + part % 10);
+                    *--p = static_cast<char>('0' + part / 10);
+                    *--p = '.';
                 }
-                return at;
+                unsigned long long rest = whole;
+                while (rest >= 100) {
+                    p -= 2;
+                    std::memcpy(p, kPairs + 2 * (rest % 100), 2);
+                    rest /= 100;
+                }
+                if (rest >= 10) {
+                    p -= 2;
+                    std::memcpy(p, kPairs + 2 * rest, 2);
+                } else {
+                    *--p = static_cast<char>('0' + rest);
+                }
+                if (n < 0) *--p = '-';
+                const auto length = static_cast<size_t>(text + sizeof text - p);
+                std::memcpy(at, p, length);
+                return at + length;
             }
         }
     }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <span>
 #include <thread>
 
 #include "consolidate/record/record_cell_line.h"
@@ -16,16 +17,25 @@ char* RecordCellLists::Text::room(size_t more) {
     if (size_ + more > capacity_) {
         const size_t capacity = std::max({size_ + more, 2 * capacity_, size_t{256}});
         auto data = std::make_unique_for_overwrite<char[]>(capacity);
-        if (size_) std::memcpy(data.get(), data_.get(), size_);
-        data_ = std::move(data);
+        if (size_) std::memcpy(data.get(), data_, size_);
+        own_ = std::move(data);
+        data_ = own_.get();
         capacity_ = capacity;
     }
-    return data_.get() + size_;
+    return data_ + size_;
+}
+
+void RecordCellLists::Text::lend(char* at, size_t capacity) {
+    if (size_ > capacity) return;
+    if (size_) std::memcpy(at, data_, size_);
+    own_.reset();
+    data_ = at;
+    capacity_ = capacity;
 }
 
 struct RecordCellLists::State {
     // Woken for a batch of areas, not for each: a wake-up costs more than laying an area out.
-    static constexpr size_t kBatch = 16;
+    static constexpr size_t kBatch = 48;
     // Values that only wait to be laid out (the cache does not hold them): beyond half of
     // this the worker is woken, beyond all of it the reader waits.
     static constexpr size_t kMostWaiting = 16u << 20;
@@ -37,10 +47,12 @@ struct RecordCellLists::State {
         size_t ownBytes;  // the values' bytes when nobody else holds them, else 0
     };
 
-    State(size_t budget, std::filesystem::path beside) : memoryBudget(budget), spillBeside(std::move(beside)) {}
+    State(size_t budget, std::filesystem::path beside, size_t expected)
+        : memoryBudget(budget), spillBeside(std::move(beside)), expectedSources(expected) {}
 
     const size_t memoryBudget;
     const std::filesystem::path spillBeside;
+    const size_t expectedSources;
     size_t waitingBytes = 0;  // ownBytes of the values given and not yet laid out
     size_t textBytes = 0;     // the lists' text in memory: the worker's alone
     std::unique_ptr<SpillFile> spill;  // the worker's, then finished()'s caller's
@@ -68,13 +80,9 @@ struct RecordCellLists::State {
             const bool flush = flushing;
             working = true;
             lock.unlock();
-            bool laidOut = true;
             size_t freed = 0;
-            for (const Given& given : taken) {
-                freed += given.ownBytes;
-                if (!(laidOut = layOut(given))) break;
-                if (textBytes >= memoryBudget && !(laidOut = spillAll())) break;
-            }
+            for (const Given& given : taken) freed += given.ownBytes;
+            const bool laidOut = layOutBatch(taken);
             taken.clear();  // the values only the lists needed go now, outside the lock
             lock.lock();
             working = false;
@@ -137,33 +145,116 @@ struct RecordCellLists::State {
         return &added;
     }
 
-    // Appends the source's value to the list of each cell it holds one at, and adds it to the
-    // cell's total.
-    bool layOut(const Given& given) {
-        const AreaValues& values = *given.values;
-        Area* area = areaFor(given.worksheet, values.area());
-        if (!area) return false;
-        area->sources.push_back(given.source);
-        const std::string head = contributionHead(given.source);
+    // Lays out a batch of areas the check read, and spills when the lists' text reaches the
+    // budget; false when the lists are to be abandoned.
+    bool layOutBatch(const std::deque<Given>& taken) {
+        // The batch's values of one area, source after source, go into its cells' lists cell by
+        // cell: each cell's list then grows by a run of contributions at once, where going
+        // source by source wrote a few bytes into every cell's list in turn (a page apart).
+        std::vector<bool> done(taken.size());
+        std::vector<const Given*> group;
+        for (size_t i = 0; i < taken.size(); ++i) {
+            if (done[i]) continue;
+            Area* area = areaFor(taken[i].worksheet, taken[i].values->area());
+            if (!area) return false;
+            group.clear();
+            for (size_t j = i; j < taken.size(); ++j) {
+                if (!done[j] && taken[j].worksheet == taken[i].worksheet && taken[j].values->area() == area->area) {
+                    group.push_back(&taken[j]);
+                    done[j] = true;
+                }
+            }
+            // The first source of an area alone: the room of the rest is judged by its list.
+            std::span<const Given* const> rest(group);
+            if (area->sources.empty()) {
+                layOut(*area, rest.first(1));
+                reserve(*area);
+                rest = rest.subspan(1);
+            }
+            if (!rest.empty()) layOut(*area, rest);
+            if (textBytes >= memoryBudget && !spillAll()) return false;
+        }
+        return true;
+    }
+
+    // Appends each source's value to the list of each cell it holds one at, sources in the
+    // order given, and adds it to the cell's total.
+    void layOut(Area& area, std::span<const Given* const> given) {
+        struct Cursor {
+            const AreaValues* values;
+            const AreaValues::Held* at;
+            const AreaValues::Held* end;
+            std::string head;
+        };
+        std::vector<Cursor> cursors;
+        for (const Given* g : given) {
+            area.sources.push_back(g->source);
+            const auto& held = g->values->values();
+            cursors.push_back({g->values.get(), held.data(), held.data() + held.size(), contributionHead(g->source)});
+        }
         char room[kContributionRoom];
         std::string other;
-        for (const AreaValues::Held& v : values.values()) {
-            Cell& cell = area->cells[v.position()];
-            values.addTo(cell.total, v);
-            const std::string_view text = contributionText(head, !cell.listed, values, v, room, other);
+        const auto put = [&](Cursor& c) {
+            const AreaValues::Held& v = *c.at++;
+            Cell& cell = area.cells[v.position()];
+            c.values->addTo(cell.total, v);
+            const std::string_view text = contributionText(c.head, !cell.listed, *c.values, v, room, other);
             std::memcpy(cell.from.room(text.size()), text.data(), text.size());
             cell.from.grow(text.size());
             cell.listed = true;
             textBytes += text.size();
+        };
+        const auto ascending = [](const Cursor& c) {
+            return std::is_sorted(c.at, c.end, [](const AreaValues::Held& a, const AreaValues::Held& b) {
+                return a.position() < b.position();
+            });
+        };
+        if (!std::all_of(cursors.begin(), cursors.end(), ascending)) {
+            // Not in position order (no reader gives that today): source after source.
+            for (Cursor& c : cursors) {
+                while (c.at != c.end) put(c);
+            }
+            return;
         }
-        return true;
+        constexpr uint64_t kNone = ~uint64_t{0};
+        uint64_t next = kNone;
+        for (const Cursor& c : cursors) {
+            if (c.at != c.end) next = std::min(next, c.at->position());
+        }
+        while (next != kNone) {
+            const uint64_t position = next;
+            next = kNone;
+            for (Cursor& c : cursors) {
+                if (c.at != c.end && c.at->position() == position) put(c);
+                if (c.at != c.end) next = std::min(next, c.at->position());
+            }
+        }
+    }
+
+    // Lists grown by doubling were copied about twice over, each copy in new memory: after the
+    // first source, each cell gets room for the sources expected, at that source's longest
+    // contribution, all in one block. Never more than twice the lists' budget, which a spill
+    // empties; a list that outgrows its room moves out as before.
+    void reserve(Area& area) {
+        if (area.sources.size() != 1 || expectedSources < 2 || area.cells.empty()) return;
+        size_t longest = 0;
+        for (const Cell& cell : area.cells) longest = std::max(longest, cell.from.view().size());
+        if (longest == 0) return;
+        // Each later contribution has its comma, and source numbers may take more digits.
+        const size_t each = longest + 1 + std::max(contributionHead(static_cast<uint32_t>(expectedSources)).size(),
+                                                   contributionHead(area.sources.front()).size()) -
+                            contributionHead(area.sources.front()).size();
+        const size_t perCell = std::min(each * expectedSources, 2 * memoryBudget / area.cells.size());
+        if (perCell < 256) return;  // the first growth gives as much
+        area.block = std::make_unique_for_overwrite<char[]>(perCell * area.cells.size());
+        for (size_t p = 0; p < area.cells.size(); ++p) area.cells[p].from.lend(area.block.get() + p * perCell, perCell);
     }
 
     std::thread worker;  // last: started when the rest is ready
 };
 
-RecordCellLists::RecordCellLists(size_t memoryBudget, std::filesystem::path spillBeside)
-    : state_(std::make_unique<State>(memoryBudget, std::move(spillBeside))) {
+RecordCellLists::RecordCellLists(size_t memoryBudget, std::filesystem::path spillBeside, size_t expectedSources)
+    : state_(std::make_unique<State>(memoryBudget, std::move(spillBeside), expectedSources)) {
     state_->worker = std::thread([s = state_.get()] { s->work(); });
 }
 

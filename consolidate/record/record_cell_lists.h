@@ -30,21 +30,25 @@ public:
     // Areas of more cells are not laid out: a list per cell would cost more than the merge.
     static constexpr long long kMostCells = 1 << 16;
 
-    // Text grown by doubling, without std::string's zero fill on resize.
+    // Text grown by doubling, without std::string's zero fill on resize; it may start in room
+    // lent from its area's block, and only moves to memory of its own when that is full.
     class Text {
     public:
-        std::string_view view() const { return {data_.get(), size_}; }
+        std::string_view view() const { return {data_, size_}; }
         bool empty() const { return size_ == 0; }
         // Emptied after a spill; the room stays, for the next part of the list.
         void clear() { size_ = 0; }
         // Room for `more` characters at the end, written through the pointer, then kept by grow().
         char* room(size_t more);
         void grow(size_t written) { size_ += written; }
+        // Moves the text so far into `capacity` characters at `at`, which outlive it.
+        void lend(char* at, size_t capacity);
 
     private:
-        std::unique_ptr<char[]> data_;
+        char* data_ = nullptr;
         size_t size_ = 0;
         size_t capacity_ = 0;
+        std::unique_ptr<char[]> own_;
     };
     struct Cell {
         CellTotal total;
@@ -58,6 +62,9 @@ public:
         std::vector<Cell> cells;        // by position: (row - firstRow) * columns + column - firstColumn
         // For each spill, where each cell's part of it starts in the spill file, and its end.
         std::vector<std::vector<uint64_t>> spills;
+        // One block that the cells' lists start in, sized by the first source's list and the
+        // sources expected: no list is copied as it grows (see State::reserve).
+        std::unique_ptr<char[]> block;
     };
     // Some cells' lists, read back: cell i of `positions` has parts[partsEnd[i - 1] .. partsEnd[i]).
     struct Chunk {
@@ -68,7 +75,9 @@ public:
 
     // `memoryBudget`: the bytes of list text kept in memory before a spill; spills go to a
     // temporary file beside `spillBeside` (the summary).
-    explicit RecordCellLists(size_t memoryBudget, std::filesystem::path spillBeside);
+    // `expectedSources`: how many sources the check will read (0: not known), for the room laid
+    // out for each cell's list.
+    explicit RecordCellLists(size_t memoryBudget, std::filesystem::path spillBeside, size_t expectedSources = 0);
     ~RecordCellLists() override;  // stops the work under way
     RecordCellLists(const RecordCellLists&) = delete;
     RecordCellLists& operator=(const RecordCellLists&) = delete;

@@ -23,9 +23,11 @@ struct RecordSources {
 inline constexpr size_t kRecordListsShare = 4;
 
 // Lists of cells that `cache` feeds from here on (make them before the check); when they
-// outgrow their memory they spill to a temporary file beside `summary`.
-inline std::unique_ptr<RecordCellLists> listCellsForRecord(SourceCache& cache, const std::filesystem::path& summary) {
-    auto lists = std::make_unique<RecordCellLists>(cache.valuesBudget() / kRecordListsShare, summary);
+// outgrow their memory they spill to a temporary file beside `summary`. `sources`: how many
+// the check will read (0: not known), for the room each cell's list starts with.
+inline std::unique_ptr<RecordCellLists> listCellsForRecord(SourceCache& cache, const std::filesystem::path& summary,
+                                                           size_t sources = 0) {
+    auto lists = std::make_unique<RecordCellLists>(cache.valuesBudget() / kRecordListsShare, summary, sources);
     cache.tellValuesTo(*lists);
     return lists;
 }

@@ -17,6 +17,7 @@
 #include "consolidate/record/record_merged_cells.h"
 #include "spreadsheet/atomic_file.h"
 #include "spreadsheet/cell_total.h"
+#include "spreadsheet/path_hash.h"
 #include "spreadsheet/utf8_path.h"
 #include "spreadsheet/workbook_error.h"
 
@@ -174,7 +175,7 @@ std::string digestOf(const fs::path& file, SourceCache& cache) {
 }
 
 void appendSources(std::string& out, const RunRecordInput& in, SourceCache& cache) {
-    std::unordered_map<fs::path, size_t> ran;
+    std::unordered_map<fs::path, size_t, PathHash> ran;
     for (size_t i = 0; i < in.request.sources.size(); ++i) ran.emplace(in.request.sources[i], i);
     out += "  \"sources\": [\n";
     for (size_t i = 0; i < in.check.sources.size(); ++i) {

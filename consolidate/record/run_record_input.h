@@ -8,6 +8,7 @@
 
 #include "consolidate/run/run_request.h"
 #include "consolidate/check/source_check.h"
+#include "spreadsheet/path_hash.h"
 
 namespace sbx {
 
@@ -28,8 +29,8 @@ struct RunRecordInput {
 };
 
 // The record numbers a source by its place in the check's list: that number for each file.
-inline std::unordered_map<std::filesystem::path, uint32_t> checkIndexByFile(const CheckReport& check) {
-    std::unordered_map<std::filesystem::path, uint32_t> index;
+inline std::unordered_map<std::filesystem::path, uint32_t, PathHash> checkIndexByFile(const CheckReport& check) {
+    std::unordered_map<std::filesystem::path, uint32_t, PathHash> index;
     for (size_t i = 0; i < check.sources.size(); ++i) index.emplace(check.sources[i].file, static_cast<uint32_t>(i));
     return index;
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "spreadsheet/crypto/crypto.h"
+#include "spreadsheet/path_hash.h"
 #include "spreadsheet/workbook_error.h"
 
 namespace sbx {
@@ -67,33 +68,88 @@ std::string sha256OfFile(const std::filesystem::path& file) {
     return digest.hex();
 }
 
+Fingerprint fingerprintOf(std::span<const uint8_t> bytes) {
+    Fingerprint f{0x243f6a8885a308d3ull, 0x13198a2e03707344ull, bytes.size()};
+    size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, bytes.data() + i, 8);
+        // Each step is one-to-one in the lane and in the word.
+        f.a = (f.a ^ w) * 0x9e3779b97f4a7c15ull;
+        f.b = ((f.b + w) * 0xff51afd7ed558ccdull) ^ (f.b >> 29);
+    }
+    uint64_t last = 0;
+    if (i < bytes.size()) std::memcpy(&last, bytes.data() + i, bytes.size() - i);
+    f.a = (f.a ^ last) * 0x9e3779b97f4a7c15ull;
+    f.b = ((f.b + last) * 0xff51afd7ed558ccdull) ^ (f.b >> 29);
+    return f;
+}
+
 struct BackgroundDigests::State {
+    // The worker is woken for a batch of files, not for each (a wake-up costs about what
+    // hashing a small report does), or when a digest is asked for.
+    static constexpr size_t kBatch = 8;
+    static constexpr size_t kBatchBytes = 4u << 20;
+
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<std::pair<std::filesystem::path, FileBytes>> waiting;
-    std::unordered_set<std::filesystem::path> given;
-    std::unordered_map<std::filesystem::path, std::string> done;
+    struct Given {
+        std::filesystem::path file;
+        FileBytes bytes;
+        bool fingerprint;
+    };
+    std::deque<Given> waiting;
+    size_t waitingBytes = 0;
+    int asked = 0;  // callers of digestOf waiting
+    std::unordered_set<std::filesystem::path, PathHash> given;
+    struct Done {
+        std::string digest;
+        std::optional<Fingerprint> fingerprint;
+    };
+    std::unordered_map<std::filesystem::path, Done, PathHash> done;
     bool ending = false;
     std::thread worker;
+
+    // What was worked out for `file`, waiting for it; null when no bytes of it were given.
+    const Done* waitFor(const std::filesystem::path& file) {
+        std::unique_lock lock(mutex);
+        if (!given.contains(file)) return nullptr;
+        if (!done.contains(file)) {
+            ++asked;
+            changed.notify_all();
+            changed.wait(lock, [&] { return done.contains(file); });
+            --asked;
+        }
+        // Entries are never removed, and a map's entries stay where they are: valid after the lock.
+        return &done.find(file)->second;
+    }
+
+    bool batchReady() const { return waiting.size() >= kBatch || waitingBytes >= kBatchBytes || (asked > 0 && !waiting.empty()); }
 
     void work() {
         std::unique_lock lock(mutex);
         for (;;) {
-            changed.wait(lock, [&] { return ending || !waiting.empty(); });
+            changed.wait(lock, [&] { return ending || batchReady(); });
             if (waiting.empty()) return;
-            auto [file, bytes] = std::move(waiting.front());
-            waiting.pop_front();
+            std::deque<Given> taken;
+            taken.swap(waiting);
+            waitingBytes = 0;
             lock.unlock();
-            std::string digest;
-            try {
-                digest = sha256Of(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-            } catch (const std::bad_alloc&) {
-                // No digest then: the record says so by an empty one, as for a file it cannot read.
+            std::vector<Done> digests;
+            for (auto& [file, bytes, fingerprint] : taken) {
+                Done d;
+                try {
+                    d.digest = sha256Of(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+                    if (fingerprint) d.fingerprint = sbx::fingerprintOf(*bytes);
+                } catch (const std::bad_alloc&) {
+                    // No digest then: the record says so by an empty one, as for a file it cannot read.
+                }
+                bytes.reset();  // the engine may be done with them; they go as soon as both are
+                digests.push_back(std::move(d));
             }
-            bytes.reset();  // the engine may be done with them; they go as soon as both are
             lock.lock();
-            done.try_emplace(std::move(file), std::move(digest));
-            changed.notify_all();
+            for (size_t i = 0; i < taken.size(); ++i) done.try_emplace(std::move(taken[i].file), std::move(digests[i]));
+            if (asked > 0) changed.notify_all();
         }
     }
 };
@@ -112,22 +168,26 @@ BackgroundDigests::~BackgroundDigests() {
     state_->worker.join();
 }
 
-bool BackgroundDigests::add(const std::filesystem::path& file, FileBytes bytes) {
+bool BackgroundDigests::add(const std::filesystem::path& file, FileBytes bytes, bool fingerprint) {
     {
         std::lock_guard lock(state_->mutex);
         if (!state_->given.insert(file).second) return false;
-        state_->waiting.emplace_back(file, std::move(bytes));
+        state_->waitingBytes += bytes->size();
+        state_->waiting.push_back({file, std::move(bytes), fingerprint});
+        if (!state_->batchReady()) return true;
     }
     state_->changed.notify_all();
     return true;
 }
 
 std::string BackgroundDigests::digestOf(const std::filesystem::path& file) {
-    std::unique_lock lock(state_->mutex);
-    if (!state_->given.contains(file)) return {};
-    state_->changed.wait(lock, [&] { return state_->done.contains(file); });
-    const auto it = state_->done.find(file);
-    return it == state_->done.end() ? std::string() : it->second;
+    const State::Done* d = state_->waitFor(file);
+    return d ? d->digest : std::string();
+}
+
+std::optional<Fingerprint> BackgroundDigests::fingerprintOf(const std::filesystem::path& file) {
+    const State::Done* d = state_->waitFor(file);
+    return d ? d->fingerprint : std::nullopt;
 }
 
 }  // namespace sbx

@@ -73,7 +73,10 @@ void SourceCache::hold(const SourceArea& source, AreaValues values, uint32_t che
     const bool keep = always == Keep::Always || valuesUsed_ + bytes <= valuesBudget_;
     auto shared = std::make_shared<const AreaValues>(std::move(values));
     if (listener_) listener_->valuesRead(checkIndex, source.worksheet, shared, keep);
-    if (!keep) return;
+    if (!keep) {
+        valuesSpent_ = true;
+        return;
+    }
     valuesUsed_ += bytes;
     held_[source.file].push_back({source.worksheet, std::move(shared)});
 }
@@ -99,9 +102,14 @@ const AreaValues* SourceCache::held(const SourceArea& source) {
 }
 
 void SourceCache::digestOrCompare(const std::filesystem::path& file, const FileBytes& bytes) {
-    if (digests_->add(file, bytes)) return;
+    // Only a source read once the values' budget is spent can be read again by the run: the
+    // others' values are held. Those read before go without a fingerprint.
+    if (digests_->add(file, bytes, valuesSpent_)) return;
     // Read again (its workbook was not kept): it must be the file the run read before, or the
-    // totals and the record would mix two versions of one report.
+    // totals and the record would mix two versions of one report. The fingerprints tell; the
+    // digests only say how it differs.
+    const auto first = digests_->fingerprintOf(file);
+    if (first && *first == fingerprintOf(std::span<const uint8_t>(*bytes))) return;
     const std::string before = digests_->digestOf(file);
     const std::string now = sha256Of(std::span<const uint8_t>(*bytes));
     if (!before.empty() && now != before) {

@@ -19,6 +19,7 @@
 #include "consolidate/run/file_digest.h"
 #include "spreadsheet/area_values.h"
 #include "spreadsheet/consolidate_by_position.h"
+#include "spreadsheet/path_hash.h"
 
 namespace sbx {
 
@@ -102,10 +103,11 @@ private:
     SpreadsheetHost& host_;
     uintmax_t budget_;
     uintmax_t used_ = 0;
-    std::unordered_map<std::filesystem::path, Entry> open_;  // looked up for every worksheet of every source
+    std::unordered_map<std::filesystem::path, Entry, PathHash> open_;  // looked up for every worksheet of every source
     size_t valuesBudget_;
     size_t valuesUsed_ = 0;
-    std::unordered_map<std::filesystem::path, std::vector<HeldArea>> held_;
+    bool valuesSpent_ = false;  // some values did not fit
+    std::unordered_map<std::filesystem::path, std::vector<HeldArea>, PathHash> held_;
     std::unique_ptr<BackgroundDigests> digests_;
     AreaValuesListener* listener_ = nullptr;
 };

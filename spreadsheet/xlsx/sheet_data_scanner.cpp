@@ -117,8 +117,10 @@ void SheetDataScanner::decodeInto(std::string& out, std::string_view raw, bool a
     while (p < end) {
         const unsigned char c = *p;
         if (isPlain(c)) {
-            out.push_back(static_cast<char>(c));
-            ++p;
+            // Most of a value is plain: copied a run at a time.
+            const auto* run = p;
+            while (p < end && isPlain(*p)) ++p;
+            out.append(reinterpret_cast<const char*>(run), static_cast<size_t>(p - run));
         } else if (c == '\t' || c == '\n') {
             out.push_back(attribute ? ' ' : static_cast<char>(c));
             ++p;

@@ -4,6 +4,7 @@
 
 #include <random>
 #include <stdexcept>
+#include <vector>
 
 #include "spreadsheet/xls/format_error.h"
 
@@ -24,10 +25,40 @@ unsigned long hashSalt() {
     return salt;
 }
 
+// Parsers done with, reset for the next part: an .xlsx source reads a dozen parts, and a new
+// parser allocates its buffers and tables anew each time. Per thread, a few at most (parsers
+// can be alive one inside another's handler).
+class SpareParsers {
+public:
+    ~SpareParsers() {
+        for (XML_Parser p : spare_) XML_ParserFree(p);
+    }
+    XML_Parser take() {
+        if (spare_.empty()) return XML_ParserCreate(nullptr);
+        XML_Parser p = spare_.back();
+        spare_.pop_back();
+        return p;
+    }
+    void giveBack(XML_Parser p) {
+        // Reset clears the handlers, the document's state and the salt; its buffers stay.
+        if (spare_.size() < kKept && XML_ParserReset(p, nullptr) == XML_TRUE) {
+            spare_.push_back(p);
+        } else {
+            XML_ParserFree(p);
+        }
+    }
+
+private:
+    static constexpr size_t kKept = 4;
+    std::vector<XML_Parser> spare_;
+};
+
+thread_local SpareParsers spareParsers;
+
 }  // namespace
 
 XmlParser::XmlParser(XmlHandler& handler, std::string part) : handler_(handler), part_(std::move(part)) {
-    parser_ = XML_ParserCreate(nullptr);
+    parser_ = spareParsers.take();
     if (!parser_) throw std::bad_alloc();
     XML_SetHashSalt(parser_, hashSalt());
     XML_SetUserData(parser_, this);
@@ -37,7 +68,7 @@ XmlParser::XmlParser(XmlHandler& handler, std::string part) : handler_(handler),
     XML_SetXmlDeclHandler(parser_, &XmlParser::onXmlDecl);
 }
 
-XmlParser::~XmlParser() { XML_ParserFree(parser_); }
+XmlParser::~XmlParser() { spareParsers.giveBack(parser_); }
 
 void XmlParser::fail(std::exception_ptr error) {
     if (!error_) error_ = std::move(error);
