@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "consolidate/record_cell_lists.h"
+#include "consolidate/record/record_cell_lists.h"
 #include "tests/support/memory_host.h"
 #include "tests/support/test_files.h"
 
