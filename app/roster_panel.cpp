@@ -101,7 +101,7 @@ void RosterPanel::rosterClicked() {
 }
 
 void RosterPanel::unitCellClicked() {
-    const std::vector<std::string> sheets(job_.sheetNames.begin() + 1, job_.sheetNames.end());
+    const std::vector<std::string>& sheets = job_.sheetNames;
     if (sheets.empty()) {
         dialogs_.message("请先用“环 境 设 定”读取汇总文件的工作表，再指定单位名称单元格。");
         return;

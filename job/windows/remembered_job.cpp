@@ -58,7 +58,7 @@ bool rememberUnitCell(const JobDefinition& job, const WorkspacePaths& paths, Dia
         RememberedJobs kept = readJobFile(file);
         auto found = std::find_if(kept.jobs.begin(), kept.jobs.end(),
                                   [&](const RememberedJob& j) { return j.templateSheets == templateSheets(job); });
-        if (job.sheetNames.size() <= 1 || found == kept.jobs.end()) {
+        if (job.sheetNames.empty() || found == kept.jobs.end()) {
             dialogs.message("单位名称单元格已指定，将在“环 境 设 定”确定汇总区间时随方案一起保存。");
             return false;
         }

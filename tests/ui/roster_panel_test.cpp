@@ -109,7 +109,7 @@ private slots:
         }
         writeText(rosterFile(), "东城区\n西城区\n朝阳区\n");
         sbx::JobDefinition& job = f->window->job();
-        job.sheetNames = {"", kIncome, kCost};  // as 环境设定 read them from the summary
+        job.sheetNames = {kIncome, kCost};  // as 环境设定 read them from the summary
         job.rangeTable = {{kIncome, sbx::CellArea{4, 2, 9, 5}}};
         sbx::JobWindowContext context{job, f->dialogs, f->paths, nullptr, nullptr, nullptr, {}, {}, {}};
         sbx::rememberAcceptedJob(context);
